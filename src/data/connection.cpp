@@ -1,0 +1,140 @@
+#include "data/connection.h"
+
+#include "data/connection_string.h"
+#include "data/errors.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace zarn {
+
+namespace {
+QAtomicInteger<quint64> s_counter;
+}
+
+QString withoutSecret(QString text, const QString &secret)
+{
+    if (!secret.isEmpty())
+        text.replace(secret, QStringLiteral("***"));
+    return text;
+}
+
+Connection::Connection(QObject *parent)
+    : QObject(parent)
+    , m_name(QStringLiteral("zarn-connection-%1").arg(++s_counter))
+{
+}
+
+Connection::~Connection()
+{
+    close();
+    if (QSqlDatabase::contains(m_name))
+        QSqlDatabase::removeDatabase(m_name);
+}
+
+void Connection::setConnectionString(const QString &text) { m_connectionString = text; }
+
+void Connection::open()
+{
+    if (isOpen())
+        return;
+    const ConnectionSpec spec =
+        mapConnectionString(m_connectionString, QSqlDatabase::isDriverAvailable("QOCI"));
+    m_password = spec.password;
+    if (!QSqlDatabase::isDriverAvailable(spec.driver))
+        throw DatabaseError(QStringLiteral("数据库驱动 %1 不可用").arg(spec.driver));
+    if (spec.driver == "QSQLITE") {
+        // SQLite would silently create an empty database for a mistyped name.
+        if (spec.databaseName.isEmpty() || !QFileInfo(spec.databaseName).isFile())
+            throw DatabaseError(QStringLiteral("数据库文件不存在: %1").arg(spec.databaseName));
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::contains(m_name)
+                              ? QSqlDatabase::database(m_name, false)
+                              : QSqlDatabase::addDatabase(spec.driver, m_name);
+        if (db.driverName() != spec.driver) {
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            db = QSqlDatabase::addDatabase(spec.driver, m_name);
+        }
+        db.setDatabaseName(spec.databaseName);
+        db.setHostName(spec.hostName);
+        db.setPort(spec.port);
+        db.setUserName(spec.userName);
+        db.setPassword(spec.password);
+        db.setConnectOptions(spec.connectOptions);
+        if (!db.open()) {
+            const QString text = withoutSecret(db.lastError().text(), m_password);
+            db.setPassword(QString());
+            throw DatabaseError(text.isEmpty() ? QStringLiteral("无法打开数据库") : text);
+        }
+        // The password is not needed once connected; keep it out of memory.
+        db.setPassword(QString());
+        if (spec.driver == "QSQLITE") {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("pragma foreign_keys = on"));
+        }
+        if (spec.setZarnSearchPath) {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
+                const QString text = withoutSecret(q.lastError().text(), m_password);
+                q.finish();
+                db.close();
+                throw DatabaseError(text);
+            }
+        }
+    }
+    emit opened();
+}
+
+void Connection::close()
+{
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    emit aboutToClose();
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (db.isOpen())
+        db.close();
+}
+
+bool Connection::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QSqlDatabase Connection::database() const
+{
+    if (!isOpen())
+        throw DatabaseError(QStringLiteral("数据库连接未打开"));
+    return QSqlDatabase::database(m_name, false);
+}
+
+QString Connection::driverName() const
+{
+    return QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false).driverName()
+                                          : QString();
+}
+
+void Connection::begin()
+{
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
+}
+
+void Connection::commit()
+{
+    QSqlDatabase db = database();
+    if (!db.commit())
+        throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
+}
+
+void Connection::rollback()
+{
+    if (isOpen())
+        database().rollback();
+}
+
+} // namespace zarn

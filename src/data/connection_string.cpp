@@ -1,0 +1,171 @@
+#include "data/connection_string.h"
+
+#include "data/errors.h"
+
+namespace zarn {
+
+namespace {
+
+bool isBlank(QChar c) { return c.isSpace() || c.unicode() < 0x20; }
+
+QString trimmed(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
+    return s.mid(b, e - b);
+}
+
+} // namespace
+
+ConnectionString ConnectionString::parse(const QString &text)
+{
+    ConnectionString result;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const qsizetype start = i;
+        // key up to '=' or ';'
+        while (i < n && text[i] != '=' && text[i] != ';')
+            ++i;
+        ConnectionPair pair;
+        pair.key = trimmed(text.mid(start, i - start));
+        if (i < n && text[i] == '=') {
+            ++i;
+            while (i < n && isBlank(text[i]) && text[i] != ';')
+                ++i;
+            if (i < n && (text[i] == '"' || text[i] == '\'')) {
+                const QChar quote = text[i++];
+                QString value;
+                while (i < n) {
+                    if (text[i] == quote) {
+                        // A doubled quote inside quotes stands for one quote.
+                        if (i + 1 < n && text[i + 1] == quote) {
+                            value += quote;
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    value += text[i++];
+                }
+                pair.value = value;
+                while (i < n && text[i] != ';')
+                    ++i;
+            } else {
+                const qsizetype vstart = i;
+                while (i < n && text[i] != ';')
+                    ++i;
+                pair.value = trimmed(text.mid(vstart, i - vstart));
+            }
+        }
+        pair.raw = trimmed(text.mid(start, i - start));
+        if (i < n && text[i] == ';')
+            ++i;
+        if (!pair.key.isEmpty())
+            result.m_pairs.append(pair);
+    }
+    return result;
+}
+
+bool ConnectionString::contains(const QString &key) const
+{
+    for (const auto &p : m_pairs)
+        if (p.key.compare(key, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QString ConnectionString::value(const QString &key, const QString &fallback) const
+{
+    // The last spelling wins, as with ADO.
+    QString result = fallback;
+    for (const auto &p : m_pairs)
+        if (p.key.compare(key, Qt::CaseInsensitive) == 0)
+            result = p.value;
+    return result;
+}
+
+namespace {
+
+QString odbcValue(const QString &v)
+{
+    // ODBC wants braces around values holding ';' or braces.
+    if (v.contains(';') || v.contains('{') || v.contains('}') || v.contains('='))
+        return '{' + QString(v).replace("}", "}}") + '}';
+    return v;
+}
+
+} // namespace
+
+ConnectionSpec mapConnectionString(const QString &text, bool oracleHasOci)
+{
+    const ConnectionString cs = ConnectionString::parse(text);
+    ConnectionSpec spec;
+    spec.provider = cs.value("Provider");
+    const QString provider = spec.provider.trimmed();
+
+    if (provider.compare("SQLite", Qt::CaseInsensitive) == 0) {
+        spec.driver = "QSQLITE";
+        spec.databaseName = cs.value("Data Source");
+        // Many users on one file: wait for a writer instead of failing at once.
+        spec.connectOptions = "QSQLITE_BUSY_TIMEOUT=5000";
+        return spec;
+    }
+    if (provider.compare("PostgreSQL", Qt::CaseInsensitive) == 0) {
+        spec.driver = "QPSQL";
+        QString source = cs.value("Data Source");
+        const qsizetype slash = source.indexOf('/');
+        QString hostPart = slash < 0 ? source : source.left(slash);
+        spec.databaseName = slash < 0 ? QString() : source.mid(slash + 1);
+        const qsizetype colon = hostPart.lastIndexOf(':');
+        if (colon >= 0) {
+            bool ok = false;
+            const int port = hostPart.mid(colon + 1).toInt(&ok);
+            if (!ok || port <= 0 || port > 65535)
+                throw Error(QStringLiteral("连接字符串的端口无效: %1").arg(hostPart.mid(colon + 1)));
+            spec.port = port;
+            hostPart = hostPart.left(colon);
+        }
+        spec.hostName = hostPart;
+        spec.userName = cs.value("User ID");
+        spec.password = cs.value("Password");
+        spec.setZarnSearchPath = true;
+        return spec;
+    }
+    if (provider.compare("MSDASQL", Qt::CaseInsensitive) == 0 ||
+        provider.compare("MSDASQL.1", Qt::CaseInsensitive) == 0) {
+        spec.driver = "QODBC";
+        QStringList rest;
+        for (const auto &p : cs.pairs())
+            if (p.key.compare("Provider", Qt::CaseInsensitive) != 0 &&
+                p.key.compare("Persist Security Info", Qt::CaseInsensitive) != 0)
+                rest << p.raw;
+        spec.databaseName = rest.join(';');
+        return spec;
+    }
+    if (provider.compare("OraOLEDB.Oracle", Qt::CaseInsensitive) == 0 ||
+        provider.compare("OraOLEDB.Oracle.1", Qt::CaseInsensitive) == 0) {
+        const QString source = cs.value("Data Source");
+        spec.userName = cs.value("User ID");
+        spec.password = cs.value("Password");
+        if (oracleHasOci) {
+            spec.driver = "QOCI";
+            spec.databaseName = source;
+        } else {
+            spec.driver = "QODBC";
+            const QString driver = qEnvironmentVariable("ZARN_ORACLE_ODBC_DRIVER",
+                                                        QStringLiteral("Oracle ODBC Driver"));
+            spec.databaseName = QStringLiteral("Driver={%1};DBQ=%2").arg(driver, odbcValue(source));
+        }
+        return spec;
+    }
+    if (provider.isEmpty())
+        throw Error(QStringLiteral("连接字符串缺少 Provider"));
+    throw Error(QStringLiteral("不支持的数据库提供程序: %1").arg(provider));
+}
+
+} // namespace zarn

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace zarn {
+
+// One Key=Value pair of an ADO-style connection string, as written.
+struct ConnectionPair {
+    QString key;   // as written, trimmed
+    QString value; // unquoted
+    QString raw;   // the pair's text as written (for passing through to ODBC)
+};
+
+// Splits "Key=Value;Key2='a;b';..." into its pairs. Keys keep their spelling;
+// lookups through value() ignore case. Quotes (double or single) may hold ';'.
+class ConnectionString {
+public:
+    static ConnectionString parse(const QString &text);
+
+    const QList<ConnectionPair> &pairs() const { return m_pairs; }
+    bool contains(const QString &key) const;
+    QString value(const QString &key, const QString &fallback = {}) const;
+
+private:
+    QList<ConnectionPair> m_pairs;
+};
+
+// What a connection string means for Qt: driver and its settings.
+struct ConnectionSpec {
+    QString provider;       // as written in the string
+    QString driver;         // QSQLITE, QPSQL, QODBC, QOCI
+    QString databaseName;   // file, database, ODBC connection text or TNS name
+    QString hostName;
+    int port = -1;
+    QString userName;
+    QString password;
+    QString connectOptions;
+    bool setZarnSearchPath = false; // PostgreSQL: reach schema zarn by plain names
+};
+
+// Maps an ADO-style connection string to a ConnectionSpec. Throws zarn::Error
+// naming the provider when it is unknown. oracleHasOci tells whether the Qt
+// build offers QOCI (else Oracle goes through QODBC).
+ConnectionSpec mapConnectionString(const QString &text, bool oracleHasOci);
+
+} // namespace zarn

@@ -1,0 +1,677 @@
+#include "data/dataset.h"
+
+#include "data/connection.h"
+#include "data/errors.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <limits>
+
+namespace zarn {
+
+bool isIntegerType(FieldType t)
+{
+    return t == FieldType::Int16 || t == FieldType::Int32 || t == FieldType::Int64;
+}
+bool isFloatType(FieldType t) { return t == FieldType::Double || t == FieldType::Decimal; }
+bool isTextType(FieldType t)
+{
+    return t == FieldType::UnicodeText || t == FieldType::Text || t == FieldType::LongText;
+}
+
+// ---------------------------------------------------------------- Field
+
+const QString &Field::name() const { return m_dataset->fieldDef(m_column).name; }
+FieldType Field::type() const { return m_dataset->fieldDef(m_column).type; }
+QVariant Field::value() const { return m_dataset->value(m_column); }
+bool Field::isNull() const { return Dataset::isNullValue(value()); }
+QString Field::asString() const { return Dataset::textOf(value()); }
+
+qint64 Field::asInteger() const
+{
+    const QVariant v = value();
+    if (Dataset::isNullValue(v))
+        return 0;
+    bool ok = false;
+    const qint64 n = v.toLongLong(&ok);
+    if (!ok)
+        throw ConversionError(
+            QStringLiteral("'%1' 不是有效的整数 (字段 %2)").arg(Dataset::textOf(v), name()));
+    return n;
+}
+
+double Field::asFloat() const
+{
+    const QVariant v = value();
+    if (Dataset::isNullValue(v))
+        return 0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok)
+        throw ConversionError(
+            QStringLiteral("'%1' 不是有效的数值 (字段 %2)").arg(Dataset::textOf(v), name()));
+    return d;
+}
+
+void Field::setValue(const QVariant &v) { m_dataset->setValue(m_column, v); }
+
+// ---------------------------------------------------------------- helpers
+
+namespace {
+
+FieldType categorize(const QSqlField &f, const QString &driver)
+{
+    switch (f.metaType().id()) {
+    case QMetaType::QString:
+        // PostgreSQL reports unbounded text as its own type (oid 25).
+        if (driver == QLatin1String("QPSQL") && f.typeID() == 25)
+            return FieldType::LongText;
+        return FieldType::UnicodeText;
+    case QMetaType::QByteArray:
+        return FieldType::Other;
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return FieldType::Int16;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+        return FieldType::Int32;
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return FieldType::Int64;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        // PostgreSQL numeric (oid 1700) arrives as double but is a decimal column.
+        if (driver == QLatin1String("QPSQL") && f.typeID() == 1700)
+            return FieldType::Decimal;
+        return FieldType::Double;
+    case QMetaType::QDate:
+    case QMetaType::QDateTime:
+    case QMetaType::QTime:
+        return FieldType::Date;
+    default:
+        return FieldType::Other;
+    }
+}
+
+QString tableOf(const QString &sql)
+{
+    static const QRegularExpression re(
+        QStringLiteral(R"(\bfrom\s+("?[A-Za-z_][\w$#]*"?(?:\s*\.\s*"?[A-Za-z_][\w$#]*"?)?))"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(sql);
+    if (!m.hasMatch())
+        return {};
+    QString t = m.captured(1);
+    t.remove(QLatin1Char(' '));
+    return t;
+}
+
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    const bool an = Dataset::isNullValue(a), bn = Dataset::isNullValue(b);
+    if (an || bn)
+        return an == bn;
+    if (a.metaType() == b.metaType())
+        return a == b;
+    return Dataset::textOf(a) == Dataset::textOf(b);
+}
+
+QString databaseText(const QSqlError &e)
+{
+    QString t = e.databaseText().trimmed();
+    if (t.isEmpty())
+        t = e.text().trimmed();
+    return t;
+}
+
+} // namespace
+
+QString Dataset::textOf(const QVariant &v)
+{
+    if (isNullValue(v))
+        return QString();
+    if (v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Float)
+        return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
+// ---------------------------------------------------------------- Dataset
+
+Dataset::Dataset(Connection *connection, QObject *parent)
+    : QObject(parent)
+    , m_connection(connection)
+{
+    connect(m_connection, &Connection::aboutToClose, this, &Dataset::close);
+}
+
+Dataset::~Dataset() = default;
+
+void Dataset::setSql(const QString &sql, const QVariantList &params)
+{
+    m_sql = sql;
+    m_params = params;
+    m_table = tableOf(sql);
+}
+
+void Dataset::requireOpen() const
+{
+    if (m_state == State::Inactive)
+        throw DatasetStateError(QStringLiteral("数据集未打开"));
+}
+
+namespace {
+
+void runPrepared(QSqlQuery &q, const QString &sql, const QVariantList &params)
+{
+    if (!q.prepare(sql))
+        throw DatabaseError(databaseText(q.lastError()));
+    for (qsizetype i = 0; i < params.size(); ++i)
+        q.bindValue(int(i), params[i]);
+    if (!q.exec())
+        throw DatabaseError(databaseText(q.lastError()));
+}
+
+} // namespace
+
+void Dataset::fetch()
+{
+    QSqlDatabase db = m_connection->database();
+    const QString driver = db.driverName();
+    std::vector<FieldDef> fields;
+    std::vector<QVariantList> rows;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        runPrepared(q, m_sql, m_params);
+        if (!q.isSelect())
+            throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(m_sql));
+        const QSqlRecord rec = q.record();
+        const int n = rec.count();
+        fields.reserve(size_t(n));
+        for (int i = 0; i < n; ++i)
+            fields.push_back({rec.fieldName(i), categorize(rec.field(i), driver)});
+        while (q.next()) {
+            QVariantList row;
+            row.reserve(n);
+            for (int i = 0; i < n; ++i)
+                row.append(q.isNull(i) ? QVariant() : q.value(i));
+            rows.push_back(std::move(row));
+        }
+        if (q.lastError().isValid())
+            throw DatabaseError(databaseText(q.lastError()));
+    }
+    m_fields = std::move(fields);
+    m_rows = std::move(rows);
+    m_lookup.clear();
+    m_lookup.reserve(m_fields.size());
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        m_lookup.emplace_back(m_fields[i].name.toLower(), int(i));
+    // The first spelling of a name wins, as a lookup from the left would.
+    std::stable_sort(m_lookup.begin(), m_lookup.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    m_idColumn = fieldIndex(QStringLiteral("id"));
+}
+
+void Dataset::open()
+{
+    close();
+    fetch();
+    m_modified = false;
+    m_original.clear();
+    m_state = State::Browse;
+    m_cursor = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    emit reset();
+    emit opened();
+    emit stateChanged(m_state);
+    emit cursorMoved(m_cursor);
+}
+
+void Dataset::close()
+{
+    if (m_state == State::Inactive)
+        return;
+    m_rows.clear();
+    m_fields.clear();
+    m_lookup.clear();
+    m_idColumn = -1;
+    m_original.clear();
+    m_modified = false;
+    m_cursor = -1;
+    m_bof = m_eof = true;
+    m_state = State::Inactive;
+    emit reset();
+    emit closed();
+    emit stateChanged(m_state);
+}
+
+void Dataset::execute()
+{
+    close();
+    QSqlDatabase db = m_connection->database();
+    QSqlQuery q(db);
+    runPrepared(q, m_sql, m_params);
+}
+
+void Dataset::refresh()
+{
+    requireOpen();
+    checkBrowseMode();
+    const QVariant id = (m_idColumn >= 0 && m_cursor >= 0) ? value(m_idColumn) : QVariant();
+    const int oldCursor = m_cursor;
+    fetch();
+    int row = -1;
+    if (!isNullValue(id))
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            if (sameValue(m_rows[i][m_idColumn], id)) {
+                row = int(i);
+                break;
+            }
+    if (row < 0)
+        row = m_rows.empty() ? -1 : std::clamp(oldCursor, 0, int(m_rows.size()) - 1);
+    m_cursor = row;
+    m_bof = m_rows.empty();
+    m_eof = m_rows.empty();
+    emit reset();
+    emit cursorMoved(m_cursor);
+}
+
+// ---------------------------------------------------------------- moves
+
+void Dataset::checkBrowseMode()
+{
+    requireOpen();
+    if (!isEditing())
+        return;
+    if (m_modified)
+        post();
+    else
+        cancel();
+}
+
+void Dataset::setCursor(int row, bool bof, bool eof)
+{
+    const bool moved = row != m_cursor;
+    m_cursor = row;
+    m_bof = bof;
+    m_eof = eof;
+    if (moved)
+        emit cursorMoved(m_cursor);
+}
+
+void Dataset::first()
+{
+    checkBrowseMode();
+    setCursor(m_rows.empty() ? -1 : 0, true, m_rows.empty());
+}
+
+void Dataset::last()
+{
+    checkBrowseMode();
+    setCursor(int(m_rows.size()) - 1, m_rows.empty(), true);
+}
+
+void Dataset::next()
+{
+    checkBrowseMode();
+    if (m_rows.empty() || m_cursor >= int(m_rows.size()) - 1)
+        setCursor(m_cursor, m_rows.empty(), true);
+    else
+        setCursor(m_cursor + 1, false, false);
+}
+
+void Dataset::prior()
+{
+    checkBrowseMode();
+    if (m_rows.empty() || m_cursor <= 0)
+        setCursor(m_cursor, true, m_rows.empty());
+    else
+        setCursor(m_cursor - 1, false, false);
+}
+
+void Dataset::moveTo(int row)
+{
+    checkBrowseMode();
+    if (m_rows.empty())
+        return;
+    setCursor(std::clamp(row, 0, int(m_rows.size()) - 1), false, false);
+}
+
+bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions options)
+{
+    checkBrowseMode();
+    const int column = indexOf(field);
+    const Qt::CaseSensitivity cs =
+        options.testFlag(CaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const bool partial = options.testFlag(PartialKey);
+    const bool wantNull = isNullValue(value);
+    const QString key = textOf(value);
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const QVariant &v = m_rows[i][column];
+        bool hit;
+        if (wantNull)
+            hit = isNullValue(v);
+        else if (isNullValue(v))
+            hit = false;
+        else if (partial)
+            hit = textOf(v).startsWith(key, cs);
+        else
+            hit = textOf(v).compare(key, cs) == 0;
+        if (hit) {
+            setCursor(int(i), false, false);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- changes
+
+void Dataset::setState(State s)
+{
+    if (m_state == s)
+        return;
+    m_state = s;
+    emit stateChanged(s);
+}
+
+void Dataset::beginPending(int row)
+{
+    m_cursorBeforeInsert = m_cursor;
+    QVariantList blank;
+    blank.resize(qsizetype(m_fields.size()));
+    m_rows.insert(m_rows.begin() + row, std::move(blank));
+    m_modified = false;
+    m_original.clear();
+    m_cursor = row;
+    m_bof = m_eof = false;
+    emit rowInserted(row);
+    setState(State::Insert);
+    emit cursorMoved(m_cursor);
+}
+
+void Dataset::append()
+{
+    checkBrowseMode();
+    beginPending(int(m_rows.size()));
+}
+
+void Dataset::insert()
+{
+    checkBrowseMode();
+    beginPending(m_cursor < 0 ? 0 : m_cursor);
+}
+
+void Dataset::edit()
+{
+    requireOpen();
+    if (isEditing())
+        return;
+    if (m_rows.empty()) {
+        // Typing into an empty dataset starts a new row, as data-aware forms do.
+        append();
+        return;
+    }
+    m_original = m_rows[size_t(m_cursor)];
+    m_modified = false;
+    setState(State::Edit);
+}
+
+void Dataset::cancel()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        const int row = m_cursor;
+        m_rows.erase(m_rows.begin() + row);
+        m_modified = false;
+        emit rowRemoved(row);
+        // Back to the row that was current when the new row was started; an
+        // inserted row stood before it, an appended one after, so its index holds.
+        int back = std::min(m_cursorBeforeInsert, int(m_rows.size()) - 1);
+        if (m_rows.empty())
+            back = -1;
+        m_cursor = back;
+        m_bof = m_eof = m_rows.empty();
+        setState(State::Browse);
+        emit cursorMoved(m_cursor);
+    } else if (m_state == State::Edit) {
+        m_rows[size_t(m_cursor)] = m_original;
+        m_original.clear();
+        m_modified = false;
+        setState(State::Browse);
+        emit rowChanged(m_cursor);
+    }
+}
+
+void Dataset::post()
+{
+    requireOpen();
+    if (m_state == State::Insert)
+        postInsert();
+    else if (m_state == State::Edit)
+        postEdit();
+    else
+        return;
+    m_original.clear();
+    m_modified = false;
+    setState(State::Browse);
+}
+
+void Dataset::postInsert()
+{
+    if (m_table.isEmpty())
+        throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
+    const QVariantList &row = m_rows[size_t(m_cursor)];
+    QStringList names, marks;
+    QVariantList values;
+    for (size_t c = 0; c < m_fields.size(); ++c)
+        if (!isNullValue(row[qsizetype(c)])) {
+            names << m_fields[c].name;
+            marks << QStringLiteral("?");
+            values << row[qsizetype(c)];
+        }
+    if (names.isEmpty()) {
+        // A row of nulls only: still a row, as the user asked to store it.
+        for (size_t c = 0; c < m_fields.size(); ++c) {
+            names << m_fields[c].name;
+            marks << QStringLiteral("?");
+            values << QVariant();
+        }
+    }
+    const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                            .arg(m_table, names.join(QStringLiteral(", ")),
+                                 marks.join(QStringLiteral(", ")));
+    QSqlQuery q(m_connection->database());
+    runPrepared(q, sql, values);
+}
+
+void Dataset::postEdit()
+{
+    const QVariantList &row = m_rows[size_t(m_cursor)];
+    QStringList sets, where;
+    QVariantList values, whereValues;
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        const QVariant &now = row[qsizetype(c)];
+        const QVariant &was = m_original[qsizetype(c)];
+        if (sameValue(now, was))
+            continue;
+        sets << m_fields[c].name + QStringLiteral(" = ?");
+        values << now;
+        if (isNullValue(was))
+            where << m_fields[c].name + QStringLiteral(" is null");
+        else {
+            where << m_fields[c].name + QStringLiteral(" = ?");
+            whereValues << was;
+        }
+    }
+    if (sets.isEmpty())
+        return;
+    if (m_table.isEmpty())
+        throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
+    if (m_idColumn < 0 || isNullValue(m_original[m_idColumn]))
+        throw DatabaseError(QStringLiteral("记录没有 id，无法保存到表 %1").arg(m_table));
+    const QString sql = QStringLiteral("update %1 set %2 where %3 = ?%4")
+                            .arg(m_table, sets.join(QStringLiteral(", ")),
+                                 m_fields[size_t(m_idColumn)].name,
+                                 where.isEmpty() ? QString()
+                                                 : QStringLiteral(" and ") +
+                                                       where.join(QStringLiteral(" and ")));
+    values << m_original[m_idColumn];
+    values << whereValues;
+    QSqlQuery q(m_connection->database());
+    runPrepared(q, sql, values);
+    if (q.numRowsAffected() == 0)
+        throw RowChangedError(QStringLiteral("记录已被其他用户修改或删除，无法保存。请刷新后重新输入。"));
+}
+
+void Dataset::remove()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == State::Edit)
+        cancel();
+    if (m_rows.empty())
+        throw DatasetStateError(QStringLiteral("数据集为空，无法删除记录"));
+    if (m_table.isEmpty())
+        throw DatabaseError(QStringLiteral("无法确定要删除记录的表: %1").arg(m_sql));
+    if (m_idColumn < 0 || isNullValue(value(m_idColumn)))
+        throw DatabaseError(QStringLiteral("记录没有 id，无法从表 %1 删除").arg(m_table));
+    const QString sql = QStringLiteral("delete from %1 where %2 = ?")
+                            .arg(m_table, m_fields[size_t(m_idColumn)].name);
+    {
+        QSqlQuery q(m_connection->database());
+        runPrepared(q, sql, {value(m_idColumn)});
+    }
+    const int row = m_cursor;
+    m_rows.erase(m_rows.begin() + row);
+    emit rowRemoved(row);
+    m_cursor = m_rows.empty() ? -1 : std::min(row, int(m_rows.size()) - 1);
+    m_bof = m_eof = m_rows.empty();
+    emit cursorMoved(m_cursor);
+}
+
+// ---------------------------------------------------------------- fields
+
+int Dataset::fieldIndex(const QString &name) const
+{
+    const QString key = name.toLower();
+    auto it = std::lower_bound(m_lookup.begin(), m_lookup.end(), key,
+                               [](const auto &p, const QString &k) { return p.first < k; });
+    if (it == m_lookup.end() || it->first != key)
+        return -1;
+    return it->second;
+}
+
+int Dataset::indexOf(const QString &name) const
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw FieldNotFoundError(QStringLiteral("字段不存在: %1").arg(name));
+    return i;
+}
+
+QVariant Dataset::value(int column) const
+{
+    if (m_cursor < 0 || column < 0 || column >= int(m_fields.size()))
+        return QVariant();
+    return m_rows[size_t(m_cursor)][column];
+}
+
+QVariant Dataset::valueAt(int row, int column) const
+{
+    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= int(m_fields.size()))
+        return QVariant();
+    return m_rows[size_t(row)][column];
+}
+
+QVariant Dataset::convert(int column, const QVariant &v) const
+{
+    if (isNullValue(v))
+        return QVariant();
+    const FieldDef &f = m_fields[size_t(column)];
+    const bool isString = v.metaType().id() == QMetaType::QString;
+    const QString s = isString ? v.toString() : QString();
+    if (isString && s.isEmpty())
+        return QVariant(); // empty text is stored as null
+    auto bad = [&](const QString &what) {
+        return ConversionError(QStringLiteral("'%1' 不是%2 (字段 %3)").arg(textOf(v), what, f.name));
+    };
+    if (isIntegerType(f.type)) {
+        bool ok = false;
+        qint64 n;
+        if (isString)
+            n = s.trimmed().toLongLong(&ok);
+        else if (v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Float) {
+            const double d = v.toDouble();
+            ok = d == double(qint64(d));
+            n = qint64(d);
+        } else
+            n = v.toLongLong(&ok);
+        if (!ok)
+            throw bad(QStringLiteral("有效的整数"));
+        const qint64 lo = f.type == FieldType::Int16   ? std::numeric_limits<qint16>::min()
+                          : f.type == FieldType::Int32 ? std::numeric_limits<qint32>::min()
+                                                       : std::numeric_limits<qint64>::min();
+        const qint64 hi = f.type == FieldType::Int16   ? std::numeric_limits<qint16>::max()
+                          : f.type == FieldType::Int32 ? std::numeric_limits<qint32>::max()
+                                                       : std::numeric_limits<qint64>::max();
+        if (n < lo || n > hi)
+            throw bad(QStringLiteral("该字段范围内的整数"));
+        return QVariant(n);
+    }
+    if (isFloatType(f.type)) {
+        bool ok = false;
+        const double d = isString ? QLocale::c().toDouble(s.trimmed(), &ok) : v.toDouble(&ok);
+        if (!ok)
+            throw bad(QStringLiteral("有效的数值"));
+        return QVariant(d);
+    }
+    if (isTextType(f.type))
+        return QVariant(isString ? s : textOf(v));
+    if (f.type == FieldType::Date) {
+        if (!isString)
+            return v;
+        const QString t = s.trimmed();
+        QDate d = QDate::fromString(t, QStringLiteral("yyyyMMdd"));
+        if (!d.isValid())
+            d = QDate::fromString(t, Qt::ISODate);
+        if (!d.isValid())
+            throw bad(QStringLiteral("有效的日期"));
+        return QVariant(d);
+    }
+    return v;
+}
+
+void Dataset::setValue(int column, const QVariant &v)
+{
+    requireOpen();
+    if (column < 0 || column >= int(m_fields.size()))
+        throw FieldNotFoundError(QStringLiteral("字段序号无效: %1").arg(column));
+    if (!isEditing())
+        throw DatasetStateError(
+            QStringLiteral("数据集不在编辑状态，无法修改字段 %1").arg(m_fields[size_t(column)].name));
+    QVariant stored = convert(column, v);
+    m_rows[size_t(m_cursor)][column] = std::move(stored);
+    m_modified = true;
+    emit fieldChanged(m_cursor, column);
+}
+
+} // namespace zarn

@@ -1,0 +1,182 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <vector>
+
+namespace zarn {
+
+class Connection;
+class Dataset;
+
+// Type category of a column, from the driver's metadata.
+enum class FieldType {
+    UnicodeText,
+    Text,
+    LongText,
+    Int16,
+    Int32,
+    Int64,
+    Double,
+    Decimal,
+    Date,
+    Other,
+};
+
+bool isIntegerType(FieldType t);
+bool isFloatType(FieldType t);
+bool isTextType(FieldType t);
+
+struct FieldDef {
+    QString name; // as the driver reports it
+    FieldType type = FieldType::Other;
+};
+
+// A handle on one column of a dataset's current row, like FieldByName.
+class Field {
+public:
+    Field(Dataset *dataset, int column)
+        : m_dataset(dataset)
+        , m_column(column)
+    {
+    }
+    int index() const { return m_column; }
+    const QString &name() const;
+    FieldType type() const;
+    QVariant value() const;
+    bool isNull() const;
+    QString asString() const;  // null reads as the empty text
+    qint64 asInteger() const;  // null reads as 0; throws ConversionError on non-numbers
+    double asFloat() const;    // null reads as 0
+    void setValue(const QVariant &v);
+    void setAsString(const QString &s) { setValue(s); }
+    void clear() { setValue(QVariant()); }
+
+private:
+    Dataset *m_dataset;
+    int m_column;
+};
+
+// A statement's whole result in memory with a cursor, writing posted rows back
+// to the one table the statement reads (rows identified by their id column).
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    Q_ENUM(State)
+
+    enum LocateOption { CaseInsensitive = 1, PartialKey = 2 };
+    Q_DECLARE_FLAGS(LocateOptions, LocateOption)
+
+    explicit Dataset(Connection *connection, QObject *parent = nullptr);
+    ~Dataset() override;
+
+    Connection *connection() const { return m_connection; }
+
+    // Statement text and the values bound to its positional placeholders.
+    void setSql(const QString &sql, const QVariantList &params = {});
+    const QString &sql() const { return m_sql; }
+    const QVariantList &params() const { return m_params; }
+    // The table posted rows are written to: the name after the statement's "from".
+    const QString &tableName() const { return m_table; }
+
+    void open();
+    void close();
+    bool isOpen() const { return m_state != State::Inactive; }
+    // Runs a statement without rows; the dataset stays closed.
+    void execute();
+    void refresh();
+
+    void first();
+    void prior();
+    void next();
+    void last();
+    // Moves to a row by index (0-based), as a grid does.
+    void moveTo(int row);
+    bool locate(const QString &field, const QVariant &value, LocateOptions options = {});
+
+    void append();
+    void insert();
+    void edit();
+    void post();
+    void cancel();
+    void remove();
+
+    State state() const { return m_state; }
+    bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
+    bool isModified() const { return m_modified; }
+    int recordCount() const { return int(m_rows.size()); }
+    bool isEmpty() const { return m_rows.empty(); }
+    bool bof() const { return m_bof; }
+    bool eof() const { return m_eof; }
+    int recNo() const { return m_cursor; } // -1 when there is no row
+
+    int fieldCount() const { return int(m_fields.size()); }
+    const FieldDef &fieldDef(int column) const { return m_fields[size_t(column)]; }
+    int fieldIndex(const QString &name) const; // -1 when unknown
+    int indexOf(const QString &name) const;    // throws FieldNotFoundError
+    Field field(const QString &name) { return Field(this, indexOf(name)); }
+    Field field(int column) { return Field(this, column); }
+    Field operator[](const QString &name) { return field(name); }
+
+    // Current row.
+    QVariant value(int column) const;
+    QVariant value(const QString &name) const { return value(indexOf(name)); }
+    QString text(const QString &name) const { return textOf(value(indexOf(name))); }
+    void setValue(int column, const QVariant &value);
+    void setValue(const QString &name, const QVariant &value) { setValue(indexOf(name), value); }
+
+    // Any row, for grids.
+    QVariant valueAt(int row, int column) const;
+
+    static QString textOf(const QVariant &v);
+    static bool isNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }
+
+signals:
+    void opened();
+    void closed();
+    void reset();                    // the rows were replaced (open, refresh, close)
+    void rowInserted(int row);       // a new pending row
+    void rowRemoved(int row);        // a row left the dataset
+    void rowChanged(int row);        // several values of a row changed (cancel)
+    void fieldChanged(int row, int column);
+    void cursorMoved(int row);
+    void stateChanged(zarn::Dataset::State state);
+
+private:
+    void requireOpen() const;
+    void checkBrowseMode();
+    void fetch();
+    void setCursor(int row, bool bof, bool eof);
+    void setState(State s);
+    void postInsert();
+    void postEdit();
+    void beginPending(int row);
+    QVariant convert(int column, const QVariant &v) const;
+
+    Connection *m_connection;
+    QString m_sql;
+    QVariantList m_params;
+    QString m_table;
+
+    std::vector<FieldDef> m_fields;
+    std::vector<std::pair<QString, int>> m_lookup; // lower-case name -> column, sorted
+    std::vector<QVariantList> m_rows;
+    int m_idColumn = -1;
+
+    State m_state = State::Inactive;
+    int m_cursor = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+    bool m_modified = false;
+    QVariantList m_original; // the row as read, while editing
+    int m_cursorBeforeInsert = -1;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)
+
+} // namespace zarn

@@ -1,0 +1,415 @@
+// The dataset rules every form relies on, run on each configured database.
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+#include "support/backends.h"
+#include "support/tempdir.h"
+
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace zarn;
+using namespace zarn::test;
+
+namespace {
+
+class DatasetTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        const QString why = unavailableReason(GetParam());
+        if (!why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        const QString file = writeFile(tmp.file("t.db"), {});
+        conn = std::make_unique<Connection>();
+        conn->setConnectionString(connectionStringFor(GetParam(), file));
+        conn->open();
+        table = uniqueName("t_ds");
+        const QString dbl =
+            GetParam() == Backend::Sqlite ? QStringLiteral("double") : QStringLiteral("double precision");
+        execAll(*conn, {QStringLiteral("create table %1 (id integer primary key, zdbh varchar(20), "
+                                       "qlr varchar(100), n integer, x %2, code varchar(10) unique)")
+                            .arg(table, dbl),
+                        QStringLiteral("insert into %1 (id, zdbh, qlr, n) values "
+                                       "(1, '001', '张三', 5), (2, '002', '李四', null), "
+                                       "(3, '003', null, 7)")
+                            .arg(table)});
+        ds = std::make_unique<Dataset>(conn.get());
+        ds->setSql(QStringLiteral("select * from %1 order by id").arg(table));
+        ds->open();
+    }
+    void TearDown() override
+    {
+        if (!conn)
+            return;
+        ds.reset();
+        other.reset();
+        if (conn->isOpen())
+            execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
+        conn.reset();
+    }
+
+    // A second user's view of the same table.
+    Dataset &second()
+    {
+        other = std::make_unique<Dataset>(conn.get());
+        other->setSql(QStringLiteral("select * from %1 order by id").arg(table));
+        other->open();
+        return *other;
+    }
+
+    // What the database holds now, through a fresh statement.
+    QString stored(int id, const QString &column)
+    {
+        Dataset q(conn.get());
+        q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
+        q.open();
+        if (q.isEmpty())
+            return QStringLiteral("<no row>");
+        return q.field(column).isNull() ? QStringLiteral("<null>") : q.field(column).asString();
+    }
+    int rowsInTable()
+    {
+        Dataset q(conn.get());
+        q.setSql(QStringLiteral("select count(*) as n from %1").arg(table));
+        q.open();
+        return int(q.field("n").asInteger());
+    }
+
+    TempDir tmp;
+    std::unique_ptr<Connection> conn;
+    std::unique_ptr<Dataset> ds, other;
+    QString table;
+};
+
+TEST_P(DatasetTest, OpeningAndMovingFollowTheClassicFlags)
+{
+    EXPECT_EQ(ds->recordCount(), 3);
+    EXPECT_TRUE(ds->bof());
+    EXPECT_FALSE(ds->eof());
+    EXPECT_EQ(ds->text("zdbh"), "001");
+
+    ds->prior(); // on the first row: bof, stays
+    EXPECT_TRUE(ds->bof());
+    EXPECT_EQ(ds->recNo(), 0);
+
+    ds->next();
+    EXPECT_FALSE(ds->bof());
+    EXPECT_FALSE(ds->eof());
+    EXPECT_EQ(ds->text("ZDBH"), "002");
+
+    ds->last();
+    EXPECT_TRUE(ds->eof());
+    ds->next(); // on the last row: eof, stays
+    EXPECT_TRUE(ds->eof());
+    EXPECT_EQ(ds->text("zdbh"), "003");
+
+    ds->first();
+    EXPECT_TRUE(ds->bof());
+    EXPECT_EQ(ds->recNo(), 0);
+
+    // An empty result: both flags, no row, fields read as empty.
+    ds->setSql(QStringLiteral("select * from %1 where id = ?").arg(table), {999});
+    ds->open();
+    EXPECT_TRUE(ds->isEmpty());
+    EXPECT_TRUE(ds->bof());
+    EXPECT_TRUE(ds->eof());
+    EXPECT_EQ(ds->recNo(), -1);
+    EXPECT_EQ(ds->text("qlr"), "");
+    EXPECT_EQ(ds->field("n").asInteger(), 0);
+}
+
+TEST_P(DatasetTest, MovingPostsAModifiedRowAndDropsAnUnmodifiedOne)
+{
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("王五"));
+    ds->next();
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_EQ(stored(1, "qlr"), "王五");
+
+    // An edit without changes is cancelled on a move and writes nothing.
+    ds->edit();
+    ds->next();
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_EQ(ds->text("zdbh"), "003");
+
+    // A new row without changes disappears on a move.
+    ds->append();
+    EXPECT_EQ(ds->recordCount(), 4);
+    ds->first();
+    EXPECT_EQ(ds->recordCount(), 3);
+    EXPECT_EQ(rowsInTable(), 3);
+
+    // Locate moves too, so it also posts first.
+    ds->edit();
+    ds->setValue("n", 42);
+    EXPECT_TRUE(ds->locate("zdbh", "003"));
+    EXPECT_EQ(stored(1, "n"), "42");
+}
+
+TEST_P(DatasetTest, AFailedPostStopsTheMoveAndKeepsTheTypedValues)
+{
+    ds->edit();
+    ds->setValue("code", "A");
+    ds->post();
+    ds->next();
+    ds->edit();
+    ds->setValue("code", "A"); // unique violation
+    ds->setValue("qlr", QStringLiteral("赵六"));
+    EXPECT_THROW(ds->next(), DatabaseError);
+    EXPECT_EQ(ds->recNo(), 1);
+    EXPECT_EQ(ds->state(), Dataset::State::Edit);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("赵六"));
+    EXPECT_EQ(stored(2, "qlr"), QStringLiteral("李四"));
+
+    // A new row with a duplicate id fails the same way and stays pending.
+    ds->cancel();
+    ds->append();
+    ds->setValue("id", 2);
+    EXPECT_THROW(ds->post(), DatabaseError);
+    EXPECT_EQ(ds->state(), Dataset::State::Insert);
+    EXPECT_EQ(ds->recordCount(), 4);
+    ds->setValue("id", 4);
+    ds->post();
+    EXPECT_EQ(rowsInTable(), 4);
+}
+
+TEST_P(DatasetTest, CancelRestoresTheRowAndTheCursor)
+{
+    ds->next();
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("改过"));
+    ds->cancel();
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("李四"));
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+
+    // insert puts the new row before the current one; cancel returns to it.
+    ds->insert();
+    EXPECT_EQ(ds->recNo(), 1);
+    EXPECT_EQ(ds->recordCount(), 4);
+    ds->setValue("zdbh", "x");
+    ds->cancel();
+    EXPECT_EQ(ds->recordCount(), 3);
+    EXPECT_EQ(ds->text("zdbh"), "002");
+
+    ds->append();
+    ds->cancel();
+    EXPECT_EQ(ds->text("zdbh"), "002");
+
+    // A second edit on a row already being edited changes nothing.
+    ds->edit();
+    ds->setValue("qlr", "a");
+    ds->edit();
+    EXPECT_EQ(ds->text("qlr"), "a");
+    EXPECT_TRUE(ds->isModified());
+}
+
+TEST_P(DatasetTest, AppendedAndInsertedRowsStayWhereTheyWerePut)
+{
+    ds->append();
+    ds->setValue("id", 10);
+    ds->setValue("zdbh", "000"); // sorts first, but nothing is re-sorted
+    ds->post();
+    EXPECT_EQ(ds->recNo(), 3);
+    EXPECT_EQ(ds->text("zdbh"), "000");
+
+    ds->first();
+    ds->next();
+    ds->insert();
+    ds->setValue("id", 11);
+    ds->setValue("zdbh", "0015");
+    ds->post();
+    EXPECT_EQ(ds->recNo(), 1);
+    ds->next();
+    EXPECT_EQ(ds->text("zdbh"), "002");
+    EXPECT_EQ(stored(11, "zdbh"), "0015");
+    EXPECT_EQ(rowsInTable(), 5);
+}
+
+TEST_P(DatasetTest, DeleteRemovesAtOnceAndMovesOn)
+{
+    ds->next();
+    ds->remove();
+    EXPECT_EQ(stored(2, "zdbh"), "<no row>");
+    EXPECT_EQ(ds->text("zdbh"), "003"); // the following row
+
+    ds->remove(); // the last row: cursor to the new last row
+    EXPECT_EQ(ds->text("zdbh"), "001");
+    EXPECT_EQ(ds->recordCount(), 1);
+
+    // A pending new row is only discarded.
+    ds->append();
+    ds->setValue("id", 50);
+    ds->remove();
+    EXPECT_EQ(ds->recordCount(), 1);
+    EXPECT_EQ(rowsInTable(), 1);
+
+    ds->remove();
+    EXPECT_TRUE(ds->isEmpty());
+    EXPECT_TRUE(ds->eof());
+    EXPECT_THROW(ds->remove(), DatasetStateError);
+    EXPECT_EQ(rowsInTable(), 0);
+}
+
+TEST_P(DatasetTest, RefreshRereadsAndKeepsTheRow)
+{
+    ds->locate("id", 2);
+    Dataset &b = second();
+    b.append();
+    b.setValue("id", 0);
+    b.setValue("zdbh", "000");
+    b.post();
+    b.locate("id", 2);
+    b.edit();
+    b.setValue("qlr", QStringLiteral("新名"));
+    b.post();
+
+    ds->refresh();
+    EXPECT_EQ(ds->recordCount(), 4);
+    EXPECT_EQ(ds->field("id").asInteger(), 2);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("新名"));
+
+    // The row is gone: the cursor stays at its place in the list.
+    b.locate("id", 2);
+    b.remove();
+    ds->refresh();
+    EXPECT_EQ(ds->recordCount(), 3);
+    EXPECT_EQ(ds->field("id").asInteger(), 3);
+}
+
+TEST_P(DatasetTest, EmptyTextIsStoredAsNullAndNullReadsEmpty)
+{
+    ds->edit();
+    ds->setValue("qlr", "");
+    ds->setValue("n", "");
+    ds->post();
+    EXPECT_EQ(stored(1, "qlr"), "<null>");
+    EXPECT_EQ(stored(1, "n"), "<null>");
+    ds->refresh();
+    EXPECT_TRUE(ds->field("qlr").isNull());
+    EXPECT_EQ(ds->field("qlr").asString(), "");
+    EXPECT_EQ(ds->field("n").asInteger(), 0);
+    EXPECT_EQ(ds->field("x").asFloat(), 0.0);
+}
+
+TEST_P(DatasetTest, TheSecondOfTwoUsersCannotOverwriteTheFirst)
+{
+    Dataset &b = second();
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("甲"));
+    b.edit();
+    b.setValue("qlr", QStringLiteral("乙"));
+    ds->post();
+    EXPECT_THROW(b.post(), RowChangedError);
+    EXPECT_EQ(stored(1, "qlr"), QStringLiteral("甲"));
+    EXPECT_EQ(b.state(), Dataset::State::Edit);
+    EXPECT_EQ(b.text("qlr"), QStringLiteral("乙"));
+
+    // Changing another column of the same row is not a conflict.
+    b.cancel();
+    b.refresh();
+    b.edit();
+    b.setValue("zdbh", "111");
+    ds->edit();
+    ds->setValue("n", 9);
+    ds->post();
+    b.post();
+    EXPECT_EQ(stored(1, "zdbh"), "111");
+    EXPECT_EQ(stored(1, "n"), "9");
+
+    // A row deleted meanwhile fails the same way; a column read as null is compared as null.
+    ds->locate("id", 3);
+    b.locate("id", 3);
+    b.remove();
+    ds->edit();
+    ds->setValue("qlr", "x");
+    EXPECT_THROW(ds->post(), RowChangedError);
+}
+
+TEST_P(DatasetTest, HostileTextIsStoredVerbatimAndTouchesNoOtherRow)
+{
+    const QString evil = QStringLiteral("O'Brien'; delete from %1; -- \"引号\" ;").arg(table);
+    ds->edit();
+    ds->setValue("qlr", evil);
+    ds->post();
+    EXPECT_EQ(stored(1, "qlr"), evil);
+    EXPECT_EQ(stored(2, "qlr"), QStringLiteral("李四"));
+    EXPECT_EQ(rowsInTable(), 3);
+
+    ds->setSql(QStringLiteral("select * from %1 where qlr = ?").arg(table), {evil});
+    ds->open();
+    EXPECT_EQ(ds->recordCount(), 1);
+}
+
+TEST_P(DatasetTest, FieldsAreFoundWithoutCaseAndCheckTheirValues)
+{
+    EXPECT_EQ(ds->field("QLR").asString(), QStringLiteral("张三"));
+    EXPECT_EQ(ds->fieldIndex("Zdbh"), ds->fieldIndex("zdbh"));
+    try {
+        ds->text("nosuch");
+        FAIL() << "unknown field read";
+    } catch (const FieldNotFoundError &e) {
+        EXPECT_TRUE(e.message().contains("nosuch"));
+    }
+    ds->edit();
+    try {
+        ds->setValue("N", "abc");
+        FAIL() << "abc accepted as an integer";
+    } catch (const ConversionError &e) {
+        EXPECT_TRUE(e.message().contains("abc"));
+        EXPECT_TRUE(e.message().contains("n", Qt::CaseInsensitive));
+    }
+    ds->setValue("n", " 12 ");
+    ds->setValue("x", "2.5");
+    ds->setValue("zdbh", 77);
+    EXPECT_EQ(ds->field("n").asInteger(), 12);
+    EXPECT_DOUBLE_EQ(ds->field("x").asFloat(), 2.5);
+    EXPECT_EQ(ds->text("zdbh"), "77");
+    ds->cancel();
+
+    EXPECT_TRUE(isIntegerType(ds->fieldDef(ds->indexOf("id")).type));
+    EXPECT_TRUE(isTextType(ds->fieldDef(ds->indexOf("qlr")).type));
+    EXPECT_TRUE(isFloatType(ds->fieldDef(ds->indexOf("x")).type));
+
+    // Writing outside edit or insert is refused.
+    EXPECT_THROW(ds->setValue("qlr", "x"), DatasetStateError);
+}
+
+TEST_P(DatasetTest, LocateFindsByTextAndMissesWithoutMoving)
+{
+    EXPECT_TRUE(ds->locate("ZDBH", "003"));
+    EXPECT_EQ(ds->field("id").asInteger(), 3);
+    EXPECT_FALSE(ds->locate("zdbh", "999"));
+    EXPECT_EQ(ds->field("id").asInteger(), 3);
+    EXPECT_TRUE(ds->locate("zdbh", "00", Dataset::PartialKey));
+    EXPECT_EQ(ds->field("id").asInteger(), 1);
+    EXPECT_TRUE(ds->locate("qlr", QVariant()));
+    EXPECT_EQ(ds->field("id").asInteger(), 3);
+}
+
+TEST_P(DatasetTest, ClosingDiscardsAPendingRowAndTheConnectionClosesAll)
+{
+    ds->append();
+    ds->setValue("id", 9);
+    ds->close();
+    EXPECT_FALSE(ds->isOpen());
+    ds->open();
+    EXPECT_EQ(ds->recordCount(), 3);
+    EXPECT_EQ(rowsInTable(), 3);
+
+    Dataset &b = second();
+    ds->edit();
+    ds->setValue("qlr", "x");
+    execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
+    conn->close();
+    EXPECT_FALSE(ds->isOpen());
+    EXPECT_FALSE(b.isOpen());
+    EXPECT_THROW(ds->first(), DatasetStateError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, DatasetTest, ::testing::Values(Backend::Sqlite), backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, DatasetTest, ::testing::Values(Backend::Postgres), backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, DatasetTest, ::testing::Values(Backend::Odbc), backendParamName<::testing::TestParamInfo<Backend>>);
+
+} // namespace
