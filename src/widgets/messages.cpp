@@ -1,0 +1,106 @@
+#include "widgets/messages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace zarn::ui {
+
+namespace {
+
+class ScreenMessageService : public MessageService {
+public:
+    void showMessage(const QString &text, QWidget *parent) override
+    {
+        // A plain message carries the application's title, not a caption of its own.
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    int messageBox(const QString &text, const QString &caption, MessageIcon icon, int buttons,
+                   QWidget *parent) override
+    {
+        QMessageBox::Icon qicon = QMessageBox::NoIcon;
+        switch (icon) {
+        case MessageIcon::None:
+            break;
+        case MessageIcon::Information:
+            qicon = QMessageBox::Information;
+            break;
+        case MessageIcon::Warning:
+            qicon = QMessageBox::Warning;
+            break;
+        case MessageIcon::Critical:
+            qicon = QMessageBox::Critical;
+            break;
+        case MessageIcon::Question:
+            qicon = QMessageBox::Question;
+            break;
+        }
+        QMessageBox box(qicon, caption, text, QMessageBox::NoButton, parent);
+        struct Choice {
+            int ours;
+            QMessageBox::StandardButton theirs;
+            const char *label;
+        };
+        // The survey forms are Chinese throughout, buttons included.
+        const Choice choices[] = {{Ok, QMessageBox::Ok, "确定"},
+                                  {Cancel, QMessageBox::Cancel, "取消"},
+                                  {Yes, QMessageBox::Yes, "是"},
+                                  {No, QMessageBox::No, "否"}};
+        for (const auto &c : choices)
+            if (buttons & c.ours)
+                box.addButton(c.theirs)->setText(QString::fromUtf8(c.label));
+        if (buttons == 0)
+            box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        const int pressed = box.exec();
+        for (const auto &c : choices)
+            if (pressed == c.theirs)
+                return c.ours;
+        return (buttons & Cancel) ? Cancel : (buttons & No) ? No : Ok;
+    }
+};
+
+ScreenMessageService s_screen;
+MessageService *s_current = nullptr;
+
+} // namespace
+
+MessageService &messages() { return s_current ? *s_current : s_screen; }
+void setMessageService(MessageService *service) { s_current = service; }
+
+void showMessage(const QString &text, QWidget *parent) { messages().showMessage(text, parent); }
+
+int messageBox(const QString &text, const QString &caption, MessageIcon icon, int buttons,
+               QWidget *parent)
+{
+    return messages().messageBox(text, caption, icon, buttons, parent);
+}
+
+RecordingMessageService::RecordingMessageService()
+    : m_previous(s_current)
+{
+    setMessageService(this);
+}
+
+RecordingMessageService::~RecordingMessageService() { setMessageService(m_previous); }
+
+void RecordingMessageService::showMessage(const QString &text, QWidget *)
+{
+    records.append({true, text, QString(), MessageIcon::None, Ok});
+}
+
+int RecordingMessageService::messageBox(const QString &text, const QString &caption,
+                                        MessageIcon icon, int buttons, QWidget *)
+{
+    records.append({false, text, caption, icon, buttons});
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    for (int b : {Ok, Yes, No, Cancel})
+        if (buttons & b)
+            return b;
+    return Ok;
+}
+
+} // namespace zarn::ui

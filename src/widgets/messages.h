@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace zarn::ui {
+
+enum class MessageIcon { None, Information, Warning, Critical, Question };
+
+// Buttons of a captioned box, and the answer it gives.
+enum MessageButton { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
+
+// The two kinds of message window: a plain message with only OK and no caption
+// of its own (user mistakes), and a captioned box with icon and buttons
+// (confirmations and failures). Tests put a recorder in place of the screen.
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    virtual void showMessage(const QString &text, QWidget *parent) = 0;
+    // Returns the button pressed (one MessageButton value).
+    virtual int messageBox(const QString &text, const QString &caption, MessageIcon icon,
+                           int buttons, QWidget *parent) = 0;
+};
+
+// The service in use: the on-screen one unless a test replaced it.
+MessageService &messages();
+// Replaces the service (not owned); null puts the on-screen one back.
+void setMessageService(MessageService *service);
+
+// Shorthands through the service in use.
+void showMessage(const QString &text, QWidget *parent = nullptr);
+int messageBox(const QString &text, const QString &caption, MessageIcon icon, int buttons,
+               QWidget *parent = nullptr);
+
+// A recorder for tests: remembers every window and answers from a queue
+// (the first button offered when the queue is empty).
+class RecordingMessageService : public MessageService {
+public:
+    struct Record {
+        bool plain = true;
+        QString text;
+        QString caption;
+        MessageIcon icon = MessageIcon::None;
+        int buttons = Ok;
+    };
+    RecordingMessageService();
+    ~RecordingMessageService() override;
+    void showMessage(const QString &text, QWidget *parent) override;
+    int messageBox(const QString &text, const QString &caption, MessageIcon icon, int buttons,
+                   QWidget *parent) override;
+
+    QList<Record> records;
+    QList<int> answers;
+
+private:
+    MessageService *m_previous;
+};
+
+} // namespace zarn::ui
