@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+
+namespace zarn {
+class Dataset;
+}
+
+namespace zarn::ui {
+
+// One column of a grid: the bound column, its title, its width in pixels,
+// the values offered in its cells (none: free text) and whether it refuses edits.
+struct GridColumn {
+    QString field;
+    QString title;
+    int width = 64;
+    QStringList pickList;
+    bool readOnly = false;
+};
+
+// A table model over a Dataset. It reads a cell only when a view asks for it,
+// so a dataset of any size costs the model nothing per row. Without columns
+// of its own it shows every column of the dataset under its name.
+class DatasetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit DatasetModel(QObject *parent = nullptr);
+    ~DatasetModel() override;
+
+    void setDataset(zarn::Dataset *dataset);
+    zarn::Dataset *dataset() const { return m_dataset; }
+
+    void setColumns(const QList<GridColumn> &columns);
+    QList<GridColumn> columns() const;
+    // The column of a field (name without regard to case), -1 when not shown.
+    int columnOf(const QString &field) const;
+    QString fieldOf(int column) const;
+    void setPickList(int column, const QStringList &entries);
+    QStringList pickList(int column) const;
+
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_readOnly; }
+
+    // The dataset column a grid column shows, -1 when the dataset lacks it.
+    int datasetColumn(int column) const;
+
+    // True while the model passes one of the dataset's notifications on to
+    // its views; a view that follows the cursor must not move it meanwhile.
+    bool isFollowingDataset() const { return m_following > 0; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Puts the dataset into edit on the cell's row and writes the text.
+    // Throws what the dataset throws; a view's editor goes through the grid,
+    // which reports it.
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+private:
+    struct Shown {
+        GridColumn column;
+        int datasetColumn = -1;
+    };
+    void rebuild();
+    void lookUpColumns();
+    void onReset();
+    void onRowInserted(int row);
+    void onRowRemoved(int row);
+    void onRowChanged(int row);
+    void onFieldChanged(int row, int column);
+    void onCursorMoved(int row);
+    void onStateChanged();
+
+    QPointer<zarn::Dataset> m_dataset;
+    QList<QMetaObject::Connection> m_links;
+    QList<GridColumn> m_columns; // as set; empty: all of the dataset's
+    QList<Shown> m_shown;
+    int m_rowCount = 0; // what the views were last told
+    int m_cursor = -1;
+    bool m_readOnly = false;
+    int m_following = 0;
+};
+
+} // namespace zarn::ui

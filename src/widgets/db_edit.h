@@ -1,0 +1,30 @@
+#pragma once
+
+#include "widgets/data_aware.h"
+
+#include <QLineEdit>
+
+namespace zarn::ui {
+
+// Single-line data-bound edit: no border, navy text on white, 20 pixels high.
+class DBEdit : public QLineEdit, public DataAwareControl {
+    Q_OBJECT
+public:
+    explicit DBEdit(QWidget *parent = nullptr);
+    DBEdit(const QString &objectName, QWidget *parent);
+    ~DBEdit() override;
+
+    void setReadOnly(bool readOnly) override;
+    bool isReadOnly() const { return DataAwareControl::isReadOnly(); }
+    QString controlText() const override;
+
+    QSize sizeHint() const override;
+
+protected:
+    void showValue(const QString &text) override;
+    void applyReadOnly(bool readOnly) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+};
+
+} // namespace zarn::ui

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "widgets/dataset_model.h"
+
+#include <QPointer>
+#include <QTableView>
+#include <QTimer>
+
+namespace zarn::ui {
+
+class DataSource;
+
+// A grid over a data source. The grid's current row is the dataset's cursor,
+// both ways: moving in the grid moves the cursor (which posts a pending change
+// first; when that fails the grid stays on the dataset's row and the error is
+// reported), and a cursor moved elsewhere moves the grid. Typing into a cell
+// edits the dataset; a column with a pick list offers its values in the cell.
+class DBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DBGrid(QWidget *parent = nullptr);
+    DBGrid(const QString &objectName, QWidget *parent);
+    ~DBGrid() override;
+
+    void setDataSource(DataSource *source);
+    DataSource *dataSource() const { return m_source; }
+
+    void setColumns(const QList<GridColumn> &columns);
+    QList<GridColumn> columns() const;
+    // Replaces the values offered in a column's cells (field name without regard to case).
+    void setPickList(const QString &field, const QStringList &entries);
+
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const;
+
+    // Opens the cell editor as soon as a cell becomes current.
+    void setAlwaysShowEditor(bool on);
+    bool alwaysShowEditor() const { return m_alwaysShowEditor; }
+
+    // Keyboard search: typed characters jump to the first row whose text in
+    // this column starts with what was typed; a pause starts a new search.
+    // Empty switches it off.
+    void setSearchColumn(const QString &field);
+    const QString &searchColumn() const { return m_searchField; }
+    void setSearchPause(int milliseconds);
+    const QString &searchText() const { return m_searchText; }
+
+    int currentColumn() const;
+    QString currentField() const;
+
+    DatasetModel *datasetModel() const { return m_model; }
+    // Puts another model (say, a derived one) in place of the grid's own;
+    // the grid takes it over.
+    void setDatasetModel(DatasetModel *model);
+
+signals:
+    void currentColumnChanged(int column);
+
+protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+
+private:
+    void onDatasetChanged();
+    void followCursor();
+    void applyColumnWidths();
+    bool search(const QString &typed);
+
+    QPointer<DataSource> m_source;
+    DatasetModel *m_model = nullptr;
+    QList<QMetaObject::Connection> m_sourceLinks;
+    bool m_syncing = false;
+    bool m_alwaysShowEditor = false;
+    int m_lastColumn = -1;
+    QString m_searchField;
+    QString m_searchText;
+    QTimer m_searchPause;
+};
+
+} // namespace zarn::ui

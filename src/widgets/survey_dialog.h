@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+namespace zarn::ui {
+
+// Switches off autoDefault (and default) on every push button under root, so
+// that Enter never presses a button of a survey window.
+void noAutoDefault(QWidget *root);
+
+// Base of the survey forms, editors and dialogs: set in the Song face, closed
+// only by the close box or an exit button. Escape does not close it and Enter
+// presses no default button; both are left to the controls.
+class SurveyDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit SurveyDialog(QWidget *parent = nullptr);
+    ~SurveyDialog() override;
+
+    // Places the window in the middle of its screen.
+    void centreOnScreen();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+};
+
+} // namespace zarn::ui
