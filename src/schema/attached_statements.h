@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+// Statements on the attached tables T_JZBSB, T_ZJB, T_SZB and T_GYQ. A survey
+// table's rows are found by value: parcel number, unit code and change date.
+// Unless a comment says otherwise, "parcel" is the editor's or the sheet's
+// parcel number (trimmed where the caller trims it), "unit" the session unit
+// code and "bgrq" the survey row's change date as text.
+namespace zarn::sql {
+
+// ---------------------------------------------------------------- T_JZBSB
+
+// TFrmJZBS loading in current mode and after an insert, on JZBS.
+// Binds: parcel, unit.
+inline const QString jzbsbListCurrent =
+    QStringLiteral("select * from T_JZBSB where ZDBH=? and dwdm=? and  bgrq is null order by xh");
+// TFrmJZBS loading in changed mode, on JZBS. Binds: parcel, unit, bgrq.
+inline const QString jzbsbListChanged =
+    QStringLiteral("select * from T_JZBSB where ZDBH=? and dwdm=? and  bgrq=? order by xh");
+// TFrmJZBS adding or inserting a marker, on ADOQuery1: highest id of the whole
+// table. No values.
+inline const QString jzbsbMaxId = QStringLiteral("select Max(id) from  T_JZBSB ");
+// TFrmJZBS adding a marker, on ADOQuery1: highest XH of the parcel's current
+// markers. Binds: parcel, unit.
+inline const QString jzbsbMaxXh =
+    QStringLiteral("select Max(XH) from  T_JZBSB where  zdbh=? and dwdm=? and bgrq is null");
+// TFrmJZBS saving, on ADOQuery1: removes current markers without a unified
+// number. Binds: parcel, unit.
+inline const QString jzbsbPurge = QStringLiteral(
+    "delete from  T_JZBSB where JZDTBH is null and zdbh=? and dwdm=? and bgrq is null");
+// Both survey forms' boundary-point count, on ADOQuery1, for a current survey
+// row. Binds: the parcel-number edit's text (untrimmed), unit.
+inline const QString jzbsbCountCurrent =
+    QStringLiteral("select count(XH) from  T_JZBSB where  zdbh=? and dwdm=? and bgrq is null");
+// The use-right form's boundary-point count for a changed survey row, on
+// ADOQuery1. Binds: the parcel-number edit's text (untrimmed), unit, bgrq
+// (trimmed).
+inline const QString jzbsbCountChanged =
+    QStringLiteral("select count(XH) from  T_JZBSB where  zdbh=? and dwdm=? and bgrq=?");
+
+// ---------------------------------------------------------------- T_ZJB
+
+// TFrmZJ loading in current mode, on Zj. Binds: parcel, unit.
+inline const QString zjbListCurrent =
+    QStringLiteral("select * from T_ZJB where ZDBH=? and dwdm=? and  bgrq is null order by id");
+// TFrmZJ loading in changed mode, on Zj. Binds: parcel, unit, bgrq.
+inline const QString zjbListChanged =
+    QStringLiteral("select * from T_ZJB where ZDBH=? and dwdm=? and  bgrq=? order by id");
+// TFrmZJ adding a row, on ADOQuery1. No values.
+inline const QString zjbMaxId = QStringLiteral("select Max(id) from  T_ZJB ");
+// TFrmZJ saving, on ADOQuery1: removes current rows without start and end
+// point. Binds: parcel, unit.
+inline const QString zjbPurge = QStringLiteral("delete from  T_ZJB where JZXQDH is null and JZXZDH "
+                                               "is null and zdbh=? and dwdm=? and bgrq is null");
+
+// ---------------------------------------------------------------- T_SZB
+
+// TFrmSZ loading in current mode, on sz. Binds: parcel, unit.
+inline const QString szbListCurrent =
+    QStringLiteral("select * from T_SZB where ZDBH=? and dwdm=? and bgrq is null order by ID");
+// TFrmSZ loading in changed mode, on sz. Binds: parcel, unit, bgrq.
+inline const QString szbListChanged =
+    QStringLiteral("select * from T_SZB where ZDBH=? and dwdm=? and bgrq =? order by ID");
+// TFrmSZ adding a row, on ADOQuery1. No values.
+inline const QString szbMaxId = QStringLiteral("select Max(id) from  T_SZB ");
+// TFrmSZ saving, on ADOQuery1: removes current rows without start and end
+// point. Binds: parcel, unit.
+inline const QString szbPurge =
+    QStringLiteral("delete from  T_SZB where JZDStart is null and "
+                   "JZDEND is null and zdbh=? and dwdm=? and bgrq is null");
+
+// ---------------------------------------------------------------- T_GYQ
+
+// TFrmGY loading in current mode, on GY. Binds: parcel, unit.
+inline const QString gyqListCurrent =
+    QStringLiteral("select * from T_GYQ where ZDBH=? and dwdm=? and  bgrq is null order by id");
+// TFrmGY loading in changed mode, on GY. Binds: parcel, unit, bgrq.
+inline const QString gyqListChanged =
+    QStringLiteral("select * from T_GYQ where ZDBH=? and dwdm=? and  bgrq=? order by id");
+// TFrmGY adding a row, on ADOQuery1. No values.
+inline const QString gyqMaxId = QStringLiteral("select Max(ID) from  T_GYQ  ");
+// Both survey forms' co-user count for a current survey row, on ADOQuery1.
+// Binds: the parcel-number edit's text (untrimmed), unit.
+// A blank stands between the parcel number and "and": without the quotes a
+// placeholder glued to a word is a syntax error on some databases.
+inline const QString gyqCountCurrent =
+    QStringLiteral("select count(id) from  T_GYQ where  zdbh=? and dwdm=? and bgrq is null");
+
+// ---------------------------------------------------------------- cascade
+
+// Both survey forms deleting a current survey row, on ADOQuery1, run in this
+// order. Binds for each: parcel (trimmed), unit.
+inline const QString jzbsbDeleteCurrent =
+    QStringLiteral("delete from  T_JZBSB where zdbh=? and dwdm=? and bgrq is null");
+inline const QString zjbDeleteCurrent =
+    QStringLiteral("delete from  T_ZJB where zdbh=? and dwdm=? and bgrq is null");
+inline const QString gyqDeleteCurrent =
+    QStringLiteral("delete from  T_GYQ where zdbh=? and dwdm=? and bgrq is null");
+inline const QString szbDeleteCurrent =
+    QStringLiteral("delete from  T_SZB where zdbh=? and dwdm=? and bgrq is null");
+
+inline const std::array<QString, 4> deleteCurrentAttached = {jzbsbDeleteCurrent, zjbDeleteCurrent,
+                                                             gyqDeleteCurrent, szbDeleteCurrent};
+
+// For a form that removes the attached rows of a deleted changed survey row:
+// the rows of exactly that version. Same order; binds: parcel (trimmed), unit,
+// bgrq.
+inline const QString jzbsbDeleteChanged =
+    QStringLiteral("delete from  T_JZBSB where zdbh=? and dwdm=? and bgrq=?");
+inline const QString zjbDeleteChanged =
+    QStringLiteral("delete from  T_ZJB where zdbh=? and dwdm=? and bgrq=?");
+inline const QString gyqDeleteChanged =
+    QStringLiteral("delete from  T_GYQ where zdbh=? and dwdm=? and bgrq=?");
+inline const QString szbDeleteChanged =
+    QStringLiteral("delete from  T_SZB where zdbh=? and dwdm=? and bgrq=?");
+
+inline const std::array<QString, 4> deleteChangedAttached = {jzbsbDeleteChanged, zjbDeleteChanged,
+                                                             gyqDeleteChanged, szbDeleteChanged};
+
+} // namespace zarn::sql
