@@ -12,3 +12,17 @@ class Dataset;
 // Values go to the statement's positional placeholders. Database errors go to
 // the caller.
 void RunSQL(zarn::Dataset &query, const QString &sql, const QVariantList &params = {});
+
+// The folder of the module file that holds this code (the component library,
+// not the host program and not the current folder), with a trailing '/'.
+// Empty when it cannot be found.
+QString GetDllPath();
+
+// config.ini in the GetDllPath() folder. Names match without regard to case; a
+// missing file, section or key gives `defaultValue`; a value is read as at most
+// 255 bytes of GBK text, cut on a character boundary.
+QString ReadIniStr(const QString &section, const QString &key, const QString &defaultValue);
+
+// Sets key=value in the section of config.ini, making the section and the file
+// when missing and keeping every other line. A failed write is ignored.
+void WriteIniStr(const QString &section, const QString &key, const QString &value);

@@ -1,0 +1,330 @@
+#include "component/inifile.h"
+
+#include "component/unt_Comm.h"
+#include "decrypt/module_path.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace zarn {
+
+namespace {
+
+enum class Encoding { Gbk, Utf8 };
+
+constexpr char Utf8Bom[] = "\xEF\xBB\xBF";
+
+// Stateless: a lead byte cut off at the end of a value is an error, not a
+// character held back for a next call that never comes.
+constexpr auto Stateless = QStringConverter::Flag::Stateless;
+
+QString decode(QByteArrayView bytes, Encoding enc) {
+    if (enc == Encoding::Utf8) return QString::fromUtf8(bytes);
+    QStringDecoder decoder("GBK", Stateless);
+    return decoder.decode(bytes);
+}
+
+QByteArray encode(QStringView text, Encoding enc, bool *exact) {
+    if (enc == Encoding::Utf8) {
+        if (exact) *exact = true;
+        return text.toUtf8();
+    }
+    QStringEncoder encoder("GBK", Stateless);
+    QByteArray bytes = encoder.encode(text);
+    if (exact) *exact = !encoder.hasError();
+    return bytes;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+QByteArrayView trimmed(QByteArrayView v) {
+    qsizetype b = 0, e = v.size();
+    while (b < e && isBlank(v[b]))
+        ++b;
+    while (e > b && isBlank(v[e - 1]))
+        --e;
+    return v.sliced(b, e - b);
+}
+
+// The longest head of `v` within MaxValueBytes that ends on a character boundary.
+QByteArrayView cutValue(QByteArrayView v, Encoding enc) {
+    const qsizetype max = IniFile::MaxValueBytes;
+    if (v.size() <= max) return v;
+    qsizetype n = 0;
+    if (enc == Encoding::Utf8) {
+        n = max;
+        while (n > 0 && (uchar(v[n]) & 0xC0) == 0x80)
+            --n;
+    } else {
+        while (n < v.size()) {
+            const uchar c = uchar(v[n]);
+            const qsizetype len = (c >= 0x81 && c <= 0xFE) ? 2 : 1;
+            if (n + len > max) break;
+            n += len;
+        }
+    }
+    return v.first(n);
+}
+
+bool sameName(QByteArrayView raw, QStringView wanted, Encoding enc) {
+    // A name character takes at most three bytes in either encoding; this keeps
+    // a hostile megabyte-long line from being decoded for every lookup.
+    if (raw.isEmpty() || raw.size() > 3 * wanted.size()) return false;
+    return decode(raw, enc).compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+struct Line {
+    qsizetype start = 0;
+    qsizetype end = 0;  // end of the content, before CR LF or LF
+    qsizetype next = 0; // start of the following line
+    bool hasEol = false;
+};
+
+// Reads the lines of `data` from `pos`.
+class LineReader {
+public:
+    LineReader(QByteArrayView data, qsizetype pos)
+        : m_data(data)
+        , m_pos(pos) {}
+    bool next(Line &line) {
+        if (m_pos >= m_data.size()) return false;
+        line.start = m_pos;
+        const qsizetype nl = m_data.indexOf('\n', m_pos);
+        line.hasEol = nl >= 0;
+        line.next = line.hasEol ? nl + 1 : m_data.size();
+        line.end = line.hasEol ? nl : m_data.size();
+        if (line.hasEol && line.end > line.start && m_data[line.end - 1] == '\r') --line.end;
+        m_pos = line.next;
+        return true;
+    }
+
+private:
+    QByteArrayView m_data;
+    qsizetype m_pos;
+};
+
+enum class Kind { Other, Section, Entry };
+
+struct Parsed {
+    Kind kind = Kind::Other;
+    QByteArrayView name;
+    qsizetype valueStart = 0; // offsets into the whole file
+    qsizetype valueEnd = 0;
+};
+
+Parsed parse(QByteArrayView data, const Line &line) {
+    Parsed p;
+    const QByteArrayView content = data.sliced(line.start, line.end - line.start);
+    const QByteArrayView t = trimmed(content);
+    if (t.isEmpty() || t[0] == ';' || t[0] == '#') return p;
+    if (t[0] == '[') {
+        const qsizetype close = t.indexOf(']');
+        p.kind = Kind::Section;
+        p.name = trimmed(close < 0 ? t.sliced(1) : t.sliced(1, close - 1));
+        return p;
+    }
+    const qsizetype eq = content.indexOf('=');
+    if (eq < 0) return p;
+    p.name = trimmed(content.first(eq));
+    if (p.name.isEmpty()) return p;
+    p.kind = Kind::Entry;
+    qsizetype b = eq + 1, e = content.size();
+    while (b < e && isBlank(content[b]))
+        ++b;
+    while (e > b && isBlank(content[e - 1]))
+        --e;
+    p.valueStart = line.start + b;
+    p.valueEnd = line.start + e;
+    return p;
+}
+
+// Where a key is, or where it would go, in the first section of its name.
+struct Location {
+    bool sectionFound = false;
+    bool keyFound = false;
+    qsizetype valueStart = 0, valueEnd = 0; // of the key's value when found
+    Line lastFilled;                        // last non-blank line of the section
+};
+
+Location locate(QByteArrayView data, qsizetype bodyStart, QStringView section, QStringView key,
+                Encoding enc) {
+    Location loc;
+    LineReader lines(data, bodyStart);
+    Line line;
+    bool inSection = false;
+    while (lines.next(line)) {
+        const Parsed p = parse(data, line);
+        if (p.kind == Kind::Section) {
+            if (inSection) break;
+            if (!loc.sectionFound && sameName(p.name, section, enc)) {
+                inSection = loc.sectionFound = true;
+                loc.lastFilled = line;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        if (!trimmed(data.sliced(line.start, line.end - line.start)).isEmpty())
+            loc.lastFilled = line;
+        if (p.kind == Kind::Entry && sameName(p.name, key, enc)) {
+            loc.keyFound = true;
+            loc.valueStart = p.valueStart;
+            loc.valueEnd = p.valueEnd;
+            break;
+        }
+    }
+    return loc;
+}
+
+struct Contents {
+    QByteArray bytes;
+    qsizetype bodyStart = 0;
+    Encoding enc = Encoding::Gbk;
+};
+
+// False when the file exists but cannot be used; a missing file is empty.
+bool load(const QString &path, Contents &c) {
+    QFile f(path);
+    if (!f.exists()) return true;
+    if (!f.open(QIODevice::ReadOnly) || f.size() > IniFile::MaxFileBytes) return false;
+    c.bytes = f.read(IniFile::MaxFileBytes + 1);
+    if (c.bytes.size() > IniFile::MaxFileBytes || f.error() != QFileDevice::NoError) return false;
+    if (c.bytes.startsWith(Utf8Bom)) {
+        c.bodyStart = 3;
+        c.enc = Encoding::Utf8;
+    }
+    return true;
+}
+
+// Names are compared trimmed, as the file's names are read.
+QStringView trimmedName(QStringView name) {
+    return name.trimmed();
+}
+
+bool usableName(QStringView name, QStringView forbidden) {
+    if (name.isEmpty()) return false;
+    for (QChar c : name) {
+        if (c == u'\r' || c == u'\n' || c == QChar(0) || forbidden.contains(c)) return false;
+    }
+    return true;
+}
+
+QString oneLine(const QString &value) {
+    QString v = value;
+    v.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    v.replace(u'\r', u' ');
+    v.replace(u'\n', u' ');
+    return v;
+}
+
+} // namespace
+
+QByteArray toGbk(QStringView text, bool *exact) {
+    return encode(text, Encoding::Gbk, exact);
+}
+
+QString fromGbk(QByteArrayView bytes) {
+    return decode(bytes, Encoding::Gbk);
+}
+
+IniFile::IniFile(QString path)
+    : m_path(std::move(path)) {}
+
+QString IniFile::read(QStringView section, QStringView key, const QString &defaultValue) const {
+    Contents c;
+    if (!load(m_path, c)) return defaultValue;
+    const Location loc =
+        locate(c.bytes, c.bodyStart, trimmedName(section), trimmedName(key), c.enc);
+    if (!loc.keyFound) return defaultValue;
+    const QByteArrayView value =
+        QByteArrayView(c.bytes).sliced(loc.valueStart, loc.valueEnd - loc.valueStart);
+    return decode(cutValue(value, c.enc), c.enc);
+}
+
+bool IniFile::write(QStringView section, QStringView key, const QString &value) const {
+    section = trimmedName(section);
+    key = trimmedName(key);
+    if (!usableName(section, u"]") || !usableName(key, u"=") || key[0] == u'[' || key[0] == u';' ||
+        key[0] == u'#')
+        return false;
+
+    Contents c;
+    if (!load(m_path, c)) return false;
+    bool exactSection = false, exactKey = false;
+    const QByteArray sectionBytes = encode(section, c.enc, &exactSection);
+    const QByteArray keyBytes = encode(key, c.enc, &exactKey);
+    if (!exactSection || !exactKey) return false;
+    // Unrepresentable characters of the value become '?': the file holds only GBK.
+    const QByteArray valueBytes = encode(oneLine(value), c.enc, nullptr);
+
+    // New lines follow the file's own line ends; a new file gets the CR LF of
+    // the files that existing installations carry.
+    const qsizetype firstNl = c.bytes.indexOf('\n');
+    const QByteArray eol = firstNl > 0 && c.bytes[firstNl - 1] == '\r' ? "\r\n"
+                           : firstNl >= 0                              ? "\n"
+                                                                       : "\r\n";
+
+    const Location loc = locate(c.bytes, c.bodyStart, section, key, c.enc);
+    QByteArray out = c.bytes;
+    if (loc.keyFound) {
+        out.replace(loc.valueStart, loc.valueEnd - loc.valueStart, valueBytes);
+    } else {
+        const QByteArray entry = keyBytes + '=' + valueBytes + eol;
+        if (loc.sectionFound) {
+            // After the section's last key, so the blank lines that set off the
+            // next section stay where they are.
+            const Line &last = loc.lastFilled;
+            out.insert(last.next, last.hasEol ? entry : eol + entry);
+        } else {
+            if (out.size() > c.bodyStart && !out.endsWith('\n')) out += eol;
+            out += '[' + sectionBytes + ']' + eol + entry;
+        }
+    }
+    if (out == c.bytes && QFile::exists(m_path)) return true;
+
+    QSaveFile f(m_path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    if (f.write(out) != out.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+} // namespace zarn
+
+namespace {
+// Our own code, never interposed: when a program that also links this code
+// loads the component module, each copy still finds its own image.
+void anchorInThisImage() {}
+} // namespace
+
+QString GetDllPath() {
+    const std::string image =
+        zarn::imagePathContaining(reinterpret_cast<const void *>(&anchorInThisImage));
+    return QFile::decodeName(QByteArray::fromStdString(zarn::folderOf(image)));
+}
+
+namespace {
+
+// Empty when the module's own folder is unknown: the current folder is never
+// a stand-in for it.
+QString configIniPath() {
+    const QString folder = GetDllPath();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("config.ini");
+}
+
+} // namespace
+
+QString ReadIniStr(const QString &section, const QString &key, const QString &defaultValue) {
+    const QString path = configIniPath();
+    return path.isEmpty() ? defaultValue : zarn::IniFile(path).read(section, key, defaultValue);
+}
+
+void WriteIniStr(const QString &section, const QString &key, const QString &value) {
+    const QString path = configIniPath();
+    if (!path.isEmpty()) zarn::IniFile(path).write(section, key, value);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace zarn {
+
+// Absolute file name of the loaded image (program or shared object) whose
+// mapping holds `address`, or the empty text when no image holds it.
+// Used to find files that are installed beside a library rather than beside the
+// host program or in the current folder.
+std::string imagePathContaining(const void *address);
+
+// The folder part of a file name, with a trailing '/'; empty for an empty name.
+std::string folderOf(const std::string &fileName);
+
+} // namespace zarn
