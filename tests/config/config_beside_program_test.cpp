@@ -1,0 +1,58 @@
+// ReadIniStr and WriteIniStr use config.ini beside the image that holds their
+// code: here the test program, inside the component its module file.
+#include "component/unt_Comm.h"
+#include "config/program_config.h"
+#include "support/tempdir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace zarn::test;
+
+namespace {
+
+// Runs the test body in another current folder and comes back.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const QString &path)
+        : m_old(QDir::currentPath()) {
+        QDir::setCurrent(path);
+    }
+    ~CurrentFolder() { QDir::setCurrent(m_old); }
+
+private:
+    QString m_old;
+};
+
+TEST(ConfigBesideProgram, GetDllPathIsTheFolderOfTheImageHoldingTheCode) {
+    const QString folder = GetDllPath();
+    ASSERT_TRUE(folder.endsWith(u'/'));
+    EXPECT_EQ(QFileInfo(folder).canonicalFilePath(),
+              QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
+    // Not the current folder, wherever that is.
+    TempDir elsewhere;
+    CurrentFolder cd(elsewhere.path());
+    EXPECT_EQ(GetDllPath(), folder);
+}
+
+TEST(ConfigBesideProgram, ReadAndWriteTheFileBesideTheProgramNotInTheCurrentFolder) {
+    ProgramConfig config;
+    TempDir elsewhere;
+    const QByteArray decoy =
+        "[DCB]\r\nKZY=decoy\r\n[SystemInfo]\r\nConnectionString=ZARN1:decoy\r\n";
+    writeFile(elsewhere.file("config.ini"), decoy);
+    CurrentFolder cd(elsewhere.path());
+
+    EXPECT_EQ(ReadIniStr("SystemInfo", "ConnectionString", "000"), "000");
+    EXPECT_EQ(ReadIniStr("DCB", "KZY", "000"), "000");
+    WriteIniStr("DCB", "SM", QString::fromUtf8("备注"));
+    WriteIniStr("DCB", "KZY", QString::fromUtf8("张三"));
+    EXPECT_EQ(ReadIniStr("dcb", "sm", "000"), QString::fromUtf8("备注"));
+    EXPECT_EQ(ReadIniStr("DCB", "kzy", "000"), QString::fromUtf8("张三"));
+    EXPECT_EQ(readFile(config.path()), "[DCB]\r\nSM=\xB1\xB8\xD7\xA2\r\nKZY=\xD5\xC5\xC8\xFD\r\n");
+    EXPECT_EQ(readFile(elsewhere.file("config.ini")), decoy);
+}
+
+} // namespace

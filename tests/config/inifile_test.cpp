@@ -1,0 +1,212 @@
+// Reading and writing initialisation files as existing installations have them.
+#include "component/inifile.h"
+#include "support/tempdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace zarn;
+using namespace zarn::test;
+
+namespace {
+
+// GBK bytes of "地籍" and "张三".
+const QByteArray DiJiGbk("\xB5\xD8\xBC\xAE");
+const QByteArray ZhangSanGbk("\xD5\xC5\xC8\xFD");
+
+class IniFileTest : public ::testing::Test {
+protected:
+    QString path() const { return tmp.file(QStringLiteral("config.ini")); }
+    IniFile file(const QByteArray &bytes) const {
+        writeFile(path(), bytes);
+        return IniFile(path());
+    }
+    QByteArray onDisk() const { return readFile(path()); }
+
+    TempDir tmp;
+};
+
+TEST_F(IniFileTest, ReadsValuesWhateverTheCaseOfNames) {
+    const IniFile ini = file("[DCB]\r\nSM=remark\r\nKzy = " + ZhangSanGbk +
+                             "  \r\n[SystemInfo]\r\nConnectionString=ZARN1:AbC+/x==\r\n");
+    EXPECT_EQ(ini.read(u"dcb", u"sm", "000"), "remark");
+    EXPECT_EQ(ini.read(u"DCB", u"KZY", "000"), QString::fromUtf8("张三"));
+    // Only the first '=' separates: the rest, base64 padding included, is the value.
+    EXPECT_EQ(ini.read(u"systeminfo", u"connectionstring", "000"), "ZARN1:AbC+/x==");
+}
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(IniFile(path()).read(u"DCB", u"SM", "000"), "000");
+    const IniFile ini =
+        file("KZY=outside\n[DCB]\nQSDCY=1\n; SM=commented\n[Other]\nSM=elsewhere\n");
+    EXPECT_EQ(ini.read(u"Nope", u"QSDCY", "000"), "000");
+    EXPECT_EQ(ini.read(u"DCB", u"SM", "000"), "000");
+    EXPECT_EQ(ini.read(u"DCB", u"KZY", "000"), "000");
+    EXPECT_EQ(ini.read(u"DCB", u"QSDCY", "000"), "1");
+    // An existing but empty value is a value, not a miss.
+    EXPECT_EQ(file("[DCB]\nSM=\n").read(u"DCB", u"SM", "000"), "");
+}
+
+TEST_F(IniFileTest, ValuesAreCutAt255BytesOnACharacterBoundary) {
+    EXPECT_EQ(file("[A]\nk=" + QByteArray(300, 'x') + "\n").read(u"A", u"k", {}),
+              QString(255, u'x'));
+
+    // "ab" and 150 two-byte characters: the 127th would end at byte 256.
+    QByteArray gbk = "ab";
+    for (int i = 0; i < 75; ++i)
+        gbk += DiJiGbk;
+    const QString read = file("[A]\nk=" + gbk + "\n").read(u"A", u"k", {});
+    EXPECT_EQ(read.size(), 2 + 126);
+    EXPECT_EQ(toGbk(read), gbk.left(254));
+
+    // The same rule in a UTF-8 file: three-byte characters, 255 = 3 * 85.
+    QByteArray utf8 = "\xEF\xBB\xBF[A]\nk=a";
+    for (int i = 0; i < 100; ++i)
+        utf8 += "地";
+    EXPECT_EQ(file(utf8 + "\n").read(u"A", u"k", {}), "a" + QString::fromUtf8("地").repeated(84));
+}
+
+TEST_F(IniFileTest, ChineseTextIsGbkOnDiskAndReadsBack) {
+    const IniFile ini(path());
+    ASSERT_TRUE(ini.write(u"DCB", u"QSDCJS", QString::fromUtf8("地籍")));
+    ASSERT_TRUE(ini.write(u"DCB", u"KZY", QString::fromUtf8("张三")));
+    EXPECT_EQ(onDisk(), "[DCB]\r\nQSDCJS=" + DiJiGbk + "\r\nKZY=" + ZhangSanGbk + "\r\n");
+    EXPECT_EQ(ini.read(u"dcb", u"qsdcjs", {}), QString::fromUtf8("地籍"));
+    EXPECT_EQ(ini.read(u"DCB", u"KZY", {}), QString::fromUtf8("张三"));
+}
+
+TEST_F(IniFileTest, WriteChangesOnlyTheValueAndKeepsEverythingElse) {
+    const QByteArray before = "; survey defaults\n"
+                              "[SystemInfo]\n"
+                              "ConnectionString=ZARN1:old\n"
+                              "\n"
+                              "[DCB]\n"
+                              "# kept\n"
+                              "KZY = old value\n"
+                              "DCY=x\n"
+                              "\n"
+                              "[Other]\n"
+                              "KZY=other\n";
+    const IniFile ini = file(before);
+    ASSERT_TRUE(ini.write(u"dcb", u"kzy", "new"));
+    QByteArray expected = before;
+    expected.replace("KZY = old value", "KZY = new");
+    EXPECT_EQ(onDisk(), expected);
+
+    // A new key joins its section after the last key, before the blank line.
+    ASSERT_TRUE(ini.write(u"SystemInfo", u"Extra", "1"));
+    expected.replace("ConnectionString=ZARN1:old\n", "ConnectionString=ZARN1:old\nExtra=1\n");
+    EXPECT_EQ(onDisk(), expected);
+
+    // A new section goes at the end.
+    ASSERT_TRUE(ini.write(u"New", u"k", "v"));
+    expected += "[New]\nk=v\n";
+    EXPECT_EQ(onDisk(), expected);
+    EXPECT_EQ(ini.read(u"Other", u"KZY", {}), "other");
+}
+
+TEST_F(IniFileTest, WriteFollowsTheFilesLineEnds) {
+    const IniFile crlf = file("[A]\r\nk=1\r\n\r\n[B]\r\nm=2");
+    ASSERT_TRUE(crlf.write(u"A", u"n", "3"));
+    ASSERT_TRUE(crlf.write(u"B", u"o", "4"));
+    ASSERT_TRUE(crlf.write(u"A", u"k", "5"));
+    EXPECT_EQ(onDisk(), "[A]\r\nk=5\r\nn=3\r\n\r\n[B]\r\nm=2\r\no=4\r\n");
+
+    const IniFile lf = file("[A]\nk=1");
+    ASSERT_TRUE(lf.write(u"C", u"p", "6"));
+    EXPECT_EQ(onDisk(), "[A]\nk=1\n[C]\np=6\n");
+    EXPECT_EQ(lf.read(u"A", u"k", {}), "1");
+}
+
+TEST_F(IniFileTest, WriteMakesTheFileAndLeavesNoTemporaryFiles) {
+    const IniFile ini(path());
+    ASSERT_TRUE(ini.write(u"SystemInfo", u"ConnectionString", "ZARN1:x"));
+    EXPECT_EQ(onDisk(), "[SystemInfo]\r\nConnectionString=ZARN1:x\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0600), 0);
+    ASSERT_TRUE(ini.write(u"SystemInfo", u"ConnectionString", "ZARN1:y"));
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"config.ini"});
+    // The replacement keeps the file's permissions: it may hold a secret.
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(IniFileTest, LineBreaksInAValueCannotAddKeys) {
+    const IniFile ini = file("[DCB]\nsm=1\n");
+    ASSERT_TRUE(ini.write(u"DCB", u"sm", "first\r\nKZY=injected\n[SystemInfo]"));
+    EXPECT_EQ(ini.read(u"DCB", u"sm", {}), "first KZY=injected [SystemInfo]");
+    EXPECT_EQ(ini.read(u"DCB", u"KZY", "000"), "000");
+    EXPECT_EQ(onDisk().count('\n'), 2);
+}
+
+TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone) {
+    const QByteArray before = "[DCB]\nsm=1\n";
+    const IniFile ini = file(before);
+    EXPECT_FALSE(ini.write(u"", u"k", "v"));
+    EXPECT_FALSE(ini.write(u"DCB", u"  ", "v"));
+    EXPECT_FALSE(ini.write(u"D]CB", u"k", "v"));
+    EXPECT_FALSE(ini.write(u"DCB", u"a=b", "v"));
+    EXPECT_FALSE(ini.write(u"DCB", u";k", "v"));
+    EXPECT_FALSE(ini.write(u"DCB", u"k\nx", "v"));
+    EXPECT_FALSE(ini.write(QString::fromUtf8("😀"), u"k", "v")); // no GBK form
+    EXPECT_EQ(onDisk(), before);
+
+    EXPECT_FALSE(IniFile(tmp.file("missing/config.ini")).write(u"A", u"k", "v"));
+    EXPECT_FALSE(QFile::exists(tmp.file("missing")));
+    // A folder where the file should be is neither read nor replaced.
+    QDir(tmp.path()).mkdir("dir.ini");
+    EXPECT_FALSE(IniFile(tmp.file("dir.ini")).write(u"A", u"k", "v"));
+    EXPECT_EQ(IniFile(tmp.file("dir.ini")).read(u"A", u"k", "d"), "d");
+}
+
+TEST_F(IniFileTest, DuplicateSectionsAndKeysTheFirstCountsForReadAndWrite) {
+    const IniFile ini = file("[DCB]\nsm=first\nsm=second\nKZY=a\n[dcb]\nsm=third\nDCY=later\n");
+    EXPECT_EQ(ini.read(u"DCB", u"sm", {}), "first");
+    // Only the first section of a name is looked at.
+    EXPECT_EQ(ini.read(u"DCB", u"DCY", "000"), "000");
+    ASSERT_TRUE(ini.write(u"DCB", u"sm", "new"));
+    ASSERT_TRUE(ini.write(u"DCB", u"DCY", "mine"));
+    EXPECT_EQ(ini.read(u"DCB", u"sm", {}), "new");
+    EXPECT_EQ(ini.read(u"DCB", u"DCY", {}), "mine");
+    EXPECT_EQ(onDisk(), "[DCB]\nsm=new\nsm=second\nKZY=a\nDCY=mine\n[dcb]\nsm=third\nDCY=later\n");
+}
+
+TEST_F(IniFileTest, HostileFilesGiveValuesOrDefaults) {
+    // Binary bytes, NULs and stray high bytes around a usable section.
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += char((i * 7919 + 13) & 0xFF);
+    binary += "\n[A]\nk=v\xFF\x80\n";
+    binary += QByteArray("\0\0[\xFE\n=\n]=\n\x81", 11);
+    const IniFile bin = file(binary);
+    EXPECT_EQ(bin.read(u"A", u"k", {}).left(1), "v");
+    EXPECT_EQ(bin.read(u"B", u"k", "d"), "d");
+    EXPECT_TRUE(bin.write(u"A", u"k", "w"));
+    EXPECT_EQ(bin.read(u"A", u"k", {}), "w");
+
+    // A megabyte-long line, as a key, as a value and as a section name.
+    const QByteArray mb(1024 * 1024, 'z');
+    const IniFile big = file("[A]\n" + mb + "=1\nk=" + mb + "\n[" + mb + "]\nk=2\n[B]\nk=3");
+    EXPECT_EQ(big.read(u"A", u"k", {}), QString(255, u'z'));
+    EXPECT_EQ(big.read(u"B", u"k", {}), "3");
+    EXPECT_TRUE(big.write(u"B", u"k", "4"));
+    EXPECT_EQ(big.read(u"B", u"k", {}), "4");
+    EXPECT_EQ(onDisk().size(), 3 * mb.size() + 24);
+
+    // A byte order mark before the first section; the file then stays UTF-8.
+    const IniFile bom = file("\xEF\xBB\xBF[SystemInfo]\r\nConnectionString=ZARN1:q\r\nsm=地籍");
+    EXPECT_EQ(bom.read(u"SystemInfo", u"ConnectionString", {}), "ZARN1:q");
+    EXPECT_EQ(bom.read(u"SystemInfo", u"sm", {}), QString::fromUtf8("地籍"));
+    ASSERT_TRUE(bom.write(u"SystemInfo", u"kzy", QString::fromUtf8("张三")));
+    EXPECT_EQ(onDisk(), "\xEF\xBB\xBF[SystemInfo]\r\nConnectionString=ZARN1:q\r\nsm=地籍\r\n"
+                        "kzy=张三\r\n");
+
+    // A lead byte with nothing after it ends the file.
+    EXPECT_EQ(file("[A]\nk=a\xB5").read(u"A", u"k", {}), "a");
+    EXPECT_EQ(file("[A").read(u"A", u"k", "d"), "d");
+    EXPECT_EQ(file("").read(u"A", u"k", "d"), "d");
+}
+
+} // namespace
