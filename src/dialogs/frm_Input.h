@@ -1,0 +1,25 @@
+#pragma once
+
+#include "widgets/survey_dialog.h"
+
+class QFrame;
+class QLabel;
+
+namespace zarn::ui {
+class DataSource;
+class DBGrid;
+} // namespace zarn::ui
+
+// The parcel locate dialog: a read-only grid over the survey form's own
+// dataset; choosing a row in it moves the form's current row.
+class TFrmInput : public zarn::ui::SurveyDialog {
+    Q_OBJECT
+public:
+    explicit TFrmInput(QWidget *owner = nullptr);
+    ~TFrmInput() override;
+
+    zarn::ui::DBGrid *DBGrid1 = nullptr;
+    QFrame *Panel1 = nullptr;
+    QLabel *Label1 = nullptr;
+    zarn::ui::DataSource *DataSource1 = nullptr;
+};
