@@ -28,25 +28,19 @@ protected:
     TempDir tmp;
 };
 
-TEST_F(IniFileTest, ReadsValuesWhateverTheCaseOfNames) {
-    const IniFile ini = file("[DCB]\r\nSM=remark\r\nKzy = " + ZhangSanGbk +
-                             "  \r\n[SystemInfo]\r\nConnectionString=ZARN1:AbC+/x==\r\n");
+TEST_F(IniFileTest, LooksUpNamesWhateverTheirCase) {
+    EXPECT_EQ(IniFile(path()).read(u"DCB", u"SM", "000"), "000");
+    const IniFile ini = file("KZY=outside\r\n[DCB]\r\nSM=remark\r\nKzy = " + ZhangSanGbk +
+                             "  \r\n; DCY=commented\r\nQSDCY=\r\n[SystemInfo]\r\n"
+                             "ConnectionString=ZARN1:AbC+/x==\r\nDCY=elsewhere\r\n");
     EXPECT_EQ(ini.read(u"dcb", u"sm", "000"), "remark");
     EXPECT_EQ(ini.read(u"DCB", u"KZY", "000"), QString::fromUtf8("张三"));
     // Only the first '=' separates: the rest, base64 padding included, is the value.
     EXPECT_EQ(ini.read(u"systeminfo", u"connectionstring", "000"), "ZARN1:AbC+/x==");
-}
-
-TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
-    EXPECT_EQ(IniFile(path()).read(u"DCB", u"SM", "000"), "000");
-    const IniFile ini =
-        file("KZY=outside\n[DCB]\nQSDCY=1\n; SM=commented\n[Other]\nSM=elsewhere\n");
-    EXPECT_EQ(ini.read(u"Nope", u"QSDCY", "000"), "000");
-    EXPECT_EQ(ini.read(u"DCB", u"SM", "000"), "000");
-    EXPECT_EQ(ini.read(u"DCB", u"KZY", "000"), "000");
-    EXPECT_EQ(ini.read(u"DCB", u"QSDCY", "000"), "1");
+    EXPECT_EQ(ini.read(u"Nope", u"SM", "000"), "000");
+    EXPECT_EQ(ini.read(u"DCB", u"DCY", "000"), "000");
     // An existing but empty value is a value, not a miss.
-    EXPECT_EQ(file("[DCB]\nSM=\n").read(u"DCB", u"SM", "000"), "");
+    EXPECT_EQ(ini.read(u"DCB", u"QSDCY", "000"), "");
 }
 
 TEST_F(IniFileTest, ValuesAreCutAt255BytesOnACharacterBoundary) {
@@ -66,15 +60,6 @@ TEST_F(IniFileTest, ValuesAreCutAt255BytesOnACharacterBoundary) {
     for (int i = 0; i < 100; ++i)
         utf8 += "地";
     EXPECT_EQ(file(utf8 + "\n").read(u"A", u"k", {}), "a" + QString::fromUtf8("地").repeated(84));
-}
-
-TEST_F(IniFileTest, ChineseTextIsGbkOnDiskAndReadsBack) {
-    const IniFile ini(path());
-    ASSERT_TRUE(ini.write(u"DCB", u"QSDCJS", QString::fromUtf8("地籍")));
-    ASSERT_TRUE(ini.write(u"DCB", u"KZY", QString::fromUtf8("张三")));
-    EXPECT_EQ(onDisk(), "[DCB]\r\nQSDCJS=" + DiJiGbk + "\r\nKZY=" + ZhangSanGbk + "\r\n");
-    EXPECT_EQ(ini.read(u"dcb", u"qsdcjs", {}), QString::fromUtf8("地籍"));
-    EXPECT_EQ(ini.read(u"DCB", u"KZY", {}), QString::fromUtf8("张三"));
 }
 
 TEST_F(IniFileTest, WriteChangesOnlyTheValueAndKeepsEverythingElse) {
@@ -145,11 +130,7 @@ TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone) {
     const QByteArray before = "[DCB]\nsm=1\n";
     const IniFile ini = file(before);
     EXPECT_FALSE(ini.write(u"", u"k", "v"));
-    EXPECT_FALSE(ini.write(u"DCB", u"  ", "v"));
-    EXPECT_FALSE(ini.write(u"D]CB", u"k", "v"));
     EXPECT_FALSE(ini.write(u"DCB", u"a=b", "v"));
-    EXPECT_FALSE(ini.write(u"DCB", u";k", "v"));
-    EXPECT_FALSE(ini.write(u"DCB", u"k\nx", "v"));
     EXPECT_FALSE(ini.write(QString::fromUtf8("😀"), u"k", "v")); // no GBK form
     EXPECT_EQ(onDisk(), before);
 
