@@ -14,6 +14,7 @@
 #include <QString>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <optional>
@@ -106,6 +107,11 @@ std::string keyPath() {
         if (void *fn = dlsym(lib, "ZarnDecryptStr"))
             folder = zarn::folderOf(zarn::imagePathContaining(fn));
         dlclose(lib);
+    }
+    // The same folder, named without the "bin/../lib" of the run path.
+    if (char *resolved = folder.empty() ? nullptr : realpath(folder.c_str(), nullptr)) {
+        folder = std::string(resolved) + '/';
+        std::free(resolved);
     }
     return keyFilePath(folder);
 }
