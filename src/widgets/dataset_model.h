@@ -57,9 +57,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    // Puts the dataset into edit on the cell's row and writes the text.
-    // Throws what the dataset throws; a view's editor goes through the grid,
-    // which reports it.
+    // Writes a cell: moves the cursor to its row (posting a pending change
+    // of the row left), puts the dataset into edit and sets the column. A text
+    // equal to what the cell holds writes nothing, so opening and closing a
+    // cell editor does not put the row into edit. Throws what the dataset throws.
+    void writeCell(const QModelIndex &index, const QString &text);
+    // writeCell for views and other callers that cannot take an exception:
+    // an error is shown in the standard error report and false returned.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
 private:

@@ -45,6 +45,9 @@ public:
     void setSearchPause(int milliseconds);
     const QString &searchText() const { return m_searchText; }
 
+    // True while a cell editor is open.
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+
     int currentColumn() const;
     QString currentField() const;
 

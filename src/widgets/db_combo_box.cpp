@@ -1,0 +1,192 @@
+#include "widgets/db_combo_box.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+
+namespace zarn::ui {
+
+namespace {
+const QColor kNavy(0, 0, 128);
+constexpr int kHeight = 20;
+} // namespace
+
+DBComboBox::DBComboBox(QWidget *parent)
+    : QComboBox(parent)
+    , DataAwareControl(this, ControlFamily::Plain) {
+    setFrame(false);
+    setInsertPolicy(QComboBox::NoInsert);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Text, kNavy);
+    pal.setColor(QPalette::ButtonText, kNavy);
+    pal.setColor(QPalette::Base, Qt::white);
+    setPalette(pal);
+    setEditable(true);
+    setUpLineEdit();
+    resize(width(), kHeight);
+    // activated is the user's choice only (popup, arrow keys, wheel, Enter on a match).
+    connect(this, &QComboBox::activated, this, &DBComboBox::entryChosen);
+    refresh();
+}
+
+DBComboBox::DBComboBox(const QString &objectName, QWidget *parent)
+    : DBComboBox(parent) {
+    setObjectName(objectName);
+}
+
+DBComboBox::~DBComboBox() = default;
+
+void DBComboBox::setUpLineEdit() {
+    QLineEdit *edit = lineEdit();
+    if (!edit) return;
+    // Inline completion would put text on screen that was never typed nor
+    // written to the column.
+    setCompleter(nullptr);
+    connect(edit, &QLineEdit::textEdited, this, [this](const QString &text) { textTyped(text); });
+}
+
+void DBComboBox::setPickOnly(bool pickOnly) {
+    if (pickOnly == isPickOnly()) return;
+    const QString shown = controlText();
+    setEditable(!pickOnly);
+    setUpLineEdit();
+    showValue(shown);
+    applyReadOnly(!acceptsTyping());
+}
+
+bool DBComboBox::isPickOnly() const {
+    return !isEditable();
+}
+
+void DBComboBox::setEntries(const QStringList &entries) {
+    const QString shown = controlText();
+    clear();
+    addItems(entries);
+    showValue(shown);
+}
+
+QStringList DBComboBox::entries() const {
+    QStringList list;
+    list.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        list << itemText(i);
+    return list;
+}
+
+void DBComboBox::setReadOnly(bool readOnly) {
+    DataAwareControl::setReadOnly(readOnly);
+}
+
+QString DBComboBox::controlText() const {
+    return isEditable() ? currentText() : m_shown;
+}
+
+void DBComboBox::showPopup() {
+    if (!acceptsTyping()) return;
+    QComboBox::showPopup();
+}
+
+QSize DBComboBox::sizeHint() const {
+    return {QComboBox::sizeHint().width(), kHeight};
+}
+
+QSize DBComboBox::minimumSizeHint() const {
+    return {QComboBox::minimumSizeHint().width(), kHeight};
+}
+
+void DBComboBox::showValue(const QString &text) {
+    const int index = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (currentIndex() != index) setCurrentIndex(index);
+    if (isEditable()) {
+        if (currentText() != text) setEditText(text);
+    } else if (m_shown != text) {
+        m_shown = text;
+        update();
+    }
+}
+
+void DBComboBox::applyReadOnly(bool readOnly) {
+    if (QLineEdit *edit = lineEdit()) edit->setReadOnly(readOnly);
+}
+
+void DBComboBox::entryChosen(int index) {
+    if (isShowingValue() || index < 0) return;
+    const QString text = itemText(index);
+    if (!acceptsTyping()) {
+        refresh();
+        return;
+    }
+    if (!isEditable()) {
+        m_shown = text;
+        update();
+    }
+    textTyped(text);
+}
+
+void DBComboBox::keyPressEvent(QKeyEvent *event) {
+    const bool popupShown = view() && view()->isVisible();
+    if (!popupShown && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        escapePressed();
+        event->accept();
+        return;
+    }
+    if (!acceptsTyping()) {
+        // Keys that would pick another entry are refused; the rest (copy,
+        // moving within the text, Tab) still work.
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_F4:
+            event->accept();
+            return;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Space:
+            if (!isEditable()) {
+                event->accept();
+                return;
+            }
+            break;
+        default:
+            if (!isEditable() && !event->text().isEmpty() && event->text().at(0).isPrint()) {
+                event->accept();
+                return;
+            }
+        }
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void DBComboBox::focusOutEvent(QFocusEvent *event) {
+    QComboBox::focusOutEvent(event);
+    focusLeft(event->reason());
+}
+
+void DBComboBox::wheelEvent(QWheelEvent *event) {
+    if (!acceptsTyping()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
+}
+
+void DBComboBox::paintEvent(QPaintEvent *event) {
+    if (isEditable()) {
+        QComboBox::paintEvent(event);
+        return;
+    }
+    // A pick-only list shows the column's value even when it is no entry.
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.currentText = m_shown;
+    option.currentIcon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+} // namespace zarn::ui

@@ -1,0 +1,67 @@
+#include "widgets/db_edit.h"
+
+#include <QKeyEvent>
+
+namespace zarn::ui {
+
+namespace {
+const QColor kNavy(0, 0, 128);
+constexpr int kHeight = 20;
+} // namespace
+
+DBEdit::DBEdit(QWidget *parent)
+    : QLineEdit(parent)
+    , DataAwareControl(this, ControlFamily::Framed) {
+    setFrame(false);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Text, kNavy);
+    pal.setColor(QPalette::Base, Qt::white);
+    setPalette(pal);
+    resize(width(), kHeight);
+    connect(this, &QLineEdit::textEdited, this, [this](const QString &text) { textTyped(text); });
+    refresh();
+}
+
+DBEdit::DBEdit(const QString &objectName, QWidget *parent)
+    : DBEdit(parent) {
+    setObjectName(objectName);
+}
+
+DBEdit::~DBEdit() = default;
+
+void DBEdit::setReadOnly(bool readOnly) {
+    DataAwareControl::setReadOnly(readOnly);
+}
+
+QString DBEdit::controlText() const {
+    return text();
+}
+
+QSize DBEdit::sizeHint() const {
+    return {QLineEdit::sizeHint().width(), kHeight};
+}
+
+void DBEdit::showValue(const QString &text) {
+    if (text != QLineEdit::text()) setText(text);
+}
+
+void DBEdit::applyReadOnly(bool readOnly) {
+    QLineEdit::setReadOnly(readOnly);
+}
+
+void DBEdit::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // Taken here in any case: Escape undoes typing, it never closes the window.
+        escapePressed();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void DBEdit::focusOutEvent(QFocusEvent *event) {
+    QLineEdit::focusOutEvent(event);
+    focusLeft(event->reason());
+}
+
+} // namespace zarn::ui

@@ -1,0 +1,55 @@
+#include "widgets/guard.h"
+
+#include "data/errors.h"
+#include "widgets/messages.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QWidget>
+
+namespace zarn::ui {
+
+QString unknownErrorText() {
+    return QStringLiteral("发生未知错误，操作未完成。");
+}
+
+QString errorText(const std::exception &error) {
+    if (const auto *ours = dynamic_cast<const zarn::Error *>(&error)) return ours->message();
+    const QString text = QString::fromUtf8(error.what());
+    return text.isEmpty() ? unknownErrorText() : text;
+}
+
+void reportError(QWidget *context, const QString &text) {
+    // Reporting must never fail in turn: a broken message service or an
+    // allocation failure here would otherwise escape into the event loop.
+    try {
+        QString caption = QGuiApplication::applicationDisplayName();
+        messageBox(text, caption, MessageIcon::Critical, Ok, context);
+    } catch (...) {
+        qWarning("zarn: could not show an error report: %s", qUtf8Printable(text));
+    }
+}
+
+void reportError(QWidget *context, const std::exception &error) {
+    QString text;
+    try {
+        text = errorText(error);
+    } catch (...) {
+        text = unknownErrorText();
+    }
+    reportError(context, text);
+}
+
+void guard(QWidget *context, const std::function<void()> &handler) {
+    // The handler may close and delete the very window it ran for.
+    QPointer<QWidget> alive(context);
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        reportError(alive.data(), e);
+    } catch (...) {
+        reportError(alive.data(), unknownErrorText());
+    }
+}
+
+} // namespace zarn::ui

@@ -1,0 +1,81 @@
+#include "fixture.h"
+
+#include "support/backends.h"
+#include "widgets/messages.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace zarn::test {
+
+void WidgetTest::SetUp() {
+    messages = std::make_unique<zarn::ui::RecordingMessageService>();
+    const QString file = writeFile(tmp.file("w.db"), {});
+    conn = std::make_unique<zarn::Connection>();
+    conn->setConnectionString(connectionStringFor(Backend::Sqlite, file));
+    conn->open();
+    exec({QStringLiteral("create table t_w (id integer primary key, zdbh varchar(20), "
+                         "qlr varchar(100), n integer, bz text, dclx varchar(10))"),
+          QStringLiteral("insert into t_w (id, zdbh, qlr, n, bz, dclx) values "
+                         "(1, '001', '张三', 5, '第一行', '初始'), "
+                         "(2, '002', '李四', null, null, '变更'), "
+                         "(3, '003', '王五', 7, '多行' || char(10) || '备注', '其他')")});
+    ds = std::make_unique<zarn::Dataset>(conn.get());
+    ds->setSql(QStringLiteral("select * from t_w order by id"));
+    ds->open();
+    source = std::make_unique<zarn::ui::DataSource>(ds.get());
+    window = std::make_unique<QWidget>();
+    window->resize(400, 300);
+    window->show();
+}
+
+void WidgetTest::TearDown() {
+    window.reset();
+    source.reset();
+    ds.reset();
+    conn.reset();
+    messages.reset();
+}
+
+void WidgetTest::exec(const QStringList &statements) {
+    execAll(*conn, statements);
+}
+
+QString WidgetTest::stored(int id, const QString &column) {
+    zarn::Dataset q(conn.get());
+    q.setSql(QStringLiteral("select %1 from t_w where id = ?").arg(column), {id});
+    q.open();
+    if (q.isEmpty()) return QStringLiteral("<no row>");
+    return q.field(column).isNull() ? QStringLiteral("<null>") : q.field(column).asString();
+}
+
+int WidgetTest::rowsInTable() {
+    zarn::Dataset q(conn.get());
+    q.setSql(QStringLiteral("select count(*) as n from t_w"));
+    q.open();
+    return int(q.field("n").asInteger());
+}
+
+void WidgetTest::focus(QWidget *w) {
+    QApplication::setActiveWindow(w->window());
+    w->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+}
+
+void WidgetTest::typeText(QWidget *w, const QString &text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(w, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+QStringList WidgetTest::reportedErrors() const {
+    QStringList list;
+    for (const auto &r : messages->records)
+        if (!r.plain && r.icon == zarn::ui::MessageIcon::Critical) list << r.text;
+    return list;
+}
+
+} // namespace zarn::test

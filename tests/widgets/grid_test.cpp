@@ -1,0 +1,285 @@
+// The grid over a dataset: its model, the current row as the dataset's cursor,
+// editing in cells, keyboard search, and a large dataset.
+#include "fixture.h"
+
+#include "data/errors.h"
+#include "widgets/db_grid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <set>
+
+using namespace zarn;
+using namespace zarn::ui;
+using zarn::test::WidgetTest;
+
+namespace {
+
+// Remembers which rows a view asked for.
+class CountingModel : public DatasetModel {
+public:
+    using DatasetModel::DatasetModel;
+    QVariant data(const QModelIndex &index, int role) const override {
+        if (index.isValid()) rowsAsked.insert(index.row());
+        return DatasetModel::data(index, role);
+    }
+    mutable std::set<int> rowsAsked;
+};
+
+class GridTest : public WidgetTest {
+protected:
+    void SetUp() override {
+        WidgetTest::SetUp();
+        grid = new DBGrid(QStringLiteral("DBGrid1"), window.get());
+        grid->resize(380, 280);
+        grid->setDataSource(source.get());
+        grid->setColumns({{"zdbh", QStringLiteral("宗地号"), 60, {}, false},
+                          {"qlr", QStringLiteral("土地使用者"), 90, {}, false},
+                          {"n", QString(), 40, {}, false},
+                          {"dclx", QStringLiteral("调查类型"), 80, {"初始", "变更"}, false}});
+        grid->show();
+    }
+
+    // Types into the grid: the first key opens the cell editor, the rest go to it.
+    void typeIntoCell(const QString &text) {
+        typeText(grid, text.left(1));
+        QWidget *editor = QApplication::focusWidget();
+        ASSERT_NE(editor, grid);
+        if (text.size() > 1) typeText(editor, text.mid(1));
+    }
+
+    QPoint cellCentre(int row, int column) {
+        return grid->visualRect(grid->model()->index(row, column)).center();
+    }
+
+    DBGrid *grid = nullptr;
+};
+
+TEST_F(GridTest, TheModelFollowsTheDatasetsRows) {
+    QAbstractItemModel *m = grid->model();
+    EXPECT_EQ(m->rowCount(), 3);
+    EXPECT_EQ(m->columnCount(), 4);
+    EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString(), "宗地号");
+    EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), "n"); // no title: the field's name
+    EXPECT_EQ(m->data(m->index(1, 1)).toString(), "李四");
+    EXPECT_EQ(m->data(m->index(1, 2)).toString(), "");
+
+    ds->append();
+    EXPECT_EQ(m->rowCount(), 4);
+    ds->cancel();
+    EXPECT_EQ(m->rowCount(), 3);
+    ds->moveTo(1);
+    ds->insert();
+    EXPECT_EQ(m->rowCount(), 4);
+    ds->setValue("id", 20);
+    ds->setValue("zdbh", QStringLiteral("001A"));
+    ds->post();
+    EXPECT_EQ(m->data(m->index(1, 0)).toString(), "001A");
+    EXPECT_EQ(m->data(m->index(2, 0)).toString(), "002");
+    ds->remove();
+    EXPECT_EQ(m->rowCount(), 3);
+    EXPECT_EQ(m->data(m->index(1, 0)).toString(), "002");
+
+    exec({QStringLiteral("insert into t_w (id, zdbh) values (10, '010'), (11, '011')")});
+    ds->refresh();
+    EXPECT_EQ(m->rowCount(), 5);
+    ds->close();
+    EXPECT_EQ(m->rowCount(), 0);
+    ds->open();
+    EXPECT_EQ(m->rowCount(), 5);
+
+    // A change by code shows in its cell.
+    ds->first();
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("周九"));
+    EXPECT_EQ(m->data(m->index(0, 1)).toString(), "周九");
+    ds->cancel();
+    EXPECT_EQ(m->data(m->index(0, 1)).toString(), "张三");
+
+    // Without columns of its own the grid shows all of the dataset's.
+    grid->setColumns({});
+    EXPECT_EQ(m->columnCount(), ds->fieldCount());
+    EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString().toLower(), "id");
+}
+
+TEST_F(GridTest, TheCurrentRowIsTheDatasetsCursorBothWays) {
+    QSignalSpy columns(grid, &DBGrid::currentColumnChanged);
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(2, 1));
+    EXPECT_EQ(ds->recNo(), 2);
+    EXPECT_EQ(grid->currentField(), "qlr");
+
+    focus(grid);
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_EQ(ds->recNo(), 1);
+    QTest::keyClick(grid, Qt::Key_Right);
+    EXPECT_EQ(grid->currentColumn(), 2);
+    ASSERT_FALSE(columns.isEmpty());
+    EXPECT_EQ(columns.last().first().toInt(), 2);
+
+    ds->last();
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    EXPECT_EQ(grid->currentColumn(), 2); // the column stays
+    ds->first();
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+
+    // Moving in the grid posts the row left.
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("吴十"));
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(stored(1, "qlr"), "吴十");
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+}
+
+TEST_F(GridTest, WhenTheRowLeftCannotBePostedTheGridStaysOnIt) {
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("郑一"));
+    exec({QStringLiteral("update t_w set qlr = '别人' where id = 1")}); // another user was quicker
+
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(2, 0));
+    QApplication::processEvents();
+    EXPECT_EQ(ds->recNo(), 0);
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+    EXPECT_TRUE(grid->selectionModel()->isSelected(grid->currentIndex()));
+    ASSERT_EQ(reportedErrors().size(), 1);
+    EXPECT_EQ(ds->state(), Dataset::State::Edit);
+    EXPECT_EQ(ds->text("qlr"), "郑一"); // the user's typing is still there
+    EXPECT_EQ(stored(1, "qlr"), "别人");
+}
+
+TEST_F(GridTest, TypingInACellEditsTheDataset) {
+    focus(grid);
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    typeIntoCell(QStringLiteral("冯二"));
+    EXPECT_EQ(ds->state(), Dataset::State::Edit);
+    EXPECT_EQ(ds->text("qlr"), "冯二"); // written as typed: the editor selected the old text
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents(); // the editor closes once the key is handled
+    EXPECT_FALSE(grid->isEditing());
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(stored(1, "qlr"), "冯二");
+
+    // Escape in the cell editor gives the cell back and leaves the row unchanged.
+    typeIntoCell(QStringLiteral("陈三"));
+    EXPECT_EQ(ds->text("qlr"), "陈三");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(ds->text("qlr"), "李四");
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_TRUE(window->isVisible());
+
+    // A number column refuses letters when the cell is left, with one report.
+    grid->setCurrentIndex(grid->model()->index(1, 2));
+    typeIntoCell("4x");
+    EXPECT_TRUE(reportedErrors().isEmpty());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(reportedErrors().size(), 1);
+    EXPECT_EQ(ds->field("n").asInteger(), 4); // what it took before the letter
+    ds->cancel();
+
+    // A pick-list column offers its values in the cell.
+    grid->setCurrentIndex(grid->model()->index(1, 3));
+    grid->edit(grid->currentIndex());
+    auto *pick = qobject_cast<QComboBox *>(QApplication::focusWidget()->parentWidget());
+    if (!pick) pick = qobject_cast<QComboBox *>(QApplication::focusWidget());
+    ASSERT_NE(pick, nullptr);
+    EXPECT_EQ(pick->count(), 2);
+    EXPECT_EQ(pick->currentText(), "变更");
+    QTest::keyClick(pick, Qt::Key_Up);
+    EXPECT_EQ(ds->text("dclx"), "初始");
+
+    // Replacing a pick list takes effect for the next editor.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    grid->setPickList("DCLX", {"甲", "乙", "丙"});
+    grid->edit(grid->currentIndex());
+    pick = qobject_cast<QComboBox *>(QApplication::focusWidget()->parentWidget());
+    if (!pick) pick = qobject_cast<QComboBox *>(QApplication::focusWidget());
+    ASSERT_NE(pick, nullptr);
+    EXPECT_EQ(pick->count(), 3);
+}
+
+TEST_F(GridTest, AReadOnlyGridOrColumnRefusesEditing) {
+    focus(grid);
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    grid->setReadOnly(true);
+    EXPECT_TRUE(grid->isReadOnly());
+    typeText(grid, "abc");
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0, 1));
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_FALSE(grid->model()->flags(grid->currentIndex()) & Qt::ItemIsEditable);
+    EXPECT_FALSE(grid->model()->setData(grid->model()->index(0, 1), "x"));
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_EQ(ds->text("qlr"), "张三");
+
+    // Still a way to move through the rows.
+    QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(ds->recNo(), 2);
+
+    grid->setReadOnly(false);
+    grid->setColumns({{"zdbh", "宗地号", 60, {}, true}, {"qlr", "土地使用者", 90, {}, false}});
+    EXPECT_FALSE(grid->model()->flags(grid->model()->index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(grid->model()->flags(grid->model()->index(0, 1)) & Qt::ItemIsEditable);
+}
+
+TEST_F(GridTest, TypedCharactersFindARowUntilAPause) {
+    exec({QStringLiteral("insert into t_w (id, zdbh, qlr) values (4, '0021', 'abc'), "
+                         "(5, '1001', 'Abd')")});
+    ds->refresh();
+    grid->setSearchColumn("zdbh");
+    grid->setSearchPause(30);
+    focus(grid);
+
+    typeText(grid, "002"); // the first row that starts so
+    EXPECT_EQ(ds->recNo(), 1);
+    typeText(grid, "1");
+    EXPECT_EQ(ds->recNo(), 3);
+    EXPECT_EQ(grid->searchText(), "0021");
+    EXPECT_FALSE(grid->isEditing()); // searching opens no editor
+
+    QTest::qWait(150); // a pause: the next key starts a new search
+    EXPECT_EQ(grid->searchText(), "");
+    typeText(grid, "1");
+    EXPECT_EQ(ds->recNo(), 4);
+
+    // Letters match without regard to case; a miss leaves the cursor.
+    grid->setSearchColumn("qlr");
+    typeText(grid, "AB");
+    EXPECT_EQ(ds->recNo(), 3);
+    typeText(grid, "z");
+    EXPECT_EQ(ds->recNo(), 3);
+}
+
+TEST_F(GridTest, AHundredThousandRowsCostOnlyTheRowsOnScreen) {
+    exec({QStringLiteral("with recursive c(x) as (select 100 union all select x + 1 from c "
+                         "where x < 100099) insert into t_w (id, zdbh, qlr) "
+                         "select x, printf('%06d', x), '某人' from c")});
+    auto *model = new CountingModel;
+    grid->setDatasetModel(model);
+    ds->refresh();
+    QApplication::processEvents();
+    grid->grab(); // paint once
+    const int total = 100003;
+    EXPECT_EQ(grid->model()->rowCount(), total);
+    ASSERT_FALSE(model->rowsAsked.empty());
+    EXPECT_LT(model->rowsAsked.size(), 100u);
+    EXPECT_LT(*model->rowsAsked.rbegin(), 100);
+
+    model->rowsAsked.clear();
+    ds->last();
+    QApplication::processEvents();
+    grid->grab();
+    EXPECT_EQ(grid->currentIndex().row(), total - 1);
+    ASSERT_FALSE(model->rowsAsked.empty());
+    EXPECT_LT(model->rowsAsked.size(), 100u);
+    EXPECT_GT(*model->rowsAsked.begin(), total - 100);
+}
+
+} // namespace
