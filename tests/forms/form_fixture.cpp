@@ -1,0 +1,115 @@
+#include "form_fixture.h"
+
+#include "component/unt_Comm.h"
+#include "data/dataset.h"
+#include "widgets/data_aware.h"
+#include "zarn-db/survey_ddl.h"
+
+#include <QFile>
+
+namespace zarn::test {
+
+void FormTest::SetUp()
+{
+    dbFile = tmp.file("survey.db");
+    const QString cs = QStringLiteral("Provider=SQLite;Data Source=%1").arg(dbFile);
+    dbsetup::createSqliteFileIfMissing(cs);
+    QFile::remove(configPath());
+    DataMod = new TDataMod;
+    DataMod->ADOConn1.setConnectionString(cs);
+    DataMod->ADOConn1.open();
+    dbsetup::createSurveyDatabase(DataMod->ADOConn1);
+    messages = std::make_unique<ui::RecordingMessageService>();
+}
+
+void FormTest::TearDown()
+{
+    form.reset();
+    delete DataMod;
+    DataMod = nullptr;
+    messages.reset();
+    QFile::remove(configPath());
+}
+
+qint64 FormTest::addSurvey(const QVariantMap &values)
+{
+    Dataset t(&DataMod->ADOConn1);
+    t.setSql(QStringLiteral("select * from T_DJDCB where id = ?"), {-1});
+    t.open();
+    t.append();
+    const qint64 id = values.contains("id") ? values.value("id").toLongLong() : nextId;
+    nextId = std::max(nextId, id + 1);
+    t.setValue("id", id);
+    t.setValue("dcblx", 0);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        t.setValue(it.key(), it.value());
+    t.post();
+    return id;
+}
+
+void FormTest::addAttached(const QString &table, const QVariantMap &values)
+{
+    static qint64 attachedId = 1;
+    Dataset t(&DataMod->ADOConn1);
+    t.setSql(QStringLiteral("select * from %1 where id = ?").arg(table), {-1});
+    t.open();
+    t.append();
+    t.setValue("id", attachedId++);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        t.setValue(it.key(), it.value());
+    t.post();
+}
+
+Tfrmrptdjdcb &FormTest::open(const QString &dwdm, const QString &zdh)
+{
+    DataMod->dwdm = dwdm;
+    DataMod->zdh = zdh;
+    form = std::make_unique<Tfrmrptdjdcb>();
+    return *form;
+}
+
+int FormTest::count(const QString &sql, const QVariantList &params)
+{
+    Dataset q(&DataMod->ADOConn1);
+    q.setSql(sql, params);
+    q.open();
+    return int(q.field(0).asInteger());
+}
+
+QString FormTest::stored(const QString &table, qint64 id, const QString &column)
+{
+    Dataset q(&DataMod->ADOConn1);
+    q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
+    q.open();
+    if (q.isEmpty()) return QStringLiteral("<no row>");
+    return q.field(0).isNull() ? QStringLiteral("<null>") : q.field(0).asString();
+}
+
+QString FormTest::configPath() const
+{
+    return GetDllPath() + QStringLiteral("config.ini");
+}
+
+QString FormTest::ini(const QString &key, const QString &fallback) const
+{
+    return ReadIniStr(QStringLiteral("DCB"), key, fallback);
+}
+
+QWidget *FormTest::control(const QString &name) const
+{
+    return form->findChild<QWidget *>(name);
+}
+
+QString FormTest::shown(const QString &name) const
+{
+    for (ui::DataAwareControl *c : ui::dataAwareControls(form.get()))
+        if (c->widget()->objectName() == name) return c->controlText();
+    return QStringLiteral("<no control %1>").arg(name);
+}
+
+QString FormTest::current(const QString &column) const
+{
+    return DataMod->djdcTable.text(column);
+}
+
+} // namespace zarn::test

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "component/DataM.h"
+#include "forms/frm_frameMain.h"
+#include "forms/frm_rptdjdcb.h"
+#include "support/tempdir.h"
+#include "widgets/messages.h"
+
+#include <QVariantMap>
+#include <gtest/gtest.h>
+#include <memory>
+
+class QWidget;
+
+namespace zarn::test {
+
+// A survey database on a new SQLite file, a data module connected to it, the
+// config.ini of the test program cleared, and the message windows recorded.
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Adds a T_DJDCB row (column -> value); returns its id.
+    qint64 addSurvey(const QVariantMap &values);
+    // Adds a row to an attached table.
+    void addAttached(const QString &table, const QVariantMap &values);
+    // Opens the use-right form for the session's unit and parcel.
+    Tfrmrptdjdcb &open(const QString &dwdm, const QString &zdh = {});
+
+    // Reading the database from outside the form.
+    int count(const QString &sql, const QVariantList &params = {});
+    QString stored(const QString &table, qint64 id, const QString &column);
+
+    QString configPath() const;
+    QString ini(const QString &key, const QString &fallback = QStringLiteral("<none>")) const;
+
+    QWidget *control(const QString &name) const;
+    QString shown(const QString &name) const;     // what a control shows
+    QString current(const QString &column) const; // the form's current row
+
+    TempDir tmp;
+    QString dbFile;
+    std::unique_ptr<ui::RecordingMessageService> messages;
+    std::unique_ptr<Tfrmrptdjdcb> form;
+    qint64 nextId = 1;
+};
+
+} // namespace zarn::test

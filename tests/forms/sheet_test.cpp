@@ -1,0 +1,154 @@
+// The use-right sheet: every control where its blank is, bound and ordered.
+#include "form_fixture.h"
+
+#include "forms/frm_frameMain_table.h"
+#include "widgets/data_aware.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
+#include "widgets/db_memo.h"
+
+#include "widgets/data_source.h"
+#include "widgets/speed_button.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace zarn;
+using namespace zarn::forms;
+using namespace zarn::ui;
+
+namespace {
+
+class SheetTest : public zarn::test::FormTest {};
+
+TEST_F(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
+{
+    open(QStringLiteral("320102003004"));
+    TfrmFrameMain *sheet = form->frmFrameMain1;
+    int bound = 0, buttons = 0, edits = 0, lists = 0, memos = 0;
+    QMap<int, QWidget *> byTab;
+    for (const SheetEntry &e : sheetTable()) {
+        if (e.kind == SheetKind::Heading) continue;
+        const QString name = QString::fromLatin1(e.control);
+        SCOPED_TRACE(name.toStdString());
+        QWidget *w = sheet->findChild<QWidget *>(name);
+        ASSERT_NE(w, nullptr);
+        const int height = e.kind == SheetKind::Memo ? kMemoHeight : kControlHeight;
+        EXPECT_EQ(w->geometry(), QRect(e.left, e.top, e.width, height));
+        byTab.insert(e.tab, w);
+        if (e.kind == SheetKind::Button) {
+            auto *b = qobject_cast<QPushButton *>(w);
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(b->text(), text(e.column));
+            EXPECT_FALSE(b->autoDefault());
+            ++buttons;
+            continue;
+        }
+        auto *c = dynamic_cast<DataAwareControl *>(w);
+        ASSERT_NE(c, nullptr);
+        ++bound;
+        EXPECT_EQ(c->dataField(), text(e.column));
+        switch (e.kind) {
+        case SheetKind::Edit:
+            EXPECT_NE(qobject_cast<DBEdit *>(w), nullptr);
+            EXPECT_EQ(c->family(), ControlFamily::Framed);
+            ++edits;
+            break;
+        case SheetKind::FramedList:
+            EXPECT_EQ(c->family(), ControlFamily::Framed);
+            EXPECT_FALSE(qobject_cast<DBComboBox *>(w)->isPickOnly());
+            ++lists;
+            break;
+        case SheetKind::List:
+        case SheetKind::PickList:
+            EXPECT_EQ(c->family(), ControlFamily::Plain);
+            EXPECT_EQ(qobject_cast<DBComboBox *>(w)->isPickOnly(), e.kind == SheetKind::PickList);
+            ++lists;
+            break;
+        case SheetKind::Memo:
+            EXPECT_NE(qobject_cast<DBMemo *>(w), nullptr);
+            EXPECT_EQ(c->family(), ControlFamily::Memo);
+            ++memos;
+            break;
+        default:
+            break;
+        }
+    }
+    EXPECT_EQ(bound, 42);
+    EXPECT_EQ(edits, 33);
+    EXPECT_EQ(lists, 8);
+    EXPECT_EQ(memos, 1);
+    EXPECT_EQ(buttons, 4);
+
+    // Tab positions 0..45 follow one another in the focus chain.
+    ASSERT_EQ(byTab.size(), 46);
+    EXPECT_EQ(byTab.firstKey(), 0);
+    EXPECT_EQ(byTab.lastKey(), 45);
+    for (int i = 0; i + 1 < 46; ++i) {
+        QWidget *next = byTab[i]->nextInFocusChain();
+        while (next && next->focusPolicy() == Qt::NoFocus)
+            next = next->nextInFocusChain();
+        // An editable list's line edit is part of the list.
+        while (next && next->parentWidget() == byTab[i])
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, byTab[i + 1]) << "after tab position " << i;
+    }
+
+    EXPECT_EQ(sheet->DBComboBox1->entries(), (QStringList{"初始", "变更"}));
+    EXPECT_EQ(sheet->Label50->pos(), QPoint(kLabel50Left, kLabel50Top));
+    EXPECT_EQ(sheet->enterTarget(sheet->DBComboBox5), sheet->DBComboBox7);
+    EXPECT_EQ(sheet->enterTarget(sheet->findChild<QWidget *>("DBEdit38")), nullptr);
+}
+
+TEST_F(SheetTest, TheFormHasItsCaptionPanelsAndButtons)
+{
+    open(QStringLiteral("320102003004"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("使用权地籍调查表"));
+    EXPECT_EQ(form->size(), QSize(688, 674));
+    EXPECT_EQ(form->Panel2->height(), 60);
+    EXPECT_EQ(form->Panel1->height(), 39);
+    const QList<std::pair<QString, int>> buttons{{"首记录", 0},   {"上记录", 79}, {"下记录", 159},
+                                                 {"末记录", 239}, {"新增", 332},  {"删除", 411},
+                                                 {"保存", 491},   {"定位", 585}};
+    const QList<QAbstractButton *> widgets{form->spbFirst, form->spbPre,        form->spbNext,
+                                           form->spbLast,  form->spbNew,        form->spbDel,
+                                           form->spbSave,  form->spbViewCurrRec};
+    for (int i = 0; i < buttons.size(); ++i) {
+        QAbstractButton *b = widgets[i];
+        EXPECT_EQ(b->text().remove('&'), buttons[i].first);
+        EXPECT_EQ(b->geometry(), QRect(buttons[i].second, 10, 80, 22));
+    }
+    EXPECT_EQ(form->DataSource1->dataset(), &DataMod->djdcTable);
+}
+
+TEST_F(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
+{
+    open(QStringLiteral("320102003004"));
+    // Render the printed table without the controls and look under each blank.
+    TfrmFrameMain *sheet = form->frmFrameMain1;
+    for (QWidget *w : sheet->findChildren<QWidget *>())
+        w->hide();
+    QImage img(sheet->size(), QImage::Format_RGB32);
+    sheet->render(&img);
+    for (const SheetEntry &e : sheetTable()) {
+        if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
+        SCOPED_TRACE(e.control);
+        const int height = e.kind == SheetKind::Memo ? kMemoHeight : kControlHeight;
+        const int y = e.top + height;
+        int dark = 0;
+        for (int x = e.left; x < e.left + e.width; ++x)
+            if (qGray(img.pixel(x, y)) < 128) ++dark;
+        EXPECT_GT(dark, e.width * 9 / 10);
+        // The label is printed just before the blank, inside the sheet.
+        int ink = 0;
+        for (int x = std::max(0, e.left - 30); x < e.left; ++x)
+            for (int yy = e.top; yy < y; ++yy)
+                if (qGray(img.pixel(x, yy)) < 128) ++ink;
+        if (*e.label) {
+            EXPECT_GT(ink, 5);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,200 @@
+// Save, delete with its cascade, and the change lock of a superseded row.
+#include "form_fixture.h"
+
+#include "widgets/speed_button.h"
+
+#include "widgets/data_aware.h"
+#include "widgets/db_edit.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using namespace zarn;
+using namespace zarn::ui;
+
+namespace {
+
+const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
+
+class ChangeTest : public zarn::test::FormTest {
+protected:
+    const QString unit = QStringLiteral("320102003004");
+
+    // Three parcels, the second with a superseded version, each with rows in
+    // every attached table.
+    void seed()
+    {
+        first = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"qlr", "甲"}});
+        changed = addSurvey(
+            {{"dwdm", unit}, {"zdbh", "0030040002"}, {"qlr", "乙旧"}, {"bgrq", "20050301"}});
+        second = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"qlr", "乙"}});
+        third = addSurvey({{"dwdm", unit}, {"zdbh", "0030040003"}, {"qlr", "丙"}});
+        for (const char *zdbh : {"0030040001", "0030040002", "0030040003"})
+            for (const QVariant &bgrq : {QVariant(), QVariant("20050301")})
+                for (const char *table : {"T_JZBSB", "T_ZJB", "T_GYQ", "T_SZB"})
+                    addAttached(QString::fromLatin1(table),
+                                {{"zdbh", zdbh}, {"dwdm", unit}, {"bgrq", bgrq}});
+    }
+    int attached(const QString &zdbh, const QString &bgrq = {})
+    {
+        int n = 0;
+        for (const char *table : {"T_JZBSB", "T_ZJB", "T_GYQ", "T_SZB"})
+            n += bgrq.isEmpty()
+                     ? count(
+                           QStringLiteral("select count(*) from %1 where zdbh = ? and bgrq is null")
+                               .arg(table),
+                           {zdbh})
+                     : count(QStringLiteral("select count(*) from %1 where zdbh = ? and bgrq = ?")
+                                 .arg(table),
+                             {zdbh, bgrq});
+        return n;
+    }
+    qint64 first = 0, changed = 0, second = 0, third = 0;
+};
+
+TEST_F(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
+{
+    seed();
+    open(unit, "0030040001");
+    Dataset &t = DataMod->djdcTable;
+    for (const QString &blank : {QString(), QStringLiteral("   ")}) {
+        t.edit();
+        t.setValue("zdbh", blank);
+        t.setValue("qlr", QStringLiteral("不该保存"));
+        messages->records.clear();
+        form->spbSave->click();
+        ASSERT_EQ(messages->records.size(), 1);
+        EXPECT_TRUE(messages->records[0].plain);
+        EXPECT_EQ(messages->records[0].text, kEmptyParcel);
+        EXPECT_EQ(stored("T_DJDCB", first, "qlr"), QStringLiteral("甲"));
+    }
+    t.cancel();
+
+    // A second current row of parcel 0030040003 is refused by the database.
+    t.edit();
+    t.setValue("zdbh", "0030040003");
+    t.setValue("qlr", QStringLiteral("丁"));
+    messages->records.clear();
+    form->spbSave->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    const auto &box = messages->records[0];
+    EXPECT_FALSE(box.plain);
+    EXPECT_EQ(box.text, QStringLiteral("数据保存失败！"));
+    EXPECT_EQ(box.caption, QStringLiteral("警告"));
+    EXPECT_EQ(box.icon, MessageIcon::Warning);
+    EXPECT_EQ(box.buttons, int(Ok));
+    EXPECT_EQ(shown("DBEdit3"), QStringLiteral("丁"));
+    EXPECT_EQ(shown("DBEdit18"), "0030040003");
+    EXPECT_EQ(stored("T_DJDCB", first, "zdbh"), "0030040001");
+
+    // Typed through the sheet and saved.
+    t.setValue("zdbh", "0030040009");
+    form->spbSave->click();
+    EXPECT_EQ(stored("T_DJDCB", first, "qlr"), QStringLiteral("丁"));
+    EXPECT_EQ(t.state(), Dataset::State::Browse);
+}
+
+TEST_F(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)
+{
+    seed();
+    open(unit, "0030040002");
+    ASSERT_EQ(DataMod->djdcTable.field("id").asInteger(), second);
+
+    messages->answers = {Cancel};
+    form->spbDel->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    const auto &ask = messages->records[0];
+    EXPECT_EQ(ask.text, QStringLiteral("确信删除所显示的记录内容吗?"));
+    EXPECT_EQ(ask.caption, QStringLiteral("确信删除界面"));
+    EXPECT_EQ(ask.icon, MessageIcon::Question);
+    EXPECT_EQ(ask.buttons, int(Ok | Cancel));
+    EXPECT_EQ(stored("T_DJDCB", second, "zdbh"), "0030040002");
+    EXPECT_EQ(attached("0030040002"), 4);
+
+    messages->answers = {Ok};
+    form->spbDel->click();
+    EXPECT_EQ(stored("T_DJDCB", second, "zdbh"), "<no row>");
+    EXPECT_EQ(attached("0030040002"), 0);
+    EXPECT_EQ(attached("0030040002", "20050301"), 4); // the old version keeps its rows
+    EXPECT_EQ(attached("0030040001"), 4);
+    EXPECT_EQ(attached("0030040003"), 4);
+    EXPECT_EQ(stored("T_DJDCB", changed, "qlr"), QStringLiteral("乙旧"));
+    EXPECT_EQ(current("zdbh"), "0030040003"); // the following row
+}
+
+TEST_F(ChangeTest, DeletingAChangedRowTakesTheRowsOfItsOwnVersion)
+{
+    seed();
+    open(unit, "0030040002");
+    DataMod->djdcTable.locate("id", changed);
+    messages->answers = {Ok};
+    form->spbDel->click();
+    EXPECT_EQ(stored("T_DJDCB", changed, "zdbh"), "<no row>");
+    EXPECT_EQ(attached("0030040002", "20050301"), 0);
+    EXPECT_EQ(attached("0030040002"), 4);
+    EXPECT_EQ(attached("0030040001", "20050301"), 4);
+}
+
+TEST_F(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumber)
+{
+    seed();
+    const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040001"}});
+    addAttached("T_JZBSB", {{"zdbh", "0030040001"}, {"dwdm", unit + "01"}});
+    open(unit);
+    DataMod->djdcTable.locate("id", sub);
+    messages->answers = {Ok};
+    form->spbDel->click();
+    EXPECT_EQ(stored("T_DJDCB", sub, "zdbh"), "<no row>");
+    EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {unit + "01"}), 0);
+    EXPECT_EQ(attached("0030040001"), 4);
+}
+
+TEST_F(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
+{
+    seed();
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    messages->answers = {Ok, Ok, Ok, Ok, Ok};
+    while (!t.isEmpty())
+        form->spbDel->click();
+    messages->records.clear();
+    messages->answers = {Ok};
+    form->spbDel->click();
+    ASSERT_EQ(messages->records.size(), 2);
+    EXPECT_TRUE(messages->records[1].plain);
+    EXPECT_EQ(messages->records[1].text, QStringLiteral("调查表已经为空"));
+}
+
+TEST_F(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
+{
+    seed();
+    open(unit, "0030040002");
+    Dataset &t = DataMod->djdcTable;
+    t.locate("id", changed);
+    form->setcomp();
+    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
+    for (DataAwareControl *c : form->frmFrameMain1->boundControls()) {
+        SCOPED_TRACE(c->widget()->objectName().toStdString());
+        EXPECT_EQ(c->isReadOnly(), c->family() != ControlFamily::Plain);
+    }
+    // Typing into a locked edit changes nothing; a plain list stays usable.
+    auto *edit = form->frmFrameMain1->edit("DBEdit3");
+    QTest::keyClicks(edit, "x");
+    EXPECT_EQ(t.text("qlr"), QStringLiteral("乙旧"));
+    EXPECT_TRUE(form->frmFrameMain1->Button1->isEnabled());
+
+    // After a delete the lock still describes the deleted row.
+    messages->answers = {Ok};
+    form->spbDel->click();
+    EXPECT_TRUE(t.text("bgrq").isEmpty());
+    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
+    EXPECT_TRUE(form->frmFrameMain1->edit("DBEdit3")->isReadOnly());
+
+    form->setcomp();
+    EXPECT_TRUE(form->frmFrameMain1->Label50->text().isEmpty());
+    for (DataAwareControl *c : form->frmFrameMain1->boundControls())
+        EXPECT_FALSE(c->isReadOnly());
+}
+
+} // namespace

@@ -1,0 +1,295 @@
+// Moving, locating, new rows and their numbers, remembered values, the
+// land-use linkage, digit pickers and the Enter chain.
+#include "form_fixture.h"
+
+#include "widgets/speed_button.h"
+
+#include "component/unt_Comm.h"
+#include "dialogs/frm_Input.h"
+#include "widgets/data_source.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
+#include "widgets/db_grid.h"
+#include "widgets/db_memo.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+using namespace zarn;
+using namespace zarn::ui;
+
+namespace {
+
+const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
+
+// Types text the way an input method delivers it (QTest knows ASCII keys only).
+void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &release);
+    }
+}
+
+class FlowTest : public zarn::test::FormTest {
+protected:
+    const QString unit = QStringLiteral("320102003004");
+    DBComboBox *list(const char *name) { return form->frmFrameMain1->comboBox(name); }
+};
+
+TEST_F(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
+{
+    const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
+    for (int i = 0; i < 2; ++i)
+        addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", i + 1}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    t.edit();
+    t.setValue("zdbh", QString());
+    form->spbNext->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_EQ(messages->records[0].text, kEmptyParcel);
+    EXPECT_EQ(t.recNo(), 0);
+    t.cancel();
+
+    t.edit();
+    t.setValue("qlr", QStringLiteral("移动前"));
+    form->spbNext->click();
+    EXPECT_EQ(form->frmFrameMain1->DBEdit18->text(), "0030040002");
+    EXPECT_EQ(stored("T_DJDCB", a, "qlr"), QStringLiteral("移动前")); // posted on the move
+    EXPECT_EQ(t.field("id").asInteger(), b);
+    EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "2");
+
+    // On the last row "下记录" stays but still recounts and posts.
+    addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", 3}});
+    form->spbNext->click();
+    EXPECT_EQ(t.field("id").asInteger(), b);
+    EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "3");
+
+    form->spbFirst->click();
+    EXPECT_EQ(t.field("id").asInteger(), a);
+    form->spbLast->click();
+    EXPECT_EQ(t.field("id").asInteger(), b);
+    form->spbPre->click();
+    EXPECT_EQ(t.field("id").asInteger(), a);
+}
+
+TEST_F(FlowTest, ARefusedPostOnAMoveIsReportedAndTheCursorStays)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    t.edit();
+    t.setValue("zdbh", "0030040002"); // a second current row of that parcel
+    form->spbNext->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_FALSE(messages->records[0].plain); // the standard error report
+    EXPECT_EQ(t.recNo(), 0);
+    EXPECT_EQ(t.state(), Dataset::State::Edit);
+}
+
+TEST_F(FlowTest, LocateShowsTheCountAndTheChosenRowStays)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"bgrq", "20050301"}});
+    addSurvey({{"dwdm", unit + "9"}, {"zdbh", "0030040003"}});
+    open(unit);
+    QString label;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<TFrmInput *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("宗地定位"));
+        label = dialog->Label1->text();
+        // Typing a parcel number in the grid finds it.
+        dialog->DBGrid1->setFocus();
+        QTest::keyClicks(dialog->DBGrid1, "0030040002");
+        dialog->close();
+    });
+    form->spbViewCurrRec->click();
+    EXPECT_EQ(label, QStringLiteral("共3记录"));
+    EXPECT_EQ(current("zdbh"), "0030040002");
+    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
+}
+
+TEST_F(FlowTest, NewRowsTakeTheNextNumbersAndTheRememberedValues)
+{
+    addSurvey({{"id", 7},
+               {"dwdm", unit},
+               {"zdbh", "0010010999"},
+               {"dcbh", "3201020030040007"},
+               {"kzy", QStringLiteral("王勘丈")},
+               {"sm", QStringLiteral("说明一")},
+               {"qsdcjs", QStringLiteral("记事")},
+               {"dcy", QStringLiteral("  李调查 ")}});
+    addSurvey({{"id", 30}, {"dwdm", "110101001001"}, {"zdbh", "0000000001"}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    form->spbNew->click();
+    ASSERT_TRUE(messages->records.isEmpty());
+    EXPECT_EQ(t.recNo(), 1);
+    const qint64 id = t.field("id").asInteger();
+    EXPECT_EQ(id, 31);
+    EXPECT_EQ(stored("T_DJDCB", id, "zdbh"), "0010011000");
+    EXPECT_EQ(stored("T_DJDCB", id, "ybdjh"), "0010011000");
+    EXPECT_EQ(stored("T_DJDCB", id, "dcbh"), "3201020030040008");
+    EXPECT_EQ(stored("T_DJDCB", id, "kzy"), QStringLiteral("王勘丈"));
+    EXPECT_EQ(stored("T_DJDCB", id, "dcy"), QStringLiteral("李调查"));
+    // Written as SM, read back as sm.
+    EXPECT_EQ(stored("T_DJDCB", id, "sm"), QStringLiteral("说明一"));
+    EXPECT_TRUE(QString::fromLatin1(zarn::test::readFile(configPath())).contains("SM="));
+    // The memo is not remembered: its key keeps the default.
+    EXPECT_EQ(stored("T_DJDCB", id, "qsdcjs"), "000");
+    EXPECT_EQ(stored("T_DJDCB", id, "jzdgs"), "0");
+    EXPECT_EQ(stored("T_DJDCB", id, "qlrzs"), "0");
+    EXPECT_EQ(shown("DBEdit18"), "0010011000");
+}
+
+TEST_F(FlowTest, ANewRowWithoutABaseStaysUnpostedWithoutParcelNumber)
+{
+    // Only a sub-unit's rows: the session unit has no highest numbers.
+    addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040001"}, {"dcbh", "1"}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    const int before = count("select count(*) from T_DJDCB");
+    form->spbNew->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_FALSE(messages->records[0].plain);
+    EXPECT_EQ(t.state(), Dataset::State::Insert);
+    EXPECT_TRUE(t.text("zdbh").isEmpty());
+    EXPECT_EQ(t.text("dwdm"), unit); // what was set before the failure stays
+    EXPECT_EQ(count("select count(*) from T_DJDCB"), before);
+
+    // Moving away is refused; "新增" again first drops the unposted row.
+    messages->records.clear();
+    form->spbFirst->click();
+    EXPECT_EQ(messages->records.value(0).text, kEmptyParcel);
+    form->spbNew->click();
+    EXPECT_EQ(t.recordCount(), 2);
+}
+
+TEST_F(FlowTest, RememberedValuesDefaultToThreeZeros)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "5"}});
+    open(unit);
+    // Nothing written for the framed list of a Unicode text column.
+    form->spbNew->click();
+    EXPECT_EQ(ini("syqlx"), "<none>");
+    EXPECT_EQ(ini("QSDCJS"), "<none>");
+    EXPECT_EQ(ini("DCBH"), "5");
+    // The memo's key was never written; an edit's was, empty.
+    EXPECT_EQ(DataMod->djdcTable.text("qsdcjs"), "000");
+    EXPECT_EQ(DataMod->djdcTable.text("djkzjs"), "");
+}
+
+TEST_F(FlowTest, TheLandUseListsFollowTheApprovedAndActualUse)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    const QStringList codes = list("DBComboBox5")->entries();
+    const QStringList names = list("DBComboBox6")->entries();
+    ASSERT_GT(codes.size(), 5);
+
+    // Choosing an approved code fills the approved name and both actual columns.
+    list("DBComboBox5")->setCurrentIndex(3);
+    emit list("DBComboBox5")->activated(3);
+    EXPECT_EQ(t.text("pzytdm"), codes[3]);
+    EXPECT_EQ(t.text("pzyt"), names[3]);
+    EXPECT_EQ(t.text("tdytdm"), codes[3]);
+    EXPECT_EQ(t.text("tdyt"), names[3]);
+
+    // An actual use changes the actual pair only.
+    list("DBComboBox8")->setCurrentIndex(1);
+    emit list("DBComboBox8")->activated(1);
+    EXPECT_EQ(t.text("tdyt"), names[1]);
+    EXPECT_EQ(t.text("tdytdm"), codes[1]);
+    EXPECT_EQ(t.text("pzytdm"), codes[3]);
+
+    // Typing an approved name also works; text that is no entry sets nothing.
+    auto *approvedName = list("DBComboBox6");
+    approvedName->lineEdit()->clear();
+    typeText(approvedName->lineEdit(), names[2]);
+    EXPECT_EQ(t.text("pzytdm"), codes[2]);
+    EXPECT_EQ(t.text("tdyt"), names[2]);
+    approvedName->lineEdit()->selectAll();
+    typeText(approvedName->lineEdit(), QStringLiteral("无此用途"));
+    EXPECT_EQ(t.text("pzyt"), QStringLiteral("无此用途"));
+    EXPECT_EQ(t.text("pzytdm"), codes[2]);
+}
+
+TEST_F(FlowTest, DigitsPickTheNthEntryReadingTheWholeText)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    auto *rights = list("DBComboBox3"); // two entries
+    const QStringList entries = rights->entries();
+    ASSERT_EQ(entries.size(), 2);
+    rights->setFocus();
+    QTest::keyClicks(rights, "2");
+    EXPECT_EQ(t.text("qsxz"), entries[1]);
+    EXPECT_EQ(rights->controlText(), entries[1]);
+
+    // 0 and a number beyond the list set nothing; the typed text stays.
+    rights->lineEdit()->clear();
+    QTest::keyClicks(rights, "0");
+    EXPECT_EQ(t.text("qsxz"), "0");
+    rights->lineEdit()->clear();
+    QTest::keyClicks(rights, "9");
+    EXPECT_EQ(t.text("qsxz"), "9");
+    // The whole text counts: "91" is no entry, although "1" alone would be.
+    QTest::keyClicks(rights, "1");
+    EXPECT_EQ(t.text("qsxz"), "91");
+    // Keypad digits are not pickers.
+    rights->lineEdit()->clear();
+    QTest::keyClick(rights, Qt::Key_1, Qt::KeypadModifier);
+    EXPECT_EQ(t.text("qsxz"), "1");
+    // The pick-only survey type never holds a number, so its picker sets nothing.
+    auto *kind = list("DBComboBox1");
+    t.setValue("dclx", QStringLiteral("变更"));
+    QTest::keyClick(kind, Qt::Key_1);
+    EXPECT_EQ(t.text("dclx"), QStringLiteral("变更"));
+}
+
+TEST_F(FlowTest, EnterWalksDownThePrintedRowsAlsoOnALockedRow)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"bgrq", "20050301"}});
+    open(unit);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_FALSE(form->frmFrameMain1->Label50->text().isEmpty());
+    const QStringList chain{
+        "Rzdbedit1",   "DBComboBox1", "RzDBEdit6", "DBEdit3",     "RzDBEdit2",   "DBComboBox2",
+        "DBEdit5",     "DBEdit6",     "DBEdit7",   "DBEdit8",     "DBEdit9",     "DBEdit10",
+        "DBEdit11",    "DBEdit12",    "DBEdit13",  "DBEdit14",    "DBEdit15",    "DBComboBox3",
+        "DBEdit17",    "DBEdit18",    "DBEdit19",  "DBComboBox5", "DBComboBox7", "DBComboBox6",
+        "DBComboBox8", "DBEdit22",    "DBEdit23",  "DBEdit24",    "DBEdit25",    "DBEdit26",
+        "DBEdit27",    "DBMemo1",     "DBEdit29",  "DBEdit30",    "DBEdit31",    "DBEdit32",
+        "DBEdit33",    "DBEdit34",    "DBEdit35",  "DBEdit36",    "DBComboBox4", "DBEdit38"};
+    for (int i = 0; i + 1 < chain.size(); ++i) {
+        QWidget *from = control(chain[i]);
+        from->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QWidget *now = QApplication::focusWidget();
+        // An editable list's line edit holds the focus for the list.
+        if (now && now->parentWidget() && now->parentWidget()->objectName() == chain[i + 1])
+            now = now->parentWidget();
+        EXPECT_EQ(now ? now->objectName() : QString(), chain[i + 1])
+            << "Enter in " << chain[i].toStdString();
+    }
+    control("DBEdit38")->setFocus();
+    QTest::keyClick(control("DBEdit38"), Qt::Key_Enter, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), control("DBEdit38"));
+    EXPECT_TRUE(form->isVisible()); // Enter never closes the form
+    EXPECT_EQ(form->frmFrameMain1->DBMemo1->toPlainText(), QString());
+}
+
+} // namespace

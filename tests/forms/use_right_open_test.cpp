@@ -1,0 +1,167 @@
+// Opening the use-right form: where the cursor lands, the first row of an
+// empty unit, the code lists and the boundary-point recount.
+#include "form_fixture.h"
+
+#include "widgets/speed_button.h"
+
+#include "component/unt_Comm.h"
+#include "schema/numbering.h"
+#include "widgets/db_combo_box.h"
+
+#include <QLabel>
+#include <QResizeEvent>
+
+using namespace zarn;
+
+namespace {
+
+class OpenTest : public zarn::test::FormTest {
+protected:
+    const QString unit = QStringLiteral("320102003004");
+};
+
+TEST_F(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"qlr", "甲"}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"qlr", "乙旧"}, {"bgrq", "20050301"}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"qlr", "乙"}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040003"}, {"qlr", "丙旧"}, {"bgrq", "20010101"}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040003"}, {"qlr", "丙更旧"}, {"bgrq", "19990101"}});
+
+    open(unit, "0030040002");
+    EXPECT_EQ(current("qlr"), QStringLiteral("乙"));
+    EXPECT_EQ(shown("DBEdit3"), QStringLiteral("乙"));
+    EXPECT_TRUE(form->frmFrameMain1->Label50->text().isEmpty());
+    form.reset();
+
+    // Only changed rows: the first of them in the list's order.
+    open(unit, "0030040003");
+    EXPECT_EQ(current("zdbh"), "0030040003");
+    EXPECT_FALSE(current("bgrq").isEmpty());
+    EXPECT_EQ(form->frmFrameMain1->Label50->text(),
+              QStringLiteral("该宗地已于") + current("bgrq") + QStringLiteral("变更"));
+    form.reset();
+
+    for (const QString &zdh : {QString(), QStringLiteral("9999999999")}) {
+        open(unit, zdh);
+        EXPECT_EQ(DataMod->djdcTable.recNo(), 0);
+        EXPECT_EQ(current("zdbh"), "0030040001");
+        form.reset();
+    }
+}
+
+TEST_F(OpenTest, ListsTheUnitAndItsSubUnitsByParcelNumber)
+{
+    addSurvey({{"dwdm", "320102003"}, {"zdbh", "0030000002"}});
+    addSurvey({{"dwdm", "320102003001"}, {"zdbh", "0010001"}});
+    addSurvey({{"dwdm", "320102004001"}, {"zdbh", "0000001"}});
+    addSurvey({{"dwdm", "320102003"}, {"zdbh", QVariant()}});
+    open("320102003");
+    Dataset &t = DataMod->djdcTable;
+    ASSERT_EQ(t.recordCount(), 3);
+    QStringList order;
+    for (int r = 0; r < t.recordCount(); ++r)
+        order << Dataset::textOf(t.valueAt(r, t.indexOf("zdbh")));
+    EXPECT_EQ(order, (QStringList{"0010001", "0030000002", ""})); // no number: last
+}
+
+TEST_F(OpenTest, AnEmptyUnitOpensOnItsFirstNewRow)
+{
+    addSurvey({{"id", 41}, {"dwdm", "110101001001"}, {"zdbh", "0010010001"}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    ASSERT_EQ(t.recordCount(), 1);
+    EXPECT_EQ(t.state(), Dataset::State::Browse);
+    const qint64 id = t.field("id").asInteger();
+    EXPECT_EQ(id, 42);
+    EXPECT_EQ(stored("T_DJDCB", id, "zdbh"), "0030040001");
+    EXPECT_EQ(stored("T_DJDCB", id, "ybdjh"), "0030040001");
+    EXPECT_EQ(stored("T_DJDCB", id, "dcbh"), "3201020030040001");
+    EXPECT_EQ(stored("T_DJDCB", id, "qhdm"), "02");
+    EXPECT_EQ(stored("T_DJDCB", id, "jddm"), "003");
+    EXPECT_EQ(stored("T_DJDCB", id, "jfdm"), "004");
+    EXPECT_EQ(stored("T_DJDCB", id, "dwdm"), unit);
+    EXPECT_EQ(stored("T_DJDCB", id, "qsdm"), unit);
+    EXPECT_EQ(stored("T_DJDCB", id, "ysdm"), "250000");
+    EXPECT_EQ(stored("T_DJDCB", id, "dclx"), QStringLiteral("初始"));
+    EXPECT_EQ(stored("T_DJDCB", id, "dcrq"), numbering::todayText());
+    EXPECT_EQ(stored("T_DJDCB", id, "bgrq"), "<null>");
+    EXPECT_EQ(stored("T_DJDCB", id, "dcblx"), "0");
+    // The empty sheet's values were remembered empty and read back so; the
+    // memo is never remembered, so its key was never written.
+    EXPECT_EQ(stored("T_DJDCB", id, "kzy"), "<null>");
+    EXPECT_EQ(ini("KZY"), "");
+    EXPECT_EQ(stored("T_DJDCB", id, "qsdcjs"), "000");
+    EXPECT_EQ(shown("DBEdit18"), "0030040001");
+}
+
+TEST_F(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    open(unit);
+    const TfrmFrameMain *s = form->frmFrameMain1;
+    EXPECT_EQ(s->DBComboBox1->entries(), (QStringList{"初始", "变更"}));
+    EXPECT_EQ(s->DBComboBox2->entries().size(), count("select count(*) from S_DWXZDM"));
+    EXPECT_EQ(s->DBComboBox3->entries().size(), count("select count(*) from S_QSXZ"));
+    EXPECT_EQ(s->DBComboBox4->entries().size(), count("select count(*) from S_GYLX"));
+    const int classes = count("select count(*) from S_DLDM");
+    ASSERT_GT(classes, 10);
+    EXPECT_EQ(s->DBComboBox5->entries(), s->DBComboBox7->entries());
+    EXPECT_EQ(s->DBComboBox6->entries(), s->DBComboBox8->entries());
+    EXPECT_EQ(s->DBComboBox5->entries().size(), classes);
+    EXPECT_EQ(s->DBComboBox6->entries().size(), classes);
+    // Position n is one code-table row in both lists.
+    const int n = classes / 2;
+    EXPECT_EQ(count("select count(*) from S_DLDM where DLDM = ? and DLMC = ?",
+                    {s->DBComboBox5->entries()[n], s->DBComboBox6->entries()[n]}),
+              1);
+}
+
+TEST_F(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowWithTheSessionUnitCode)
+{
+    const qint64 own = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"jzdgs", 9}});
+    const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040005"}, {"jzdgs", 4}});
+    for (int i = 0; i < 3; ++i)
+        addAttached("T_JZBSB", {{"zdbh", "0030040001"}, {"dwdm", unit}, {"xh", i + 1}});
+    addAttached("T_JZBSB",
+                {{"zdbh", "0030040001"}, {"dwdm", unit}, {"xh", 9}, {"bgrq", "20050301"}});
+    // Markers of the sub-unit row under its own code are not seen.
+    for (int i = 0; i < 4; ++i)
+        addAttached("T_JZBSB", {{"zdbh", "0030040005"}, {"dwdm", unit + "01"}, {"xh", i + 1}});
+
+    open(unit, "0030040001");
+    EXPECT_EQ(stored("T_DJDCB", own, "jzdgs"), "3");
+    EXPECT_EQ(shown("DBEdit26"), "3");
+    form.reset();
+
+    open(unit, "0030040005");
+    EXPECT_EQ(stored("T_DJDCB", sub, "jzdgs"), "0");
+}
+
+TEST_F(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
+{
+    const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"qlr", "甲"}});
+    open(unit);
+    form->show();
+    form->resize(900, 674);
+    EXPECT_EQ(form->frameGeometry().width(), 694); // the outer width
+    form->resize(680, 300);
+    EXPECT_EQ(form->width(), 680);
+
+    Dataset &t = DataMod->djdcTable;
+    t.edit();
+    t.setValue("qlr", QStringLiteral("乙"));
+    form->close();
+    EXPECT_EQ(stored("T_DJDCB", id, "qlr"), QStringLiteral("乙"));
+    form.reset();
+
+    open(unit);
+    t.edit();
+    t.setValue("qlr", QStringLiteral("丙"));
+    t.setValue("zdbh", QString());
+    form->close();
+    EXPECT_EQ(stored("T_DJDCB", id, "qlr"), QStringLiteral("乙"));
+    EXPECT_EQ(stored("T_DJDCB", id, "zdbh"), "0030040001");
+}
+
+} // namespace
