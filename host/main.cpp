@@ -1,0 +1,112 @@
+// zarn-host: a small stand-in for the land-registry application.
+//
+//   zarn-host                      the main window; "打开调查表" opens the form
+//   zarn-host --dwdm CODE --zdh NUMBER --lx N [--no-owner]
+//                                  one call without the main window; prints
+//                                  the result code and exits
+#include "host_window.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace {
+
+struct Options {
+    bool call = false; // one call without the main window
+    bool owner = true;
+    QString dwdm, zdh;
+    std::optional<int> lx;
+};
+
+void usage(FILE *to)
+{
+    std::fputs("用法: zarn-host [--dwdm 单位代码 --zdh 宗地号 --lx 表类型 [--no-owner]]\n"
+               "  不带参数时打开主窗口；带 --lx 时直接调用一次 showdcbfrm，\n"
+               "  输出其返回码后退出。--no-owner 不给调查表指定宿主窗口\n"
+               "  （此时本程序不创建 Qt 应用，由组件自己创建）。\n",
+               to);
+}
+
+// Exit 2 with a message for a bad command line.
+std::optional<Options> parse(int argc, char **argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--dwdm" && hasValue) {
+            o.dwdm = QString::fromLocal8Bit(argv[++i]);
+            o.call = true;
+        } else if (a == "--zdh" && hasValue) {
+            o.zdh = QString::fromLocal8Bit(argv[++i]);
+            o.call = true;
+        } else if (a == "--lx" && hasValue) {
+            char *end = nullptr;
+            const long v = std::strtol(argv[++i], &end, 10);
+            if (!*argv[i] || *end || v < -128 || v > 127) {
+                std::fprintf(stderr, "zarn-host: 表类型必须是 -128 到 127 之间的整数: %s\n",
+                             argv[i]);
+                return std::nullopt;
+            }
+            o.lx = int(v);
+            o.call = true;
+        } else if (a == "--no-owner") {
+            o.owner = false;
+            o.call = true;
+        } else if (a == "-h" || a == "--help") {
+            usage(stdout);
+            std::exit(0);
+        } else {
+            std::fprintf(stderr, "zarn-host: 无法识别的参数: %s\n", a.c_str());
+            usage(stderr);
+            return std::nullopt;
+        }
+    }
+    if (o.call && !o.lx) {
+        std::fputs("zarn-host: 缺少 --lx\n", stderr);
+        usage(stderr);
+        return std::nullopt;
+    }
+    return o;
+}
+
+int report(int32_t hr, const QString &error)
+{
+    if (!error.isEmpty()) std::fprintf(stderr, "zarn-host: %s\n", error.toLocal8Bit().constData());
+    std::printf("showdcbfrm 0x%08x\n", unsigned(hr));
+    std::fflush(stdout);
+    return hr == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const auto options = parse(argc, argv);
+    if (!options) return 2;
+    const Options &o = *options;
+    QString error;
+    if (o.call && !o.owner) {
+        // Like a host without Qt: the component brings its own application.
+        return report(showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), 0, &error), error);
+    }
+    QApplication app(argc, argv);
+    if (o.call) {
+        // A bare window of ours stands in as the owner of the survey form.
+        QWidget owner;
+        owner.setWindowTitle(QStringLiteral("zarn-host"));
+        owner.resize(320, 120);
+        owner.show();
+        std::printf("owner window 0x%llx\n", static_cast<unsigned long long>(owner.winId()));
+        std::fflush(stdout);
+        return report(
+            showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), uint32_t(owner.winId()), &error), error);
+    }
+    HostWindow window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,238 @@
+#include "component/session.h"
+
+#include "component/DataM.h"
+#include "component/unt_Comm.h"
+#include "decrypt/ZarnDecryptString.h"
+#include "forms/form_factory.h"
+#include "widgets/messages.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QScreen>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QThread>
+#include <QWidget>
+#include <QWindow>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+QDialog *frmrptdjdcb = nullptr;
+QDialog *frmsyqdjdcb = nullptr;
+
+namespace zarn {
+
+namespace {
+
+bool s_running = false;
+
+// The application the session's windows need: the host's own QApplication
+// when it has one, else one made for the length of the call.
+class ApplicationScope {
+public:
+    ApplicationScope()
+    {
+        if (QCoreApplication *app = QCoreApplication::instance()) {
+            if (!qobject_cast<QApplication *>(app)) {
+                qWarning("Zarndcbdll: the host runs a Qt application without widgets; "
+                         "the survey forms cannot be shown");
+                return;
+            }
+            if (QThread::currentThread() != app->thread()) {
+                qWarning("Zarndcbdll: showdcbfrm must be called on the user-interface thread");
+                return;
+            }
+            m_usable = true;
+            return;
+        }
+        // Without a platform to show windows on, Qt would end the host process.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+            qEnvironmentVariableIsEmpty("DISPLAY")) {
+            qWarning("Zarndcbdll: no display (neither DISPLAY nor QT_QPA_PLATFORM is set)");
+            return;
+        }
+        static int argc = 1;
+        static char name[] = "Zarndcbdll";
+        static char *argv[] = {name, nullptr};
+        m_own = std::make_unique<QApplication>(argc, argv);
+        m_usable = true;
+    }
+
+    ~ApplicationScope()
+    {
+        if (!m_usable) return;
+        // Objects of the session that asked for a deferred delete go now: the
+        // library may be unloaded as soon as the call returns.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_own.reset();
+    }
+
+    bool usable() const { return m_usable; }
+
+private:
+    bool m_usable = false;
+    std::unique_ptr<QApplication> m_own;
+};
+
+// Makes the host window the owner of the session's top-level windows: each
+// window without a parent of its own gets it as transient parent just before
+// it is mapped, so the window manager keeps it above the host.
+class HostOwner : public QObject {
+public:
+    explicit HostOwner(quint32 winhandle)
+    {
+        if (winhandle == 0) return;
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            m_foreign.reset(QWindow::fromWinId(WId(winhandle)));
+            m_host = m_foreign.get();
+        } else if (QWidget *w = QWidget::find(WId(winhandle))) {
+            // A Qt host in this process on a platform without foreign windows.
+            m_host = w->window()->windowHandle();
+        }
+        if (m_host) qApp->installEventFilter(this);
+    }
+
+    ~HostOwner() override
+    {
+        if (qApp) qApp->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType() && m_host) {
+            auto *w = static_cast<QWidget *>(watched);
+            if (w->isWindow() && !w->parentWidget()) {
+                w->winId(); // the window handle exists only from here on
+                QWindow *window = w->windowHandle();
+                if (window && window != m_host && !window->transientParent()) {
+                    window->setTransientParent(m_host);
+                    // Qt would place the window over its transient parent,
+                    // but a foreign window has no geometry to go by: a window
+                    // that does not place itself goes to the screen's middle.
+                    if (m_foreign && !w->testAttribute(Qt::WA_Moved)) centreOnScreen(w);
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    static void centreOnScreen(QWidget *w)
+    {
+        if (QScreen *screen = w->screen()) {
+            const QRect area = screen->availableGeometry();
+            w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
+        }
+    }
+
+    std::unique_ptr<QWindow> m_foreign;
+    QPointer<QWindow> m_host;
+};
+
+void freeDataModule()
+{
+    delete std::exchange(DataMod, nullptr);
+}
+
+// The data module goes with the session, whichever way the session ends.
+struct DataModuleGuard {
+    ~DataModuleGuard() { freeDataModule(); }
+};
+
+QByteArray toGbk(const QString &text)
+{
+    QStringEncoder gbk("GBK");
+    return gbk.isValid() ? QByteArray(gbk(text)) : text.toLocal8Bit();
+}
+
+QString fromGbk(const char *text)
+{
+    QStringDecoder gbk("GBK");
+    return gbk.isValid() ? QString(gbk(QByteArrayView(text))) : QString::fromLocal8Bit(text);
+}
+
+// Shows the survey form of a kind modally; the form is freed however the
+// modal run ends.
+void showSurveyForm(qint32 kind)
+{
+    if (kind != 0 && kind != 1) return;
+    QDialog *&current = kind == 0 ? frmrptdjdcb : frmsyqdjdcb;
+    QPointer<QDialog> form = createSurveyForm(kind, nullptr);
+    if (!form) return;
+    struct Free {
+        QDialog *&current;
+        QPointer<QDialog> &form;
+        ~Free()
+        {
+            current = nullptr;
+            delete form.data(); // the form may have freed itself on close
+        }
+    } freeForm{current, form};
+    current = form.data();
+    form->exec(); // its result is of no interest
+}
+
+void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx)
+{
+    DataModuleGuard guard;
+    DataMod = new TDataMod;
+    DataMod->dwdm = QString::fromUtf16(getdwdm.data(), qsizetype(getdwdm.size()));
+    DataMod->zdh = QString::fromUtf16(getzdh.data(), qsizetype(getzdh.size()));
+
+    QByteArray stored = toGbk(ReadIniStr(
+        QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"), QStringLiteral("000")));
+    char *text = stored.data();
+    const bool deciphered = ZarnDecryptStr(&text) != 0;
+    if (!deciphered) return; // silently: the data module goes with the guard
+    const QString plain = fromGbk(text);
+    explicit_bzero(stored.data(), size_t(stored.size()));
+
+    DataMod->ADOConn1.close();
+    DataMod->ADOConn1.setConnectionString(plain);
+    bool failed = false;
+    try {
+        DataMod->ADOConn1.open();
+        DataMod->lx = qint32(lx);
+        // The host window already owns every window of the call (HostOwner).
+        showSurveyForm(DataMod->lx);
+        freeDataModule();
+    } catch (...) {
+        failed = true;
+    }
+    if (!failed) return;
+    // Whatever went wrong from the connection on, the user is told this one
+    // thing; the box is shown outside the handler, with the data module gone.
+    if (DataMod) DataMod->ADOConn1.close();
+    freeDataModule();
+    ui::messageBox(QStringLiteral("无法连接数据库,请重新设置连接参数!"), QStringLiteral("错误"),
+                   ui::MessageIcon::Critical, ui::Ok, nullptr);
+}
+
+} // namespace
+
+void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx,
+                      quint32 winhandle)
+{
+    // The session state is process-wide: a call from inside a running session
+    // (a host reacting to its own events meanwhile) would tear it apart.
+    if (s_running) return;
+    s_running = true;
+    struct Reset {
+        ~Reset() { s_running = false; }
+    } reset;
+    try {
+        ApplicationScope app;
+        if (!app.usable()) return;
+        HostOwner owner(winhandle);
+        surveySession(getdwdm, getzdh, lx);
+    } catch (...) {
+        // Before the connection is tried (no memory, say) there is nothing to
+        // tell the user that would help; the host must not see it either.
+        freeDataModule();
+    }
+}
+
+} // namespace zarn

@@ -1,0 +1,85 @@
+// zarn-regsvr: registers an in-process server in the registration file, or
+// removes its registration (-u), by calling its DllRegisterServer or
+// DllUnregisterServer, as the classic registration tool does.
+#include "com/registry.h"
+
+#include <zarn/Zarndcbdll.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+
+namespace {
+
+void usage(FILE *to)
+{
+    std::fputs("用法: zarn-regsvr [-u] [-s] 组件库\n"
+               "  -u  注销（调用 DllUnregisterServer），否则注册（DllRegisterServer）\n"
+               "  -s  成功时不输出\n"
+               "注册文件: $ZARN_REGISTRY，否则 $XDG_CONFIG_HOME/zarn/registry，\n"
+               "          否则 ~/.config/zarn/registry\n",
+               to);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool unregister = false;
+    bool silent = false;
+    const char *module = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-u" || a == "/u")
+            unregister = true;
+        else if (a == "-s" || a == "/s")
+            silent = true;
+        else if (a == "-h" || a == "--help") {
+            usage(stdout);
+            return 0;
+        } else if (!a.empty() && a[0] != '-' && !module)
+            module = argv[i];
+        else {
+            std::fprintf(stderr, "zarn-regsvr: 无法识别的参数: %s\n", a.c_str());
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (!module) {
+        usage(stderr);
+        return 2;
+    }
+    // The server records the path it was loaded from: give it the absolute one.
+    char resolved[PATH_MAX];
+    if (!realpath(module, resolved)) {
+        std::fprintf(stderr, "zarn-regsvr: 找不到组件库 %s: %s\n", module, std::strerror(errno));
+        return 3;
+    }
+    void *handle = dlopen(resolved, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char *why = dlerror();
+        std::fprintf(stderr, "zarn-regsvr: 无法加载 %s: %s\n", resolved, why ? why : "?");
+        return 3;
+    }
+    const char *entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    auto fn = reinterpret_cast<ZarnDllRegisterServerFn>(dlsym(handle, entry));
+    if (!fn) {
+        std::fprintf(stderr, "zarn-regsvr: %s 没有导出 %s\n", resolved, entry);
+        dlclose(handle);
+        return 4;
+    }
+    const HRESULT hr = fn();
+    const std::string registry = zarn::com::RegistryFile::defaultPath();
+    dlclose(handle);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "zarn-regsvr: %s 失败 (0x%08X)%s%s\n", entry, unsigned(hr),
+                     hr == REGDB_E_WRITEREGDB ? "：无法写入注册文件 " : "",
+                     hr == REGDB_E_WRITEREGDB ? registry.c_str() : "");
+        return 1;
+    }
+    if (!silent) std::printf("%s 成功: %s\n注册文件: %s\n", entry, resolved, registry.c_str());
+    return 0;
+}
