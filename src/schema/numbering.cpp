@@ -12,7 +12,8 @@ const QString kSurvey = QStringLiteral("调查表号");
 // Reads a base as a non-negative 64-bit number and adds one. Only the ASCII
 // digits count: a sign, a blank or a full-width digit is a typing error in the
 // stored number, not something to guess around.
-qint64 incremented(const QString &base, const QString &what) {
+qint64 incremented(const QString &base, const QString &what)
+{
     if (base.isEmpty())
         throw NumberBaseError(
             QStringLiteral("无法生成新的%1：编号基数为空，本单位没有可接续的%1").arg(what));
@@ -36,27 +37,33 @@ qint64 incremented(const QString &base, const QString &what) {
 
 } // namespace
 
-UnitCodeParts splitUnitCode(const QString &dwdm) {
+UnitCodeParts splitUnitCode(const QString &dwdm)
+{
     return {dwdm.mid(0, 2), dwdm.mid(2, 2), dwdm.mid(4, 2), dwdm.mid(6, 3), dwdm.mid(9, 3)};
 }
 
-QString firstSurveyNumberBase(const UnitCodeParts &parts) {
+QString firstSurveyNumberBase(const UnitCodeParts &parts)
+{
     return parts.joined() + QStringLiteral("0000");
 }
 
-QString firstParcelNumberBase(const UnitCodeParts &parts) {
+QString firstParcelNumberBase(const UnitCodeParts &parts)
+{
     return QStringLiteral("1") + parts.street + parts.block + QStringLiteral("0000");
 }
 
-QString surveyNumberBase(const QString &highestDcbh) {
+QString surveyNumberBase(const QString &highestDcbh)
+{
     return highestDcbh;
 }
 
-QString parcelNumberBase(const QString &highestZdbh) {
+QString parcelNumberBase(const QString &highestZdbh)
+{
     return QStringLiteral("1") + highestZdbh;
 }
 
-QString nextParcelNumber(const QString &base) {
+QString nextParcelNumber(const QString &base)
+{
     // A lone "1" means there was no highest number: the result would be an
     // empty parcel number, which no form can save or move away from.
     if (base.size() == 1 && base == QLatin1String("1"))
@@ -66,11 +73,13 @@ QString nextParcelNumber(const QString &base) {
     return digits.mid(1, base.size() - 1);
 }
 
-QString nextSurveyNumber(const QString &base) {
+QString nextSurveyNumber(const QString &base)
+{
     return QString::number(incremented(base, kSurvey));
 }
 
-qint64 nextRowNumber(const QVariant &highest) {
+qint64 nextRowNumber(const QVariant &highest)
+{
     if (!highest.isValid() || highest.isNull()) return 1;
     bool ok = false;
     const qint64 n = highest.toLongLong(&ok);
@@ -80,11 +89,13 @@ qint64 nextRowNumber(const QVariant &highest) {
     return n + 1;
 }
 
-QString dateText(const QDate &date) {
+QString dateText(const QDate &date)
+{
     return date.toString(QStringLiteral("yyyyMMdd"));
 }
 
-QString todayText() {
+QString todayText()
+{
     return dateText(QDate::currentDate());
 }
 

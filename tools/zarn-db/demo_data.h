@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zarn {
+class Connection;
+}
+
+// Realistic demo data for a survey database made by createSurveyDatabase:
+// units of one district, parcels numbered as the forms number them, their
+// boundary markers, designation, four sides and co-use-right holders, and a
+// few superseded versions with their own attached rows.
+namespace zarn::demo {
+
+struct DemoOptions {
+    int units = 0;     // 0: as many as keep a unit at kParcelsPerUnit or fewer
+    int parcels = 300; // parcels in all, spread evenly over the units
+    quint64 seed = 1;  // the same seed gives the same rows
+};
+
+// A unit's parcel numbers end in four running digits.
+constexpr int kMaxParcelsPerUnit = 9999;
+constexpr int kParcelsPerUnit = 2000;
+constexpr int kMaxUnits = 999;
+constexpr int kMaxParcels = 5'000'000;
+
+struct DemoSummary {
+    QStringList unitCodes;
+    int parcels = 0;    // current survey rows made
+    int ownership = 0;  // of them, ownership survey tables (dcblx 1)
+    int superseded = 0; // superseded versions made (non-null bgrq)
+    qint64 markers = 0;
+    qint64 designations = 0;
+    qint64 sides = 0;
+    qint64 holders = 0;
+};
+
+// The unit codes the demo uses: the district, then a street and a block code.
+QString demoUnitCode(int index);
+int defaultUnitCount(int parcels);
+
+// Fills the database in one transaction: everything or nothing. Numbers go on
+// from what the database holds (row ids over each table, parcel and survey
+// numbers per unit), so a second run adds to the first. Throws zarn::Error
+// (in Chinese) for bad options, missing tables or empty code tables, and
+// DatabaseError for what the database refuses.
+DemoSummary fillDemoData(Connection &connection, const DemoOptions &options);
+
+} // namespace zarn::demo
