@@ -29,10 +29,13 @@ public:
     GridDelegate(DBGrid *grid, bool *syncing)
         : QStyledItemDelegate(grid)
         , m_grid(grid)
-        , m_syncing(syncing) {}
+        , m_syncing(syncing)
+    {
+    }
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &,
-                          const QModelIndex &index) const override {
+                          const QModelIndex &index) const override
+    {
         DatasetModel *model = m_grid->datasetModel();
         const QStringList pick = model->pickList(index.column());
         QWidget *editor;
@@ -63,7 +66,8 @@ public:
         return editor;
     }
 
-    void setEditorData(QWidget *editor, const QModelIndex &index) const override {
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
         // The cell changing because of the editor's own typing must not move
         // its text cursor or rewrite "1." as "1".
         if (m_typing) return;
@@ -79,19 +83,22 @@ public:
     }
 
     void setModelData(QWidget *editor, QAbstractItemModel *,
-                      const QModelIndex &index) const override {
+                      const QModelIndex &index) const override
+    {
         if (*m_syncing) return; // the dataset moved on by itself; the editor already wrote its text
         const QString text = textOf(editor);
         guard(m_grid, [&] { m_grid->datasetModel()->writeCell(index, text); });
     }
 
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
-                              const QModelIndex &) const override {
+                              const QModelIndex &) const override
+    {
         editor->setGeometry(option.rect);
     }
 
 protected:
-    bool eventFilter(QObject *object, QEvent *event) override {
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
             if (auto *editor = qobject_cast<QWidget *>(object)) revert(editor);
@@ -100,18 +107,21 @@ protected:
     }
 
 private:
-    static QString textOf(QWidget *editor) {
+    static QString textOf(QWidget *editor)
+    {
         if (auto *combo = qobject_cast<QComboBox *>(editor)) return combo->currentText();
         if (auto *line = qobject_cast<QLineEdit *>(editor)) return line->text();
         return {};
     }
 
-    QModelIndex indexOf(QWidget *editor) const {
+    QModelIndex indexOf(QWidget *editor) const
+    {
         return m_grid->datasetModel()->index(editor->property("zarnRow").toInt(),
                                              editor->property("zarnColumn").toInt());
     }
 
-    void typed(QWidget *editor, const QString &text) const {
+    void typed(QWidget *editor, const QString &text) const
+    {
         if (*m_syncing) return;
         editor->setProperty("zarnTyped", true);
         m_typing = true;
@@ -122,11 +132,15 @@ private:
         } catch (const std::exception &e) {
             m_typing = false;
             reportError(m_grid, e);
+        } catch (...) {
+            m_typing = false;
+            reportError(m_grid, unknownErrorText());
         }
         m_typing = false;
     }
 
-    void revert(QWidget *editor) const {
+    void revert(QWidget *editor) const
+    {
         if (!editor->property("zarnTyped").toBool()) return;
         editor->setProperty("zarnTyped", false);
         Dataset *ds = m_grid->datasetModel()->dataset();
@@ -148,7 +162,8 @@ private:
 } // namespace
 
 DBGrid::DBGrid(QWidget *parent)
-    : QTableView(parent) {
+    : QTableView(parent)
+{
     m_model = new DatasetModel(this);
     setModel(m_model);
     setItemDelegate(new GridDelegate(this, &m_syncing));
@@ -175,16 +190,19 @@ DBGrid::DBGrid(QWidget *parent)
 }
 
 DBGrid::DBGrid(const QString &objectName, QWidget *parent)
-    : DBGrid(parent) {
+    : DBGrid(parent)
+{
     setObjectName(objectName);
 }
 
-DBGrid::~DBGrid() {
+DBGrid::~DBGrid()
+{
     for (const auto &c : std::as_const(m_sourceLinks))
         disconnect(c);
 }
 
-void DBGrid::setDataSource(DataSource *source) {
+void DBGrid::setDataSource(DataSource *source)
+{
     for (const auto &c : std::as_const(m_sourceLinks))
         disconnect(c);
     m_sourceLinks.clear();
@@ -197,23 +215,28 @@ void DBGrid::setDataSource(DataSource *source) {
     onDatasetChanged();
 }
 
-void DBGrid::onDatasetChanged() {
+void DBGrid::onDatasetChanged()
+{
     m_model->setDataset(m_source ? m_source->dataset() : nullptr);
 }
 
-void DBGrid::setColumns(const QList<GridColumn> &columns) {
+void DBGrid::setColumns(const QList<GridColumn> &columns)
+{
     m_model->setColumns(columns);
 }
 
-QList<GridColumn> DBGrid::columns() const {
+QList<GridColumn> DBGrid::columns() const
+{
     return m_model->columns();
 }
 
-void DBGrid::setPickList(const QString &field, const QStringList &entries) {
+void DBGrid::setPickList(const QString &field, const QStringList &entries)
+{
     m_model->setPickList(m_model->columnOf(field), entries);
 }
 
-void DBGrid::setReadOnly(bool readOnly) {
+void DBGrid::setReadOnly(bool readOnly)
+{
     if (readOnly && state() == QAbstractItemView::EditingState) {
         // Cell editors live on the viewport; an open one keeps what was typed.
         const auto editors = viewport()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
@@ -227,32 +250,39 @@ void DBGrid::setReadOnly(bool readOnly) {
     setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers : kEditTriggers);
 }
 
-bool DBGrid::isReadOnly() const {
+bool DBGrid::isReadOnly() const
+{
     return m_model->isReadOnly();
 }
 
-void DBGrid::setAlwaysShowEditor(bool on) {
+void DBGrid::setAlwaysShowEditor(bool on)
+{
     m_alwaysShowEditor = on;
 }
 
-void DBGrid::setSearchColumn(const QString &field) {
+void DBGrid::setSearchColumn(const QString &field)
+{
     m_searchField = field;
     m_searchText.clear();
 }
 
-void DBGrid::setSearchPause(int milliseconds) {
+void DBGrid::setSearchPause(int milliseconds)
+{
     m_searchPause.setInterval(milliseconds);
 }
 
-int DBGrid::currentColumn() const {
+int DBGrid::currentColumn() const
+{
     return currentIndex().isValid() ? currentIndex().column() : -1;
 }
 
-QString DBGrid::currentField() const {
+QString DBGrid::currentField() const
+{
     return m_model->fieldOf(currentColumn());
 }
 
-void DBGrid::setDatasetModel(DatasetModel *model) {
+void DBGrid::setDatasetModel(DatasetModel *model)
+{
     if (!model || model == m_model) return;
     const QList<GridColumn> columns = m_model->columns();
     const bool readOnly = m_model->isReadOnly();
@@ -272,13 +302,15 @@ void DBGrid::setDatasetModel(DatasetModel *model) {
     followCursor();
 }
 
-void DBGrid::applyColumnWidths() {
+void DBGrid::applyColumnWidths()
+{
     const QList<GridColumn> cols = m_model->columns();
     for (int i = 0; i < cols.size(); ++i)
         if (cols[i].width > 0) setColumnWidth(i, cols[i].width);
 }
 
-void DBGrid::followCursor() {
+void DBGrid::followCursor()
+{
     const Dataset *ds = m_model->dataset();
     const int row = ds && ds->isOpen() ? ds->recNo() : -1;
     const bool wasSyncing = std::exchange(m_syncing, true);
@@ -298,7 +330,8 @@ void DBGrid::followCursor() {
     m_syncing = wasSyncing;
 }
 
-void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
     QTableView::currentChanged(current, previous);
     if (current.isValid() && current.column() != m_lastColumn) {
         m_lastColumn = current.column();
@@ -323,7 +356,8 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
         edit(currentIndex());
 }
 
-bool DBGrid::search(const QString &typed) {
+bool DBGrid::search(const QString &typed)
+{
     const Dataset *ds = m_model->dataset();
     if (!ds || !ds->isOpen()) return false;
     const int column = ds->fieldIndex(m_searchField);
@@ -343,7 +377,8 @@ bool DBGrid::search(const QString &typed) {
     return false;
 }
 
-void DBGrid::keyPressEvent(QKeyEvent *event) {
+void DBGrid::keyPressEvent(QKeyEvent *event)
+{
     const bool editing = state() == QAbstractItemView::EditingState;
     if (event->key() == Qt::Key_Escape && !editing) {
         // Escape in the grid drops the row's pending change; it never closes the window.
@@ -364,7 +399,8 @@ void DBGrid::keyPressEvent(QKeyEvent *event) {
     QTableView::keyPressEvent(event);
 }
 
-void DBGrid::focusInEvent(QFocusEvent *event) {
+void DBGrid::focusInEvent(QFocusEvent *event)
+{
     // Before the view picks a current cell of its own (the first), which would move the cursor.
     followCursor();
     QTableView::focusInEvent(event);

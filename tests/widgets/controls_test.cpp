@@ -21,7 +21,8 @@ namespace {
 
 class ControlsTest : public WidgetTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WidgetTest::SetUp();
         auto *layout = new QVBoxLayout(window.get());
         edit = new DBEdit(QStringLiteral("DBEdit3"), window.get());
@@ -38,7 +39,8 @@ protected:
         memo->bind(source.get(), QStringLiteral("bz"));
     }
 
-    QStringList shown() const {
+    QStringList shown() const
+    {
         return {edit->controlText(), number->controlText(), combo->controlText(),
                 memo->controlText()};
     }
@@ -49,7 +51,8 @@ protected:
     DBMemo *memo = nullptr;
 };
 
-TEST_F(ControlsTest, ControlsFollowTheCurrentRowWithoutPuttingItIntoEdit) {
+TEST_F(ControlsTest, ControlsFollowTheCurrentRowWithoutPuttingItIntoEdit)
+{
     EXPECT_EQ(shown(), QStringList({"张三", "5", "初始", "第一行"}));
 
     ds->next(); // nulls show as empty text
@@ -96,7 +99,8 @@ TEST_F(ControlsTest, ControlsFollowTheCurrentRowWithoutPuttingItIntoEdit) {
     EXPECT_EQ(edit->controlText(), "");
 }
 
-TEST_F(ControlsTest, TypingEditsTheRowAndAMovePostsIt) {
+TEST_F(ControlsTest, TypingEditsTheRowAndAMovePostsIt)
+{
     focus(edit);
     edit->end(false);
     typeText(edit, QStringLiteral("丰"));
@@ -113,6 +117,10 @@ TEST_F(ControlsTest, TypingEditsTheRowAndAMovePostsIt) {
     combo->lineEdit()->selectAll();
     typeText(combo, QStringLiteral("补测"));
     EXPECT_EQ(ds->text("dclx"), "补测");
+    EXPECT_TRUE(combo->isTyping());
+    focus(edit); // leaving a control ends its typing; Escape no longer undoes it
+    EXPECT_FALSE(combo->isTyping());
+    EXPECT_FALSE(memo->isTyping());
 
     ds->next();
     EXPECT_EQ(stored(1, "qlr"), "张三丰");
@@ -129,7 +137,8 @@ TEST_F(ControlsTest, TypingEditsTheRowAndAMovePostsIt) {
     EXPECT_EQ(stored(2, "qlr"), "<null>");
 }
 
-TEST_F(ControlsTest, TypingIntoAnEmptyDatasetStartsANewRow) {
+TEST_F(ControlsTest, TypingIntoAnEmptyDatasetStartsANewRow)
+{
     ds->setSql(QStringLiteral("select * from t_w where id = ?"), {999});
     ds->open();
     EXPECT_EQ(edit->controlText(), "");
@@ -148,7 +157,8 @@ TEST_F(ControlsTest, TypingIntoAnEmptyDatasetStartsANewRow) {
     EXPECT_EQ(rowsInTable(), 4);
 }
 
-TEST_F(ControlsTest, ATextTheColumnRefusesIsKeptThenReportedWhenLeavingTheField) {
+TEST_F(ControlsTest, ATextTheColumnRefusesIsKeptThenReportedWhenLeavingTheField)
+{
     focus(number);
     number->selectAll();
     typeText(number, "12");
@@ -180,7 +190,8 @@ TEST_F(ControlsTest, ATextTheColumnRefusesIsKeptThenReportedWhenLeavingTheField)
     EXPECT_EQ(stored(1, "n"), "12");
 }
 
-TEST_F(ControlsTest, EscapeGivesTheFieldBackAndKeepsTheDialogOpen) {
+TEST_F(ControlsTest, EscapeGivesTheFieldBackAndKeepsTheDialogOpen)
+{
     QDialog dialog;
     auto *layout = new QVBoxLayout(&dialog);
     auto *first = new DBEdit(QStringLiteral("DBEdit10"), &dialog);
@@ -234,7 +245,8 @@ TEST_F(ControlsTest, EscapeGivesTheFieldBackAndKeepsTheDialogOpen) {
     EXPECT_TRUE(dialog.isVisible());
 }
 
-TEST_F(ControlsTest, ReadOnlyControlsRefuseTypingButTakeFocusAndSelection) {
+TEST_F(ControlsTest, ReadOnlyControlsRefuseTypingButTakeFocusAndSelection)
+{
     edit->setReadOnly(true);
     memo->setReadOnly(true);
     combo->setReadOnly(true);
@@ -279,7 +291,8 @@ TEST_F(ControlsTest, ReadOnlyControlsRefuseTypingButTakeFocusAndSelection) {
     EXPECT_EQ(ds->text("qlr"), "张三Z");
 }
 
-TEST_F(ControlsTest, ADropDownListWritesTheChosenOrTypedText) {
+TEST_F(ControlsTest, ADropDownListWritesTheChosenOrTypedText)
+{
     focus(combo);
     QTest::keyClick(combo, Qt::Key_Down); // the next entry
     EXPECT_EQ(ds->text("dclx"), "变更");
@@ -318,7 +331,8 @@ TEST_F(ControlsTest, ADropDownListWritesTheChosenOrTypedText) {
     EXPECT_EQ(ds->text("dclx"), "3");
 }
 
-TEST_F(ControlsTest, ControlsKnowTheirFamilyAndAreFoundInCreationOrder) {
+TEST_F(ControlsTest, ControlsKnowTheirFamilyAndAreFoundInCreationOrder)
+{
     EXPECT_EQ(edit->family(), ControlFamily::Framed);
     EXPECT_EQ(combo->family(), ControlFamily::Plain);
     EXPECT_EQ(memo->family(), ControlFamily::Memo);
