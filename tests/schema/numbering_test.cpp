@@ -1,0 +1,149 @@
+// How new survey rows are numbered: unit-code parts, number bases, the next
+// parcel and survey numbers, row numbers and date texts.
+#include "schema/numbering.h"
+
+#include <gtest/gtest.h>
+
+using namespace zarn;
+using namespace zarn::numbering;
+
+namespace {
+
+// The numbers of a new row as the forms compute them.
+struct FirstRow {
+    QString zdbh, dcbh;
+};
+FirstRow firstRowOf(const QString &dwdm)
+{
+    const UnitCodeParts p = splitUnitCode(dwdm);
+    return {nextParcelNumber(firstParcelNumberBase(p)), nextSurveyNumber(firstSurveyNumberBase(p))};
+}
+
+} // namespace
+
+TEST(NumberingTest, UnitCodePartsFollowCharacterPositions)
+{
+    const UnitCodeParts full = splitUnitCode(QStringLiteral("320102003004"));
+    EXPECT_EQ(full.province, "32");
+    EXPECT_EQ(full.city, "01");
+    EXPECT_EQ(full.district, "02");
+    EXPECT_EQ(full.street, "003");
+    EXPECT_EQ(full.block, "004");
+
+    // A short code gives short and empty parts.
+    const UnitCodeParts shortCode = splitUnitCode(QStringLiteral("3201020"));
+    EXPECT_EQ(shortCode.district, "02");
+    EXPECT_EQ(shortCode.street, "0");
+    EXPECT_EQ(shortCode.block, "");
+    EXPECT_EQ(splitUnitCode(QString()).joined(), "");
+
+    // Characters after the twelfth belong to no part.
+    EXPECT_EQ(splitUnitCode(QStringLiteral("3201020030049999")).joined(), "320102003004");
+}
+
+TEST(NumberingTest, FirstRowOfAUnitTakesItsNumbersFromTheUnitCode)
+{
+    const FirstRow a = firstRowOf(QStringLiteral("320102003004"));
+    EXPECT_EQ(a.zdbh, "0030040001");
+    EXPECT_EQ(a.dcbh, "3201020030040001");
+
+    const FirstRow b = firstRowOf(QStringLiteral("320102001001"));
+    EXPECT_EQ(b.zdbh, "0010010001");
+    EXPECT_EQ(b.dcbh, "3201020010010001");
+
+    // A leading zero of the unit code is lost in the survey number only.
+    const FirstRow c = firstRowOf(QStringLiteral("012345678901"));
+    EXPECT_EQ(firstSurveyNumberBase(splitUnitCode(QStringLiteral("012345678901"))),
+              "0123456789010000");
+    EXPECT_EQ(c.dcbh, "123456789010001");
+    EXPECT_EQ(c.zdbh, "6789010001");
+
+    // A short unit code gives short numbers.
+    const FirstRow d = firstRowOf(QStringLiteral("3201020"));
+    EXPECT_EQ(firstParcelNumberBase(splitUnitCode(QStringLiteral("3201020"))), "100000");
+    EXPECT_EQ(d.zdbh, "00001");
+    EXPECT_EQ(d.dcbh, "32010200001");
+}
+
+TEST(NumberingTest, NextParcelNumberKeepsWidthAndLeadingZeros)
+{
+    auto after = [](const char *highest) {
+        return nextParcelNumber(parcelNumberBase(QString::fromLatin1(highest)));
+    };
+    EXPECT_EQ(after("0010010007"), "0010010008");
+    EXPECT_EQ(after("0030040007"), "0030040008");
+    EXPECT_EQ(after("0010010999"), "0010011000");
+    // The carry runs into the leading "1", which is dropped: nines roll over.
+    EXPECT_EQ(after("999"), "000");
+    EXPECT_EQ(after("0"), "1");
+    // 18 digits still fit with the leading "1".
+    EXPECT_EQ(after("999999999999999998"), "999999999999999999");
+}
+
+TEST(NumberingTest, NextSurveyNumberLosesLeadingZeros)
+{
+    EXPECT_EQ(nextSurveyNumber(surveyNumberBase(QStringLiteral("3201020030040007"))),
+              "3201020030040008");
+    EXPECT_EQ(nextSurveyNumber(QStringLiteral("0012")), "13");
+    EXPECT_EQ(nextSurveyNumber(QStringLiteral("9223372036854775806")), "9223372036854775807");
+}
+
+TEST(NumberingTest, UnusableBasesRaiseAClearError)
+{
+    struct Case {
+        QString base;
+        bool parcel;
+        const char *mentions;
+    };
+    const Case cases[] = {
+        // No highest number: an empty max(zdbh) leaves only the leading "1".
+        {parcelNumberBase(QString()), true, "为空"},
+        {QString(), true, "为空"},
+        {QString(), false, "为空"},
+        {QStringLiteral("1001A"), true, "非数字"},
+        {QStringLiteral("12 3"), false, "非数字"},
+        {QStringLiteral("-5"), false, "非数字"},
+        {QStringLiteral("+5"), false, "非数字"},
+        {QStringLiteral("１２"), false, "非数字"}, // full-width digits
+        // 19 stored digits no longer fit behind the leading "1".
+        {parcelNumberBase(QStringLiteral("1234567890123456789")), true, "超出"},
+        {QStringLiteral("99999999999999999999"), false, "超出"},
+        // The largest 64-bit number has no successor.
+        {QStringLiteral("9223372036854775807"), false, "超出"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.base.toStdString());
+        try {
+            c.parcel ? nextParcelNumber(c.base) : nextSurveyNumber(c.base);
+            ADD_FAILURE() << "no error";
+        } catch (const NumberBaseError &e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.mentions)))
+                << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(c.parcel ? QStringLiteral("地籍号")
+                                                      : QStringLiteral("调查表号")))
+                << e.message().toStdString();
+        }
+    }
+    // The forms report it as the conversion error it is.
+    EXPECT_THROW(nextSurveyNumber(QStringLiteral("x")), ConversionError);
+}
+
+TEST(NumberingTest, RowNumbersFollowTheHighestStoredOne)
+{
+    EXPECT_EQ(nextRowNumber(QVariant()), 1);
+    EXPECT_EQ(nextRowNumber(QVariant(QMetaType::fromType<qlonglong>())), 1); // a null of a type
+    EXPECT_EQ(nextRowNumber(qlonglong(41)), 42);
+    EXPECT_EQ(nextRowNumber(int(7)), 8);
+    EXPECT_EQ(nextRowNumber(QStringLiteral("12")), 13); // drivers that hand out text
+    EXPECT_THROW(nextRowNumber(QStringLiteral("abc")), ConversionError);
+    EXPECT_THROW(nextRowNumber(std::numeric_limits<qint64>::max()), ConversionError);
+}
+
+TEST(NumberingTest, DatesAreEightDigits)
+{
+    EXPECT_EQ(dateText(QDate(2024, 3, 7)), "20240307");
+    EXPECT_EQ(dateText(QDate(2006, 12, 6)), "20061206");
+    const QString today = todayText();
+    EXPECT_EQ(today.size(), 8);
+    EXPECT_EQ(QDate::fromString(today, QStringLiteral("yyyyMMdd")), QDate::currentDate());
+}

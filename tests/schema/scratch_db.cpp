@@ -1,0 +1,80 @@
+#include "scratch_db.h"
+
+#include "data/connection.h"
+#include "data/connection_string.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+
+#include <QFile>
+
+namespace zarn::test {
+
+namespace {
+
+// The test server's connection string with another database name.
+QString withDatabase(const QString &connectionString, const QString &database)
+{
+    const ConnectionString cs = ConnectionString::parse(connectionString);
+    QString source = cs.value(QStringLiteral("Data Source"));
+    const qsizetype slash = source.indexOf(QLatin1Char('/'));
+    source = (slash < 0 ? source : source.left(slash)) + QLatin1Char('/') + database;
+    return QStringLiteral("Provider=PostgreSQL;Data Source=%1;User ID=%2;Password=%3")
+        .arg(source, cs.value(QStringLiteral("User ID")), cs.value(QStringLiteral("Password")));
+}
+
+void onServer(const QString &statement)
+{
+    Connection admin;
+    admin.setConnectionString(connectionStringFor(Backend::Postgres, {}));
+    admin.open();
+    execAll(admin, {statement});
+}
+
+} // namespace
+
+ScratchDatabase::ScratchDatabase(Backend backend)
+    : m_backend(backend)
+{
+    if (backend == Backend::Sqlite) {
+        m_file = m_dir.file(QStringLiteral("survey.db"));
+        m_connectionString = connectionStringFor(backend, m_file);
+        return;
+    }
+    m_database = uniqueName(QStringLiteral("zarn_schema")).toLower();
+    onServer(QStringLiteral("create database %1").arg(m_database));
+    m_connectionString = withDatabase(connectionStringFor(backend, {}), m_database);
+}
+
+ScratchDatabase::~ScratchDatabase()
+{
+    if (m_database.isEmpty()) return;
+    try {
+        onServer(QStringLiteral("drop database if exists %1 with (force)").arg(m_database));
+    } catch (...) {
+        // A database left behind dies with the throwaway server.
+    }
+}
+
+std::unique_ptr<Connection> ScratchDatabase::open() const
+{
+    if (m_backend == Backend::Sqlite && !QFile::exists(m_file)) writeFile(m_file, {});
+    auto c = std::make_unique<Connection>();
+    c->setConnectionString(m_connectionString);
+    c->open();
+    return c;
+}
+
+QVariant scalar(Connection &c, const QString &sql, const QVariantList &params)
+{
+    Dataset d(&c);
+    d.setSql(sql, params);
+    d.open();
+    return d.isEmpty() ? QVariant() : d.value(0);
+}
+
+qint64 count(Connection &c, const QString &sql, const QVariantList &params)
+{
+    return scalar(c, sql, params).toLongLong();
+}
+
+} // namespace zarn::test

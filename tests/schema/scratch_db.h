@@ -1,0 +1,45 @@
+#pragma once
+
+#include "support/backends.h"
+#include "support/tempdir.h"
+
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+namespace zarn {
+class Connection;
+}
+
+namespace zarn::test {
+
+// An empty database of its own for one test: a new SQLite file, or on the
+// PostgreSQL test server a new database (tests of other programs run at the
+// same time against that server, and the survey tables have fixed names).
+class ScratchDatabase {
+public:
+    explicit ScratchDatabase(Backend backend);
+    ~ScratchDatabase();
+    ScratchDatabase(const ScratchDatabase &) = delete;
+    ScratchDatabase &operator=(const ScratchDatabase &) = delete;
+
+    const QString &connectionString() const { return m_connectionString; }
+    // The SQLite file (not yet created), empty on PostgreSQL.
+    const QString &file() const { return m_file; }
+    // An open connection; creates the SQLite file first.
+    std::unique_ptr<Connection> open() const;
+
+private:
+    Backend m_backend;
+    TempDir m_dir;
+    QString m_file;
+    QString m_database;
+    QString m_connectionString;
+};
+
+// Runs a statement with values and gives the first column of its first row
+// (null when there is none).
+QVariant scalar(Connection &c, const QString &sql, const QVariantList &params = {});
+qint64 count(Connection &c, const QString &sql, const QVariantList &params = {});
+
+} // namespace zarn::test

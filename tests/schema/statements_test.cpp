@@ -1,0 +1,270 @@
+// Every statement of the system, run with its values bound on each configured
+// database; what the attached-table statements select and delete; and that no
+// statement has to read a whole survey table.
+#include "component/unt_Comm.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+#include "schema/statements.h"
+#include "scratch_db.h"
+#include "zarn-db/survey_ddl.h"
+
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <gtest/gtest.h>
+
+using namespace zarn;
+using namespace zarn::test;
+
+namespace {
+
+const QString kUnit = QStringLiteral("320102001001");
+const QString kParcel = QStringLiteral("0010010001");
+const QString kChanged = QStringLiteral("20150301");
+
+struct Statement {
+    const char *name;
+    QString sql;
+    QVariantList params;
+    bool readsWholeTable = false; // the code tables are read whole on purpose
+};
+
+QList<Statement> allStatements()
+{
+    const QVariantList parcel = {kParcel, kUnit};
+    const QVariantList changed = {kParcel, kUnit, kChanged};
+    return {
+        {"djdcListUseRight", sql::djdcListUseRight, {kUnit + QLatin1Char('%')}},
+        {"djdcListOwnership", sql::djdcListOwnership, {kUnit + QLatin1Char('%')}},
+        {"djdcMaxId", sql::djdcMaxId, {}},
+        {"djdcMaxZdbh", sql::djdcMaxZdbh, {kUnit}},
+        {"djdcMaxDcbh", sql::djdcMaxDcbh, {kUnit}},
+        {"jzbsbListCurrent", sql::jzbsbListCurrent, parcel},
+        {"jzbsbListChanged", sql::jzbsbListChanged, changed},
+        {"jzbsbMaxId", sql::jzbsbMaxId, {}},
+        {"jzbsbMaxXh", sql::jzbsbMaxXh, parcel},
+        {"jzbsbCountCurrent", sql::jzbsbCountCurrent, parcel},
+        {"jzbsbCountChanged", sql::jzbsbCountChanged, changed},
+        {"zjbListCurrent", sql::zjbListCurrent, parcel},
+        {"zjbListChanged", sql::zjbListChanged, changed},
+        {"zjbMaxId", sql::zjbMaxId, {}},
+        {"szbListCurrent", sql::szbListCurrent, parcel},
+        {"szbListChanged", sql::szbListChanged, changed},
+        {"szbMaxId", sql::szbMaxId, {}},
+        {"gyqListCurrent", sql::gyqListCurrent, parcel},
+        {"gyqListChanged", sql::gyqListChanged, changed},
+        {"gyqMaxId", sql::gyqMaxId, {}},
+        {"gyqCountCurrent", sql::gyqCountCurrent, parcel},
+        {"jzbsbPurge", sql::jzbsbPurge, parcel},
+        {"zjbPurge", sql::zjbPurge, parcel},
+        {"szbPurge", sql::szbPurge, parcel},
+        {"jzbsbDeleteCurrent", sql::jzbsbDeleteCurrent, parcel},
+        {"zjbDeleteCurrent", sql::zjbDeleteCurrent, parcel},
+        {"gyqDeleteCurrent", sql::gyqDeleteCurrent, parcel},
+        {"szbDeleteCurrent", sql::szbDeleteCurrent, parcel},
+        {"jzbsbDeleteChanged", sql::jzbsbDeleteChanged, changed},
+        {"zjbDeleteChanged", sql::zjbDeleteChanged, changed},
+        {"gyqDeleteChanged", sql::gyqDeleteChanged, changed},
+        {"szbDeleteChanged", sql::szbDeleteChanged, changed},
+        {"codeDwxz", sql::codeDwxz.sql, {}, true},
+        {"codeQsxz", sql::codeQsxz.sql, {}, true},
+        {"codeGylx", sql::codeGylx.sql, {}, true},
+        {"codeDldm", sql::codeDldm.sql, {}, true},
+        {"codeJblx", sql::codeJblx.sql, {}, true},
+        {"codeJxlb", sql::codeJxlb.sql, {}, true},
+        {"codeJxwz", sql::codeJxwz.sql, {}, true},
+    };
+}
+
+class StatementsTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        const QString why = unavailableReason(GetParam());
+        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
+        db = std::make_unique<ScratchDatabase>(GetParam());
+        conn = db->open();
+        dbsetup::createSurveyDatabase(*conn);
+        // One parcel with a current and a superseded version, each with its
+        // attached rows, and the same parcel number in another unit.
+        execAll(
+            *conn,
+            {QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, DCBH, bgrq, dcblx) values "
+                            "(1, '320102001001', '0010010001', '3201020010010002', null, 0), "
+                            "(2, '320102001001', '0010010001', '3201020010010001', '20150301', 0), "
+                            "(3, '320102001002', '0010010001', '3201020010020001', null, 0)"),
+             QStringLiteral("insert into T_JZBSB (id, ZDBH, dwdm, XH, JZDTBH, BGRQ) values "
+                            "(1, '0010010001', '320102001001', 1, '11', null), "
+                            "(2, '0010010001', '320102001001', 2, null, null), "
+                            "(3, '0010010001', '320102001001', 3, '13', null), "
+                            "(4, '0010010001', '320102001001', 1, '7', '20150301'), "
+                            "(5, '0010010001', '320102001002', 1, null, null)"),
+             QStringLiteral("insert into T_ZJB (id, ZDBH, dwdm, JZXQDH, JZXZDH, BGRQ) values "
+                            "(1, '0010010001', '320102001001', null, null, null), "
+                            "(2, '0010010001', '320102001001', '11', null, null), "
+                            "(3, '0010010001', '320102001001', null, '13', null), "
+                            "(4, '0010010001', '320102001001', null, null, '20150301')"),
+             QStringLiteral("insert into T_SZB (id, ZDBH, dwdm, FWSX, JZDStart, JZDEnd, BGRQ) "
+                            "values (1, '0010010001', '320102001001', '东', null, null, null), "
+                            "(2, '0010010001', '320102001001', '南', '11', '13', null)"),
+             QStringLiteral("insert into T_GYQ (id, ZDBH, dwdm, TDSYZMC, BGRQ) values "
+                            "(1, '0010010001', '320102001001', '张三', null), "
+                            "(2, '0010010001', '320102001001', '李四', null), "
+                            "(3, '0010010001', '320102001001', '王五', '20150301')")});
+        query = std::make_unique<Dataset>(conn.get());
+    }
+    void TearDown() override
+    {
+        query.reset();
+        conn.reset();
+        db.reset();
+    }
+
+    // Runs a statement the way the forms do and gives the first column.
+    QVariant first(const QString &sql, const QVariantList &params = {})
+    {
+        RunSQL(*query, sql, params);
+        return query->isEmpty() ? QVariant() : query->value(0);
+    }
+    QStringList ids(const QString &sql, const QVariantList &params)
+    {
+        RunSQL(*query, sql, params);
+        QStringList out;
+        for (int i = 0; i < query->recordCount(); ++i)
+            out << Dataset::textOf(query->valueAt(i, query->indexOf("id")));
+        return out;
+    }
+    QStringList remaining(const char *table)
+    {
+        return ids(QStringLiteral("select * from %1 order by id").arg(QLatin1String(table)), {});
+    }
+
+    std::unique_ptr<ScratchDatabase> db;
+    std::unique_ptr<Connection> conn;
+    std::unique_ptr<Dataset> query;
+};
+
+TEST_P(StatementsTest, EveryStatementRunsWithItsValuesBound)
+{
+    for (const Statement &s : allStatements()) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(s.sql.count(QLatin1Char('?')), s.params.size());
+        EXPECT_FALSE(s.sql.contains(QLatin1Char('\''))) << "no value in the text";
+        // A statement that returns rows must open: RunSQL opens only those
+        // starting with a lower-case "select".
+        const bool select = s.sql.startsWith(QLatin1String("select"));
+        EXPECT_TRUE(select || s.sql.startsWith(QLatin1String("delete"))) << s.sql.toStdString();
+        ASSERT_NO_THROW(RunSQL(*query, s.sql, s.params)) << s.sql.toStdString();
+        EXPECT_EQ(query->isOpen(), select);
+    }
+    EXPECT_EQ(sql::djdcDesignTime, "select * from ZARN.T_DJDCB");
+}
+
+TEST_P(StatementsTest, HighestNumbersAndCounts)
+{
+    EXPECT_EQ(first(sql::djdcMaxId).toLongLong(), 3);
+    EXPECT_EQ(first(sql::djdcMaxZdbh, {kUnit}).toString(), kParcel);
+    // The highest survey number is taken over current and changed rows of exactly that unit.
+    EXPECT_EQ(first(sql::djdcMaxDcbh, {kUnit}).toString(), "3201020010010002");
+    EXPECT_TRUE(Dataset::isNullValue(first(sql::djdcMaxZdbh, {QStringLiteral("320102001")})));
+    EXPECT_EQ(first(sql::jzbsbMaxId).toLongLong(), 5);
+    EXPECT_EQ(first(sql::jzbsbMaxXh, {kParcel, kUnit}).toLongLong(), 3);
+    EXPECT_EQ(first(sql::jzbsbCountCurrent, {kParcel, kUnit}).toLongLong(), 3);
+    EXPECT_EQ(first(sql::jzbsbCountChanged, {kParcel, kUnit, kChanged}).toLongLong(), 1);
+    EXPECT_EQ(first(sql::gyqCountCurrent, {kParcel, kUnit}).toLongLong(), 2);
+    EXPECT_EQ(first(sql::gyqMaxId).toLongLong(), 3);
+
+    // A new table has no highest id.
+    execAll(*conn, {QStringLiteral("delete from T_SZB")});
+    EXPECT_TRUE(Dataset::isNullValue(first(sql::szbMaxId)));
+}
+
+TEST_P(StatementsTest, ListsSelectOneVersionOfOneParcelOfOneUnit)
+{
+    EXPECT_EQ(ids(sql::jzbsbListCurrent, {kParcel, kUnit}), QStringList({"1", "2", "3"}));
+    EXPECT_EQ(ids(sql::jzbsbListChanged, {kParcel, kUnit, kChanged}), QStringList({"4"}));
+    EXPECT_EQ(ids(sql::zjbListCurrent, {kParcel, kUnit}), QStringList({"1", "2", "3"}));
+    EXPECT_EQ(ids(sql::szbListChanged, {kParcel, kUnit, kChanged}), QStringList());
+    EXPECT_EQ(ids(sql::gyqListChanged, {kParcel, kUnit, kChanged}), QStringList({"3"}));
+    // The unit's list takes in its sub-units.
+    EXPECT_EQ(ids(sql::djdcListOwnership, {QStringLiteral("320102001%")}).size(), 3);
+    EXPECT_EQ(ids(sql::djdcListOwnership, {kUnit + QLatin1Char('%')}).size(), 2);
+}
+
+TEST_P(StatementsTest, PurgesRemoveOnlyTheParcelsEmptyCurrentRows)
+{
+    RunSQL(*query, sql::jzbsbPurge, {kParcel, kUnit});
+    EXPECT_EQ(remaining("T_JZBSB"), QStringList({"1", "3", "4", "5"}));
+    // A designation row with only one of its two points survives.
+    RunSQL(*query, sql::zjbPurge, {kParcel, kUnit});
+    EXPECT_EQ(remaining("T_ZJB"), QStringList({"2", "3", "4"}));
+    RunSQL(*query, sql::szbPurge, {kParcel, kUnit});
+    EXPECT_EQ(remaining("T_SZB"), QStringList({"2"}));
+}
+
+TEST_P(StatementsTest, DeletingASurveyRowRemovesOnlyItsVersionsAttachedRows)
+{
+    for (const QString &s : sql::deleteCurrentAttached)
+        RunSQL(*query, s, {kParcel, kUnit});
+    EXPECT_EQ(remaining("T_JZBSB"), QStringList({"4", "5"}));
+    EXPECT_EQ(remaining("T_ZJB"), QStringList({"4"}));
+    EXPECT_EQ(remaining("T_GYQ"), QStringList({"3"}));
+    EXPECT_EQ(remaining("T_SZB"), QStringList());
+
+    for (const QString &s : sql::deleteChangedAttached)
+        RunSQL(*query, s, {kParcel, kUnit, kChanged});
+    EXPECT_EQ(remaining("T_JZBSB"), QStringList({"5"}));
+    EXPECT_EQ(remaining("T_ZJB"), QStringList());
+    EXPECT_EQ(remaining("T_GYQ"), QStringList());
+}
+
+// The query plan of every statement on the survey tables uses an index: none
+// reads a whole table however many parcels the registry holds.
+TEST_P(StatementsTest, NoStatementReadsAWholeSurveyTable)
+{
+    QSqlDatabase sqlDb = conn->database();
+    for (const Statement &s : allStatements()) {
+        if (s.readsWholeTable) continue;
+        SCOPED_TRACE(s.name);
+        QStringList plan;
+        if (GetParam() == Backend::Sqlite) {
+            QSqlQuery q(sqlDb);
+            ASSERT_TRUE(q.prepare(QStringLiteral("explain query plan ") + s.sql));
+            for (qsizetype i = 0; i < s.params.size(); ++i)
+                q.bindValue(int(i), s.params[i]);
+            ASSERT_TRUE(q.exec());
+            while (q.next())
+                plan << q.value(q.record().indexOf("detail")).toString();
+            for (const QString &step : plan)
+                EXPECT_FALSE(step.startsWith(QLatin1String("SCAN T_"))) << step.toStdString();
+        } else {
+            // The plan for the bound values, with sequential scans made a last resort.
+            QString numbered = s.sql;
+            for (qsizetype i = 0, n = 1; (i = numbered.indexOf(QLatin1Char('?'), i)) >= 0; ++n)
+                numbered.replace(i, 1, QStringLiteral("$%1").arg(n));
+            QStringList literals;
+            for (const QVariant &v : s.params)
+                literals << QLatin1Char('\'') + v.toString() + QLatin1Char('\'');
+            QSqlQuery q(sqlDb);
+            ASSERT_TRUE(q.exec(QStringLiteral("set enable_seqscan = off")));
+            ASSERT_TRUE(q.exec(QStringLiteral("prepare plan_check as ") + numbered));
+            ASSERT_TRUE(q.exec(
+                QStringLiteral("explain execute plan_check") +
+                (literals.isEmpty() ? QString() : QStringLiteral("(%1)").arg(literals.join(',')))));
+            while (q.next())
+                plan << q.value(0).toString();
+            q.exec(QStringLiteral("deallocate plan_check"));
+            for (const QString &step : plan)
+                EXPECT_FALSE(step.contains(QLatin1String("Seq Scan on t_"))) << step.toStdString();
+        }
+        EXPECT_FALSE(plan.isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, StatementsTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, StatementsTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+
+} // namespace

@@ -1,0 +1,114 @@
+// The zarn-db program as an administrator runs it: init, then demo, on a new
+// SQLite file and on the PostgreSQL test server; clear refusals otherwise.
+#include "data/connection.h"
+#include "scratch_db.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace zarn;
+using namespace zarn::test;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+ToolRun zarnDb(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(ZARN_DB_EXE), args);
+    EXPECT_TRUE(p.waitForFinished(240000)) << "zarn-db did not finish";
+    ToolRun r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+class ZarnDbToolTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        const QString why = unavailableReason(GetParam());
+        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
+        db = std::make_unique<ScratchDatabase>(GetParam());
+    }
+    std::unique_ptr<ScratchDatabase> db;
+};
+
+TEST_P(ZarnDbToolTest, InitThenDemoOnANewDatabase)
+{
+    const QString cs = db->connectionString();
+    const ToolRun init = zarnDb({"init", cs});
+    ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
+    EXPECT_EQ(init.out.count(QLatin1Char('\n')), 1) << "one line of summary";
+    EXPECT_TRUE(init.out.contains(QStringLiteral("12 张表"))) << init.out.toStdString();
+
+    const ToolRun demo = zarnDb({"demo", cs, "--parcels", "1000", "--seed", "42"});
+    ASSERT_EQ(demo.exitCode, 0) << demo.err.toStdString();
+    EXPECT_EQ(demo.out.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(demo.out.contains(QStringLiteral("1000 宗地"))) << demo.out.toStdString();
+
+    auto c = db->open();
+    EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB where bgrq is null")), 1000);
+    EXPECT_GT(count(*c, QStringLiteral("select count(*) from T_JZBSB")), 3000);
+
+    // A second init refuses and changes nothing.
+    const ToolRun again = zarnDb({"init", cs});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("已有表"))) << again.err.toStdString();
+    EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB where bgrq is null")), 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, ZarnDbToolTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, ZarnDbToolTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+
+TEST(ZarnDbToolErrorsTest, MistakesGiveAClearMessageAndAFailureCode)
+{
+    ScratchDatabase db(Backend::Sqlite);
+    const QString cs = db.connectionString();
+
+    // demo needs an initialised database; it does not create the file.
+    const ToolRun noFile = zarnDb({"demo", cs});
+    EXPECT_EQ(noFile.exitCode, 1);
+    EXPECT_TRUE(noFile.err.contains(QStringLiteral("数据库文件不存在")))
+        << noFile.err.toStdString();
+    EXPECT_FALSE(QFile::exists(db.file()));
+
+    // A file that cannot be made: nothing is left behind.
+    const ToolRun badFolder =
+        zarnDb({"init", QStringLiteral("Provider=SQLite;Data Source=%1/no/such/dir/x.db")
+                            .arg(QFileInfo(db.file()).path())});
+    EXPECT_EQ(badFolder.exitCode, 1);
+    EXPECT_TRUE(badFolder.err.contains(QStringLiteral("无法创建数据库文件")))
+        << badFolder.err.toStdString();
+
+    const ToolRun unknown = zarnDb({"drop", cs});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("用法")));
+    const ToolRun badNumber = zarnDb({"demo", cs, "--parcels", "many"});
+    EXPECT_EQ(badNumber.exitCode, 2);
+    EXPECT_TRUE(badNumber.err.contains(QStringLiteral("--parcels")));
+    const ToolRun oracle = zarnDb({"init", "Provider=Unknown;Data Source=x"});
+    EXPECT_EQ(oracle.exitCode, 1);
+    EXPECT_FALSE(oracle.err.isEmpty());
+
+    // A demo on tables without rows is fine; on a database without tables it says what to do.
+    ASSERT_EQ(zarnDb({"init", cs}).exitCode, 0);
+    {
+        auto c = db.open();
+        execAll(*c, {QStringLiteral("drop table T_GYQ")});
+    }
+    const ToolRun noTable = zarnDb({"demo", cs});
+    EXPECT_EQ(noTable.exitCode, 1);
+    EXPECT_TRUE(noTable.err.contains(QStringLiteral("zarn-db init"))) << noTable.err.toStdString();
+}
+
+} // namespace
