@@ -235,7 +235,7 @@ typedef struct IZarndjdcbshowVtbl {
     HRESULT (*QueryInterface)(IZarndjdcbshow *self, const IID *iid, void **out);
     uint32_t (*AddRef)(IZarndjdcbshow *self);
     uint32_t (*Release)(IZarndjdcbshow *self);
-    HRESULT (*showdcbfrm)
+    HRESULT(*showdcbfrm)
     (IZarndjdcbshow *self, BSTR getdwdm, BSTR getzdh, int8_t lx, OLE_HANDLE winhandle);
 } IZarndjdcbshowVtbl;
 struct IZarndjdcbshow {
@@ -264,12 +264,12 @@ typedef struct ITypeInfoVtbl {
     HRESULT (*GetRefTypeOfImplType)(ITypeInfo *self, uint32_t index, HREFTYPE *ref);
     HRESULT (*GetImplTypeFlags)(ITypeInfo *self, uint32_t index, int32_t *flags);
     HRESULT (*GetIDsOfNames)(ITypeInfo *self, OLECHAR **names, uint32_t count, MEMBERID *ids);
-    HRESULT (*Invoke)
+    HRESULT(*Invoke)
     (ITypeInfo *self, void *instance, MEMBERID id, uint16_t flags, void *params, void *result,
      void *excepInfo, uint32_t *argErr);
-    HRESULT (*GetDocumentation)
+    HRESULT(*GetDocumentation)
     (ITypeInfo *self, MEMBERID id, BSTR *name, BSTR *doc, uint32_t *helpContext, BSTR *helpFile);
-    HRESULT (*GetDllEntry)
+    HRESULT(*GetDllEntry)
     (ITypeInfo *self, MEMBERID id, int32_t invokeKind, BSTR *dll, BSTR *name, uint16_t *ordinal);
     HRESULT (*GetRefTypeInfo)(ITypeInfo *self, HREFTYPE ref, ITypeInfo **info);
     HRESULT (*AddressOfMember)(ITypeInfo *self, MEMBERID id, int32_t invokeKind, void **address);

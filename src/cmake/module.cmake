@@ -24,7 +24,11 @@ file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/Zarndcbdll.map "{
   local: *;
 };
 ")
-target_link_options(Zarndcbdll PRIVATE -Wl,--exclude-libs,ALL -Wl,-z,defs
+# Once loaded, the module stays mapped: Qt keeps pointers into its constant
+# data after a session (the font cache holds family names given as literals),
+# and unmapping it would make the host's next text layout crash. dlclose and
+# DllCanUnloadNow keep their meaning; the pages are simply not given back.
+target_link_options(Zarndcbdll PRIVATE -Wl,--exclude-libs,ALL -Wl,-z,defs -Wl,-z,nodelete
   -Wl,--version-script=${CMAKE_CURRENT_BINARY_DIR}/Zarndcbdll.map)
 set_property(TARGET Zarndcbdll APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/Zarndcbdll.map)
 

@@ -19,8 +19,23 @@ BoxWatcher::~BoxWatcher() = default;
 void BoxWatcher::poll()
 {
     for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || m_seen.contains(w)) continue;
         auto *box = qobject_cast<QMessageBox *>(w);
-        if (!box || !box->isVisible() || m_seen.contains(box)) continue;
+        auto *dialog = qobject_cast<QDialog *>(w);
+        if (dialog && !box) {
+            m_seen.append(w);
+            forms.append({dialog->windowTitle(), dialog->isModal(), QSqlDatabase::connectionNames(),
+                          w->windowHandle() ? w->windowHandle()->transientParent() : nullptr});
+            QPointer<QDialog> guard(dialog);
+            QMetaObject::invokeMethod(
+                this,
+                [guard] {
+                    if (guard) guard->close();
+                },
+                Qt::QueuedConnection);
+            continue;
+        }
+        if (!box) continue;
         m_seen.append(box);
         Box b;
         b.text = box->text();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
@@ -10,9 +11,10 @@
 
 namespace zarn::test {
 
-// Watches for message boxes that the component shows (real top-level
-// QMessageBox windows), writes down what each one showed and presses its OK
-// button, so a modal box never blocks the test.
+// Watches for the windows that the component shows (real top-level windows):
+// writes down what each message box showed and presses its OK button, and
+// closes every other dialog (a survey form) by its close box, so nothing
+// modal blocks the test.
 class BoxWatcher : public QObject {
 public:
     struct Box {
@@ -28,7 +30,15 @@ public:
     BoxWatcher();
     ~BoxWatcher() override;
 
+    struct Form {
+        QString caption;
+        bool modal = false;
+        QStringList connections;
+        QWindow *transientParent = nullptr;
+    };
+
     QList<Box> boxes;
+    QList<Form> forms;
     // Runs while a box is up, before it is answered.
     std::function<void(QMessageBox *)> whileShown;
 
@@ -36,7 +46,7 @@ private:
     void poll();
 
     QTimer m_timer;
-    QList<QPointer<QMessageBox>> m_seen;
+    QList<QPointer<QWidget>> m_seen;
 };
 
 } // namespace zarn::test

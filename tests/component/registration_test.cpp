@@ -100,7 +100,7 @@ TEST(ComponentRegistration, UnregisteringKeepsWhatOthersAddedUnderTheClass)
               "{11111111-2222-3333-4444-555555555555}");
 }
 
-TEST(ComponentRegistration, HostCreatesTheObjectByProgIdAndUnloadsTheModule)
+TEST(ComponentRegistration, HostCreatesTheObjectByProgIdAndLetsTheModuleGo)
 {
     Registry reg;
     ModuleCopy m;

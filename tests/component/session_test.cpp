@@ -3,8 +3,10 @@
 #include "box_watcher.h"
 #include "module_copy.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QWidget>
 #include <QWindow>
@@ -130,6 +132,84 @@ TEST(ComponentSession, ConfigIsReadBesideTheModuleNotInTheCurrentFolder)
     EXPECT_EQ(m.show(QStringLiteral("360102001001"), QStringLiteral("00001"), 2), S_OK);
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes[0].text, ConnectionMessage);
+}
+
+TEST(ComponentSession, SurveyFormIsShownModallyOverTheHostAndGoneAfterTheCall)
+{
+#ifndef ZARN_DB_TOOL
+    GTEST_SKIP() << "zarn-db is not built";
+#else
+    ModuleCopy m;
+    const QString db = sqliteFile(m);
+    for (const QString &step : {QStringLiteral("init"), QStringLiteral("demo")}) {
+        QProcess p;
+        p.start(QStringLiteral(ZARN_DB_TOOL), {step, sqlite(db)});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    }
+    m.configure(sqlite(db));
+    QWidget host;
+    host.show();
+    BoxWatcher windows;
+    EXPECT_EQ(m.show(QStringLiteral("320102001001"), QStringLiteral("0010010001"), 0,
+                     quint32(host.winId())),
+              S_OK);
+    ASSERT_EQ(windows.forms.size(), 1);
+    const BoxWatcher::Form &form = windows.forms[0];
+    EXPECT_EQ(form.caption, QStringLiteral("使用权地籍调查表"));
+    EXPECT_TRUE(form.modal);
+    EXPECT_EQ(form.connections.size(), 1); // the session's one connection, open
+    EXPECT_EQ(form.transientParent, host.windowHandle());
+    EXPECT_TRUE(windows.boxes.isEmpty()) << windows.boxes.value(0).text.toStdString();
+
+    // Form, data module and connection are gone when the call returns.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<QDialog *>(w)) << w->windowTitle().toStdString();
+    EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
+#endif
+}
+
+TEST(ComponentSession, SessionsSurviveTheHostFreeingUnusedLibraries)
+{
+#ifndef ZARN_DB_TOOL
+    GTEST_SKIP() << "zarn-db is not built";
+#else
+    // No handle of the test's own: the helper library loads the module for
+    // each session and lets it go afterwards, as a host does. Qt still holds
+    // pointers into the module then (cached fonts), so it must stay mapped.
+    TempDir dir;
+    const QString module = dir.file(QStringLiteral("Zarndcbdll.so"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZARN_MODULE_FILE), module));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZARN_DECRYPT_FILE),
+                            dir.file(QStringLiteral("libZarnDecryptString.so"))));
+    qputenv("ZARN_REGISTRY", dir.file(QStringLiteral("registry")).toUtf8());
+    QProcess regsvr;
+    regsvr.start(QStringLiteral(ZARN_REGSVR_FILE), {module});
+    ASSERT_TRUE(regsvr.waitForFinished(60000));
+    ASSERT_EQ(regsvr.exitCode(), 0);
+    ModuleCopy keyAndConfig; // only for its key
+    const QString db = sqliteFile(keyAndConfig);
+    for (const QString &step : {QStringLiteral("init"), QStringLiteral("demo")}) {
+        QProcess p;
+        p.start(QStringLiteral(ZARN_DB_TOOL), {step, sqlite(db)});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        ASSERT_EQ(p.exitCode(), 0);
+    }
+    writeFile(dir.file(QStringLiteral("config.ini")),
+              "[SystemInfo]\r\nConnectionString=" + keyAndConfig.encipher(sqlite(db)) + "\r\n");
+    BoxWatcher windows;
+    for (int round = 0; round < 3; ++round) {
+        void *object = nullptr;
+        ASSERT_EQ(ZarnCreateInstanceFromProgID(ZARN_PROGID, &IID_IZarndjdcbshow, &object), S_OK)
+            << ZarnLastError();
+        auto *show = static_cast<IZarndjdcbshow *>(object);
+        EXPECT_EQ(show->showdcbfrm(nullptr, nullptr, 0, 0), S_OK);
+        show->Release();
+        ZarnCoFreeUnusedLibraries();
+    }
+    EXPECT_EQ(windows.forms.size(), 3);
+    qunsetenv("ZARN_REGISTRY");
+#endif
 }
 
 TEST(ComponentSession, HostWindowOwnsTheSessionWindows)
