@@ -24,7 +24,8 @@ namespace {
 class CountingModel : public DatasetModel {
 public:
     using DatasetModel::DatasetModel;
-    QVariant data(const QModelIndex &index, int role) const override {
+    QVariant data(const QModelIndex &index, int role) const override
+    {
         if (index.isValid()) rowsAsked.insert(index.row());
         return DatasetModel::data(index, role);
     }
@@ -33,7 +34,8 @@ public:
 
 class GridTest : public WidgetTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WidgetTest::SetUp();
         grid = new DBGrid(QStringLiteral("DBGrid1"), window.get());
         grid->resize(380, 280);
@@ -46,21 +48,24 @@ protected:
     }
 
     // Types into the grid: the first key opens the cell editor, the rest go to it.
-    void typeIntoCell(const QString &text) {
+    void typeIntoCell(const QString &text)
+    {
         typeText(grid, text.left(1));
         QWidget *editor = QApplication::focusWidget();
         ASSERT_NE(editor, grid);
         if (text.size() > 1) typeText(editor, text.mid(1));
     }
 
-    QPoint cellCentre(int row, int column) {
+    QPoint cellCentre(int row, int column)
+    {
         return grid->visualRect(grid->model()->index(row, column)).center();
     }
 
     DBGrid *grid = nullptr;
 };
 
-TEST_F(GridTest, TheModelFollowsTheDatasetsRows) {
+TEST_F(GridTest, TheModelFollowsTheDatasetsRows)
+{
     QAbstractItemModel *m = grid->model();
     EXPECT_EQ(m->rowCount(), 3);
     EXPECT_EQ(m->columnCount(), 4);
@@ -107,7 +112,8 @@ TEST_F(GridTest, TheModelFollowsTheDatasetsRows) {
     EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString().toLower(), "id");
 }
 
-TEST_F(GridTest, TheCurrentRowIsTheDatasetsCursorBothWays) {
+TEST_F(GridTest, TheCurrentRowIsTheDatasetsCursorBothWays)
+{
     QSignalSpy columns(grid, &DBGrid::currentColumnChanged);
     EXPECT_EQ(grid->currentIndex().row(), 0);
 
@@ -137,7 +143,8 @@ TEST_F(GridTest, TheCurrentRowIsTheDatasetsCursorBothWays) {
     EXPECT_EQ(ds->state(), Dataset::State::Browse);
 }
 
-TEST_F(GridTest, WhenTheRowLeftCannotBePostedTheGridStaysOnIt) {
+TEST_F(GridTest, WhenTheRowLeftCannotBePostedTheGridStaysOnIt)
+{
     ds->edit();
     ds->setValue("qlr", QStringLiteral("郑一"));
     exec({QStringLiteral("update t_w set qlr = '别人' where id = 1")}); // another user was quicker
@@ -153,7 +160,8 @@ TEST_F(GridTest, WhenTheRowLeftCannotBePostedTheGridStaysOnIt) {
     EXPECT_EQ(stored(1, "qlr"), "别人");
 }
 
-TEST_F(GridTest, TypingInACellEditsTheDataset) {
+TEST_F(GridTest, TypingInACellEditsTheDataset)
+{
     focus(grid);
     grid->setCurrentIndex(grid->model()->index(0, 1));
     typeIntoCell(QStringLiteral("冯二"));
@@ -205,7 +213,8 @@ TEST_F(GridTest, TypingInACellEditsTheDataset) {
     EXPECT_EQ(pick->count(), 3);
 }
 
-TEST_F(GridTest, AReadOnlyGridOrColumnRefusesEditing) {
+TEST_F(GridTest, AReadOnlyGridOrColumnRefusesEditing)
+{
     focus(grid);
     grid->setCurrentIndex(grid->model()->index(0, 1));
     grid->setReadOnly(true);
@@ -227,9 +236,26 @@ TEST_F(GridTest, AReadOnlyGridOrColumnRefusesEditing) {
     grid->setColumns({{"zdbh", "宗地号", 60, {}, true}, {"qlr", "土地使用者", 90, {}, false}});
     EXPECT_FALSE(grid->model()->flags(grid->model()->index(0, 0)) & Qt::ItemIsEditable);
     EXPECT_TRUE(grid->model()->flags(grid->model()->index(0, 1)) & Qt::ItemIsEditable);
+
+    // An editor always shown, with a column that locks the grid when entered:
+    // the lock comes first, so no editor opens there.
+    grid->setColumns({{"zdbh", "宗地号", 60, {}, false}, {"n", "", 40, {}, false}});
+    QObject::connect(grid, &DBGrid::currentColumnChanged, grid,
+                     [this] { grid->setReadOnly(grid->currentField() == "n"); });
+    grid->setAlwaysShowEditor(true);
+    focus(grid);
+    grid->setCurrentIndex(grid->model()->index(1, 0));
+    EXPECT_TRUE(grid->isEditing());
+    grid->setCurrentIndex(grid->model()->index(1, 1));
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_TRUE(grid->isReadOnly());
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    EXPECT_TRUE(grid->isEditing());
+    EXPECT_EQ(ds->state(), Dataset::State::Browse); // showing an editor is no edit
 }
 
-TEST_F(GridTest, TypedCharactersFindARowUntilAPause) {
+TEST_F(GridTest, TypedCharactersFindARowUntilAPause)
+{
     exec({QStringLiteral("insert into t_w (id, zdbh, qlr) values (4, '0021', 'abc'), "
                          "(5, '1001', 'Abd')")});
     ds->refresh();
@@ -257,7 +283,8 @@ TEST_F(GridTest, TypedCharactersFindARowUntilAPause) {
     EXPECT_EQ(ds->recNo(), 3);
 }
 
-TEST_F(GridTest, AHundredThousandRowsCostOnlyTheRowsOnScreen) {
+TEST_F(GridTest, AHundredThousandRowsCostOnlyTheRowsOnScreen)
+{
     exec({QStringLiteral("with recursive c(x) as (select 100 union all select x + 1 from c "
                          "where x < 100099) insert into t_w (id, zdbh, qlr) "
                          "select x, printf('%06d', x), '某人' from c")});
