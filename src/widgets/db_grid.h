@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/data_source.h"
 #include "widgets/dataset_model.h"
 
 #include <QPointer>
