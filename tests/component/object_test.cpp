@@ -16,51 +16,30 @@ QString text(BSTR s)
     return s ? QString::fromUtf16(s, SysStringLen(s)) : QStringLiteral("<null>");
 }
 
-TEST(ComponentObject, ClassObjectOnlyForItsClassAndNoAggregation)
+// (Wrong class, aggregation and the plain queries are also checked from C.)
+TEST(ComponentObject, NewObjectPerCreationWithOneIdentityAcrossItsInterfaces)
 {
     ModuleCopy m;
-    void *p = reinterpret_cast<void *>(1);
-    EXPECT_EQ(m.getClassObject()(&IID_IZarndjdcbshow, &IID_IClassFactory, &p),
-              CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_EQ(p, nullptr);
+    void *p = nullptr;
     EXPECT_EQ(m.getClassObject()(&CLSID_Zarndjdcbshow, &IID_IZarndjdcbshow, &p), E_NOINTERFACE);
-    EXPECT_EQ(m.getClassObject()(&CLSID_Zarndjdcbshow, &IID_IClassFactory, nullptr), E_POINTER);
-
     ASSERT_EQ(m.getClassObject()(&CLSID_Zarndjdcbshow, &IID_IClassFactory, &p), S_OK);
     auto *factory = static_cast<IClassFactory *>(p);
-    void *object = reinterpret_cast<void *>(1);
-    // Any outer object is refused before it is used.
-    EXPECT_EQ(
-        factory->CreateInstance(reinterpret_cast<IUnknown *>(factory), &IID_IUnknown, &object),
-        CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(object, nullptr);
     // A refused interface leaves no object behind.
+    void *object = reinterpret_cast<void *>(1);
     EXPECT_EQ(factory->CreateInstance(nullptr, &IID_IDispatch, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(m.canUnloadNow()(), S_OK);
 
-    // Each creation is a new object.
     void *a = nullptr, *b = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, &IID_IUnknown, &a), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, &IID_IZarndjdcbshow, &a), S_OK);
     ASSERT_EQ(factory->CreateInstance(nullptr, &IID_IUnknown, &b), S_OK);
-    EXPECT_NE(a, b);
-    static_cast<IUnknown *>(a)->Release();
-    static_cast<IUnknown *>(b)->Release();
     factory->Release();
-}
-
-TEST(ComponentObject, AnswersItsFourInterfacesWithOneIdentity)
-{
-    ModuleCopy m;
-    IZarndjdcbshow *show = m.create();
-    void *unknown = nullptr, *again = nullptr, *errorInfo = nullptr, *classInfo = nullptr,
-         *none = reinterpret_cast<void *>(1);
+    auto *show = static_cast<IZarndjdcbshow *>(a);
+    void *unknown = nullptr, *again = nullptr, *errorInfo = nullptr, *classInfo = nullptr;
     ASSERT_EQ(show->QueryInterface(&IID_IUnknown, &unknown), S_OK);
+    EXPECT_NE(unknown, b);
     ASSERT_EQ(show->QueryInterface(&IID_ISupportErrorInfo, &errorInfo), S_OK);
     ASSERT_EQ(show->QueryInterface(&IID_IProvideClassInfo, &classInfo), S_OK);
-    EXPECT_EQ(show->QueryInterface(&IID_IDispatch, &none), E_NOINTERFACE);
-    EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(show->QueryInterface(&IID_IClassFactory, &none), E_NOINTERFACE);
     EXPECT_EQ(show->QueryInterface(&IID_IUnknown, nullptr), E_POINTER);
 
     // Every interface leads back to the same IUnknown and to IZarndjdcbshow.
@@ -70,15 +49,13 @@ TEST(ComponentObject, AnswersItsFourInterfacesWithOneIdentity)
     static_cast<IUnknown *>(again)->Release();
     ASSERT_EQ(static_cast<IUnknown *>(classInfo)->QueryInterface(&IID_IZarndjdcbshow, &again),
               S_OK);
-    EXPECT_EQ(again, static_cast<void *>(show));
+    EXPECT_EQ(again, a);
     static_cast<IUnknown *>(again)->Release();
-
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(&IID_IZarndjdcbshow), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(&IID_IUnknown), S_FALSE);
 
-    static_cast<IUnknown *>(unknown)->Release();
-    support->Release();
-    static_cast<IUnknown *>(classInfo)->Release();
+    for (void *i : {unknown, errorInfo, classInfo, b})
+        static_cast<IUnknown *>(i)->Release();
     EXPECT_EQ(m.canUnloadNow()(), S_FALSE); // `show` is still held
     show->Release();
     EXPECT_EQ(m.canUnloadNow()(), S_OK);
@@ -118,11 +95,6 @@ TEST(ComponentObject, ClassInfoNamesTheClass)
     EXPECT_EQ(info->GetDocumentation(0x65, &name, nullptr, nullptr, nullptr),
               TYPE_E_ELEMENTNOTFOUND);
     EXPECT_EQ(name, nullptr);
-
-    void *comp = reinterpret_cast<void *>(1);
-    EXPECT_EQ(info->GetTypeComp(&comp), E_NOTIMPL);
-    EXPECT_EQ(comp, nullptr);
-    EXPECT_EQ(info->GetContainingTypeLib(nullptr, nullptr), E_NOTIMPL);
 
     // The type information can create the class it describes.
     void *created = nullptr;
