@@ -167,16 +167,22 @@ Outline makeOutline(DemoRandom &r, int points, int areaM2, qint64 originX, qint6
         add(w * r.between(30, 70) / 100, h);
         o.corners = {1, 2, 0};
     } else {
-        // Corners at perimeter positions 0, w, w+h, 2w+h; extra points between.
+        // Corners at perimeter positions 0, w, w+h, 2w+h; extra points in
+        // metre-wide places at least a metre from the corners, drawn without
+        // putting back, so the drawing always ends.
         const qint64 perimeter = 2 * (w + h);
         const qint64 cornerAt[4] = {0, w, w + h, 2 * w + h};
+        QList<qint64> places;
+        for (qint64 t = 50; t < perimeter; t += 100) {
+            bool nearCorner = std::llabs(perimeter - t) < 100;
+            for (const qint64 c : cornerAt)
+                nearCorner = nearCorner || std::llabs(c - t) < 100;
+            if (!nearCorner) places << t;
+        }
         QList<qint64> at(std::begin(cornerAt), std::end(cornerAt));
-        while (at.size() < points) {
-            const qint64 t = 1 + qint64(r.below(int(perimeter - 1)));
-            bool nearOther = false;
-            for (const qint64 a : at)
-                nearOther = nearOther || std::llabs(a - t) < 100;
-            if (!nearOther) at << t;
+        for (qsizetype i = 0; i < places.size() && at.size() < points; ++i) {
+            std::swap(places[i], places[i + r.below(int(places.size() - i))]);
+            at << places[i] + r.between(-20, 20);
         }
         std::sort(at.begin(), at.end());
         for (int i = 0; i < at.size(); ++i) {
@@ -325,11 +331,13 @@ void Filler::writeVersion(Unit &u, const Version &v)
     DemoRandom &r = m_rng;
     const bool ownership = v.kind == 1;
     const LandUser &user = landUserKind(r);
-    const int points = r.between(3, 12);
+    const int wanted = r.between(3, 12);
     const int area = ownership ? r.between(2000, 50000) : r.between(user.minArea, user.maxArea);
     const qint64 slot = u.parcelsMade;
     const Outline outline =
-        makeOutline(r, points, area, u.originX + slot % 40 * 12000, u.originY + slot / 40 * 12000);
+        makeOutline(r, wanted, area, u.originX + slot % 40 * 12000, u.originY + slot / 40 * 12000);
+    // A small parcel may have room for fewer points than wanted.
+    const int points = int(outline.x.size());
     const QVariant bgrq = textValue(v.bgrq);
     const QString surveyDate = dateText(v.surveyed);
     const QDate measured = v.surveyed.addDays(r.between(0, 10));
