@@ -40,31 +40,31 @@ void Connection::open()
 {
     if (isOpen())
         return;
-    const ConnectionSpec spec =
+    const ConnectionSettings settings =
         mapConnectionString(m_connectionString, QSqlDatabase::isDriverAvailable("QOCI"));
-    m_password = spec.password;
-    if (!QSqlDatabase::isDriverAvailable(spec.driver))
-        throw DatabaseError(QStringLiteral("数据库驱动 %1 不可用").arg(spec.driver));
-    if (spec.driver == "QSQLITE") {
+    m_password = settings.password;
+    if (!QSqlDatabase::isDriverAvailable(settings.driver))
+        throw DatabaseError(QStringLiteral("数据库驱动 %1 不可用").arg(settings.driver));
+    if (settings.driver == "QSQLITE") {
         // SQLite would silently create an empty database for a mistyped name.
-        if (spec.databaseName.isEmpty() || !QFileInfo(spec.databaseName).isFile())
-            throw DatabaseError(QStringLiteral("数据库文件不存在: %1").arg(spec.databaseName));
+        if (settings.databaseName.isEmpty() || !QFileInfo(settings.databaseName).isFile())
+            throw DatabaseError(QStringLiteral("数据库文件不存在: %1").arg(settings.databaseName));
     }
     {
         QSqlDatabase db = QSqlDatabase::contains(m_name)
                               ? QSqlDatabase::database(m_name, false)
-                              : QSqlDatabase::addDatabase(spec.driver, m_name);
-        if (db.driverName() != spec.driver) {
+                              : QSqlDatabase::addDatabase(settings.driver, m_name);
+        if (db.driverName() != settings.driver) {
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_name);
-            db = QSqlDatabase::addDatabase(spec.driver, m_name);
+            db = QSqlDatabase::addDatabase(settings.driver, m_name);
         }
-        db.setDatabaseName(spec.databaseName);
-        db.setHostName(spec.hostName);
-        db.setPort(spec.port);
-        db.setUserName(spec.userName);
-        db.setPassword(spec.password);
-        db.setConnectOptions(spec.connectOptions);
+        db.setDatabaseName(settings.databaseName);
+        db.setHostName(settings.hostName);
+        db.setPort(settings.port);
+        db.setUserName(settings.userName);
+        db.setPassword(settings.password);
+        db.setConnectOptions(settings.connectOptions);
         if (!db.open()) {
             const QString text = withoutSecret(db.lastError().text(), m_password);
             db.setPassword(QString());
@@ -72,11 +72,11 @@ void Connection::open()
         }
         // The password is not needed once connected; keep it out of memory.
         db.setPassword(QString());
-        if (spec.driver == "QSQLITE") {
+        if (settings.driver == "QSQLITE") {
             QSqlQuery q(db);
             q.exec(QStringLiteral("pragma foreign_keys = on"));
         }
-        if (spec.setZarnSearchPath) {
+        if (settings.setZarnSearchPath) {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
                 const QString text = withoutSecret(q.lastError().text(), m_password);

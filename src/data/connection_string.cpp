@@ -101,67 +101,67 @@ QString odbcValue(const QString &v)
 
 } // namespace
 
-ConnectionSpec mapConnectionString(const QString &text, bool oracleHasOci)
+ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci)
 {
     const ConnectionString cs = ConnectionString::parse(text);
-    ConnectionSpec spec;
-    spec.provider = cs.value("Provider");
-    const QString provider = spec.provider.trimmed();
+    ConnectionSettings settings;
+    settings.provider = cs.value("Provider");
+    const QString provider = settings.provider.trimmed();
 
     if (provider.compare("SQLite", Qt::CaseInsensitive) == 0) {
-        spec.driver = "QSQLITE";
-        spec.databaseName = cs.value("Data Source");
+        settings.driver = "QSQLITE";
+        settings.databaseName = cs.value("Data Source");
         // Many users on one file: wait for a writer instead of failing at once.
-        spec.connectOptions = "QSQLITE_BUSY_TIMEOUT=5000";
-        return spec;
+        settings.connectOptions = "QSQLITE_BUSY_TIMEOUT=5000";
+        return settings;
     }
     if (provider.compare("PostgreSQL", Qt::CaseInsensitive) == 0) {
-        spec.driver = "QPSQL";
+        settings.driver = "QPSQL";
         QString source = cs.value("Data Source");
         const qsizetype slash = source.indexOf('/');
         QString hostPart = slash < 0 ? source : source.left(slash);
-        spec.databaseName = slash < 0 ? QString() : source.mid(slash + 1);
+        settings.databaseName = slash < 0 ? QString() : source.mid(slash + 1);
         const qsizetype colon = hostPart.lastIndexOf(':');
         if (colon >= 0) {
             bool ok = false;
             const int port = hostPart.mid(colon + 1).toInt(&ok);
             if (!ok || port <= 0 || port > 65535)
                 throw Error(QStringLiteral("连接字符串的端口无效: %1").arg(hostPart.mid(colon + 1)));
-            spec.port = port;
+            settings.port = port;
             hostPart = hostPart.left(colon);
         }
-        spec.hostName = hostPart;
-        spec.userName = cs.value("User ID");
-        spec.password = cs.value("Password");
-        spec.setZarnSearchPath = true;
-        return spec;
+        settings.hostName = hostPart;
+        settings.userName = cs.value("User ID");
+        settings.password = cs.value("Password");
+        settings.setZarnSearchPath = true;
+        return settings;
     }
     if (provider.compare("MSDASQL", Qt::CaseInsensitive) == 0 ||
         provider.compare("MSDASQL.1", Qt::CaseInsensitive) == 0) {
-        spec.driver = "QODBC";
+        settings.driver = "QODBC";
         QStringList rest;
         for (const auto &p : cs.pairs())
             if (p.key.compare("Provider", Qt::CaseInsensitive) != 0 &&
                 p.key.compare("Persist Security Info", Qt::CaseInsensitive) != 0)
                 rest << p.raw;
-        spec.databaseName = rest.join(';');
-        return spec;
+        settings.databaseName = rest.join(';');
+        return settings;
     }
     if (provider.compare("OraOLEDB.Oracle", Qt::CaseInsensitive) == 0 ||
         provider.compare("OraOLEDB.Oracle.1", Qt::CaseInsensitive) == 0) {
         const QString source = cs.value("Data Source");
-        spec.userName = cs.value("User ID");
-        spec.password = cs.value("Password");
+        settings.userName = cs.value("User ID");
+        settings.password = cs.value("Password");
         if (oracleHasOci) {
-            spec.driver = "QOCI";
-            spec.databaseName = source;
+            settings.driver = "QOCI";
+            settings.databaseName = source;
         } else {
-            spec.driver = "QODBC";
+            settings.driver = "QODBC";
             const QString driver = qEnvironmentVariable("ZARN_ORACLE_ODBC_DRIVER",
                                                         QStringLiteral("Oracle ODBC Driver"));
-            spec.databaseName = QStringLiteral("Driver={%1};DBQ=%2").arg(driver, odbcValue(source));
+            settings.databaseName = QStringLiteral("Driver={%1};DBQ=%2").arg(driver, odbcValue(source));
         }
-        return spec;
+        return settings;
     }
     if (provider.isEmpty())
         throw Error(QStringLiteral("连接字符串缺少 Provider"));

@@ -28,7 +28,7 @@ private:
 };
 
 // What a connection string means for Qt: driver and its settings.
-struct ConnectionSpec {
+struct ConnectionSettings {
     QString provider;       // as written in the string
     QString driver;         // QSQLITE, QPSQL, QODBC, QOCI
     QString databaseName;   // file, database, ODBC connection text or TNS name
@@ -40,9 +40,9 @@ struct ConnectionSpec {
     bool setZarnSearchPath = false; // PostgreSQL: reach schema zarn by plain names
 };
 
-// Maps an ADO-style connection string to a ConnectionSpec. Throws zarn::Error
+// Maps an ADO-style connection string to a ConnectionSettings. Throws zarn::Error
 // naming the provider when it is unknown. oracleHasOci tells whether the Qt
 // build offers QOCI (else Oracle goes through QODBC).
-ConnectionSpec mapConnectionString(const QString &text, bool oracleHasOci);
+ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci);
 
 } // namespace zarn

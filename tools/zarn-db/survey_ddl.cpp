@@ -151,16 +151,16 @@ InitSummary createSurveyDatabase(Connection &connection)
 
 QString createSqliteFileIfMissing(const QString &connectionString)
 {
-    const ConnectionSpec spec = mapConnectionString(connectionString, false);
-    if (spec.driver != QLatin1String("QSQLITE")) return {};
-    if (spec.databaseName.isEmpty())
+    const ConnectionSettings settings = mapConnectionString(connectionString, false);
+    if (settings.driver != QLatin1String("QSQLITE")) return {};
+    if (settings.databaseName.isEmpty())
         throw Error(QStringLiteral("连接字符串缺少 Data Source（SQLite 数据库文件）"));
-    const QFileInfo info(spec.databaseName);
+    const QFileInfo info(settings.databaseName);
     if (info.exists()) return {};
-    QFile f(spec.databaseName);
+    QFile f(settings.databaseName);
     if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw Error(
-            QStringLiteral("无法创建数据库文件 %1：%2").arg(spec.databaseName, f.errorString()));
+            QStringLiteral("无法创建数据库文件 %1：%2").arg(settings.databaseName, f.errorString()));
     f.close();
     return info.absoluteFilePath();
 }
