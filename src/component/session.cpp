@@ -1,6 +1,7 @@
 #include "component/session.h"
 
 #include "component/DataM.h"
+#include "component/inifile.h"
 #include "component/unt_Comm.h"
 #include "decrypt/ZarnDecryptString.h"
 #include "forms/form_factory.h"
@@ -10,8 +11,6 @@
 #include <QDialog>
 #include <QPointer>
 #include <QScreen>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
@@ -142,18 +141,6 @@ struct DataModuleGuard {
     ~DataModuleGuard() { freeDataModule(); }
 };
 
-QByteArray toGbk(const QString &text)
-{
-    QStringEncoder gbk("GBK");
-    return gbk.isValid() ? QByteArray(gbk(text)) : text.toLocal8Bit();
-}
-
-QString fromGbk(const char *text)
-{
-    QStringDecoder gbk("GBK");
-    return gbk.isValid() ? QString(gbk(QByteArrayView(text))) : QString::fromLocal8Bit(text);
-}
-
 // Shows the survey form of a kind modally; the form is freed however the
 // modal run ends.
 void showSurveyForm(qint32 kind)
@@ -187,7 +174,7 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
     char *text = stored.data();
     const bool deciphered = ZarnDecryptStr(&text) != 0;
     if (!deciphered) return; // silently: the data module goes with the guard
-    const QString plain = fromGbk(text);
+    const QString plain = fromGbk(QByteArrayView(text));
     explicit_bzero(stored.data(), size_t(stored.size()));
 
     DataMod->ADOConn1.close();
