@@ -59,6 +59,16 @@ TEST_F(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     EXPECT_EQ(t.recNo(), 0);
     t.cancel();
 
+    // Blanks are a parcel number for the move buttons: the row is posted.
+    t.edit();
+    t.setValue("zdbh", "   ");
+    form->spbNext->click();
+    EXPECT_EQ(messages->records.size(), 1);
+    EXPECT_EQ(stored("T_DJDCB", a, "zdbh"), "   ");
+    form->spbPre->click();
+    t.edit();
+    t.setValue("zdbh", "0030040001");
+
     t.edit();
     t.setValue("qlr", QStringLiteral("移动前"));
     form->spbNext->click();
