@@ -1,0 +1,543 @@
+// The use-right form as a surveyor meets it: the demo host in a process of
+// its own shows the form on a real X display, the test clicks the speed
+// buttons and the blanks of the sheet and types into them, answers the
+// message boxes, closes the windows by their close box, and reads the survey
+// database from outside after every step that should have written.
+#include "survey_world.h"
+#include "x_session.h"
+
+#include <QDate>
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QSet>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+using namespace zarn::e2e;
+
+namespace {
+
+// A blank of the printed sheet: left, top and width within the sheet.
+struct Blank {
+    const char *control;
+    int left, top, width;
+};
+constexpr Blank kLandUser{"DBEdit3", 104, 49, 329};   // 土地使用者名称 (QLR)
+constexpr Blank kParcelNo{"DBEdit18", 52, 264, 276};  // 地籍号 (ZDBH)
+constexpr Blank kMapSheet{"DBEdit19", 400, 263, 176}; // 所在图幅号 (SZTFH)
+
+// The speed buttons by their left edge in the button panel.
+enum class Button {
+    First = 0,
+    Prior = 79,
+    Next = 159,
+    Last = 239,
+    New = 332,
+    Delete = 411,
+    Save = 491,
+    Locate = 585
+};
+
+// The form's client area: the banner, the sheet, the button panel.
+constexpr int kBannerHeight = 60;
+constexpr int kButtonPanelHeight = 39;
+constexpr int kButtonTop = 10;
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 22;
+constexpr int kBlankHeight = 20;
+
+const QString kUnit = QStringLiteral("320102001001");
+const QString kFormName = QStringLiteral("^使用权地籍调查表$");
+const QString kLocateName = QStringLiteral("^宗地定位$");
+const QString kDeleteBoxName = QStringLiteral("^确信删除界面$");
+const QString kHostSaysZero = QStringLiteral("showdcbfrm 0x00000000");
+
+// The component starts slowly under the sanitizers.
+constexpr int kStartMs = 60000;
+constexpr int kStepMs = 15000;
+
+bool eventually(const std::function<bool()> &condition, int timeoutMs = kStepMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        if (condition()) return true;
+        QThread::msleep(50);
+    } while (!deadline.hasExpired());
+    return condition();
+}
+
+QString today()
+{
+    return QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+}
+
+// The number after `highest`, with its width and leading zeros.
+QString followingNumber(const QString &highest)
+{
+    return QString::number(highest.toLongLong() + 1).rightJustified(highest.size(), u'0');
+}
+
+class XvfbUseRightForm : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString display = qEnvironmentVariable("ZARN_TEST_DISPLAY");
+        if (display.isEmpty())
+            GTEST_SKIP() << "no X display: set ZARN_TEST_DISPLAY (scripts/test starts an Xvfb)";
+        x = std::make_unique<XSession>(display);
+        ASSERT_TRUE(x->isOpen()) << x->lastError().toStdString();
+        const QString failed = world.build();
+        ASSERT_TRUE(failed.isEmpty()) << failed.toStdString();
+        db = std::make_unique<SurveyDb>(world.database());
+        ASSERT_TRUE(db->isOpen()) << db->lastError().toStdString();
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure() && x) {
+            world.keep();
+            const QString shot = world.file(QStringLiteral("failure.png"));
+            const bool formShown = host && host->isRunning() && form && x->isShown(form);
+            if (x->screenshot(formShown ? form : 0, shot))
+                std::cout << "screenshot of the failure: " << shot.toStdString() << '\n';
+            std::cout << "the test's folder is kept: " << world.folder().toStdString() << '\n';
+            if (host)
+                std::cout << "host output:\n"
+                          << host->output().toStdString() << host->errors().toStdString() << '\n';
+        }
+        if (host) host->stop();
+    }
+
+    // Starts the demo host on a unit and parcel and waits for the form.
+    [[nodiscard]] bool open(const QString &dwdm, const QString &zdh)
+    {
+        host = std::make_unique<HostRun>();
+        if (!host->start(world.hostEnvironment(x->environment()), dwdm, zdh)) {
+            ADD_FAILURE() << "zarn-host did not start";
+            return false;
+        }
+        form = x->waitForWindow(host->pid(), kFormName, kStartMs);
+        if (!form) {
+            ADD_FAILURE() << x->lastError().toStdString() << "\n"
+                          << host->output().toStdString() << host->errors().toStdString();
+            return false;
+        }
+        // Read the place once it holds still: the form centres itself as it is shown.
+        std::optional<Geometry> before;
+        const bool settled = eventually([&] {
+            const std::optional<Geometry> now = x->geometry(form);
+            const bool same = now && before && now->x == before->x && now->y == before->y &&
+                              now->width == before->width && now->height == before->height;
+            before = now;
+            return same;
+        });
+        if (!settled || !before) {
+            ADD_FAILURE() << "no geometry of the form: " << x->lastError().toStdString();
+            return false;
+        }
+        at = *before;
+        return true;
+    }
+
+    [[nodiscard]] bool press(Button button)
+    {
+        const int left = static_cast<int>(button);
+        const int panelTop = at.height - kButtonPanelHeight;
+        const bool ok = x->click(at.x + left + kButtonWidth / 2,
+                                 at.y + panelTop + kButtonTop + kButtonHeight / 2);
+        if (!ok) ADD_FAILURE() << x->lastError().toStdString();
+        return ok;
+    }
+
+    [[nodiscard]] bool clickInto(const Blank &blank)
+    {
+        const bool ok =
+            x->focus(form) && x->click(at.x + blank.left + blank.width / 2,
+                                       at.y + kBannerHeight + blank.top + kBlankHeight / 2);
+        if (!ok) ADD_FAILURE() << blank.control << ": " << x->lastError().toStdString();
+        return ok;
+    }
+
+    // Replaces what the blank shows by `text`, as a user selecting all and typing.
+    [[nodiscard]] bool typeInto(const Blank &blank, const QString &text)
+    {
+        if (!clickInto(blank)) return false;
+        const bool ok = x->key(QStringLiteral("ctrl+a")) &&
+                        (text.isEmpty() ? x->key(QStringLiteral("BackSpace")) : x->type(text));
+        if (!ok) ADD_FAILURE() << blank.control << ": " << x->lastError().toStdString();
+        return ok;
+    }
+
+    // A box or dialog of the host, by its name.
+    quint32 waitForWindow(const QString &namePattern)
+    {
+        const quint32 w = x->waitForWindow(host->pid(), namePattern, kStepMs);
+        if (!w) ADD_FAILURE() << x->lastError().toStdString();
+        return w;
+    }
+
+    // Answers a box with a key once it has the keyboard, and waits for it to go.
+    [[nodiscard]] bool answer(quint32 box, const QString &key)
+    {
+        const bool ok = x->focus(box) && x->key(key) && x->waitUntilGone(box, kStepMs);
+        if (!ok) ADD_FAILURE() << x->lastError().toStdString();
+        return ok;
+    }
+
+    [[nodiscard]] bool closeWindow(quint32 window)
+    {
+        const bool ok = x->close(window) && x->waitUntilGone(window, kStepMs);
+        if (!ok) ADD_FAILURE() << x->lastError().toStdString();
+        return ok;
+    }
+
+    // Closes the form by its close box; the call must end and report 0.
+    void closeForm()
+    {
+        ASSERT_TRUE(x->close(form)) << x->lastError().toStdString();
+        ASSERT_TRUE(host->waitForExit(kStartMs)) << "zarn-host did not end after the form closed";
+        EXPECT_EQ(host->exitCode(), 0) << host->errors().toStdString();
+        EXPECT_TRUE(host->output().contains(kHostSaysZero)) << host->output().toStdString();
+    }
+
+    void screenshot(const QString &name)
+    {
+        EXPECT_TRUE(x->screenshot(form, world.file(name))) << x->lastError().toStdString();
+    }
+
+    // Reading T_DJDCB from outside.
+    QString stored(qint64 id, const char *column) const
+    {
+        return db
+            ->value(QStringLiteral("select %1 from T_DJDCB where id=?").arg(QLatin1String(column)),
+                    {id})
+            .toString();
+    }
+    qint64 currentRowId(const QString &dwdm, const QString &zdbh) const
+    {
+        const QVariant id = db->value(
+            QStringLiteral("select id from T_DJDCB where dwdm=? and zdbh=? and bgrq is null"),
+            {dwdm, zdbh});
+        return id.isValid() ? id.toLongLong() : -1;
+    }
+    // Boundary markers of the row's parcel and version (its change date or none).
+    int markersOf(qint64 id) const
+    {
+        return db
+            ->value(QStringLiteral("select count(*) from T_JZBSB j, T_DJDCB d where d.id=? and "
+                                   "j.zdbh=d.zdbh and j.dwdm=d.dwdm and (j.bgrq=d.bgrq or "
+                                   "(j.bgrq is null and d.bgrq is null))"),
+                    {id})
+            .toInt();
+    }
+
+    std::unique_ptr<XSession> x;
+    SurveyWorld world;
+    std::unique_ptr<SurveyDb> db;
+    std::unique_ptr<HostRun> host;
+    quint32 form = 0;
+    Geometry at;
+};
+
+TEST_F(XvfbUseRightForm, NewRecordTakesTheNextNumbersAndSaveStoresWhatIsTyped)
+{
+    const QString shownParcel = QStringLiteral("0010010005");
+    ASSERT_TRUE(open(kUnit, shownParcel));
+    const qint64 highestId = db->value(QStringLiteral("select max(id) from T_DJDCB")).toLongLong();
+    const QString highestParcel =
+        db->value(QStringLiteral("select max(zdbh) from T_DJDCB where dwdm=?"), {kUnit}).toString();
+    const QString highestSurvey =
+        db->value(QStringLiteral("select max(dcbh) from T_DJDCB where dwdm=?"), {kUnit}).toString();
+    const QString measurer = stored(currentRowId(kUnit, shownParcel), "kzy");
+    ASSERT_FALSE(measurer.isEmpty());
+    const QString dayBefore = today();
+
+    ASSERT_TRUE(press(Button::New));
+    const qint64 id = highestId + 1;
+    QVariantHash row;
+    ASSERT_TRUE(eventually([&] {
+        row = db->row(QStringLiteral("select * from T_DJDCB where id=?"), {id});
+        return !row.isEmpty();
+    })) << "新增 stored no row with the next id";
+    const QString dayAfter = today();
+    const QString parcel = followingNumber(highestParcel);
+    EXPECT_EQ(row.value("zdbh").toString(), parcel);
+    EXPECT_EQ(row.value("ybdjh").toString(), parcel);
+    EXPECT_EQ(row.value("dcbh").toString(), QString::number(highestSurvey.toLongLong() + 1));
+    EXPECT_EQ(row.value("dwdm").toString(), kUnit);
+    EXPECT_EQ(row.value("qsdm").toString(), kUnit);
+    EXPECT_EQ(row.value("dclx").toString(), QStringLiteral("初始"));
+    EXPECT_TRUE(row.value("bgrq").isNull()) << "a new row is the parcel's current row";
+    EXPECT_TRUE(row.value("qlr").toString().isEmpty());
+    for (const char *date : {"dcrq", "kzrq", "dcshrq"}) {
+        const QString v = row.value(QLatin1String(date)).toString();
+        EXPECT_TRUE(v == dayBefore || v == dayAfter) << date << " " << v.toStdString();
+    }
+    // Remembered from the sheet shown when 新增 was pressed.
+    EXPECT_EQ(row.value("kzy").toString(), measurer);
+
+    const QString landUser = QStringLiteral("欧阳明月");
+    const QString mapSheet = QStringLiteral("3549.00-392.00");
+    ASSERT_TRUE(typeInto(kLandUser, landUser));
+    ASSERT_TRUE(typeInto(kMapSheet, mapSheet));
+    ASSERT_TRUE(press(Button::Save));
+    EXPECT_TRUE(eventually([&] { return stored(id, "sztfh") == mapSheet; }))
+        << "保存 did not store the map sheet: " << stored(id, "sztfh").toStdString();
+    EXPECT_EQ(stored(id, "qlr"), landUser);
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB where dwdm=? and zdbh=?"),
+                        {kUnit, parcel})
+                  .toInt(),
+              1);
+    screenshot(QStringLiteral("new-record.png"));
+    closeForm();
+}
+
+TEST_F(XvfbUseRightForm, UnitWithoutRowsOpensOnItsFirstNumberedRow)
+{
+    const QString unit = QStringLiteral("320102003004");
+    ASSERT_EQ(
+        db->value(QStringLiteral("select count(*) from T_DJDCB where dwdm like ?"), {unit + u'%'})
+            .toInt(),
+        0);
+    ASSERT_TRUE(open(unit, QString()));
+    QVariantHash first;
+    ASSERT_TRUE(eventually([&] {
+        first = db->row(QStringLiteral("select * from T_DJDCB where dwdm=? order by id"), {unit});
+        return !first.isEmpty();
+    })) << "opening an empty unit stored no row";
+    EXPECT_EQ(first.value("zdbh").toString(), QStringLiteral("0030040001"));
+    EXPECT_EQ(first.value("ybdjh").toString(), QStringLiteral("0030040001"));
+    EXPECT_EQ(first.value("dcbh").toString(), QStringLiteral("3201020030040001"));
+    EXPECT_EQ(first.value("qhdm").toString(), QStringLiteral("02"));
+    EXPECT_EQ(first.value("jddm").toString(), QStringLiteral("003"));
+    EXPECT_EQ(first.value("jfdm").toString(), QStringLiteral("004"));
+    EXPECT_TRUE(first.value("bgrq").isNull());
+
+    ASSERT_TRUE(press(Button::New));
+    const QString second = QStringLiteral("0030040002");
+    qint64 id = -1;
+    ASSERT_TRUE(eventually([&] { return (id = currentRowId(unit, second)) > 0; }))
+        << "新增 on the unit's first row stored no parcel " << second.toStdString();
+    EXPECT_EQ(stored(id, "dcbh"), QStringLiteral("3201020030040002"));
+    ASSERT_TRUE(typeInto(kLandUser, QStringLiteral("南京玄武湖物业管理有限公司")));
+    ASSERT_TRUE(press(Button::Save));
+    EXPECT_TRUE(eventually(
+        [&] { return stored(id, "qlr") == QStringLiteral("南京玄武湖物业管理有限公司"); }));
+    closeForm();
+}
+
+TEST_F(XvfbUseRightForm, MovesFollowParcelOrderPostTypingAndRecountMarkers)
+{
+    // Every stored count wrong, so each recount shows which row it reached.
+    constexpr int kStale = 999;
+    ASSERT_TRUE(db->exec(QStringLiteral("update T_DJDCB set jzdgs=? where dwdm like ?"),
+                         {kStale, kUnit + u'%'}))
+        << db->lastError().toStdString();
+    // The rows as the form orders them: by parcel number; a parcel's versions
+    // come as SQLite returns them from its index, in row order.
+    QList<qint64> rows;
+    for (const QVariant &v :
+         db->column(QStringLiteral("select id from T_DJDCB where dwdm like ? order by zdbh, id"),
+                    {kUnit + u'%'}))
+        rows << v.toLongLong();
+    ASSERT_GT(rows.size(), 40);
+    const QString openParcel = QStringLiteral("0010010029");
+    const qsizetype start = rows.indexOf(currentRowId(kUnit, openParcel));
+    ASSERT_GE(start, 1);
+    // The next parcel has a superseded version with markers of its own.
+    const qint64 changed = rows[start + 1];
+    const qint64 current = rows[start + 2];
+    ASSERT_EQ(stored(changed, "zdbh"), QStringLiteral("0010010030"));
+    ASSERT_FALSE(stored(changed, "bgrq").isEmpty());
+    ASSERT_TRUE(stored(current, "bgrq").isEmpty());
+    ASSERT_NE(markersOf(changed), markersOf(current));
+
+    auto recounted = [&](qint64 id) {
+        return eventually([&] { return stored(id, "jzdgs").toInt() != kStale; }) &&
+               stored(id, "jzdgs").toInt() == markersOf(id);
+    };
+
+    ASSERT_TRUE(open(kUnit, openParcel));
+    EXPECT_TRUE(recounted(rows[start])) << "opening did not store the count of its row";
+
+    // A change typed on the sheet is posted by the move away from it.
+    ASSERT_TRUE(typeInto(kMapSheet, QStringLiteral("图幅-下")));
+    ASSERT_TRUE(press(Button::Next));
+    EXPECT_TRUE(recounted(changed)) << "下记录 did not count the superseded version's markers";
+    EXPECT_EQ(stored(rows[start], "sztfh"), QStringLiteral("图幅-下"));
+
+    // The superseded version is locked: typing there stores nothing.
+    const QString lockedSheet = stored(changed, "sztfh");
+    ASSERT_TRUE(typeInto(kMapSheet, QStringLiteral("不应写入")));
+    ASSERT_TRUE(press(Button::Next));
+    EXPECT_TRUE(recounted(current));
+    EXPECT_EQ(stored(changed, "sztfh"), lockedSheet);
+
+    ASSERT_TRUE(press(Button::Last));
+    EXPECT_TRUE(recounted(rows.last())) << "末记录 did not reach the highest parcel number";
+    ASSERT_TRUE(typeInto(kMapSheet, QStringLiteral("图幅-末")));
+    ASSERT_TRUE(press(Button::Prior));
+    EXPECT_TRUE(recounted(rows[rows.size() - 2]));
+    EXPECT_EQ(stored(rows.last(), "sztfh"), QStringLiteral("图幅-末"));
+
+    // 上记录 on the first row stays there: the typing lands on the first row.
+    ASSERT_TRUE(press(Button::First));
+    EXPECT_TRUE(recounted(rows.first()));
+    ASSERT_TRUE(press(Button::Prior));
+    ASSERT_TRUE(typeInto(kMapSheet, QStringLiteral("图幅-首")));
+    ASSERT_TRUE(press(Button::Next));
+    EXPECT_TRUE(recounted(rows[1]));
+    EXPECT_EQ(stored(rows.first(), "sztfh"), QStringLiteral("图幅-首"));
+
+    // Only the rows arrived at were written.
+    const QSet<qint64> visited{rows[start],           changed,      current, rows.last(),
+                               rows[rows.size() - 2], rows.first(), rows[1]};
+    for (qint64 id : rows)
+        if (!visited.contains(id)) {
+            EXPECT_EQ(stored(id, "jzdgs").toInt(), kStale) << "row " << id;
+        }
+    closeForm();
+}
+
+TEST_F(XvfbUseRightForm, LocateMovesTheSheetToTheParcelTypedInItsGrid)
+{
+    const QString target = QStringLiteral("0010010050");
+    const QString superseded = QStringLiteral("0010010073");
+    const qint64 targetId = currentRowId(kUnit, target);
+    const qint64 oldVersion =
+        db->value(QStringLiteral("select id from T_DJDCB where dwdm=? and zdbh=? and bgrq is not "
+                                 "null"),
+                  {kUnit, superseded})
+            .toLongLong();
+    ASSERT_GT(oldVersion, 0);
+    // A locate leaves the stored count alone.
+    ASSERT_TRUE(db->exec(QStringLiteral("update T_DJDCB set jzdgs=999 where id=?"), {targetId}));
+    const QString oldUser = stored(oldVersion, "qlr");
+    const QString startParcel = QStringLiteral("0010010005");
+    const QString startUser = stored(currentRowId(kUnit, startParcel), "qlr");
+    ASSERT_TRUE(open(kUnit, startParcel));
+
+    // Typing a number in the grid finds its first row, here a superseded
+    // version, which the sheet then shows locked.
+    ASSERT_TRUE(press(Button::Locate));
+    quint32 dialog = waitForWindow(kLocateName);
+    ASSERT_NE(dialog, 0u);
+    ASSERT_TRUE(x->focus(dialog) && x->type(superseded)) << x->lastError().toStdString();
+    ASSERT_TRUE(closeWindow(dialog));
+    ASSERT_TRUE(typeInto(kLandUser, QStringLiteral("不应写入")));
+    ASSERT_TRUE(press(Button::Save));
+
+    ASSERT_TRUE(press(Button::Locate));
+    dialog = waitForWindow(kLocateName);
+    ASSERT_NE(dialog, 0u);
+    ASSERT_TRUE(x->focus(dialog) && x->type(target)) << x->lastError().toStdString();
+    ASSERT_TRUE(closeWindow(dialog));
+    const QString newUser = QStringLiteral("定位后改名的使用者");
+    ASSERT_TRUE(typeInto(kLandUser, newUser));
+    ASSERT_TRUE(press(Button::Save));
+    EXPECT_TRUE(eventually([&] { return stored(targetId, "qlr") == newUser; }))
+        << "the change after the locate did not land on parcel " << target.toStdString() << ": "
+        << stored(targetId, "qlr").toStdString();
+    EXPECT_EQ(stored(targetId, "jzdgs"), QStringLiteral("999"));
+    EXPECT_EQ(stored(oldVersion, "qlr"), oldUser);
+    EXPECT_EQ(stored(currentRowId(kUnit, startParcel), "qlr"), startUser);
+    closeForm();
+}
+
+TEST_F(XvfbUseRightForm, DeleteAsksFirstAndTakesTheParcelsCurrentAttachedRows)
+{
+    // A parcel with a superseded version; both versions have attached rows.
+    const QString parcel = QStringLiteral("0010010073");
+    const qint64 id = currentRowId(kUnit, parcel);
+    ASSERT_GT(id, 0);
+    const QStringList attached{QStringLiteral("T_JZBSB"), QStringLiteral("T_ZJB"),
+                               QStringLiteral("T_GYQ"), QStringLiteral("T_SZB")};
+    auto rowsOf = [&](const QString &table, bool current) {
+        return db
+            ->value(QStringLiteral("select count(*) from %1 where zdbh=? and dwdm=? and bgrq is %2")
+                        .arg(table, current ? QStringLiteral("null") : QStringLiteral("not null")),
+                    {parcel, kUnit})
+            .toInt();
+    };
+    auto total = [&](const QString &table) {
+        return db->value(QStringLiteral("select count(*) from %1").arg(table)).toInt();
+    };
+    QHash<QString, int> currentBefore, olderBefore, totalBefore;
+    for (const QString &t : attached) {
+        currentBefore[t] = rowsOf(t, true);
+        olderBefore[t] = rowsOf(t, false);
+        totalBefore[t] = total(t);
+        EXPECT_GT(currentBefore[t], 0) << t.toStdString();
+    }
+    const int mainRows = total(QStringLiteral("T_DJDCB"));
+    ASSERT_TRUE(open(kUnit, parcel));
+
+    ASSERT_TRUE(press(Button::Delete));
+    quint32 box = waitForWindow(kDeleteBoxName);
+    ASSERT_NE(box, 0u);
+    ASSERT_TRUE(answer(box, QStringLiteral("Escape")));
+    EXPECT_EQ(currentRowId(kUnit, parcel), id) << "取消 deleted the row";
+    for (const QString &t : attached)
+        EXPECT_EQ(total(t), totalBefore[t]) << t.toStdString();
+
+    ASSERT_TRUE(press(Button::Delete));
+    box = waitForWindow(kDeleteBoxName);
+    ASSERT_NE(box, 0u);
+    screenshot(QStringLiteral("delete-box.png"));
+    ASSERT_TRUE(answer(box, QStringLiteral("Return")));
+    EXPECT_TRUE(eventually([&] { return rowsOf(QStringLiteral("T_SZB"), true) == 0; }))
+        << "确定 left the parcel's current attached rows";
+    EXPECT_EQ(currentRowId(kUnit, parcel), -1);
+    EXPECT_EQ(total(QStringLiteral("T_DJDCB")), mainRows - 1);
+    for (const QString &t : attached) {
+        EXPECT_EQ(rowsOf(t, true), 0) << t.toStdString();
+        EXPECT_EQ(rowsOf(t, false), olderBefore[t]) << t.toStdString() << " superseded rows";
+        EXPECT_EQ(total(t), totalBefore[t] - currentBefore[t]) << t.toStdString();
+    }
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB where dwdm=? and zdbh=?"),
+                        {kUnit, parcel})
+                  .toInt(),
+              1)
+        << "the superseded version went with the current row";
+    closeForm();
+}
+
+TEST_F(XvfbUseRightForm, ClosingWritesAPendingChangeOnlyOnARowWithAParcelNumber)
+{
+    // Typed, not saved, then the window closed.
+    const QString parcel = QStringLiteral("0010010020");
+    const qint64 id = currentRowId(kUnit, parcel);
+    ASSERT_TRUE(open(kUnit, parcel));
+    const QString landUser = QStringLiteral("关闭前输入的使用者");
+    ASSERT_TRUE(typeInto(kLandUser, landUser));
+    closeForm();
+    EXPECT_EQ(stored(id, "qlr"), landUser);
+
+    // With the parcel number cleared nothing may move or be written.
+    const QString other = QStringLiteral("0010010021");
+    const qint64 otherId = currentRowId(kUnit, other);
+    const QString otherUser = stored(otherId, "qlr");
+    ASSERT_TRUE(open(kUnit, other));
+    const QList<quint32> windowsBefore = x->windows(host->pid());
+    ASSERT_TRUE(typeInto(kParcelNo, QString()));
+    ASSERT_TRUE(typeInto(kLandUser, QStringLiteral("无地籍号")));
+    ASSERT_TRUE(press(Button::Next));
+    const quint32 message = x->waitForNewWindow(host->pid(), windowsBefore, kStepMs);
+    ASSERT_NE(message, 0u) << "下记录 with an empty parcel number showed no message";
+    screenshot(QStringLiteral("empty-parcel.png"));
+    ASSERT_TRUE(answer(message, QStringLiteral("Return")));
+    closeForm();
+    EXPECT_EQ(stored(otherId, "zdbh"), other);
+    EXPECT_EQ(stored(otherId, "qlr"), otherUser);
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB where qlr=?"),
+                        {QStringLiteral("无地籍号")})
+                  .toInt(),
+              0);
+}
+
+} // namespace

@@ -1,0 +1,269 @@
+#include "x_session.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+
+namespace zarn::e2e {
+
+namespace {
+
+constexpr int kPollMs = 50;
+constexpr int kConnectAttempts = 20;
+
+QString hexId(quint32 window)
+{
+    return QStringLiteral("0x%1").arg(window, 0, 16);
+}
+
+QList<quint32> parseIds(const QString &out)
+{
+    QList<quint32> ids;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const quint32 id = line.trimmed().toUInt(&ok);
+        if (ok) ids << id;
+    }
+    return ids;
+}
+
+} // namespace
+
+CommandResult runCommand(const QString &program, const QStringList &args,
+                         const QProcessEnvironment &env, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    CommandResult r;
+    if (!p.waitForStarted(timeoutMs)) {
+        r.err = QStringLiteral("%1 did not start: %2").arg(program, p.errorString());
+        return r;
+    }
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        r.err = QStringLiteral("%1 %2 did not finish within %3 ms")
+                    .arg(program, args.join(QLatin1Char(' ')))
+                    .arg(timeoutMs);
+        return r;
+    }
+    r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.ok = r.exitCode == 0;
+    return r;
+}
+
+XSession::XSession(const QString &display)
+    : m_display(display)
+{
+    // Xvfb now and then drops a connection that comes right after another
+    // one closed; a moment later it takes it.
+    for (int attempt = 0; attempt < kConnectAttempts && !m_conn; ++attempt) {
+        xcb_connection_t *conn = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+        if (const int error = xcb_connection_has_error(conn)) {
+            xcb_disconnect(conn);
+            m_lastError = QStringLiteral("cannot connect to X display %1 (xcb error %2)")
+                              .arg(display)
+                              .arg(error);
+            QThread::msleep(kPollMs);
+        } else {
+            m_conn = conn;
+        }
+    }
+}
+
+XSession::~XSession()
+{
+    if (m_conn) xcb_disconnect(m_conn);
+}
+
+QProcessEnvironment XSession::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    return env;
+}
+
+CommandResult XSession::xdotool(const QStringList &args, int timeoutMs) const
+{
+    // timeout(1) as well: an xdotool that waits on the server must not outlive us.
+    const QStringList all =
+        QStringList{QStringLiteral("-k"), QStringLiteral("2"),
+                    QString::number((timeoutMs + 999) / 1000), QStringLiteral("xdotool")} +
+        args;
+    CommandResult r;
+    for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+        r = runCommand(QStringLiteral("timeout"), all, environment(), timeoutMs + 5000);
+        if (!r.err.contains(QLatin1String("Can't open display"))) break;
+        QThread::msleep(kPollMs);
+    }
+    if (!r.ok && !(args.value(0) == QLatin1String("search") && r.exitCode == 1))
+        m_lastError = QStringLiteral("xdotool %1: exit %2 %3")
+                          .arg(args.join(QLatin1Char(' ')))
+                          .arg(r.exitCode)
+                          .arg(r.err);
+    return r;
+}
+
+QList<quint32> XSession::windows(qint64 pid, const QString &namePattern) const
+{
+    const CommandResult r =
+        xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
+                 namePattern.isEmpty() ? QStringLiteral("^") : namePattern});
+    return parseIds(r.out);
+}
+
+quint32 XSession::waitForWindow(qint64 pid, const QString &namePattern, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        const QList<quint32> found = windows(pid, namePattern);
+        if (!found.isEmpty()) return found.first();
+        QThread::msleep(kPollMs);
+    } while (!deadline.hasExpired());
+    m_lastError = QStringLiteral("no window named /%1/ of process %2 within %3 ms")
+                      .arg(namePattern)
+                      .arg(pid)
+                      .arg(timeoutMs);
+    return 0;
+}
+
+quint32 XSession::waitForNewWindow(qint64 pid, const QList<quint32> &known, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        for (quint32 w : windows(pid))
+            if (!known.contains(w)) return w;
+        QThread::msleep(kPollMs);
+    } while (!deadline.hasExpired());
+    m_lastError =
+        QStringLiteral("no new window of process %1 within %2 ms").arg(pid).arg(timeoutMs);
+    return 0;
+}
+
+bool XSession::isShown(quint32 window) const
+{
+    if (!m_conn) return false;
+    xcb_generic_error_t *error = nullptr;
+    xcb_get_window_attributes_reply_t *a =
+        xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, window), &error);
+    const bool shown = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    std::free(error);
+    return shown;
+}
+
+bool XSession::waitUntilGone(quint32 window, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        if (!isShown(window)) return true;
+        QThread::msleep(kPollMs);
+    } while (!deadline.hasExpired());
+    m_lastError =
+        QStringLiteral("window %1 still shown after %2 ms").arg(hexId(window)).arg(timeoutMs);
+    return false;
+}
+
+std::optional<Geometry> XSession::geometry(quint32 window) const
+{
+    const CommandResult r = xdotool(
+        {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
+    if (!r.ok) return std::nullopt;
+    Geometry g;
+    int seen = 0;
+    for (const QString &line : r.out.split(QLatin1Char('\n'))) {
+        const QString name = line.section(QLatin1Char('='), 0, 0).trimmed();
+        const int value = line.section(QLatin1Char('='), 1).trimmed().toInt();
+        if (name == QLatin1String("X")) g.x = value, ++seen;
+        if (name == QLatin1String("Y")) g.y = value, ++seen;
+        if (name == QLatin1String("WIDTH")) g.width = value, ++seen;
+        if (name == QLatin1String("HEIGHT")) g.height = value, ++seen;
+    }
+    if (seen != 4) {
+        m_lastError = QStringLiteral("getwindowgeometry: %1").arg(r.out);
+        return std::nullopt;
+    }
+    return g;
+}
+
+bool XSession::click(int x, int y) const
+{
+    // The server takes the move before the press, so the press lands at (x, y).
+    // (mousemove --sync can wait for ever when the pointer is there already.)
+    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
+                    QStringLiteral("click"), QStringLiteral("1")})
+        .ok;
+}
+
+bool XSession::key(const QString &keys) const
+{
+    return xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"), keys})
+        .ok;
+}
+
+bool XSession::type(const QString &text) const
+{
+    // Characters outside the keymap (all Chinese ones) are typed through a
+    // spare key code that xdotool maps to them for the moment.
+    return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
+                    QStringLiteral("--"), text})
+        .ok;
+}
+
+bool XSession::focus(quint32 window) const
+{
+    return xdotool({QStringLiteral("windowfocus"), QString::number(window)}).ok;
+}
+
+quint32 XSession::atom(const char *name) const
+{
+    xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(
+        m_conn, xcb_intern_atom(m_conn, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const quint32 a = r ? quint32(r->atom) : quint32(XCB_ATOM_NONE);
+    std::free(r);
+    return a;
+}
+
+bool XSession::close(quint32 window) const
+{
+    if (!m_conn) return false;
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_generic_error_t *error =
+        xcb_request_check(m_conn, xcb_send_event_checked(m_conn, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                                                         reinterpret_cast<const char *>(&event)));
+    if (error) {
+        m_lastError = QStringLiteral("WM_DELETE_WINDOW to %1: X error %2")
+                          .arg(hexId(window))
+                          .arg(error->error_code);
+        std::free(error);
+        return false;
+    }
+    return true;
+}
+
+bool XSession::screenshot(quint32 window, const QString &pngPath) const
+{
+    // Window 0 stands for the whole screen.
+    const QString which = window ? hexId(window) : QStringLiteral("root");
+    const CommandResult r = runCommand(QStringLiteral("import"),
+                                       {QStringLiteral("-window"), which, pngPath}, environment());
+    if (!r.ok) m_lastError = QStringLiteral("import: %1").arg(r.err);
+    return r.ok;
+}
+
+} // namespace zarn::e2e

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct xcb_connection_t;
+
+namespace zarn::e2e {
+
+struct Geometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct CommandResult {
+    bool ok = false; // ran to the end with exit status 0
+    int exitCode = -1;
+    QString out; // standard output, trimmed
+    QString err;
+};
+
+// Runs a program to its end (killed after timeoutMs) and collects its output.
+CommandResult runCommand(const QString &program, const QStringList &args,
+                         const QProcessEnvironment &env, int timeoutMs = 30000);
+
+// Drives an X display as a user would: the pointer and the keyboard through
+// xdotool (XTEST), the windows found by process and name. The window close box
+// needs a window manager, which Xvfb does not have, so closing a window sends
+// WM_DELETE_WINDOW to it directly, as a window manager would.
+class XSession {
+public:
+    explicit XSession(const QString &display);
+    ~XSession();
+    XSession(const XSession &) = delete;
+    XSession &operator=(const XSession &) = delete;
+
+    bool isOpen() const { return m_conn != nullptr; }
+    const QString &display() const { return m_display; }
+    // The test's environment with DISPLAY pointing at this display.
+    QProcessEnvironment environment() const;
+
+    // Visible top-level windows of a process whose name matches the pattern
+    // (an extended regular expression; empty matches every name).
+    QList<quint32> windows(qint64 pid, const QString &namePattern = {}) const;
+    // The first such window to appear within the time, or 0.
+    quint32 waitForWindow(qint64 pid, const QString &namePattern, int timeoutMs = 20000) const;
+    // A window of the process that is not among `known`, or 0.
+    quint32 waitForNewWindow(qint64 pid, const QList<quint32> &known, int timeoutMs = 20000) const;
+    // True once the window is destroyed or no longer shown.
+    bool waitUntilGone(quint32 window, int timeoutMs = 20000) const;
+    bool isShown(quint32 window) const;
+
+    std::optional<Geometry> geometry(quint32 window) const;
+
+    bool click(int x, int y) const;
+    // Key names as xdotool knows them ("Return", "ctrl+a").
+    bool key(const QString &keys) const;
+    // Any text, Chinese included.
+    bool type(const QString &text) const;
+    // Input focus to a window (no window manager hands it over on a click).
+    bool focus(quint32 window) const;
+    // What the window's close box does.
+    bool close(quint32 window) const;
+    // A PNG of the window (0: the whole screen).
+    bool screenshot(quint32 window, const QString &pngPath) const;
+
+    // The last xdotool or X failure, for messages.
+    const QString &lastError() const { return m_lastError; }
+
+private:
+    CommandResult xdotool(const QStringList &args, int timeoutMs = 15000) const;
+    quint32 atom(const char *name) const;
+
+    QString m_display;
+    xcb_connection_t *m_conn = nullptr;
+    mutable QString m_lastError;
+};
+
+} // namespace zarn::e2e
