@@ -27,9 +27,10 @@ struct Blank {
     const char *control;
     int left, top, width;
 };
-constexpr Blank kLandUser{"DBEdit3", 104, 49, 329};   // 土地使用者名称 (QLR)
-constexpr Blank kParcelNo{"DBEdit18", 52, 264, 276};  // 地籍号 (ZDBH)
-constexpr Blank kMapSheet{"DBEdit19", 400, 263, 176}; // 所在图幅号 (SZTFH)
+constexpr Blank kLandUser{"DBEdit3", 104, 49, 329};            // 土地使用者名称 (QLR)
+constexpr Blank kParcelNo{"DBEdit18", 52, 264, 276};           // 地籍号 (ZDBH)
+constexpr Blank kMapSheet{"DBEdit19", 400, 263, 176};          // 所在图幅号 (SZTFH)
+constexpr Blank kApprovedUseCode{"DBComboBox5", 88, 285, 168}; // 批准用途代码 (PZYTDM)
 
 // The speed buttons by their left edge in the button panel.
 enum class Button {
@@ -281,14 +282,38 @@ TEST_F(XvfbUseRightForm, NewRecordTakesTheNextNumbersAndSaveStoresWhatIsTyped)
     // Remembered from the sheet shown when 新增 was pressed.
     EXPECT_EQ(row.value("kzy").toString(), measurer);
 
+    // Filling in the new sheet: the land user, Enter on to the ownership
+    // code, Enter on to the (empty) land-user nature where a digit picks that
+    // entry of its code list, an approved-use code that brings its name and
+    // the actual use along, and the map sheet.
     const QString landUser = QStringLiteral("欧阳明月");
+    const QString ownershipCode = QStringLiteral("320102001001-01");
     const QString mapSheet = QStringLiteral("3549.00-392.00");
+    const QVariantList natures = db->column(QStringLiteral("select dwxzmc from S_DWXZDM"));
+    const QVariantList useCodes = db->column(QStringLiteral("select DLDM from S_DLDM"));
+    const QVariantList useNames = db->column(QStringLiteral("select DLMC from S_DLDM"));
+    constexpr int kUse = 5;
+    ASSERT_GE(natures.size(), 2);
+    ASSERT_GT(useCodes.size(), kUse);
+    ASSERT_EQ(useNames.size(), useCodes.size());
+    const QString useCode = useCodes[kUse].toString().trimmed();
     ASSERT_TRUE(typeInto(kLandUser, landUser));
+    ASSERT_TRUE(x->key(QStringLiteral("Return")) && x->key(QStringLiteral("ctrl+a")) &&
+                x->type(ownershipCode) && x->key(QStringLiteral("Return")) &&
+                x->type(QStringLiteral("2")))
+        << x->lastError().toStdString();
+    ASSERT_TRUE(typeInto(kApprovedUseCode, useCode));
     ASSERT_TRUE(typeInto(kMapSheet, mapSheet));
     ASSERT_TRUE(press(Button::Save));
     EXPECT_TRUE(eventually([&] { return stored(id, "sztfh") == mapSheet; }))
         << "保存 did not store the map sheet: " << stored(id, "sztfh").toStdString();
     EXPECT_EQ(stored(id, "qlr"), landUser);
+    EXPECT_EQ(stored(id, "qsdm"), ownershipCode);
+    EXPECT_EQ(stored(id, "dwxz"), natures[1].toString().trimmed());
+    EXPECT_EQ(stored(id, "pzytdm"), useCode);
+    EXPECT_EQ(stored(id, "pzyt"), useNames[kUse].toString().trimmed());
+    EXPECT_EQ(stored(id, "tdytdm"), useCode);
+    EXPECT_EQ(stored(id, "tdyt"), useNames[kUse].toString().trimmed());
     EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB where dwdm=? and zdbh=?"),
                         {kUnit, parcel})
                   .toInt(),

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
@@ -80,7 +81,10 @@ XSession::XSession(const QString &display)
 
 XSession::~XSession()
 {
-    if (m_conn) xcb_disconnect(m_conn);
+    if (!m_conn) return;
+    for (const auto &[keycode, character] : std::as_const(m_lent))
+        setKeySymbol(keycode, XCB_NO_SYMBOL);
+    xcb_disconnect(m_conn);
 }
 
 QProcessEnvironment XSession::environment() const
@@ -209,13 +213,75 @@ bool XSession::key(const QString &keys) const
         .ok;
 }
 
-bool XSession::type(const QString &text) const
+bool XSession::type(const QString &text)
 {
-    // Characters outside the keymap (all Chinese ones) are typed through a
-    // spare key code that xdotool maps to them for the moment.
+    if (!mapCharacters(text)) return false;
     return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
                     QStringLiteral("--"), text})
         .ok;
+}
+
+void XSession::setKeySymbol(quint8 keycode, quint32 keysym)
+{
+    // Both shift levels, so a held Shift makes no difference.
+    const xcb_keysym_t symbols[2] = {keysym, keysym};
+    xcb_change_keyboard_mapping(m_conn, 1, keycode, 2, symbols);
+}
+
+bool XSession::mapCharacters(const QString &text)
+{
+    if (!m_conn) return false;
+    QList<char32_t> wanted;
+    for (char32_t c : text.toUcs4()) {
+        if (c < 0x80 || wanted.contains(c)) continue;
+        const bool lent = std::any_of(m_lent.cbegin(), m_lent.cend(),
+                                      [c](const auto &l) { return l.second == c; });
+        if (!lent) wanted << c;
+    }
+    if (wanted.isEmpty()) return true;
+
+    if (m_spareKeys.isEmpty() && m_lent.isEmpty()) {
+        const xcb_setup_t *setup = xcb_get_setup(m_conn);
+        const int first = setup->min_keycode;
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        xcb_get_keyboard_mapping_reply_t *map = xcb_get_keyboard_mapping_reply(
+            m_conn, xcb_get_keyboard_mapping(m_conn, setup->min_keycode, uint8_t(count)), nullptr);
+        if (!map) {
+            m_lastError = QStringLiteral("cannot read the keymap");
+            return false;
+        }
+        const xcb_keysym_t *symbols = xcb_get_keyboard_mapping_keysyms(map);
+        const int perKey = map->keysyms_per_keycode;
+        for (int k = 0; k < count; ++k) {
+            const xcb_keysym_t *own = symbols + k * perKey;
+            if (std::all_of(own, own + perKey, [](xcb_keysym_t s) { return s == XCB_NO_SYMBOL; }))
+                m_spareKeys << quint8(first + k);
+        }
+        std::free(map);
+        // One stays free for xdotool's own use.
+        if (!m_spareKeys.isEmpty()) m_spareKeys.removeLast();
+    }
+    if (m_spareKeys.size() + m_lent.size() < wanted.size()) {
+        m_lastError = QStringLiteral("%1 characters to type but only %2 spare key codes")
+                          .arg(wanted.size())
+                          .arg(m_spareKeys.size() + m_lent.size());
+        return false;
+    }
+    for (char32_t c : std::as_const(wanted)) {
+        // The key code held longest goes first when none is spare.
+        quint8 keycode;
+        if (!m_spareKeys.isEmpty()) {
+            keycode = m_spareKeys.takeFirst();
+        } else {
+            keycode = m_lent.takeFirst().first;
+        }
+        // Latin-1 keysyms are the code points; the rest are 0x01000000 + code point.
+        setKeySymbol(keycode, c < 0x100 ? quint32(c) : 0x01000000u | quint32(c));
+        m_lent.append({keycode, c});
+    }
+    // A round trip: the keymap is changed before xdotool reads it.
+    std::free(xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr));
+    return true;
 }
 
 bool XSession::focus(quint32 window) const

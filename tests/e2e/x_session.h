@@ -33,6 +33,11 @@ CommandResult runCommand(const QString &program, const QStringList &args,
 // xdotool (XTEST), the windows found by process and name. The window close box
 // needs a window manager, which Xvfb does not have, so closing a window sends
 // WM_DELETE_WINDOW to it directly, as a window manager would.
+//
+// Characters outside the keymap (all Chinese ones) are put on spare key codes
+// before xdotool types them, and stay there until the session ends. xdotool
+// would bind each to a scratch key code and take it away again at once; a
+// client that reads the keymap only after that (a busy one) types nothing.
 class XSession {
 public:
     explicit XSession(const QString &display);
@@ -62,7 +67,7 @@ public:
     // Key names as xdotool knows them ("Return", "ctrl+a").
     bool key(const QString &keys) const;
     // Any text, Chinese included.
-    bool type(const QString &text) const;
+    bool type(const QString &text);
     // Input focus to a window (no window manager hands it over on a click).
     bool focus(quint32 window) const;
     // What the window's close box does.
@@ -76,10 +81,16 @@ public:
 private:
     CommandResult xdotool(const QStringList &args, int timeoutMs = 15000) const;
     quint32 atom(const char *name) const;
+    bool mapCharacters(const QString &text);
+    void setKeySymbol(quint8 keycode, quint32 keysym);
 
     QString m_display;
     xcb_connection_t *m_conn = nullptr;
     mutable QString m_lastError;
+    // Key codes without symbols that this session lends to characters
+    // outside the keymap, and which character each one holds now.
+    QList<quint8> m_spareKeys;
+    QList<std::pair<quint8, char32_t>> m_lent; // oldest first
 };
 
 } // namespace zarn::e2e
