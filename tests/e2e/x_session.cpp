@@ -60,6 +60,42 @@ CommandResult runCommand(const QString &program, const QStringList &args,
     return r;
 }
 
+PrivateXServer::~PrivateXServer()
+{
+    if (m_process.state() == QProcess::NotRunning) return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+QString PrivateXServer::start()
+{
+    // -displayfd: the server takes the first free display number and writes
+    // it out once it accepts connections.
+    m_process.start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                     QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!m_process.waitForStarted(10000))
+        return QStringLiteral("Xvfb did not start: %1").arg(m_process.errorString());
+    QByteArray out;
+    const QDeadlineTimer deadline(20000);
+    while (!out.contains('\n') && !deadline.hasExpired() &&
+           m_process.state() == QProcess::Running) {
+        m_process.waitForReadyRead(200);
+        out += m_process.readAllStandardOutput();
+    }
+    bool ok = false;
+    const int number = out.trimmed().toInt(&ok);
+    if (!ok)
+        return QStringLiteral("Xvfb gave no display number: %1")
+            .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
+    m_display = QStringLiteral(":%1").arg(number);
+    return {};
+}
+
 XSession::XSession(const QString &display)
     : m_display(display)
 {

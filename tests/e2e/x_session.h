@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,25 @@ struct CommandResult {
 // Runs a program to its end (killed after timeoutMs) and collects its output.
 CommandResult runCommand(const QString &program, const QStringList &args,
                          const QProcessEnvironment &env, int timeoutMs = 30000);
+
+// An X server of the test's own: Xvfb on a display number it finds free.
+// Tests that share a display share its pointer and keyboard focus, and a box
+// another test pops up in the middle of the screen takes both.
+class PrivateXServer {
+public:
+    PrivateXServer() = default;
+    ~PrivateXServer();
+    PrivateXServer(const PrivateXServer &) = delete;
+    PrivateXServer &operator=(const PrivateXServer &) = delete;
+
+    // Empty on success, else why it did not start.
+    QString start();
+    const QString &display() const { return m_display; }
+
+private:
+    QProcess m_process;
+    QString m_display;
+};
 
 // Drives an X display as a user would: the pointer and the keyboard through
 // xdotool (XTEST), the windows found by process and name. The window close box
