@@ -39,7 +39,8 @@ constexpr int kSnapWidth = 694;   // outer width it snaps back to
 
 // Trims blanks and control characters at both ends, as the form's text
 // comparisons do.
-QString trimBlanks(const QString &s) {
+QString trimBlanks(const QString &s)
+{
     qsizetype b = 0, e = s.size();
     while (b < e && s[b].unicode() <= 0x20)
         ++b;
@@ -48,7 +49,8 @@ QString trimBlanks(const QString &s) {
     return s.mid(b, e - b);
 }
 
-QFrame *whitePanel(const QString &name, int height, QWidget *parent) {
+QFrame *whitePanel(const QString &name, int height, QWidget *parent)
+{
     auto *p = new QFrame(parent);
     p->setObjectName(name);
     p->setFixedHeight(height);
@@ -62,7 +64,8 @@ QFrame *whitePanel(const QString &name, int height, QWidget *parent) {
 } // namespace
 
 Tfrmrptdjdcb::Tfrmrptdjdcb(QWidget *owner)
-    : SurveyDialog(owner) {
+    : SurveyDialog(owner)
+{
     setObjectName(QStringLiteral("frmrptdjdcb"));
     setWindowTitle(QStringLiteral("使用权地籍调查表"));
     setWindowIcon(surveyWindowIcon());
@@ -143,14 +146,16 @@ Tfrmrptdjdcb::Tfrmrptdjdcb(QWidget *owner)
 
 Tfrmrptdjdcb::~Tfrmrptdjdcb() = default;
 
-Dataset &Tfrmrptdjdcb::table() const {
+Dataset &Tfrmrptdjdcb::table() const
+{
     if (!DataMod) throw Error(QStringLiteral("数据模块不存在，无法显示调查表"));
     return DataMod->djdcTable;
 }
 
 // ---------------------------------------------------------------- opening
 
-void Tfrmrptdjdcb::FormCreate() {
+void Tfrmrptdjdcb::FormCreate()
+{
     Dataset &t = table();
     m_parts = numbering::splitUnitCode(DataMod->dwdm);
     RunSQL(t, sql::djdcListUseRight, {DataMod->dwdm + QLatin1Char('%')});
@@ -165,7 +170,8 @@ void Tfrmrptdjdcb::FormCreate() {
     recountBoundaryPoints();
 }
 
-void Tfrmrptdjdcb::placeOnHostParcel() {
+void Tfrmrptdjdcb::placeOnHostParcel()
+{
     Dataset &t = table();
     const QString zdh = DataMod->zdh;
     if (zdh.isEmpty()) return;
@@ -183,7 +189,8 @@ void Tfrmrptdjdcb::placeOnHostParcel() {
     if (any >= 0) t.moveTo(any);
 }
 
-void Tfrmrptdjdcb::fillCodeLists() {
+void Tfrmrptdjdcb::fillCodeLists()
+{
     Dataset &q = DataMod->ADOQuery1;
     auto fill = [&](const sql::CodeList &code, DBComboBox *list) {
         list->setEntries({});
@@ -216,7 +223,8 @@ void Tfrmrptdjdcb::fillCodeLists() {
     frmFrameMain1->DBComboBox8->setEntries(names);
 }
 
-void Tfrmrptdjdcb::recountBoundaryPoints() {
+void Tfrmrptdjdcb::recountBoundaryPoints()
+{
     Dataset &t = table();
     const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
     // The parcel number as the sheet shows it and the session's unit code.
@@ -236,13 +244,15 @@ void Tfrmrptdjdcb::recountBoundaryPoints() {
     }
 }
 
-void Tfrmrptdjdcb::resizeEvent(QResizeEvent *event) {
+void Tfrmrptdjdcb::resizeEvent(QResizeEvent *event)
+{
     SurveyDialog::resizeEvent(event);
     const int frame = frameGeometry().width() - width();
     if (width() + frame > kDesignWidth) resize(kSnapWidth - frame, height());
 }
 
-void Tfrmrptdjdcb::closeEvent(QCloseEvent *event) {
+void Tfrmrptdjdcb::closeEvent(QCloseEvent *event)
+{
     try {
         Dataset &t = table();
         if (!t.text(QStringLiteral("zdbh")).isEmpty()) {
@@ -258,7 +268,8 @@ void Tfrmrptdjdcb::closeEvent(QCloseEvent *event) {
 
 // ---------------------------------------------------------------- moving
 
-void Tfrmrptdjdcb::moveClick(Move move) {
+void Tfrmrptdjdcb::moveClick(Move move)
+{
     Dataset &t = table();
     // Untrimmed: a number of blanks is not empty here, unlike for saving.
     if (t.text(QStringLiteral("zdbh")).isEmpty()) {
@@ -283,20 +294,25 @@ void Tfrmrptdjdcb::moveClick(Move move) {
     setcomp();
 }
 
-void Tfrmrptdjdcb::spbFirstClick() {
+void Tfrmrptdjdcb::spbFirstClick()
+{
     moveClick(Move::First);
 }
-void Tfrmrptdjdcb::spbPreClick() {
+void Tfrmrptdjdcb::spbPreClick()
+{
     moveClick(Move::Prior);
 }
-void Tfrmrptdjdcb::spbNextClick() {
+void Tfrmrptdjdcb::spbNextClick()
+{
     moveClick(Move::Next);
 }
-void Tfrmrptdjdcb::spbLastClick() {
+void Tfrmrptdjdcb::spbLastClick()
+{
     moveClick(Move::Last);
 }
 
-void Tfrmrptdjdcb::spbViewCurrRecClick() {
+void Tfrmrptdjdcb::spbViewCurrRecClick()
+{
     Dataset &t = table();
     {
         TFrmInput dialog(this);
@@ -308,7 +324,8 @@ void Tfrmrptdjdcb::spbViewCurrRecClick() {
 
 // ---------------------------------------------------------------- change state
 
-void Tfrmrptdjdcb::setcomp() {
+void Tfrmrptdjdcb::setcomp()
+{
     try {
         const QString bgrq = table().text(QStringLiteral("bgrq"));
         const bool changed = !bgrq.isEmpty();
@@ -323,7 +340,8 @@ void Tfrmrptdjdcb::setcomp() {
 
 // ---------------------------------------------------------------- save, delete
 
-void Tfrmrptdjdcb::spbSaveClick() {
+void Tfrmrptdjdcb::spbSaveClick()
+{
     Dataset &t = table();
     if (trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty()) {
         showMessage(kEmptyParcel, this);
@@ -338,7 +356,8 @@ void Tfrmrptdjdcb::spbSaveClick() {
     }
 }
 
-void Tfrmrptdjdcb::spbDelClick() {
+void Tfrmrptdjdcb::spbDelClick()
+{
     if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
                    MessageIcon::Question, Ok | Cancel, this) != Ok)
         return;
@@ -370,7 +389,8 @@ void Tfrmrptdjdcb::spbDelClick() {
 
 // ---------------------------------------------------------------- new record
 
-void Tfrmrptdjdcb::SaveThisDCBinfo() {
+void Tfrmrptdjdcb::SaveThisDCBinfo()
+{
     try {
         Dataset &t = table();
         for (DataAwareControl *c : frmFrameMain1->boundControls()) {
@@ -399,7 +419,8 @@ void Tfrmrptdjdcb::SaveThisDCBinfo() {
     }
 }
 
-void Tfrmrptdjdcb::spbNewClick() {
+void Tfrmrptdjdcb::spbNewClick()
+{
     Dataset &t = table();
     SaveThisDCBinfo();
     const QString qsdcjs =
@@ -470,7 +491,8 @@ void Tfrmrptdjdcb::spbNewClick() {
 
 // ---------------------------------------------------------------- pickers, Enter
 
-void Tfrmrptdjdcb::landUseChanged(DBComboBox *list) {
+void Tfrmrptdjdcb::landUseChanged(DBComboBox *list)
+{
     const int n = list->entries().indexOf(list->currentText());
     if (n < 0) return; // typed text that is no entry of the list: nothing to follow
     Dataset &t = table();
@@ -492,7 +514,8 @@ void Tfrmrptdjdcb::landUseChanged(DBComboBox *list) {
     }
 }
 
-void Tfrmrptdjdcb::digitPicked(DBComboBox *list) {
+void Tfrmrptdjdcb::digitPicked(DBComboBox *list)
+{
     try {
         Dataset &t = table();
         t.edit();
@@ -506,7 +529,8 @@ void Tfrmrptdjdcb::digitPicked(DBComboBox *list) {
     }
 }
 
-bool Tfrmrptdjdcb::eventFilter(QObject *watched, QEvent *event) {
+bool Tfrmrptdjdcb::eventFilter(QObject *watched, QEvent *event)
+{
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return SurveyDialog::eventFilter(watched, event);
     auto *w = qobject_cast<QWidget *>(watched);
@@ -519,7 +543,8 @@ bool Tfrmrptdjdcb::eventFilter(QObject *watched, QEvent *event) {
 
     if (event->type() == QEvent::KeyPress &&
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-        if (QWidget *next = frmFrameMain1->enterTarget(w)) next->setFocus(Qt::OtherFocusReason);
+        // As Tab does: the text arrived at is selected, so typing replaces it.
+        if (QWidget *next = frmFrameMain1->enterTarget(w)) next->setFocus(Qt::TabFocusReason);
         return true;
     }
     if (event->type() == QEvent::KeyRelease && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&

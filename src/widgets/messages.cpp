@@ -14,7 +14,8 @@ public:
     {
         // A plain message carries the application's title, not a caption of its own.
         QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
-                        QMessageBox::Ok, parent);
+                        QMessageBox::NoButton, parent);
+        box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box.exec();
     }
 
@@ -50,14 +51,11 @@ public:
                                   {Yes, QMessageBox::Yes, "是"},
                                   {No, QMessageBox::No, "否"}};
         for (const auto &c : choices)
-            if (buttons & c.ours)
-                box.addButton(c.theirs)->setText(QString::fromUtf8(c.label));
-        if (buttons == 0)
-            box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+            if (buttons & c.ours) box.addButton(c.theirs)->setText(QString::fromUtf8(c.label));
+        if (buttons == 0) box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         const int pressed = box.exec();
         for (const auto &c : choices)
-            if (pressed == c.theirs)
-                return c.ours;
+            if (pressed == c.theirs) return c.ours;
         return (buttons & Cancel) ? Cancel : (buttons & No) ? No : Ok;
     }
 };
@@ -67,10 +65,19 @@ MessageService *s_current = nullptr;
 
 } // namespace
 
-MessageService &messages() { return s_current ? *s_current : s_screen; }
-void setMessageService(MessageService *service) { s_current = service; }
+MessageService &messages()
+{
+    return s_current ? *s_current : s_screen;
+}
+void setMessageService(MessageService *service)
+{
+    s_current = service;
+}
 
-void showMessage(const QString &text, QWidget *parent) { messages().showMessage(text, parent); }
+void showMessage(const QString &text, QWidget *parent)
+{
+    messages().showMessage(text, parent);
+}
 
 int messageBox(const QString &text, const QString &caption, MessageIcon icon, int buttons,
                QWidget *parent)
@@ -84,7 +91,10 @@ RecordingMessageService::RecordingMessageService()
     setMessageService(this);
 }
 
-RecordingMessageService::~RecordingMessageService() { setMessageService(m_previous); }
+RecordingMessageService::~RecordingMessageService()
+{
+    setMessageService(m_previous);
+}
 
 void RecordingMessageService::showMessage(const QString &text, QWidget *)
 {
@@ -95,11 +105,9 @@ int RecordingMessageService::messageBox(const QString &text, const QString &capt
                                         MessageIcon icon, int buttons, QWidget *)
 {
     records.append({false, text, caption, icon, buttons});
-    if (!answers.isEmpty())
-        return answers.takeFirst();
+    if (!answers.isEmpty()) return answers.takeFirst();
     for (int b : {Ok, Yes, No, Cancel})
-        if (buttons & b)
-            return b;
+        if (buttons & b) return b;
     return Ok;
 }
 

@@ -271,7 +271,7 @@ TEST_F(FlowTest, DigitsPickTheNthEntryReadingTheWholeText)
 
 TEST_F(FlowTest, EnterWalksDownThePrintedRowsAlsoOnALockedRow)
 {
-    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"bgrq", "20050301"}});
+    addSurvey({{"dwdm", unit}, {"qsdm", unit}, {"zdbh", "0030040001"}, {"bgrq", "20050301"}});
     open(unit);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -295,6 +295,13 @@ TEST_F(FlowTest, EnterWalksDownThePrintedRowsAlsoOnALockedRow)
         EXPECT_EQ(now ? now->objectName() : QString(), chain[i + 1])
             << "Enter in " << chain[i].toStdString();
     }
+    // Enter selects the text of the field it arrives at, so typing replaces it.
+    control("DBEdit3")->setFocus();
+    QTest::keyClick(control("DBEdit3"), Qt::Key_Return);
+    auto *ownershipCode = qobject_cast<QLineEdit *>(control("RzDBEdit2"));
+    EXPECT_EQ(ownershipCode->selectedText(), ownershipCode->text());
+    EXPECT_FALSE(ownershipCode->text().isEmpty());
+
     control("DBEdit38")->setFocus();
     QTest::keyClick(control("DBEdit38"), Qt::Key_Enter, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), control("DBEdit38"));
