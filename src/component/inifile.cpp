@@ -20,13 +20,15 @@ constexpr char Utf8Bom[] = "\xEF\xBB\xBF";
 // character held back for a next call that never comes.
 constexpr auto Stateless = QStringConverter::Flag::Stateless;
 
-QString decode(QByteArrayView bytes, Encoding enc) {
+QString decode(QByteArrayView bytes, Encoding enc)
+{
     if (enc == Encoding::Utf8) return QString::fromUtf8(bytes);
     QStringDecoder decoder("GBK", Stateless);
     return decoder.decode(bytes);
 }
 
-QByteArray encode(QStringView text, Encoding enc, bool *exact) {
+QByteArray encode(QStringView text, Encoding enc, bool *exact)
+{
     if (enc == Encoding::Utf8) {
         if (exact) *exact = true;
         return text.toUtf8();
@@ -37,11 +39,13 @@ QByteArray encode(QStringView text, Encoding enc, bool *exact) {
     return bytes;
 }
 
-bool isBlank(char c) {
+bool isBlank(char c)
+{
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-QByteArrayView trimmed(QByteArrayView v) {
+QByteArrayView trimmed(QByteArrayView v)
+{
     qsizetype b = 0, e = v.size();
     while (b < e && isBlank(v[b]))
         ++b;
@@ -51,7 +55,8 @@ QByteArrayView trimmed(QByteArrayView v) {
 }
 
 // The longest head of `v` within MaxValueBytes that ends on a character boundary.
-QByteArrayView cutValue(QByteArrayView v, Encoding enc) {
+QByteArrayView cutValue(QByteArrayView v, Encoding enc)
+{
     const qsizetype max = IniFile::MaxValueBytes;
     if (v.size() <= max) return v;
     qsizetype n = 0;
@@ -70,7 +75,8 @@ QByteArrayView cutValue(QByteArrayView v, Encoding enc) {
     return v.first(n);
 }
 
-bool sameName(QByteArrayView raw, QStringView wanted, Encoding enc) {
+bool sameName(QByteArrayView raw, QStringView wanted, Encoding enc)
+{
     // A name character takes at most three bytes in either encoding; this keeps
     // a hostile megabyte-long line from being decoded for every lookup.
     if (raw.isEmpty() || raw.size() > 3 * wanted.size()) return false;
@@ -89,8 +95,11 @@ class LineReader {
 public:
     LineReader(QByteArrayView data, qsizetype pos)
         : m_data(data)
-        , m_pos(pos) {}
-    bool next(Line &line) {
+        , m_pos(pos)
+    {
+    }
+    bool next(Line &line)
+    {
         if (m_pos >= m_data.size()) return false;
         line.start = m_pos;
         const qsizetype nl = m_data.indexOf('\n', m_pos);
@@ -116,7 +125,8 @@ struct Parsed {
     qsizetype valueEnd = 0;
 };
 
-Parsed parse(QByteArrayView data, const Line &line) {
+Parsed parse(QByteArrayView data, const Line &line)
+{
     Parsed p;
     const QByteArrayView content = data.sliced(line.start, line.end - line.start);
     const QByteArrayView t = trimmed(content);
@@ -151,7 +161,8 @@ struct Location {
 };
 
 Location locate(QByteArrayView data, qsizetype bodyStart, QStringView section, QStringView key,
-                Encoding enc) {
+                Encoding enc)
+{
     Location loc;
     LineReader lines(data, bodyStart);
     Line line;
@@ -186,7 +197,8 @@ struct Contents {
 };
 
 // False when the file exists but cannot be used; a missing file is empty.
-bool load(const QString &path, Contents &c) {
+bool load(const QString &path, Contents &c)
+{
     QFile f(path);
     if (!f.exists()) return true;
     if (!f.open(QIODevice::ReadOnly) || f.size() > IniFile::MaxFileBytes) return false;
@@ -200,11 +212,13 @@ bool load(const QString &path, Contents &c) {
 }
 
 // Names are compared trimmed, as the file's names are read.
-QStringView trimmedName(QStringView name) {
+QStringView trimmedName(QStringView name)
+{
     return name.trimmed();
 }
 
-bool usableName(QStringView name, QStringView forbidden) {
+bool usableName(QStringView name, QStringView forbidden)
+{
     if (name.isEmpty()) return false;
     for (QChar c : name) {
         if (c == u'\r' || c == u'\n' || c == QChar(0) || forbidden.contains(c)) return false;
@@ -212,7 +226,8 @@ bool usableName(QStringView name, QStringView forbidden) {
     return true;
 }
 
-QString oneLine(const QString &value) {
+QString oneLine(const QString &value)
+{
     QString v = value;
     v.replace(QLatin1String("\r\n"), QLatin1String(" "));
     v.replace(u'\r', u' ');
@@ -222,18 +237,23 @@ QString oneLine(const QString &value) {
 
 } // namespace
 
-QByteArray toGbk(QStringView text, bool *exact) {
+QByteArray toGbk(QStringView text, bool *exact)
+{
     return encode(text, Encoding::Gbk, exact);
 }
 
-QString fromGbk(QByteArrayView bytes) {
+QString fromGbk(QByteArrayView bytes)
+{
     return decode(bytes, Encoding::Gbk);
 }
 
 IniFile::IniFile(QString path)
-    : m_path(std::move(path)) {}
+    : m_path(std::move(path))
+{
+}
 
-QString IniFile::read(QStringView section, QStringView key, const QString &defaultValue) const {
+QString IniFile::read(QStringView section, QStringView key, const QString &defaultValue) const
+{
     Contents c;
     if (!load(m_path, c)) return defaultValue;
     const Location loc =
@@ -244,7 +264,8 @@ QString IniFile::read(QStringView section, QStringView key, const QString &defau
     return decode(cutValue(value, c.enc), c.enc);
 }
 
-bool IniFile::write(QStringView section, QStringView key, const QString &value) const {
+bool IniFile::write(QStringView section, QStringView key, const QString &value) const
+{
     section = trimmedName(section);
     key = trimmedName(key);
     if (!usableName(section, u"]") || !usableName(key, u"=") || key[0] == u'[' || key[0] == u';' ||
@@ -302,7 +323,8 @@ namespace {
 void anchorInThisImage() {}
 } // namespace
 
-QString GetDllPath() {
+QString GetDllPath()
+{
     const std::string image =
         zarn::imagePathContaining(reinterpret_cast<const void *>(&anchorInThisImage));
     return QFile::decodeName(QByteArray::fromStdString(zarn::folderOf(image)));
@@ -312,19 +334,22 @@ namespace {
 
 // Empty when the module's own folder is unknown: the current folder is never
 // a stand-in for it.
-QString configIniPath() {
+QString configIniPath()
+{
     const QString folder = GetDllPath();
     return folder.isEmpty() ? QString() : folder + QStringLiteral("config.ini");
 }
 
 } // namespace
 
-QString ReadIniStr(const QString &section, const QString &key, const QString &defaultValue) {
+QString ReadIniStr(const QString &section, const QString &key, const QString &defaultValue)
+{
     const QString path = configIniPath();
     return path.isEmpty() ? defaultValue : zarn::IniFile(path).read(section, key, defaultValue);
 }
 
-void WriteIniStr(const QString &section, const QString &key, const QString &value) {
+void WriteIniStr(const QString &section, const QString &key, const QString &value)
+{
     const QString path = configIniPath();
     if (!path.isEmpty()) zarn::IniFile(path).write(section, key, value);
 }

@@ -4,7 +4,10 @@
 
 namespace {
 
-bool isBlankOrControl(QChar c) { return c.unicode() <= 0x20 || c.category() == QChar::Other_Control; }
+bool isBlankOrControl(QChar c)
+{
+    return c.unicode() <= 0x20 || c.category() == QChar::Other_Control;
+}
 
 } // namespace
 

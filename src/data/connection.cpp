@@ -16,8 +16,7 @@ QAtomicInteger<quint64> s_counter;
 
 QString withoutSecret(QString text, const QString &secret)
 {
-    if (!secret.isEmpty())
-        text.replace(secret, QStringLiteral("***"));
+    if (!secret.isEmpty()) text.replace(secret, QStringLiteral("***"));
     return text;
 }
 
@@ -30,16 +29,17 @@ Connection::Connection(QObject *parent)
 Connection::~Connection()
 {
     close();
-    if (QSqlDatabase::contains(m_name))
-        QSqlDatabase::removeDatabase(m_name);
+    if (QSqlDatabase::contains(m_name)) QSqlDatabase::removeDatabase(m_name);
 }
 
-void Connection::setConnectionString(const QString &text) { m_connectionString = text; }
+void Connection::setConnectionString(const QString &text)
+{
+    m_connectionString = text;
+}
 
 void Connection::open()
 {
-    if (isOpen())
-        return;
+    if (isOpen()) return;
     const ConnectionSettings settings =
         mapConnectionString(m_connectionString, QSqlDatabase::isDriverAvailable("QOCI"));
     m_password = settings.password;
@@ -91,12 +91,10 @@ void Connection::open()
 
 void Connection::close()
 {
-    if (!QSqlDatabase::contains(m_name))
-        return;
+    if (!QSqlDatabase::contains(m_name)) return;
     emit aboutToClose();
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
-    if (db.isOpen())
-        db.close();
+    if (db.isOpen()) db.close();
 }
 
 bool Connection::isOpen() const
@@ -106,8 +104,7 @@ bool Connection::isOpen() const
 
 QSqlDatabase Connection::database() const
 {
-    if (!isOpen())
-        throw DatabaseError(QStringLiteral("数据库连接未打开"));
+    if (!isOpen()) throw DatabaseError(QStringLiteral("数据库连接未打开"));
     return QSqlDatabase::database(m_name, false);
 }
 
@@ -120,21 +117,18 @@ QString Connection::driverName() const
 void Connection::begin()
 {
     QSqlDatabase db = database();
-    if (!db.transaction())
-        throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
+    if (!db.transaction()) throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
 }
 
 void Connection::commit()
 {
     QSqlDatabase db = database();
-    if (!db.commit())
-        throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
+    if (!db.commit()) throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
 }
 
 void Connection::rollback()
 {
-    if (isOpen())
-        database().rollback();
+    if (isOpen()) database().rollback();
 }
 
 } // namespace zarn

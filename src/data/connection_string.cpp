@@ -6,7 +6,10 @@ namespace zarn {
 
 namespace {
 
-bool isBlank(QChar c) { return c.isSpace() || c.unicode() < 0x20; }
+bool isBlank(QChar c)
+{
+    return c.isSpace() || c.unicode() < 0x20;
+}
 
 QString trimmed(const QString &s)
 {
@@ -63,10 +66,8 @@ ConnectionString ConnectionString::parse(const QString &text)
             }
         }
         pair.raw = trimmed(text.mid(start, i - start));
-        if (i < n && text[i] == ';')
-            ++i;
-        if (!pair.key.isEmpty())
-            result.m_pairs.append(pair);
+        if (i < n && text[i] == ';') ++i;
+        if (!pair.key.isEmpty()) result.m_pairs.append(pair);
     }
     return result;
 }
@@ -74,8 +75,7 @@ ConnectionString ConnectionString::parse(const QString &text)
 bool ConnectionString::contains(const QString &key) const
 {
     for (const auto &p : m_pairs)
-        if (p.key.compare(key, Qt::CaseInsensitive) == 0)
-            return true;
+        if (p.key.compare(key, Qt::CaseInsensitive) == 0) return true;
     return false;
 }
 
@@ -84,8 +84,7 @@ QString ConnectionString::value(const QString &key, const QString &fallback) con
     // The last spelling wins, as with ADO.
     QString result = fallback;
     for (const auto &p : m_pairs)
-        if (p.key.compare(key, Qt::CaseInsensitive) == 0)
-            result = p.value;
+        if (p.key.compare(key, Qt::CaseInsensitive) == 0) result = p.value;
     return result;
 }
 
@@ -126,7 +125,8 @@ ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci)
             bool ok = false;
             const int port = hostPart.mid(colon + 1).toInt(&ok);
             if (!ok || port <= 0 || port > 65535)
-                throw Error(QStringLiteral("连接字符串的端口无效: %1").arg(hostPart.mid(colon + 1)));
+                throw Error(
+                    QStringLiteral("连接字符串的端口无效: %1").arg(hostPart.mid(colon + 1)));
             settings.port = port;
             hostPart = hostPart.left(colon);
         }
@@ -159,12 +159,12 @@ ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci)
             settings.driver = "QODBC";
             const QString driver = qEnvironmentVariable("ZARN_ORACLE_ODBC_DRIVER",
                                                         QStringLiteral("Oracle ODBC Driver"));
-            settings.databaseName = QStringLiteral("Driver={%1};DBQ=%2").arg(driver, odbcValue(source));
+            settings.databaseName =
+                QStringLiteral("Driver={%1};DBQ=%2").arg(driver, odbcValue(source));
         }
         return settings;
     }
-    if (provider.isEmpty())
-        throw Error(QStringLiteral("连接字符串缺少 Provider"));
+    if (provider.isEmpty()) throw Error(QStringLiteral("连接字符串缺少 Provider"));
     throw Error(QStringLiteral("不支持的数据库提供程序: %1").arg(provider));
 }
 

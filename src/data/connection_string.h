@@ -29,9 +29,9 @@ private:
 
 // What a connection string means for Qt: driver and its settings.
 struct ConnectionSettings {
-    QString provider;       // as written in the string
-    QString driver;         // QSQLITE, QPSQL, QODBC, QOCI
-    QString databaseName;   // file, database, ODBC connection text or TNS name
+    QString provider;     // as written in the string
+    QString driver;       // QSQLITE, QPSQL, QODBC, QOCI
+    QString databaseName; // file, database, ODBC connection text or TNS name
     QString hostName;
     int port = -1;
     QString userName;

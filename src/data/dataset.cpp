@@ -22,7 +22,10 @@ bool isIntegerType(FieldType t)
 {
     return t == FieldType::Int16 || t == FieldType::Int32 || t == FieldType::Int64;
 }
-bool isFloatType(FieldType t) { return t == FieldType::Double || t == FieldType::Decimal; }
+bool isFloatType(FieldType t)
+{
+    return t == FieldType::Double || t == FieldType::Decimal;
+}
 bool isTextType(FieldType t)
 {
     return t == FieldType::UnicodeText || t == FieldType::Text || t == FieldType::LongText;
@@ -30,17 +33,31 @@ bool isTextType(FieldType t)
 
 // ---------------------------------------------------------------- Field
 
-const QString &Field::name() const { return m_dataset->fieldDef(m_column).name; }
-FieldType Field::type() const { return m_dataset->fieldDef(m_column).type; }
-QVariant Field::value() const { return m_dataset->value(m_column); }
-bool Field::isNull() const { return Dataset::isNullValue(value()); }
-QString Field::asString() const { return Dataset::textOf(value()); }
+const QString &Field::name() const
+{
+    return m_dataset->fieldDef(m_column).name;
+}
+FieldType Field::type() const
+{
+    return m_dataset->fieldDef(m_column).type;
+}
+QVariant Field::value() const
+{
+    return m_dataset->value(m_column);
+}
+bool Field::isNull() const
+{
+    return Dataset::isNullValue(value());
+}
+QString Field::asString() const
+{
+    return Dataset::textOf(value());
+}
 
 qint64 Field::asInteger() const
 {
     const QVariant v = value();
-    if (Dataset::isNullValue(v))
-        return 0;
+    if (Dataset::isNullValue(v)) return 0;
     bool ok = false;
     const qint64 n = v.toLongLong(&ok);
     if (!ok)
@@ -52,8 +69,7 @@ qint64 Field::asInteger() const
 double Field::asFloat() const
 {
     const QVariant v = value();
-    if (Dataset::isNullValue(v))
-        return 0;
+    if (Dataset::isNullValue(v)) return 0;
     bool ok = false;
     const double d = v.toDouble(&ok);
     if (!ok)
@@ -62,7 +78,10 @@ double Field::asFloat() const
     return d;
 }
 
-void Field::setValue(const QVariant &v) { m_dataset->setValue(m_column, v); }
+void Field::setValue(const QVariant &v)
+{
+    m_dataset->setValue(m_column, v);
+}
 
 // ---------------------------------------------------------------- helpers
 
@@ -73,8 +92,7 @@ FieldType categorize(const QSqlField &f, const QString &driver)
     switch (f.metaType().id()) {
     case QMetaType::QString:
         // PostgreSQL reports unbounded text as its own type (oid 25).
-        if (driver == QLatin1String("QPSQL") && f.typeID() == 25)
-            return FieldType::LongText;
+        if (driver == QLatin1String("QPSQL") && f.typeID() == 25) return FieldType::LongText;
         return FieldType::UnicodeText;
     case QMetaType::QByteArray:
         return FieldType::Other;
@@ -95,8 +113,7 @@ FieldType categorize(const QSqlField &f, const QString &driver)
     case QMetaType::Double:
     case QMetaType::Float:
         // PostgreSQL numeric (oid 1700) arrives as double but is a decimal column.
-        if (driver == QLatin1String("QPSQL") && f.typeID() == 1700)
-            return FieldType::Decimal;
+        if (driver == QLatin1String("QPSQL") && f.typeID() == 1700) return FieldType::Decimal;
         return FieldType::Double;
     case QMetaType::QDate:
     case QMetaType::QDateTime:
@@ -113,8 +130,7 @@ QString tableOf(const QString &sql)
         QStringLiteral(R"(\bfrom\s+("?[A-Za-z_][\w$#]*"?(?:\s*\.\s*"?[A-Za-z_][\w$#]*"?)?))"),
         QRegularExpression::CaseInsensitiveOption);
     const auto m = re.match(sql);
-    if (!m.hasMatch())
-        return {};
+    if (!m.hasMatch()) return {};
     QString t = m.captured(1);
     t.remove(QLatin1Char(' '));
     return t;
@@ -123,18 +139,15 @@ QString tableOf(const QString &sql)
 bool sameValue(const QVariant &a, const QVariant &b)
 {
     const bool an = Dataset::isNullValue(a), bn = Dataset::isNullValue(b);
-    if (an || bn)
-        return an == bn;
-    if (a.metaType() == b.metaType())
-        return a == b;
+    if (an || bn) return an == bn;
+    if (a.metaType() == b.metaType()) return a == b;
     return Dataset::textOf(a) == Dataset::textOf(b);
 }
 
 QString databaseText(const QSqlError &e)
 {
     QString t = e.databaseText().trimmed();
-    if (t.isEmpty())
-        t = e.text().trimmed();
+    if (t.isEmpty()) t = e.text().trimmed();
     return t;
 }
 
@@ -142,8 +155,7 @@ QString databaseText(const QSqlError &e)
 
 QString Dataset::textOf(const QVariant &v)
 {
-    if (isNullValue(v))
-        return QString();
+    if (isNullValue(v)) return QString();
     if (v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Float)
         return QString::number(v.toDouble(), 'g', 15);
     return v.toString();
@@ -169,20 +181,17 @@ void Dataset::setSql(const QString &sql, const QVariantList &params)
 
 void Dataset::requireOpen() const
 {
-    if (m_state == State::Inactive)
-        throw DatasetStateError(QStringLiteral("数据集未打开"));
+    if (m_state == State::Inactive) throw DatasetStateError(QStringLiteral("数据集未打开"));
 }
 
 namespace {
 
 void runPrepared(QSqlQuery &q, const QString &sql, const QVariantList &params)
 {
-    if (!q.prepare(sql))
-        throw DatabaseError(databaseText(q.lastError()));
+    if (!q.prepare(sql)) throw DatabaseError(databaseText(q.lastError()));
     for (qsizetype i = 0; i < params.size(); ++i)
         q.bindValue(int(i), params[i]);
-    if (!q.exec())
-        throw DatabaseError(databaseText(q.lastError()));
+    if (!q.exec()) throw DatabaseError(databaseText(q.lastError()));
 }
 
 } // namespace
@@ -197,8 +206,7 @@ void Dataset::fetch()
         QSqlQuery q(db);
         q.setForwardOnly(true);
         runPrepared(q, m_sql, m_params);
-        if (!q.isSelect())
-            throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(m_sql));
+        if (!q.isSelect()) throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(m_sql));
         const QSqlRecord rec = q.record();
         const int n = rec.count();
         fields.reserve(size_t(n));
@@ -211,8 +219,7 @@ void Dataset::fetch()
                 row.append(q.isNull(i) ? QVariant() : q.value(i));
             rows.push_back(std::move(row));
         }
-        if (q.lastError().isValid())
-            throw DatabaseError(databaseText(q.lastError()));
+        if (q.lastError().isValid()) throw DatabaseError(databaseText(q.lastError()));
     }
     m_fields = std::move(fields);
     m_rows = std::move(rows);
@@ -244,8 +251,7 @@ void Dataset::open()
 
 void Dataset::close()
 {
-    if (m_state == State::Inactive)
-        return;
+    if (m_state == State::Inactive) return;
     m_rows.clear();
     m_fields.clear();
     m_lookup.clear();
@@ -282,8 +288,7 @@ void Dataset::refresh()
                 row = int(i);
                 break;
             }
-    if (row < 0)
-        row = m_rows.empty() ? -1 : std::clamp(oldCursor, 0, int(m_rows.size()) - 1);
+    if (row < 0) row = m_rows.empty() ? -1 : std::clamp(oldCursor, 0, int(m_rows.size()) - 1);
     m_cursor = row;
     m_bof = m_rows.empty();
     m_eof = m_rows.empty();
@@ -296,8 +301,7 @@ void Dataset::refresh()
 void Dataset::checkBrowseMode()
 {
     requireOpen();
-    if (!isEditing())
-        return;
+    if (!isEditing()) return;
     if (m_modified)
         post();
     else
@@ -310,8 +314,7 @@ void Dataset::setCursor(int row, bool bof, bool eof)
     m_cursor = row;
     m_bof = bof;
     m_eof = eof;
-    if (moved)
-        emit cursorMoved(m_cursor);
+    if (moved) emit cursorMoved(m_cursor);
 }
 
 void Dataset::first()
@@ -347,8 +350,7 @@ void Dataset::prior()
 void Dataset::moveTo(int row)
 {
     checkBrowseMode();
-    if (m_rows.empty())
-        return;
+    if (m_rows.empty()) return;
     setCursor(std::clamp(row, 0, int(m_rows.size()) - 1), false, false);
 }
 
@@ -384,8 +386,7 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
 
 void Dataset::setState(State s)
 {
-    if (m_state == s)
-        return;
+    if (m_state == s) return;
     m_state = s;
     emit stateChanged(s);
 }
@@ -420,8 +421,7 @@ void Dataset::insert()
 void Dataset::edit()
 {
     requireOpen();
-    if (isEditing())
-        return;
+    if (isEditing()) return;
     if (m_rows.empty()) {
         // Typing into an empty dataset starts a new row, as data-aware forms do.
         append();
@@ -443,8 +443,7 @@ void Dataset::cancel()
         // Back to the row that was current when the new row was started; an
         // inserted row stood before it, an appended one after, so its index holds.
         int back = std::min(m_cursorBeforeInsert, int(m_rows.size()) - 1);
-        if (m_rows.empty())
-            back = -1;
+        if (m_rows.empty()) back = -1;
         m_cursor = back;
         m_bof = m_eof = m_rows.empty();
         setState(State::Browse);
@@ -474,8 +473,7 @@ void Dataset::post()
 
 void Dataset::postInsert()
 {
-    if (m_table.isEmpty())
-        throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
+    if (m_table.isEmpty()) throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
     const QVariantList &row = m_rows[size_t(m_cursor)];
     QStringList names, marks;
     QVariantList values;
@@ -493,9 +491,9 @@ void Dataset::postInsert()
             values << QVariant();
         }
     }
-    const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
-                            .arg(m_table, names.join(QStringLiteral(", ")),
-                                 marks.join(QStringLiteral(", ")));
+    const QString sql =
+        QStringLiteral("insert into %1 (%2) values (%3)")
+            .arg(m_table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     QSqlQuery q(m_connection->database());
     runPrepared(q, sql, values);
 }
@@ -508,8 +506,7 @@ void Dataset::postEdit()
     for (size_t c = 0; c < m_fields.size(); ++c) {
         const QVariant &now = row[qsizetype(c)];
         const QVariant &was = m_original[qsizetype(c)];
-        if (sameValue(now, was))
-            continue;
+        if (sameValue(now, was)) continue;
         sets << m_fields[c].name + QStringLiteral(" = ?");
         values << now;
         if (isNullValue(was))
@@ -519,24 +516,22 @@ void Dataset::postEdit()
             whereValues << was;
         }
     }
-    if (sets.isEmpty())
-        return;
-    if (m_table.isEmpty())
-        throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
+    if (sets.isEmpty()) return;
+    if (m_table.isEmpty()) throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
     if (m_idColumn < 0 || isNullValue(m_original[m_idColumn]))
         throw DatabaseError(QStringLiteral("记录没有 id，无法保存到表 %1").arg(m_table));
-    const QString sql = QStringLiteral("update %1 set %2 where %3 = ?%4")
-                            .arg(m_table, sets.join(QStringLiteral(", ")),
-                                 m_fields[size_t(m_idColumn)].name,
-                                 where.isEmpty() ? QString()
-                                                 : QStringLiteral(" and ") +
-                                                       where.join(QStringLiteral(" and ")));
+    const QString sql =
+        QStringLiteral("update %1 set %2 where %3 = ?%4")
+            .arg(m_table, sets.join(QStringLiteral(", ")), m_fields[size_t(m_idColumn)].name,
+                 where.isEmpty() ? QString()
+                                 : QStringLiteral(" and ") + where.join(QStringLiteral(" and ")));
     values << m_original[m_idColumn];
     values << whereValues;
     QSqlQuery q(m_connection->database());
     runPrepared(q, sql, values);
     if (q.numRowsAffected() == 0)
-        throw RowChangedError(QStringLiteral("记录已被其他用户修改或删除，无法保存。请刷新后重新输入。"));
+        throw RowChangedError(
+            QStringLiteral("记录已被其他用户修改或删除，无法保存。请刷新后重新输入。"));
 }
 
 void Dataset::remove()
@@ -546,10 +541,8 @@ void Dataset::remove()
         cancel();
         return;
     }
-    if (m_state == State::Edit)
-        cancel();
-    if (m_rows.empty())
-        throw DatasetStateError(QStringLiteral("数据集为空，无法删除记录"));
+    if (m_state == State::Edit) cancel();
+    if (m_rows.empty()) throw DatasetStateError(QStringLiteral("数据集为空，无法删除记录"));
     if (m_table.isEmpty())
         throw DatabaseError(QStringLiteral("无法确定要删除记录的表: %1").arg(m_sql));
     if (m_idColumn < 0 || isNullValue(value(m_idColumn)))
@@ -575,23 +568,20 @@ int Dataset::fieldIndex(const QString &name) const
     const QString key = name.toLower();
     auto it = std::lower_bound(m_lookup.begin(), m_lookup.end(), key,
                                [](const auto &p, const QString &k) { return p.first < k; });
-    if (it == m_lookup.end() || it->first != key)
-        return -1;
+    if (it == m_lookup.end() || it->first != key) return -1;
     return it->second;
 }
 
 int Dataset::indexOf(const QString &name) const
 {
     const int i = fieldIndex(name);
-    if (i < 0)
-        throw FieldNotFoundError(QStringLiteral("字段不存在: %1").arg(name));
+    if (i < 0) throw FieldNotFoundError(QStringLiteral("字段不存在: %1").arg(name));
     return i;
 }
 
 QVariant Dataset::value(int column) const
 {
-    if (m_cursor < 0 || column < 0 || column >= int(m_fields.size()))
-        return QVariant();
+    if (m_cursor < 0 || column < 0 || column >= int(m_fields.size())) return QVariant();
     return m_rows[size_t(m_cursor)][column];
 }
 
@@ -604,15 +594,14 @@ QVariant Dataset::valueAt(int row, int column) const
 
 QVariant Dataset::convert(int column, const QVariant &v) const
 {
-    if (isNullValue(v))
-        return QVariant();
+    if (isNullValue(v)) return QVariant();
     const FieldDef &f = m_fields[size_t(column)];
     const bool isString = v.metaType().id() == QMetaType::QString;
     const QString s = isString ? v.toString() : QString();
-    if (isString && s.isEmpty())
-        return QVariant(); // empty text is stored as null
+    if (isString && s.isEmpty()) return QVariant(); // empty text is stored as null
     auto bad = [&](const QString &what) {
-        return ConversionError(QStringLiteral("'%1' 不是%2 (字段 %3)").arg(textOf(v), what, f.name));
+        return ConversionError(
+            QStringLiteral("'%1' 不是%2 (字段 %3)").arg(textOf(v), what, f.name));
     };
     if (isIntegerType(f.type)) {
         bool ok = false;
@@ -625,36 +614,29 @@ QVariant Dataset::convert(int column, const QVariant &v) const
             n = qint64(d);
         } else
             n = v.toLongLong(&ok);
-        if (!ok)
-            throw bad(QStringLiteral("有效的整数"));
+        if (!ok) throw bad(QStringLiteral("有效的整数"));
         const qint64 lo = f.type == FieldType::Int16   ? std::numeric_limits<qint16>::min()
                           : f.type == FieldType::Int32 ? std::numeric_limits<qint32>::min()
                                                        : std::numeric_limits<qint64>::min();
         const qint64 hi = f.type == FieldType::Int16   ? std::numeric_limits<qint16>::max()
                           : f.type == FieldType::Int32 ? std::numeric_limits<qint32>::max()
                                                        : std::numeric_limits<qint64>::max();
-        if (n < lo || n > hi)
-            throw bad(QStringLiteral("该字段范围内的整数"));
+        if (n < lo || n > hi) throw bad(QStringLiteral("该字段范围内的整数"));
         return QVariant(n);
     }
     if (isFloatType(f.type)) {
         bool ok = false;
         const double d = isString ? QLocale::c().toDouble(s.trimmed(), &ok) : v.toDouble(&ok);
-        if (!ok)
-            throw bad(QStringLiteral("有效的数值"));
+        if (!ok) throw bad(QStringLiteral("有效的数值"));
         return QVariant(d);
     }
-    if (isTextType(f.type))
-        return QVariant(isString ? s : textOf(v));
+    if (isTextType(f.type)) return QVariant(isString ? s : textOf(v));
     if (f.type == FieldType::Date) {
-        if (!isString)
-            return v;
+        if (!isString) return v;
         const QString t = s.trimmed();
         QDate d = QDate::fromString(t, QStringLiteral("yyyyMMdd"));
-        if (!d.isValid())
-            d = QDate::fromString(t, Qt::ISODate);
-        if (!d.isValid())
-            throw bad(QStringLiteral("有效的日期"));
+        if (!d.isValid()) d = QDate::fromString(t, Qt::ISODate);
+        if (!d.isValid()) throw bad(QStringLiteral("有效的日期"));
         return QVariant(d);
     }
     return v;
@@ -666,8 +648,8 @@ void Dataset::setValue(int column, const QVariant &v)
     if (column < 0 || column >= int(m_fields.size()))
         throw FieldNotFoundError(QStringLiteral("字段序号无效: %1").arg(column));
     if (!isEditing())
-        throw DatasetStateError(
-            QStringLiteral("数据集不在编辑状态，无法修改字段 %1").arg(m_fields[size_t(column)].name));
+        throw DatasetStateError(QStringLiteral("数据集不在编辑状态，无法修改字段 %1")
+                                    .arg(m_fields[size_t(column)].name));
     QVariant stored = convert(column, v);
     m_rows[size_t(m_cursor)][column] = std::move(stored);
     m_modified = true;

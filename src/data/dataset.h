@@ -49,9 +49,9 @@ public:
     FieldType type() const;
     QVariant value() const;
     bool isNull() const;
-    QString asString() const;  // null reads as the empty text
-    qint64 asInteger() const;  // null reads as 0; throws ConversionError on non-numbers
-    double asFloat() const;    // null reads as 0
+    QString asString() const; // null reads as the empty text
+    qint64 asInteger() const; // null reads as 0; throws ConversionError on non-numbers
+    double asFloat() const;   // null reads as 0
     void setValue(const QVariant &v);
     void setAsString(const QString &s) { setValue(s); }
     void clear() { setValue(QVariant()); }
@@ -139,10 +139,10 @@ public:
 signals:
     void opened();
     void closed();
-    void reset();                    // the rows were replaced (open, refresh, close)
-    void rowInserted(int row);       // a new pending row
-    void rowRemoved(int row);        // a row left the dataset
-    void rowChanged(int row);        // several values of a row changed (cancel)
+    void reset();              // the rows were replaced (open, refresh, close)
+    void rowInserted(int row); // a new pending row
+    void rowRemoved(int row);  // a row left the dataset
+    void rowChanged(int row);  // several values of a row changed (cancel)
     void fieldChanged(int row, int column);
     void cursorMoved(int row);
     void stateChanged(zarn::Dataset::State state);

@@ -13,7 +13,8 @@ namespace {
 struct PlainText {
     std::string text;
     ~PlainText() { wipe(); }
-    void wipe() {
+    void wipe()
+    {
         if (!text.empty()) OPENSSL_cleanse(text.data(), text.size());
         text.clear();
     }
@@ -29,7 +30,8 @@ constexpr std::size_t MaxInput = 4096;
 
 } // namespace
 
-extern "C" uint8_t ZarnDecryptStr(char **text) {
+extern "C" uint8_t ZarnDecryptStr(char **text)
+{
     using namespace zarn::cipher;
     try {
         lastPlain.wipe();

@@ -30,7 +30,8 @@ struct CtxFree {
 };
 using Ctx = std::unique_ptr<EVP_CIPHER_CTX, CtxFree>;
 
-std::string base64(const std::vector<unsigned char> &bytes) {
+std::string base64(const std::vector<unsigned char> &bytes)
+{
     std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
     const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char *>(out.data()), bytes.data(),
                                   static_cast<int>(bytes.size()));
@@ -40,7 +41,8 @@ std::string base64(const std::vector<unsigned char> &bytes) {
 
 // Strict: only the one canonical encoding of a byte string is accepted, so no
 // two texts decipher alike and no changed character goes unnoticed.
-bool unbase64(std::string_view text, std::vector<unsigned char> &bytes) {
+bool unbase64(std::string_view text, std::vector<unsigned char> &bytes)
+{
     if (text.empty() || text.size() % 4 != 0) return false;
     bytes.assign(text.size() / 4 * 3, 0);
     const int n =
@@ -56,15 +58,18 @@ bool unbase64(std::string_view text, std::vector<unsigned char> &bytes) {
 
 } // namespace
 
-Key::~Key() {
+Key::~Key()
+{
     OPENSSL_cleanse(m_bytes.data(), m_bytes.size());
 }
 
-std::size_t encipheredSize(std::size_t plainSize) {
+std::size_t encipheredSize(std::size_t plainSize)
+{
     return Tag.size() + 4 * ((plainSize + Overhead + 2) / 3);
 }
 
-std::string encipher(std::string_view plain, const Key &key) {
+std::string encipher(std::string_view plain, const Key &key)
+{
     std::vector<unsigned char> out(NonceSize + plain.size() + TagSize);
     unsigned char *nonce = out.data();
     unsigned char *body = nonce + NonceSize;
@@ -85,7 +90,8 @@ std::string encipher(std::string_view plain, const Key &key) {
     return std::string(Tag) + base64(out);
 }
 
-bool decipher(std::string_view text, const Key &key, std::string &plain) {
+bool decipher(std::string_view text, const Key &key, std::string &plain)
+{
     if (!plain.empty()) OPENSSL_cleanse(plain.data(), plain.size());
     plain.clear();
     if (text.size() > MaxTextSize || text.substr(0, Tag.size()) != Tag) return false;
@@ -117,13 +123,15 @@ bool decipher(std::string_view text, const Key &key, std::string &plain) {
     return ok;
 }
 
-std::string keyFilePath(const std::string &folder) {
+std::string keyFilePath(const std::string &folder)
+{
     const char *configured = std::getenv(KeyFileVariable);
     if (configured && *configured) return configured;
     return folder.empty() ? std::string() : folder + KeyFileName;
 }
 
-KeyFileResult readKeyFile(const std::string &path, Key &key) {
+KeyFileResult readKeyFile(const std::string &path, Key &key)
+{
     if (path.empty()) return KeyFileResult::Missing;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? KeyFileResult::Missing : KeyFileResult::Invalid;
@@ -145,7 +153,8 @@ KeyFileResult readKeyFile(const std::string &path, Key &key) {
     return ok ? KeyFileResult::Ok : KeyFileResult::Invalid;
 }
 
-int createKeyFile(const std::string &path, Key &key) {
+int createKeyFile(const std::string &path, Key &key)
+{
     if (RAND_bytes(key.data(), KeySize) != 1) return EIO;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return errno;

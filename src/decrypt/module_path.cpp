@@ -12,7 +12,8 @@ namespace {
 // /proc/self/maps names every mapping by its absolute, resolved file name,
 // which also covers images whose loader name is relative (a program started as
 // "./x", a library opened as "./lib.so" before the current folder changed).
-std::string fromProcessMaps(std::uintptr_t address) {
+std::string fromProcessMaps(std::uintptr_t address)
+{
     std::ifstream maps("/proc/self/maps");
     std::string line;
     while (std::getline(maps, line)) {
@@ -43,14 +44,16 @@ std::string fromProcessMaps(std::uintptr_t address) {
 
 } // namespace
 
-std::string imagePathContaining(const void *address) {
+std::string imagePathContaining(const void *address)
+{
     Dl_info info{};
     if (dladdr(address, &info) != 0 && info.dli_fname && info.dli_fname[0] == '/')
         return info.dli_fname;
     return fromProcessMaps(reinterpret_cast<std::uintptr_t>(address));
 }
 
-std::string folderOf(const std::string &fileName) {
+std::string folderOf(const std::string &fileName)
+{
     const std::size_t slash = fileName.rfind('/');
     return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
 }

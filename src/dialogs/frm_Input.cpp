@@ -14,7 +14,8 @@
 using namespace zarn::ui;
 
 TFrmInput::TFrmInput(QWidget *owner)
-    : SurveyDialog(owner) {
+    : SurveyDialog(owner)
+{
     setObjectName(QStringLiteral("FrmInput"));
     setWindowTitle(QStringLiteral("宗地定位"));
     setWindowIcon(surveyWindowIcon());

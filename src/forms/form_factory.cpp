@@ -4,7 +4,8 @@
 
 namespace zarn {
 
-QDialog *createSurveyForm(int lx, QWidget *owner) {
+QDialog *createSurveyForm(int lx, QWidget *owner)
+{
     switch (lx) {
     case 0:
         return new Tfrmrptdjdcb(owner);

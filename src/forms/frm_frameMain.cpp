@@ -20,7 +20,8 @@ namespace {
 
 // Input methods the sheet names per control; kept for the record, as Linux
 // has no switch to a named input method.
-QString imeFor(const QString &control) {
+QString imeFor(const QString &control)
+{
     static const QStringList ziguang{QStringLiteral("DBEdit27"), QStringLiteral("DBEdit30"),
                                      QStringLiteral("DBEdit33"), QStringLiteral("DBEdit36"),
                                      QStringLiteral("DBEdit38")};
@@ -32,7 +33,8 @@ QString imeFor(const QString &control) {
 } // namespace
 
 TfrmFrameMain::TfrmFrameMain(QWidget *parent)
-    : QWidget(parent) {
+    : QWidget(parent)
+{
     setObjectName(QStringLiteral("frmFrameMain1"));
     setFont(songFont(9));
     setAutoFillBackground(true);
@@ -126,39 +128,47 @@ TfrmFrameMain::TfrmFrameMain(QWidget *parent)
 
 TfrmFrameMain::~TfrmFrameMain() = default;
 
-void TfrmFrameMain::bind(DataSource *source) {
+void TfrmFrameMain::bind(DataSource *source)
+{
     for (DataAwareControl *c : m_bound)
         c->bind(source, text(sheetEntry(c->widget()->objectName())->column));
 }
 
-QWidget *TfrmFrameMain::control(const QString &name) const {
+QWidget *TfrmFrameMain::control(const QString &name) const
+{
     return m_controls.value(name);
 }
 
-DBEdit *TfrmFrameMain::edit(const QString &name) const {
+DBEdit *TfrmFrameMain::edit(const QString &name) const
+{
     return qobject_cast<DBEdit *>(control(name));
 }
 
-DBComboBox *TfrmFrameMain::comboBox(const QString &name) const {
+DBComboBox *TfrmFrameMain::comboBox(const QString &name) const
+{
     return qobject_cast<DBComboBox *>(control(name));
 }
 
-QList<DataAwareControl *> TfrmFrameMain::boundControls() const {
+QList<DataAwareControl *> TfrmFrameMain::boundControls() const
+{
     return m_bound;
 }
 
-QWidget *TfrmFrameMain::enterTarget(QWidget *from) const {
+QWidget *TfrmFrameMain::enterTarget(QWidget *from) const
+{
     if (!from) return nullptr;
     const SheetEntry *e = sheetEntry(from->objectName());
     if (!e || !*e->enter) return nullptr;
     return control(QString::fromLatin1(e->enter));
 }
 
-QSize TfrmFrameMain::sizeHint() const {
+QSize TfrmFrameMain::sizeHint() const
+{
     return {kSheetWidth, kSheetHeight};
 }
 
-void TfrmFrameMain::paintEvent(QPaintEvent *) {
+void TfrmFrameMain::paintEvent(QPaintEvent *)
+{
     QPainter p(this);
     paintUseRightSheet(p, font());
 }

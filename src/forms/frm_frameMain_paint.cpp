@@ -13,7 +13,8 @@ namespace {
 // persons, rights and use, remarks and points, survey records, type and price.
 constexpr int kGroupFirstRows[] = {8, 12, 18, 20, 26};
 
-int rowTop(int row) {
+int rowTop(int row)
+{
     for (const SheetEntry &e : sheetTable())
         if (e.row == row) return e.top;
     return 0;
@@ -21,7 +22,8 @@ int rowTop(int row) {
 
 } // namespace
 
-void paintUseRightSheet(QPainter &p, const QFont &font) {
+void paintUseRightSheet(QPainter &p, const QFont &font)
+{
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(0, 0, kSheetPictureWidth, kSheetPictureHeight, Qt::white);

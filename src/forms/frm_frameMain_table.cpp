@@ -64,11 +64,13 @@ constexpr std::array<SheetEntry, 48> kTable{{
 
 } // namespace
 
-std::span<const SheetEntry> sheetTable() {
+std::span<const SheetEntry> sheetTable()
+{
     return kTable;
 }
 
-const SheetEntry *sheetEntry(const QString &control) {
+const SheetEntry *sheetEntry(const QString &control)
+{
     for (const SheetEntry &e : kTable)
         if (control == QLatin1String(e.control)) return &e;
     return nullptr;

@@ -36,7 +36,8 @@ std::span<const SheetEntry> sheetTable();
 // The entry of a control by name, or null.
 const SheetEntry *sheetEntry(const QString &control);
 
-inline QString text(const char *utf8) {
+inline QString text(const char *utf8)
+{
     return QString::fromUtf8(utf8);
 }
 

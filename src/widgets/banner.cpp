@@ -15,7 +15,8 @@ namespace {
 constexpr qreal kWidth = 670;
 constexpr qreal kHeight = 60;
 
-void drawWorld(QPainter &p) {
+void drawWorld(QPainter &p)
+{
     p.save();
     const QPointF centre(600, 30);
     const qreal r = 46;
@@ -69,7 +70,8 @@ void drawWorld(QPainter &p) {
     p.restore();
 }
 
-void drawLogo(QPainter &p) {
+void drawLogo(QPainter &p)
+{
     p.save();
     const QPointF c(32, 30);
     QRadialGradient disc(c - QPointF(6, 6), 26);
@@ -93,7 +95,8 @@ void drawLogo(QPainter &p) {
     p.restore();
 }
 
-void drawTitle(QPainter &p, const QString &title) {
+void drawTitle(QPainter &p, const QString &title)
+{
     if (title.isEmpty()) return;
     p.save();
     QFont font = songFont(9);
@@ -128,23 +131,27 @@ void drawTitle(QPainter &p, const QString &title) {
 
 Banner::Banner(const QString &title, QWidget *parent)
     : QWidget(parent)
-    , m_title(title) {
+    , m_title(title)
+{
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 Banner::~Banner() = default;
 
-void Banner::setTitle(const QString &title) {
+void Banner::setTitle(const QString &title)
+{
     if (title == m_title) return;
     m_title = title;
     update();
 }
 
-QSize Banner::sizeHint() const {
+QSize Banner::sizeHint() const
+{
     return {int(kWidth), int(kHeight)};
 }
 
-void Banner::paintEvent(QPaintEvent *) {
+void Banner::paintEvent(QPaintEvent *)
+{
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);

@@ -37,16 +37,19 @@ struct DataAwareControl::Private {
     std::exception_ptr refused; // the text on screen that the column refused
 
     Dataset *dataset() const { return source ? source->dataset() : nullptr; }
-    int column() const {
+    int column() const
+    {
         const Dataset *ds = dataset();
         return ds && !field.isEmpty() ? ds->fieldIndex(field) : -1;
     }
-    bool bound() const {
+    bool bound() const
+    {
         const Dataset *ds = dataset();
         return ds && ds->isOpen() && column() >= 0;
     }
 
-    void show() {
+    void show()
+    {
         QString text;
         const Dataset *ds = dataset();
         const int col = column();
@@ -61,7 +64,8 @@ struct DataAwareControl::Private {
     // Ends the typing; a refused text is reported now (the user is leaving
     // the control) or, when the row changed under it, once the dataset's
     // notification is over.
-    void endTyping(bool reportNow) {
+    void endTyping(bool reportNow)
+    {
         if (!typing) return;
         typing = false;
         otherChanges = false;
@@ -77,13 +81,15 @@ struct DataAwareControl::Private {
         }
     }
 
-    void rowReplaced() {
+    void rowReplaced()
+    {
         if (writing) return;
         endTyping(false);
         show();
     }
 
-    void connectSource() {
+    void connectSource()
+    {
         for (const auto &c : std::as_const(links))
             QObject::disconnect(c);
         links.clear();
@@ -123,18 +129,21 @@ struct DataAwareControl::Private {
 };
 
 DataAwareControl::DataAwareControl(QWidget *self, ControlFamily family)
-    : d(std::make_unique<Private>()) {
+    : d(std::make_unique<Private>())
+{
     d->q = this;
     d->self = self;
     d->family = family;
 }
 
-DataAwareControl::~DataAwareControl() {
+DataAwareControl::~DataAwareControl()
+{
     for (const auto &c : std::as_const(d->links))
         QObject::disconnect(c);
 }
 
-void DataAwareControl::bind(DataSource *source, const QString &field) {
+void DataAwareControl::bind(DataSource *source, const QString &field)
+{
     d->endTyping(false);
     d->source = field.isEmpty() ? nullptr : source;
     d->field = d->source ? field : QString();
@@ -142,60 +151,75 @@ void DataAwareControl::bind(DataSource *source, const QString &field) {
     d->show();
 }
 
-const QString &DataAwareControl::dataField() const {
+const QString &DataAwareControl::dataField() const
+{
     return d->field;
 }
-DataSource *DataAwareControl::dataSource() const {
+DataSource *DataAwareControl::dataSource() const
+{
     return d->source;
 }
-zarn::Dataset *DataAwareControl::dataset() const {
+zarn::Dataset *DataAwareControl::dataset() const
+{
     return d->dataset();
 }
 
-ControlFamily DataAwareControl::family() const {
+ControlFamily DataAwareControl::family() const
+{
     return d->family;
 }
-void DataAwareControl::setFamily(ControlFamily family) {
+void DataAwareControl::setFamily(ControlFamily family)
+{
     d->family = family;
 }
 
-void DataAwareControl::setReadOnly(bool readOnly) {
+void DataAwareControl::setReadOnly(bool readOnly)
+{
     d->readOnly = readOnly;
     applyReadOnly(readOnly || !d->bound());
 }
 
-bool DataAwareControl::isReadOnly() const {
+bool DataAwareControl::isReadOnly() const
+{
     return d->readOnly;
 }
 
-const QString &DataAwareControl::imeName() const {
+const QString &DataAwareControl::imeName() const
+{
     return d->imeName;
 }
-void DataAwareControl::setImeName(const QString &name) {
+void DataAwareControl::setImeName(const QString &name)
+{
     d->imeName = name;
 }
 
-QWidget *DataAwareControl::widget() const {
+QWidget *DataAwareControl::widget() const
+{
     return d->self;
 }
 
-void DataAwareControl::refresh() {
+void DataAwareControl::refresh()
+{
     d->typing = false;
     d->refused = nullptr;
     d->show();
 }
 
-bool DataAwareControl::isTyping() const {
+bool DataAwareControl::isTyping() const
+{
     return d->typing;
 }
-bool DataAwareControl::isShowingValue() const {
+bool DataAwareControl::isShowingValue() const
+{
     return d->showing > 0;
 }
-bool DataAwareControl::acceptsTyping() const {
+bool DataAwareControl::acceptsTyping() const
+{
     return !d->readOnly && d->bound();
 }
 
-void DataAwareControl::textTyped(const QString &text) {
+void DataAwareControl::textTyped(const QString &text)
+{
     if (d->showing) return;
     Dataset *ds = d->dataset();
     const int col = d->column();
@@ -236,7 +260,8 @@ void DataAwareControl::textTyped(const QString &text) {
     }
 }
 
-bool DataAwareControl::escapePressed() {
+bool DataAwareControl::escapePressed()
+{
     if (!d->typing) return false;
     Dataset *ds = d->dataset();
     const int col = d->column();
@@ -256,7 +281,8 @@ bool DataAwareControl::escapePressed() {
     return true;
 }
 
-void DataAwareControl::focusLeft(Qt::FocusReason reason) {
+void DataAwareControl::focusLeft(Qt::FocusReason reason)
+{
     // Another window or a drop-down taking the focus for a while does not
     // end the typing.
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return;
@@ -275,7 +301,8 @@ void DataAwareControl::focusLeft(Qt::FocusReason reason) {
     d->show();
 }
 
-QList<DataAwareControl *> dataAwareControls(QWidget *root) {
+QList<DataAwareControl *> dataAwareControls(QWidget *root)
+{
     QList<DataAwareControl *> found;
     if (!root) return found;
     if (auto *c = dynamic_cast<DataAwareControl *>(root)) found << c;

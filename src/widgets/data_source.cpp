@@ -3,16 +3,20 @@
 namespace zarn::ui {
 
 DataSource::DataSource(QObject *parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{
+}
 
 DataSource::DataSource(zarn::Dataset *dataset, QObject *parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     setDataset(dataset);
 }
 
 DataSource::~DataSource() = default;
 
-void DataSource::setDataset(zarn::Dataset *dataset) {
+void DataSource::setDataset(zarn::Dataset *dataset)
+{
     if (dataset == m_dataset) return;
     for (const auto &c : std::as_const(m_links))
         disconnect(c);

@@ -13,7 +13,8 @@ namespace {
 class Following {
 public:
     explicit Following(int &depth)
-        : m_depth(depth) {
+        : m_depth(depth)
+    {
         ++m_depth;
     }
     ~Following() { --m_depth; }
@@ -27,14 +28,18 @@ private:
 } // namespace
 
 DatasetModel::DatasetModel(QObject *parent)
-    : QAbstractTableModel(parent) {}
+    : QAbstractTableModel(parent)
+{
+}
 
-DatasetModel::~DatasetModel() {
+DatasetModel::~DatasetModel()
+{
     for (const auto &c : std::as_const(m_links))
         disconnect(c);
 }
 
-void DatasetModel::setDataset(Dataset *dataset) {
+void DatasetModel::setDataset(Dataset *dataset)
+{
     if (dataset == m_dataset && dataset) return;
     Following f(m_following);
     beginResetModel();
@@ -56,7 +61,8 @@ void DatasetModel::setDataset(Dataset *dataset) {
     endResetModel();
 }
 
-void DatasetModel::rebuild() {
+void DatasetModel::rebuild()
+{
     const Dataset *ds = m_dataset;
     const bool open = ds && ds->isOpen();
     m_shown.clear();
@@ -78,13 +84,15 @@ void DatasetModel::rebuild() {
     m_cursor = open ? ds->recNo() : -1;
 }
 
-void DatasetModel::lookUpColumns() {
+void DatasetModel::lookUpColumns()
+{
     const Dataset *ds = m_dataset;
     for (Shown &s : m_shown)
         s.datasetColumn = ds && ds->isOpen() ? ds->fieldIndex(s.column.field) : -1;
 }
 
-void DatasetModel::setColumns(const QList<GridColumn> &columns) {
+void DatasetModel::setColumns(const QList<GridColumn> &columns)
+{
     Following f(m_following);
     beginResetModel();
     m_columns = columns;
@@ -92,7 +100,8 @@ void DatasetModel::setColumns(const QList<GridColumn> &columns) {
     endResetModel();
 }
 
-QList<GridColumn> DatasetModel::columns() const {
+QList<GridColumn> DatasetModel::columns() const
+{
     QList<GridColumn> list;
     list.reserve(m_shown.size());
     for (const Shown &s : m_shown)
@@ -100,45 +109,53 @@ QList<GridColumn> DatasetModel::columns() const {
     return list;
 }
 
-int DatasetModel::columnOf(const QString &field) const {
+int DatasetModel::columnOf(const QString &field) const
+{
     for (int i = 0; i < m_shown.size(); ++i)
         if (m_shown[i].column.field.compare(field, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
-QString DatasetModel::fieldOf(int column) const {
+QString DatasetModel::fieldOf(int column) const
+{
     return column >= 0 && column < m_shown.size() ? m_shown[column].column.field : QString();
 }
 
-void DatasetModel::setPickList(int column, const QStringList &entries) {
+void DatasetModel::setPickList(int column, const QStringList &entries)
+{
     if (column < 0 || column >= m_shown.size()) return;
     m_shown[column].column.pickList = entries;
     // Kept in the column list too, so that a reset does not bring back the old list.
     if (column < m_columns.size()) m_columns[column].pickList = entries;
 }
 
-QStringList DatasetModel::pickList(int column) const {
+QStringList DatasetModel::pickList(int column) const
+{
     return column >= 0 && column < m_shown.size() ? m_shown[column].column.pickList : QStringList();
 }
 
-void DatasetModel::setReadOnly(bool readOnly) {
+void DatasetModel::setReadOnly(bool readOnly)
+{
     m_readOnly = readOnly;
 }
 
-int DatasetModel::datasetColumn(int column) const {
+int DatasetModel::datasetColumn(int column) const
+{
     return column >= 0 && column < m_shown.size() ? m_shown[column].datasetColumn : -1;
 }
 
 // ---------------------------------------------------------------- dataset notifications
 
-void DatasetModel::onReset() {
+void DatasetModel::onReset()
+{
     Following f(m_following);
     beginResetModel();
     rebuild();
     endResetModel();
 }
 
-void DatasetModel::onRowInserted(int row) {
+void DatasetModel::onRowInserted(int row)
+{
     Following f(m_following);
     if (row < 0 || row > m_rowCount) {
         onReset();
@@ -150,7 +167,8 @@ void DatasetModel::onRowInserted(int row) {
     endInsertRows();
 }
 
-void DatasetModel::onRowRemoved(int row) {
+void DatasetModel::onRowRemoved(int row)
+{
     Following f(m_following);
     if (row < 0 || row >= m_rowCount) {
         onReset();
@@ -162,21 +180,24 @@ void DatasetModel::onRowRemoved(int row) {
     endRemoveRows();
 }
 
-void DatasetModel::onRowChanged(int row) {
+void DatasetModel::onRowChanged(int row)
+{
     Following f(m_following);
     if (row < 0 || row >= m_rowCount || m_shown.isEmpty()) return;
     emit dataChanged(index(row, 0), index(row, int(m_shown.size()) - 1));
     emit headerDataChanged(Qt::Vertical, row, row);
 }
 
-void DatasetModel::onFieldChanged(int row, int column) {
+void DatasetModel::onFieldChanged(int row, int column)
+{
     Following f(m_following);
     if (row < 0 || row >= m_rowCount) return;
     for (int c = 0; c < m_shown.size(); ++c)
         if (m_shown[c].datasetColumn == column) emit dataChanged(index(row, c), index(row, c));
 }
 
-void DatasetModel::onCursorMoved(int row) {
+void DatasetModel::onCursorMoved(int row)
+{
     Following f(m_following);
     const int old = m_cursor;
     m_cursor = row;
@@ -184,7 +205,8 @@ void DatasetModel::onCursorMoved(int row) {
     if (row >= 0 && row < m_rowCount && row != old) emit headerDataChanged(Qt::Vertical, row, row);
 }
 
-void DatasetModel::onStateChanged() {
+void DatasetModel::onStateChanged()
+{
     Following f(m_following);
     if (m_cursor >= 0 && m_cursor < m_rowCount)
         emit headerDataChanged(Qt::Vertical, m_cursor, m_cursor);
@@ -192,15 +214,18 @@ void DatasetModel::onStateChanged() {
 
 // ---------------------------------------------------------------- model
 
-int DatasetModel::rowCount(const QModelIndex &parent) const {
+int DatasetModel::rowCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : m_rowCount;
 }
 
-int DatasetModel::columnCount(const QModelIndex &parent) const {
+int DatasetModel::columnCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : int(m_shown.size());
 }
 
-QVariant DatasetModel::data(const QModelIndex &index, int role) const {
+QVariant DatasetModel::data(const QModelIndex &index, int role) const
+{
     if (!index.isValid() || index.row() >= m_rowCount || index.column() >= m_shown.size())
         return {};
     if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
@@ -209,7 +234,8 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const {
     return Dataset::textOf(m_dataset->valueAt(index.row(), column));
 }
 
-QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= m_shown.size()) return {};
         if (role == Qt::DisplayRole) {
@@ -235,7 +261,8 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
     return {};
 }
 
-Qt::ItemFlags DatasetModel::flags(const QModelIndex &index) const {
+Qt::ItemFlags DatasetModel::flags(const QModelIndex &index) const
+{
     if (!index.isValid() || index.column() >= m_shown.size()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     const Shown &s = m_shown[index.column()];
@@ -245,7 +272,8 @@ Qt::ItemFlags DatasetModel::flags(const QModelIndex &index) const {
     return f;
 }
 
-void DatasetModel::writeCell(const QModelIndex &index, const QString &text) {
+void DatasetModel::writeCell(const QModelIndex &index, const QString &text)
+{
     if (!index.isValid() || index.row() >= m_rowCount || !(flags(index) & Qt::ItemIsEditable))
         return;
     Dataset *ds = m_dataset;
@@ -256,7 +284,8 @@ void DatasetModel::writeCell(const QModelIndex &index, const QString &text) {
     ds->setValue(column, text);
 }
 
-bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int role) {
+bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
     if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) return false;
     bool ok = false;
     guard(nullptr, [&] {

@@ -15,7 +15,8 @@ constexpr int kHeight = 20;
 
 DBComboBox::DBComboBox(QWidget *parent)
     : QComboBox(parent)
-    , DataAwareControl(this, ControlFamily::Plain) {
+    , DataAwareControl(this, ControlFamily::Plain)
+{
     setFrame(false);
     setInsertPolicy(QComboBox::NoInsert);
     QPalette pal = palette();
@@ -32,13 +33,15 @@ DBComboBox::DBComboBox(QWidget *parent)
 }
 
 DBComboBox::DBComboBox(const QString &objectName, QWidget *parent)
-    : DBComboBox(parent) {
+    : DBComboBox(parent)
+{
     setObjectName(objectName);
 }
 
 DBComboBox::~DBComboBox() = default;
 
-void DBComboBox::setUpLineEdit() {
+void DBComboBox::setUpLineEdit()
+{
     QLineEdit *edit = lineEdit();
     if (!edit) return;
     // Inline completion would put text on screen that was never typed nor
@@ -47,7 +50,8 @@ void DBComboBox::setUpLineEdit() {
     connect(edit, &QLineEdit::textEdited, this, [this](const QString &text) { textTyped(text); });
 }
 
-void DBComboBox::setPickOnly(bool pickOnly) {
+void DBComboBox::setPickOnly(bool pickOnly)
+{
     if (pickOnly == isPickOnly()) return;
     const QString shown = controlText();
     setEditable(!pickOnly);
@@ -56,18 +60,21 @@ void DBComboBox::setPickOnly(bool pickOnly) {
     applyReadOnly(!acceptsTyping());
 }
 
-bool DBComboBox::isPickOnly() const {
+bool DBComboBox::isPickOnly() const
+{
     return !isEditable();
 }
 
-void DBComboBox::setEntries(const QStringList &entries) {
+void DBComboBox::setEntries(const QStringList &entries)
+{
     const QString shown = controlText();
     clear();
     addItems(entries);
     showValue(shown);
 }
 
-QStringList DBComboBox::entries() const {
+QStringList DBComboBox::entries() const
+{
     QStringList list;
     list.reserve(count());
     for (int i = 0; i < count(); ++i)
@@ -75,28 +82,34 @@ QStringList DBComboBox::entries() const {
     return list;
 }
 
-void DBComboBox::setReadOnly(bool readOnly) {
+void DBComboBox::setReadOnly(bool readOnly)
+{
     DataAwareControl::setReadOnly(readOnly);
 }
 
-QString DBComboBox::controlText() const {
+QString DBComboBox::controlText() const
+{
     return isEditable() ? currentText() : m_shown;
 }
 
-void DBComboBox::showPopup() {
+void DBComboBox::showPopup()
+{
     if (!acceptsTyping()) return;
     QComboBox::showPopup();
 }
 
-QSize DBComboBox::sizeHint() const {
+QSize DBComboBox::sizeHint() const
+{
     return {QComboBox::sizeHint().width(), kHeight};
 }
 
-QSize DBComboBox::minimumSizeHint() const {
+QSize DBComboBox::minimumSizeHint() const
+{
     return {QComboBox::minimumSizeHint().width(), kHeight};
 }
 
-void DBComboBox::showValue(const QString &text) {
+void DBComboBox::showValue(const QString &text)
+{
     const int index = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (currentIndex() != index) setCurrentIndex(index);
     if (isEditable()) {
@@ -107,11 +120,13 @@ void DBComboBox::showValue(const QString &text) {
     }
 }
 
-void DBComboBox::applyReadOnly(bool readOnly) {
+void DBComboBox::applyReadOnly(bool readOnly)
+{
     if (QLineEdit *edit = lineEdit()) edit->setReadOnly(readOnly);
 }
 
-void DBComboBox::entryChosen(int index) {
+void DBComboBox::entryChosen(int index)
+{
     if (isShowingValue() || index < 0) return;
     const QString text = itemText(index);
     if (!acceptsTyping()) {
@@ -125,7 +140,8 @@ void DBComboBox::entryChosen(int index) {
     textTyped(text);
 }
 
-void DBComboBox::keyPressEvent(QKeyEvent *event) {
+void DBComboBox::keyPressEvent(QKeyEvent *event)
+{
     const bool popupShown = view() && view()->isVisible();
     if (!popupShown && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         escapePressed();
@@ -161,12 +177,14 @@ void DBComboBox::keyPressEvent(QKeyEvent *event) {
     QComboBox::keyPressEvent(event);
 }
 
-void DBComboBox::focusOutEvent(QFocusEvent *event) {
+void DBComboBox::focusOutEvent(QFocusEvent *event)
+{
     QComboBox::focusOutEvent(event);
     focusLeft(event->reason());
 }
 
-void DBComboBox::wheelEvent(QWheelEvent *event) {
+void DBComboBox::wheelEvent(QWheelEvent *event)
+{
     if (!acceptsTyping()) {
         event->ignore();
         return;
@@ -174,7 +192,8 @@ void DBComboBox::wheelEvent(QWheelEvent *event) {
     QComboBox::wheelEvent(event);
 }
 
-void DBComboBox::paintEvent(QPaintEvent *event) {
+void DBComboBox::paintEvent(QPaintEvent *event)
+{
     if (isEditable()) {
         QComboBox::paintEvent(event);
         return;

@@ -11,7 +11,8 @@ constexpr int kHeight = 20;
 
 DBEdit::DBEdit(QWidget *parent)
     : QLineEdit(parent)
-    , DataAwareControl(this, ControlFamily::Framed) {
+    , DataAwareControl(this, ControlFamily::Framed)
+{
     setFrame(false);
     QPalette pal = palette();
     pal.setColor(QPalette::Text, kNavy);
@@ -23,33 +24,40 @@ DBEdit::DBEdit(QWidget *parent)
 }
 
 DBEdit::DBEdit(const QString &objectName, QWidget *parent)
-    : DBEdit(parent) {
+    : DBEdit(parent)
+{
     setObjectName(objectName);
 }
 
 DBEdit::~DBEdit() = default;
 
-void DBEdit::setReadOnly(bool readOnly) {
+void DBEdit::setReadOnly(bool readOnly)
+{
     DataAwareControl::setReadOnly(readOnly);
 }
 
-QString DBEdit::controlText() const {
+QString DBEdit::controlText() const
+{
     return text();
 }
 
-QSize DBEdit::sizeHint() const {
+QSize DBEdit::sizeHint() const
+{
     return {QLineEdit::sizeHint().width(), kHeight};
 }
 
-void DBEdit::showValue(const QString &text) {
+void DBEdit::showValue(const QString &text)
+{
     if (text != QLineEdit::text()) setText(text);
 }
 
-void DBEdit::applyReadOnly(bool readOnly) {
+void DBEdit::applyReadOnly(bool readOnly)
+{
     QLineEdit::setReadOnly(readOnly);
 }
 
-void DBEdit::keyPressEvent(QKeyEvent *event) {
+void DBEdit::keyPressEvent(QKeyEvent *event)
+{
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         // Taken here in any case: Escape undoes typing, it never closes the window.
         escapePressed();
@@ -59,7 +67,8 @@ void DBEdit::keyPressEvent(QKeyEvent *event) {
     QLineEdit::keyPressEvent(event);
 }
 
-void DBEdit::focusOutEvent(QFocusEvent *event) {
+void DBEdit::focusOutEvent(QFocusEvent *event)
+{
     QLineEdit::focusOutEvent(event);
     focusLeft(event->reason());
 }

@@ -11,7 +11,8 @@ const QColor kNavy(0, 0, 128);
 
 DBMemo::DBMemo(QWidget *parent)
     : QPlainTextEdit(parent)
-    , DataAwareControl(this, ControlFamily::Memo) {
+    , DataAwareControl(this, ControlFamily::Memo)
+{
     setFrameShape(QFrame::NoFrame);
     document()->setDocumentMargin(1);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -29,37 +30,44 @@ DBMemo::DBMemo(QWidget *parent)
 }
 
 DBMemo::DBMemo(const QString &objectName, QWidget *parent)
-    : DBMemo(parent) {
+    : DBMemo(parent)
+{
     setObjectName(objectName);
 }
 
 DBMemo::~DBMemo() = default;
 
-void DBMemo::setReadOnly(bool readOnly) {
+void DBMemo::setReadOnly(bool readOnly)
+{
     DataAwareControl::setReadOnly(readOnly);
 }
 
-QString DBMemo::controlText() const {
+QString DBMemo::controlText() const
+{
     return toPlainText();
 }
 
-QSize DBMemo::sizeHint() const {
+QSize DBMemo::sizeHint() const
+{
     // One visual line.
     const int line = fontMetrics().lineSpacing() + 2 * int(document()->documentMargin());
     return {QPlainTextEdit::sizeHint().width(), line};
 }
 
-void DBMemo::showValue(const QString &text) {
+void DBMemo::showValue(const QString &text)
+{
     if (text != toPlainText()) setPlainText(text);
 }
 
-void DBMemo::applyReadOnly(bool readOnly) {
+void DBMemo::applyReadOnly(bool readOnly)
+{
     QPlainTextEdit::setReadOnly(readOnly);
     // Read-only still lets the text be selected and copied from the keyboard.
     if (readOnly) setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
-void DBMemo::keyPressEvent(QKeyEvent *event) {
+void DBMemo::keyPressEvent(QKeyEvent *event)
+{
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         escapePressed();
         event->accept();
@@ -68,7 +76,8 @@ void DBMemo::keyPressEvent(QKeyEvent *event) {
     QPlainTextEdit::keyPressEvent(event);
 }
 
-void DBMemo::focusOutEvent(QFocusEvent *event) {
+void DBMemo::focusOutEvent(QFocusEvent *event)
+{
     QPlainTextEdit::focusOutEvent(event);
     focusLeft(event->reason());
 }

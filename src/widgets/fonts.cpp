@@ -4,7 +4,8 @@
 
 namespace zarn::ui {
 
-QStringList songFamilies() {
+QStringList songFamilies()
+{
     // The name the forms give first; then the Windows Song faces under their
     // English names, then the free Song/Ming faces of Linux distributions.
     return {QStringLiteral("宋体"),
@@ -20,7 +21,8 @@ QStringList songFamilies() {
             QStringLiteral("WenQuanYi Zen Hei")};
 }
 
-QFont songFont(int pointSize) {
+QFont songFont(int pointSize)
+{
     QFont font;
     font.setFamilies(songFamilies());
     font.setStyleHint(QFont::Serif);

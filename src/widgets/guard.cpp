@@ -9,17 +9,20 @@
 
 namespace zarn::ui {
 
-QString unknownErrorText() {
+QString unknownErrorText()
+{
     return QStringLiteral("发生未知错误，操作未完成。");
 }
 
-QString errorText(const std::exception &error) {
+QString errorText(const std::exception &error)
+{
     if (const auto *ours = dynamic_cast<const zarn::Error *>(&error)) return ours->message();
     const QString text = QString::fromUtf8(error.what());
     return text.isEmpty() ? unknownErrorText() : text;
 }
 
-void reportError(QWidget *context, const QString &text) {
+void reportError(QWidget *context, const QString &text)
+{
     // Reporting must never fail in turn: a broken message service or an
     // allocation failure here would otherwise escape into the event loop.
     try {
@@ -30,7 +33,8 @@ void reportError(QWidget *context, const QString &text) {
     }
 }
 
-void reportError(QWidget *context, const std::exception &error) {
+void reportError(QWidget *context, const std::exception &error)
+{
     QString text;
     try {
         text = errorText(error);
@@ -40,7 +44,8 @@ void reportError(QWidget *context, const std::exception &error) {
     reportError(context, text);
 }
 
-void guard(QWidget *context, const std::function<void()> &handler) {
+void guard(QWidget *context, const std::function<void()> &handler)
+{
     // The handler may close and delete the very window it ran for.
     QPointer<QWidget> alive(context);
     try {

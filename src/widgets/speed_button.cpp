@@ -12,7 +12,8 @@ const QColor kNavy(0, 0, 128);
 const QColor kArrow(22, 92, 170);
 
 // Draws a picture on a 16 × 16 grid, scaled to the pixmap's size.
-QPixmap draw(ButtonPicture picture, int size) {
+QPixmap draw(ButtonPicture picture, int size)
+{
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
     if (picture == ButtonPicture::None) return pm;
@@ -154,7 +155,8 @@ QPixmap draw(ButtonPicture picture, int size) {
     return pm;
 }
 
-QPixmap drawWindowIcon(int size) {
+QPixmap drawWindowIcon(int size)
+{
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -182,7 +184,8 @@ QPixmap drawWindowIcon(int size) {
 
 } // namespace
 
-QIcon pictureIcon(ButtonPicture picture) {
+QIcon pictureIcon(ButtonPicture picture)
+{
     QIcon icon;
     if (picture == ButtonPicture::None) return icon;
     for (int size : {16, 24, 32})
@@ -190,7 +193,8 @@ QIcon pictureIcon(ButtonPicture picture) {
     return icon;
 }
 
-QIcon surveyWindowIcon() {
+QIcon surveyWindowIcon()
+{
     QIcon icon;
     for (int size : {16, 32, 48})
         icon.addPixmap(drawWindowIcon(size));
@@ -198,7 +202,8 @@ QIcon surveyWindowIcon() {
 }
 
 SpeedButton::SpeedButton(QWidget *parent)
-    : QToolButton(parent) {
+    : QToolButton(parent)
+{
     setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     setIconSize(QSize(16, 16));
@@ -206,14 +211,16 @@ SpeedButton::SpeedButton(QWidget *parent)
 }
 
 SpeedButton::SpeedButton(ButtonPicture picture, const QString &caption, QWidget *parent)
-    : SpeedButton(parent) {
+    : SpeedButton(parent)
+{
     setText(caption);
     setPicture(picture);
 }
 
 SpeedButton::~SpeedButton() = default;
 
-void SpeedButton::setPicture(ButtonPicture picture) {
+void SpeedButton::setPicture(ButtonPicture picture)
+{
     m_picture = picture;
     setIcon(pictureIcon(picture));
 }

@@ -10,7 +10,8 @@
 
 namespace zarn::ui {
 
-void noAutoDefault(QWidget *root) {
+void noAutoDefault(QWidget *root)
+{
     if (!root) return;
     QList<QPushButton *> buttons = root->findChildren<QPushButton *>();
     if (auto *self = qobject_cast<QPushButton *>(root)) buttons.prepend(self);
@@ -21,14 +22,16 @@ void noAutoDefault(QWidget *root) {
 }
 
 SurveyDialog::SurveyDialog(QWidget *parent)
-    : QDialog(parent) {
+    : QDialog(parent)
+{
     setFont(songFont(9));
     setWindowIcon(surveyWindowIcon());
 }
 
 SurveyDialog::~SurveyDialog() = default;
 
-void SurveyDialog::centreOnScreen() {
+void SurveyDialog::centreOnScreen()
+{
     QScreen *screen = this->screen();
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) return;
@@ -38,7 +41,8 @@ void SurveyDialog::centreOnScreen() {
     move(frame.topLeft());
 }
 
-void SurveyDialog::keyPressEvent(QKeyEvent *event) {
+void SurveyDialog::keyPressEvent(QKeyEvent *event)
+{
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Enter:
@@ -51,7 +55,8 @@ void SurveyDialog::keyPressEvent(QKeyEvent *event) {
     }
 }
 
-void SurveyDialog::showEvent(QShowEvent *event) {
+void SurveyDialog::showEvent(QShowEvent *event)
+{
     // Buttons added after construction are caught here, before the dialog
     // picks a default button of its own.
     noAutoDefault(this);

@@ -17,7 +17,8 @@ namespace {
 class CurrentFolder {
 public:
     explicit CurrentFolder(const QString &path)
-        : m_old(QDir::currentPath()) {
+        : m_old(QDir::currentPath())
+    {
         QDir::setCurrent(path);
     }
     ~CurrentFolder() { QDir::setCurrent(m_old); }
@@ -26,7 +27,8 @@ private:
     QString m_old;
 };
 
-TEST(ConfigBesideProgram, GetDllPathIsTheFolderOfTheImageHoldingTheCode) {
+TEST(ConfigBesideProgram, GetDllPathIsTheFolderOfTheImageHoldingTheCode)
+{
     const QString folder = GetDllPath();
     ASSERT_TRUE(folder.endsWith(u'/'));
     EXPECT_EQ(QFileInfo(folder).canonicalFilePath(),
@@ -37,7 +39,8 @@ TEST(ConfigBesideProgram, GetDllPathIsTheFolderOfTheImageHoldingTheCode) {
     EXPECT_EQ(GetDllPath(), folder);
 }
 
-TEST(ConfigBesideProgram, ReadAndWriteTheFileBesideTheProgramNotInTheCurrentFolder) {
+TEST(ConfigBesideProgram, ReadAndWriteTheFileBesideTheProgramNotInTheCurrentFolder)
+{
     ProgramConfig config;
     TempDir elsewhere;
     const QByteArray decoy =

@@ -27,7 +27,8 @@ const std::string GbkPlain =
     "\xC3\xDC\xC2\xEB=\xBF\xDA\xC1\xEE";
 
 // Calls through `fn` with a private copy of `text`; the plain text on success.
-std::optional<std::string> decryptWith(uint8_t (*fn)(char **), const std::string &text) {
+std::optional<std::string> decryptWith(uint8_t (*fn)(char **), const std::string &text)
+{
     std::vector<char> buf(text.begin(), text.end());
     buf.push_back('\0');
     char *p = buf.data();
@@ -38,24 +39,28 @@ std::optional<std::string> decryptWith(uint8_t (*fn)(char **), const std::string
     return std::string(p);
 }
 
-std::optional<std::string> decrypt(const std::string &text) {
+std::optional<std::string> decrypt(const std::string &text)
+{
     return decryptWith(&ZarnDecryptStr, text);
 }
 
-void writeKey(const QString &path, const Key &key) {
+void writeKey(const QString &path, const Key &key)
+{
     writeFile(path, QByteArray(reinterpret_cast<const char *>(key.data()), KeySize));
 }
 
 // Each test has its own key file, named by $ZARN_KEY_FILE.
 class DecryptTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         const char *old = std::getenv(KeyFileVariable);
         if (old) m_oldKeyFile = old;
         ASSERT_EQ(createKeyFile(keyPath().toStdString(), key), 0);
         setenv(KeyFileVariable, keyPath().toLocal8Bit().constData(), 1);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         if (m_oldKeyFile)
             setenv(KeyFileVariable, m_oldKeyFile->c_str(), 1);
         else
@@ -70,7 +75,8 @@ private:
     std::optional<std::string> m_oldKeyFile;
 };
 
-TEST_F(DecryptTest, RoundTripOfAsciiAndGbkText) {
+TEST_F(DecryptTest, RoundTripOfAsciiAndGbkText)
+{
     for (const std::string &plain : {AsciiPlain, GbkPlain, std::string("x")}) {
         const std::string text = encipher(plain, key);
         ASSERT_EQ(text.rfind("ZARN1:", 0), 0u);
@@ -83,7 +89,8 @@ TEST_F(DecryptTest, RoundTripOfAsciiAndGbkText) {
     }
 }
 
-TEST_F(DecryptTest, EveryChangedByteIsRefused) {
+TEST_F(DecryptTest, EveryChangedByteIsRefused)
+{
     const std::string text = encipher(AsciiPlain, key);
     for (std::size_t i = 0; i < text.size(); ++i) {
         for (const char flip : {0x01, 0x20}) {
@@ -97,7 +104,8 @@ TEST_F(DecryptTest, EveryChangedByteIsRefused) {
 // Base64 leaves spare bits in the last character before the padding; a text
 // that differs only there would decode to the same bytes, yet it is not the
 // text that was made.
-TEST_F(DecryptTest, OnlyTheCanonicalEncodingIsAccepted) {
+TEST_F(DecryptTest, OnlyTheCanonicalEncodingIsAccepted)
+{
     static const std::string alphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     // 3 + 28 bytes of nonce and tag: 31 = 3 * 10 + 1, so "==" and 4 spare bits.
@@ -114,7 +122,8 @@ TEST_F(DecryptTest, OnlyTheCanonicalEncodingIsAccepted) {
     }
 }
 
-TEST_F(DecryptTest, CutOrLengthenedTextIsRefused) {
+TEST_F(DecryptTest, CutOrLengthenedTextIsRefused)
+{
     const std::string text = encipher(GbkPlain, key);
     for (std::size_t n = 0; n < text.size(); ++n)
         EXPECT_EQ(decrypt(text.substr(0, n)), std::nullopt) << "first " << n << " bytes";
@@ -123,7 +132,8 @@ TEST_F(DecryptTest, CutOrLengthenedTextIsRefused) {
     EXPECT_EQ(decrypt(" " + text), std::nullopt);
 }
 
-TEST_F(DecryptTest, NonsenseIsRefused) {
+TEST_F(DecryptTest, NonsenseIsRefused)
+{
     EXPECT_EQ(decrypt("000"), std::nullopt);
     EXPECT_EQ(decrypt("ZARN1:"), std::nullopt);
     EXPECT_EQ(decrypt("ZARN1:" + std::string(40, 'A')), std::nullopt);
@@ -139,7 +149,8 @@ TEST_F(DecryptTest, NonsenseIsRefused) {
     EXPECT_EQ(none, nullptr);
 }
 
-TEST_F(DecryptTest, AnotherOrBrokenKeyIsRefused) {
+TEST_F(DecryptTest, AnotherOrBrokenKeyIsRefused)
+{
     const std::string text = encipher(AsciiPlain, key);
     ASSERT_EQ(decrypt(text), AsciiPlain);
 
@@ -166,7 +177,8 @@ TEST_F(DecryptTest, AnotherOrBrokenKeyIsRefused) {
     EXPECT_EQ(readFile(keyPath()), good + '\n');
 }
 
-TEST_F(DecryptTest, PlainTextStaysValidUntilTheNextCallOnTheSameThread) {
+TEST_F(DecryptTest, PlainTextStaysValidUntilTheNextCallOnTheSameThread)
+{
     const std::string a = encipher(AsciiPlain, key);
     std::vector<char> buf(a.begin(), a.end());
     buf.push_back('\0');
@@ -182,7 +194,8 @@ TEST_F(DecryptTest, PlainTextStaysValidUntilTheNextCallOnTheSameThread) {
 
 // Without $ZARN_KEY_FILE the key lies beside the library file, wherever that
 // is: a copy of the library in a folder of its own finds the key there.
-TEST_F(DecryptTest, KeyFileBesideTheLibrary) {
+TEST_F(DecryptTest, KeyFileBesideTheLibrary)
+{
     const QString original = QString::fromLocal8Bit(
         zarn::imagePathContaining(reinterpret_cast<void *>(&ZarnDecryptStr)).c_str());
     ASSERT_TRUE(original.endsWith("libZarnDecryptString.so")) << original.toStdString();

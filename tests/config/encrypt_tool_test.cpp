@@ -37,7 +37,8 @@ protected:
     QString keyFile() const { return tmp.file(QStringLiteral("keys/zarn.key")); }
 
     ToolRun run(const QStringList &args) const { return run(args, keyFile()); }
-    ToolRun run(const QStringList &args, const QString &keyPath) const {
+    ToolRun run(const QStringList &args, const QString &keyPath) const
+    {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ZARN_KEY_FILE"), keyPath);
@@ -51,7 +52,8 @@ protected:
         return r;
     }
 
-    static std::optional<QByteArray> decrypt(const QString &text) {
+    static std::optional<QByteArray> decrypt(const QString &text)
+    {
         QByteArray bytes = text.toLatin1();
         char *p = bytes.data();
         if (!ZarnDecryptStr(&p)) return std::nullopt;
@@ -61,7 +63,8 @@ protected:
     TempDir tmp;
 };
 
-TEST_F(EncryptToolTest, PrintsTextTheLibraryDecryptsWithTheKeyItMade) {
+TEST_F(EncryptToolTest, PrintsTextTheLibraryDecryptsWithTheKeyItMade)
+{
     writeFile(tmp.file("keys/.keep"), {});
     const ToolRun first = run({ChinesePlain});
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
@@ -81,7 +84,8 @@ TEST_F(EncryptToolTest, PrintsTextTheLibraryDecryptsWithTheKeyItMade) {
     EXPECT_EQ(decrypt(first.out), zarn::toGbk(ChinesePlain));
 }
 
-TEST_F(EncryptToolTest, WritesConfigThatTheComponentReadsBack) {
+TEST_F(EncryptToolTest, WritesConfigThatTheComponentReadsBack)
+{
     writeFile(tmp.file("keys/.keep"), {});
     ProgramConfig config;
     const QByteArray dcb = "; remembered\r\n[DCB]\r\nKZY=\xD5\xC5\xC8\xFD\r\n";
@@ -102,7 +106,8 @@ TEST_F(EncryptToolTest, WritesConfigThatTheComponentReadsBack) {
     EXPECT_EQ(readFile(config.path()).count("ConnectionString="), 1);
 }
 
-TEST_F(EncryptToolTest, MisuseFailsWithAMessageAndChangesNothing) {
+TEST_F(EncryptToolTest, MisuseFailsWithAMessageAndChangesNothing)
+{
     writeFile(tmp.file("keys/.keep"), {});
     const QString config = writeFile(tmp.file("config.ini"), "[DCB]\nsm=1\n");
 

@@ -19,7 +19,8 @@ const QByteArray ZhangSanGbk("\xD5\xC5\xC8\xFD");
 class IniFileTest : public ::testing::Test {
 protected:
     QString path() const { return tmp.file(QStringLiteral("config.ini")); }
-    IniFile file(const QByteArray &bytes) const {
+    IniFile file(const QByteArray &bytes) const
+    {
         writeFile(path(), bytes);
         return IniFile(path());
     }
@@ -28,7 +29,8 @@ protected:
     TempDir tmp;
 };
 
-TEST_F(IniFileTest, LooksUpNamesWhateverTheirCase) {
+TEST_F(IniFileTest, LooksUpNamesWhateverTheirCase)
+{
     EXPECT_EQ(IniFile(path()).read(u"DCB", u"SM", "000"), "000");
     const IniFile ini = file("KZY=outside\r\n[DCB]\r\nSM=remark\r\nKzy = " + ZhangSanGbk +
                              "  \r\n; DCY=commented\r\nQSDCY=\r\n[SystemInfo]\r\n"
@@ -43,7 +45,8 @@ TEST_F(IniFileTest, LooksUpNamesWhateverTheirCase) {
     EXPECT_EQ(ini.read(u"DCB", u"QSDCY", "000"), "");
 }
 
-TEST_F(IniFileTest, ValuesAreCutAt255BytesOnACharacterBoundary) {
+TEST_F(IniFileTest, ValuesAreCutAt255BytesOnACharacterBoundary)
+{
     EXPECT_EQ(file("[A]\nk=" + QByteArray(300, 'x') + "\n").read(u"A", u"k", {}),
               QString(255, u'x'));
 
@@ -62,7 +65,8 @@ TEST_F(IniFileTest, ValuesAreCutAt255BytesOnACharacterBoundary) {
     EXPECT_EQ(file(utf8 + "\n").read(u"A", u"k", {}), "a" + QString::fromUtf8("地").repeated(84));
 }
 
-TEST_F(IniFileTest, WriteChangesOnlyTheValueAndKeepsEverythingElse) {
+TEST_F(IniFileTest, WriteChangesOnlyTheValueAndKeepsEverythingElse)
+{
     const QByteArray before = "; survey defaults\n"
                               "[SystemInfo]\n"
                               "ConnectionString=ZARN1:old\n"
@@ -92,7 +96,8 @@ TEST_F(IniFileTest, WriteChangesOnlyTheValueAndKeepsEverythingElse) {
     EXPECT_EQ(ini.read(u"Other", u"KZY", {}), "other");
 }
 
-TEST_F(IniFileTest, WriteFollowsTheFilesLineEnds) {
+TEST_F(IniFileTest, WriteFollowsTheFilesLineEnds)
+{
     const IniFile crlf = file("[A]\r\nk=1\r\n\r\n[B]\r\nm=2");
     ASSERT_TRUE(crlf.write(u"A", u"n", "3"));
     ASSERT_TRUE(crlf.write(u"B", u"o", "4"));
@@ -105,7 +110,8 @@ TEST_F(IniFileTest, WriteFollowsTheFilesLineEnds) {
     EXPECT_EQ(lf.read(u"A", u"k", {}), "1");
 }
 
-TEST_F(IniFileTest, WriteMakesTheFileAndLeavesNoTemporaryFiles) {
+TEST_F(IniFileTest, WriteMakesTheFileAndLeavesNoTemporaryFiles)
+{
     const IniFile ini(path());
     ASSERT_TRUE(ini.write(u"SystemInfo", u"ConnectionString", "ZARN1:x"));
     EXPECT_EQ(onDisk(), "[SystemInfo]\r\nConnectionString=ZARN1:x\r\n");
@@ -118,7 +124,8 @@ TEST_F(IniFileTest, WriteMakesTheFileAndLeavesNoTemporaryFiles) {
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
-TEST_F(IniFileTest, LineBreaksInAValueCannotAddKeys) {
+TEST_F(IniFileTest, LineBreaksInAValueCannotAddKeys)
+{
     const IniFile ini = file("[DCB]\nsm=1\n");
     ASSERT_TRUE(ini.write(u"DCB", u"sm", "first\r\nKZY=injected\n[SystemInfo]"));
     EXPECT_EQ(ini.read(u"DCB", u"sm", {}), "first KZY=injected [SystemInfo]");
@@ -126,7 +133,8 @@ TEST_F(IniFileTest, LineBreaksInAValueCannotAddKeys) {
     EXPECT_EQ(onDisk().count('\n'), 2);
 }
 
-TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone) {
+TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone)
+{
     const QByteArray before = "[DCB]\nsm=1\n";
     const IniFile ini = file(before);
     EXPECT_FALSE(ini.write(u"", u"k", "v"));
@@ -142,7 +150,8 @@ TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone) {
     EXPECT_EQ(IniFile(tmp.file("dir.ini")).read(u"A", u"k", "d"), "d");
 }
 
-TEST_F(IniFileTest, DuplicateSectionsAndKeysTheFirstCountsForReadAndWrite) {
+TEST_F(IniFileTest, DuplicateSectionsAndKeysTheFirstCountsForReadAndWrite)
+{
     const IniFile ini = file("[DCB]\nsm=first\nsm=second\nKZY=a\n[dcb]\nsm=third\nDCY=later\n");
     EXPECT_EQ(ini.read(u"DCB", u"sm", {}), "first");
     // Only the first section of a name is looked at.
@@ -154,7 +163,8 @@ TEST_F(IniFileTest, DuplicateSectionsAndKeysTheFirstCountsForReadAndWrite) {
     EXPECT_EQ(onDisk(), "[DCB]\nsm=new\nsm=second\nKZY=a\nDCY=mine\n[dcb]\nsm=third\nDCY=later\n");
 }
 
-TEST_F(IniFileTest, HostileFilesGiveValuesOrDefaults) {
+TEST_F(IniFileTest, HostileFilesGiveValuesOrDefaults)
+{
     // Binary bytes, NULs and stray high bytes around a usable section.
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)

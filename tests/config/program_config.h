@@ -17,14 +17,16 @@ namespace zarn::test {
 class ProgramConfig {
 public:
     ProgramConfig()
-        : m_path(GetDllPath() + QStringLiteral("config.ini")) {
+        : m_path(GetDllPath() + QStringLiteral("config.ini"))
+    {
         const QByteArray lock = QFile::encodeName(m_path + QStringLiteral(".lock"));
         m_lock = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (m_lock < 0 || ::flock(m_lock, LOCK_EX) != 0)
             throw std::runtime_error("cannot lock " + lock.toStdString());
         QFile::remove(m_path);
     }
-    ~ProgramConfig() {
+    ~ProgramConfig()
+    {
         QFile::remove(m_path);
         ::close(m_lock);
     }

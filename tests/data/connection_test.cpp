@@ -11,9 +11,9 @@ using namespace zarn;
 
 TEST(ConnectionStringTest, PairsIgnoreCaseAndKeepQuotedSemicolons)
 {
-    const auto cs = ConnectionString::parse(
-        QStringLiteral(" provider = SQLite ; DATA SOURCE=\"/tmp/a;b.db\";Password='it''s;x';Persist "
-                       "Security Info=False;;"));
+    const auto cs = ConnectionString::parse(QStringLiteral(
+        " provider = SQLite ; DATA SOURCE=\"/tmp/a;b.db\";Password='it''s;x';Persist "
+        "Security Info=False;;"));
     EXPECT_EQ(cs.value("Provider"), "SQLite");
     EXPECT_EQ(cs.value("data source"), "/tmp/a;b.db");
     EXPECT_EQ(cs.value("password"), "it's;x");
@@ -24,10 +24,11 @@ TEST(ConnectionStringTest, PairsIgnoreCaseAndKeepQuotedSemicolons)
 
 TEST(ConnectionStringTest, ProvidersMapToTheirDrivers)
 {
-    auto pg = mapConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=db.example:5433/"
-                                                 "landreg;User ID=zarn;Password=pw;Persist Security "
-                                                 "Info=True"),
-                                  false);
+    auto pg =
+        mapConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=db.example:5433/"
+                                           "landreg;User ID=zarn;Password=pw;Persist Security "
+                                           "Info=True"),
+                            false);
     EXPECT_EQ(pg.driver, "QPSQL");
     EXPECT_EQ(pg.hostName, "db.example");
     EXPECT_EQ(pg.port, 5433);
@@ -36,7 +37,8 @@ TEST(ConnectionStringTest, ProvidersMapToTheirDrivers)
     EXPECT_EQ(pg.password, "pw");
     EXPECT_TRUE(pg.setZarnSearchPath);
 
-    auto pgNoPort = mapConnectionString(QStringLiteral("Provider=postgresql;Data Source=h/d"), false);
+    auto pgNoPort =
+        mapConnectionString(QStringLiteral("Provider=postgresql;Data Source=h/d"), false);
     EXPECT_EQ(pgNoPort.port, -1);
     EXPECT_EQ(pgNoPort.hostName, "h");
 
@@ -46,12 +48,14 @@ TEST(ConnectionStringTest, ProvidersMapToTheirDrivers)
     EXPECT_EQ(odbc.databaseName, "Driver={PostgreSQL Unicode};Server=h;Uid=u;Pwd=p");
 
     auto ora = mapConnectionString(
-        QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=//srv:1521/ORCL;User ID=zarn;Password=x"),
+        QStringLiteral(
+            "Provider=OraOLEDB.Oracle.1;Data Source=//srv:1521/ORCL;User ID=zarn;Password=x"),
         false);
     EXPECT_EQ(ora.driver, "QODBC");
     EXPECT_TRUE(ora.databaseName.contains("DBQ=//srv:1521/ORCL"));
     EXPECT_EQ(ora.userName, "zarn");
-    auto oci = mapConnectionString(QStringLiteral("Provider=OraOLEDB.Oracle;Data Source=ORCL"), true);
+    auto oci =
+        mapConnectionString(QStringLiteral("Provider=OraOLEDB.Oracle;Data Source=ORCL"), true);
     EXPECT_EQ(oci.driver, "QOCI");
     EXPECT_EQ(oci.databaseName, "ORCL");
 
@@ -61,8 +65,9 @@ TEST(ConnectionStringTest, ProvidersMapToTheirDrivers)
     } catch (const Error &e) {
         EXPECT_TRUE(e.message().contains("Jet.OLEDB.4.0"));
     }
-    EXPECT_THROW(mapConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=h:99999/d"), false),
-                 Error);
+    EXPECT_THROW(
+        mapConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=h:99999/d"), false),
+        Error);
 }
 
 TEST(ConnectionTest, AMissingSqliteFileIsAnErrorAndIsNotCreated)

@@ -19,34 +19,32 @@ protected:
     void SetUp() override
     {
         const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
+        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
         const QString file = writeFile(tmp.file("t.db"), {});
         conn = std::make_unique<Connection>();
         conn->setConnectionString(connectionStringFor(GetParam(), file));
         conn->open();
         table = uniqueName("t_ds");
-        const QString dbl =
-            GetParam() == Backend::Sqlite ? QStringLiteral("double") : QStringLiteral("double precision");
-        execAll(*conn, {QStringLiteral("create table %1 (id integer primary key, zdbh varchar(20), "
-                                       "qlr varchar(100), n integer, x %2, code varchar(10) unique)")
-                            .arg(table, dbl),
-                        QStringLiteral("insert into %1 (id, zdbh, qlr, n) values "
-                                       "(1, '001', '张三', 5), (2, '002', '李四', null), "
-                                       "(3, '003', null, 7)")
-                            .arg(table)});
+        const QString dbl = GetParam() == Backend::Sqlite ? QStringLiteral("double")
+                                                          : QStringLiteral("double precision");
+        execAll(*conn,
+                {QStringLiteral("create table %1 (id integer primary key, zdbh varchar(20), "
+                                "qlr varchar(100), n integer, x %2, code varchar(10) unique)")
+                     .arg(table, dbl),
+                 QStringLiteral("insert into %1 (id, zdbh, qlr, n) values "
+                                "(1, '001', '张三', 5), (2, '002', '李四', null), "
+                                "(3, '003', null, 7)")
+                     .arg(table)});
         ds = std::make_unique<Dataset>(conn.get());
         ds->setSql(QStringLiteral("select * from %1 order by id").arg(table));
         ds->open();
     }
     void TearDown() override
     {
-        if (!conn)
-            return;
+        if (!conn) return;
         ds.reset();
         other.reset();
-        if (conn->isOpen())
-            execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
+        if (conn->isOpen()) execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
         conn.reset();
     }
 
@@ -65,8 +63,7 @@ protected:
         Dataset q(conn.get());
         q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
         q.open();
-        if (q.isEmpty())
-            return QStringLiteral("<no row>");
+        if (q.isEmpty()) return QStringLiteral("<no row>");
         return q.field(column).isNull() ? QStringLiteral("<null>") : q.field(column).asString();
     }
     int rowsInTable()
@@ -408,8 +405,11 @@ TEST_P(DatasetTest, ClosingDiscardsAPendingRowAndTheConnectionClosesAll)
     EXPECT_THROW(ds->first(), DatasetStateError);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sqlite, DatasetTest, ::testing::Values(Backend::Sqlite), backendParamName<::testing::TestParamInfo<Backend>>);
-INSTANTIATE_TEST_SUITE_P(Postgres, DatasetTest, ::testing::Values(Backend::Postgres), backendParamName<::testing::TestParamInfo<Backend>>);
-INSTANTIATE_TEST_SUITE_P(Odbc, DatasetTest, ::testing::Values(Backend::Odbc), backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Sqlite, DatasetTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, DatasetTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, DatasetTest, ::testing::Values(Backend::Odbc),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

@@ -39,9 +39,11 @@ QString connectionStringFor(Backend b, const QString &sqliteFile)
 QString unavailableReason(Backend b)
 {
     if (b == Backend::Postgres && qEnvironmentVariableIsEmpty("ZARN_TEST_PG"))
-        return QStringLiteral("ZARN_TEST_PG is not set: no PostgreSQL server given (scripts/test starts one)");
+        return QStringLiteral(
+            "ZARN_TEST_PG is not set: no PostgreSQL server given (scripts/test starts one)");
     if (b == Backend::Odbc && qEnvironmentVariableIsEmpty("ZARN_TEST_ODBC"))
-        return QStringLiteral("ZARN_TEST_ODBC is not set: no ODBC data source given (scripts/test sets one)");
+        return QStringLiteral(
+            "ZARN_TEST_ODBC is not set: no ODBC data source given (scripts/test sets one)");
     return {};
 }
 
@@ -58,8 +60,7 @@ void execAll(Connection &c, const QStringList &statements)
 {
     QSqlQuery q(c.database());
     for (const QString &s : statements)
-        if (!q.exec(s))
-            throw DatabaseError(s + QStringLiteral(": ") + q.lastError().text());
+        if (!q.exec(s)) throw DatabaseError(s + QStringLiteral(": ") + q.lastError().text());
 }
 
 } // namespace zarn::test

@@ -10,8 +10,7 @@ namespace zarn::test {
 TempDir::TempDir()
     : m_dir(QDir::tempPath() + QStringLiteral("/zarn-test-XXXXXX"))
 {
-    if (!m_dir.isValid())
-        throw std::runtime_error("cannot create a temporary folder");
+    if (!m_dir.isValid()) throw std::runtime_error("cannot create a temporary folder");
 }
 
 QString writeFile(const QString &path, const QByteArray &bytes)
@@ -27,8 +26,7 @@ QString writeFile(const QString &path, const QByteArray &bytes)
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
 }
 

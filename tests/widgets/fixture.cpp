@@ -8,7 +8,8 @@
 
 namespace zarn::test {
 
-void WidgetTest::SetUp() {
+void WidgetTest::SetUp()
+{
     messages = std::make_unique<zarn::ui::RecordingMessageService>();
     const QString file = writeFile(tmp.file("w.db"), {});
     conn = std::make_unique<zarn::Connection>();
@@ -29,7 +30,8 @@ void WidgetTest::SetUp() {
     window->show();
 }
 
-void WidgetTest::TearDown() {
+void WidgetTest::TearDown()
+{
     window.reset();
     source.reset();
     ds.reset();
@@ -37,11 +39,13 @@ void WidgetTest::TearDown() {
     messages.reset();
 }
 
-void WidgetTest::exec(const QStringList &statements) {
+void WidgetTest::exec(const QStringList &statements)
+{
     execAll(*conn, statements);
 }
 
-QString WidgetTest::stored(int id, const QString &column) {
+QString WidgetTest::stored(int id, const QString &column)
+{
     zarn::Dataset q(conn.get());
     q.setSql(QStringLiteral("select %1 from t_w where id = ?").arg(column), {id});
     q.open();
@@ -49,20 +53,23 @@ QString WidgetTest::stored(int id, const QString &column) {
     return q.field(column).isNull() ? QStringLiteral("<null>") : q.field(column).asString();
 }
 
-int WidgetTest::rowsInTable() {
+int WidgetTest::rowsInTable()
+{
     zarn::Dataset q(conn.get());
     q.setSql(QStringLiteral("select count(*) as n from t_w"));
     q.open();
     return int(q.field("n").asInteger());
 }
 
-void WidgetTest::focus(QWidget *w) {
+void WidgetTest::focus(QWidget *w)
+{
     QApplication::setActiveWindow(w->window());
     w->setFocus(Qt::OtherFocusReason);
     QApplication::processEvents();
 }
 
-void WidgetTest::typeText(QWidget *w, const QString &text) {
+void WidgetTest::typeText(QWidget *w, const QString &text)
+{
     for (const QChar c : text) {
         if (c.unicode() < 0x80)
             QTest::keyClick(w, c.toLatin1());
@@ -71,7 +78,8 @@ void WidgetTest::typeText(QWidget *w, const QString &text) {
     }
 }
 
-QStringList WidgetTest::reportedErrors() const {
+QStringList WidgetTest::reportedErrors() const
+{
     QStringList list;
     for (const auto &r : messages->records)
         if (!r.plain && r.icon == zarn::ui::MessageIcon::Critical) list << r.text;

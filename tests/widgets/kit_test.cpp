@@ -23,7 +23,8 @@ using namespace zarn::ui;
 
 namespace {
 
-TEST(GuardTest, AnEscapedErrorIsReportedWithItsOwnTextAndGoesNoFurther) {
+TEST(GuardTest, AnEscapedErrorIsReportedWithItsOwnTextAndGoesNoFurther)
+{
     RecordingMessageService rec;
     QApplication::setApplicationDisplayName(QStringLiteral("地籍调查"));
     QWidget w;
@@ -57,17 +58,20 @@ TEST(GuardTest, AnEscapedErrorIsReportedWithItsOwnTextAndGoesNoFurther) {
     QApplication::setApplicationDisplayName(QString());
 }
 
-TEST(GuardTest, AFailingReportDoesNotEscapeEither) {
+TEST(GuardTest, AFailingReportDoesNotEscapeEither)
+{
     class Broken : public RecordingMessageService {
     public:
-        int messageBox(const QString &, const QString &, MessageIcon, int, QWidget *) override {
+        int messageBox(const QString &, const QString &, MessageIcon, int, QWidget *) override
+        {
             throw std::runtime_error("no screen");
         }
     } broken;
     EXPECT_NO_THROW(guard(nullptr, [] { throw std::logic_error("first"); }));
 }
 
-TEST(FontTest, TheSongFaceWithFallbacksAtTwelvePixels) {
+TEST(FontTest, TheSongFaceWithFallbacksAtTwelvePixels)
+{
     const QStringList families = songFamilies();
     ASSERT_GE(families.size(), 4);
     EXPECT_EQ(families.first(), "宋体");
@@ -81,7 +85,8 @@ TEST(FontTest, TheSongFaceWithFallbacksAtTwelvePixels) {
     EXPECT_EQ(QFontInfo(f).pixelSize(), 12);
 }
 
-TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey) {
+TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey)
+{
     QWidget w;
     auto *first = new SpeedButton(ButtonPicture::First, QStringLiteral("首记录(&F)"), &w);
     auto *exit = new SpeedButton(ButtonPicture::Exit, QStringLiteral("退出(&X)  "), &w);
@@ -121,7 +126,8 @@ TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey) {
     EXPECT_FALSE(surveyWindowIcon().isNull());
 }
 
-TEST(BannerTest, ThePaleBlueBannerCarriesTheTitle) {
+TEST(BannerTest, ThePaleBlueBannerCarriesTheTitle)
+{
     Banner banner(QStringLiteral("使用权调查表录入"));
     EXPECT_EQ(banner.sizeHint(), QSize(670, 60));
     banner.resize(670, 60);
@@ -155,7 +161,8 @@ TEST(BannerTest, ThePaleBlueBannerCarriesTheTitle) {
     EXPECT_EQ(small.size(), QSize(335, 30));
 }
 
-TEST(SurveyDialogTest, EscapeAndEnterNeitherCloseNorPressAButton) {
+TEST(SurveyDialogTest, EscapeAndEnterNeitherCloseNorPressAButton)
+{
     SurveyDialog dialog;
     EXPECT_EQ(dialog.font().pixelSize(), 12);
     EXPECT_FALSE(dialog.windowIcon().isNull());

@@ -159,8 +159,8 @@ QString createSqliteFileIfMissing(const QString &connectionString)
     if (info.exists()) return {};
     QFile f(settings.databaseName);
     if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw Error(
-            QStringLiteral("无法创建数据库文件 %1：%2").arg(settings.databaseName, f.errorString()));
+        throw Error(QStringLiteral("无法创建数据库文件 %1：%2")
+                        .arg(settings.databaseName, f.errorString()));
     f.close();
     return info.absoluteFilePath();
 }

@@ -39,24 +39,28 @@ const char *const Usage =
     "libZarnDecryptString.so 所在文件夹中的 ZarnDecryptString.key;\n"
     "不存在时新建 (随机 32 字节, 仅属主可读写)。\n";
 
-void print(FILE *to, const QString &text) {
+void print(FILE *to, const QString &text)
+{
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, bytes.size(), to);
     std::fputc('\n', to);
 }
 
-int fail(const QString &message) {
+int fail(const QString &message)
+{
     print(stderr, QStringLiteral("zarn-encrypt: ") + message);
     return ExitError;
 }
 
-int usageError(const QString &message) {
+int usageError(const QString &message)
+{
     print(stderr, QStringLiteral("zarn-encrypt: ") + message);
     std::fputs(Usage, stderr);
     return ExitUsage;
 }
 
-QString local(const std::string &s) {
+QString local(const std::string &s)
+{
     return QFile::decodeName(QByteArray::fromStdString(s));
 }
 
@@ -67,7 +71,8 @@ struct Arguments {
 };
 
 // Empty on success, else what is wrong with the command line.
-QString parse(int argc, char **argv, Arguments &args) {
+QString parse(int argc, char **argv, Arguments &args)
+{
     std::vector<QString> positional;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -101,7 +106,8 @@ QString parse(int argc, char **argv, Arguments &args) {
 
 // Where the decryption library that this tool is linked with looks for its
 // key: the same rule, applied to the same library file.
-std::string keyPath() {
+std::string keyPath()
+{
     std::string folder;
     if (void *lib = dlopen("libZarnDecryptString.so", RTLD_NOW | RTLD_NOLOAD)) {
         if (void *fn = dlsym(lib, "ZarnDecryptStr"))
@@ -117,7 +123,8 @@ std::string keyPath() {
 }
 
 // Reads the key, or makes it when there is none. Empty on success, else the error.
-QString loadOrCreateKey(const std::string &path, Key &key) {
+QString loadOrCreateKey(const std::string &path, Key &key)
+{
     if (path.empty())
         return QStringLiteral(
             "找不到解密库 libZarnDecryptString.so 的位置; 请用 ZARN_KEY_FILE 指定密钥文件");
@@ -146,7 +153,8 @@ QString loadOrCreateKey(const std::string &path, Key &key) {
 }
 
 // The decryption library's own answer for `text`.
-std::optional<std::string> decryptWithLibrary(const std::string &text) {
+std::optional<std::string> decryptWithLibrary(const std::string &text)
+{
     std::vector<char> copy(text.begin(), text.end());
     copy.push_back('\0');
     char *p = copy.data();
@@ -156,7 +164,8 @@ std::optional<std::string> decryptWithLibrary(const std::string &text) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     Arguments args;
     const QString wrong = parse(argc, argv, args);
     if (!wrong.isEmpty()) return usageError(wrong);
