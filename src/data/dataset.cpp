@@ -296,6 +296,39 @@ void Dataset::refresh()
     emit cursorMoved(m_cursor);
 }
 
+bool Dataset::refreshRow()
+{
+    requireOpen();
+    if (m_cursor < 0 || m_state == State::Insert) return false;
+    if (m_table.isEmpty() || m_idColumn < 0)
+        throw DatabaseError(QStringLiteral("无法重新读取记录: %1").arg(m_sql));
+    const QVariantList &readRow = m_state == State::Edit ? m_original : m_rows[size_t(m_cursor)];
+    const QVariant id = readRow[m_idColumn];
+    if (isNullValue(id)) return false;
+    QVariantList fresh = m_rows[size_t(m_cursor)];
+    {
+        QSqlQuery q(m_connection->database());
+        q.setForwardOnly(true);
+        runPrepared(q,
+                    QStringLiteral("select * from %1 where %2 = ?")
+                        .arg(m_table, m_fields[size_t(m_idColumn)].name),
+                    {id});
+        if (!q.next()) return false;
+        // The statement may read fewer columns, or in another order, than the table has.
+        const QSqlRecord rec = q.record();
+        for (size_t c = 0; c < m_fields.size(); ++c) {
+            const int i = rec.indexOf(m_fields[c].name);
+            if (i >= 0) fresh[qsizetype(c)] = q.isNull(i) ? QVariant() : q.value(i);
+        }
+    }
+    m_rows[size_t(m_cursor)] = std::move(fresh);
+    m_original.clear();
+    m_modified = false;
+    setState(State::Browse);
+    emit rowChanged(m_cursor);
+    return true;
+}
+
 // ---------------------------------------------------------------- moves
 
 void Dataset::checkBrowseMode()

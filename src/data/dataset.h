@@ -90,6 +90,10 @@ public:
     // Runs a statement without rows; the dataset stays closed.
     void execute();
     void refresh();
+    // Re-reads the current row from its table by id, dropping a pending edit
+    // of it: another user's version replaces ours. False when the row is no
+    // longer there (the list keeps it as it was) or is a new row not yet stored.
+    bool refreshRow();
 
     void first();
     void prior();

@@ -235,10 +235,24 @@ void Tfrmrptdjdcb::recountBoundaryPoints()
     else
         RunSQL(q, sql::jzbsbCountChanged, {shown, DataMod->dwdm, bgrq});
     const QString count = q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
-    try {
+    auto store = [&] {
         t.edit();
         t.setValue(QStringLiteral("jzdgs"), count);
         t.post();
+    };
+    try {
+        store();
+    } catch (const RowChangedError &) {
+        // Another user changed this row since it was read. Left pending, the
+        // count would fail every later save and move of the row: take their
+        // version and store the count on it.
+        try {
+            if (t.refreshRow())
+                store();
+            else
+                t.cancel(); // the row is gone: there is nothing to count for
+        } catch (...) {
+        }
     } catch (...) {
         // A refused store leaves the count pending; a later save, move or close writes it.
     }

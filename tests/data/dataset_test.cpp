@@ -324,6 +324,36 @@ TEST_P(DatasetTest, TheSecondOfTwoUsersCannotOverwriteTheFirst)
     EXPECT_THROW(ds->post(), RowChangedError);
 }
 
+TEST_P(DatasetTest, RefreshingTheRowTakesAnotherUsersVersionAndEndsTheConflict)
+{
+    Dataset &b = second();
+    b.edit();
+    b.setValue("n", 50);
+    b.setValue("qlr", QStringLiteral("乙改"));
+    b.post();
+
+    ds->edit();
+    ds->setValue("n", 6);
+    EXPECT_THROW(ds->post(), RowChangedError);
+    ASSERT_TRUE(ds->refreshRow());
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_EQ(ds->field("n").asInteger(), 50);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("乙改"));
+    ds->edit();
+    ds->setValue("n", 6);
+    ds->post();
+    EXPECT_EQ(stored(1, "n"), "6");
+    EXPECT_EQ(stored(1, "qlr"), QStringLiteral("乙改"));
+
+    // A row someone deleted cannot be re-read; a new row was never stored.
+    b.remove();
+    EXPECT_FALSE(ds->refreshRow());
+    EXPECT_EQ(ds->field("id").asInteger(), 1);
+    ds->append();
+    EXPECT_FALSE(ds->refreshRow());
+    EXPECT_EQ(ds->state(), Dataset::State::Insert);
+}
+
 TEST_P(DatasetTest, HostileTextIsStoredVerbatimAndTouchesNoOtherRow)
 {
     const QString evil = QStringLiteral("O'Brien'; delete from %1; -- \"引号\" ;").arg(table);
