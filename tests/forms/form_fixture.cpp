@@ -11,12 +11,13 @@ namespace zarn::test {
 
 void FormTest::SetUp()
 {
-    dbFile = tmp.file("survey.db");
-    const QString cs = QStringLiteral("Provider=SQLite;Data Source=%1").arg(dbFile);
-    dbsetup::createSqliteFileIfMissing(cs);
+    if (const QString why = unavailableReason(backend()); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    db = std::make_unique<ScratchDatabase>(backend());
+    if (backend() == Backend::Sqlite) dbsetup::createSqliteFileIfMissing(db->connectionString());
     QFile::remove(configPath());
     DataMod = new TDataMod;
-    DataMod->ADOConn1.setConnectionString(cs);
+    DataMod->ADOConn1.setConnectionString(db->connectionString());
     DataMod->ADOConn1.open();
     dbsetup::createSurveyDatabase(DataMod->ADOConn1);
     messages = std::make_unique<ui::RecordingMessageService>();
@@ -28,6 +29,9 @@ void FormTest::TearDown()
     delete DataMod;
     DataMod = nullptr;
     messages.reset();
+    // The server drops the database only once the data module's connection
+    // is gone.
+    db.reset();
     QFile::remove(configPath());
 }
 

@@ -3,7 +3,8 @@
 #include "component/DataM.h"
 #include "forms/frm_frameMain.h"
 #include "forms/frm_rptdjdcb.h"
-#include "support/tempdir.h"
+#include "schema/scratch_db.h"
+#include "support/backends.h"
 #include "widgets/messages.h"
 
 #include <QVariantMap>
@@ -14,10 +15,14 @@ class QWidget;
 
 namespace zarn::test {
 
-// A survey database on a new SQLite file, a data module connected to it, the
-// config.ini of the test program cleared, and the message windows recorded.
-class FormTest : public ::testing::Test {
+// A survey database of the test's own (a new SQLite file, or a new database on
+// the PostgreSQL test server), a data module connected to it, the config.ini of
+// the test program cleared, and the message windows recorded. Every case runs
+// once per back-end; a back-end that is not configured skips its cases.
+class FormTest : public ::testing::TestWithParam<Backend> {
 protected:
+    Backend backend() const { return GetParam(); }
+
     void SetUp() override;
     void TearDown() override;
 
@@ -39,8 +44,7 @@ protected:
     QString shown(const QString &name) const;     // what a control shows
     QString current(const QString &column) const; // the form's current row
 
-    TempDir tmp;
-    QString dbFile;
+    std::unique_ptr<ScratchDatabase> db;
     std::unique_ptr<ui::RecordingMessageService> messages;
     std::unique_ptr<Tfrmrptdjdcb> form;
     qint64 nextId = 1;

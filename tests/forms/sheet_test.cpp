@@ -22,7 +22,7 @@ namespace {
 
 class SheetTest : public zarn::test::FormTest {};
 
-TEST_F(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
+TEST_P(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
 {
     open(QStringLiteral("320102003004"));
     TfrmFrameMain *sheet = form->frmFrameMain1;
@@ -101,7 +101,7 @@ TEST_F(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
     EXPECT_EQ(sheet->enterTarget(sheet->findChild<QWidget *>("DBEdit38")), nullptr);
 }
 
-TEST_F(SheetTest, TheFormHasItsCaptionPanelsAndButtons)
+TEST_P(SheetTest, TheFormHasItsCaptionPanelsAndButtons)
 {
     open(QStringLiteral("320102003004"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("使用权地籍调查表"));
@@ -122,7 +122,7 @@ TEST_F(SheetTest, TheFormHasItsCaptionPanelsAndButtons)
     EXPECT_EQ(form->DataSource1->dataset(), &DataMod->djdcTable);
 }
 
-TEST_F(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
+TEST_P(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
 {
     open(QStringLiteral("320102003004"));
     // Render the printed table without the controls and look under each blank.
@@ -150,5 +150,12 @@ TEST_F(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
         }
     }
 }
+
+using zarn::test::Backend;
+using zarn::test::backendParamName;
+INSTANTIATE_TEST_SUITE_P(Sqlite, SheetTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, SheetTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

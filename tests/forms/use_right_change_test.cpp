@@ -53,7 +53,7 @@ protected:
     qint64 first = 0, changed = 0, second = 0, third = 0;
 };
 
-TEST_F(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
+TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
 {
     seed();
     open(unit, "0030040001");
@@ -95,7 +95,7 @@ TEST_F(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
     EXPECT_EQ(t.state(), Dataset::State::Browse);
 }
 
-TEST_F(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)
+TEST_P(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)
 {
     seed();
     open(unit, "0030040002");
@@ -123,7 +123,7 @@ TEST_F(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)
     EXPECT_EQ(current("zdbh"), "0030040003"); // the following row
 }
 
-TEST_F(ChangeTest, DeletingAChangedRowTakesTheRowsOfItsOwnVersion)
+TEST_P(ChangeTest, DeletingAChangedRowTakesTheRowsOfItsOwnVersion)
 {
     seed();
     open(unit, "0030040002");
@@ -136,7 +136,7 @@ TEST_F(ChangeTest, DeletingAChangedRowTakesTheRowsOfItsOwnVersion)
     EXPECT_EQ(attached("0030040001", "20050301"), 4);
 }
 
-TEST_F(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumber)
+TEST_P(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumber)
 {
     seed();
     const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040001"}});
@@ -150,7 +150,7 @@ TEST_F(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumbe
     EXPECT_EQ(attached("0030040001"), 4);
 }
 
-TEST_F(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
+TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
 {
     seed();
     open(unit);
@@ -166,7 +166,7 @@ TEST_F(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
     EXPECT_EQ(messages->records[1].text, QStringLiteral("调查表已经为空"));
 }
 
-TEST_F(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
+TEST_P(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
 {
     seed();
     open(unit, "0030040002");
@@ -196,5 +196,12 @@ TEST_F(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
     for (DataAwareControl *c : form->frmFrameMain1->boundControls())
         EXPECT_FALSE(c->isReadOnly());
 }
+
+using zarn::test::Backend;
+using zarn::test::backendParamName;
+INSTANTIATE_TEST_SUITE_P(Sqlite, ChangeTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, ChangeTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

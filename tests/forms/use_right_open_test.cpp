@@ -20,7 +20,7 @@ protected:
     const QString unit = QStringLiteral("320102003004");
 };
 
-TEST_F(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
+TEST_P(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"qlr", "甲"}});
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"qlr", "乙旧"}, {"bgrq", "20050301"}});
@@ -50,7 +50,7 @@ TEST_F(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
     }
 }
 
-TEST_F(OpenTest, ListsTheUnitAndItsSubUnitsByParcelNumber)
+TEST_P(OpenTest, ListsTheUnitAndItsSubUnitsByParcelNumber)
 {
     addSurvey({{"dwdm", "320102003"}, {"zdbh", "0030000002"}});
     addSurvey({{"dwdm", "320102003001"}, {"zdbh", "0010001"}});
@@ -65,7 +65,7 @@ TEST_F(OpenTest, ListsTheUnitAndItsSubUnitsByParcelNumber)
     EXPECT_EQ(order, (QStringList{"0010001", "0030000002", ""})); // no number: last
 }
 
-TEST_F(OpenTest, AnEmptyUnitOpensOnItsFirstNewRow)
+TEST_P(OpenTest, AnEmptyUnitOpensOnItsFirstNewRow)
 {
     addSurvey({{"id", 41}, {"dwdm", "110101001001"}, {"zdbh", "0010010001"}});
     open(unit);
@@ -95,7 +95,7 @@ TEST_F(OpenTest, AnEmptyUnitOpensOnItsFirstNewRow)
     EXPECT_EQ(shown("DBEdit18"), "0030040001");
 }
 
-TEST_F(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
+TEST_P(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
@@ -117,7 +117,7 @@ TEST_F(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
               1);
 }
 
-TEST_F(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowWithTheSessionUnitCode)
+TEST_P(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowWithTheSessionUnitCode)
 {
     const qint64 own = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"jzdgs", 9}});
     const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040005"}, {"jzdgs", 4}});
@@ -138,7 +138,7 @@ TEST_F(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowWithTheSessionUnitCod
     EXPECT_EQ(stored("T_DJDCB", sub, "jzdgs"), "0");
 }
 
-TEST_F(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
+TEST_P(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
 {
     const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"qlr", "甲"}});
     open(unit);
@@ -163,5 +163,12 @@ TEST_F(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
     EXPECT_EQ(stored("T_DJDCB", id, "qlr"), QStringLiteral("乙"));
     EXPECT_EQ(stored("T_DJDCB", id, "zdbh"), "0030040001");
 }
+
+using zarn::test::Backend;
+using zarn::test::backendParamName;
+INSTANTIATE_TEST_SUITE_P(Sqlite, OpenTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, OpenTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace
