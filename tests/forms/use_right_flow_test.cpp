@@ -91,6 +91,34 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     EXPECT_EQ(t.field("id").asInteger(), a);
 }
 
+TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlockingMoves)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"jzdgs", 9}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040003"}});
+    addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", 1}});
+    open(unit);
+
+    // Another surveyor changes parcel 0030040002 after this form read it.
+    Dataset other(&DataMod->ADOConn1);
+    other.setSql(QStringLiteral("select * from T_DJDCB where id = ?"), {b});
+    other.open();
+    other.edit();
+    other.setValue("jzdgs", 5);
+    other.setValue("qlr", QStringLiteral("另一用户"));
+    other.post();
+
+    Dataset &t = DataMod->djdcTable;
+    form->spbNext->click();
+    EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "1");
+    EXPECT_EQ(stored("T_DJDCB", b, "qlr"), QStringLiteral("另一用户"));
+    EXPECT_EQ(shown("DBEdit3"), QStringLiteral("另一用户"));
+    EXPECT_EQ(t.state(), Dataset::State::Browse);
+    form->spbNext->click();
+    EXPECT_TRUE(messages->records.isEmpty());
+    EXPECT_EQ(current("zdbh"), "0030040003");
+}
+
 TEST_P(FlowTest, ARefusedPostOnAMoveIsReportedAndTheCursorStays)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
