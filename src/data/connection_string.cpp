@@ -137,7 +137,8 @@ ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci)
         return settings;
     }
     if (provider.compare("MSDASQL", Qt::CaseInsensitive) == 0 ||
-        provider.compare("MSDASQL.1", Qt::CaseInsensitive) == 0) {
+        provider.compare("MSDASQL.1", Qt::CaseInsensitive) == 0 ||
+        provider.compare("ODBC", Qt::CaseInsensitive) == 0) {
         settings.driver = "QODBC";
         QStringList rest;
         for (const auto &p : cs.pairs())

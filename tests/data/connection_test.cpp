@@ -46,6 +46,8 @@ TEST(ConnectionStringTest, ProvidersMapToTheirDrivers)
         QStringLiteral("Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=h;Uid=u;Pwd=p"), false);
     EXPECT_EQ(odbc.driver, "QODBC");
     EXPECT_EQ(odbc.databaseName, "Driver={PostgreSQL Unicode};Server=h;Uid=u;Pwd=p");
+    EXPECT_EQ(mapConnectionString(QStringLiteral("Provider=ODBC;DSN=landreg"), false).databaseName,
+              "DSN=landreg");
 
     auto ora = mapConnectionString(
         QStringLiteral(
