@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+
 #include <QList>
 #include <QString>
 #include <Qt>
@@ -15,6 +17,10 @@ class Dataset;
 namespace zarn::ui {
 
 class DataSource;
+
+// The look every bound control shares: navy text, one printed line high.
+inline const QColor kControlInk(0, 0, 128);
+inline constexpr int kControlLineHeight = 20;
 
 // How the forms treat a control. Framed controls (the edits and the framed
 // drop-down list) take part in the change lock and in the remembered values;

@@ -8,11 +8,6 @@
 
 namespace zarn::ui {
 
-namespace {
-const QColor kNavy(0, 0, 128);
-constexpr int kHeight = 20;
-} // namespace
-
 DBComboBox::DBComboBox(QWidget *parent)
     : QComboBox(parent)
     , DataAwareControl(this, ControlFamily::Plain)
@@ -20,13 +15,13 @@ DBComboBox::DBComboBox(QWidget *parent)
     setFrame(false);
     setInsertPolicy(QComboBox::NoInsert);
     QPalette pal = palette();
-    pal.setColor(QPalette::Text, kNavy);
-    pal.setColor(QPalette::ButtonText, kNavy);
+    pal.setColor(QPalette::Text, kControlInk);
+    pal.setColor(QPalette::ButtonText, kControlInk);
     pal.setColor(QPalette::Base, Qt::white);
     setPalette(pal);
     setEditable(true);
     setUpLineEdit();
-    resize(width(), kHeight);
+    resize(width(), kControlLineHeight);
     // activated is the user's choice only (popup, arrow keys, wheel, Enter on a match).
     connect(this, &QComboBox::activated, this, &DBComboBox::entryChosen);
     refresh();
@@ -100,12 +95,12 @@ void DBComboBox::showPopup()
 
 QSize DBComboBox::sizeHint() const
 {
-    return {QComboBox::sizeHint().width(), kHeight};
+    return {QComboBox::sizeHint().width(), kControlLineHeight};
 }
 
 QSize DBComboBox::minimumSizeHint() const
 {
-    return {QComboBox::minimumSizeHint().width(), kHeight};
+    return {QComboBox::minimumSizeHint().width(), kControlLineHeight};
 }
 
 void DBComboBox::showValue(const QString &text)

@@ -4,21 +4,16 @@
 
 namespace zarn::ui {
 
-namespace {
-const QColor kNavy(0, 0, 128);
-constexpr int kHeight = 20;
-} // namespace
-
 DBEdit::DBEdit(QWidget *parent)
     : QLineEdit(parent)
     , DataAwareControl(this, ControlFamily::Framed)
 {
     setFrame(false);
     QPalette pal = palette();
-    pal.setColor(QPalette::Text, kNavy);
+    pal.setColor(QPalette::Text, kControlInk);
     pal.setColor(QPalette::Base, Qt::white);
     setPalette(pal);
-    resize(width(), kHeight);
+    resize(width(), kControlLineHeight);
     connect(this, &QLineEdit::textEdited, this, [this](const QString &text) { textTyped(text); });
     refresh();
 }
@@ -43,7 +38,7 @@ QString DBEdit::controlText() const
 
 QSize DBEdit::sizeHint() const
 {
-    return {QLineEdit::sizeHint().width(), kHeight};
+    return {QLineEdit::sizeHint().width(), kControlLineHeight};
 }
 
 void DBEdit::showValue(const QString &text)

@@ -5,10 +5,6 @@
 
 namespace zarn::ui {
 
-namespace {
-const QColor kNavy(0, 0, 128);
-} // namespace
-
 DBMemo::DBMemo(QWidget *parent)
     : QPlainTextEdit(parent)
     , DataAwareControl(this, ControlFamily::Memo)
@@ -20,7 +16,7 @@ DBMemo::DBMemo(QWidget *parent)
     // Tab moves on through the form, as in the edits.
     setTabChangesFocus(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Text, kNavy);
+    pal.setColor(QPalette::Text, kControlInk);
     pal.setColor(QPalette::Base, Qt::white);
     setPalette(pal);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {

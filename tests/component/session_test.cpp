@@ -2,6 +2,7 @@
 // gets back, and that nothing of a session outlives the call.
 #include "box_watcher.h"
 #include "module_copy.h"
+#include "support/tempdir.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,19 +28,6 @@ QString sqlite(const QString &file)
 {
     return QStringLiteral("Provider=SQLite;Data Source=") + file;
 }
-
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const QString &path)
-        : m_old(QDir::currentPath())
-    {
-        QDir::setCurrent(path);
-    }
-    ~CurrentFolder() { QDir::setCurrent(m_old); }
-
-private:
-    QString m_old;
-};
 
 TEST(ComponentSession, ConfigurationThatDoesNotDecipherEndsSilently)
 {

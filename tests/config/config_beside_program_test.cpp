@@ -13,20 +13,6 @@ using namespace zarn::test;
 
 namespace {
 
-// Runs the test body in another current folder and comes back.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const QString &path)
-        : m_old(QDir::currentPath())
-    {
-        QDir::setCurrent(path);
-    }
-    ~CurrentFolder() { QDir::setCurrent(m_old); }
-
-private:
-    QString m_old;
-};
-
 TEST(ConfigBesideProgram, GetDllPathIsTheFolderOfTheImageHoldingTheCode)
 {
     const QString folder = GetDllPath();

@@ -13,6 +13,17 @@ TempDir::TempDir()
     if (!m_dir.isValid()) throw std::runtime_error("cannot create a temporary folder");
 }
 
+CurrentFolder::CurrentFolder(const QString &path)
+    : m_old(QDir::currentPath())
+{
+    QDir::setCurrent(path);
+}
+
+CurrentFolder::~CurrentFolder()
+{
+    QDir::setCurrent(m_old);
+}
+
 QString writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

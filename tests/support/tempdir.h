@@ -16,6 +16,18 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Runs the rest of a scope in another current folder and comes back.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const QString &path);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder &) = delete;
+    CurrentFolder &operator=(const CurrentFolder &) = delete;
+
+private:
+    QString m_old;
+};
+
 // Writes bytes to a file, creating folders; returns its path.
 QString writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
