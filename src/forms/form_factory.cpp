@@ -1,6 +1,7 @@
 #include "forms/form_factory.h"
 
 #include "forms/frm_rptdjdcb.h"
+#include "forms/frm_syqdjdcb.h"
 
 namespace zarn {
 
@@ -9,8 +10,9 @@ QDialog *createSurveyForm(int lx, QWidget *owner)
     switch (lx) {
     case 0:
         return new Tfrmrptdjdcb(owner);
+    case 1:
+        return new Tfrmsyqdjdcb(owner);
     default:
-        // The ownership form joins here when it is built.
         return nullptr;
     }
 }

@@ -1,4 +1,4 @@
-#include "forms/frm_frameMain_table.h"
+#include "forms/sheet_spec.h"
 
 #include <array>
 
@@ -8,16 +8,18 @@ namespace {
 
 using K = SheetKind;
 
-// Row, printed label, control, kind, column (or caption), left, top, width,
-// tab position, Enter target, text after the blank. Entries follow the printed
-// rows top to bottom, left to right, which is the order the controls are made.
+// The use-right sheet. Row, printed label, control, kind, column (or caption),
+// left, top, width, tab position, Enter target, text after the blank, flags. Entries follow the
+// printed rows top to bottom, left to right, which is the order the controls are made.
 constexpr std::array<SheetEntry, 48> kTable{{
     {1, "调查表号", "Rzdbedit1", K::Edit, "DCBH", 64, 6, 369, 0, "DBComboBox1", ""},
-    {1, "调查类型", "DBComboBox1", K::PickList, "DCLX", 502, 6, 147, 39, "RzDBEdit6", ""},
+    {1, "调查类型", "DBComboBox1", K::PickList, "DCLX", 502, 6, 147, 39, "RzDBEdit6", "",
+     DigitPicker},
     {2, "土地所有者名称", "RzDBEdit6", K::Edit, "qsmc", 104, 28, 561, 1, "DBEdit3", ""},
     {3, "土地使用者名称", "DBEdit3", K::Edit, "QLR", 104, 49, 329, 2, "RzDBEdit2", ""},
     {3, "权属代码", "RzDBEdit2", K::Edit, "QSDM", 504, 49, 160, 3, "DBComboBox2", ""},
-    {4, "土地使用者性质", "DBComboBox2", K::List, "DWXZ", 107, 70, 157, 40, "DBEdit5", ""},
+    {4, "土地使用者性质", "DBComboBox2", K::List, "DWXZ", 107, 70, 157, 40, "DBEdit5", "",
+     DigitPicker},
     {4, "单位代码", "DBEdit5", K::Edit, "DWDM", 504, 71, 161, 4, "DBEdit6", ""},
     {5, "通讯地址", "DBEdit6", K::Edit, "TXDZ", 72, 92, 361, 5, "DBEdit7", ""},
     {5, "邮政编码", "DBEdit7", K::Edit, "QLRYB", 502, 92, 163, 6, "DBEdit8", ""},
@@ -31,7 +33,8 @@ constexpr std::array<SheetEntry, 48> kTable{{
     {11, "姓名", "DBEdit13", K::Edit, "DLRXM", 43, 221, 122, 12, "DBEdit14", ""},
     {11, "身份证号码", "DBEdit14", K::Edit, "DLRSFZ", 244, 221, 189, 13, "DBEdit15", ""},
     {11, "电话号码", "DBEdit15", K::Edit, "DLRDH", 499, 220, 166, 14, "DBComboBox3", ""},
-    {12, "土地权属性质", "DBComboBox3", K::List, "QSXZ", 88, 242, 167, 41, "DBEdit17", ""},
+    {12, "土地权属性质", "DBComboBox3", K::List, "QSXZ", 88, 242, 167, 41, "DBEdit17", "",
+     DigitPicker},
     {12, "预编地籍号", "DBEdit17", K::Edit, "YBDJH", 400, 242, 265, 15, "DBEdit18", ""},
     {13, "地籍号", "DBEdit18", K::Edit, "ZDBH", 52, 264, 276, 16, "DBEdit19", ""},
     {13, "所在图幅号", "DBEdit19", K::Edit, "SZTFH", 400, 263, 176, 17, "DBComboBox5", ""},
@@ -48,32 +51,46 @@ constexpr std::array<SheetEntry, 48> kTable{{
     {19, "界址点个数", "DBEdit26", K::Edit, "JZDGS", 75, 393, 137, 24, "DBEdit27", ""},
     {19, "", "Button1", K::Button, "界址标示表", 216, 393, 88, 25, "", ""},
     {19, "", "Button2", K::Button, "指界情况表", 318, 393, 88, 26, "", ""},
-    {19, "调查员姓名", "DBEdit27", K::Edit, "DCY", 506, 393, 153, 27, "DBMemo1", ""},
-    {20, "权属调查记事", "DBMemo1", K::Memo, "QSDCJS", 88, 416, 577, 28, "DBEdit29", ""},
+    {19, "调查员姓名", "DBEdit27", K::Edit, "DCY", 506, 393, 153, 27, "DBMemo1", "", AltIme},
+    {20, "权属调查记事", "DBMemo1", K::Memo, "QSDCJS", 88, 416, 577, 28, "DBEdit29", "", NoIme},
     {21, "权属调查员姓名", "DBEdit29", K::Edit, "QSDCY", 104, 435, 329, 29, "DBEdit30", ""},
-    {21, "调查日期", "DBEdit30", K::Edit, "DCRQ", 495, 436, 170, 30, "DBEdit31", ""},
+    {21, "调查日期", "DBEdit30", K::Edit, "DCRQ", 495, 436, 170, 30, "DBEdit31", "", AltIme},
     {22, "地籍勘丈记事", "DBEdit31", K::Edit, "DJKZJS", 91, 457, 574, 31, "DBEdit32", ""},
     {23, "勘丈员姓名", "DBEdit32", K::Edit, "KZY", 75, 479, 358, 32, "DBEdit33", ""},
-    {23, "勘丈日期", "DBEdit33", K::Edit, "KZRQ", 496, 479, 167, 33, "DBEdit34", ""},
+    {23, "勘丈日期", "DBEdit33", K::Edit, "KZRQ", 496, 479, 167, 33, "DBEdit34", "", AltIme},
     {24, "调查结果审核意见", "DBEdit34", K::Edit, "DCSHYJ", 115, 500, 550, 34, "DBEdit35", ""},
     {25, "审核人姓名", "DBEdit35", K::Edit, "DCSHR", 76, 521, 357, 35, "DBEdit36", ""},
-    {25, "审核日期", "DBEdit36", K::Edit, "DCSHRQ", 497, 521, 168, 36, "DBComboBox4", ""},
-    {26, "土地使用权类型", "DBComboBox4", K::FramedList, "syqlx", 98, 543, 178, 37, "DBEdit38", ""},
-    {26, "标定地价", "DBEdit38", K::Edit, "BDDJ", 496, 543, 169, 38, "", ""},
+    {25, "审核日期", "DBEdit36", K::Edit, "DCSHRQ", 497, 521, 168, 36, "DBComboBox4", "", AltIme},
+    {26, "土地使用权类型", "DBComboBox4", K::FramedList, "syqlx", 98, 543, 178, 37, "DBEdit38", "",
+     DigitPicker},
+    {26, "标定地价", "DBEdit38", K::Edit, "BDDJ", 496, 543, 169, 38, "", "", AltIme},
 }};
+
+// Group boundaries of the printed table: identification and parties,
+// persons, rights and use, remarks and points, survey records, type and price.
+constexpr int kGroupRows[] = {8, 12, 18, 20, 26};
+
+constexpr SheetSpec kSpec{
+    "frmFrameMain1",
+    "土地使用权地籍调查表",
+    kTable,
+    676,
+    572,
+    681,
+    585,
+    QRect(336, 353, 676 - 336 - 8, 14),
+    kGroupRows,
+    true,
+    14,
+    "中文 (简体) - 微软拼音",
+    "紫光拼音输入法",
+};
 
 } // namespace
 
-std::span<const SheetEntry> sheetTable()
+const SheetSpec &useRightSheet()
 {
-    return kTable;
-}
-
-const SheetEntry *sheetEntry(const QString &control)
-{
-    for (const SheetEntry &e : kTable)
-        if (control == QLatin1String(e.control)) return &e;
-    return nullptr;
+    return kSpec;
 }
 
 } // namespace zarn::forms

@@ -1,7 +1,7 @@
 // The use-right sheet: every control where its blank is, bound and ordered.
 #include "form_fixture.h"
 
-#include "forms/frm_frameMain_table.h"
+#include "forms/sheet_spec.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
@@ -28,13 +28,13 @@ TEST_P(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
     TfrmFrameMain *sheet = form->frmFrameMain1;
     int bound = 0, buttons = 0, edits = 0, lists = 0, memos = 0;
     QMap<int, QWidget *> byTab;
-    for (const SheetEntry &e : sheetTable()) {
+    for (const SheetEntry &e : useRightSheet().entries) {
         if (e.kind == SheetKind::Heading) continue;
         const QString name = QString::fromLatin1(e.control);
         SCOPED_TRACE(name.toStdString());
         QWidget *w = sheet->findChild<QWidget *>(name);
         ASSERT_NE(w, nullptr);
-        const int height = e.kind == SheetKind::Memo ? kMemoHeight : kControlHeight;
+        const int height = entryHeight(e);
         EXPECT_EQ(w->geometry(), QRect(e.left, e.top, e.width, height));
         byTab.insert(e.tab, w);
         if (e.kind == SheetKind::Button) {
@@ -96,7 +96,7 @@ TEST_P(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
     }
 
     EXPECT_EQ(sheet->DBComboBox1->entries(), (QStringList{"初始", "变更"}));
-    EXPECT_EQ(sheet->Label50->pos(), QPoint(kLabel50Left, kLabel50Top));
+    EXPECT_EQ(sheet->Label50->pos(), QPoint(336, 353));
     EXPECT_EQ(sheet->enterTarget(sheet->DBComboBox5), sheet->DBComboBox7);
     EXPECT_EQ(sheet->enterTarget(sheet->findChild<QWidget *>("DBEdit38")), nullptr);
 }
@@ -131,10 +131,10 @@ TEST_P(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
         w->hide();
     QImage img(sheet->size(), QImage::Format_RGB32);
     sheet->render(&img);
-    for (const SheetEntry &e : sheetTable()) {
+    for (const SheetEntry &e : useRightSheet().entries) {
         if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
         SCOPED_TRACE(e.control);
-        const int height = e.kind == SheetKind::Memo ? kMemoHeight : kControlHeight;
+        const int height = entryHeight(e);
         const int y = e.top + height;
         int dark = 0;
         for (int x = e.left; x < e.left + e.width; ++x)

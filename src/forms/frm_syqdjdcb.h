@@ -1,0 +1,26 @@
+#pragma once
+
+#include "forms/survey_form.h"
+
+class QFrame;
+
+namespace zarn::ui {
+class Banner;
+}
+
+// The ownership survey form (form kind 1): a farmers' collective's parcel on
+// the printed ownership table. A fixed-size window; what it does is what both
+// survey forms do, and a failed load is said in a box of its own.
+class Tfrmsyqdjdcb : public SurveyForm {
+    Q_OBJECT
+public:
+    explicit Tfrmsyqdjdcb(QWidget *owner = nullptr);
+    ~Tfrmsyqdjdcb() override;
+
+    QFrame *Panel1 = nullptr;           // the banner band
+    zarn::ui::Banner *Image2 = nullptr; // the banner
+    SurveySheet *Panel3 = nullptr;      // the sheet
+    QFrame *Panel2 = nullptr;           // the speed-button band
+
+    void FormCreate() override;
+};

@@ -1,0 +1,439 @@
+#include "forms/survey_form.h"
+
+#include "component/DataM.h"
+#include "component/unt_Comm.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+#include "dialogs/frm_Input.h"
+#include "forms/survey_sheet.h"
+#include "schema/statements.h"
+#include "widgets/banner.h"
+#include "widgets/data_aware.h"
+#include "widgets/data_source.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
+#include "widgets/fonts.h"
+#include "widgets/guard.h"
+#include "widgets/messages.h"
+#include "widgets/speed_button.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include <optional>
+
+using namespace zarn;
+using namespace zarn::forms;
+using namespace zarn::ui;
+
+namespace {
+
+const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
+
+QFrame *whitePanel(const Band &band, QWidget *parent)
+{
+    auto *p = new QFrame(parent);
+    p->setObjectName(QString::fromLatin1(band.name));
+    p->setFixedHeight(band.height);
+    p->setAutoFillBackground(true);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    p->setPalette(pal);
+    return p;
+}
+
+} // namespace
+
+QString trimBlanks(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b].unicode() <= 0x20)
+        ++b;
+    while (e > b && s[e - 1].unicode() <= 0x20)
+        --e;
+    return s.mid(b, e - b);
+}
+
+SurveyForm::SurveyForm(const SurveyFormSpec &spec, QWidget *owner)
+    : SurveyDialog(owner)
+    , m_spec(spec)
+{
+    setObjectName(QString::fromLatin1(spec.objectName));
+    setWindowTitle(text(spec.caption));
+    setWindowIcon(surveyWindowIcon());
+    setFont(songFont(9));
+}
+
+SurveyForm::~SurveyForm() = default;
+
+void SurveyForm::setUp(SurveySheet *sheet)
+{
+    m_sheet = sheet;
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    bannerPanel = whitePanel(m_spec.bannerPanel, this);
+    bannerPanel->setAccessibleName(QStringLiteral("调查表主表录入"));
+    auto *bannerLayout = new QVBoxLayout(bannerPanel);
+    bannerLayout->setContentsMargins(0, 0, 0, 0);
+    banner = new Banner(text(m_spec.bannerTitle), bannerPanel);
+    banner->setObjectName(QString::fromLatin1(m_spec.bannerImage));
+    bannerLayout->addWidget(banner);
+    layout->addWidget(bannerPanel);
+
+    sheet->setParent(this);
+    layout->addWidget(sheet, 1);
+
+    buttonPanel = whitePanel(m_spec.buttonPanel, this);
+    layout->addWidget(buttonPanel);
+    // The four moves together at the left, a gap, new, delete and save,
+    // another gap, and locate near the right edge.
+    struct ButtonSpec {
+        SpeedButton **member;
+        const char *name;
+        ButtonPicture picture;
+        const char *caption;
+        int left;
+        void (SurveyForm::*handler)();
+    };
+    const ButtonSpec buttons[] = {
+        {&spbFirst, "spbFirst", ButtonPicture::First, "首记录", 0, &SurveyForm::spbFirstClick},
+        {&spbPre, "spbPre", ButtonPicture::Prior, "上记录", 79, &SurveyForm::spbPreClick},
+        {&spbNext, "spbNext", ButtonPicture::Next, "下记录", 159, &SurveyForm::spbNextClick},
+        {&spbLast, "spbLast", ButtonPicture::Last, "末记录", 239, &SurveyForm::spbLastClick},
+        {&spbNew, "spbNew", ButtonPicture::New, "新增", 332, &SurveyForm::spbNewClick},
+        {&spbDel, "spbDel", ButtonPicture::Delete, "删除", 411, &SurveyForm::spbDelClick},
+        {&spbSave, "spbSave", ButtonPicture::Save, "保存", 491, &SurveyForm::spbSaveClick},
+        {&spbViewCurrRec, "spbViewCurrRec", ButtonPicture::Locate, "定位", 585,
+         &SurveyForm::spbViewCurrRecClick},
+    };
+    for (const ButtonSpec &b : buttons) {
+        auto *button = new SpeedButton(b.picture, QString::fromUtf8(b.caption), buttonPanel);
+        button->setObjectName(QString::fromLatin1(b.name));
+        button->setGeometry(b.left, 10, 80, 22);
+        *b.member = button;
+        connect(button, &SpeedButton::clicked, this,
+                [this, h = b.handler] { guard(this, [this, h] { (this->*h)(); }); });
+    }
+
+    DataSource1 = new DataSource(DataMod ? &DataMod->djdcTable : nullptr, this);
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    sheet->bind(DataSource1);
+
+    // The Enter chain and the digit pickers listen to the sheet's keys.
+    for (DataAwareControl *c : sheet->boundControls()) {
+        c->widget()->installEventFilter(this);
+        if (auto *combo = qobject_cast<QComboBox *>(c->widget()); combo && combo->lineEdit())
+            combo->lineEdit()->installEventFilter(this);
+    }
+    noAutoDefault(this);
+}
+
+TDataMod &SurveyForm::dataModule() const
+{
+    if (!DataMod) throw Error(QStringLiteral("数据模块不存在，无法显示调查表"));
+    return *DataMod;
+}
+
+Dataset &SurveyForm::table() const
+{
+    return dataModule().djdcTable;
+}
+
+// ---------------------------------------------------------------- opening
+
+void SurveyForm::loadRows()
+{
+    TDataMod &dm = dataModule();
+    m_parts = numbering::splitUnitCode(dm.dwdm);
+    RunSQL(dm.djdcTable, m_spec.loadStatement, {dm.dwdm + QLatin1Char('%')});
+}
+
+void SurveyForm::closeEvent(QCloseEvent *event)
+{
+    try {
+        Dataset &t = table();
+        if (!t.text(QStringLiteral("zdbh")).isEmpty()) {
+            t.edit();
+            t.post();
+        }
+    } catch (...) {
+        // The window closes in every case.
+    }
+    event->accept();
+    SurveyDialog::closeEvent(event);
+}
+
+// ---------------------------------------------------------------- moving
+
+void SurveyForm::moveClick(Move move)
+{
+    Dataset &t = table();
+    // Untrimmed: a number of blanks is not empty here, unlike for saving.
+    if (t.text(QStringLiteral("zdbh")).isEmpty()) {
+        showMessage(kEmptyParcel, this);
+        return;
+    }
+    switch (move) {
+    case Move::First:
+        t.first();
+        break;
+    case Move::Prior:
+        t.prior();
+        break;
+    case Move::Next:
+        t.next();
+        break;
+    case Move::Last:
+        t.last();
+        break;
+    }
+    afterMove();
+    setcomp();
+}
+
+void SurveyForm::spbFirstClick()
+{
+    moveClick(Move::First);
+}
+void SurveyForm::spbPreClick()
+{
+    moveClick(Move::Prior);
+}
+void SurveyForm::spbNextClick()
+{
+    moveClick(Move::Next);
+}
+void SurveyForm::spbLastClick()
+{
+    moveClick(Move::Last);
+}
+
+void SurveyForm::spbViewCurrRecClick()
+{
+    Dataset &t = table();
+    {
+        TFrmInput dialog(this);
+        dialog.Label1->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
+        dialog.exec();
+    }
+    setcomp();
+}
+
+// ---------------------------------------------------------------- change state
+
+void SurveyForm::setcomp()
+{
+    try {
+        const QString bgrq = table().text(QStringLiteral("bgrq"));
+        const bool changed = !bgrq.isEmpty();
+        m_sheet->Label50->setText(
+            changed ? QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更") : QString());
+        for (DataAwareControl *c : m_sheet->boundControls()) {
+            if (c->family() == ControlFamily::Plain) continue;
+            if (c->family() == ControlFamily::Memo && !m_spec.lockMemo) continue;
+            c->setReadOnly(changed);
+        }
+    } catch (...) {
+        // The controls handled so far keep their state.
+    }
+}
+
+// ---------------------------------------------------------------- save, delete
+
+void SurveyForm::spbSaveClick()
+{
+    Dataset &t = table();
+    if (trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty()) {
+        showMessage(kEmptyParcel, this);
+        return;
+    }
+    try {
+        t.edit();
+        t.post();
+    } catch (...) {
+        messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
+                   Ok, this);
+    }
+}
+
+void SurveyForm::spbDelClick()
+{
+    if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
+                   MessageIcon::Question, Ok | Cancel, this) != Ok)
+        return;
+    try {
+        Dataset &t = table();
+        const QString zdbh = trimBlanks(t.text(QStringLiteral("zdbh")));
+        const QString bgrq = t.text(QStringLiteral("bgrq"));
+        // The attached rows are keyed by the row's own unit code, which for a
+        // sub-unit's row is longer than the session's.
+        const QString dwdm = t.text(QStringLiteral("dwdm"));
+        // A row never stored has no attached rows of its own; whatever
+        // matches its number belongs to another row.
+        const bool stored = t.state() != Dataset::State::Insert;
+        t.remove();
+        if (!stored) return;
+        Dataset &q = dataModule().ADOQuery1;
+        if (bgrq.isEmpty()) {
+            for (const QString &statement : sql::deleteCurrentAttached)
+                RunSQL(q, statement, {zdbh, dwdm});
+        } else {
+            // A changed row takes the attached rows of its own version with it.
+            for (const QString &statement : sql::deleteChangedAttached)
+                RunSQL(q, statement, {zdbh, dwdm, bgrq});
+        }
+    } catch (...) {
+        showMessage(QStringLiteral("调查表已经为空"), this);
+    }
+}
+
+// ---------------------------------------------------------------- new record
+
+void SurveyForm::SaveThisDCBinfo()
+{
+    try {
+        Dataset &t = table();
+        for (DataAwareControl *c : m_sheet->boundControls()) {
+            if (c->family() != ControlFamily::Framed) continue;
+            const QString key = c->dataField();
+            const int column = t.indexOf(key);
+            const FieldType type = t.fieldDef(column).type;
+            const QVariant v = t.value(column);
+            const bool isList = qobject_cast<DBComboBox *>(c->widget()) != nullptr;
+            std::optional<QString> text;
+            const bool textual =
+                isList ? (type == FieldType::Text || type == FieldType::LongText)
+                       : (type == FieldType::UnicodeText || type == FieldType::LongText);
+            if (textual)
+                text = trimBlanks(Dataset::textOf(v));
+            else if (type == FieldType::Int16 || type == FieldType::Int32)
+                text =
+                    Dataset::isNullValue(v) ? QStringLiteral("0") : QString::number(v.toLongLong());
+            else if (type == FieldType::Double)
+                text = Dataset::isNullValue(v) ? QStringLiteral("0")
+                                               : QString::number(v.toDouble(), 'g', 15);
+            if (text) WriteIniStr(QStringLiteral("DCB"), key, *text);
+        }
+    } catch (...) {
+        // What was written so far stays written.
+    }
+}
+
+QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &parcel,
+                              const QString &survey) const
+{
+    switch (c.value) {
+    case NewValue::Text:
+        return QString::fromUtf8(c.arg);
+    case NewValue::Integer:
+        return QString::fromLatin1(c.arg).toLongLong();
+    case NewValue::RowId:
+        return id;
+    case NewValue::District:
+        return m_parts.district;
+    case NewValue::Street:
+        return m_parts.street;
+    case NewValue::Block:
+        return m_parts.block;
+    case NewValue::SessionUnit:
+        return dataModule().dwdm;
+    case NewValue::ParcelNumber:
+        return parcel;
+    case NewValue::SurveyNumber:
+        return survey;
+    case NewValue::Remembered:
+        return ReadIniStr(QStringLiteral("DCB"), QString::fromLatin1(c.column),
+                          QStringLiteral("000"));
+    case NewValue::Today:
+        return numbering::todayText();
+    }
+    return {};
+}
+
+void SurveyForm::spbNewClick()
+{
+    Dataset &t = table();
+    TDataMod &dm = dataModule();
+    SaveThisDCBinfo();
+    if (t.isEditing() && trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
+
+    Dataset &q = dm.ADOQuery1;
+    RunSQL(q, sql::djdcMaxId);
+    const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
+
+    QString parcelBase, surveyBase;
+    if (t.isEmpty()) {
+        surveyBase = numbering::firstSurveyNumberBase(m_parts);
+        parcelBase = numbering::firstParcelNumberBase(m_parts);
+    } else {
+        RunSQL(q, sql::djdcMaxZdbh, {dm.dwdm});
+        parcelBase =
+            numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0)));
+        RunSQL(q, sql::djdcMaxDcbh, {dm.dwdm});
+        surveyBase =
+            numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0)));
+    }
+
+    t.append();
+    // A number that cannot be made stops here, with the columns set so far
+    // on the unposted row.
+    std::optional<QString> parcel, survey;
+    for (const NewRowColumn &c : m_spec.newRow) {
+        if (c.value == NewValue::ParcelNumber && !parcel)
+            parcel = numbering::nextParcelNumber(parcelBase);
+        if (c.value == NewValue::SurveyNumber && !survey)
+            survey = numbering::nextSurveyNumber(surveyBase);
+        t.setValue(QString::fromLatin1(c.column),
+                   newValue(c, id, parcel.value_or(QString()), survey.value_or(QString())));
+    }
+    t.edit();
+    t.post();
+    setcomp();
+}
+
+// ---------------------------------------------------------------- keys
+
+void SurveyForm::digitPicked(DBComboBox *list)
+{
+    try {
+        Dataset &t = table();
+        t.edit();
+        bool ok = false;
+        const int n = list->currentText().toInt(&ok);
+        const QStringList entries = list->entries();
+        if (!ok || n < 1 || n > entries.size()) return;
+        t.setValue(list->dataField(), entries[n - 1]);
+    } catch (...) {
+        // A picker that cannot pick leaves the row as it is.
+    }
+}
+
+bool SurveyForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return SurveyDialog::eventFilter(watched, event);
+    auto *w = qobject_cast<QWidget *>(watched);
+    // An editable list's keys arrive at its line edit; they are the list's.
+    if (w && qobject_cast<QLineEdit *>(w) && qobject_cast<DBComboBox *>(w->parentWidget()))
+        w = w->parentWidget();
+    const SheetEntry *entry = m_sheet ? m_sheet->entryOf(w) : nullptr;
+    if (!entry) return SurveyDialog::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+
+    if (event->type() == QEvent::KeyPress &&
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        // As Tab does: the text arrived at is selected, so typing replaces it.
+        if (QWidget *next = m_sheet->enterTarget(w)) next->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (event->type() == QEvent::KeyRelease && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
+        !(key->modifiers() & Qt::KeypadModifier) && (entry->flags & DigitPicker))
+        digitPicked(static_cast<DBComboBox *>(w));
+    return SurveyDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "schema/numbering.h"
+#include "widgets/survey_dialog.h"
+
+#include <QString>
+#include <span>
+
+class QFrame;
+class SurveySheet;
+class TDataMod;
+
+namespace zarn {
+class Dataset;
+}
+namespace zarn::ui {
+class Banner;
+class DataSource;
+class DBComboBox;
+class SpeedButton;
+} // namespace zarn::ui
+
+namespace zarn::forms {
+
+struct SheetSpec;
+
+// Where a column of a new survey row takes its value from.
+enum class NewValue {
+    Text,         // the fixed text arg
+    Integer,      // the whole number arg
+    RowId,        // the table's highest id plus one
+    District,     // unit-code part 3
+    Street,       // unit-code part 4
+    Block,        // unit-code part 5
+    SessionUnit,  // the session's unit code
+    ParcelNumber, // the new parcel number
+    SurveyNumber, // the new survey table number
+    Remembered,   // the value remembered under the column's name, or "000"
+    Today,        // today as yyyymmdd
+};
+
+// One column a new row sets, in the order they are set: a failure leaves what
+// was set so far on the unposted row, for the user to see.
+struct NewRowColumn {
+    const char *column;
+    NewValue value;
+    const char *arg = "";
+};
+
+// A panel band of the form: its name and height.
+struct Band {
+    const char *name;
+    int height;
+};
+
+// What tells one survey form from the other.
+struct SurveyFormSpec {
+    const char *objectName;
+    const char *caption;
+    const char *bannerTitle;
+    Band bannerPanel;
+    const char *bannerImage;
+    Band buttonPanel;
+    const SheetSpec &sheet;
+    const QString &loadStatement;
+    std::span<const NewRowColumn> newRow;
+    bool lockMemo;         // the change lock also takes the memo
+    const char *gyLabel43; // caption of the co-use-right editor's Label43; null: its own
+};
+
+} // namespace zarn::forms
+
+// What both survey forms do: one T_DJDCB row at a time on the printed sheet,
+// the four moves, locate, the change lock, new record with its numbers and
+// remembered values, save, delete with the attached rows, the Enter chain and
+// the digit pickers of the sheet, and storing a pending change on close. Each
+// form adds its own opening and what only it has.
+class SurveyForm : public zarn::ui::SurveyDialog {
+    Q_OBJECT
+public:
+    ~SurveyForm() override;
+
+    const zarn::forms::SurveyFormSpec &formSpec() const { return m_spec; }
+    SurveySheet *sheet() const { return m_sheet; }
+
+    QFrame *bannerPanel = nullptr;
+    zarn::ui::Banner *banner = nullptr;
+    QFrame *buttonPanel = nullptr;
+    zarn::ui::SpeedButton *spbFirst = nullptr;
+    zarn::ui::SpeedButton *spbPre = nullptr;
+    zarn::ui::SpeedButton *spbNext = nullptr;
+    zarn::ui::SpeedButton *spbLast = nullptr;
+    zarn::ui::SpeedButton *spbNew = nullptr;
+    zarn::ui::SpeedButton *spbDel = nullptr;
+    zarn::ui::SpeedButton *spbSave = nullptr;
+    zarn::ui::SpeedButton *spbViewCurrRec = nullptr;
+    zarn::ui::DataSource *DataSource1 = nullptr;
+
+    // Handlers; each runs through the error guard when wired to its event.
+    virtual void FormCreate() = 0;
+    void spbFirstClick();
+    void spbPreClick();
+    void spbNextClick();
+    void spbLastClick();
+    void spbViewCurrRecClick();
+    void spbNewClick();
+    void spbSaveClick();
+    void spbDelClick();
+
+    // Shared steps.
+    void setcomp();
+    void SaveThisDCBinfo();
+
+    const zarn::numbering::UnitCodeParts &unitCodeParts() const { return m_parts; }
+
+protected:
+    SurveyForm(const zarn::forms::SurveyFormSpec &spec, QWidget *owner);
+
+    // Lays the bands out around the sheet, makes the speed buttons, binds the
+    // sheet and listens to its keys. The form calls it from its constructor
+    // once its sheet exists, then runs FormCreate through the guard.
+    void setUp(SurveySheet *sheet);
+
+    // Cuts the unit-code parts and loads the unit's rows.
+    void loadRows();
+    // Runs after each of the four moves, before the change lock is set.
+    virtual void afterMove() {}
+    // A digit typed into a list flagged as a digit picker picks an entry.
+    virtual void digitPicked(zarn::ui::DBComboBox *list);
+
+    zarn::Dataset &table() const;
+    TDataMod &dataModule() const;
+
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum class Move { First, Prior, Next, Last };
+    void moveClick(Move move);
+    QVariant newValue(const zarn::forms::NewRowColumn &c, qint64 id, const QString &parcel,
+                      const QString &survey) const;
+
+    const zarn::forms::SurveyFormSpec &m_spec;
+    SurveySheet *m_sheet = nullptr;
+    zarn::numbering::UnitCodeParts m_parts;
+};
+
+// Trims blanks and control characters at both ends, as the forms' text
+// comparisons do.
+QString trimBlanks(const QString &s);

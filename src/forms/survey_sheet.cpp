@@ -1,0 +1,158 @@
+#include "forms/survey_sheet.h"
+
+#include "forms/sheet_paint.h"
+#include "widgets/data_aware.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
+#include "widgets/db_memo.h"
+#include "widgets/fonts.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+#include <algorithm>
+
+using namespace zarn::forms;
+using namespace zarn::ui;
+
+SurveySheet::SurveySheet(const SheetSpec &spec, QWidget *parent)
+    : QWidget(parent)
+    , m_spec(spec)
+{
+    setObjectName(QString::fromLatin1(spec.name));
+    setFont(songFont(9));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setMinimumSize(spec.pictureWidth, spec.pictureHeight);
+
+    // Input methods the sheet names per control; kept for the record, as
+    // Linux has no switch to a named input method.
+    auto imeOf = [&spec](const SheetEntry &e) {
+        if (e.flags & NoIme) return QString();
+        return text((e.flags & AltIme) ? spec.altIme : spec.ime);
+    };
+
+    QList<std::pair<int, QWidget *>> tabOrder;
+    for (const SheetEntry &e : spec.entries) {
+        if (e.kind == SheetKind::Heading) continue;
+        const QString name = QString::fromLatin1(e.control);
+        QWidget *w = nullptr;
+        switch (e.kind) {
+        case SheetKind::Edit: {
+            auto *c = new DBEdit(name, this);
+            c->setFamily(ControlFamily::Framed);
+            c->setImeName(imeOf(e));
+            m_bound << c;
+            w = c;
+            break;
+        }
+        case SheetKind::PickList:
+        case SheetKind::List:
+        case SheetKind::FramedList: {
+            auto *c = new DBComboBox(name, this);
+            c->setFamily(e.kind == SheetKind::FramedList ? ControlFamily::Framed
+                                                         : ControlFamily::Plain);
+            c->setPickOnly(e.kind == SheetKind::PickList);
+            c->setImeName(imeOf(e));
+            m_bound << c;
+            w = c;
+            break;
+        }
+        case SheetKind::Memo: {
+            auto *c = new DBMemo(name, this);
+            c->setFamily(ControlFamily::Memo);
+            c->setImeName(imeOf(e));
+            m_bound << c;
+            w = c;
+            break;
+        }
+        case SheetKind::Button: {
+            auto *b = new QPushButton(text(e.column), this);
+            b->setObjectName(name);
+            b->setAutoDefault(false);
+            b->setDefault(false);
+            w = b;
+            break;
+        }
+        case SheetKind::Heading:
+            break;
+        }
+        w->setGeometry(e.left, e.top, e.width, entryHeight(e));
+        m_controls.insert(name, w);
+        tabOrder.append({e.tab, w});
+    }
+
+    DBEdit18 = edit(QStringLiteral("DBEdit18"));
+    DBEdit24 = edit(QStringLiteral("DBEdit24"));
+    DBEdit26 = edit(QStringLiteral("DBEdit26"));
+    Button1 = qobject_cast<QPushButton *>(control(QStringLiteral("Button1")));
+    Button2 = qobject_cast<QPushButton *>(control(QStringLiteral("Button2")));
+    Button3 = qobject_cast<QPushButton *>(control(QStringLiteral("Button3")));
+    Button4 = qobject_cast<QPushButton *>(control(QStringLiteral("Button4")));
+
+    Label50 = new QLabel(this);
+    Label50->setObjectName(QStringLiteral("Label50"));
+    Label50->setAttribute(Qt::WA_TranslucentBackground);
+    Label50->setStyleSheet(QStringLiteral("color: navy; background: transparent;"));
+    Label50->setGeometry(spec.label50);
+
+    std::stable_sort(tabOrder.begin(), tabOrder.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+}
+
+SurveySheet::~SurveySheet() = default;
+
+void SurveySheet::bind(DataSource *source)
+{
+    for (DataAwareControl *c : m_bound)
+        c->bind(source, text(entryOf(c->widget())->column));
+}
+
+QWidget *SurveySheet::control(const QString &name) const
+{
+    return m_controls.value(name);
+}
+
+DBEdit *SurveySheet::edit(const QString &name) const
+{
+    return qobject_cast<DBEdit *>(control(name));
+}
+
+DBComboBox *SurveySheet::comboBox(const QString &name) const
+{
+    return qobject_cast<DBComboBox *>(control(name));
+}
+
+QList<DataAwareControl *> SurveySheet::boundControls() const
+{
+    return m_bound;
+}
+
+const SheetEntry *SurveySheet::entryOf(const QWidget *control) const
+{
+    if (!control || m_controls.value(control->objectName()) != control) return nullptr;
+    return sheetEntry(m_spec, control->objectName());
+}
+
+QWidget *SurveySheet::enterTarget(QWidget *from) const
+{
+    const SheetEntry *e = entryOf(from);
+    if (!e || !*e->enter) return nullptr;
+    return control(QString::fromLatin1(e->enter));
+}
+
+QSize SurveySheet::sizeHint() const
+{
+    return {m_spec.width, m_spec.height};
+}
+
+void SurveySheet::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    paintSheet(p, m_spec, font());
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "forms/sheet_spec.h"
+
+#include <QHash>
+#include <QList>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace zarn::ui {
+class DataAwareControl;
+class DataSource;
+class DBComboBox;
+class DBEdit;
+} // namespace zarn::ui
+
+// A survey sheet: the printed table drawn from its constant table, with a
+// borderless data-bound control over each blank. It has no behaviour of its
+// own; the form binds it and attaches the handlers.
+class SurveySheet : public QWidget {
+    Q_OBJECT
+public:
+    SurveySheet(const zarn::forms::SheetSpec &spec, QWidget *parent = nullptr);
+    ~SurveySheet() override;
+
+    const zarn::forms::SheetSpec &spec() const { return m_spec; }
+
+    // Binds every data-bound control to its column through the source.
+    void bind(zarn::ui::DataSource *source);
+
+    // A control by its name, or null.
+    QWidget *control(const QString &name) const;
+    zarn::ui::DBEdit *edit(const QString &name) const;
+    zarn::ui::DBComboBox *comboBox(const QString &name) const;
+    // The data-bound controls in creation order (the printed rows' order).
+    QList<zarn::ui::DataAwareControl *> boundControls() const;
+    // The control that Enter moves to from a control, or null at the chain's end.
+    QWidget *enterTarget(QWidget *from) const;
+    // The entry a control was made from, or null.
+    const zarn::forms::SheetEntry *entryOf(const QWidget *control) const;
+
+    // What both survey sheets have under these names.
+    zarn::ui::DBEdit *DBEdit18 = nullptr; // ZDBH
+    zarn::ui::DBEdit *DBEdit24 = nullptr; // QLRZS
+    zarn::ui::DBEdit *DBEdit26 = nullptr; // JZDGS
+    QPushButton *Button1 = nullptr;       // boundary markers
+    QPushButton *Button2 = nullptr;       // boundary designation
+    QPushButton *Button3 = nullptr;       // co-use-right holders
+    QPushButton *Button4 = nullptr;       // four sides
+    QLabel *Label50 = nullptr;            // change notice
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    const zarn::forms::SheetSpec &m_spec;
+    QHash<QString, QWidget *> m_controls;
+    QList<zarn::ui::DataAwareControl *> m_bound;
+};
