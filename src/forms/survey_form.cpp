@@ -299,6 +299,9 @@ void SurveyForm::SaveThisDCBinfo()
 {
     try {
         Dataset &t = table();
+        // No row shown, nothing to remember: empty texts would overwrite what
+        // the surveyor's last row left there.
+        if (t.recNo() < 0) return;
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() != ControlFamily::Framed) continue;
             const QString key = c->dataField();

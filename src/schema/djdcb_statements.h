@@ -16,9 +16,11 @@ inline const QString djdcDesignTime = QStringLiteral("select * from ZARN.T_DJDCB
 inline const QString djdcListUseRight =
     QStringLiteral("select * from T_DJDCB where dwdm like ? order by zdbh nulls last");
 
-// Ownership form opening, on djdcTable: the same rows in the database's order.
+// Ownership form opening, on djdcTable: the same rows in the same order, so
+// the moves walk one order on every database and every day.
 // Binds: session unit code + "%".
-inline const QString djdcListOwnership = QStringLiteral("select * from T_DJDCB where dwdm like ?");
+inline const QString djdcListOwnership =
+    QStringLiteral("select * from T_DJDCB where dwdm like ? order by zdbh nulls last");
 
 // Both forms' new record, on ADOQuery1: the highest row number of the whole
 // table (null when the table is empty). No values.

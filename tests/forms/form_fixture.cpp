@@ -26,6 +26,7 @@ void FormTest::SetUp()
 void FormTest::TearDown()
 {
     form.reset();
+    syq.reset();
     delete DataMod;
     DataMod = nullptr;
     messages.reset();
@@ -72,6 +73,20 @@ Tfrmrptdjdcb &FormTest::open(const QString &dwdm, const QString &zdh)
     return *form;
 }
 
+Tfrmsyqdjdcb &FormTest::openOwnership(const QString &dwdm)
+{
+    DataMod->dwdm = dwdm;
+    DataMod->zdh.clear();
+    syq = std::make_unique<Tfrmsyqdjdcb>();
+    return *syq;
+}
+
+SurveyForm *FormTest::shownForm() const
+{
+    if (syq) return syq.get();
+    return form.get();
+}
+
 int FormTest::count(const QString &sql, const QVariantList &params)
 {
     Dataset q(&DataMod->ADOConn1);
@@ -101,12 +116,12 @@ QString FormTest::ini(const QString &key, const QString &fallback) const
 
 QWidget *FormTest::control(const QString &name) const
 {
-    return form->findChild<QWidget *>(name);
+    return shownForm()->findChild<QWidget *>(name);
 }
 
 QString FormTest::shown(const QString &name) const
 {
-    for (ui::DataAwareControl *c : ui::dataAwareControls(form.get()))
+    for (ui::DataAwareControl *c : ui::dataAwareControls(shownForm()))
         if (c->widget()->objectName() == name) return c->controlText();
     return QStringLiteral("<no control %1>").arg(name);
 }

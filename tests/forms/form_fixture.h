@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "forms/frm_frameMain.h"
 #include "forms/frm_rptdjdcb.h"
+#include "forms/frm_syqdjdcb.h"
 #include "schema/scratch_db.h"
 #include "support/backends.h"
 #include "widgets/messages.h"
@@ -32,6 +33,10 @@ protected:
     void addAttached(const QString &table, const QVariantMap &values);
     // Opens the use-right form for the session's unit and parcel.
     Tfrmrptdjdcb &open(const QString &dwdm, const QString &zdh = {});
+    // Opens the ownership form for the session's unit.
+    Tfrmsyqdjdcb &openOwnership(const QString &dwdm);
+    // The form open now, of either kind.
+    SurveyForm *shownForm() const;
 
     // Reading the database from outside the form.
     int count(const QString &sql, const QVariantList &params = {});
@@ -47,6 +52,7 @@ protected:
     std::unique_ptr<ScratchDatabase> db;
     std::unique_ptr<ui::RecordingMessageService> messages;
     std::unique_ptr<Tfrmrptdjdcb> form;
+    std::unique_ptr<Tfrmsyqdjdcb> syq;
     qint64 nextId = 1;
 };
 

@@ -87,10 +87,10 @@ TEST_P(OpenTest, AnEmptyUnitOpensOnItsFirstNewRow)
     EXPECT_EQ(stored("T_DJDCB", id, "dcrq"), numbering::todayText());
     EXPECT_EQ(stored("T_DJDCB", id, "bgrq"), "<null>");
     EXPECT_EQ(stored("T_DJDCB", id, "dcblx"), "0");
-    // The empty sheet's values were remembered empty and read back so; the
-    // memo is never remembered, so its key was never written.
-    EXPECT_EQ(stored("T_DJDCB", id, "kzy"), "<null>");
-    EXPECT_EQ(ini("KZY"), "");
+    // No row was shown, so nothing was remembered over what a surveyor's
+    // last row left: the new row starts from the defaults.
+    EXPECT_EQ(stored("T_DJDCB", id, "kzy"), "000");
+    EXPECT_EQ(ini("KZY"), "<none>");
     EXPECT_EQ(stored("T_DJDCB", id, "qsdcjs"), "000");
     EXPECT_EQ(shown("DBEdit18"), "0030040001");
 }
