@@ -89,12 +89,12 @@ HostRun::~HostRun()
     stop();
 }
 
-bool HostRun::start(const QProcessEnvironment &env, const QString &dwdm, const QString &zdh)
+bool HostRun::start(const QProcessEnvironment &env, const QString &dwdm, const QString &zdh, int lx)
 {
     m_process.setProcessEnvironment(env);
     m_process.start(QStringLiteral(ZARN_HOST_FILE),
                     {QStringLiteral("--dwdm"), dwdm, QStringLiteral("--zdh"), zdh,
-                     QStringLiteral("--lx"), QStringLiteral("0")});
+                     QStringLiteral("--lx"), QString::number(lx)});
     return m_process.waitForStarted(30000);
 }
 

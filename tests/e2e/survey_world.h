@@ -47,7 +47,8 @@ public:
     HostRun(const HostRun &) = delete;
     HostRun &operator=(const HostRun &) = delete;
 
-    bool start(const QProcessEnvironment &env, const QString &dwdm, const QString &zdh);
+    // Asks for the form of kind lx (0 use-right, 1 ownership).
+    bool start(const QProcessEnvironment &env, const QString &dwdm, const QString &zdh, int lx = 0);
     qint64 pid() const { return m_process.processId(); }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     // Waits for the end; false when it did not end within the time.
