@@ -267,8 +267,8 @@ void SurveyForm::spbDelClick()
     if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
                    MessageIcon::Question, Ok | Cancel, this) != Ok)
         return;
+    Dataset &t = table();
     try {
-        Dataset &t = table();
         const QString zdbh = trimBlanks(t.text(QStringLiteral("zdbh")));
         const QString bgrq = t.text(QStringLiteral("bgrq"));
         // The attached rows are keyed by the row's own unit code, which for a
@@ -276,18 +276,28 @@ void SurveyForm::spbDelClick()
         const QString dwdm = t.text(QStringLiteral("dwdm"));
         // A row never stored has no attached rows of its own; whatever
         // matches its number belongs to another row.
-        const bool stored = t.state() != Dataset::State::Insert;
-        t.remove();
-        if (!stored) return;
-        Dataset &q = dataModule().ADOQuery1;
-        if (bgrq.isEmpty()) {
-            for (const QString &statement : sql::deleteCurrentAttached)
-                RunSQL(q, statement, {zdbh, dwdm});
-        } else {
-            // A changed row takes the attached rows of its own version with it.
-            for (const QString &statement : sql::deleteChangedAttached)
-                RunSQL(q, statement, {zdbh, dwdm, bgrq});
+        if (t.state() == Dataset::State::Insert || t.isEmpty()) {
+            t.remove();
+            return;
         }
+        Dataset &q = dataModule().ADOQuery1;
+        // The row and its attached rows go together or not at all: the
+        // attached rows first, so that a refusal anywhere leaves the list
+        // as the database still has it.
+        t.connection()->transaction([&] {
+            if (bgrq.isEmpty()) {
+                for (const QString &statement : sql::deleteCurrentAttached)
+                    RunSQL(q, statement, {zdbh, dwdm});
+            } else {
+                // A changed row takes the attached rows of its own version with it.
+                for (const QString &statement : sql::deleteChangedAttached)
+                    RunSQL(q, statement, {zdbh, dwdm, bgrq});
+            }
+            t.remove();
+        });
+    } catch (const DatabaseError &e) {
+        messageBox(QStringLiteral("删除失败，调查表及其附表均未改动。\n") + e.message(),
+                   QStringLiteral("警告"), MessageIcon::Warning, Ok, this);
     } catch (...) {
         showMessage(QStringLiteral("调查表已经为空"), this);
     }

@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace zarn;
@@ -148,6 +149,30 @@ TEST_P(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumbe
     EXPECT_EQ(stored("T_DJDCB", sub, "zdbh"), "<no row>");
     EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {unit + "01"}), 0);
     EXPECT_EQ(attached("0030040001"), 4);
+}
+
+TEST_P(ChangeTest, ADeleteRefusedPartWayChangesNothing)
+{
+    seed();
+    open(unit, "0030040002");
+    // The four-sides table, last of the cascade, is gone: its delete fails
+    // after the other attached tables' deletes have run.
+    QSqlQuery(DataMod->ADOConn1.database()).exec(QStringLiteral("drop table T_SZB"));
+    messages->answers = {Ok};
+    form->spbDel->click();
+    ASSERT_EQ(messages->records.size(), 2);
+    EXPECT_EQ(messages->records[1].caption, QStringLiteral("警告"));
+    EXPECT_NE(messages->records[1].text, QStringLiteral("调查表已经为空"));
+    EXPECT_EQ(stored("T_DJDCB", second, "zdbh"), "0030040002");
+    for (const char *table : {"T_JZBSB", "T_ZJB", "T_GYQ"})
+        EXPECT_EQ(
+            count(
+                QStringLiteral("select count(*) from %1 where zdbh=? and bgrq is null").arg(table),
+                {"0030040002"}),
+            1)
+            << table;
+    EXPECT_EQ(current("zdbh"), "0030040002");
+    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
 }
 
 TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
