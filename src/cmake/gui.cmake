@@ -8,4 +8,4 @@ file(GLOB ZARN_GUI_SOURCES CONFIGURE_DEPENDS
 file(GLOB ZARN_GUI_RESOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/widgets/*.qrc)
 add_library(zarn_gui STATIC ${ZARN_GUI_SOURCES} ${ZARN_GUI_RESOURCES})
 set_target_properties(zarn_gui PROPERTIES AUTORCC ON)
-target_link_libraries(zarn_gui PUBLIC zarn_core Qt6::Widgets)
+target_link_libraries(zarn_gui PUBLIC zarn_core Qt6::Widgets Qt6::PrintSupport)

@@ -5,6 +5,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "dialogs/frm_Input.h"
+#include "forms/sheet_spec.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"
@@ -17,6 +18,7 @@
 #include "widgets/messages.h"
 #include "widgets/speed_button.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -132,6 +134,20 @@ void SurveyForm::setUp(SurveySheet *sheet)
             combo->lineEdit()->installEventFilter(this);
     }
     noAutoDefault(this);
+
+    // The filled table on paper: Ctrl+P, and the sheet's context menu.
+    auto *print = new QAction(QStringLiteral("打印调查表…"), this);
+    print->setObjectName(QStringLiteral("actPrint"));
+    print->setShortcut(QKeySequence::Print);
+    print->setShortcutContext(Qt::WindowShortcut);
+    connect(print, &QAction::triggered, this, [this] { guard(this, [this] { printSheet(); }); });
+    auto *pdf = new QAction(QStringLiteral("导出PDF…"), this);
+    pdf->setObjectName(QStringLiteral("actExportPdf"));
+    connect(pdf, &QAction::triggered, this, [this] { guard(this, [this] { exportPdf(); }); });
+    addAction(print);
+    sheet->addAction(print);
+    sheet->addAction(pdf);
+    sheet->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 TDataMod &SurveyForm::dataModule() const

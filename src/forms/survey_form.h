@@ -23,6 +23,7 @@ class SpeedButton;
 namespace zarn::forms {
 
 struct SheetSpec;
+struct SheetValues;
 
 // Where a column of a new survey row takes its value from.
 enum class NewValue {
@@ -111,6 +112,14 @@ public:
     void setcomp();
     void SaveThisDCBinfo();
 
+    // The row shown as a printed survey table: through the system's print
+    // dialog, or into a PDF file the user names (Ctrl+P and the sheet's
+    // context menu). writePdf is the step without dialogs; false when the
+    // file cannot be written.
+    void printSheet();
+    void exportPdf();
+    bool writePdf(const QString &path);
+
     const zarn::numbering::UnitCodeParts &unitCodeParts() const { return m_parts; }
 
 protected:
@@ -136,6 +145,7 @@ protected:
 
 private:
     enum class Move { First, Prior, Next, Last };
+    zarn::forms::SheetValues shownValues() const;
     void moveClick(Move move);
     QVariant newValue(const zarn::forms::NewRowColumn &c, qint64 id, const QString &parcel,
                       const QString &survey) const;

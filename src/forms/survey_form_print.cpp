@@ -1,0 +1,59 @@
+// The survey forms' row on paper: the print dialog and PDF export.
+#include "forms/survey_form.h"
+
+#include "data/dataset.h"
+#include "data/errors.h"
+#include "forms/sheet_print.h"
+#include "forms/sheet_spec.h"
+#include "forms/survey_sheet.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+using namespace zarn;
+using namespace zarn::forms;
+
+SheetValues SurveyForm::shownValues() const
+{
+    Dataset &t = table();
+    // What the sheet shows, typing not yet stored included.
+    return {[&t](const QString &column) { return t.text(column); }, m_sheet->Label50->text()};
+}
+
+void SurveyForm::printSheet()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    setUpSheetPages(printer);
+    printer.setDocName(text(m_spec.sheet.title));
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("打印调查表"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    QPainter p;
+    if (!p.begin(&printer))
+        throw Error(QStringLiteral("打印机无法使用，请检查打印机设置后再打印。"));
+    paintSheetPage(p, printer.pageLayout().paintRectPixels(printer.resolution()).toRectF(),
+                   m_spec.sheet, shownValues());
+    p.end();
+}
+
+void SurveyForm::exportPdf()
+{
+    const QString suggested =
+        trimBlanks(table().text(QStringLiteral("zdbh"))) + QStringLiteral(".pdf");
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出PDF"), suggested,
+                                                      QStringLiteral("PDF 文件 (*.pdf)"));
+    if (path.isEmpty()) return;
+    if (!writePdf(path))
+        throw Error(QStringLiteral("无法写入文件 %1，请换一个文件夹或文件名再导出。").arg(path));
+}
+
+bool SurveyForm::writePdf(const QString &path)
+{
+    SheetPdf pdf(path, m_spec.sheet);
+    if (!pdf.isOpen()) return false;
+    pdf.addPage(shownValues());
+    return pdf.finish();
+}

@@ -1,0 +1,178 @@
+// zarn-sheet --dwdm UNIT [--zdh PARCEL] [--lx 0|1]
+//            (--connection 'STRING' | --config config.ini) -o FILE.pdf
+//
+// Writes the survey tables of a unit (and of the units whose codes extend
+// it), or of one parcel's versions, into one PDF: one A4 page per row, in
+// parcel-number order, drawn as the survey forms print them.
+
+#include "component/inifile.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+#include "decrypt/ZarnDecryptString.h"
+#include "forms/sheet_print.h"
+#include "forms/sheet_spec.h"
+#include "schema/statements.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+using namespace zarn;
+
+namespace {
+
+constexpr int ExitError = 1;
+constexpr int ExitUsage = 2;
+
+const char *const Usage =
+    "用法: zarn-sheet --dwdm 单位代码 [--zdh 地籍号] [--lx 0|1]\n"
+    "                 (--connection '连接字符串' | --config config.ini) -o 文件.pdf\n"
+    "\n"
+    "把单位 (及其下级单位) 的全部地籍调查表, 或一宗地的各版本, 按地籍号顺序\n"
+    "写成一个 PDF, 每张调查表一页 (A4 纵向)。\n"
+    "  --lx 0  土地使用权地籍调查表 (默认)   --lx 1  土地所有权地籍调查表\n"
+    "  --config: 组件的 config.ini, 读取其中加密的连接字符串\n"
+    "            (用组件的解密库和密钥文件解密)。\n";
+
+void print(FILE *to, const QString &text, bool newline = true)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+    if (newline) std::fputc('\n', to);
+    std::fflush(to);
+}
+
+int fail(const QString &message)
+{
+    print(stderr, QStringLiteral("zarn-sheet: ") + message);
+    return ExitError;
+}
+
+int usageError(const QString &message)
+{
+    print(stderr, QStringLiteral("zarn-sheet: ") + message);
+    std::fputs(Usage, stderr);
+    return ExitUsage;
+}
+
+// The connection string enciphered in a config.ini, as the component reads it.
+std::optional<QString> decipheredFrom(const QString &config, QString *why)
+{
+    if (!QFile::exists(config)) {
+        *why = QStringLiteral("找不到 %1").arg(config);
+        return std::nullopt;
+    }
+    QByteArray stored =
+        toGbk(IniFile(config).read(u"SystemInfo", u"ConnectionString", QStringLiteral("000")));
+    char *text = stored.data();
+    if (!ZarnDecryptStr(&text)) {
+        *why = QStringLiteral("%1 中的连接字符串无法解密 (缺少密钥文件, 或不是用本机密钥加密的)")
+                   .arg(config);
+        return std::nullopt;
+    }
+    const QString plain = fromGbk(QByteArrayView(text));
+    std::memset(stored.data(), 0, size_t(stored.size()));
+    return plain;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Pages are drawn without a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+
+    QString dwdm, zdh, connection, config, out;
+    int lx = 0;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (i + 1 >= args.size()) return usageError(QStringLiteral("%1 缺少参数值").arg(a));
+        const QString v = args[++i];
+        if (a == QLatin1String("--dwdm"))
+            dwdm = v;
+        else if (a == QLatin1String("--zdh"))
+            zdh = v;
+        else if (a == QLatin1String("--lx") && (v == QLatin1String("0") || v == QLatin1String("1")))
+            lx = v.toInt();
+        else if (a == QLatin1String("--connection"))
+            connection = v;
+        else if (a == QLatin1String("--config"))
+            config = v;
+        else if (a == QLatin1String("-o"))
+            out = v;
+        else
+            return usageError(QStringLiteral("不认识的参数 %1 %2").arg(a, v));
+    }
+    if (dwdm.isEmpty()) return usageError(QStringLiteral("缺少 --dwdm 单位代码"));
+    if (out.isEmpty()) return usageError(QStringLiteral("缺少 -o 输出文件"));
+    if (connection.isEmpty() == config.isEmpty())
+        return usageError(QStringLiteral("请给出 --connection 或 --config 之一"));
+    if (!config.isEmpty()) {
+        QString why;
+        const std::optional<QString> plain = decipheredFrom(config, &why);
+        if (!plain) return fail(why);
+        connection = *plain;
+    }
+
+    const forms::SheetSpec &spec = lx == 1 ? forms::ownershipSheet() : forms::useRightSheet();
+    try {
+        Connection db;
+        db.setConnectionString(connection);
+        db.open();
+        Dataset rows(&db);
+        rows.setSql(lx == 1 ? sql::djdcListOwnership : sql::djdcListUseRight,
+                    {dwdm + QLatin1Char('%')});
+        rows.open();
+        const int zdbh = rows.indexOf(QStringLiteral("zdbh"));
+        int total = rows.recordCount();
+        if (!zdh.isEmpty()) {
+            total = 0;
+            for (int r = 0; r < rows.recordCount(); ++r)
+                if (Dataset::textOf(rows.valueAt(r, zdbh)) == zdh) ++total;
+        }
+        if (total == 0)
+            return fail(zdh.isEmpty()
+                            ? QStringLiteral("单位 %1 没有调查表").arg(dwdm)
+                            : QStringLiteral("单位 %1 没有地籍号为 %2 的调查表").arg(dwdm, zdh));
+
+        forms::SheetPdf pdf(out, spec);
+        if (!pdf.isOpen()) return fail(QStringLiteral("无法写入 %1").arg(out));
+        const bool terminal = isatty(fileno(stderr));
+        QElapsedTimer shown;
+        shown.start();
+        for (rows.first(); !rows.eof(); rows.next()) {
+            if (!zdh.isEmpty() && rows.text(QStringLiteral("zdbh")) != zdh) continue;
+            const QString bgrq = rows.text(QStringLiteral("bgrq"));
+            pdf.addPage({[&rows](const QString &column) { return rows.text(column); },
+                         bgrq.isEmpty()
+                             ? QString()
+                             : QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更")});
+            if (terminal && (shown.elapsed() > 200 || pdf.pageCount() == total)) {
+                print(stderr, QStringLiteral("\r已写 %1/%2 页").arg(pdf.pageCount()).arg(total),
+                      false);
+                shown.restart();
+            }
+            if (rows.recNo() == rows.recordCount() - 1) break;
+        }
+        if (terminal) std::fputc('\n', stderr);
+        const int pages = pdf.pageCount();
+        if (!pdf.finish()) return fail(QStringLiteral("写入 %1 时出错").arg(out));
+        print(stdout, QStringLiteral("%1: %2 页").arg(out).arg(pages));
+    } catch (const Error &e) {
+        return fail(e.message());
+    }
+    return 0;
+}
