@@ -36,6 +36,12 @@ namespace {
 
 const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
 
+// Why the database refused, for the surveyor.
+QString refusalText(const Error &e)
+{
+    return e.message();
+}
+
 QFrame *whitePanel(const Band &band, QWidget *parent)
 {
     auto *p = new QFrame(parent);
@@ -178,8 +184,23 @@ void SurveyForm::closeEvent(QCloseEvent *event)
             t.edit();
             t.post();
         }
+    } catch (const Error &e) {
+        // What cannot be stored is not dropped without a word: the surveyor
+        // goes back to the sheet, or lets it go knowingly.
+        const int answer = messageBox(
+            QStringLiteral("调查表的修改无法保存：") + refusalText(e) +
+                QStringLiteral("\n\n要返回调查表继续修改吗？选“否”将放弃这些修改并关闭窗口。"),
+            QStringLiteral("警告"), MessageIcon::Warning, Yes | No, this);
+        if (answer != No) {
+            event->ignore();
+            return;
+        }
+        try {
+            table().cancel();
+        } catch (...) {
+        }
     } catch (...) {
-        // The window closes in every case.
+        // Anything else: the window closes.
     }
     event->accept();
     SurveyDialog::closeEvent(event);
@@ -272,9 +293,10 @@ void SurveyForm::spbSaveClick()
     try {
         t.edit();
         t.post();
-    } catch (...) {
-        messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
-                   Ok, this);
+    } catch (const Error &e) {
+        // The fixed text first, then why, so the surveyor knows what to mend.
+        messageBox(QStringLiteral("数据保存失败！\n") + refusalText(e), QStringLiteral("警告"),
+                   MessageIcon::Warning, Ok, this);
     }
 }
 

@@ -81,7 +81,8 @@ TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
     ASSERT_EQ(messages->records.size(), 1);
     const auto &box = messages->records[0];
     EXPECT_FALSE(box.plain);
-    EXPECT_EQ(box.text, QStringLiteral("数据保存失败！"));
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("数据保存失败！\n"))) << box.text.toStdString();
+    EXPECT_GT(box.text.size(), 8); // and why
     EXPECT_EQ(box.caption, QStringLiteral("警告"));
     EXPECT_EQ(box.icon, MessageIcon::Warning);
     EXPECT_EQ(box.buttons, int(Ok));
@@ -149,6 +150,30 @@ TEST_P(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumbe
     EXPECT_EQ(stored("T_DJDCB", sub, "zdbh"), "<no row>");
     EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {unit + "01"}), 0);
     EXPECT_EQ(attached("0030040001"), 4);
+}
+
+TEST_P(ChangeTest, ClosingWithAChangeThatCannotBeStoredAsksFirst)
+{
+    seed();
+    open(unit, "0030040001");
+    form->show();
+    Dataset &t = DataMod->djdcTable;
+    t.edit();
+    t.setValue("zdbh", "0030040003"); // another current row has it
+    t.setValue("qlr", QStringLiteral("丁"));
+
+    messages->answers = {Yes};
+    form->close();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_EQ(messages->records[0].buttons, int(Yes | No));
+    EXPECT_TRUE(form->isVisible()); // back on the sheet, the typing still there
+    EXPECT_EQ(shown("DBEdit3"), QStringLiteral("丁"));
+
+    messages->answers = {No};
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(stored("T_DJDCB", first, "qlr"), QStringLiteral("甲"));
+    EXPECT_EQ(stored("T_DJDCB", first, "zdbh"), "0030040001");
 }
 
 TEST_P(ChangeTest, ADeleteRefusedPartWayChangesNothing)
