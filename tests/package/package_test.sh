@@ -59,10 +59,10 @@ sh "$work/control/postinst" configure
 grep -qF "@=\"$module\"" "$ZARN_SYSTEM_REGISTRY" || fail "postinst did not register $module"
 
 step "a C host through pkg-config"
-flags=$(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig \
+read -ra flags < <(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig \
   pkg-config --cflags --libs zarnhost)
-cc -std=c11 -Wall -Wextra -Werror "$src/tests/component/c_host.c" $flags -Wl,-rpath,"$libdir" \
-  -o "$work/host-pc"
+cc -std=c11 -Wall -Wextra -Werror "$src/tests/component/c_host.c" "${flags[@]}" \
+  -Wl,-rpath,"$libdir" -o "$work/host-pc"
 QT_QPA_PLATFORM=offscreen "$work/host-pc" --registered ||
   fail "the pkg-config host cannot use the registered component"
 
@@ -78,13 +78,15 @@ conn="Provider=SQLite;Data Source=$work/survey.db"
 "$root/usr/bin/zarn-db" init "$conn" >/dev/null
 "$root/usr/bin/zarn-db" demo "$conn" --parcels 40 --seed 1 >/dev/null
 "$root/usr/bin/zarn-encrypt" "$conn" --config "$libdir/zarn/config.ini" >/dev/null
-[ -f "$root/etc/zarn/config/config.ini" ] && [ -f "$root/etc/zarn/config/ZarnDecryptString.key" ] ||
-  fail "config.ini and the key did not land in etc/zarn/config"
+for f in config.ini ZarnDecryptString.key; do
+  [ -f "$root/etc/zarn/config/$f" ] || fail "$f did not land in etc/zarn/config"
+done
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.2; done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n 1 "$work/display")
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 QT_QPA_PLATFORM=xcb "$work/host-pc" --registered 320102001001 0010010001 >"$work/host.log" 2>&1 &
 host=$!
 if ! timeout 60 xdotool search --sync --onlyvisible --name '^使用权地籍调查表$' >/dev/null; then
