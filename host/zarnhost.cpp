@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #define ZARN_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -59,6 +60,14 @@ HRESULT loadServer(const std::string &path, LoadedServer &out)
     s_servers.emplace(path, s);
     out = s;
     return S_OK;
+}
+
+std::string storeNames(const std::vector<std::string> &paths)
+{
+    std::string out;
+    for (const std::string &p : paths)
+        out += (out.empty() ? "" : " or ") + p;
+    return out;
 }
 
 } // namespace
@@ -162,16 +171,17 @@ ZARN_EXPORT HRESULT ZarnCLSIDFromProgID(const char *progid, CLSID *out)
 {
     if (!progid || !out) return E_POINTER;
     try {
-        zarn::com::RegistryFile reg(zarn::com::RegistryFile::defaultPath());
-        if (!reg.load()) return fail(REGDB_E_CLASSNOTREG, reg.error());
-        const auto text = reg.value(std::string("HKEY_CLASSES_ROOT\\") + progid + "\\CLSID", "");
-        if (!text)
+        const auto paths = zarn::com::RegistryFile::lookupPaths();
+        const auto found = zarn::com::lookupValue(
+            paths, std::string("HKEY_CLASSES_ROOT\\") + progid + "\\CLSID", "");
+        if (!found.error.empty()) return fail(REGDB_E_CLASSNOTREG, found.error);
+        if (!found.value)
             return fail(CO_E_CLASSSTRING,
-                        std::string(progid) + " is not registered in " + reg.path());
-        const auto g = zarn::com::guidFromString(*text);
+                        std::string(progid) + " is not registered in " + storeNames(paths));
+        const auto g = zarn::com::guidFromString(*found.value);
         if (!g)
             return fail(CO_E_CLASSSTRING, "the class identifier of " + std::string(progid) +
-                                              " in " + reg.path() + " is malformed");
+                                              " in " + found.path + " is malformed");
         *out = *g;
         return S_OK;
     } catch (...) {
@@ -185,12 +195,15 @@ ZARN_EXPORT HRESULT ZarnCoGetClassObject(const CLSID *clsid, const IID *iid, voi
     *out = nullptr;
     if (!clsid || !iid) return E_POINTER;
     try {
-        zarn::com::RegistryFile reg(zarn::com::RegistryFile::defaultPath());
-        if (!reg.load()) return fail(REGDB_E_CLASSNOTREG, reg.error());
+        const auto paths = zarn::com::RegistryFile::lookupPaths();
         const std::string id = zarn::com::guidToString(*clsid);
-        const auto path = reg.value("HKEY_CLASSES_ROOT\\CLSID\\" + id + "\\InprocServer32", "");
+        const auto found = zarn::com::lookupValue(
+            paths, "HKEY_CLASSES_ROOT\\CLSID\\" + id + "\\InprocServer32", "");
+        if (!found.error.empty()) return fail(REGDB_E_CLASSNOTREG, found.error);
+        const auto &path = found.value;
         if (!path || path->empty())
-            return fail(REGDB_E_CLASSNOTREG, "class " + id + " is not registered in " + reg.path());
+            return fail(REGDB_E_CLASSNOTREG,
+                        "class " + id + " is not registered in " + storeNames(paths));
         LoadedServer server;
         if (const HRESULT hr = loadServer(*path, server); FAILED(hr)) return hr;
         const HRESULT hr = server.getClassObject(clsid, iid, out);

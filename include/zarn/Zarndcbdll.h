@@ -10,8 +10,10 @@
  *
  * The helper library (libzarnhost) adds what the host platform would offer:
  * BSTR allocation and creating an object by ProgID or CLSID through the
- * registration file ($ZARN_REGISTRY, else $XDG_CONFIG_HOME/zarn/registry,
- * else ~/.config/zarn/registry).
+ * registration files: $ZARN_REGISTRY alone when set; else the user's
+ * ($XDG_CONFIG_HOME/zarn/registry, else ~/.config/zarn/registry), then the
+ * machine's ($ZARN_SYSTEM_REGISTRY, else /etc/zarn/registry, where the
+ * package registers the component).
  */
 #ifndef ZARN_ZARNDCBDLL_H
 #define ZARN_ZARNDCBDLL_H
@@ -326,7 +328,7 @@ uint32_t SysStringByteLen(BSTR text);
 HRESULT ZarnGUIDFromString(const char *text, GUID *out);
 /* Writes the braced upper-case form (39 bytes with the NUL) into buf. */
 void ZarnStringFromGUID(const GUID *guid, char buf[39]);
-/* Looks the ProgID up in the registration file. */
+/* Looks the ProgID up in the registration files. */
 HRESULT ZarnCLSIDFromProgID(const char *progid, CLSID *out);
 /* Loads the registered in-process server of the class (once per process)
  * and asks it for its class object. */

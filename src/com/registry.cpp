@@ -13,6 +13,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifndef ZARN_SYSTEM_REGISTRY_PATH
+#define ZARN_SYSTEM_REGISTRY_PATH "/etc/zarn/registry"
+#endif
+
 namespace zarn::com {
 
 namespace {
@@ -97,6 +101,23 @@ std::string RegistryFile::defaultPath()
     else if (const passwd *pw = getpwuid(getuid()); pw && pw->pw_dir)
         home = pw->pw_dir;
     return home + "/.config/zarn/registry";
+}
+
+std::string RegistryFile::systemPath()
+{
+    if (const char *p = std::getenv("ZARN_SYSTEM_REGISTRY"); p && *p) return p;
+    return ZARN_SYSTEM_REGISTRY_PATH;
+}
+
+std::vector<std::string> RegistryFile::lookupPaths()
+{
+    // An explicit store is the whole world: a test or a private installation
+    // that names one never picks up what the machine has registered.
+    if (const char *p = std::getenv("ZARN_REGISTRY"); p && *p) return {p};
+    std::vector<std::string> paths{defaultPath()};
+    if (std::string system = systemPath(); system != paths.front())
+        paths.push_back(std::move(system));
+    return paths;
 }
 
 RegistryFile::RegistryFile(std::string path)
@@ -359,6 +380,25 @@ bool RegistryFile::removeKeyIfEmpty(std::string_view key)
                        [&](const Block &b) { return !b.key.empty() && sameKey(b.key, key); }),
         m_blocks.end());
     return m_blocks.size() != before;
+}
+
+LookupResult lookupValue(const std::vector<std::string> &paths, std::string_view key,
+                         std::string_view name)
+{
+    LookupResult result;
+    for (const std::string &path : paths) {
+        RegistryFile file(path);
+        if (!file.load()) {
+            result.error = file.error();
+            return result;
+        }
+        if (auto v = file.value(key, name)) {
+            result.value = std::move(v);
+            result.path = path;
+            return result;
+        }
+    }
+    return result;
 }
 
 bool registerEntries(const std::string &path, const std::vector<RegistryEntry> &entries,

@@ -19,9 +19,17 @@ namespace zarn::com {
 // registering and unregistering a server leaves other entries untouched.
 class RegistryFile {
 public:
-    // $ZARN_REGISTRY, else $XDG_CONFIG_HOME/zarn/registry, else
-    // $HOME/.config/zarn/registry.
+    // The store this user registers servers in: $ZARN_REGISTRY, else
+    // $XDG_CONFIG_HOME/zarn/registry, else $HOME/.config/zarn/registry.
     static std::string defaultPath();
+    // The store an installed package registers its servers in, for every user:
+    // $ZARN_SYSTEM_REGISTRY, else the path the build was configured with
+    // (/etc/zarn/registry).
+    static std::string systemPath();
+    // Where a host looks a class up, first match winning: $ZARN_REGISTRY alone
+    // when it is set; else the user's store, then the system-wide one, so that
+    // a user's own registration stands before the package's.
+    static std::vector<std::string> lookupPaths();
 
     explicit RegistryFile(std::string path);
 
@@ -79,6 +87,16 @@ struct RegistryEntry {
     std::string name; // "" for the default value
     std::string value;
 };
+
+// A value as a host sees it: taken from the first store that holds it.
+// error is set (and the search stops) when a store exists but cannot be read.
+struct LookupResult {
+    std::optional<std::string> value;
+    std::string path; // the store it came from
+    std::string error;
+};
+LookupResult lookupValue(const std::vector<std::string> &paths, std::string_view key,
+                         std::string_view name);
 
 // Writes the entries into the store at path; false with a message on failure.
 bool registerEntries(const std::string &path, const std::vector<RegistryEntry> &entries,

@@ -4,6 +4,7 @@
 #include "decrypt/module_path.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -199,8 +200,10 @@ struct Contents {
 // False when the file exists but cannot be used; a missing file is empty.
 bool load(const QString &path, Contents &c)
 {
+    // A link to a file not made yet (the package links config.ini to /etc)
+    // is a missing file; QFile::exists() on the link itself would say it is there.
+    if (!QFileInfo::exists(path)) return true;
     QFile f(path);
-    if (!f.exists()) return true;
     if (!f.open(QIODevice::ReadOnly) || f.size() > IniFile::MaxFileBytes) return false;
     c.bytes = f.read(IniFile::MaxFileBytes + 1);
     if (c.bytes.size() > IniFile::MaxFileBytes || f.error() != QFileDevice::NoError) return false;

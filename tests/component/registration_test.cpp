@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace zarn::test;
 
@@ -130,16 +131,19 @@ TEST(ComponentRegistration, HostCreatesTheObjectByProgIdAndLetsTheModuleGo)
               REGDB_E_CLASSNOTREG);
 }
 
+// zarn-regsvr with this process's environment; its exit status.
+int run(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(ZARN_REGSVR_FILE), args);
+    p.waitForFinished(60000);
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
 TEST(ComponentRegistration, RegistrationToolRegistersAndUnregisters)
 {
     Registry reg;
     ModuleCopy m;
-    const auto run = [](const QStringList &args) {
-        QProcess p;
-        p.start(QStringLiteral(ZARN_REGSVR_FILE), args);
-        p.waitForFinished(60000);
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    };
     EXPECT_EQ(run({m.modulePath()}), 0);
     EXPECT_EQ(reg.value(ClassKey + "\\InprocServer32"), m.modulePath().toStdString());
     EXPECT_EQ(run({QStringLiteral("-u"), m.modulePath()}), 0);
@@ -150,6 +154,48 @@ TEST(ComponentRegistration, RegistrationToolRegistersAndUnregisters)
     // A registration file that cannot be written is reported, not ignored.
     qputenv("ZARN_REGISTRY", QByteArray("/proc/zarn-no-such-dir/registry"));
     EXPECT_EQ(run({m.modulePath()}), 1);
+}
+
+// The machine's store (where the package registers) and the user's, as a
+// host without $ZARN_REGISTRY sees them.
+TEST(ComponentRegistration, UsersOwnRegistrationStandsBeforeTheMachines)
+{
+    TempDir dir;
+    const QString system = dir.file(QStringLiteral("etc/registry"));
+    qputenv("ZARN_SYSTEM_REGISTRY", system.toUtf8());
+    qputenv("XDG_CONFIG_HOME", dir.file(QStringLiteral("user")).toUtf8());
+    const auto create = [] {
+        void *object = nullptr;
+        const HRESULT hr = ZarnCreateInstanceFromProgID(ZARN_PROGID, &IID_IZarndjdcbshow, &object);
+        return std::unique_ptr<IUnknown, void (*)(IUnknown *)>(
+            hr == S_OK ? static_cast<IUnknown *>(object) : nullptr,
+            [](IUnknown *u) { u->Release(); });
+    };
+    ModuleCopy machine, user;
+
+    ASSERT_EQ(run({QStringLiteral("--system"), QStringLiteral("-s"), machine.modulePath()}), 0);
+    {
+        const auto object = create();
+        ASSERT_TRUE(object) << ZarnLastError();
+        EXPECT_EQ(machine.canUnloadNow()(), S_FALSE); // the machine's copy made it
+    }
+    ASSERT_EQ(run({QStringLiteral("-s"), user.modulePath()}), 0);
+    {
+        const auto object = create();
+        ASSERT_TRUE(object) << ZarnLastError();
+        EXPECT_EQ(user.canUnloadNow()(), S_FALSE);
+        EXPECT_EQ(machine.canUnloadNow()(), S_OK);
+    }
+    // A store named by $ZARN_REGISTRY is the only one looked at.
+    qputenv("ZARN_REGISTRY", dir.file(QStringLiteral("empty")).toUtf8());
+    EXPECT_FALSE(create());
+    qunsetenv("ZARN_REGISTRY");
+
+    ASSERT_EQ(run({QStringLiteral("-u"), QStringLiteral("-s"), user.modulePath()}), 0);
+    ASSERT_EQ(run({QStringLiteral("--system"), QStringLiteral("-u"), machine.modulePath()}), 0);
+    EXPECT_FALSE(create());
+    qunsetenv("ZARN_SYSTEM_REGISTRY");
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -122,6 +123,18 @@ TEST_F(IniFileTest, WriteMakesTheFileAndLeavesNoTemporaryFiles)
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(IniFileTest, WriteGoesThroughALinkToAFileNotMadeYet)
+{
+    ASSERT_TRUE(QDir(tmp.path()).mkpath(QStringLiteral("etc")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("etc/config.ini"), path()));
+    const IniFile ini(path());
+    ASSERT_TRUE(ini.write(u"DCB", u"KZY", QString::fromUtf8("张三")));
+    ASSERT_TRUE(ini.write(u"DCB", u"QSXZ", "10"));
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(readFile(tmp.file(QStringLiteral("etc/config.ini"))),
+              "[DCB]\r\nKZY=" + ZhangSanGbk + "\r\nQSXZ=10\r\n");
 }
 
 TEST_F(IniFileTest, LineBreaksInAValueCannotAddKeys)

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -122,6 +123,22 @@ std::string keyPath()
     return keyFilePath(folder);
 }
 
+// The file a key path stands for. The package links the key beside the
+// library to the machine's configuration folder; a key made there, not on the
+// link (which open() with O_EXCL would refuse), is the one the library reads.
+std::string followLinks(const std::string &path)
+{
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    std::error_code ec;
+    for (int depth = 0; depth < 40 && fs::is_symlink(p, ec); ++depth) {
+        const fs::path target = fs::read_symlink(p, ec);
+        if (ec) break;
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    return p.lexically_normal().string();
+}
+
 // Reads the key, or makes it when there is none. Empty on success, else the error.
 QString loadOrCreateKey(const std::string &path, Key &key)
 {
@@ -189,7 +206,7 @@ int main(int argc, char **argv)
                         .arg(most));
     }
 
-    const std::string path = keyPath();
+    const std::string path = followLinks(keyPath());
     Key key;
     const QString keyError = loadOrCreateKey(path, key);
     if (!keyError.isEmpty()) return fail(keyError);

@@ -16,12 +16,16 @@ namespace {
 
 void usage(FILE *to)
 {
-    std::fputs("用法: zarn-regsvr [-u] [-s] 组件库\n"
-               "  -u  注销（调用 DllUnregisterServer），否则注册（DllRegisterServer）\n"
-               "  -s  成功时不输出\n"
-               "注册文件: $ZARN_REGISTRY，否则 $XDG_CONFIG_HOME/zarn/registry，\n"
-               "          否则 ~/.config/zarn/registry\n",
-               to);
+    std::fprintf(to,
+                 "用法: zarn-regsvr [-u] [-s] [--system] 组件库\n"
+                 "  -u        注销（调用 DllUnregisterServer），否则注册（DllRegisterServer）\n"
+                 "  -s        成功时不输出\n"
+                 "  --system  写入全机的注册文件 %s（所有用户共用，通常需要 root；\n"
+                 "            可用 $ZARN_SYSTEM_REGISTRY 另指）\n"
+                 "注册文件: $ZARN_REGISTRY，否则 $XDG_CONFIG_HOME/zarn/registry，\n"
+                 "          否则 ~/.config/zarn/registry\n"
+                 "宿主先查用户的注册文件，找不到再查全机的注册文件。\n",
+                 zarn::com::RegistryFile::systemPath().c_str());
 }
 
 } // namespace
@@ -30,6 +34,7 @@ int main(int argc, char **argv)
 {
     bool unregister = false;
     bool silent = false;
+    bool system = false;
     const char *module = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -37,6 +42,8 @@ int main(int argc, char **argv)
             unregister = true;
         else if (a == "-s" || a == "/s")
             silent = true;
+        else if (a == "--system")
+            system = true;
         else if (a == "-h" || a == "--help") {
             usage(stdout);
             return 0;
@@ -51,6 +58,11 @@ int main(int argc, char **argv)
     if (!module) {
         usage(stderr);
         return 2;
+    }
+    // The server writes to the store that $ZARN_REGISTRY names.
+    if (system && setenv("ZARN_REGISTRY", zarn::com::RegistryFile::systemPath().c_str(), 1) != 0) {
+        std::fprintf(stderr, "zarn-regsvr: %s\n", std::strerror(errno));
+        return 1;
     }
     // The server records the path it was loaded from: give it the absolute one.
     char resolved[PATH_MAX];

@@ -1,0 +1,102 @@
+# What an installation holds beyond the programs, and the Debian package.
+# Included from the top-level CMakeLists.txt after the targets exist.
+#
+#   the CMake package (find_package(Zarndcbdll) -> Zarndcbdll::zarnhost)
+#   zarnhost.pc for pkg-config
+#   sql/ as documentation
+#   with ZARN_CONFIG_IN_ETC: config.ini and the key file beside the module are
+#   links into the machine's configuration folder (/etc/zarn/config), so
+#   nothing under /usr is written after installation
+#   the package: cmake --build BUILD --target package (or cpack in BUILD),
+#   from a build configured with -DCMAKE_INSTALL_PREFIX=/usr
+include(CMakePackageConfigHelpers)
+
+set(ZARN_PACKAGE_NAME zarndcbdll)
+set(ZARN_PACKAGE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(ZARN_PACKAGE_OUT ${CMAKE_BINARY_DIR}/packaging)
+
+# CMake package: relocatable by itself (paths are taken from where it lies).
+set(ZARN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Zarndcbdll)
+install(EXPORT ZarndcbdllTargets NAMESPACE Zarndcbdll:: DESTINATION ${ZARN_CMAKE_DIR})
+configure_package_config_file(${ZARN_PACKAGE_DIR}/ZarndcbdllConfig.cmake.in
+  ${ZARN_PACKAGE_OUT}/ZarndcbdllConfig.cmake INSTALL_DESTINATION ${ZARN_CMAKE_DIR})
+write_basic_package_version_file(${ZARN_PACKAGE_OUT}/ZarndcbdllConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${ZARN_PACKAGE_OUT}/ZarndcbdllConfig.cmake
+  ${ZARN_PACKAGE_OUT}/ZarndcbdllConfigVersion.cmake DESTINATION ${ZARN_CMAKE_DIR})
+
+# pkg-config: the prefix is the one installed to (cmake --install --prefix
+# may differ from the configured one), so the file is written at install time.
+set(ZARN_PC_PREFIX "@ZARN_PC_PREFIX@")
+configure_file(${ZARN_PACKAGE_DIR}/zarnhost.pc.in ${ZARN_PACKAGE_OUT}/zarnhost.pc.in @ONLY)
+install(CODE "set(ZARN_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+configure_file(\"${ZARN_PACKAGE_OUT}/zarnhost.pc.in\"
+  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/zarnhost.pc\" @ONLY)")
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/sql/
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZARN_PACKAGE_NAME}/sql)
+
+# The machine's configuration folder. A system installation keeps config.ini
+# and the key in a folder of their own there (an administrator may open it to
+# the surveyors' group so the remembered values are kept, without opening the
+# registration file beside it). The component still finds both beside itself,
+# through relative links, which also hold in a tree unpacked elsewhere.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(ZARN_CONFIG_IN_ETC_DEFAULT ON)
+else()
+  set(ZARN_CONFIG_IN_ETC_DEFAULT OFF)
+endif()
+option(ZARN_CONFIG_IN_ETC "config.ini and the key file in ${CMAKE_INSTALL_FULL_SYSCONFDIR}/zarn/config"
+  ${ZARN_CONFIG_IN_ETC_DEFAULT})
+set(ZARN_ETC_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/zarn/config)
+if(ZARN_CONFIG_IN_ETC)
+  install(DIRECTORY DESTINATION ${ZARN_ETC_DIR})
+  file(RELATIVE_PATH ZARN_MODULE_TO_ETC ${CMAKE_INSTALL_FULL_LIBDIR}/zarn ${ZARN_ETC_DIR})
+  foreach(name config.ini ZarnDecryptString.key)
+    install(CODE "file(CREATE_LINK \"${ZARN_MODULE_TO_ETC}/${name}\"
+  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/zarn/${name}\" SYMBOLIC)")
+  endforeach()
+endif()
+
+# Maintainer scripts: register on installation, unregister on removal.
+set(ZARN_MODULE_PATH ${CMAKE_INSTALL_FULL_LIBDIR}/zarn/Zarndcbdll.so)
+set(ZARN_REGSVR_PATH ${CMAKE_INSTALL_FULL_BINDIR}/zarn-regsvr)
+foreach(script postinst prerm postrm)
+  configure_file(${ZARN_PACKAGE_DIR}/${script}.in ${ZARN_PACKAGE_OUT}/${script} @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
+endforeach()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${ZARN_PACKAGE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Zarndcbdll maintainers <maintainers@users.noreply.c-seed-53ca5c20.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cadastral survey table component for land-registry applications")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Zarndcbdll is an in-process component that a land-registry application loads
+to show, fill in and keep the cadastral survey tables (地籍调查表) of a unit's
+parcels, on SQLite, PostgreSQL or any ODBC database.
+.
+The package holds the component, registered for every user of the machine,
+the host header and helper library libzarnhost (pkg-config zarnhost, CMake
+find_package(Zarndcbdll)), the demo host zarn-host and the tools zarn-db,
+zarn-encrypt and zarn-regsvr. The DDL of the survey database is in
+/usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+# Files outside the prefix (/etc/zarn) go into the package, not onto the machine.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+# Libraries the programs link come from dpkg-shlibdeps; the plug-ins Qt loads
+# at run time (the database drivers) and the Song face do not show there.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, fonts-arphic-uming | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, libsqliteodbc")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${ZARN_PACKAGE_OUT}/postinst ${ZARN_PACKAGE_OUT}/prerm
+  ${ZARN_PACKAGE_OUT}/postrm ${ZARN_PACKAGE_DIR}/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

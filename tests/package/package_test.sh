@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The Debian package as an integrator meets it: unpacked into a scratch root,
+# its maintainer scripts run against that root (DPKG_ROOT), a C host built
+# against the installed header through pkg-config and another through the
+# CMake package, both creating the component through the registration, the
+# use-right form opened on a private Xvfb, then removal and purge.
+#
+#   package_test.sh SOURCE_ROOT     the package: $ZARN_TEST_PACKAGE
+#   ZARN_PACKAGE_SHOT=FILE          also saves a screenshot of the form
+# Exit status 0 when all holds, 77 when there is no package to test.
+set -euo pipefail
+src=$1
+deb=${ZARN_TEST_PACKAGE:-}
+if [ -z "$deb" ]; then
+  echo "no package to test (ZARN_TEST_PACKAGE is empty): skipped"
+  exit 77
+fi
+
+work=$(mktemp -d /tmp/zarn-package.XXXXXX)
+xvfb=
+host=
+cleanup() {
+  set +e
+  [ -n "$host" ] && kill "$host" 2>/dev/null && wait "$host" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+step() { echo "== $*"; }
+
+step "declared dependencies"
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in libqt6widgets6 libqt6sql6-sqlite libssl3 fonts-arphic-uming; do
+  grep -qw -- "$p" <<<"$depends" || fail "Depends lacks $p: $depends"
+done
+
+step "unpack into a scratch root"
+root=$work/root
+dpkg -x "$deb" "$root"
+dpkg-deb -e "$deb" "$work/control"
+libdir=$(dirname "$(find "$root/usr/lib" -name libzarnhost.so.1 | head -n 1)")
+module=$(realpath "$libdir/zarn/Zarndcbdll.so")
+[ -f "$root/usr/share/doc/zarndcbdll/sql/sqlite.sql" ] || fail "no DDL in the documentation folder"
+
+# Everything below sees the scratch root's machine-wide registration file and
+# an empty store of its own user.
+export DPKG_ROOT=$root
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
+export ZARN_SYSTEM_REGISTRY=$root/etc/zarn/registry
+unset ZARN_REGISTRY ZARN_KEY_FILE
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+step "postinst registers the component"
+sh "$work/control/postinst" configure
+grep -qF "@=\"$module\"" "$ZARN_SYSTEM_REGISTRY" || fail "postinst did not register $module"
+
+step "a C host through pkg-config"
+read -ra flags < <(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig \
+  pkg-config --cflags --libs zarnhost)
+cc -std=c11 -Wall -Wextra -Werror "$src/tests/component/c_host.c" "${flags[@]}" \
+  -Wl,-rpath,"$libdir" -o "$work/host-pc"
+QT_QPA_PLATFORM=offscreen "$work/host-pc" --registered ||
+  fail "the pkg-config host cannot use the registered component"
+
+step "a C host through find_package(Zarndcbdll)"
+cmake -S "$src/tests/package/cmake_host" -B "$work/cmake-host" -G Ninja \
+  -DCMAKE_PREFIX_PATH="$root/usr" -DC_HOST_SOURCE="$src/tests/component/c_host.c" >/dev/null
+cmake --build "$work/cmake-host" >/dev/null
+QT_QPA_PLATFORM=offscreen "$work/cmake-host/c_host" --registered ||
+  fail "the CMake host cannot use the registered component"
+
+step "the use-right form under Xvfb, configured in etc/zarn/config"
+conn="Provider=SQLite;Data Source=$work/survey.db"
+"$root/usr/bin/zarn-db" init "$conn" >/dev/null
+"$root/usr/bin/zarn-db" demo "$conn" --parcels 40 --seed 1 >/dev/null
+"$root/usr/bin/zarn-encrypt" "$conn" --config "$libdir/zarn/config.ini" >/dev/null
+for f in config.ini ZarnDecryptString.key; do
+  [ -f "$root/etc/zarn/config/$f" ] || fail "$f did not land in etc/zarn/config"
+done
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.2; done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
+QT_QPA_PLATFORM=xcb "$work/host-pc" --registered 320102001001 0010010001 >"$work/host.log" 2>&1 &
+host=$!
+if ! timeout 60 xdotool search --sync --onlyvisible --name '^使用权地籍调查表$' >/dev/null; then
+  cat "$work/host.log" >&2
+  fail "the use-right form did not open"
+fi
+if [ -n "${ZARN_PACKAGE_SHOT:-}" ]; then
+  sleep 1
+  import -window root "$ZARN_PACKAGE_SHOT"
+fi
+kill "$host"
+wait "$host" 2>/dev/null || true
+host=
+
+step "prerm unregisters, postrm purges"
+sh "$work/control/prerm" remove
+if QT_QPA_PLATFORM=offscreen "$work/host-pc" --registered 2>/dev/null; then
+  fail "the component is still registered after prerm"
+fi
+sh "$work/control/postrm" purge
+[ ! -e "$ZARN_SYSTEM_REGISTRY" ] || fail "purge left the emptied registration file"
+echo "package test passed"
