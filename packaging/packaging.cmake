@@ -80,7 +80,8 @@ parcels, on SQLite, PostgreSQL or any ODBC database.
 The package holds the component, registered for every user of the machine,
 the host header and helper library libzarnhost (pkg-config zarnhost, CMake
 find_package(Zarndcbdll)), the demo host zarn-host and the tools zarn-db,
-zarn-encrypt and zarn-regsvr. The DDL of the survey database is in
+zarn-encrypt, zarn-regsvr and zarn-sheet (survey tables as PDF). The DDL of the
+survey database is in
 /usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 # Files outside the prefix (/etc/zarn) go into the package, not onto the machine.
