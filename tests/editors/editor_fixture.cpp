@@ -9,49 +9,30 @@
 
 namespace zarn::test {
 
+namespace {
+
+struct Facts {
+    const char *name, *table, *key;
+};
+// In the order of EditorKind.
+constexpr Facts kFacts[] = {{"TFrmJZBS", "T_JZBSB", "JZDTBH"},
+                            {"TFrmZJ", "T_ZJB", "JZXQDH"},
+                            {"TFrmSZ", "T_SZB", "JZDStart"},
+                            {"TFrmGY", "T_GYQ", "TDSYZMC"}};
+
+} // namespace
+
 const char *editorName(EditorKind kind)
 {
-    switch (kind) {
-    case EditorKind::JZBS:
-        return "TFrmJZBS";
-    case EditorKind::ZJ:
-        return "TFrmZJ";
-    case EditorKind::SZ:
-        return "TFrmSZ";
-    case EditorKind::GY:
-        return "TFrmGY";
-    }
-    return "";
+    return kFacts[int(kind)].name;
 }
-
 const char *tableOf(EditorKind kind)
 {
-    switch (kind) {
-    case EditorKind::JZBS:
-        return "T_JZBSB";
-    case EditorKind::ZJ:
-        return "T_ZJB";
-    case EditorKind::SZ:
-        return "T_SZB";
-    case EditorKind::GY:
-        return "T_GYQ";
-    }
-    return "";
+    return kFacts[int(kind)].table;
 }
-
 const char *keyColumnOf(EditorKind kind)
 {
-    switch (kind) {
-    case EditorKind::JZBS:
-        return "JZDTBH";
-    case EditorKind::ZJ:
-        return "JZXQDH";
-    case EditorKind::SZ:
-        return "JZDStart";
-    case EditorKind::GY:
-        return "TDSYZMC";
-    }
-    return "";
+    return kFacts[int(kind)].key;
 }
 
 void EditorTest::SetUp()
@@ -73,20 +54,10 @@ editors::AttachedEditor &EditorTest::openEditor(EditorKind kind, const QString &
                                                 const QString &zdbh)
 {
     editor.reset();
-    switch (kind) {
-    case EditorKind::JZBS:
-        editor = std::make_unique<TFrmJZBS>();
-        break;
-    case EditorKind::ZJ:
-        editor = std::make_unique<TFrmZJ>();
-        break;
-    case EditorKind::SZ:
-        editor = std::make_unique<TFrmSZ>();
-        break;
-    case EditorKind::GY:
-        editor = std::make_unique<TFrmGY>();
-        break;
-    }
+    if (kind == EditorKind::JZBS) editor = std::make_unique<TFrmJZBS>();
+    if (kind == EditorKind::ZJ) editor = std::make_unique<TFrmZJ>();
+    if (kind == EditorKind::SZ) editor = std::make_unique<TFrmSZ>();
+    if (kind == EditorKind::GY) editor = std::make_unique<TFrmGY>();
     editor->zdbh = zdbh.isNull() ? parcel : zdbh;
     editor->bgrq = bgrq;
     editor->show();
