@@ -17,7 +17,7 @@ using namespace zarn::test;
 
 namespace {
 
-class MarkerTest : public EditorTest {
+class MarkerEditorTest : public EditorTest {
 protected:
     void open(const QString &bgrq = {}) { openEditor(EditorKind::JZBS, bgrq); }
     TFrmJZBS &e() { return static_cast<TFrmJZBS &>(*editor); }
@@ -55,7 +55,7 @@ protected:
     qint64 m_id = 0;
 };
 
-TEST_P(MarkerTest, NewMarkersNumberOnFromTheHighestWithTheShownLevel)
+TEST_P(MarkerEditorTest, NewMarkersNumberOnFromTheHighestWithTheShownLevel)
 {
     open();
     EXPECT_EQ(rows().text("XH"), "1");
@@ -78,7 +78,7 @@ TEST_P(MarkerTest, NewMarkersNumberOnFromTheHighestWithTheShownLevel)
     EXPECT_EQ(rows().recordCount(), 4);
 }
 
-TEST_P(MarkerTest, DeleteRenumbersOneToNAndInsertShiftsTheRest)
+TEST_P(MarkerEditorTest, DeleteRenumbersOneToNAndInsertShiftsTheRest)
 {
     addMarkers({1, 2, 5, 6});
     open();
@@ -100,7 +100,7 @@ TEST_P(MarkerTest, DeleteRenumbersOneToNAndInsertShiftsTheRest)
     EXPECT_EQ(messages->records.size(), 1); // the confirmation of the delete only
 }
 
-TEST_P(MarkerTest, AFailurePartWayLeavesTheMarkersAsTheyWere)
+TEST_P(MarkerEditorTest, AFailurePartWayLeavesTheMarkersAsTheyWere)
 {
     addMarkers({1, 2, 3, 4});
     open();
@@ -135,7 +135,7 @@ TEST_P(MarkerTest, AFailurePartWayLeavesTheMarkersAsTheyWere)
     EXPECT_EQ(storedMarkers(), QStringList({"J1:1", "J3:2", "J4:3"}));
 }
 
-TEST_P(MarkerTest, TheMenuAndTheGridFollowTheModeAndTheComputedColumn)
+TEST_P(MarkerEditorTest, TheMenuAndTheGridFollowTheModeAndTheComputedColumn)
 {
     open(QStringLiteral("20050301"));
     e().ppmPopup();
@@ -166,9 +166,9 @@ TEST_P(MarkerTest, TheMenuAndTheGridFollowTheModeAndTheComputedColumn)
     EXPECT_EQ(storedMarkers(), QStringList({"J2:1"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sqlite, MarkerTest, ::testing::Values(Backend::Sqlite),
+INSTANTIATE_TEST_SUITE_P(Sqlite, MarkerEditorTest, ::testing::Values(Backend::Sqlite),
                          backendParamName<::testing::TestParamInfo<Backend>>);
-INSTANTIATE_TEST_SUITE_P(Postgres, MarkerTest, ::testing::Values(Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(Postgres, MarkerEditorTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

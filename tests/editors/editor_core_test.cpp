@@ -18,9 +18,9 @@ namespace {
 
 const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
 
-class CoreTest : public EditorTest {};
+class EditorCoreTest : public EditorTest {};
 
-TEST_P(CoreTest, AnEmptyParcelOpensOnOneNewRowWithItsKeysStoredAtOnceOnlyByTheMarkerEditor)
+TEST_P(EditorCoreTest, AnEmptyParcelOpensOnOneNewRowWithItsKeysStoredAtOnceOnlyByTheMarkerEditor)
 {
     DataMod->lx = 1;
     for (EditorKind kind : kAllEditors) {
@@ -54,7 +54,7 @@ TEST_P(CoreTest, AnEmptyParcelOpensOnOneNewRowWithItsKeysStoredAtOnceOnlyByTheMa
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
-TEST_P(CoreTest, ABlankParcelNumberOrAnEmptyListStopsMovesAndSave)
+TEST_P(EditorCoreTest, ABlankParcelNumberOrAnEmptyListStopsMovesAndSave)
 {
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
@@ -89,7 +89,7 @@ TEST_P(CoreTest, ABlankParcelNumberOrAnEmptyListStopsMovesAndSave)
     }
 }
 
-TEST_P(CoreTest, AChangedVersionIsReadOnlyButItsRowsCanBeBrowsed)
+TEST_P(EditorCoreTest, AChangedVersionIsReadOnlyButItsRowsCanBeBrowsed)
 {
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
@@ -121,7 +121,7 @@ TEST_P(CoreTest, AChangedVersionIsReadOnlyButItsRowsCanBeBrowsed)
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
-TEST_P(CoreTest, DeleteAsksFirstAndCancelKeepsTheRow)
+TEST_P(EditorCoreTest, DeleteAsksFirstAndCancelKeepsTheRow)
 {
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
@@ -146,7 +146,7 @@ TEST_P(CoreTest, DeleteAsksFirstAndCancelKeepsTheRow)
     }
 }
 
-TEST_P(CoreTest, ADigitPicksThatEntryOfAPickerListOnly)
+TEST_P(EditorCoreTest, ADigitPicksThatEntryOfAPickerListOnly)
 {
     openEditor(EditorKind::JZBS);
     auto *kinds = editor->comboBox("DBComboBox3");
@@ -181,7 +181,7 @@ TEST_P(CoreTest, ADigitPicksThatEntryOfAPickerListOnly)
     EXPECT_EQ(editor->grid->columns().value(3).pickList, nature->entries());
 }
 
-TEST_P(CoreTest, EnterWalksTheEntryPageAndStopsOrJumpsWhereTheEditorSays)
+TEST_P(EditorCoreTest, EnterWalksTheEntryPageAndStopsOrJumpsWhereTheEditorSays)
 {
     auto walk = [this](const QStringList &chain) {
         for (qsizetype i = 0; i + 1 < chain.size(); ++i) {
@@ -209,9 +209,9 @@ TEST_P(CoreTest, EnterWalksTheEntryPageAndStopsOrJumpsWhereTheEditorSays)
     EXPECT_TRUE(editor->isVisible()); // Enter never closes the editor
 }
 
-INSTANTIATE_TEST_SUITE_P(Sqlite, CoreTest, ::testing::Values(Backend::Sqlite),
+INSTANTIATE_TEST_SUITE_P(Sqlite, EditorCoreTest, ::testing::Values(Backend::Sqlite),
                          backendParamName<::testing::TestParamInfo<Backend>>);
-INSTANTIATE_TEST_SUITE_P(Postgres, CoreTest, ::testing::Values(Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(Postgres, EditorCoreTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

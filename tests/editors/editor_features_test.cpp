@@ -20,7 +20,7 @@ using namespace zarn::test;
 
 namespace {
 
-class FeaturesTest : public EditorTest {
+class EditorFeaturesTest : public EditorTest {
 protected:
     // Makes a window the active one and waits until the widgets heard of it.
     static bool activate(QWidget *w)
@@ -30,7 +30,7 @@ protected:
     }
 };
 
-TEST_P(FeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNamesOver)
+TEST_P(EditorFeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNamesOver)
 {
     openEditor(EditorKind::ZJ);
     EXPECT_EQ(shownIn("DBEdit14"), numbering::todayText());
@@ -63,7 +63,7 @@ TEST_P(FeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNamesOve
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
-TEST_P(FeaturesTest, FourSidesReloadWhenComingBackFromAnotherWindowNotFromTheirOwnBoxes)
+TEST_P(EditorFeaturesTest, FourSidesReloadWhenComingBackFromAnotherWindowNotFromTheirOwnBoxes)
 {
     QWidget surveyForm;
     surveyForm.show();
@@ -100,7 +100,7 @@ TEST_P(FeaturesTest, FourSidesReloadWhenComingBackFromAnotherWindowNotFromTheirO
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
-TEST_P(FeaturesTest, TheCoOwnershipLabelKeepsWhatTheCallerSetBeforeShowing)
+TEST_P(EditorFeaturesTest, TheCoOwnershipLabelKeepsWhatTheCallerSetBeforeShowing)
 {
     auto gy = std::make_unique<TFrmGY>();
     EXPECT_EQ(gy->Label43->text(), QStringLiteral("分摊土地面积"));
@@ -111,9 +111,9 @@ TEST_P(FeaturesTest, TheCoOwnershipLabelKeepsWhatTheCallerSetBeforeShowing)
     EXPECT_EQ(gy->Label43->buddy(), gy->control("EditF17"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sqlite, FeaturesTest, ::testing::Values(Backend::Sqlite),
+INSTANTIATE_TEST_SUITE_P(Sqlite, EditorFeaturesTest, ::testing::Values(Backend::Sqlite),
                          backendParamName<::testing::TestParamInfo<Backend>>);
-INSTANTIATE_TEST_SUITE_P(Postgres, FeaturesTest, ::testing::Values(Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(Postgres, EditorFeaturesTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

@@ -16,7 +16,7 @@ using namespace zarn::test;
 
 namespace {
 
-class SaveTest : public EditorTest {
+class EditorSaveTest : public EditorTest {
 protected:
     // A text column of the two editors that spare a changed row being saved.
     static const char *otherColumn(EditorKind kind)
@@ -25,7 +25,7 @@ protected:
     }
 };
 
-TEST_P(SaveTest, SavesPurgeInTheirOrderAndTheListShowsWhatIsStored)
+TEST_P(EditorSaveTest, SavesPurgeInTheirOrderAndTheListShowsWhatIsStored)
 {
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
@@ -81,7 +81,7 @@ TEST_P(SaveTest, SavesPurgeInTheirOrderAndTheListShowsWhatIsStored)
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
-TEST_P(SaveTest, AFailedPostWarnsAndKeepsTheTyping)
+TEST_P(EditorSaveTest, AFailedPostWarnsAndKeepsTheTyping)
 {
     addRow(EditorKind::GY, 1);
     openEditor(EditorKind::GY);
@@ -102,7 +102,7 @@ TEST_P(SaveTest, AFailedPostWarnsAndKeepsTheTyping)
     EXPECT_EQ(shownIn("DBEdit19"), QStringLiteral("张三"));
 }
 
-TEST_P(SaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnderAFreshOne)
+TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnderAFreshOne)
 {
     auto other = db->open();
     for (EditorKind kind : {EditorKind::ZJ, EditorKind::SZ, EditorKind::GY}) {
@@ -135,7 +135,7 @@ TEST_P(SaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnderAFres
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
-TEST_P(SaveTest, QuotesInTheParcelNumberAndTheUnitCodeAreValuesLikeAnyOther)
+TEST_P(EditorSaveTest, QuotesInTheParcelNumberAndTheUnitCodeAreValuesLikeAnyOther)
 {
     const QString quotedParcel = QStringLiteral("00'1");
     DataMod->dwdm = QStringLiteral("3201'02");
@@ -159,9 +159,9 @@ TEST_P(SaveTest, QuotesInTheParcelNumberAndTheUnitCodeAreValuesLikeAnyOther)
     EXPECT_EQ(messages->records.size(), 1); // the confirmation, and no error
 }
 
-INSTANTIATE_TEST_SUITE_P(Sqlite, SaveTest, ::testing::Values(Backend::Sqlite),
+INSTANTIATE_TEST_SUITE_P(Sqlite, EditorSaveTest, ::testing::Values(Backend::Sqlite),
                          backendParamName<::testing::TestParamInfo<Backend>>);
-INSTANTIATE_TEST_SUITE_P(Postgres, SaveTest, ::testing::Values(Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(Postgres, EditorSaveTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace
