@@ -29,7 +29,7 @@
 //   it shows (boundary points after TFrmJZBS, co-users after TFrmGY).
 // - Errors inside the editor are shown to the user there; exec() does not throw.
 
-#include "editors/attached_spec.h"
+#include "editors/editor_description.h"
 #include "widgets/survey_dialog.h"
 
 #include <QHash>
