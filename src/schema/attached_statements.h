@@ -54,6 +54,12 @@ inline const QString zjbMaxId = QStringLiteral("select Max(id) from  T_ZJB ");
 // point. Binds: parcel, unit.
 inline const QString zjbPurge = QStringLiteral("delete from  T_ZJB where JZXQDH is null and JZXZDH "
                                                "is null and zdbh=? and dwdm=? and bgrq is null");
+// TFrmZJ saving a stored row that has changes, on ADOQuery1: as zjbPurge, but
+// the row being saved stays, so its changes can still be written.
+// Binds: parcel, unit, the saved row's id.
+inline const QString zjbPurgeSparing =
+    QStringLiteral("delete from  T_ZJB where JZXQDH is null and JZXZDH is null and zdbh=? and "
+                   "dwdm=? and bgrq is null and id<>?");
 
 // ---------------------------------------------------------------- T_SZB
 
@@ -70,6 +76,11 @@ inline const QString szbMaxId = QStringLiteral("select Max(id) from  T_SZB ");
 inline const QString szbPurge =
     QStringLiteral("delete from  T_SZB where JZDStart is null and "
                    "JZDEND is null and zdbh=? and dwdm=? and bgrq is null");
+// TFrmSZ saving a stored row that has changes, on ADOQuery1: as szbPurge, but
+// the row being saved stays. Binds: parcel, unit, the saved row's id.
+inline const QString szbPurgeSparing =
+    QStringLiteral("delete from  T_SZB where JZDStart is null and JZDEND is null and zdbh=? and "
+                   "dwdm=? and bgrq is null and id<>?");
 
 // ---------------------------------------------------------------- T_GYQ
 

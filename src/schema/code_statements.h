@@ -22,6 +22,8 @@ inline const CodeList codeGylx{QStringLiteral("select * from S_GYLX"), QStringLi
 // code and name lists alike, so a position stands for one row in all of them.
 inline const CodeList codeDldm{QStringLiteral("select * from S_DLDM"), QStringLiteral("DLDM")};
 inline const QString codeDldmName = QStringLiteral("DLMC");
+// The land-class names alone: the co-use-right editor's TDYT.
+inline const CodeList codeDldmNames{QStringLiteral("select * from S_DLDM"), codeDldmName};
 // Kinds of boundary marker: boundary marker editor JBLX.
 inline const CodeList codeJblx{QStringLiteral("select * from S_JBLX"), QStringLiteral("JBLXMC")};
 // Boundary line categories: boundary marker editor JZXLB.

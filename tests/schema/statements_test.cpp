@@ -59,6 +59,8 @@ QList<Statement> allStatements()
         {"jzbsbPurge", sql::jzbsbPurge, parcel},
         {"zjbPurge", sql::zjbPurge, parcel},
         {"szbPurge", sql::szbPurge, parcel},
+        {"zjbPurgeSparing", sql::zjbPurgeSparing, {kParcel, kUnit, 1}},
+        {"szbPurgeSparing", sql::szbPurgeSparing, {kParcel, kUnit, 1}},
         {"jzbsbDeleteCurrent", sql::jzbsbDeleteCurrent, parcel},
         {"zjbDeleteCurrent", sql::zjbDeleteCurrent, parcel},
         {"gyqDeleteCurrent", sql::gyqDeleteCurrent, parcel},
@@ -196,7 +198,10 @@ TEST_P(StatementsTest, PurgesRemoveOnlyTheParcelsEmptyCurrentRows)
 {
     RunSQL(*query, sql::jzbsbPurge, {kParcel, kUnit});
     EXPECT_EQ(remaining("T_JZBSB"), QStringList({"1", "3", "4", "5"}));
-    // A designation row with only one of its two points survives.
+    // A designation row with only one of its two points survives; the row
+    // being saved is spared when asked.
+    RunSQL(*query, sql::zjbPurgeSparing, {kParcel, kUnit, 1});
+    EXPECT_EQ(remaining("T_ZJB"), QStringList({"1", "2", "3", "4"}));
     RunSQL(*query, sql::zjbPurge, {kParcel, kUnit});
     EXPECT_EQ(remaining("T_ZJB"), QStringList({"2", "3", "4"}));
     RunSQL(*query, sql::szbPurge, {kParcel, kUnit});

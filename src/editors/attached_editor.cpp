@@ -1,0 +1,451 @@
+#include "editors/attached_editor.h"
+
+#include "component/DataM.h"
+#include "component/unt_Comm.h"
+#include "data/errors.h"
+#include "schema/code_statements.h"
+#include "schema/numbering.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
+#include "widgets/db_grid.h"
+#include "widgets/guard.h"
+#include "widgets/messages.h"
+#include "widgets/speed_button.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+using namespace zarn;
+using namespace zarn::ui;
+
+namespace zarn::editors {
+
+namespace {
+
+const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
+// Attempts at storing a new row when other workstations keep taking its ID.
+constexpr int kIdAttempts = 3;
+
+// Whether a refused post of a new row failed because its ID was stored by
+// someone else meanwhile. Until refusals carry their kind, the evidence is the
+// table itself: the ID tried is no longer free.
+bool idTakenMeanwhile(const DatabaseError &, qint64 triedId, qint64 freshHighest)
+{
+    return freshHighest >= triedId;
+}
+
+bool isGridMoveKey(int key)
+{
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+           key == Qt::Key_PageDown;
+}
+
+} // namespace
+
+QString trimBlanks(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b].unicode() <= 0x20)
+        ++b;
+    while (e > b && s[e - 1].unicode() <= 0x20)
+        --e;
+    return s.mid(b, e - b);
+}
+
+AttachedEditor::AttachedEditor(const AttachedEditorSpec &spec, QWidget *owner, TDataMod *dataModule)
+    : SurveyDialog(owner)
+    , m_spec(spec)
+    , m_dm(dataModule ? dataModule : DataMod)
+{
+    buildWindow();
+    if (spec.loadOn == LoadOn::Activation) qApp->installEventFilter(this);
+}
+
+AttachedEditor::~AttachedEditor() = default;
+
+TDataMod &AttachedEditor::dataModule() const
+{
+    if (!m_dm) throw Error(QStringLiteral("数据模块不存在，无法打开录入表"));
+    return *m_dm;
+}
+
+Dataset &AttachedEditor::dataset() const
+{
+    return dataModule().*(m_spec.dataset);
+}
+
+// ---------------------------------------------------------------- loading
+
+void AttachedEditor::load()
+{
+    TDataMod &dm = dataModule();
+    Dataset &ds = dataset();
+    m_changed = !bgrq.isEmpty();
+    setModeControls();
+    if (m_changed)
+        RunSQL(ds, *m_spec.listChanged, {zdbh, dm.dwdm, bgrq});
+    else
+        RunSQL(ds, *m_spec.listCurrent, {zdbh, dm.dwdm});
+    if (!m_changed && ds.isEmpty()) addRow();
+    fillCodeLists();
+}
+
+void AttachedEditor::setModeControls()
+{
+    container->setEnabled(!m_changed);
+    grid->setReadOnly(m_changed);
+    for (SpeedButton *b : {spbNew, spbDel, spbSave})
+        b->setEnabled(!m_changed);
+}
+
+void AttachedEditor::fillCodeLists()
+{
+    Dataset &q = dataModule().ADOQuery1;
+    for (const CodeListFill &fill : m_spec.codeLists) {
+        RunSQL(q, fill.list->sql);
+        DBComboBox *list = comboBox(utf8(fill.control));
+        const QString gridColumn = utf8(fill.gridColumn);
+        list->setEntries({});
+        grid->setPickList(gridColumn, {});
+        QStringList entries;
+        const int column = q.indexOf(fill.list->column);
+        for (int row = 0; row < q.recordCount(); ++row)
+            entries << trimBlanks(Dataset::textOf(q.valueAt(row, column)));
+        list->setEntries(entries);
+        grid->setPickList(gridColumn, entries);
+    }
+}
+
+void AttachedEditor::showEvent(QShowEvent *event)
+{
+    SurveyDialog::showEvent(event);
+    if (event->spontaneous()) return; // a window brought back, not shown anew
+    centreOnScreen();
+    m_activatedSinceShow = false;
+    m_lastOtherActive = nullptr;
+    guard(this, [this] { load(); });
+}
+
+bool AttachedEditor::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && m_spec.loadOn == LoadOn::Activation) {
+        // Loaded when shown; again only when the user comes back from another
+        // window of the component. Our own message boxes give the activation
+        // back on closing, and a reload then would throw away the typing.
+        const QPointer<QWidget> before = std::exchange(m_lastOtherActive, nullptr);
+        if (!m_activatedSinceShow)
+            m_activatedSinceShow = true;
+        else if (before && !ownsWindow(before))
+            guard(this, [this] { load(); });
+    }
+    return SurveyDialog::event(event);
+}
+
+bool AttachedEditor::ownsWindow(const QWidget *window) const
+{
+    for (const QWidget *w = window; w; w = w->parentWidget())
+        if (w == this) return true;
+    return false;
+}
+
+// ---------------------------------------------------------------- new rows
+
+qint64 AttachedEditor::nextId()
+{
+    Dataset &q = dataModule().ADOQuery1;
+    RunSQL(q, *m_spec.maxId);
+    return numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
+}
+
+QString AttachedEditor::surveyRowText(const char *column) const
+{
+    const Dataset &t = dataModule().djdcTable;
+    const int c = t.isOpen() ? t.fieldIndex(QLatin1String(column)) : -1;
+    return c < 0 ? QString() : Dataset::textOf(t.value(c));
+}
+
+void AttachedEditor::setKeyColumns(qint64 id)
+{
+    TDataMod &dm = dataModule();
+    Dataset &ds = dataset();
+    ds.setValue(QStringLiteral("ZDBH"), zdbh);
+    ds.setValue(QStringLiteral("DWDM"), dm.dwdm);
+    // An empty change date is stored as null: current rows are found by "bgrq is null".
+    ds.setValue(QStringLiteral("BGRQ"), surveyRowText("BGRQ"));
+    ds.setValue(QStringLiteral("DCRQ"), surveyRowText("DCRQ"));
+    ds.setValue(QStringLiteral("ID"), id);
+    ds.setValue(QStringLiteral("DCBLX"), dm.lx == 1 ? 1 : 0);
+}
+
+void AttachedEditor::addRow()
+{
+    const qint64 id = nextId();
+    Dataset &ds = dataset();
+    ds.append();
+    setKeyColumns(id);
+    setOwnColumns(ds);
+    if (m_spec.postNewRowAtOnce) postPending();
+}
+
+void AttachedEditor::postPending()
+{
+    Dataset &ds = dataset();
+    if (ds.state() != Dataset::State::Insert) {
+        ds.post();
+        return;
+    }
+    for (int attempt = 1;; ++attempt) {
+        try {
+            ds.post();
+            return;
+        } catch (const DatabaseError &e) {
+            if (attempt >= kIdAttempts) throw;
+            const std::optional<qint64> fresh =
+                freshIdAfter(e, ds.field(QStringLiteral("ID")).asInteger());
+            if (!fresh) throw;
+            ds.setValue(QStringLiteral("ID"), *fresh);
+        }
+    }
+}
+
+std::optional<qint64> AttachedEditor::freshIdAfter(const DatabaseError &refusal, qint64 tried)
+{
+    const qint64 fresh = nextId();
+    if (!idTakenMeanwhile(refusal, tried, fresh - 1)) return std::nullopt;
+    return fresh;
+}
+
+bool AttachedEditor::isPendingNewRow() const
+{
+    const Dataset &ds = dataset();
+    return ds.state() == Dataset::State::Insert && ds.isModified();
+}
+
+void AttachedEditor::settle()
+{
+    Dataset &ds = dataset();
+    if (ds.isEditing() && ds.isModified()) postPending();
+}
+
+// ---------------------------------------------------------------- moves
+
+bool AttachedEditor::parcelGuard()
+{
+    if (!trimBlanks(dataset().text(QStringLiteral("ZDBH"))).isEmpty()) return true;
+    showMessage(kEmptyParcel, this);
+    return false;
+}
+
+void AttachedEditor::move(Move move, bool guarded)
+{
+    if (guarded && !parcelGuard()) return;
+    settle();
+    Dataset &ds = dataset();
+    switch (move) {
+    case Move::First:
+        ds.first();
+        break;
+    case Move::Prior:
+        ds.prior();
+        break;
+    case Move::Next:
+        ds.next();
+        break;
+    case Move::Last:
+        ds.last();
+        break;
+    }
+}
+
+void AttachedEditor::spbFirstClick()
+{
+    move(Move::First, true);
+}
+void AttachedEditor::spbPreClick()
+{
+    move(Move::Prior, true);
+}
+void AttachedEditor::spbNextClick()
+{
+    move(Move::Next, true);
+}
+void AttachedEditor::spbLastClick()
+{
+    move(Move::Last, m_spec.lastGuarded);
+}
+
+// ---------------------------------------------------------------- new, delete, save, exit
+
+void AttachedEditor::spbNewClick()
+{
+    addRow();
+}
+
+void AttachedEditor::spbDelClick()
+{
+    if (dataset().isEmpty()) return;
+    if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
+                   MessageIcon::Question, Ok | Cancel, this) != Ok)
+        return;
+    deleteCurrent();
+}
+
+void AttachedEditor::deleteCurrent()
+{
+    dataset().remove();
+}
+
+void AttachedEditor::runPurge()
+{
+    if (!m_spec.purge) return;
+    TDataMod &dm = dataModule();
+    Dataset &ds = dataset();
+    // A stored row being saved with changes is spared, or the post after the
+    // purge would find it gone and the typing would be lost with it.
+    if (m_spec.purgeSparing && ds.state() == Dataset::State::Edit && ds.isModified())
+        RunSQL(dm.ADOQuery1, *m_spec.purgeSparing, {zdbh, dm.dwdm, ds.value(QStringLiteral("ID"))});
+    else
+        RunSQL(dm.ADOQuery1, *m_spec.purge, {zdbh, dm.dwdm});
+}
+
+void AttachedEditor::spbSaveClick()
+{
+    if (!parcelGuard()) return;
+    Dataset &ds = dataset();
+    if (ds.isEmpty()) return;
+    if (m_spec.purgeWhen == Purge::BeforePost) runPurge();
+    bool posted = false;
+    try {
+        ds.edit();
+        postPending();
+        posted = true;
+        // The list shows what the database holds, purged rows gone.
+        if (m_spec.purgeWhen != Purge::AfterPost) ds.refresh();
+    } catch (...) {
+        messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
+                   Ok, this);
+    }
+    if (m_spec.purgeWhen == Purge::AfterPost) {
+        runPurge();
+        if (posted) ds.refresh();
+    }
+}
+
+void AttachedEditor::spbExitClick()
+{
+    close();
+}
+
+// ---------------------------------------------------------------- several rows at once
+
+void AttachedEditor::asOneChange(const std::function<void()> &change)
+{
+    Dataset &ds = dataset();
+    const QVariant current =
+        ds.isOpen() && ds.recNo() >= 0 ? ds.value(QStringLiteral("ID")) : QVariant();
+    try {
+        dataModule().ADOConn1.transaction(change);
+    } catch (...) {
+        try {
+            reloadKeeping(current);
+        } catch (...) {
+            // The first error is the one to report.
+        }
+        throw;
+    }
+}
+
+void AttachedEditor::reloadKeeping(const QVariant &id)
+{
+    Dataset &ds = dataset();
+    if (ds.isEditing()) ds.cancel();
+    ds.refresh();
+    if (!Dataset::isNullValue(id)) ds.locate(QStringLiteral("ID"), id);
+}
+
+// ---------------------------------------------------------------- keys
+
+void AttachedEditor::digitPicked(DBComboBox *list)
+{
+    try {
+        Dataset &ds = dataset();
+        ds.edit();
+        bool ok = false;
+        const int n = list->currentText().toInt(&ok);
+        const QStringList entries = list->entries();
+        if (!ok || n < 1 || n > entries.size()) return;
+        ds.setValue(list->dataField(), entries[n - 1]);
+    } catch (...) {
+        // A picker that cannot pick leaves the row as it is.
+    }
+}
+
+bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::WindowActivate && watched != this) {
+        if (auto *w = qobject_cast<QWidget *>(watched); w && w->isWindow()) m_lastOtherActive = w;
+        return SurveyDialog::eventFilter(watched, event);
+    }
+
+    // A new row leaves the grid through us, so that its ID can be retried.
+    if (grid && m_dm && (watched == grid->viewport() || watched == grid)) {
+        bool leaving = false;
+        if (type == QEvent::MouseButtonPress && watched == grid->viewport()) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            const int row = grid->indexAt(mouse->position().toPoint()).row();
+            leaving = row >= 0 && row != dataset().recNo();
+        } else if (type == QEvent::KeyPress && watched == grid) {
+            leaving = isGridMoveKey(static_cast<QKeyEvent *>(event)->key());
+        }
+        if (leaving && isPendingNewRow()) {
+            guard(this, [this] { settle(); });
+            if (dataset().isEditing()) return true; // refused: the grid stays on the row
+        }
+        return SurveyDialog::eventFilter(watched, event);
+    }
+
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return SurveyDialog::eventFilter(watched, event);
+    auto *w = qobject_cast<QWidget *>(watched);
+    // An editable list's keys arrive at its line edit; they are the list's.
+    if (w && qobject_cast<QLineEdit *>(w) && qobject_cast<DBComboBox *>(w->parentWidget()))
+        w = w->parentWidget();
+    if (!w || control(w->objectName()) != w) return SurveyDialog::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+
+    if (type == QEvent::KeyPress && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        if (QWidget *next = enterTarget(w)) next->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (type == QEvent::KeyRelease && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
+        !(key->modifiers() & Qt::KeypadModifier)) {
+        for (const EntryField &e : m_spec.entries)
+            if (e.digitPicker && w->objectName() == QLatin1String(e.control))
+                digitPicked(static_cast<DBComboBox *>(w));
+    }
+    return SurveyDialog::eventFilter(watched, event);
+}
+
+QWidget *AttachedEditor::enterTarget(QWidget *from) const
+{
+    if (!from) return nullptr;
+    for (const EntryField &e : m_spec.entries) {
+        if (from->objectName() != QLatin1String(e.control)) continue;
+        switch (e.enter) {
+        case EnterKey::Stay:
+            return nullptr;
+        case EnterKey::Jump:
+            return control(QLatin1String(e.jump));
+        case EnterKey::Next: {
+            const qsizetype i = m_tabOrder.indexOf(from);
+            return i < 0 ? nullptr : m_tabOrder[(i + 1) % m_tabOrder.size()];
+        }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace zarn::editors

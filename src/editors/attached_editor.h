@@ -1,0 +1,183 @@
+#pragma once
+
+// The attached-table editors: TFrmJZBS (boundary markers, T_JZBSB), TFrmZJ
+// (boundary designation, T_ZJB), TFrmSZ (four sides, T_SZB) and TFrmGY
+// (co-use-right holders, T_GYQ). All four are this one AttachedEditor driven
+// by a constant AttachedEditorSpec; each editor's own files add its features.
+//
+// Opening one from a survey form
+// ------------------------------
+//     TFrmJZBS editor(this);              // owned by the form; works on the global DataMod
+//     TFrmJZBS editor(this, dataModule);  // or on the data module it is given
+//     editor.zdbh = parcelNumber;         // the sheet's parcel number, trimmed
+//     editor.bgrq = changeDate;           // the survey row's BGRQ as text; "" for a current row
+//     editor.Label43->setText(QStringLiteral("分摊土地系数")); // TFrmGY only, when the
+//                                                           // ownership form opens it
+//     editor.exec();                      // modal; returns when the user closes it
+//
+// - `zdbh` and `bgrq` are read when the editor loads (on showing it), so set
+//   them before exec(). An empty `bgrq` opens the parcel's current rows for
+//   editing; a change date opens that version's rows read-only.
+// - The data module supplies the unit code (`dwdm`), the form kind (`lx`,
+//   written into DCBLX of new rows), the survey row under the cursor of
+//   `djdcTable` (its BGRQ and DCRQ go into new rows), the editor's own query
+//   (`JZBS`, `Zj`, `sz`, `GY`) and the scratch query `ADOQuery1`. It must
+//   outlive the editor.
+// - The editor returns nothing: what it stored is in the database, and the
+//   data module's query keeps the listed rows. A row still pending when the
+//   user closes the editor is not stored. Afterwards the form recounts what
+//   it shows (boundary points after TFrmJZBS, co-users after TFrmGY).
+// - Errors inside the editor are shown to the user there; exec() does not throw.
+
+#include "editors/editor_description.h"
+#include "widgets/survey_dialog.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class TDataMod;
+
+namespace zarn {
+class DatabaseError;
+}
+
+namespace zarn::ui {
+class Banner;
+class DataSource;
+class DBComboBox;
+class DBEdit;
+class DBGrid;
+class SpeedButton;
+} // namespace zarn::ui
+
+namespace zarn::editors {
+
+class AttachedEditor : public zarn::ui::SurveyDialog {
+    Q_OBJECT
+public:
+    // A null data module means the global DataMod as it is now.
+    AttachedEditor(const AttachedEditorSpec &spec, QWidget *owner, TDataMod *dataModule);
+    ~AttachedEditor() override;
+
+    // Set by the survey form before the editor is shown.
+    QString zdbh;
+    QString bgrq;
+
+    const AttachedEditorSpec &spec() const { return m_spec; }
+    // The data module and the editor's query in it; throw zarn::Error without one.
+    TDataMod &dataModule() const;
+    zarn::Dataset &dataset() const;
+    // Decided at loading: the rows of a change date, read-only.
+    bool isChangedMode() const { return m_changed; }
+
+    zarn::ui::Banner *Image1 = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr; // 录入
+    QWidget *TabSheet2 = nullptr; // 浏览
+    QWidget *container = nullptr; // the entry page's panel (ScrollBox, Panel10, Panel6, Panel11)
+    zarn::ui::DBGrid *grid = nullptr;
+    zarn::ui::DataSource *DataSource1 = nullptr;
+    zarn::ui::SpeedButton *spbFirst = nullptr;
+    zarn::ui::SpeedButton *spbPre = nullptr;
+    zarn::ui::SpeedButton *spbNext = nullptr;
+    zarn::ui::SpeedButton *spbLast = nullptr;
+    zarn::ui::SpeedButton *spbNew = nullptr;
+    zarn::ui::SpeedButton *spbDel = nullptr;
+    zarn::ui::SpeedButton *spbSave = nullptr;
+    zarn::ui::SpeedButton *spbExit = nullptr;
+
+    // Controls of the entry page by name, and the label before one.
+    QWidget *control(const QString &name) const;
+    zarn::ui::DBEdit *edit(const QString &name) const;
+    zarn::ui::DBComboBox *comboBox(const QString &name) const;
+    QPushButton *button(const QString &name) const;
+    QLabel *labelOf(const QString &control) const;
+    // The control Enter moves to from a control, or null where the focus stays.
+    QWidget *enterTarget(QWidget *from) const;
+
+    // Handlers, each run through the error guard when its event fires.
+    void load(); // FormShow, or FormActivate for an editor that loads on activation
+    void spbFirstClick();
+    void spbPreClick();
+    void spbNextClick();
+    void spbLastClick();
+    void spbNewClick();
+    void spbDelClick();
+    void spbSaveClick();
+    void spbExitClick();
+
+protected:
+    // The add-row method: keys and the table-wide next ID, the editor's own
+    // columns, stored at once where the editor does so.
+    virtual void addRow();
+    // Columns of a new row beyond the keys.
+    virtual void setOwnColumns(zarn::Dataset &) {}
+    // Deletes the current row (the confirmation is behind us).
+    virtual void deleteCurrent();
+
+    // Shared steps for the editors' own features.
+    qint64 nextId();
+    void setKeyColumns(qint64 id);
+    // Posts the current row. A new row whose ID another workstation stored
+    // meanwhile takes a fresh highest ID and is posted again, a few times.
+    void postPending();
+    // After a refused post of a new row with ID `tried`: a fresh ID when
+    // another workstation stored `tried` meanwhile, else nothing.
+    std::optional<qint64> freshIdAfter(const zarn::DatabaseError &refusal, qint64 tried);
+    // Posts a pending change before the cursor leaves the row.
+    void settle();
+    // False, after the parcel-number message, when the current row's parcel number is blank.
+    bool parcelGuard();
+    // Runs several changes as one: on failure everything is rolled back, the
+    // list re-read with the cursor back on the row it was on, and the error passed on.
+    void asOneChange(const std::function<void()> &change);
+    // Re-reads the listed rows; the cursor stays on the row with that ID when it
+    // is still there.
+    void reloadKeeping(const QVariant &id);
+    void fillCodeLists();
+    void setModeControls();
+    void runPurge();
+    // A digit typed into a list picks that entry (failures change nothing).
+    void digitPicked(zarn::ui::DBComboBox *list);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+    // Connects a button to a handler run through the guard.
+    void onClick(QPushButton *button, std::function<void()> handler);
+
+private:
+    enum class Move { First, Prior, Next, Last };
+    void move(Move move, bool guarded);
+    void buildWindow();
+    void buildEntryPage();
+    void buildButtons(QWidget *panel);
+    bool ownsWindow(const QWidget *window) const;
+    bool isPendingNewRow() const;
+    QString surveyRowText(const char *column) const;
+
+    const AttachedEditorSpec &m_spec;
+    QPointer<TDataMod> m_dm;
+    bool m_changed = false;
+    QHash<QString, QWidget *> m_controls;
+    QHash<QString, QLabel *> m_labels;
+    QList<QWidget *> m_tabOrder;
+    // Loading on activation: the last other window of the component that
+    // became active, and whether the editor was activated since it was shown.
+    QPointer<QWidget> m_lastOtherActive;
+    bool m_activatedSinceShow = false;
+};
+
+// Trims blanks and control characters at both ends, as the editors compare texts.
+QString trimBlanks(const QString &text);
+
+} // namespace zarn::editors

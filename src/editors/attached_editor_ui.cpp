@@ -1,0 +1,260 @@
+// The editor's window, built from its description: the banner, the notebook
+// with the entry page and the list page, the speed buttons down the right edge.
+#include "editors/attached_editor.h"
+
+#include "component/DataM.h"
+#include "widgets/banner.h"
+#include "widgets/data_source.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
+#include "widgets/db_grid.h"
+#include "widgets/guard.h"
+#include "widgets/speed_button.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+using namespace zarn::ui;
+
+namespace zarn::editors {
+
+namespace {
+
+constexpr int kBannerHeight = 60;
+constexpr int kButtonPanelWidth = 104;
+constexpr int kButtonWidth = 92;
+constexpr int kButtonHeight = 28;
+constexpr int kRowHeight = 20;
+
+QStringList splitItems(const char *items)
+{
+    if (!items || !*items) return {};
+    return QString::fromUtf8(items).split(QLatin1Char('|'));
+}
+
+QFrame *whitePanel(const QString &name, QWidget *parent)
+{
+    auto *p = new QFrame(parent);
+    p->setObjectName(name);
+    p->setAutoFillBackground(true);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    p->setPalette(pal);
+    return p;
+}
+
+} // namespace
+
+void AttachedEditor::buildWindow()
+{
+    setObjectName(QString::fromLatin1(m_spec.name));
+    setWindowTitle(utf8(m_spec.caption));
+    setFixedSize(m_spec.size);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    QFrame *top = whitePanel(QStringLiteral("Panel2"), this);
+    top->setFixedHeight(kBannerHeight);
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    Image1 = new Banner(utf8(m_spec.title), top);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    topLayout->addWidget(Image1);
+    layout->addWidget(top);
+
+    auto *body = new QHBoxLayout;
+    body->setContentsMargins(4, 4, 0, 4);
+    body->setSpacing(4);
+    layout->addLayout(body, 1);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("录入"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("浏览"));
+    body->addWidget(PageControl1, 1);
+
+    DataSource1 = new DataSource(m_dm ? &(m_dm.data()->*(m_spec.dataset)) : nullptr, this);
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+
+    buildEntryPage();
+
+    auto *listLayout = new QVBoxLayout(TabSheet2);
+    listLayout->setContentsMargins(2, 2, 2, 2);
+    grid = new DBGrid(QString::fromLatin1(m_spec.grid), TabSheet2);
+    QList<GridColumn> columns;
+    for (const GridField &g : m_spec.columns)
+        columns.append(
+            {QString::fromLatin1(g.column), utf8(g.title), g.width, splitItems(g.pickList), false});
+    grid->setColumns(columns);
+    grid->setAlwaysShowEditor(m_spec.gridEditorAlways);
+    grid->setDataSource(DataSource1);
+    grid->installEventFilter(this);
+    grid->viewport()->installEventFilter(this);
+    listLayout->addWidget(grid);
+
+    QFrame *buttons = whitePanel(QStringLiteral("Panel1"), this);
+    buttons->setFixedWidth(kButtonPanelWidth);
+    buildButtons(buttons);
+    body->addWidget(buttons);
+
+    noAutoDefault(this);
+}
+
+void AttachedEditor::buildEntryPage()
+{
+    auto *pageLayout = new QVBoxLayout(TabSheet1);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    auto *panel = new QFrame(TabSheet1);
+    panel->setObjectName(QString::fromLatin1(m_spec.container));
+    container = panel;
+    pageLayout->addWidget(panel);
+
+    // Four columns: label and control of the left half, then of the right half.
+    auto *form = new QGridLayout(panel);
+    form->setContentsMargins(10, 12, 12, 8);
+    form->setHorizontalSpacing(6);
+    form->setVerticalSpacing(8);
+    form->setColumnMinimumWidth(0, m_spec.labelWidth);
+    form->setColumnMinimumWidth(2, m_spec.labelWidth);
+    form->setColumnStretch(1, 1);
+    form->setColumnStretch(3, 1);
+
+    QList<std::pair<int, QWidget *>> tabs;
+    int lastRow = 0;
+    for (const EntryField &e : m_spec.entries) {
+        const QString name = QString::fromLatin1(e.control);
+        QWidget *w = nullptr;
+        switch (e.kind) {
+        case EntryKind::Edit:
+        case EntryKind::ReadOnlyEdit: {
+            auto *c = new DBEdit(name, panel);
+            c->setReadOnly(e.kind == EntryKind::ReadOnlyEdit);
+            c->bind(DataSource1, QString::fromLatin1(e.column));
+            w = c;
+            break;
+        }
+        case EntryKind::List: {
+            auto *c = new DBComboBox(name, panel);
+            c->setEntries(splitItems(e.items));
+            c->bind(DataSource1, QString::fromLatin1(e.column));
+            if (c->lineEdit()) c->lineEdit()->installEventFilter(this);
+            w = c;
+            break;
+        }
+        case EntryKind::Button: {
+            auto *b = new QPushButton(utf8(e.label), panel);
+            b->setObjectName(name);
+            w = b;
+            break;
+        }
+        }
+        w->setFixedHeight(e.kind == EntryKind::Button ? kButtonHeight - 4 : kRowHeight);
+        w->installEventFilter(this);
+        m_controls.insert(name, w);
+        tabs.append({e.tab, w});
+        lastRow = std::max(lastRow, e.row);
+
+        const int left = e.half * 2;
+        const int span = e.halves * 2 - 1;
+        if (e.kind == EntryKind::Button) {
+            form->addWidget(w, e.row, left + 1, 1, span, Qt::AlignRight);
+            continue;
+        }
+        auto *label = new QLabel(utf8(e.label), panel);
+        label->setObjectName(*e.labelName ? QString::fromLatin1(e.labelName)
+                                          : name + QStringLiteral("Label"));
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setBuddy(w);
+        m_labels.insert(name, label);
+        form->addWidget(label, e.row, left);
+        form->addWidget(w, e.row, left + 1, 1, span);
+    }
+    form->setRowStretch(lastRow + 1, 1);
+
+    std::stable_sort(tabs.begin(), tabs.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &t : std::as_const(tabs))
+        m_tabOrder << t.second;
+    for (qsizetype i = 1; i < m_tabOrder.size(); ++i)
+        QWidget::setTabOrder(m_tabOrder[i - 1], m_tabOrder[i]);
+}
+
+void AttachedEditor::buildButtons(QWidget *panel)
+{
+    struct ButtonSpec {
+        SpeedButton **member;
+        const char *name;
+        ButtonPicture picture;
+        const char *caption;
+        void (AttachedEditor::*handler)();
+    };
+    const ButtonSpec specs[] = {
+        {&spbFirst, "spbFirst", ButtonPicture::First, "首记录(&F)", &AttachedEditor::spbFirstClick},
+        {&spbPre, "spbPre", ButtonPicture::Prior, "上记录(&P)", &AttachedEditor::spbPreClick},
+        {&spbNext, "spbNext", ButtonPicture::Next, "下记录(&N)", &AttachedEditor::spbNextClick},
+        {&spbLast, "spbLast", ButtonPicture::Last, "末记录(&L)", &AttachedEditor::spbLastClick},
+        {&spbNew, "spbNew", ButtonPicture::New, "新增(&A)  ", &AttachedEditor::spbNewClick},
+        {&spbDel, "spbDel", ButtonPicture::Delete, "删除(&D)  ", &AttachedEditor::spbDelClick},
+        {&spbSave, "spbSave", ButtonPicture::Save, "保存(&S)  ", &AttachedEditor::spbSaveClick},
+        {&spbExit, "spbExit", ButtonPicture::Exit, "退出(&X)  ", &AttachedEditor::spbExitClick},
+    };
+    auto *column = new QVBoxLayout(panel);
+    column->setContentsMargins(6, 10, 6, 10);
+    column->setSpacing(6);
+    for (const ButtonSpec &b : specs) {
+        auto *button = new SpeedButton(b.picture, QString::fromUtf8(b.caption), panel);
+        button->setObjectName(QString::fromLatin1(b.name));
+        button->setFixedSize(kButtonWidth, kButtonHeight);
+        *b.member = button;
+        connect(button, &SpeedButton::clicked, this,
+                [this, h = b.handler] { guard(this, [this, h] { (this->*h)(); }); });
+        column->addWidget(button);
+    }
+    column->addStretch(1);
+}
+
+void AttachedEditor::onClick(QPushButton *button, std::function<void()> handler)
+{
+    connect(button, &QPushButton::clicked, this,
+            [this, handler = std::move(handler)] { guard(this, handler); });
+}
+
+QWidget *AttachedEditor::control(const QString &name) const
+{
+    return m_controls.value(name);
+}
+
+DBEdit *AttachedEditor::edit(const QString &name) const
+{
+    return qobject_cast<DBEdit *>(control(name));
+}
+
+DBComboBox *AttachedEditor::comboBox(const QString &name) const
+{
+    return qobject_cast<DBComboBox *>(control(name));
+}
+
+QPushButton *AttachedEditor::button(const QString &name) const
+{
+    return qobject_cast<QPushButton *>(control(name));
+}
+
+QLabel *AttachedEditor::labelOf(const QString &control) const
+{
+    return m_labels.value(control);
+}
+
+} // namespace zarn::editors

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "editors/attached_editor.h"
+
+// The co-ownership editor: the parcel's rows of T_GYQ, one per holder who
+// shares the land rights, on a wide entry page in two columns.
+class TFrmGY : public zarn::editors::AttachedEditor {
+    Q_OBJECT
+public:
+    explicit TFrmGY(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
+    ~TFrmGY() override;
+
+    zarn::ui::DBGrid *DBGrid4 = nullptr;
+    // The label of the apportioned land area FTTDMJ. The ownership form sets
+    // it to 分摊土地系数 before showing the editor.
+    QLabel *Label43 = nullptr;
+
+    void AddRecordset();
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "editors/attached_editor.h"
+
+// The boundary designation editor: the parcel's rows of T_ZJB, one per
+// boundary line, with the neighbour and the persons who designated it.
+class TFrmZJ : public zarn::editors::AttachedEditor {
+    Q_OBJECT
+public:
+    explicit TFrmZJ(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
+    ~TFrmZJ() override;
+
+    zarn::ui::DBGrid *DBGrid3 = nullptr;
+    QPushButton *btnNextRec = nullptr;
+
+    void Addrecord();
+    // Moves to the next row and carries the neighbour and the two names into it.
+    void btnNextRecClick();
+
+protected:
+    void setOwnColumns(zarn::Dataset &ds) override;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "editors/attached_editor.h"
+
+// The four-sides editor: the parcel's rows of T_SZB, one per stretch of
+// boundary with its neighbour and direction. It reads its rows again when
+// the user comes back to it from another window of the component.
+class TFrmSZ : public zarn::editors::AttachedEditor {
+    Q_OBJECT
+public:
+    explicit TFrmSZ(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
+    ~TFrmSZ() override;
+
+    zarn::ui::DBGrid *DBGrid2 = nullptr;
+    zarn::ui::DBComboBox *DBComboBox1 = nullptr; // direction FWSX
+
+    void AddRecordSet();
+    void FormActivate();
+};

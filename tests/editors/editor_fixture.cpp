@@ -1,0 +1,88 @@
+#include "editor_fixture.h"
+
+#include "component/unt_Comm.h"
+#include "editors/frm_GY.h"
+#include "editors/frm_JZBS.h"
+#include "editors/frm_ZJ.h"
+#include "editors/frm_sz.h"
+#include "widgets/data_aware.h"
+
+namespace zarn::test {
+
+namespace {
+
+struct Facts {
+    const char *name, *table, *key;
+};
+// In the order of EditorKind.
+constexpr Facts kFacts[] = {{"TFrmJZBS", "T_JZBSB", "JZDTBH"},
+                            {"TFrmZJ", "T_ZJB", "JZXQDH"},
+                            {"TFrmSZ", "T_SZB", "JZDStart"},
+                            {"TFrmGY", "T_GYQ", "TDSYZMC"}};
+
+} // namespace
+
+const char *editorName(EditorKind kind)
+{
+    return kFacts[int(kind)].name;
+}
+const char *tableOf(EditorKind kind)
+{
+    return kFacts[int(kind)].table;
+}
+const char *keyColumnOf(EditorKind kind)
+{
+    return kFacts[int(kind)].key;
+}
+
+void EditorTest::SetUp()
+{
+    FormTest::SetUp();
+    if (IsSkipped()) return;
+    DataMod->dwdm = unit;
+    addSurvey({{"dwdm", unit}, {"zdbh", parcel}, {"dcrq", surveyDate}});
+    RunSQL(DataMod->djdcTable, QStringLiteral("select * from T_DJDCB"));
+}
+
+void EditorTest::TearDown()
+{
+    editor.reset();
+    FormTest::TearDown();
+}
+
+editors::AttachedEditor &EditorTest::openEditor(EditorKind kind, const QString &bgrq,
+                                                const QString &zdbh)
+{
+    editor.reset();
+    if (kind == EditorKind::JZBS) editor = std::make_unique<TFrmJZBS>();
+    if (kind == EditorKind::ZJ) editor = std::make_unique<TFrmZJ>();
+    if (kind == EditorKind::SZ) editor = std::make_unique<TFrmSZ>();
+    if (kind == EditorKind::GY) editor = std::make_unique<TFrmGY>();
+    editor->zdbh = zdbh.isNull() ? parcel : zdbh;
+    editor->bgrq = bgrq;
+    editor->show();
+    return *editor;
+}
+
+void EditorTest::addRow(EditorKind kind, qint64 id, const QVariantMap &values)
+{
+    QVariantMap row{{"id", id}, {"zdbh", parcel}, {"dwdm", unit}};
+    row.insert(values);
+    addAttached(QLatin1String(tableOf(kind)), row);
+}
+
+int EditorTest::storedRows(EditorKind kind)
+{
+    return count(
+        QStringLiteral("select count(*) from %1 where zdbh = ? and dwdm = ? and bgrq is null")
+            .arg(QLatin1String(tableOf(kind))),
+        {parcel, unit});
+}
+
+QString EditorTest::shownIn(const QString &control) const
+{
+    const auto *c = dynamic_cast<ui::DataAwareControl *>(editor->control(control));
+    return c ? c->controlText() : QStringLiteral("<no control %1>").arg(control);
+}
+
+} // namespace zarn::test

@@ -1,0 +1,167 @@
+// Saving in each editor's order with its purge, the list showing what the
+// database holds afterwards, a new row whose ID another workstation took
+// meanwhile, and parcel numbers and unit codes holding quotes.
+#include "editor_fixture.h"
+
+#include "component/unt_Comm.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "editors/frm_JZBS.h"
+#include "widgets/speed_button.h"
+
+#include <QAction>
+
+using namespace zarn;
+using namespace zarn::test;
+
+namespace {
+
+class EditorSaveTest : public EditorTest {
+protected:
+    // A text column of the two editors that spare a changed row being saved.
+    static const char *otherColumn(EditorKind kind)
+    {
+        return kind == EditorKind::ZJ ? "LZDZDBH" : "LZDJHORLOADNAME";
+    }
+};
+
+TEST_P(EditorSaveTest, SavesPurgeInTheirOrderAndTheListShowsWhatIsStored)
+{
+    for (EditorKind kind : kAllEditors) {
+        SCOPED_TRACE(editorName(kind));
+        const QString key = QLatin1String(keyColumnOf(kind));
+        const bool purges = kind != EditorKind::GY;
+        const bool jzbs = kind == EditorKind::JZBS;
+        auto ordered = [jzbs](int n) { return jzbs ? QVariantMap{{"xh", n}} : QVariantMap{}; };
+        addRow(kind, 1, ordered(1)); // key column empty
+        QVariantMap full = ordered(2);
+        full.insert(key, "12");
+        addRow(kind, 2, full);
+        openEditor(kind);
+        editor->spbLast->click();
+        rows().edit();
+        rows().setValue(key, "13");
+        editor->spbSave->click();
+        EXPECT_EQ(stored(QLatin1String(tableOf(kind)), 2, key), "13");
+        EXPECT_EQ(storedRows(kind), purges ? 1 : 2);
+        EXPECT_EQ(rows().recordCount(), storedRows(kind)); // the purged row is gone from the list
+        EXPECT_EQ(rows().field("ID").asInteger(), 2);
+
+        // A new row with its key column empty.
+        editor->spbNew->click();
+        const qint64 added = rows().field("ID").asInteger();
+        editor->spbSave->click();
+        if (jzbs) {
+            // Stored when it was made; the save's purge removes it again.
+            EXPECT_EQ(storedRows(kind), 1);
+            EXPECT_EQ(rows().recordCount(), 1);
+        } else {
+            // The purge runs first, so the save stores it.
+            EXPECT_EQ(storedRows(kind), purges ? 2 : 3);
+            EXPECT_EQ(rows().field("ID").asInteger(), added);
+        }
+        if (purges && !jzbs) {
+            // Changed but still without its key: this save spares it and writes the change.
+            rows().edit();
+            rows().setValue(otherColumn(kind), QStringLiteral("东路"));
+            editor->spbSave->click();
+            EXPECT_EQ(stored(QLatin1String(tableOf(kind)), added, otherColumn(kind)),
+                      QStringLiteral("东路"));
+            // Saved again unchanged, it is purged and leaves the list.
+            editor->spbSave->click();
+            EXPECT_EQ(storedRows(kind), 1);
+            EXPECT_EQ(rows().recordCount(), 1);
+        }
+        if (!purges) {
+            editor->spbSave->click();
+            EXPECT_EQ(storedRows(kind), 3); // an empty holder stays
+        }
+        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+    }
+    EXPECT_TRUE(messages->records.isEmpty());
+}
+
+TEST_P(EditorSaveTest, AFailedPostWarnsAndKeepsTheTyping)
+{
+    addRow(EditorKind::GY, 1);
+    openEditor(EditorKind::GY);
+    // Another workstation removes the holder while it is on screen here.
+    auto other = db->open();
+    {
+        Dataset q(other.get());
+        RunSQL(q, QStringLiteral("delete from T_GYQ where id = ?"), {1});
+    }
+    rows().edit();
+    rows().setValue("TDSYZMC", QStringLiteral("张三"));
+    editor->spbSave->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_EQ(messages->records[0].text, QStringLiteral("数据保存失败！"));
+    EXPECT_EQ(messages->records[0].caption, QStringLiteral("警告"));
+    EXPECT_EQ(messages->records[0].icon, ui::MessageIcon::Warning);
+    EXPECT_TRUE(rows().isEditing());
+    EXPECT_EQ(shownIn("DBEdit19"), QStringLiteral("张三"));
+}
+
+TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnderAFreshOne)
+{
+    auto other = db->open();
+    for (EditorKind kind : {EditorKind::ZJ, EditorKind::SZ, EditorKind::GY}) {
+        SCOPED_TRACE(editorName(kind));
+        const QString table = QLatin1String(tableOf(kind));
+        auto storeElsewhere = [&](qint64 id) {
+            Dataset q(other.get());
+            RunSQL(q, QStringLiteral("insert into %1 (id, zdbh, dwdm) values (?, ?, ?)").arg(table),
+                   {id, QStringLiteral("另一宗"), unit});
+        };
+        openEditor(kind);
+        ASSERT_EQ(rows().field("ID").asInteger(), 1);
+        storeElsewhere(1);
+        rows().setValue(keyColumnOf(kind), "7");
+        editor->spbSave->click();
+        EXPECT_EQ(stored(table, 2, "zdbh"), parcel);
+        EXPECT_EQ(stored(table, 1, "zdbh"), QStringLiteral("另一宗"));
+
+        // Twice over, and stored by a move rather than a save.
+        editor->spbNew->click();
+        ASSERT_EQ(rows().field("ID").asInteger(), 3);
+        storeElsewhere(3);
+        storeElsewhere(4);
+        rows().setValue(keyColumnOf(kind), "8");
+        editor->spbFirst->click();
+        EXPECT_EQ(stored(table, 5, keyColumnOf(kind)), "8");
+        EXPECT_EQ(rows().recNo(), 0);
+        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+    }
+    EXPECT_TRUE(messages->records.isEmpty());
+}
+
+TEST_P(EditorSaveTest, QuotesInTheParcelNumberAndTheUnitCodeAreValuesLikeAnyOther)
+{
+    const QString quotedParcel = QStringLiteral("00'1");
+    DataMod->dwdm = QStringLiteral("3201'02");
+    for (EditorKind kind : kAllEditors) {
+        SCOPED_TRACE(editorName(kind));
+        openEditor(kind, {}, quotedParcel);
+        rows().edit();
+        rows().setValue(keyColumnOf(kind), "5");
+        editor->spbSave->click();
+        openEditor(kind, {}, quotedParcel);
+        ASSERT_EQ(rows().recordCount(), 1);
+        EXPECT_EQ(rows().text("ZDBH"), quotedParcel);
+        EXPECT_EQ(rows().text("DWDM"), DataMod->dwdm);
+        EXPECT_EQ(rows().text(keyColumnOf(kind)), "5");
+    }
+    // Numbering works on such a parcel too.
+    openEditor(EditorKind::JZBS, {}, quotedParcel);
+    static_cast<TFrmJZBS *>(editor.get())->ppiInsertClick();
+    editor->spbDel->click();
+    EXPECT_EQ(count("select max(xh) from T_JZBSB where zdbh = ?", {quotedParcel}), 1);
+    EXPECT_EQ(messages->records.size(), 1); // the confirmation, and no error
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, EditorSaveTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, EditorSaveTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+
+} // namespace
