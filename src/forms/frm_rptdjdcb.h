@@ -27,6 +27,11 @@ public:
 
     void FormCreate() override;
     void recountBoundaryPoints();
+    // The sheet's editor buttons, under the names this form gives them.
+    void frmFrameMain1Button1Click() { Button1Click(); }
+    void frmFrameMain1Button2Click() { Button2Click(); }
+    void frmFrameMain1Button3Click() { Button3Click(); }
+    void frmFrameMain1Button4Click() { Button4Click(); }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

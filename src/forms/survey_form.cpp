@@ -141,6 +141,8 @@ void SurveyForm::setUp(SurveySheet *sheet)
     }
     noAutoDefault(this);
 
+    connectEditorButtons();
+
     // The filled table on paper: Ctrl+P, and the sheet's context menu.
     auto *print = new QAction(QStringLiteral("打印调查表…"), this);
     print->setObjectName(QStringLiteral("actPrint"));

@@ -107,6 +107,12 @@ public:
     void spbNewClick();
     void spbSaveClick();
     void spbDelClick();
+    // The attached-table editors: boundary markers, boundary designation,
+    // co-use-right holders, four sides.
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
 
     // Shared steps.
     void setcomp();
@@ -146,6 +152,8 @@ protected:
 private:
     enum class Move { First, Prior, Next, Last };
     zarn::forms::SheetValues shownValues() const;
+    void connectEditorButtons();
+    void openEditor(int which);
     void moveClick(Move move);
     QVariant newValue(const zarn::forms::NewRowColumn &c, qint64 id, const QString &parcel,
                       const QString &survey) const;

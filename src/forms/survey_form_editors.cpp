@@ -1,0 +1,123 @@
+// The four buttons of the survey sheets that open the attached-table editors,
+// and the counts the sheet keeps of what they store. Both survey forms run
+// this one table; they differ only in the co-use-right editor's Label43.
+#include "forms/survey_form.h"
+
+#include "component/DataM.h"
+#include "component/unt_Comm.h"
+#include "data/dataset.h"
+#include "editors/frm_GY.h"
+#include "editors/frm_JZBS.h"
+#include "editors/frm_ZJ.h"
+#include "editors/frm_sz.h"
+#include "forms/sheet_spec.h"
+#include "forms/survey_sheet.h"
+#include "schema/statements.h"
+#include "widgets/db_edit.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+using namespace zarn;
+using namespace zarn::forms;
+
+namespace {
+
+// When a button opens its editor, besides a parcel number on the sheet.
+enum class Opens {
+    Always,
+    CountNotZero,  // the count edit, "0" put into it when empty, is not "0"
+    CountNotEmpty, // the count edit, "0" put into it when empty, is not empty
+};
+
+struct EditorButton {
+    QPushButton *SurveySheet::*button;
+    ui::DBEdit *SurveySheet::*count; // null: no count on the sheet
+    const char *countColumn;
+    const QString *countSql;
+    Opens opens;
+    bool trimBgrq; // the change date handed over trimmed
+    editors::AttachedEditor *(*make)(QWidget *owner, TDataMod *dm);
+};
+
+template <class Editor> editors::AttachedEditor *make(QWidget *owner, TDataMod *dm)
+{
+    return new Editor(owner, dm);
+}
+
+const EditorButton kButtons[] = {
+    {&SurveySheet::Button1, &SurveySheet::DBEdit26, "jzdgs", &sql::jzbsbCountCurrent,
+     Opens::CountNotZero, true, &make<TFrmJZBS>},
+    {&SurveySheet::Button2, nullptr, nullptr, nullptr, Opens::Always, false, &make<TFrmZJ>},
+    {&SurveySheet::Button3, &SurveySheet::DBEdit24, "qlrzs", &sql::gyqCountCurrent,
+     Opens::CountNotEmpty, true, &make<TFrmGY>},
+    {&SurveySheet::Button4, nullptr, nullptr, nullptr, Opens::Always, true, &make<TFrmSZ>},
+};
+
+} // namespace
+
+void SurveyForm::connectEditorButtons()
+{
+    for (int i = 0; i < 4; ++i) {
+        QPushButton *button = m_sheet->*kButtons[i].button;
+        connect(button, &QPushButton::clicked, this,
+                [this, i] { ui::guard(this, [this, i] { openEditor(i); }); });
+    }
+}
+
+void SurveyForm::Button1Click()
+{
+    openEditor(0);
+}
+void SurveyForm::Button2Click()
+{
+    openEditor(1);
+}
+void SurveyForm::Button3Click()
+{
+    openEditor(2);
+}
+void SurveyForm::Button4Click()
+{
+    openEditor(3);
+}
+
+void SurveyForm::openEditor(int which)
+{
+    const EditorButton &b = kButtons[which];
+    Dataset &t = table();
+    ui::DBEdit *count = b.count ? m_sheet->*b.count : nullptr;
+    if (count && b.opens != Opens::Always && trimBlanks(count->text()).isEmpty()) {
+        // As if the surveyor had typed it: the row takes it too.
+        t.edit();
+        t.setValue(QString::fromLatin1(b.countColumn), QStringLiteral("0"));
+    }
+    const QString zdbh = trimBlanks(m_sheet->DBEdit18->text());
+    if (zdbh.isEmpty()) return;
+    if (b.opens == Opens::CountNotZero && trimBlanks(count->text()) == QLatin1String("0")) return;
+    if (b.opens == Opens::CountNotEmpty && trimBlanks(count->text()).isEmpty()) return;
+
+    // Read before the editor is shown: it decides the count afterwards.
+    const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
+    {
+        std::unique_ptr<editors::AttachedEditor> editor(b.make(this, &dataModule()));
+        editor->zdbh = zdbh;
+        editor->bgrq = b.trimBgrq ? bgrq : t.text(QStringLiteral("bgrq"));
+        if (auto *gy = qobject_cast<TFrmGY *>(editor.get()); gy && m_spec.gyLabel43)
+            gy->Label43->setText(text(m_spec.gyLabel43));
+        editor->exec();
+    }
+    if (!b.countSql || !bgrq.isEmpty()) return;
+
+    // The parcel number as the sheet shows it and the session's unit code; a
+    // failing count is reported, a failing store of it is not.
+    Dataset &q = dataModule().ADOQuery1;
+    RunSQL(q, *b.countSql, {m_sheet->DBEdit18->text(), dataModule().dwdm});
+    const QString counted = q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
+    try {
+        t.edit();
+        t.setValue(QString::fromLatin1(b.countColumn), counted);
+    } catch (...) {
+        // The row keeps its old count.
+    }
+}

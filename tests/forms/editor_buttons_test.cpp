@@ -1,0 +1,165 @@
+// The survey sheets' four editor buttons: when each opens its editor, what it
+// hands over, and the counts taken afterwards, on both survey forms.
+#include "form_fixture.h"
+
+#include "editors/frm_GY.h"
+#include "editors/frm_JZBS.h"
+#include "forms/survey_sheet.h"
+#include "widgets/db_edit.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace zarn;
+using namespace zarn::editors;
+
+namespace {
+
+// What an editor was opened with.
+struct Opened {
+    QString editor;
+    QString zdbh;
+    QString bgrq;
+    bool changedMode = false;
+    QString label43;
+};
+
+class EditorButtonTest : public zarn::test::FormTest {
+protected:
+    const QString unit = QStringLiteral("320102001001");
+
+    // Presses a sheet button; an editor it opens is looked at and closed.
+    std::optional<Opened> press(QPushButton *button)
+    {
+        std::optional<Opened> seen;
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *editor = qobject_cast<AttachedEditor *>(QApplication::activeModalWidget());
+            if (!editor || !editor->isVisible()) return;
+            Opened o{editor->metaObject()->className(),
+                     editor->zdbh,
+                     editor->bgrq,
+                     editor->isChangedMode(),
+                     {}};
+            if (auto *gy = qobject_cast<TFrmGY *>(editor)) o.label43 = gy->Label43->text();
+            seen = o;
+            editor->close();
+        });
+        poll.start();
+        button->click();
+        poll.stop();
+        return seen;
+    }
+    void markers(const QString &zdbh, int n, const QString &dwdm = {})
+    {
+        for (int i = 1; i <= n; ++i)
+            addAttached("T_JZBSB",
+                        {{"zdbh", zdbh}, {"dwdm", dwdm.isEmpty() ? unit : dwdm}, {"xh", i}});
+    }
+};
+
+TEST_P(EditorButtonTest, TheMarkerEditorWaitsForAPointCountAndTheCountFollowsTheStoredMarkers)
+{
+    openOwnership(unit);
+    SurveySheet *s = syq->Panel3;
+    syq->spbNew->click(); // a new row: 界址点个数 0
+    const QString zdbh = current("zdbh");
+    markers(zdbh, 6);
+    EXPECT_FALSE(press(s->Button1));
+
+    DataMod->djdcTable.edit();
+    DataMod->djdcTable.setValue("jzdgs", "4");
+    const std::optional<Opened> o = press(s->Button1);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->editor, "TFrmJZBS");
+    EXPECT_EQ(o->zdbh, zdbh);
+    EXPECT_FALSE(o->changedMode);
+    EXPECT_EQ(s->DBEdit26->text(), "6");
+    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Edit); // not posted
+
+    // An empty count becomes 0, and the editor stays closed.
+    DataMod->djdcTable.setValue("jzdgs", QString());
+    EXPECT_FALSE(press(s->Button1));
+    EXPECT_EQ(s->DBEdit26->text(), "0");
+}
+
+TEST_P(EditorButtonTest, TheCoUserEditorOpensOnAnEmptyCountWithTheFormsLabel)
+{
+    const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}});
+    addAttached("T_GYQ", {{"zdbh", "0010010001"}, {"dwdm", unit}});
+    addAttached("T_GYQ", {{"zdbh", "0010010001"}, {"dwdm", unit}});
+    open(unit, "0010010001");
+    std::optional<Opened> o = press(form->frmFrameMain1->Button3);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->editor, "TFrmGY");
+    EXPECT_EQ(o->label43, QStringLiteral("分摊土地面积"));
+    EXPECT_EQ(current("qlrzs"), "2");
+    form.reset();
+
+    openOwnership(unit);
+    o = press(syq->Panel3->Button3);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->label43, QStringLiteral("分摊土地系数"));
+    EXPECT_EQ(stored("T_DJDCB", id, "qlrzs"), "2"); // stored by the first form's close
+}
+
+TEST_P(EditorButtonTest, AChangedRowOpensEveryEditorReadOnlyAndCountsNothing)
+{
+    addSurvey({{"dwdm", unit},
+               {"zdbh", "0010010001"},
+               {"bgrq", " 20050612"},
+               {"jzdgs", "3"},
+               {"qlrzs", "1"}});
+    markers("0010010001", 5);
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    t.edit();
+    t.setValue("jzdgs", "3"); // the sheet's own count, not the markers'
+    t.post();
+    QStringList editors;
+    for (QPushButton *b : {form->frmFrameMain1->Button1, form->frmFrameMain1->Button2,
+                           form->frmFrameMain1->Button3, form->frmFrameMain1->Button4}) {
+        const std::optional<Opened> o = press(b);
+        ASSERT_TRUE(o);
+        editors << o->editor;
+        EXPECT_TRUE(o->changedMode) << o->editor.toStdString();
+        // Trimmed for all but the designation editor.
+        EXPECT_EQ(o->bgrq, o->editor == "TFrmZJ" ? " 20050612" : "20050612");
+    }
+    EXPECT_EQ(editors, (QStringList{"TFrmJZBS", "TFrmZJ", "TFrmGY", "TFrmSZ"}));
+    EXPECT_EQ(current("jzdgs"), "3");
+    EXPECT_EQ(current("qlrzs"), "1");
+}
+
+TEST_P(EditorButtonTest, CountsTakeTheSessionUnitAndTheOtherTwoCountNothing)
+{
+    // A sub-unit's row: its markers are stored under its own unit code.
+    addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0010010001"}, {"jzdgs", "7"}, {"qlrzs", "2"}});
+    markers("0010010001", 3, unit + "01");
+    markers("0010010001", 2);
+    openOwnership(unit);
+    SurveySheet *s = syq->Panel3;
+    ASSERT_TRUE(press(s->Button2));
+    ASSERT_TRUE(press(s->Button4));
+    EXPECT_EQ(current("jzdgs"), "7");
+    EXPECT_EQ(current("qlrzs"), "2");
+    ASSERT_TRUE(press(s->Button1));
+    EXPECT_EQ(current("jzdgs"), "2"); // the session unit's markers of that number
+
+    // With no parcel number nothing opens.
+    DataMod->djdcTable.setValue("zdbh", QString());
+    for (QPushButton *b : {s->Button1, s->Button2, s->Button3, s->Button4})
+        EXPECT_FALSE(press(b));
+}
+
+using zarn::test::Backend;
+using zarn::test::backendParamName;
+INSTANTIATE_TEST_SUITE_P(Sqlite, EditorButtonTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, EditorButtonTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+
+} // namespace
