@@ -14,9 +14,12 @@
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/db_edit.h"
+#include "widgets/guard.h"
 
 #include <QLabel>
 #include <QPushButton>
+
+#include <memory>
 
 using namespace zarn;
 using namespace zarn::forms;

@@ -6,6 +6,7 @@
 #include "editors/frm_JZBS.h"
 #include "forms/survey_sheet.h"
 #include "widgets/db_edit.h"
+#include "widgets/speed_button.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -97,6 +98,7 @@ TEST_P(EditorButtonTest, TheCoUserEditorOpensOnAnEmptyCountWithTheFormsLabel)
     EXPECT_EQ(o->editor, "TFrmGY");
     EXPECT_EQ(o->label43, QStringLiteral("分摊土地面积"));
     EXPECT_EQ(current("qlrzs"), "2");
+    form->close();
     form.reset();
 
     openOwnership(unit);
