@@ -4,8 +4,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyleOptionComboBox>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 
 namespace zarn::ui {
 
@@ -213,7 +213,8 @@ void DBComboBox::paintEvent(QPaintEvent *event)
         return;
     }
     // A pick-only list is drawn flat on white like the editable ones (not as
-    // a raised button), and shows the column's value even when it is no entry.
+    // a raised button), its text highlighted while it has the focus, and it
+    // shows the column's value even when that is no entry.
     QStylePainter painter(this);
     QStyleOptionComboBox option;
     initStyleOption(&option);
@@ -221,7 +222,12 @@ void DBComboBox::paintEvent(QPaintEvent *event)
     option.currentIcon = QIcon();
     option.editable = true;
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    const bool focused = hasFocus();
+    painter.fillRect(field, palette().brush(focused ? QPalette::Highlight : QPalette::Base));
     option.editable = false;
+    painter.setPen(palette().color(focused ? QPalette::HighlightedText : QPalette::ButtonText));
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 

@@ -283,8 +283,7 @@ int DBGrid::columnWidthFor(const QString &text) const
     const QStyle *s = style();
     // Text margins of a cell and of a title, each with its grid line.
     const int cell = 2 * (s->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
-    const int title =
-        2 * s->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 1;
+    const int title = 2 * s->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 1;
     return fontMetrics().horizontalAdvance(text) + qMax(cell, title);
 }
 
