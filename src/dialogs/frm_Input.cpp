@@ -31,19 +31,39 @@ TFrmInput::TFrmInput(QWidget *owner)
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
 
     DBGrid1 = new DBGrid(QStringLiteral("DBGrid1"), this);
+    // All seven columns in the window's width, beside the scroll bar of a
+    // long list: numbers, codes and titles whole, the location what is left
+    // beside the land use, and the land use the rest (more as the window grows).
+    const auto fit = [this](std::initializer_list<const char16_t *> texts) {
+        int width = 0;
+        for (const char16_t *t : texts)
+            width = qMax(width, DBGrid1->columnWidthFor(QString::fromUtf16(t)));
+        return width;
+    };
+    const int zdbh = fit({u"宗地号", u"0000000000"});
+    const int dwdm = fit({u"单位代码", u"000000000000"});
+    const int jddm = fit({u"街道代码"});
+    const int jfdm = fit({u"街坊代码"});
+    const int qlr = fit({u"土地使用者"});
+    const int tdyt = fit({u"土地用途"});
+    const int tdzl = qMax(fit({u"土地坐落"}), DBGrid1->columnRoomFor(width()) -
+                                                  (zdbh + dwdm + jddm + jfdm + qlr + tdyt));
     DBGrid1->setColumns({
-        {QStringLiteral("zdbh"), QStringLiteral("宗地号"), 90, {}, true},
-        {QStringLiteral("dwdm"), QStringLiteral("单位代码"), 90, {}, true},
-        {QStringLiteral("jddm"), QStringLiteral("街道代码"), 60, {}, true},
-        {QStringLiteral("jfdm"), QStringLiteral("街坊代码"), 60, {}, true},
-        {QStringLiteral("qlr"), QStringLiteral("土地使用者"), 120, {}, true},
-        {QStringLiteral("tdzl"), QStringLiteral("土地坐落"), 160, {}, true},
-        {QStringLiteral("tdyt"), QStringLiteral("土地用途"), 80, {}, true},
+        {QStringLiteral("zdbh"), QStringLiteral("宗地号"), zdbh, {}, true},
+        {QStringLiteral("dwdm"), QStringLiteral("单位代码"), dwdm, {}, true},
+        {QStringLiteral("jddm"), QStringLiteral("街道代码"), jddm, {}, true},
+        {QStringLiteral("jfdm"), QStringLiteral("街坊代码"), jfdm, {}, true},
+        {QStringLiteral("qlr"), QStringLiteral("土地使用者"), qlr, {}, true},
+        {QStringLiteral("tdzl"), QStringLiteral("土地坐落"), tdzl, {}, true},
+        {QStringLiteral("tdyt"), QStringLiteral("土地用途"), tdyt, {}, true},
     });
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
     DBGrid1->setReadOnly(true);
     DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    // One parcel among a hundred thousand: typing its number finds it.
+    // One parcel among a hundred thousand: typing its number finds it, in
+    // its current version (an older one would bring the sheet back locked).
     DBGrid1->setSearchColumn(QStringLiteral("zdbh"));
+    DBGrid1->setSearchPreferNull(QStringLiteral("bgrq"), {QStringLiteral("dwdm")});
     DBGrid1->setDataSource(DataSource1);
     layout->addWidget(DBGrid1, 1);
 

@@ -5,8 +5,26 @@
 #include <QLineEdit>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 
 namespace zarn::ui {
+
+namespace {
+
+// Entries of the drop-down part in rows a printed line high: at the bare
+// height of the text, neighbouring entries touch.
+class EntryDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(qMax(size.height(), option.fontMetrics.height() + 6));
+        return size;
+    }
+};
+
+} // namespace
 
 DBComboBox::DBComboBox(QWidget *parent)
     : QComboBox(parent)
@@ -21,6 +39,7 @@ DBComboBox::DBComboBox(QWidget *parent)
     setPalette(pal);
     setEditable(true);
     setUpLineEdit();
+    setItemDelegate(new EntryDelegate(this));
     resize(width(), kControlLineHeight);
     // activated is the user's choice only (popup, arrow keys, wheel, Enter on a match).
     connect(this, &QComboBox::activated, this, &DBComboBox::entryChosen);
@@ -193,13 +212,22 @@ void DBComboBox::paintEvent(QPaintEvent *event)
         QComboBox::paintEvent(event);
         return;
     }
-    // A pick-only list shows the column's value even when it is no entry.
+    // A pick-only list is drawn flat on white like the editable ones (not as
+    // a raised button), its text highlighted while it has the focus, and it
+    // shows the column's value even when that is no entry.
     QStylePainter painter(this);
     QStyleOptionComboBox option;
     initStyleOption(&option);
     option.currentText = m_shown;
     option.currentIcon = QIcon();
+    option.editable = true;
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    const bool focused = hasFocus();
+    painter.fillRect(field, palette().brush(focused ? QPalette::Highlight : QPalette::Base));
+    option.editable = false;
+    painter.setPen(palette().color(focused ? QPalette::HighlightedText : QPalette::ButtonText));
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 

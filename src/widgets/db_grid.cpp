@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace zarn::ui {
@@ -266,9 +267,30 @@ void DBGrid::setSearchColumn(const QString &field)
     m_searchText.clear();
 }
 
+void DBGrid::setSearchPreferNull(const QString &field, const QStringList &sameColumns)
+{
+    m_preferNullField = field;
+    m_preferSame = field.isEmpty() ? QStringList() : sameColumns;
+}
+
 void DBGrid::setSearchPause(int milliseconds)
 {
     m_searchPause.setInterval(milliseconds);
+}
+
+int DBGrid::columnWidthFor(const QString &text) const
+{
+    const QStyle *s = style();
+    // Text margins of a cell and of a title, each with its grid line.
+    const int cell = 2 * (s->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    const int title = 2 * s->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 1;
+    return fontMetrics().horizontalAdvance(text) + qMax(cell, title);
+}
+
+int DBGrid::columnRoomFor(int gridWidth) const
+{
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    return gridWidth - 2 * frameWidth() - verticalHeader()->width() - bar;
 }
 
 int DBGrid::currentColumn() const
@@ -364,25 +386,58 @@ bool DBGrid::search(const QString &typed)
     if (column < 0) return false;
     m_searchText += typed;
     m_searchPause.start();
-    const int n = ds->recordCount();
+    const int row = findRow(*ds, column);
+    if (row < 0) return false;
+    const int col = qMax(0, currentColumn());
+    if (row < m_model->rowCount() && col < m_model->columnCount())
+        setCurrentIndex(m_model->index(row, col));
+    return true;
+}
+
+int DBGrid::findRow(const Dataset &ds, int column) const
+{
+    // One pass over the rows per keystroke, whatever their number: the first
+    // match fixes the value searched for, the rest of the pass looks for its
+    // preferred row.
+    const int preferred = m_preferNullField.isEmpty() ? -1 : ds.fieldIndex(m_preferNullField);
+    QList<int> sameColumns;
+    for (const QString &name : m_preferSame)
+        if (const int c = ds.fieldIndex(name); c >= 0) sameColumns << c;
+    int first = -1;
+    QString found;
+    QStringList foundSame;
+    const int n = ds.recordCount();
     for (int row = 0; row < n; ++row) {
-        if (Dataset::textOf(ds->valueAt(row, column))
-                .startsWith(m_searchText, Qt::CaseInsensitive)) {
-            const int col = qMax(0, currentColumn());
-            if (row < m_model->rowCount() && col < m_model->columnCount())
-                setCurrentIndex(m_model->index(row, col));
-            return true;
+        const QString text = Dataset::textOf(ds.valueAt(row, column));
+        if (first < 0) {
+            if (!text.startsWith(m_searchText, Qt::CaseInsensitive)) continue;
+            first = row;
+            if (preferred < 0) return row;
+            found = text;
+            for (int c : std::as_const(sameColumns))
+                foundSame << Dataset::textOf(ds.valueAt(row, c));
+        } else if (text != found) {
+            continue;
+        } else {
+            bool same = true;
+            for (qsizetype i = 0; same && i < sameColumns.size(); ++i)
+                same = Dataset::textOf(ds.valueAt(row, sameColumns[i])) == foundSame[i];
+            if (!same) continue;
         }
+        if (Dataset::isNullValue(ds.valueAt(row, preferred))) return row;
     }
-    return false;
+    return first;
 }
 
 void DBGrid::keyPressEvent(QKeyEvent *event)
 {
     const bool editing = state() == QAbstractItemView::EditingState;
     if (event->key() == Qt::Key_Escape && !editing) {
-        // Escape in the grid drops the row's pending change; it never closes the window.
-        if (Dataset *ds = m_model->dataset(); ds && ds->isEditing())
+        // Escape in a grid that edits drops the row's pending change. A
+        // read-only grid made no change to drop: what is pending was typed
+        // elsewhere (the sheet behind a locate grid) and stays. Neither
+        // closes the window.
+        if (Dataset *ds = m_model->dataset(); ds && ds->isEditing() && !isReadOnly())
             guard(this, [&] { ds->cancel(); });
         event->accept();
         return;

@@ -16,6 +16,8 @@ class DataSource;
 // first; when that fails the grid stays on the dataset's row and the error is
 // reported), and a cursor moved elsewhere moves the grid. Typing into a cell
 // edits the dataset; a column with a pick list offers its values in the cell.
+// Escape outside a cell editor drops the row's pending change only where the
+// grid can edit: a read-only grid leaves changes made elsewhere alone.
 class DBGrid : public QTableView {
     Q_OBJECT
 public:
@@ -43,8 +45,20 @@ public:
     // Empty switches it off.
     void setSearchColumn(const QString &field);
     const QString &searchColumn() const { return m_searchField; }
+    // Among the rows that hold the found row's value in the search column and
+    // in each of `sameColumns`, the search lands on the first whose `field`
+    // is null instead (the current version of a parcel rather than an older
+    // one). Empty switches it off.
+    void setSearchPreferNull(const QString &field, const QStringList &sameColumns = {});
     void setSearchPause(int milliseconds);
     const QString &searchText() const { return m_searchText; }
+
+    // The width a column needs to show text whole, in its cells and in its
+    // title.
+    int columnWidthFor(const QString &text) const;
+    // The width the columns have in a grid this wide, with the vertical
+    // scroll bar that a long list brings.
+    int columnRoomFor(int gridWidth) const;
 
     // True while a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
@@ -70,6 +84,7 @@ private:
     void followCursor();
     void applyColumnWidths();
     bool search(const QString &typed);
+    int findRow(const zarn::Dataset &ds, int column) const;
 
     QPointer<DataSource> m_source;
     DatasetModel *m_model = nullptr;
@@ -78,6 +93,8 @@ private:
     bool m_alwaysShowEditor = false;
     int m_lastColumn = -1;
     QString m_searchField;
+    QString m_preferNullField;
+    QStringList m_preferSame;
     QString m_searchText;
     QTimer m_searchPause;
 };

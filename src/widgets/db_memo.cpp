@@ -1,6 +1,7 @@
 #include "widgets/db_memo.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextDocument>
 
 namespace zarn::ui {
@@ -11,8 +12,7 @@ DBMemo::DBMemo(QWidget *parent)
 {
     setFrameShape(QFrame::NoFrame);
     document()->setDocumentMargin(1);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    followHeight();
     // Tab moves on through the form, as in the edits.
     setTabChangesFocus(true);
     QPalette pal = palette();
@@ -46,13 +46,35 @@ QString DBMemo::controlText() const
 QSize DBMemo::sizeHint() const
 {
     // One visual line.
-    const int line = fontMetrics().lineSpacing() + 2 * int(document()->documentMargin());
-    return {QPlainTextEdit::sizeHint().width(), line};
+    return {QPlainTextEdit::sizeHint().width(), lineHeight()};
+}
+
+int DBMemo::lineHeight() const
+{
+    return fontMetrics().lineSpacing() + 2 * int(document()->documentMargin());
+}
+
+void DBMemo::followHeight()
+{
+    const int inside = height() - 2 * frameWidth();
+    const bool oneLine = inside < lineHeight() + fontMetrics().lineSpacing();
+    if (oneLine == m_oneLine && lineWrapMode() == (oneLine ? NoWrap : WidgetWidth)) return;
+    m_oneLine = oneLine;
+    // Wrapped into a single visible line, a long text would show one piece
+    // of it and squeeze a scroll bar into the line.
+    setLineWrapMode(m_oneLine ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    setVerticalScrollBarPolicy(m_oneLine ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(m_oneLine ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
 }
 
 void DBMemo::showValue(const QString &text)
 {
-    if (text != toPlainText()) setPlainText(text);
+    if (text == toPlainText()) return;
+    setPlainText(text);
+    // A new value is shown from its beginning.
+    moveCursor(QTextCursor::Start);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
 }
 
 void DBMemo::applyReadOnly(bool readOnly)
@@ -70,6 +92,33 @@ void DBMemo::keyPressEvent(QKeyEvent *event)
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+void DBMemo::focusInEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    // Arriving by Tab or by the Enter chain, typing replaces the line, as
+    // in an edit. The text of a taller memo is kept from such accidents.
+    if (m_oneLine &&
+        (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)) {
+        // Selected from the end back to the start, so that the first line stays in view.
+        QTextCursor all(document());
+        all.movePosition(QTextCursor::End);
+        all.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
+        setTextCursor(all);
+    }
+}
+
+void DBMemo::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    followHeight();
+}
+
+void DBMemo::changeEvent(QEvent *event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange) followHeight();
 }
 
 void DBMemo::focusOutEvent(QFocusEvent *event)

@@ -1,5 +1,7 @@
 #include "widgets/messages.h"
 
+#include "widgets/fonts.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +10,14 @@ namespace zarn::ui {
 
 namespace {
 
+// Message windows are set in the forms' Song face, buttons included; left
+// alone they take the desktop's face, which on a Chinese desktop may be a
+// brush script.
+void useFormFace(QMessageBox &box)
+{
+    box.setFont(songFont(9));
+}
+
 class ScreenMessageService : public MessageService {
 public:
     void showMessage(const QString &text, QWidget *parent) override
@@ -15,6 +25,7 @@ public:
         // A plain message carries the application's title, not a caption of its own.
         QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
                         QMessageBox::NoButton, parent);
+        useFormFace(box);
         box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box.exec();
     }
@@ -40,6 +51,7 @@ public:
             break;
         }
         QMessageBox box(qicon, caption, text, QMessageBox::NoButton, parent);
+        useFormFace(box);
         struct Choice {
             int ours;
             QMessageBox::StandardButton theirs;

@@ -157,6 +157,32 @@ TEST_P(FlowTest, LocateShowsTheCountAndTheChosenRowStays)
     EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
 }
 
+TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurrentVersion)
+{
+    const qint64 first = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    const qint64 old = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"bgrq", "20050301"}});
+    const qint64 now = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    ASSERT_EQ(t.valueAt(1, t.indexOf("id")).toLongLong(), old); // the older version comes first
+    typeText(control("DBEdit9"), QStringLiteral("中山路1号"));
+    ASSERT_EQ(t.state(), Dataset::State::Edit);
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<TFrmInput *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyClick(dialog->DBGrid1, Qt::Key_Escape);
+        EXPECT_EQ(t.state(), Dataset::State::Edit);
+        EXPECT_EQ(t.text("tdzl"), QStringLiteral("中山路1号"));
+        QTest::keyClicks(dialog->DBGrid1, "0030040002");
+        dialog->close();
+    });
+    form->spbViewCurrRec->click();
+    EXPECT_TRUE(messages->records.isEmpty());
+    EXPECT_EQ(t.field("id").asInteger(), now);
+    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QString());               // not locked
+    EXPECT_EQ(stored("T_DJDCB", first, "tdzl"), QStringLiteral("中山路1号")); // posted by the move
+}
+
 TEST_P(FlowTest, NewRowsTakeTheNextNumbersAndTheRememberedValues)
 {
     addSurvey({{"id", 7},

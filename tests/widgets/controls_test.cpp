@@ -5,11 +5,14 @@
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_memo.h"
+#include "widgets/fonts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
+#include <QImage>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -329,6 +332,77 @@ TEST_F(ControlsTest, ADropDownListWritesTheChosenOrTypedText)
     combo->lineEdit()->selectAll();
     typeText(combo, "3");
     EXPECT_EQ(ds->text("dclx"), "3");
+}
+
+TEST_F(ControlsTest, ListsAreFlatWithRoomyEntriesAndEscapeInTheirDropDownOnlyClosesIt)
+{
+    focus(edit);
+    typeText(edit, "x");
+    focus(combo); // the edit's typing is over, its change still pending
+    const auto popupRowsAreRoomy = [&] {
+        combo->showPopup();
+        QAbstractItemView *entries = combo->view();
+        EXPECT_TRUE(entries->isVisible());
+        const int text = entries->fontMetrics().height();
+        for (int row = 0; row < combo->count(); ++row)
+            EXPECT_GE(entries->visualRect(entries->model()->index(row, 0)).height(), text + 4);
+        QTest::keyClick(entries, Qt::Key_Escape);
+        EXPECT_FALSE(entries->isVisible());
+    };
+    const auto flatOnWhite = [&] {
+        focus(edit);
+        const QImage picture = combo->grab().toImage();
+        focus(combo);
+        return QColor(picture.pixel(picture.width() / 2, picture.height() / 2)) == Qt::white;
+    };
+    popupRowsAreRoomy();
+    EXPECT_TRUE(flatOnWhite());
+    combo->setPickOnly(true);
+    popupRowsAreRoomy();
+    EXPECT_TRUE(flatOnWhite()); // not a raised grey button
+    EXPECT_EQ(ds->state(), Dataset::State::Edit);
+    EXPECT_EQ(ds->text("qlr"), "张三x");
+}
+
+TEST_F(ControlsTest, AMemoOneLineHighShowsItsFirstLineAndATallerOneWraps)
+{
+    exec({QStringLiteral(
+        "update t_w set bz = '界址清楚，四邻无争议，已于现场核实并由权利人签字确认' "
+        "|| char(10) || '第二行' || char(10) || '第三行' where id = 1")});
+    ds->refresh();
+    window->setFont(songFont(9));
+    auto *line = new DBMemo(QStringLiteral("DBMemo1"), window.get());
+    auto *tall = new DBMemo(QStringLiteral("RzDBMemo1"), window.get());
+    line->setGeometry(10, 200, 150, 17);
+    tall->setGeometry(170, 200, 150, 68);
+    line->bind(source.get(), QStringLiteral("bz"));
+    tall->bind(source.get(), QStringLiteral("bz"));
+    line->show();
+    tall->show();
+    QApplication::processEvents();
+
+    EXPECT_TRUE(line->isOneLine());
+    EXPECT_FALSE(line->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(line->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(line->cursorForPosition(QPoint(2, 2)).blockNumber(), 0);
+    EXPECT_EQ(line->horizontalScrollBar()->value(), 0);
+
+    // Arriving as Tab and the Enter chain bring it, the text is selected and
+    // the first line stays in view; the caret scrolls the line.
+    line->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(line->textCursor().selectedText(), ds->text("bz").replace('\n', QChar(0x2029)));
+    EXPECT_EQ(line->cursorForPosition(QPoint(2, 2)).blockNumber(), 0);
+    line->moveCursor(QTextCursor::Start);
+    QTest::keyClick(line, Qt::Key_End);
+    EXPECT_GT(line->horizontalScrollBar()->value(), 0);
+
+    // Four lines high: wrapped, with a scroll bar for what does not fit, and
+    // arriving does not put the whole text at risk.
+    EXPECT_FALSE(tall->isOneLine());
+    EXPECT_EQ(tall->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_TRUE(tall->verticalScrollBar()->isVisible());
+    tall->setFocus(Qt::TabFocusReason);
+    EXPECT_FALSE(tall->textCursor().hasSelection());
 }
 
 TEST_F(ControlsTest, ControlsKnowTheirFamilyAndAreFoundInCreationOrder)

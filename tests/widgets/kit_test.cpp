@@ -11,9 +11,12 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QImage>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -83,6 +86,33 @@ TEST(FontTest, TheSongFaceWithFallbacksAtTwelvePixels)
     EXPECT_EQ(f.pixelSize(), 12);
     EXPECT_EQ(songFont(12).pixelSize(), 16);
     EXPECT_EQ(QFontInfo(f).pixelSize(), 12);
+}
+
+TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFace)
+{
+    // Whatever face the desktop would give them.
+    QApplication::setFont(QFont(QStringLiteral("Serif"), 14));
+    QStringList seen;
+    const auto inspectAndClose = [&] {
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QWidget *part : {static_cast<QWidget *>(
+                                      box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))),
+                                  static_cast<QWidget *>(box->buttons().value(0))}) {
+                ASSERT_NE(part, nullptr);
+                seen << part->font().families().value(0);
+                EXPECT_EQ(part->font().pixelSize(), 12);
+            }
+            box->buttons().value(0)->click();
+        });
+    };
+    inspectAndClose();
+    showMessage(QStringLiteral("调查表已经为空"));
+    inspectAndClose();
+    messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning, Ok);
+    QApplication::setFont(QFont());
+    EXPECT_EQ(seen, QStringList(4, QStringLiteral("宋体")));
 }
 
 TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey)
