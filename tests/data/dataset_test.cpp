@@ -14,6 +14,18 @@ using namespace zarn::test;
 
 namespace {
 
+// What a refused statement said, as the classifier read it.
+template <class F> Refusal refusalOf(F &&statement)
+{
+    try {
+        statement();
+    } catch (const DatabaseError &e) {
+        return e.refusal();
+    }
+    ADD_FAILURE() << "the database took it";
+    return {};
+}
+
 class DatasetTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
@@ -154,7 +166,11 @@ TEST_P(DatasetTest, AFailedPostStopsTheMoveAndKeepsTheTypedValues)
     ds->edit();
     ds->setValue("code", "A"); // unique violation
     ds->setValue("qlr", QStringLiteral("赵六"));
-    EXPECT_THROW(ds->next(), DatabaseError);
+    const Refusal unique = refusalOf([&] { ds->next(); });
+    EXPECT_EQ(unique.kind, RefusalKind::DuplicateKey);
+    EXPECT_FALSE(unique.primaryKey());
+    EXPECT_FALSE(unique.driverText.isEmpty());
+    EXPECT_EQ(unique.row.value("qlr").toString(), QStringLiteral("赵六"));
     EXPECT_EQ(ds->recNo(), 1);
     EXPECT_EQ(ds->state(), Dataset::State::Edit);
     EXPECT_EQ(ds->text("qlr"), QStringLiteral("赵六"));
@@ -164,12 +180,52 @@ TEST_P(DatasetTest, AFailedPostStopsTheMoveAndKeepsTheTypedValues)
     ds->cancel();
     ds->append();
     ds->setValue("id", 2);
-    EXPECT_THROW(ds->post(), DatabaseError);
+    const Refusal id = refusalOf([&] { ds->post(); });
+    EXPECT_EQ(id.kind, RefusalKind::DuplicateKey);
+    EXPECT_TRUE(id.primaryKey()) << id.driverText.toStdString();
     EXPECT_EQ(ds->state(), Dataset::State::Insert);
     EXPECT_EQ(ds->recordCount(), 4);
     ds->setValue("id", 4);
     ds->post();
     EXPECT_EQ(rowsInTable(), 4);
+}
+
+TEST_P(DatasetTest, TextLongerThanItsColumnIsRefusedNamingTheColumnAndItsWidth)
+{
+    EXPECT_EQ(ds->fieldDef(ds->indexOf("qlr")).length, 100);
+    EXPECT_EQ(ds->fieldDef(ds->indexOf("n")).length, -1);
+    ds->edit();
+    ds->setValue("qlr", QString(101, QChar(0x5F20)));
+    Refusal r = refusalOf([&] { ds->post(); });
+    EXPECT_EQ(r.kind, RefusalKind::ValueTooLong);
+    EXPECT_EQ(r.column, "qlr");
+    EXPECT_EQ(r.limit, 100);
+    EXPECT_EQ(ds->state(), Dataset::State::Edit);
+    EXPECT_EQ(stored(1, "qlr"), QStringLiteral("张三"));
+    // Exactly as wide as the column is stored; a stored over-long value
+    // (SQLite keeps what it is given) does not stop a change of another column.
+    ds->setValue("qlr", QString(100, QChar(0x5F20)));
+    ds->post();
+    if (GetParam() == Backend::Sqlite) {
+        Dataset raw(conn.get());
+        raw.setSql(QStringLiteral("update %1 set zdbh = ? where id = 2").arg(table),
+                   {QString(30, QLatin1Char('9'))});
+        raw.execute();
+        ds->refresh();
+        ds->next();
+        ds->edit();
+        ds->setValue("n", 8);
+        ds->post();
+        EXPECT_EQ(stored(2, "n"), "8");
+    } else {
+        // The server's own refusal, where nothing checked before.
+        Dataset raw(conn.get());
+        raw.setSql(QStringLiteral("update %1 set zdbh = ? where id = 2").arg(table),
+                   {QString(21, QLatin1Char('9'))});
+        r = refusalOf([&] { raw.execute(); });
+        EXPECT_EQ(r.kind, RefusalKind::ValueTooLong);
+        EXPECT_EQ(r.limit, 20);
+    }
 }
 
 TEST_P(DatasetTest, CancelRestoresTheRowAndTheCursor)
