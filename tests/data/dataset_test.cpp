@@ -6,6 +6,7 @@
 #include "support/tempdir.h"
 
 #include <QSqlQuery>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -226,6 +227,48 @@ TEST_P(DatasetTest, TextLongerThanItsColumnIsRefusedNamingTheColumnAndItsWidth)
         EXPECT_EQ(r.kind, RefusalKind::ValueTooLong);
         EXPECT_EQ(r.limit, 20);
     }
+}
+
+TEST_P(DatasetTest, AConnectionTheServerEndedIsOpenedAgainAndEachStatementRunsOnce)
+{
+    if (GetParam() == Backend::Sqlite) GTEST_SKIP() << "SQLite has no server";
+    Connection admin;
+    admin.setConnectionString(connectionStringFor(Backend::Postgres, {}));
+    admin.open();
+    // Ends this connection's server process while it is idle, as a restarted
+    // server or an administrator would, and waits until it is gone.
+    auto endOurs = [&] {
+        Dataset me(conn.get());
+        me.setSql(QStringLiteral("select pg_backend_pid() as pid"));
+        me.open();
+        const qint64 pid = me.field("pid").asInteger();
+        me.close();
+        execAll(admin, {QStringLiteral("select pg_terminate_backend(%1)").arg(pid)});
+        Dataset alive(&admin);
+        alive.setSql(QStringLiteral("select count(*) as n from pg_stat_activity where pid = ?"),
+                     {pid});
+        for (int i = 0; i < 500; ++i) {
+            alive.open();
+            if (alive.field("n").asInteger() == 0) return;
+            QThread::msleep(10);
+        }
+        FAIL() << "the server process did not end";
+    };
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("王五"));
+    endOurs();
+    ds->post(); // an update
+    EXPECT_EQ(stored(1, "qlr"), QStringLiteral("王五"));
+    ds->append();
+    ds->setValue("id", 4);
+    ds->setValue("qlr", QStringLiteral("赵六"));
+    endOurs();
+    ds->post(); // an insert: run again only once it is known not to have landed
+    EXPECT_EQ(rowsInTable(), 4);
+    endOurs();
+    ds->refresh(); // a select
+    EXPECT_EQ(ds->recordCount(), 4);
+    EXPECT_TRUE(conn->isOpen());
 }
 
 TEST_P(DatasetTest, CancelRestoresTheRowAndTheCursor)
