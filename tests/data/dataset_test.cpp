@@ -271,6 +271,61 @@ TEST_P(DatasetTest, AConnectionTheServerEndedIsOpenedAgainAndEachStatementRunsOn
     EXPECT_TRUE(conn->isOpen());
 }
 
+TEST_P(DatasetTest, ANewRowWhoseNumberAnotherUserTookIsRenumberedAndKeepsItsValues)
+{
+    Connection workstation;
+    workstation.setConnectionString(conn->connectionString());
+    workstation.open();
+    auto nextId = [&] {
+        Dataset q(conn.get());
+        q.setSql(QStringLiteral("select max(id) as m from %1").arg(table));
+        q.open();
+        return q.field("m").asInteger() + 1;
+    };
+    int calls = 0;
+    ds->setRenumber([&](Dataset &d, const DatabaseError &e) {
+        ++calls;
+        EXPECT_TRUE(e.refusal().primaryKey());
+        d.setValue("id", nextId());
+        return true;
+    });
+    ds->append();
+    ds->setValue("id", nextId());
+    ds->setValue("qlr", QStringLiteral("新户"));
+    // Another workstation stores the same number between our read and our post.
+    execAll(workstation,
+            {QStringLiteral("insert into %1 (id, zdbh) values (4, '004')").arg(table)});
+    ds->post();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_EQ(ds->field("id").asInteger(), 5);
+    EXPECT_EQ(stored(5, "qlr"), QStringLiteral("新户"));
+
+    // Numbers that keep colliding: bounded, and the row stays pending with
+    // what was typed; a later post renumbers again.
+    calls = 0;
+    ds->setRenumber(
+        [&](Dataset &d, const DatabaseError &) {
+            ++calls;
+            d.setValue("id", 1);
+            return true;
+        },
+        3);
+    ds->append();
+    ds->setValue("id", 2);
+    ds->setValue("qlr", QStringLiteral("再试"));
+    EXPECT_THROW(ds->post(), DatabaseError);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(ds->state(), Dataset::State::Insert);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("再试"));
+    ds->setRenumber([&](Dataset &d, const DatabaseError &) {
+        d.setValue("id", nextId());
+        return true;
+    });
+    ds->post();
+    EXPECT_EQ(stored(6, "qlr"), QStringLiteral("再试"));
+}
+
 TEST_P(DatasetTest, CancelRestoresTheRowAndTheCursor)
 {
     ds->next();
