@@ -3,8 +3,11 @@
 #include "component/DataM.h"
 #include "component/inifile.h"
 #include "component/unt_Comm.h"
+#include "data/dataset.h"
+#include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
 #include "forms/form_factory.h"
+#include "schema/session_statements.h"
 #include "widgets/messages.h"
 
 #include <QApplication>
@@ -162,6 +165,34 @@ void showSurveyForm(qint32 kind)
     form->exec(); // its result is of no interest
 }
 
+// Why the session's unit code cannot open a form, or empty when it can. The
+// forms list and number the rows of the unit by it: an empty code would
+// reach every unit, and one longer than the DWDM column would be written into
+// new rows that the column cannot hold (SQLite would keep it all).
+QString unitCodeProblem(Connection &connection, const QString &dwdm)
+{
+    if (dwdm.trimmed().isEmpty())
+        return QStringLiteral("没有收到单位代码，无法打开调查表。请在地籍管理系统中选定单位后再"
+                              "打开调查表。");
+    int width = -1;
+    try {
+        Dataset columns(&connection);
+        columns.setSql(sql::djdcColumnsOnly);
+        columns.open();
+        const int dwdmColumn = columns.fieldIndex(QStringLiteral("dwdm"));
+        if (dwdmColumn >= 0) width = columns.fieldDef(dwdmColumn).length;
+    } catch (const Error &) {
+        // Without the table's description the form itself says what is wrong.
+    }
+    if (width <= 0 || dwdm.size() <= width) return {};
+    const QString shown = dwdm.size() > width + 10 ? dwdm.left(width) + QStringLiteral("…") : dwdm;
+    return QStringLiteral("单位代码“%1”有 %2 位，超过了单位代码最多 %3 位的长度，无法打开调查表。"
+                          "请检查地籍管理系统传来的单位代码。")
+        .arg(shown)
+        .arg(dwdm.size())
+        .arg(width);
+}
+
 void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx)
 {
     DataModuleGuard guard;
@@ -180,14 +211,22 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
     DataMod->ADOConn1.close();
     DataMod->ADOConn1.setConnectionString(plain);
     bool failed = false;
+    QString refused;
     try {
         DataMod->ADOConn1.open();
         DataMod->lx = qint32(lx);
+        if (DataMod->lx == 0 || DataMod->lx == 1)
+            refused = unitCodeProblem(DataMod->ADOConn1, DataMod->dwdm);
         // The host window already owns every window of the call (HostOwner).
-        showSurveyForm(DataMod->lx);
+        if (refused.isEmpty()) showSurveyForm(DataMod->lx);
         freeDataModule();
     } catch (...) {
         failed = true;
+    }
+    if (!failed && !refused.isEmpty()) {
+        // No form and nothing written: the surveyor is told why.
+        ui::messageBox(refused, QStringLiteral("错误"), ui::MessageIcon::Warning, ui::Ok, nullptr);
+        return;
     }
     if (!failed) return;
     // Whatever went wrong from the connection on, the user is told this one
