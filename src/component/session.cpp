@@ -1,17 +1,22 @@
 #include "component/session.h"
 
 #include "component/DataM.h"
+#include "component/display_check.h"
 #include "component/inifile.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
+#include "decrypt/cipher.h"
+#include "decrypt/module_path.h"
 #include "forms/form_factory.h"
 #include "schema/session_statements.h"
 #include "widgets/messages.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QThread>
@@ -53,6 +58,11 @@ public:
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
             qEnvironmentVariableIsEmpty("DISPLAY")) {
             qWarning("Zarndcbdll: no display (neither DISPLAY nor QT_QPA_PLATFORM is set)");
+            return;
+        }
+        // Qt would end the host process on a display it cannot reach.
+        if (const QString why = unreachableDisplay(); !why.isEmpty()) {
+            qWarning("Zarndcbdll: %s; no survey form is shown", qUtf8Printable(why));
             return;
         }
         static int argc = 1;
@@ -193,6 +203,37 @@ QString unitCodeProblem(Connection &connection, const QString &dwdm)
         .arg(width);
 }
 
+// One line for the administrator on standard error when the configuration
+// gives no connection string: which file, and why. The surveyor sees nothing,
+// and the connection string itself is never printed.
+void warnNoConnectionString()
+{
+    const QString config = GetDllPath() + QStringLiteral("config.ini");
+    QString why;
+    if (!QFileInfo::exists(config)) {
+        why = QStringLiteral("%1 is missing").arg(config);
+    } else if (const QString absent = QStringLiteral("\x01");
+               ReadIniStr(QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"),
+                          absent) == absent) {
+        why = QStringLiteral("%1 has no ConnectionString in its [SystemInfo] section").arg(config);
+    } else {
+        // The decryption library's key: $ZARN_KEY_FILE, or its file beside the library.
+        QString key = qEnvironmentVariable(cipher::KeyFileVariable);
+        if (key.isEmpty())
+            key = QFile::decodeName(QByteArray::fromStdString(folderOf(
+                      imagePathContaining(reinterpret_cast<const void *>(&ZarnDecryptStr))))) +
+                  QString::fromLatin1(cipher::KeyFileName);
+        if (!QFileInfo::exists(key))
+            why = QStringLiteral("the key file %1 for the connection string of %2 is missing")
+                      .arg(key, config);
+        else
+            why = QStringLiteral("the connection string in %1 does not decipher with the key "
+                                 "file %2 (enciphered with another key, or damaged)")
+                      .arg(config, key);
+    }
+    qWarning("Zarndcbdll: %s; no survey form is shown", qUtf8Printable(why));
+}
+
 void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx)
 {
     DataModuleGuard guard;
@@ -204,7 +245,11 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
         QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"), QStringLiteral("000")));
     char *text = stored.data();
     const bool deciphered = ZarnDecryptStr(&text) != 0;
-    if (!deciphered) return; // silently: the data module goes with the guard
+    if (!deciphered) {
+        // The surveyor sees nothing; the data module goes with the guard.
+        warnNoConnectionString();
+        return;
+    }
     const QString plain = fromGbk(QByteArrayView(text));
     explicit_bzero(stored.data(), size_t(stored.size()));
 
