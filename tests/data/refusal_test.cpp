@@ -7,7 +7,10 @@
 
 #include <QFile>
 #include <QSqlError>
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace zarn;
 using namespace zarn::test;
@@ -109,6 +112,66 @@ TEST(RefusalTest, ADamagedSqliteFileIsSaidToBeDamaged)
     } catch (const DatabaseError &e) {
         EXPECT_EQ(e.kind(), RefusalKind::DamagedFile) << e.message().toStdString();
     }
+}
+
+TEST(RefusalTest, TwoSqliteWritersWaitForEachOtherInsteadOfFailing)
+{
+    TempDir tmp;
+    const QString file = writeFile(tmp.file("survey.db"), {});
+    const QString cs = QStringLiteral("Provider=SQLite;Data Source=") + file;
+    Connection c;
+    c.setConnectionString(cs);
+    c.open();
+    Dataset ddl(&c);
+    ddl.setSql(QStringLiteral("create table t (id integer primary key, who varchar(10))"));
+    ddl.execute();
+    Dataset rows(&c);
+    rows.setSql(QStringLiteral("select * from t"));
+    rows.open();
+
+    // Another writer (a connection of its own, as another process has) holds
+    // the write lock for a while.
+    auto holdTheLock = [&cs](std::promise<void> &locked) {
+        Connection other;
+        other.setConnectionString(cs);
+        other.open();
+        other.transaction([&] {
+            Dataset w(&other);
+            w.setSql(QStringLiteral("insert into t (who) values ('other')"));
+            w.execute();
+            locked.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        });
+    };
+    for (int round = 0; round < 2; ++round) {
+        std::promise<void> locked;
+        std::thread writer(holdTheLock, std::ref(locked));
+        locked.get_future().wait();
+        try {
+            if (round == 0) {
+                rows.append();
+                rows.setValue("who", QStringLiteral("me"));
+                rows.post();
+            } else {
+                // A transaction that reads before it writes.
+                c.transaction([&] {
+                    Dataset r(&c);
+                    r.setSql(QStringLiteral("select max(id) from t"));
+                    r.open();
+                    Dataset w(&c);
+                    w.setSql(QStringLiteral("insert into t (who) values ('me')"));
+                    w.execute();
+                });
+            }
+        } catch (const DatabaseError &e) {
+            ADD_FAILURE() << "round " << round << ": " << e.message().toStdString();
+        }
+        writer.join();
+    }
+    Dataset count(&c);
+    count.setSql(QStringLiteral("select count(*) from t where who = 'me'"));
+    count.open();
+    EXPECT_EQ(count.field(0).asInteger(), 2);
 }
 
 } // namespace
