@@ -676,10 +676,12 @@ void Dataset::explain(DatabaseError &error, const QVariantList &row) const
         // longer than its column's width is the one.
         for (size_t c = 0; c < m_fields.size(); ++c) {
             const FieldDef &f = m_fields[c];
-            if (f.length <= 0 || (r.limit > 0 && f.length != r.limit)) continue;
-            if (characters(textOf(row[qsizetype(c)])) > f.length) {
+            // The column's own width where known, else the width the database named.
+            const int width = f.length > 0 ? f.length : isTextType(f.type) ? r.limit : -1;
+            if (width <= 0 || (r.limit > 0 && width != r.limit)) continue;
+            if (characters(textOf(row[qsizetype(c)])) > width) {
                 r.column = f.name;
-                r.limit = f.length;
+                r.limit = width;
                 break;
             }
         }
