@@ -205,7 +205,11 @@ bool load(const QString &path, Contents &c)
     if (!QFileInfo::exists(path)) return true;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > IniFile::MaxFileBytes) return false;
-    c.bytes = f.read(IniFile::MaxFileBytes + 1);
+    // As much as the file holds (read() would first take room for the most
+    // it may read, 16 MiB, on every call); one byte more tells a file that
+    // grew meanwhile. A file without a size (a device) is read to the limit.
+    const qint64 size = f.size();
+    c.bytes = f.read(size > 0 ? size + 1 : IniFile::MaxFileBytes + 1);
     if (c.bytes.size() > IniFile::MaxFileBytes || f.error() != QFileDevice::NoError) return false;
     if (c.bytes.startsWith(Utf8Bom)) {
         c.bodyStart = 3;

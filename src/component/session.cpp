@@ -1,14 +1,22 @@
 #include "component/session.h"
 
 #include "component/DataM.h"
+#include "component/display_check.h"
 #include "component/inifile.h"
 #include "component/unt_Comm.h"
+#include "data/dataset.h"
+#include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
+#include "decrypt/cipher.h"
+#include "decrypt/module_path.h"
 #include "forms/form_factory.h"
+#include "schema/session_statements.h"
 #include "widgets/messages.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QThread>
@@ -50,6 +58,11 @@ public:
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
             qEnvironmentVariableIsEmpty("DISPLAY")) {
             qWarning("Zarndcbdll: no display (neither DISPLAY nor QT_QPA_PLATFORM is set)");
+            return;
+        }
+        // Qt would end the host process on a display it cannot reach.
+        if (const QString why = unreachableDisplay(); !why.isEmpty()) {
+            qWarning("Zarndcbdll: %s; no survey form is shown", qUtf8Printable(why));
             return;
         }
         static int argc = 1;
@@ -162,6 +175,65 @@ void showSurveyForm(qint32 kind)
     form->exec(); // its result is of no interest
 }
 
+// Why the session's unit code cannot open a form, or empty when it can. The
+// forms list and number the rows of the unit by it: an empty code would
+// reach every unit, and one longer than the DWDM column would be written into
+// new rows that the column cannot hold (SQLite would keep it all).
+QString unitCodeProblem(Connection &connection, const QString &dwdm)
+{
+    if (dwdm.trimmed().isEmpty())
+        return QStringLiteral("没有收到单位代码，无法打开调查表。请在地籍管理系统中选定单位后再"
+                              "打开调查表。");
+    int width = -1;
+    try {
+        Dataset columns(&connection);
+        columns.setSql(sql::djdcColumnsOnly);
+        columns.open();
+        const int dwdmColumn = columns.fieldIndex(QStringLiteral("dwdm"));
+        if (dwdmColumn >= 0) width = columns.fieldDef(dwdmColumn).length;
+    } catch (const Error &) {
+        // Without the table's description the form itself says what is wrong.
+    }
+    if (width <= 0 || dwdm.size() <= width) return {};
+    const QString shown = dwdm.size() > width + 10 ? dwdm.left(width) + QStringLiteral("…") : dwdm;
+    return QStringLiteral("单位代码“%1”有 %2 位，超过了单位代码最多 %3 位的长度，无法打开调查表。"
+                          "请检查地籍管理系统传来的单位代码。")
+        .arg(shown)
+        .arg(dwdm.size())
+        .arg(width);
+}
+
+// One line for the administrator on standard error when the configuration
+// gives no connection string: which file, and why. The surveyor sees nothing,
+// and the connection string itself is never printed.
+void warnNoConnectionString()
+{
+    const QString config = GetDllPath() + QStringLiteral("config.ini");
+    QString why;
+    if (!QFileInfo::exists(config)) {
+        why = QStringLiteral("%1 is missing").arg(config);
+    } else if (const QString absent = QStringLiteral("\x01");
+               ReadIniStr(QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"),
+                          absent) == absent) {
+        why = QStringLiteral("%1 has no ConnectionString in its [SystemInfo] section").arg(config);
+    } else {
+        // The decryption library's key: $ZARN_KEY_FILE, or its file beside the library.
+        QString key = qEnvironmentVariable(cipher::KeyFileVariable);
+        if (key.isEmpty())
+            key = QFile::decodeName(QByteArray::fromStdString(folderOf(
+                      imagePathContaining(reinterpret_cast<const void *>(&ZarnDecryptStr))))) +
+                  QString::fromLatin1(cipher::KeyFileName);
+        if (!QFileInfo::exists(key))
+            why = QStringLiteral("the key file %1 for the connection string of %2 is missing")
+                      .arg(key, config);
+        else
+            why = QStringLiteral("the connection string in %1 does not decipher with the key "
+                                 "file %2 (enciphered with another key, or damaged)")
+                      .arg(config, key);
+    }
+    qWarning("Zarndcbdll: %s; no survey form is shown", qUtf8Printable(why));
+}
+
 void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx)
 {
     DataModuleGuard guard;
@@ -173,21 +245,33 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
         QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"), QStringLiteral("000")));
     char *text = stored.data();
     const bool deciphered = ZarnDecryptStr(&text) != 0;
-    if (!deciphered) return; // silently: the data module goes with the guard
+    if (!deciphered) {
+        // The surveyor sees nothing; the data module goes with the guard.
+        warnNoConnectionString();
+        return;
+    }
     const QString plain = fromGbk(QByteArrayView(text));
     explicit_bzero(stored.data(), size_t(stored.size()));
 
     DataMod->ADOConn1.close();
     DataMod->ADOConn1.setConnectionString(plain);
     bool failed = false;
+    QString refused;
     try {
         DataMod->ADOConn1.open();
         DataMod->lx = qint32(lx);
+        if (DataMod->lx == 0 || DataMod->lx == 1)
+            refused = unitCodeProblem(DataMod->ADOConn1, DataMod->dwdm);
         // The host window already owns every window of the call (HostOwner).
-        showSurveyForm(DataMod->lx);
+        if (refused.isEmpty()) showSurveyForm(DataMod->lx);
         freeDataModule();
     } catch (...) {
         failed = true;
+    }
+    if (!failed && !refused.isEmpty()) {
+        // No form and nothing written: the surveyor is told why.
+        ui::messageBox(refused, QStringLiteral("错误"), ui::MessageIcon::Warning, ui::Ok, nullptr);
+        return;
     }
     if (!failed) return;
     // Whatever went wrong from the connection on, the user is told this one

@@ -1,10 +1,12 @@
 #include "data/connection.h"
 
 #include "data/connection_string.h"
+#include "data/db_error.h"
 #include "data/errors.h"
 
 #include <QAtomicInteger>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -40,9 +42,18 @@ void Connection::setConnectionString(const QString &text)
 void Connection::open()
 {
     if (isOpen()) return;
+    openDatabase(false);
+    m_lost = false;
+    m_inTransaction = false;
+    m_widths.clear();
+    emit opened();
+}
+
+void Connection::openDatabase(bool again)
+{
     const ConnectionSettings settings =
         mapConnectionString(m_connectionString, QSqlDatabase::isDriverAvailable("QOCI"));
-    m_password = settings.password;
+    if (!again) m_password = settings.password;
     if (!QSqlDatabase::isDriverAvailable(settings.driver))
         throw DatabaseError(QStringLiteral("数据库驱动 %1 不可用").arg(settings.driver));
     if (settings.driver == "QSQLITE") {
@@ -50,47 +61,69 @@ void Connection::open()
         if (settings.databaseName.isEmpty() || !QFileInfo(settings.databaseName).isFile())
             throw DatabaseError(QStringLiteral("数据库文件不存在: %1").arg(settings.databaseName));
     }
-    {
-        QSqlDatabase db = QSqlDatabase::contains(m_name)
-                              ? QSqlDatabase::database(m_name, false)
-                              : QSqlDatabase::addDatabase(settings.driver, m_name);
-        if (db.driverName() != settings.driver) {
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_name);
-            db = QSqlDatabase::addDatabase(settings.driver, m_name);
-        }
-        db.setDatabaseName(settings.databaseName);
-        db.setHostName(settings.hostName);
-        db.setPort(settings.port);
-        db.setUserName(settings.userName);
-        db.setPassword(settings.password);
-        db.setConnectOptions(settings.connectOptions);
-        if (!db.open()) {
-            const QString text = withoutSecret(db.lastError().text(), m_password);
-            db.setPassword(QString());
-            throw DatabaseError(text.isEmpty() ? QStringLiteral("无法打开数据库") : text);
-        }
-        // The password is not needed once connected; keep it out of memory.
+    QSqlDatabase db = QSqlDatabase::contains(m_name)
+                          ? QSqlDatabase::database(m_name, false)
+                          : QSqlDatabase::addDatabase(settings.driver, m_name);
+    if (db.driverName() != settings.driver) {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        db = QSqlDatabase::addDatabase(settings.driver, m_name);
+    }
+    db.setDatabaseName(settings.databaseName);
+    db.setHostName(settings.hostName);
+    db.setPort(settings.port);
+    db.setUserName(settings.userName);
+    db.setPassword(settings.password);
+    db.setConnectOptions(settings.connectOptions);
+    if (!db.open()) {
+        DatabaseError e = error(db.lastError());
         db.setPassword(QString());
-        if (settings.driver == "QSQLITE") {
-            QSqlQuery q(db);
-            q.exec(QStringLiteral("pragma foreign_keys = on"));
-        }
-        if (settings.setZarnSearchPath) {
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
-                const QString text = withoutSecret(q.lastError().text(), m_password);
-                q.finish();
-                db.close();
-                throw DatabaseError(text);
-            }
+        if (e.message().isEmpty()) throw DatabaseError(QStringLiteral("无法打开数据库"));
+        throw e;
+    }
+    // The driver need not hold the password once connected.
+    db.setPassword(QString());
+    if (settings.driver == "QSQLITE") {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("pragma foreign_keys = on"));
+    }
+    if (settings.setZarnSearchPath) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
+            DatabaseError e = error(q.lastError());
+            q.finish();
+            db.close();
+            throw e;
         }
     }
-    emit opened();
+}
+
+void Connection::reconnect()
+{
+    {
+        QSqlDatabase db = handle();
+        if (db.isOpen()) db.close();
+    }
+    m_inTransaction = false;
+    try {
+        openDatabase(true);
+    } catch (const DatabaseError &e) {
+        // Whatever stops the new connection, for the surveyor the server
+        // cannot be reached; the next statement tries again.
+        m_lost = true;
+        Refusal r = e.refusal();
+        r.kind = RefusalKind::ConnectionLost;
+        if (r.driverText.isEmpty()) r.driverText = e.message();
+        throw DatabaseError(e.message(), std::move(r));
+    }
+    m_lost = false;
+    emit reconnected();
 }
 
 void Connection::close()
 {
+    m_lost = false;
+    m_inTransaction = false;
     if (!QSqlDatabase::contains(m_name)) return;
     emit aboutToClose();
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
@@ -99,13 +132,20 @@ void Connection::close()
 
 bool Connection::isOpen() const
 {
-    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+    return m_lost ||
+           (QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen());
 }
 
-QSqlDatabase Connection::database() const
+QSqlDatabase Connection::handle() const
 {
+    return QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false) : QSqlDatabase();
+}
+
+QSqlDatabase Connection::database()
+{
+    if (m_lost) reconnect();
     if (!isOpen()) throw DatabaseError(QStringLiteral("数据库连接未打开"));
-    return QSqlDatabase::database(m_name, false);
+    return handle();
 }
 
 QString Connection::driverName() const
@@ -114,21 +154,93 @@ QString Connection::driverName() const
                                           : QString();
 }
 
+DatabaseError Connection::error(const QSqlError &e) const
+{
+    return databaseError(e, driverName(), m_password);
+}
+
+QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool repeatable,
+                           bool forwardOnly, bool *repeated)
+{
+    if (repeated) *repeated = false;
+    for (int run = 0;; ++run) {
+        QSqlQuery q(database());
+        q.setForwardOnly(forwardOnly);
+        if (q.prepare(sql)) {
+            for (qsizetype i = 0; i < params.size(); ++i)
+                q.bindValue(int(i), params[i]);
+            if (q.exec()) return q;
+        }
+        DatabaseError e = error(q.lastError());
+        if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
+        const bool hadTransaction = m_inTransaction;
+        q = QSqlQuery();
+        reconnect(); // throws while the server cannot be reached
+        if (!repeatable || hadTransaction) throw e;
+        if (repeated) *repeated = true;
+    }
+}
+
+QHash<QString, int> Connection::declaredTextWidths(const QString &table)
+{
+    if (driverName() != QLatin1String("QSQLITE") || table.isEmpty()) return {};
+    QString name = table;
+    name.remove(QLatin1Char('"'));
+    if (const qsizetype dot = name.lastIndexOf(QLatin1Char('.')); dot >= 0)
+        name = name.mid(dot + 1);
+    const QString key = name.toLower();
+    if (auto it = m_widths.constFind(key); it != m_widths.constEnd()) return *it;
+    static const QRegularExpression width(QStringLiteral(R"(char[a-z ]*\(\s*(\d+)\s*\))"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QHash<QString, int> widths;
+    {
+        // A table name can be no bound value; it was read from the statement
+        // as a plain identifier and is quoted here.
+        QSqlQuery q(database());
+        if (q.exec(QStringLiteral("pragma table_info(\"%1\")").arg(name))) {
+            while (q.next()) {
+                const auto m = width.match(q.value(2).toString());
+                if (m.hasMatch())
+                    widths.insert(q.value(1).toString().toLower(), m.captured(1).toInt());
+            }
+        }
+    }
+    m_widths.insert(key, widths);
+    return widths;
+}
+
 void Connection::begin()
 {
     QSqlDatabase db = database();
-    if (!db.transaction()) throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        // Take the write lock at once: a transaction that reads first and
+        // writes later could not wait for another writer (SQLite refuses
+        // that upgrade at once instead of waiting, to avoid a deadlock).
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("begin immediate"))) throw error(q.lastError());
+    } else if (!db.transaction()) {
+        throw error(db.lastError());
+    }
+    m_inTransaction = true;
 }
 
 void Connection::commit()
 {
     QSqlDatabase db = database();
-    if (!db.commit()) throw DatabaseError(withoutSecret(db.lastError().text(), m_password));
+    m_inTransaction = false;
+    if (!db.commit()) {
+        // A transaction left open would hold its locks and its half.
+        DatabaseError e = error(db.lastError());
+        db.rollback();
+        throw e;
+    }
 }
 
 void Connection::rollback()
 {
-    if (isOpen()) database().rollback();
+    const bool had = m_inTransaction;
+    m_inTransaction = false;
+    if (had && !m_lost && isOpen()) handle().rollback();
 }
 
 } // namespace zarn

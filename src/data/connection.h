@@ -1,14 +1,28 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
+
+class QSqlError;
 
 namespace zarn {
+
+class DatabaseError;
 
 // The one database connection of a survey session. Owns a uniquely named
 // QSqlDatabase; closing it tells every dataset on it to close first, so no
 // query outlives its database.
+//
+// A connection to a server that went away (server restarted, network down,
+// backend ended by an administrator) is noticed by the statement that finds
+// it dead: the connection is then opened anew, quietly, without closing the
+// datasets, so the rows and pending changes on the forms stay. While the
+// server cannot be reached, every statement fails with a ConnectionLost
+// refusal and the next one tries again.
 class Connection : public QObject {
     Q_OBJECT
 public:
@@ -22,11 +36,33 @@ public:
     // never the password) or Error for an unusable string.
     void open();
     void close();
+    // Open, or opened and waiting for its lost server to come back.
     bool isOpen() const;
+    // The server went away and could not be reached again yet.
+    bool isLost() const { return m_lost; }
 
-    // The open database; throws DatabaseError when closed.
-    QSqlDatabase database() const;
+    // The open database; throws DatabaseError when closed, and a
+    // ConnectionLost refusal when a lost server still cannot be reached.
+    QSqlDatabase database();
     QString driverName() const;
+
+    // Prepares a statement, binds the values to its positional placeholders in
+    // order and runs it. A refusal is thrown as a classified DatabaseError.
+    // When the run finds the server connection lost, the connection is opened
+    // anew; a repeatable statement (one whose second run cannot do what the
+    // first did twice) then runs once more, unless a transaction was open,
+    // which died with the old connection. *repeated (when given) tells
+    // whether that second run happened.
+    QSqlQuery exec(const QString &sql, const QVariantList &params, bool repeatable,
+                   bool forwardOnly = true, bool *repeated = nullptr);
+
+    // The classified error for a driver's error on this connection, secret removed.
+    DatabaseError error(const QSqlError &e) const;
+
+    // The declared widths of a table's text columns (lower-case column name
+    // -> characters) where the driver does not report them with a result:
+    // SQLite keeps "varchar(n)" only as declared text. Empty for other drivers.
+    QHash<QString, int> declaredTextWidths(const QString &table);
 
     // Runs fn inside one transaction: commits when it returns, rolls back when it throws.
     template <class F> void transaction(F &&fn)
@@ -43,16 +79,26 @@ public:
     void begin();
     void commit();
     void rollback();
+    bool inTransaction() const { return m_inTransaction; }
 
 signals:
     // Emitted before the database closes; datasets close on it.
     void aboutToClose();
     void opened();
+    // The lost server connection was opened anew.
+    void reconnected();
 
 private:
+    void openDatabase(bool again);
+    void reconnect();
+    QSqlDatabase handle() const;
+
     QString m_connectionString;
     QString m_name;
-    QString m_password; // kept only to strip it from error texts
+    QString m_password; // to strip it from error texts, and to open again after a loss
+    bool m_lost = false;
+    bool m_inTransaction = false;
+    QHash<QString, QHash<QString, int>> m_widths;
 };
 
 // Removes every occurrence of a secret from a text meant for the user.

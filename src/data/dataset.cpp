@@ -1,6 +1,7 @@
 #include "data/dataset.h"
 
 #include "data/connection.h"
+#include "data/db_error.h"
 #include "data/errors.h"
 
 #include <QDate>
@@ -144,11 +145,40 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return Dataset::textOf(a) == Dataset::textOf(b);
 }
 
-QString databaseText(const QSqlError &e)
+// A text column's width as the driver reports it with a result (SQLite's
+// are read from the table's declaration instead).
+int widthOf(const QSqlField &f, const QString &driver)
 {
-    QString t = e.databaseText().trimmed();
-    if (t.isEmpty()) t = e.text().trimmed();
-    return t;
+    if (f.metaType().id() != QMetaType::QString || f.length() <= 0) return -1;
+    if (driver == QLatin1String("QPSQL")) return f.typeID() == 25 ? -1 : f.length();
+    if (driver == QLatin1String("QODBC")) {
+        // CHAR, VARCHAR, WCHAR, WVARCHAR; the long types report a buffer size.
+        switch (f.typeID()) {
+        case 1:
+        case 12:
+        case -8:
+        case -9:
+            return f.length();
+        default:
+            return -1;
+        }
+    }
+    if (driver == QLatin1String("QOCI")) return f.length();
+    return -1;
+}
+
+// Characters as the databases count them (a pair of surrogates is one).
+qsizetype characters(const QString &s)
+{
+    qsizetype n = 0;
+    for (const QChar c : s)
+        if (!c.isLowSurrogate()) ++n;
+    return n;
+}
+
+bool startsWithWord(const QString &sql, QLatin1String word)
+{
+    return sql.trimmed().startsWith(word, Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -184,34 +214,20 @@ void Dataset::requireOpen() const
     if (m_state == State::Inactive) throw DatasetStateError(QStringLiteral("数据集未打开"));
 }
 
-namespace {
-
-void runPrepared(QSqlQuery &q, const QString &sql, const QVariantList &params)
-{
-    if (!q.prepare(sql)) throw DatabaseError(databaseText(q.lastError()));
-    for (qsizetype i = 0; i < params.size(); ++i)
-        q.bindValue(int(i), params[i]);
-    if (!q.exec()) throw DatabaseError(databaseText(q.lastError()));
-}
-
-} // namespace
-
 void Dataset::fetch()
 {
-    QSqlDatabase db = m_connection->database();
-    const QString driver = db.driverName();
+    const QString driver = m_connection->driverName();
     std::vector<FieldDef> fields;
     std::vector<QVariantList> rows;
     {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        runPrepared(q, m_sql, m_params);
+        QSqlQuery q = m_connection->exec(m_sql, m_params, true);
         if (!q.isSelect()) throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(m_sql));
         const QSqlRecord rec = q.record();
         const int n = rec.count();
         fields.reserve(size_t(n));
         for (int i = 0; i < n; ++i)
-            fields.push_back({rec.fieldName(i), categorize(rec.field(i), driver)});
+            fields.push_back({rec.fieldName(i), categorize(rec.field(i), driver),
+                              widthOf(rec.field(i), driver)});
         while (q.next()) {
             QVariantList row;
             row.reserve(n);
@@ -219,7 +235,12 @@ void Dataset::fetch()
                 row.append(q.isNull(i) ? QVariant() : q.value(i));
             rows.push_back(std::move(row));
         }
-        if (q.lastError().isValid()) throw DatabaseError(databaseText(q.lastError()));
+        if (q.lastError().isValid()) throw m_connection->error(q.lastError());
+    }
+    if (driver == QLatin1String("QSQLITE")) {
+        const QHash<QString, int> widths = m_connection->declaredTextWidths(m_table);
+        for (FieldDef &f : fields)
+            if (isTextType(f.type)) f.length = widths.value(f.name.toLower(), -1);
     }
     m_fields = std::move(fields);
     m_rows = std::move(rows);
@@ -269,9 +290,10 @@ void Dataset::close()
 void Dataset::execute()
 {
     close();
-    QSqlDatabase db = m_connection->database();
-    QSqlQuery q(db);
-    runPrepared(q, m_sql, m_params);
+    // A select, or a delete of rows picked by value, does the same when run twice.
+    const bool repeatable = startsWithWord(m_sql, QLatin1String("select")) ||
+                            startsWithWord(m_sql, QLatin1String("delete"));
+    m_connection->exec(m_sql, m_params, repeatable);
 }
 
 void Dataset::refresh()
@@ -307,12 +329,9 @@ bool Dataset::refreshRow()
     if (isNullValue(id)) return false;
     QVariantList fresh = m_rows[size_t(m_cursor)];
     {
-        QSqlQuery q(m_connection->database());
-        q.setForwardOnly(true);
-        runPrepared(q,
-                    QStringLiteral("select * from %1 where %2 = ?")
-                        .arg(m_table, m_fields[size_t(m_idColumn)].name),
-                    {id});
+        QSqlQuery q = m_connection->exec(QStringLiteral("select * from %1 where %2 = ?")
+                                             .arg(m_table, m_fields[size_t(m_idColumn)].name),
+                                         {id}, true);
         if (!q.next()) return false;
         // The statement may read fewer columns, or in another order, than the table has.
         const QSqlRecord rec = q.record();
@@ -493,9 +512,21 @@ void Dataset::cancel()
 void Dataset::post()
 {
     requireOpen();
-    if (m_state == State::Insert)
-        postInsert();
-    else if (m_state == State::Edit)
+    if (m_state == State::Insert) {
+        for (int renumbered = 0;; ++renumbered) {
+            try {
+                postInsert();
+                break;
+            } catch (const DatabaseError &e) {
+                // Inside a transaction the refused statement may have ended it
+                // (PostgreSQL): the caller numbers its whole transaction anew.
+                if (e.kind() != RefusalKind::DuplicateKey || !m_renumber ||
+                    renumbered >= m_renumberAttempts || m_connection->inTransaction() ||
+                    !m_renumber(*this, e))
+                    throw;
+            }
+        }
+    } else if (m_state == State::Edit)
         postEdit();
     else
         return;
@@ -508,6 +539,7 @@ void Dataset::postInsert()
 {
     if (m_table.isEmpty()) throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
     const QVariantList &row = m_rows[size_t(m_cursor)];
+    checkWidths(row, nullptr);
     QStringList names, marks;
     QVariantList values;
     for (size_t c = 0; c < m_fields.size(); ++c)
@@ -527,8 +559,41 @@ void Dataset::postInsert()
     const QString sql =
         QStringLiteral("insert into %1 (%2) values (%3)")
             .arg(m_table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-    QSqlQuery q(m_connection->database());
-    runPrepared(q, sql, values);
+    const bool inTransaction = m_connection->inTransaction();
+    try {
+        // Not repeated blindly: the first run may have stored the row before
+        // the connection broke.
+        m_connection->exec(sql, values, false);
+    } catch (DatabaseError &e) {
+        explain(e, row);
+        if (e.kind() != RefusalKind::ConnectionLost || inTransaction || !m_connection->isOpen() ||
+            m_connection->isLost() || m_idColumn < 0)
+            throw;
+        // The connection is back: find out whether the row got there.
+        if (storedAsWritten(row, nullptr)) return;
+        Dataset probe(m_connection);
+        probe.setSql(QStringLiteral("select %1 from %2 where %1 = ?")
+                         .arg(m_fields[size_t(m_idColumn)].name, m_table),
+                     {row[m_idColumn]});
+        probe.open();
+        if (!probe.isEmpty()) {
+            // Another row took the number meanwhile: a duplicate key like any other.
+            Refusal r;
+            r.kind = RefusalKind::DuplicateKey;
+            r.keyColumns = {m_fields[size_t(m_idColumn)].name};
+            DatabaseError taken(
+                QStringLiteral("记录号 %1 已被其他记录占用").arg(textOf(row[m_idColumn])),
+                std::move(r));
+            explain(taken, row);
+            throw taken;
+        }
+        try {
+            m_connection->exec(sql, values, false);
+        } catch (DatabaseError &again) {
+            explain(again, row);
+            throw;
+        }
+    }
 }
 
 void Dataset::postEdit()
@@ -560,11 +625,89 @@ void Dataset::postEdit()
                                  : QStringLiteral(" and ") + where.join(QStringLiteral(" and ")));
     values << m_original[m_idColumn];
     values << whereValues;
-    QSqlQuery q(m_connection->database());
-    runPrepared(q, sql, values);
-    if (q.numRowsAffected() == 0)
+    checkWidths(row, &m_original);
+    bool repeated = false;
+    int affected = 0;
+    try {
+        affected = m_connection->exec(sql, values, true, true, &repeated).numRowsAffected();
+    } catch (DatabaseError &e) {
+        explain(e, row);
+        throw;
+    }
+    // Run twice after a broken connection, the first run may be what changed the row.
+    if (affected == 0 && !(repeated && storedAsWritten(row, &m_original)))
         throw RowChangedError(
-            QStringLiteral("记录已被其他用户修改或删除，无法保存。请刷新后重新输入。"));
+            QStringLiteral("记录已被其他用户修改或删除，无法保存。请刷新后重新输入。"), m_table);
+}
+
+void Dataset::setRenumber(Renumber renumber, int attempts)
+{
+    m_renumber = std::move(renumber);
+    m_renumberAttempts = std::max(0, attempts);
+}
+
+void Dataset::checkWidths(const QVariantList &row, const QVariantList *before) const
+{
+    // SQLite does not hold to a declared width, and a refusal found here
+    // names its column on every database.
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        const FieldDef &f = m_fields[c];
+        const QVariant &v = row[qsizetype(c)];
+        if (f.length <= 0 || !isTextType(f.type) || isNullValue(v)) continue;
+        if (before && sameValue(v, (*before)[qsizetype(c)])) continue;
+        if (characters(textOf(v)) <= f.length) continue;
+        Refusal r;
+        r.kind = RefusalKind::ValueTooLong;
+        r.table = m_table;
+        r.column = f.name;
+        r.limit = f.length;
+        throw DatabaseError(
+            QStringLiteral("字段 %1 的内容超过了它的宽度 %2").arg(f.name).arg(f.length),
+            std::move(r));
+    }
+}
+
+void Dataset::explain(DatabaseError &error, const QVariantList &row) const
+{
+    Refusal &r = error.refusal();
+    if (r.table.isEmpty()) r.table = m_table;
+    if (r.kind == RefusalKind::ValueTooLong && r.column.isEmpty()) {
+        // PostgreSQL names the width but not the column: the written text
+        // longer than its column's width is the one.
+        for (size_t c = 0; c < m_fields.size(); ++c) {
+            const FieldDef &f = m_fields[c];
+            // The column's own width where known, else the width the database named.
+            const int width = f.length > 0 ? f.length : isTextType(f.type) ? r.limit : -1;
+            if (width <= 0 || (r.limit > 0 && width != r.limit)) continue;
+            if (characters(textOf(row[qsizetype(c)])) > width) {
+                r.column = f.name;
+                r.limit = width;
+                break;
+            }
+        }
+    }
+    if (r.kind == RefusalKind::DuplicateKey)
+        for (size_t c = 0; c < m_fields.size(); ++c)
+            r.row.insert(m_fields[c].name.toLower(), row[qsizetype(c)]);
+}
+
+bool Dataset::storedAsWritten(const QVariantList &row, const QVariantList *before) const
+{
+    if (m_idColumn < 0 || m_table.isEmpty()) return false;
+    const QVariant id = before ? (*before)[m_idColumn] : row[m_idColumn];
+    if (isNullValue(id)) return false;
+    QSqlQuery q = m_connection->exec(QStringLiteral("select * from %1 where %2 = ?")
+                                         .arg(m_table, m_fields[size_t(m_idColumn)].name),
+                                     {id}, true);
+    if (!q.next()) return false;
+    const QSqlRecord rec = q.record();
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        const QVariant &now = row[qsizetype(c)];
+        if (before ? sameValue(now, (*before)[qsizetype(c)]) : isNullValue(now)) continue;
+        const int i = rec.indexOf(m_fields[c].name);
+        if (i < 0 || !sameValue(q.isNull(i) ? QVariant() : q.value(i), now)) return false;
+    }
+    return true;
 }
 
 void Dataset::remove()
@@ -582,10 +725,7 @@ void Dataset::remove()
         throw DatabaseError(QStringLiteral("记录没有 id，无法从表 %1 删除").arg(m_table));
     const QString sql = QStringLiteral("delete from %1 where %2 = ?")
                             .arg(m_table, m_fields[size_t(m_idColumn)].name);
-    {
-        QSqlQuery q(m_connection->database());
-        runPrepared(q, sql, {value(m_idColumn)});
-    }
+    m_connection->exec(sql, {value(m_idColumn)}, true);
     const int row = m_cursor;
     m_rows.erase(m_rows.begin() + row);
     emit rowRemoved(row);

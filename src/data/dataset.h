@@ -6,12 +6,14 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <vector>
 
 namespace zarn {
 
 class Connection;
 class Dataset;
+class DatabaseError;
 
 // Type category of a column, from the driver's metadata.
 enum class FieldType {
@@ -34,6 +36,10 @@ bool isTextType(FieldType t);
 struct FieldDef {
     QString name; // as the driver reports it
     FieldType type = FieldType::Other;
+    // A text column's width in characters as the database declares it; -1
+    // when the column has none (unbounded text, numbers) or the driver does
+    // not say.
+    int length = -1;
 };
 
 // A handle on one column of a dataset's current row, like FieldByName.
@@ -110,6 +116,17 @@ public:
     void cancel();
     void remove();
 
+    // New rows numbered under concurrency: when the database refuses an
+    // inserted row because another row already holds one of its keys (another
+    // workstation took the same number meanwhile), post() calls renumber with
+    // the refusal. It takes fresh numbers and sets them on the row, which is
+    // still being inserted (everything else typed stays), and answers true to
+    // have the row posted again or false to give up. At most `attempts`
+    // renumberings per post; after that the refusal goes to the caller and
+    // the row stays pending, so the next post renumbers again.
+    using Renumber = std::function<bool(Dataset &, const DatabaseError &)>;
+    void setRenumber(Renumber renumber, int attempts = 8);
+
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     bool isModified() const { return m_modified; }
@@ -159,6 +176,9 @@ private:
     void setState(State s);
     void postInsert();
     void postEdit();
+    void checkWidths(const QVariantList &row, const QVariantList *before) const;
+    void explain(DatabaseError &error, const QVariantList &row) const;
+    bool storedAsWritten(const QVariantList &row, const QVariantList *before) const;
     void beginPending(int row);
     QVariant convert(int column, const QVariant &v) const;
 
@@ -179,6 +199,8 @@ private:
     bool m_modified = false;
     QVariantList m_original; // the row as read, while editing
     int m_cursorBeforeInsert = -1;
+    Renumber m_renumber;
+    int m_renumberAttempts = 0;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)

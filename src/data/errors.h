@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
 #include <stdexcept>
 
 namespace zarn {
@@ -20,16 +22,76 @@ private:
     QString m_message;
 };
 
-// The database refused something: carries the driver's own text.
+// Why the database refused a statement, as far as its answer tells. The
+// surveyor is told the kind in words of the survey sheet; the driver's own
+// text follows for the administrator.
+enum class RefusalKind {
+    Other,          // anything not named below, and errors of our own making
+    ValueTooLong,   // a text longer than its column
+    DuplicateKey,   // a key another row already has
+    RowChanged,     // the row was changed or deleted by another user since it was read
+    ConnectionLost, // the server cannot be reached (any more)
+    DamagedFile,    // the database file is damaged or is no database
+    Busy,           // another user holds the database (SQLite's lock) longer than we wait
+};
+
+struct Refusal {
+    RefusalKind kind = RefusalKind::Other;
+    QString driverText; // the database's own words; empty for errors of our own making
+    QString nativeCode; // the driver's native code or SQLSTATE
+    QString table;      // the table written to, where known
+    // ValueTooLong: the column and its width, where the database says them or
+    // the dataset could find them (-1: not known).
+    QString column;
+    int limit = -1;
+    // DuplicateKey: the constraint or index and its columns, where said, and
+    // the values of the refused row (lower-case column names), where known.
+    QString constraint;
+    QStringList keyColumns;
+    QVariantMap row;
+
+    // The refused key is the table's row number id (not another unique key).
+    bool primaryKey() const;
+};
+
+// The database refused something, or the connection to it failed. message()
+// is the driver's text for a refusal (so existing reports keep showing it)
+// or our own text; refusal() says what kind it was.
 class DatabaseError : public Error {
 public:
-    using Error::Error;
+    explicit DatabaseError(const QString &message)
+        : Error(message)
+    {
+    }
+    DatabaseError(const QString &message, Refusal refusal)
+        : Error(message)
+        , m_refusal(std::move(refusal))
+    {
+    }
+    RefusalKind kind() const { return m_refusal.kind; }
+    const Refusal &refusal() const { return m_refusal; }
+    Refusal &refusal() { return m_refusal; }
+
+private:
+    Refusal m_refusal;
 };
 
 // Another user changed or removed the row since it was read.
 class RowChangedError : public DatabaseError {
 public:
-    using DatabaseError::DatabaseError;
+    explicit RowChangedError(const QString &message, const QString &table = {})
+        : DatabaseError(message, changed(table))
+    {
+    }
+
+private:
+    static Refusal changed(const QString &table)
+    {
+        Refusal r;
+        r.kind = RefusalKind::RowChanged;
+        r.table = table;
+        return r;
+    }
 };
 
 // A value that does not fit the column it is written to.

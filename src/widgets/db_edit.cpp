@@ -1,8 +1,16 @@
 #include "widgets/db_edit.h"
 
+#include "data/dataset.h"
+
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace zarn::ui {
+
+namespace {
+constexpr int kUnlimited = 32767; // QLineEdit's own default
+}
 
 DBEdit::DBEdit(QWidget *parent)
     : QLineEdit(parent)
@@ -43,6 +51,18 @@ QSize DBEdit::sizeHint() const
 
 void DBEdit::showValue(const QString &text)
 {
+    // Typing stops at the column's width as the database declares it, so the
+    // surveyor learns of it while typing, not when saving. A stored value
+    // already longer than that (SQLite keeps what it is given) shows whole
+    // and can only be shortened.
+    int width = -1;
+    if (const zarn::Dataset *ds = dataset(); ds && ds->isOpen()) {
+        const int column = ds->fieldIndex(dataField());
+        if (column >= 0 && zarn::isTextType(ds->fieldDef(column).type))
+            width = ds->fieldDef(column).length;
+    }
+    const int most = width > 0 ? std::max(width, int(text.size())) : kUnlimited;
+    if (maxLength() != most) setMaxLength(most);
     if (text != QLineEdit::text()) setText(text);
 }
 

@@ -7,6 +7,8 @@
 namespace zarn::ui {
 
 // Single-line data-bound edit: no border, navy text on white, 20 pixels high.
+// Bound to a text column of known width, it takes no more characters than
+// the column holds.
 class DBEdit : public QLineEdit, public DataAwareControl {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "data/errors.h"
 #include "widgets/messages.h"
+#include "widgets/refusals.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -16,6 +17,9 @@ QString unknownErrorText()
 
 QString errorText(const std::exception &error)
 {
+    // A refusal is said in the surveyor's words, with the database's after them.
+    if (const auto *refusal = dynamic_cast<const zarn::DatabaseError *>(&error))
+        return refusalText(*refusal);
     if (const auto *ours = dynamic_cast<const zarn::Error *>(&error)) return ours->message();
     const QString text = QString::fromUtf8(error.what());
     return text.isEmpty() ? unknownErrorText() : text;

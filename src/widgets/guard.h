@@ -12,8 +12,9 @@ namespace zarn::ui {
 // Runs one event handler. An error that escapes it is shown in the standard
 // error report (captioned with the application's title, error icon, OK) and
 // goes no further, so the window stays usable and no exception reaches Qt's
-// event loop. zarn::Error shows its message(), std::exception its what()
-// read as UTF-8, anything else a generic text.
+// event loop. A database refusal shows its sentence for the surveyor and the
+// database's text (refusals.h), another zarn::Error its message(),
+// std::exception its what() read as UTF-8, anything else a generic text.
 void guard(QWidget *context, const std::function<void()> &handler);
 
 // The standard error report itself.

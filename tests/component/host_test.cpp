@@ -2,9 +2,11 @@
 // creation by ProgID, one showdcbfrm call.
 #include "module_copy.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zarn::test;
@@ -82,6 +84,68 @@ TEST(ComponentHost, CommandLineReportsAnUnregisteredComponent)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("zarn-regsvr"))) << run.err.toStdString();
     EXPECT_EQ(r.run(QStringList{QStringLiteral("--lx"), QStringLiteral("300")}).exitCode, 2);
+}
+
+TEST(ComponentHost, AnUnreachableDisplayOrAnUnusableConfigurationIsOneWarningLineNotAnAbort)
+{
+    RegisteredModule r;
+    const QString plain = QStringLiteral("Provider=SQLite;Data Source=/nowhere/secret-name.db");
+    const QStringList call{QStringLiteral("--dwdm"), QStringLiteral("360102001001"),
+                           QStringLiteral("--lx"), QStringLiteral("0"),
+                           QStringLiteral("--no-owner")};
+    auto warnings = [](const HostRun &run) {
+        QStringList lines;
+        for (const QString &line : run.err.split(QLatin1Char('\n')))
+            if (line.startsWith(QLatin1String("Zarndcbdll:"))) lines << line;
+        return lines;
+    };
+
+    // A display that names no X server: Qt would end the host.
+    r.module.configure(plain);
+    r.env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    r.env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4077"));
+    HostRun run = r.run(call);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("showdcbfrm 0x00000000")));
+    ASSERT_EQ(warnings(run).size(), 1) << run.err.toStdString();
+    EXPECT_TRUE(warnings(run)[0].contains(QStringLiteral(":4077 cannot be reached")));
+
+    // A configuration that gives no connection string names config.ini and why.
+    r.env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString config = r.module.folder() + QStringLiteral("/config.ini");
+    struct Case {
+        std::function<void()> arrange;
+        QString why;
+    };
+    const Case cases[] = {
+        {[&] { QFile::remove(config); }, QStringLiteral("config.ini is missing")},
+        {[&] { r.module.writeConfig("[SystemInfo]\r\nOther=1\r\n"); },
+         QStringLiteral("has no ConnectionString in its [SystemInfo] section")},
+        {[&] {
+             r.module.configure(plain);
+             r.env.insert(QStringLiteral("ZARN_KEY_FILE"), r.reg.file(QStringLiteral("no.key")));
+         },
+         QStringLiteral("no.key for the connection string of")},
+        {[&] {
+             ModuleCopy other;
+             r.module.writeConfig("[SystemInfo]\r\nConnectionString=" + other.encipher(plain) +
+                                  "\r\n");
+             r.module.useOwnKey();
+             r.env.insert(QStringLiteral("ZARN_KEY_FILE"),
+                          QProcessEnvironment::systemEnvironment().value("ZARN_KEY_FILE"));
+         },
+         QStringLiteral("does not decipher with the key file")},
+    };
+    for (const Case &c : cases) {
+        c.arrange();
+        run = r.run(call);
+        EXPECT_EQ(run.exitCode, 0);
+        const QStringList lines = warnings(run);
+        ASSERT_EQ(lines.size(), 1) << run.err.toStdString();
+        EXPECT_TRUE(lines[0].contains(c.why)) << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].contains(QStringLiteral("config.ini"))) << lines[0].toStdString();
+        EXPECT_FALSE(run.err.contains(QStringLiteral("secret-name")));
+    }
 }
 
 // Runs a command line and gives its standard output, or empty on failure.

@@ -157,6 +157,41 @@ TEST(ComponentSession, SurveyFormIsShownModallyOverTheHostAndGoneAfterTheCall)
 #endif
 }
 
+TEST(ComponentSession, AnEmptyOrOverlongUnitCodeOpensNoFormAndSaysWhy)
+{
+#ifndef ZARN_DB_TOOL
+    GTEST_SKIP() << "zarn-db is not built";
+#else
+    ModuleCopy m;
+    const QString db = sqliteFile(m);
+    QProcess init;
+    init.start(QStringLiteral(ZARN_DB_TOOL), {QStringLiteral("init"), sqlite(db)});
+    ASSERT_TRUE(init.waitForFinished(120000));
+    ASSERT_EQ(init.exitCode(), 0);
+    m.configure(sqlite(db));
+    BoxWatcher windows;
+    // The DWDM column holds 20 characters; SQLite alone would store more.
+    for (const QString &dwdm : {QString(), QStringLiteral("  "), QString(10000, QLatin1Char('3'))})
+        for (int lx : {0, 1})
+            EXPECT_EQ(m.show(dwdm, QString(), lx), S_OK);
+    EXPECT_TRUE(windows.forms.isEmpty());
+    ASSERT_EQ(windows.boxes.size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(windows.boxes[i].caption, QStringLiteral("错误"));
+        EXPECT_EQ(windows.boxes[i].text.startsWith(QStringLiteral("没有收到单位代码")), i < 4)
+            << windows.boxes[i].text.toStdString();
+    }
+    EXPECT_TRUE(
+        windows.boxes[5].text.contains(QStringLiteral("有 10000 位，超过了单位代码最多 20 位")))
+        << windows.boxes[5].text.toStdString();
+    EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
+
+    // Twenty characters fit the column: the form opens.
+    EXPECT_EQ(m.show(QString(20, QLatin1Char('3')), QString(), 0), S_OK);
+    EXPECT_EQ(windows.forms.size(), 1);
+#endif
+}
+
 TEST(ComponentSession, SessionsSurviveTheHostFreeingUnusedLibraries)
 {
 #ifndef ZARN_DB_TOOL
@@ -191,7 +226,9 @@ TEST(ComponentSession, SessionsSurviveTheHostFreeingUnusedLibraries)
         ASSERT_EQ(ZarnCreateInstanceFromProgID(ZARN_PROGID, &IID_IZarndjdcbshow, &object), S_OK)
             << ZarnLastError();
         auto *show = static_cast<IZarndjdcbshow *>(object);
-        EXPECT_EQ(show->showdcbfrm(nullptr, nullptr, 0, 0), S_OK);
+        BSTR unit = SysAllocString(u"320102001001");
+        EXPECT_EQ(show->showdcbfrm(unit, nullptr, 0, 0), S_OK);
+        SysFreeString(unit);
         show->Release();
         ZarnCoFreeUnusedLibraries();
     }

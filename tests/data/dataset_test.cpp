@@ -6,6 +6,7 @@
 #include "support/tempdir.h"
 
 #include <QSqlQuery>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -13,6 +14,18 @@ using namespace zarn;
 using namespace zarn::test;
 
 namespace {
+
+// What a refused statement said, as the classifier read it.
+template <class F> Refusal refusalOf(F &&statement)
+{
+    try {
+        statement();
+    } catch (const DatabaseError &e) {
+        return e.refusal();
+    }
+    ADD_FAILURE() << "the database took it";
+    return {};
+}
 
 class DatasetTest : public ::testing::TestWithParam<Backend> {
 protected:
@@ -154,7 +167,11 @@ TEST_P(DatasetTest, AFailedPostStopsTheMoveAndKeepsTheTypedValues)
     ds->edit();
     ds->setValue("code", "A"); // unique violation
     ds->setValue("qlr", QStringLiteral("赵六"));
-    EXPECT_THROW(ds->next(), DatabaseError);
+    const Refusal unique = refusalOf([&] { ds->next(); });
+    EXPECT_EQ(unique.kind, RefusalKind::DuplicateKey);
+    EXPECT_FALSE(unique.primaryKey());
+    EXPECT_FALSE(unique.driverText.isEmpty());
+    EXPECT_EQ(unique.row.value("qlr").toString(), QStringLiteral("赵六"));
     EXPECT_EQ(ds->recNo(), 1);
     EXPECT_EQ(ds->state(), Dataset::State::Edit);
     EXPECT_EQ(ds->text("qlr"), QStringLiteral("赵六"));
@@ -164,12 +181,149 @@ TEST_P(DatasetTest, AFailedPostStopsTheMoveAndKeepsTheTypedValues)
     ds->cancel();
     ds->append();
     ds->setValue("id", 2);
-    EXPECT_THROW(ds->post(), DatabaseError);
+    const Refusal id = refusalOf([&] { ds->post(); });
+    EXPECT_EQ(id.kind, RefusalKind::DuplicateKey);
+    EXPECT_TRUE(id.primaryKey()) << id.driverText.toStdString();
     EXPECT_EQ(ds->state(), Dataset::State::Insert);
     EXPECT_EQ(ds->recordCount(), 4);
     ds->setValue("id", 4);
     ds->post();
     EXPECT_EQ(rowsInTable(), 4);
+}
+
+TEST_P(DatasetTest, TextLongerThanItsColumnIsRefusedNamingTheColumnAndItsWidth)
+{
+    EXPECT_EQ(ds->fieldDef(ds->indexOf("qlr")).length, 100);
+    EXPECT_EQ(ds->fieldDef(ds->indexOf("n")).length, -1);
+    ds->edit();
+    ds->setValue("qlr", QString(101, QChar(0x5F20)));
+    Refusal r = refusalOf([&] { ds->post(); });
+    EXPECT_EQ(r.kind, RefusalKind::ValueTooLong);
+    EXPECT_EQ(r.column, "qlr");
+    EXPECT_EQ(r.limit, 100);
+    EXPECT_EQ(ds->state(), Dataset::State::Edit);
+    EXPECT_EQ(stored(1, "qlr"), QStringLiteral("张三"));
+    // Exactly as wide as the column is stored; a stored over-long value
+    // (SQLite keeps what it is given) does not stop a change of another column.
+    ds->setValue("qlr", QString(100, QChar(0x5F20)));
+    ds->post();
+    if (GetParam() == Backend::Sqlite) {
+        Dataset raw(conn.get());
+        raw.setSql(QStringLiteral("update %1 set zdbh = ? where id = 2").arg(table),
+                   {QString(30, QLatin1Char('9'))});
+        raw.execute();
+        ds->refresh();
+        ds->next();
+        ds->edit();
+        ds->setValue("n", 8);
+        ds->post();
+        EXPECT_EQ(stored(2, "n"), "8");
+    } else {
+        // The server's own refusal, where nothing checked before.
+        Dataset raw(conn.get());
+        raw.setSql(QStringLiteral("update %1 set zdbh = ? where id = 2").arg(table),
+                   {QString(21, QLatin1Char('9'))});
+        r = refusalOf([&] { raw.execute(); });
+        EXPECT_EQ(r.kind, RefusalKind::ValueTooLong);
+        EXPECT_EQ(r.limit, 20);
+    }
+}
+
+TEST_P(DatasetTest, AConnectionTheServerEndedIsOpenedAgainAndEachStatementRunsOnce)
+{
+    if (GetParam() == Backend::Sqlite) GTEST_SKIP() << "SQLite has no server";
+    Connection admin;
+    admin.setConnectionString(connectionStringFor(Backend::Postgres, {}));
+    admin.open();
+    // Ends this connection's server process while it is idle, as a restarted
+    // server or an administrator would, and waits until it is gone.
+    auto endOurs = [&] {
+        Dataset me(conn.get());
+        me.setSql(QStringLiteral("select pg_backend_pid() as pid"));
+        me.open();
+        const qint64 pid = me.field("pid").asInteger();
+        me.close();
+        execAll(admin, {QStringLiteral("select pg_terminate_backend(%1)").arg(pid)});
+        Dataset alive(&admin);
+        alive.setSql(QStringLiteral("select count(*) as n from pg_stat_activity where pid = ?"),
+                     {pid});
+        for (int i = 0; i < 500; ++i) {
+            alive.open();
+            if (alive.field("n").asInteger() == 0) return;
+            QThread::msleep(10);
+        }
+        FAIL() << "the server process did not end";
+    };
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("王五"));
+    endOurs();
+    ds->post(); // an update
+    EXPECT_EQ(stored(1, "qlr"), QStringLiteral("王五"));
+    ds->append();
+    ds->setValue("id", 4);
+    ds->setValue("qlr", QStringLiteral("赵六"));
+    endOurs();
+    ds->post(); // an insert: run again only once it is known not to have landed
+    EXPECT_EQ(rowsInTable(), 4);
+    endOurs();
+    ds->refresh(); // a select
+    EXPECT_EQ(ds->recordCount(), 4);
+    EXPECT_TRUE(conn->isOpen());
+}
+
+TEST_P(DatasetTest, ANewRowWhoseNumberAnotherUserTookIsRenumberedAndKeepsItsValues)
+{
+    Connection workstation;
+    workstation.setConnectionString(conn->connectionString());
+    workstation.open();
+    auto nextId = [&] {
+        Dataset q(conn.get());
+        q.setSql(QStringLiteral("select max(id) as m from %1").arg(table));
+        q.open();
+        return q.field("m").asInteger() + 1;
+    };
+    int calls = 0;
+    ds->setRenumber([&](Dataset &d, const DatabaseError &e) {
+        ++calls;
+        EXPECT_TRUE(e.refusal().primaryKey());
+        d.setValue("id", nextId());
+        return true;
+    });
+    ds->append();
+    ds->setValue("id", nextId());
+    ds->setValue("qlr", QStringLiteral("新户"));
+    // Another workstation stores the same number between our read and our post.
+    execAll(workstation,
+            {QStringLiteral("insert into %1 (id, zdbh) values (4, '004')").arg(table)});
+    ds->post();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_EQ(ds->field("id").asInteger(), 5);
+    EXPECT_EQ(stored(5, "qlr"), QStringLiteral("新户"));
+
+    // Numbers that keep colliding: bounded, and the row stays pending with
+    // what was typed; a later post renumbers again.
+    calls = 0;
+    ds->setRenumber(
+        [&](Dataset &d, const DatabaseError &) {
+            ++calls;
+            d.setValue("id", 1);
+            return true;
+        },
+        3);
+    ds->append();
+    ds->setValue("id", 2);
+    ds->setValue("qlr", QStringLiteral("再试"));
+    EXPECT_THROW(ds->post(), DatabaseError);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(ds->state(), Dataset::State::Insert);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("再试"));
+    ds->setRenumber([&](Dataset &d, const DatabaseError &) {
+        d.setValue("id", nextId());
+        return true;
+    });
+    ds->post();
+    EXPECT_EQ(stored(6, "qlr"), QStringLiteral("再试"));
 }
 
 TEST_P(DatasetTest, CancelRestoresTheRowAndTheCursor)

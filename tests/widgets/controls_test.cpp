@@ -54,6 +54,33 @@ protected:
     DBMemo *memo = nullptr;
 };
 
+TEST_F(ControlsTest, AnEditTakesNoMoreCharactersThanItsColumnHolds)
+{
+    EXPECT_EQ(edit->maxLength(), 100);
+    EXPECT_EQ(number->maxLength(), 32767); // a number column has no width
+    focus(edit);
+    edit->selectAll();
+    typeText(edit, QString(105, QChar(0x738B)));
+    EXPECT_EQ(ds->text("qlr"), QString(100, QChar(0x738B)));
+    ds->post();
+
+    // A stored value longer than the column shows whole; typing can only
+    // shorten it, and it is stored once it fits.
+    exec({QStringLiteral("update t_w set qlr = '%1' where id = 2")
+              .arg(QString(120, QChar(0x674E)))});
+    ds->refresh();
+    ds->next();
+    EXPECT_EQ(edit->controlText().size(), 120);
+    focus(edit);
+    edit->end(false);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_EQ(ds->text("qlr").size(), 119);
+    EXPECT_THROW(ds->prior(), DatabaseError);
+    ds->setValue("qlr", QStringLiteral("李四"));
+    ds->prior();
+    EXPECT_EQ(edit->maxLength(), 100);
+}
+
 TEST_F(ControlsTest, ControlsFollowTheCurrentRowWithoutPuttingItIntoEdit)
 {
     EXPECT_EQ(shown(), QStringList({"张三", "5", "初始", "第一行"}));

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Statements of the survey session itself.
+namespace zarn::sql {
+
+// Survey session, before a form opens, on a dataset of its own: no row, only
+// the columns of T_DJDCB with the widths the database declares (the unit
+// code's among them). No values.
+inline const QString djdcColumnsOnly = QStringLiteral("select * from T_DJDCB where 1 = 0");
+
+} // namespace zarn::sql

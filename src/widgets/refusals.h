@@ -1,0 +1,41 @@
+#pragma once
+
+#include "widgets/messages.h"
+
+#include <QString>
+#include <exception>
+
+class QWidget;
+
+namespace zarn {
+class DatabaseError;
+}
+
+namespace zarn::ui {
+
+// The one place a database refusal is put into words for the surveyor: a
+// sentence saying what happened and what to do, in the survey sheet's terms
+// (the field's printed label, the parcel number), then, on lines of its own,
+// the database's own text for the administrator.
+QString refusalSentence(const DatabaseError &error);
+QString refusalText(const DatabaseError &error);
+
+// The reason to show for any error: refusalText for a database refusal, the
+// error's own text otherwise.
+QString reasonText(const std::exception &error);
+
+// A fixed text of the form (such as "数据保存失败！"), kept exactly as it is,
+// with the reason on the lines after it.
+QString withReason(const QString &fixedText, const std::exception &error);
+
+// Shows withReason in a captioned box; returns the button pressed.
+int showFailure(const QString &fixedText, const QString &caption, MessageIcon icon,
+                const std::exception &error, QWidget *parent = nullptr, int buttons = Ok);
+
+// For a row another user changed or deleted: the fixed text and the reason,
+// and the question whether to load the other user's version (dropping the
+// change on the sheet). True when the surveyor chose to.
+bool askToLoadTheirVersion(const QString &fixedText, const QString &caption,
+                           const DatabaseError &error, QWidget *parent = nullptr);
+
+} // namespace zarn::ui
