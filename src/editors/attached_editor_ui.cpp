@@ -132,6 +132,8 @@ void AttachedEditor::buildEntryPage()
     form->setColumnStretch(1, 1);
     form->setColumnStretch(3, 1);
 
+    // The data-bound controls come borderless, made for the printed sheets;
+    // white on the white page they would hide where to type, so they get a frame.
     QList<std::pair<int, QWidget *>> tabs;
     int lastRow = 0;
     for (const EntryField &e : m_spec.entries) {
@@ -142,6 +144,7 @@ void AttachedEditor::buildEntryPage()
         case EntryKind::ReadOnlyEdit: {
             auto *c = new DBEdit(name, panel);
             c->setReadOnly(e.kind == EntryKind::ReadOnlyEdit);
+            c->setFrame(true);
             c->bind(DataSource1, QString::fromLatin1(e.column));
             w = c;
             break;
@@ -149,6 +152,7 @@ void AttachedEditor::buildEntryPage()
         case EntryKind::List: {
             auto *c = new DBComboBox(name, panel);
             c->setEntries(splitItems(e.items));
+            c->setFrame(true);
             c->bind(DataSource1, QString::fromLatin1(e.column));
             if (c->lineEdit()) c->lineEdit()->installEventFilter(this);
             w = c;

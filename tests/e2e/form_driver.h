@@ -53,6 +53,15 @@ inline constexpr int kButtonWidth = 80;
 inline constexpr int kButtonHeight = 22;
 inline constexpr int kBlankHeight = 20;
 
+// The speed buttons of the attached-table editors, top to bottom in a column
+// down the editor's right edge, below its banner.
+enum class EditorButton { First, Prior, Next, Last, New, Delete, Save, Exit };
+
+inline constexpr int kEditorButtonColumnWidth = 104;
+inline constexpr int kEditorButtonsTop = 74; // banner 60, margin 4, column padding 10
+inline constexpr int kEditorButtonHeight = 28;
+inline constexpr int kEditorButtonStep = 34; // a button and the space below it
+
 inline const QString kUnit = QStringLiteral("320102001001");
 inline const QString kLocateName = QStringLiteral("^宗地定位$");
 inline const QString kDeleteBoxName = QStringLiteral("^确信删除界面$");
@@ -136,21 +145,30 @@ protected:
                           << host->output().toStdString() << host->errors().toStdString();
             return false;
         }
-        // Read the place once it holds still: the form centres itself as it is shown.
+        const std::optional<Geometry> settled = settledGeometry(form);
+        if (!settled) return false;
+        at = *settled;
+        return true;
+    }
+
+    // The place of a window once it holds still: the forms and the editors
+    // centre themselves as they are shown.
+    std::optional<Geometry> settledGeometry(quint32 window)
+    {
         std::optional<Geometry> before;
         const bool settled = eventually([&] {
-            const std::optional<Geometry> now = x->geometry(form);
+            const std::optional<Geometry> now = x->geometry(window);
             const bool same = now && before && now->x == before->x && now->y == before->y &&
                               now->width == before->width && now->height == before->height;
             before = now;
             return same;
         });
         if (!settled || !before) {
-            ADD_FAILURE() << "no geometry of the form: " << x->lastError().toStdString();
-            return false;
+            ADD_FAILURE() << "no geometry of window " << window << ": "
+                          << x->lastError().toStdString();
+            return std::nullopt;
         }
-        at = *before;
-        return true;
+        return before;
     }
 
     [[nodiscard]] bool press(Button button)
@@ -179,6 +197,35 @@ protected:
         const bool ok = x->key(QStringLiteral("ctrl+a")) &&
                         (text.isEmpty() ? x->key(QStringLiteral("BackSpace")) : x->type(text));
         if (!ok) ADD_FAILURE() << blank.control << ": " << x->lastError().toStdString();
+        return ok;
+    }
+
+    // Presses a sheet button that opens an attached-table editor and waits
+    // for the editor, by its caption.
+    quint32 openEditor(const Blank &button, const QString &captionPattern)
+    {
+        return clickInto(button) ? waitForWindow(captionPattern) : 0;
+    }
+
+    [[nodiscard]] bool press(quint32 editor, EditorButton button)
+    {
+        const std::optional<Geometry> g = settledGeometry(editor);
+        if (!g) return false;
+        const int row = static_cast<int>(button);
+        const bool ok =
+            x->focus(editor) &&
+            x->click(g->x + g->width - kEditorButtonColumnWidth / 2,
+                     g->y + kEditorButtonsTop + row * kEditorButtonStep + kEditorButtonHeight / 2);
+        if (!ok) ADD_FAILURE() << x->lastError().toStdString();
+        return ok;
+    }
+
+    // A click at a place of a window, from its top left corner.
+    [[nodiscard]] bool clickIn(quint32 window, int left, int top)
+    {
+        const std::optional<Geometry> g = settledGeometry(window);
+        const bool ok = g && x->focus(window) && x->click(g->x + left, g->y + top);
+        if (!ok) ADD_FAILURE() << x->lastError().toStdString();
         return ok;
     }
 

@@ -35,6 +35,12 @@ constexpr Blank kLandUser{"DBEdit3", 104, 49, 329};            // 土地使用�
 constexpr Blank kParcelNo{"DBEdit18", 52, 264, 276};           // 地籍号 (ZDBH)
 constexpr Blank kMapSheet{"DBEdit19", 400, 263, 176};          // 所在图幅号 (SZTFH)
 constexpr Blank kApprovedUseCode{"DBComboBox5", 88, 285, 168}; // 批准用途代码 (PZYTDM)
+constexpr Blank kMarkerButton{"Button1", 216, 393, 88};        // 界址标示表
+
+const QString kMarkerEditorName = QStringLiteral("^界址标示情况描述表$");
+// 界址点统编号 on the marker editor's entry page, from the editor's top left.
+constexpr int kUnifiedNumberLeft = 190;
+constexpr int kUnifiedNumberTop = 164;
 
 TEST_F(XvfbUseRightForm, NewRecordTakesTheNextNumbersAndSaveStoresWhatIsTyped)
 {
@@ -354,6 +360,60 @@ TEST_F(XvfbUseRightForm, ClosingWritesAPendingChangeOnlyOnARowWithAParcelNumber)
                         {QStringLiteral("无地籍号")})
                   .toInt(),
               0);
+}
+
+TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)
+{
+    const QString parcel = QStringLiteral("0010010011");
+    const qint64 id = currentRowId(kUnit, parcel);
+    const int markers = markersOf(id);
+    ASSERT_GT(markers, 0) << "the marker editor opens only on a count other than 0";
+    const qint64 newId = db->value(QStringLiteral("select max(id) from T_JZBSB")).toLongLong() + 1;
+    const QString firstKind =
+        db->value(QStringLiteral("select JBLXMC from S_JBLX")).toString().trimmed();
+    auto markerText = [&](qint64 markerId, const char *column) {
+        return db
+            ->value(QStringLiteral("select %1 from T_JZBSB where id=?").arg(QLatin1String(column)),
+                    {markerId})
+            .toString();
+    };
+    ASSERT_TRUE(open(kUnit, parcel));
+
+    const quint32 editor = openEditor(kMarkerButton, kMarkerEditorName);
+    ASSERT_NE(editor, 0u) << "界址标示表 opened no editor";
+    ASSERT_TRUE(press(editor, EditorButton::New));
+    QVariantHash marker;
+    ASSERT_TRUE(eventually([&] {
+        marker = db->row(QStringLiteral("select * from T_JZBSB where id=?"), {newId});
+        return !marker.isEmpty();
+    })) << "新增 stored no marker with the next id";
+    EXPECT_EQ(marker.value("zdbh").toString(), parcel);
+    EXPECT_EQ(marker.value("dwdm").toString(), kUnit);
+    EXPECT_EQ(marker.value("xh").toInt(), markers + 1);
+    EXPECT_TRUE(marker.value("bgrq").isNull());
+
+    // The unified number keeps the marker from the purge on saving; Enter
+    // goes on to the marker kind, where a digit picks from its code list.
+    const QString unified = QStringLiteral("J-%1").arg(newId);
+    ASSERT_TRUE(clickIn(editor, kUnifiedNumberLeft, kUnifiedNumberTop));
+    ASSERT_TRUE(x->key(QStringLiteral("ctrl+a")) && x->type(unified) &&
+                x->key(QStringLiteral("Return")) && x->type(QStringLiteral("1")))
+        << x->lastError().toStdString();
+    ASSERT_TRUE(press(editor, EditorButton::Save));
+    EXPECT_TRUE(eventually([&] { return markerText(newId, "jzdtbh") == unified; }))
+        << "保存 did not store the unified number: " << markerText(newId, "jzdtbh").toStdString();
+    EXPECT_EQ(markerText(newId, "jblx"), firstKind);
+    ASSERT_TRUE(press(editor, EditorButton::Exit));
+    ASSERT_TRUE(x->waitUntilGone(editor, kStepMs)) << "退出 left the editor open";
+
+    // The sheet counts the markers as the editor closes and stores the count
+    // with the row: here on 保存.
+    ASSERT_TRUE(press(Button::Save));
+    EXPECT_TRUE(eventually([&] { return stored(id, "jzdgs").toInt() == markers + 1; }))
+        << "保存 after the editor stored 界址点个数 " << stored(id, "jzdgs").toStdString();
+    closeForm();
+    EXPECT_EQ(markersOf(id), markers + 1);
+    EXPECT_EQ(stored(id, "jzdgs").toInt(), markersOf(id));
 }
 
 } // namespace
