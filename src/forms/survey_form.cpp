@@ -16,6 +16,7 @@
 #include "widgets/fonts.h"
 #include "widgets/guard.h"
 #include "widgets/messages.h"
+#include "widgets/refusals.h"
 #include "widgets/speed_button.h"
 
 #include <QAction>
@@ -24,6 +25,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRandomGenerator>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -35,12 +38,6 @@ using namespace zarn::ui;
 namespace {
 
 const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
-
-// Why the database refused, for the surveyor.
-QString refusalText(const Error &e)
-{
-    return e.message();
-}
 
 QFrame *whitePanel(const Band &band, QWidget *parent)
 {
@@ -176,6 +173,57 @@ void SurveyForm::loadRows()
     TDataMod &dm = dataModule();
     m_parts = numbering::splitUnitCode(dm.dwdm);
     RunSQL(dm.djdcTable, m_spec.loadStatement, {dm.dwdm + QLatin1Char('%')});
+    dm.djdcTable.setRenumber(
+        [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
+}
+
+QString SurveyForm::nextParcel(bool unitEmpty) const
+{
+    if (unitEmpty) return numbering::nextParcelNumber(numbering::firstParcelNumberBase(m_parts));
+    Dataset &q = dataModule().ADOQuery1;
+    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    return numbering::nextParcelNumber(
+        numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
+}
+
+QString SurveyForm::nextSurvey(bool unitEmpty) const
+{
+    if (unitEmpty) return numbering::nextSurveyNumber(numbering::firstSurveyNumberBase(m_parts));
+    Dataset &q = dataModule().ADOQuery1;
+    RunSQL(q, sql::djdcMaxDcbh, {dataModule().dwdm});
+    return numbering::nextSurveyNumber(
+        numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
+}
+
+bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
+{
+    if (refusal.kind() != RefusalKind::DuplicateKey || t.state() != Dataset::State::Insert)
+        return false;
+    // Workstations that collided once would collide again in step: each waits
+    // a moment of its own, and a row number (which nobody reads) may skip a
+    // few, so that they part.
+    QThread::msleep(QRandomGenerator::global()->bounded(2, 25));
+    Dataset &q = dataModule().ADOQuery1;
+    RunSQL(q, sql::djdcMaxId);
+    t.setValue(QStringLiteral("id"),
+               numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0)) +
+                   QRandomGenerator::global()->bounded(0, 4));
+    if (refusal.refusal().primaryKey()) return true;
+    // The parcel number: only one this form gave; a number the surveyor
+    // typed that another parcel has is theirs to mend.
+    if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
+    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
+    m_givenParcel = nextParcel(unitEmpty);
+    const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
+    if (surveyGiven) m_givenSurvey = nextSurvey(unitEmpty);
+    for (const NewRowColumn &c : m_spec.newRow) {
+        if (c.value == NewValue::ParcelNumber)
+            t.setValue(QString::fromLatin1(c.column), m_givenParcel);
+        else if (c.value == NewValue::SurveyNumber && surveyGiven)
+            t.setValue(QString::fromLatin1(c.column), m_givenSurvey);
+    }
+    return true;
 }
 
 void SurveyForm::closeEvent(QCloseEvent *event)
@@ -190,7 +238,7 @@ void SurveyForm::closeEvent(QCloseEvent *event)
         // What cannot be stored is not dropped without a word: the surveyor
         // goes back to the sheet, or lets it go knowingly.
         const int answer = messageBox(
-            QStringLiteral("调查表的修改无法保存：") + refusalText(e) +
+            QStringLiteral("调查表的修改无法保存：\n") + reasonText(e) +
                 QStringLiteral("\n\n要返回调查表继续修改吗？选“否”将放弃这些修改并关闭窗口。"),
             QStringLiteral("警告"), MessageIcon::Warning, Yes | No, this);
         if (answer != No) {
@@ -295,10 +343,15 @@ void SurveyForm::spbSaveClick()
     try {
         t.edit();
         t.post();
+    } catch (const RowChangedError &e) {
+        // Another user's version, if the surveyor wants it instead of theirs.
+        if (askToLoadTheirVersion(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), e,
+                                  this))
+            t.refreshRow();
     } catch (const Error &e) {
         // The fixed text first, then why, so the surveyor knows what to mend.
-        messageBox(QStringLiteral("数据保存失败！\n") + refusalText(e), QStringLiteral("警告"),
-                   MessageIcon::Warning, Ok, this);
+        showFailure(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
+                    e, this);
     }
 }
 
@@ -336,8 +389,8 @@ void SurveyForm::spbDelClick()
             t.remove();
         });
     } catch (const DatabaseError &e) {
-        messageBox(QStringLiteral("删除失败，调查表及其附表均未改动。\n") + e.message(),
-                   QStringLiteral("警告"), MessageIcon::Warning, Ok, this);
+        showFailure(QStringLiteral("删除失败，调查表及其附表均未改动。"), QStringLiteral("警告"),
+                    MessageIcon::Warning, e, this);
     } catch (...) {
         showMessage(QStringLiteral("调查表已经为空"), this);
     }
@@ -437,11 +490,13 @@ void SurveyForm::spbNewClick()
     // A number that cannot be made stops here, with the columns set so far
     // on the unposted row.
     std::optional<QString> parcel, survey;
+    m_givenParcel.clear();
+    m_givenSurvey.clear();
     for (const NewRowColumn &c : m_spec.newRow) {
         if (c.value == NewValue::ParcelNumber && !parcel)
-            parcel = numbering::nextParcelNumber(parcelBase);
+            m_givenParcel = *(parcel = numbering::nextParcelNumber(parcelBase));
         if (c.value == NewValue::SurveyNumber && !survey)
-            survey = numbering::nextSurveyNumber(surveyBase);
+            m_givenSurvey = *(survey = numbering::nextSurveyNumber(surveyBase));
         t.setValue(QString::fromLatin1(c.column),
                    newValue(c, id, parcel.value_or(QString()), survey.value_or(QString())));
     }

@@ -12,7 +12,8 @@ class TDataMod;
 
 namespace zarn {
 class Dataset;
-}
+class DatabaseError;
+} // namespace zarn
 namespace zarn::ui {
 class Banner;
 class DataSource;
@@ -152,6 +153,10 @@ protected:
 private:
     enum class Move { First, Prior, Next, Last };
     zarn::forms::SheetValues shownValues() const;
+    // Fresh numbers for a new row another workstation's row collided with.
+    bool renumber(zarn::Dataset &t, const zarn::DatabaseError &refusal);
+    QString nextParcel(bool unitEmpty) const;
+    QString nextSurvey(bool unitEmpty) const;
     void connectEditorButtons();
     void openEditor(int which);
     void moveClick(Move move);
@@ -161,6 +166,9 @@ private:
     const zarn::forms::SurveyFormSpec &m_spec;
     SurveySheet *m_sheet = nullptr;
     zarn::numbering::UnitCodeParts m_parts;
+    // The numbers the last new row was given, so that a collision renumbers
+    // only what the surveyor has not typed over.
+    QString m_givenParcel, m_givenSurvey;
 };
 
 // Trims blanks and control characters at both ends, as the forms' text
