@@ -367,21 +367,6 @@ void AttachedEditor::reloadKeeping(const QVariant &id)
 
 // ---------------------------------------------------------------- keys
 
-void AttachedEditor::digitPicked(DBComboBox *list)
-{
-    try {
-        Dataset &ds = dataset();
-        ds.edit();
-        bool ok = false;
-        const int n = list->currentText().toInt(&ok);
-        const QStringList entries = list->entries();
-        if (!ok || n < 1 || n > entries.size()) return;
-        ds.setValue(list->dataField(), entries[n - 1]);
-    } catch (...) {
-        // A picker that cannot pick leaves the row as it is.
-    }
-}
-
 bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
@@ -424,7 +409,7 @@ bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
         !(key->modifiers() & Qt::KeypadModifier)) {
         for (const EntryField &e : m_spec.entries)
             if (e.digitPicker && w->objectName() == QLatin1String(e.control))
-                digitPicked(static_cast<DBComboBox *>(w));
+                static_cast<DBComboBox *>(w)->pickNthEntry();
     }
     return SurveyDialog::eventFilter(watched, event);
 }

@@ -145,8 +145,6 @@ protected:
     void fillCodeLists();
     void setModeControls();
     void runPurge();
-    // A digit typed into a list picks that entry (failures change nothing).
-    void digitPicked(zarn::ui::DBComboBox *list);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;

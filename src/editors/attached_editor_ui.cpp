@@ -39,17 +39,6 @@ QStringList splitItems(const char *items)
     return QString::fromUtf8(items).split(QLatin1Char('|'));
 }
 
-QFrame *whitePanel(const QString &name, QWidget *parent)
-{
-    auto *p = new QFrame(parent);
-    p->setObjectName(name);
-    p->setAutoFillBackground(true);
-    QPalette pal = p->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    p->setPalette(pal);
-    return p;
-}
-
 } // namespace
 
 void AttachedEditor::buildWindow()

@@ -39,15 +39,10 @@ namespace {
 
 const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
 
-QFrame *whitePanel(const Band &band, QWidget *parent)
+QFrame *bandPanel(const Band &band, QWidget *parent)
 {
-    auto *p = new QFrame(parent);
-    p->setObjectName(QString::fromLatin1(band.name));
+    QFrame *p = whitePanel(QString::fromLatin1(band.name), parent);
     p->setFixedHeight(band.height);
-    p->setAutoFillBackground(true);
-    QPalette pal = p->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    p->setPalette(pal);
     return p;
 }
 
@@ -82,7 +77,7 @@ void SurveyForm::setUp(SurveySheet *sheet)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    bannerPanel = whitePanel(m_spec.bannerPanel, this);
+    bannerPanel = bandPanel(m_spec.bannerPanel, this);
     bannerPanel->setAccessibleName(QStringLiteral("调查表主表录入"));
     auto *bannerLayout = new QVBoxLayout(bannerPanel);
     bannerLayout->setContentsMargins(0, 0, 0, 0);
@@ -94,7 +89,7 @@ void SurveyForm::setUp(SurveySheet *sheet)
     sheet->setParent(this);
     layout->addWidget(sheet, 1);
 
-    buttonPanel = whitePanel(m_spec.buttonPanel, this);
+    buttonPanel = bandPanel(m_spec.buttonPanel, this);
     layout->addWidget(buttonPanel);
     // The four moves together at the left, a gap, new, delete and save,
     // another gap, and locate near the right edge.
@@ -507,21 +502,6 @@ void SurveyForm::spbNewClick()
 
 // ---------------------------------------------------------------- keys
 
-void SurveyForm::digitPicked(DBComboBox *list)
-{
-    try {
-        Dataset &t = table();
-        t.edit();
-        bool ok = false;
-        const int n = list->currentText().toInt(&ok);
-        const QStringList entries = list->entries();
-        if (!ok || n < 1 || n > entries.size()) return;
-        t.setValue(list->dataField(), entries[n - 1]);
-    } catch (...) {
-        // A picker that cannot pick leaves the row as it is.
-    }
-}
-
 bool SurveyForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
@@ -542,6 +522,6 @@ bool SurveyForm::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::KeyRelease && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
         !(key->modifiers() & Qt::KeypadModifier) && (entry->flags & DigitPicker))
-        digitPicked(static_cast<DBComboBox *>(w));
+        static_cast<DBComboBox *>(w)->pickNthEntry();
     return SurveyDialog::eventFilter(watched, event);
 }

@@ -141,8 +141,6 @@ protected:
     void loadRows();
     // Runs after each of the four moves, before the change lock is set.
     virtual void afterMove() {}
-    // A digit typed into a list flagged as a digit picker picks an entry.
-    virtual void digitPicked(zarn::ui::DBComboBox *list);
 
     zarn::Dataset &table() const;
     TDataMod &dataModule() const;

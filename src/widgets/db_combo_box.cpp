@@ -1,5 +1,7 @@
 #include "widgets/db_combo_box.h"
 
+#include "data/dataset.h"
+
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -229,6 +231,22 @@ void DBComboBox::paintEvent(QPaintEvent *event)
     option.editable = false;
     painter.setPen(palette().color(focused ? QPalette::HighlightedText : QPalette::ButtonText));
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+void DBComboBox::pickNthEntry()
+{
+    try {
+        Dataset *ds = dataset();
+        if (!ds) return;
+        ds->edit();
+        bool ok = false;
+        const int n = currentText().toInt(&ok);
+        const QStringList list = entries();
+        if (!ok || n < 1 || n > list.size()) return;
+        ds->setValue(dataField(), list[n - 1]);
+    } catch (...) {
+        // A picker that cannot pick leaves the row as it is.
+    }
 }
 
 } // namespace zarn::ui

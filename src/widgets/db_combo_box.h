@@ -22,6 +22,10 @@ public:
 
     // Replaces the entries; the column and what is shown stay as they are.
     void setEntries(const QStringList &entries);
+    // The digit picker: a number n typed into the list puts its nth entry
+    // into the bound column (the dataset goes into edit first). Anything
+    // else, or a failure, leaves the row as it is.
+    void pickNthEntry();
     QStringList entries() const;
 
     void setReadOnly(bool readOnly) override;

@@ -1,5 +1,7 @@
 #include "widgets/survey_dialog.h"
 
+#include <QFrame>
+
 #include "widgets/fonts.h"
 #include "widgets/speed_button.h"
 
@@ -9,6 +11,17 @@
 #include <QScreen>
 
 namespace zarn::ui {
+
+QFrame *whitePanel(const QString &name, QWidget *parent)
+{
+    auto *p = new QFrame(parent);
+    p->setObjectName(name);
+    p->setAutoFillBackground(true);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    p->setPalette(pal);
+    return p;
+}
 
 void noAutoDefault(QWidget *root)
 {

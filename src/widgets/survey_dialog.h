@@ -2,7 +2,12 @@
 
 #include <QDialog>
 
+class QFrame;
+
 namespace zarn::ui {
+
+// A plain white band of a survey window (banner, button column or row).
+QFrame *whitePanel(const QString &name, QWidget *parent);
 
 // Switches off autoDefault (and default) on every push button under root, so
 // that Enter never presses a button of a survey window.
