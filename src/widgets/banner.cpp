@@ -155,17 +155,28 @@ void Banner::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    p.scale(width() / kWidth, height() / kHeight);
-    QLinearGradient ground(0, 0, kWidth, 0);
+    // One scale for both directions, from the height: a window wider than
+    // the design keeps the logo round at the left, the world at the right
+    // and the title in the middle, over a ground that runs the whole width.
+    const qreal s = height() / kHeight;
+    const qreal w = width() / s;
+    p.scale(s, s);
+    QLinearGradient ground(0, 0, w, 0);
     ground.setColorAt(0, QColor(244, 249, 255));
     ground.setColorAt(0.6, QColor(226, 238, 251));
     ground.setColorAt(1, QColor(205, 224, 246));
-    p.fillRect(QRectF(0, 0, kWidth, kHeight), ground);
+    p.fillRect(QRectF(0, 0, w, kHeight), ground);
+    p.save();
+    p.translate(w - kWidth, 0);
     drawWorld(p);
+    p.restore();
     drawLogo(p);
+    p.save();
+    p.translate((w - kWidth) / 2, 0);
     drawTitle(p, m_title);
+    p.restore();
     p.setPen(QPen(QColor(150, 180, 215), 1));
-    p.drawLine(QPointF(0, kHeight - 0.5), QPointF(kWidth, kHeight - 0.5));
+    p.drawLine(QPointF(0, kHeight - 0.5), QPointF(w, kHeight - 0.5));
 }
 
 } // namespace zarn::ui
