@@ -158,7 +158,7 @@ void Tfrmrptdjdcb::FormCreate()
 {
     Dataset &t = table();
     m_parts = numbering::splitUnitCode(DataMod->dwdm);
-    RunSQL(t, sql::djdcListUseRight, {DataMod->dwdm + QLatin1Char('%')});
+    RunSQL(t, sql::djdcListUseRight, unitcode::unitListParams(DataMod->dwdm));
     try {
         placeOnHostParcel();
     } catch (...) {

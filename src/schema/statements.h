@@ -5,3 +5,4 @@
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
 #include "schema/djdcb_statements.h"
+#include "schema/unit_code.h"
