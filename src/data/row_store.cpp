@@ -105,8 +105,8 @@ RowStore::~RowStore() = default;
 
 void RowStore::setPaging(int rowsPerPage, int pagesKept)
 {
-    m_pageRows = std::max(1, rowsPerPage);
-    m_pagesKept = std::max(1, pagesKept);
+    m_nextPageRows = std::max(1, rowsPerPage);
+    m_nextPagesKept = std::max(1, pagesKept);
 }
 
 void RowStore::clear()
@@ -134,10 +134,13 @@ std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &par
 {
     // Built aside, so that a statement that fails leaves the rows held as they were.
     RowStore fresh(m_connection);
-    fresh.setPaging(m_pageRows, m_pagesKept);
+    fresh.m_pageRows = m_nextPageRows;
+    fresh.m_pagesKept = m_nextPagesKept;
     std::vector<FieldDef> fields;
     if (!fresh.readKeys(sql, params, table, fields)) fresh.readWhole(sql, params, fields);
     clear();
+    m_pageRows = fresh.m_pageRows;
+    m_pagesKept = fresh.m_pagesKept;
     m_paged = fresh.m_paged;
     m_columnCount = fresh.m_columnCount;
     m_idColumn = fresh.m_idColumn;

@@ -99,6 +99,8 @@ private:
     QVariant &key(int r, int k) { return m_keys[size_t(r) * m_keyColumns.size() + size_t(k)]; }
 
     Connection *m_connection;
+    int m_nextPageRows = kDefaultPageRows; // for the next read
+    int m_nextPagesKept = kDefaultPagesKept;
     int m_pageRows = kDefaultPageRows;
     int m_pagesKept = kDefaultPagesKept;
 
