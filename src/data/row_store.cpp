@@ -117,8 +117,8 @@ void RowStore::clear()
     m_names.clear();
     m_slots.clear();
     m_slots.shrink_to_fit();
-    m_keys.clear();
-    m_keys.shrink_to_fit();
+    m_keys = QList<QVariant>();
+    m_width = 0;
     m_keyColumns.clear();
     m_keyOf.clear();
     m_recentPages.clear();
@@ -147,6 +147,7 @@ std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &par
     m_keyColumns = std::move(fresh.m_keyColumns);
     m_keyOf = std::move(fresh.m_keyOf);
     m_keys = std::move(fresh.m_keys);
+    m_width = fresh.m_width;
     m_slots = std::move(fresh.m_slots);
     m_pageSql = std::move(fresh.m_pageSql);
     m_table = std::move(fresh.m_table);
@@ -220,13 +221,12 @@ bool RowStore::readKeys(const QString &sql, const QVariantList &params, const QS
                  QStringLiteral("select %1 from %2%3")
                      .arg(names.join(QStringLiteral(", ")), one.table, one.tail),
                  params);
-    const int k = int(m_keyColumns.size());
-    while (q.next()) {
-        for (int i = 0; i < k; ++i)
-            m_keys.push_back(q.isNull(i) ? QVariant() : q.value(i));
-        m_slots.emplace_back();
-    }
+    m_width = qsizetype(m_keyColumns.size());
+    while (q.next())
+        for (int i = 0; i < m_width; ++i)
+            m_keys.append(q.value(i)); // a null reads as a null QVariant
     if (q.lastError().isValid()) throw DatabaseError(detail::driverText(q.lastError()));
+    m_slots.resize(size_t(m_keys.size() / std::max<qsizetype>(1, m_width)));
 
     QStringList marks;
     for (int i = 0; i < m_pageRows; ++i)
@@ -414,8 +414,7 @@ void RowStore::insertNew(int r, QVariantList values)
     s.values = std::move(values);
     s.loaded = s.pinned = true;
     m_slots.insert(m_slots.begin() + r, std::move(s));
-    m_keys.insert(m_keys.begin() + qsizetype(r) * qsizetype(m_keyColumns.size()),
-                  m_keyColumns.size(), QVariant());
+    m_keys.insert(qsizetype(r) * m_width, m_width, QVariant());
     ++m_loaded;
     if (m_current >= r) ++m_current;
 }
@@ -431,8 +430,7 @@ void RowStore::remove(int r)
 {
     if (m_slots[size_t(r)].loaded) --m_loaded;
     m_slots.erase(m_slots.begin() + r);
-    const auto k = qsizetype(m_keyColumns.size());
-    m_keys.erase(m_keys.begin() + qsizetype(r) * k, m_keys.begin() + qsizetype(r + 1) * k);
+    m_keys.remove(qsizetype(r) * m_width, m_width);
     if (m_current == r)
         m_current = -1;
     else if (m_current > r)
@@ -443,10 +441,9 @@ int RowStore::indexOfId(const QVariant &id) const
 {
     if (m_idColumn < 0 || Dataset::isNullValue(id)) return -1;
     const QString wanted = idText(id);
-    const size_t k = m_keyColumns.size();
     for (int r = 0; r < size(); ++r) {
         const Slot &s = m_slots[size_t(r)];
-        const QVariant &v = s.loaded ? s.values[m_idColumn] : m_keys[size_t(r) * k];
+        const QVariant &v = s.loaded ? s.values[m_idColumn] : m_keys[qsizetype(r) * m_width];
         if (!Dataset::isNullValue(v) && idText(v) == wanted) return r;
     }
     return -1;

@@ -96,7 +96,7 @@ private:
     void letGo(int page);
     void unload(int r);
     void sweep();
-    QVariant &key(int r, int k) { return m_keys[size_t(r) * m_keyColumns.size() + size_t(k)]; }
+    QVariant &key(int r, int k) { return m_keys[qsizetype(r) * m_width + k]; }
 
     Connection *m_connection;
     int m_nextPageRows = kDefaultPageRows; // for the next read
@@ -109,7 +109,10 @@ private:
     int m_idColumn = -1;
     std::vector<int> m_keyColumns; // dataset columns held for every row, id first
     std::vector<int> m_keyOf;      // dataset column -> place in m_keyColumns, or -1
-    std::vector<QVariant> m_keys;  // m_keyColumns.size() values per row
+    // m_width values per row. A QList: it grows and moves its values without
+    // copying them, which a hundred thousand rows notice.
+    QList<QVariant> m_keys;
+    qsizetype m_width = 0; // m_keyColumns.size()
     std::vector<Slot> m_slots;
     QString m_table;
     QStringList m_names; // column names, for reading a page
