@@ -69,8 +69,10 @@ create table ZARN.T_DJDCB (
     dcblx number(10)
 );
 
--- The unit's rows (dwdm like), its highest parcel and survey numbers.
+-- The unit's rows (a range on dwdm) and its highest parcel number.
 create index ZARN.IX_DJDCB_DWDM_ZDBH on ZARN.T_DJDCB (DWDM, ZDBH);
+-- The unit's highest survey number, without reading the unit's rows.
+create index ZARN.IX_DJDCB_DWDM_DCBH on ZARN.T_DJDCB (DWDM, DCBH);
 -- One current row per parcel and survey-table kind: two would share one set of
 -- attached rows.
 -- Oracle has no partial index: the expressions are null for every other row,

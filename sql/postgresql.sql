@@ -64,8 +64,10 @@ create table zarn.T_DJDCB (
     dcblx integer
 );
 
--- The unit's rows (dwdm like), its highest parcel and survey numbers.
+-- The unit's rows (a range on dwdm) and its highest parcel number.
 create index IX_DJDCB_DWDM_ZDBH on zarn.T_DJDCB (DWDM, ZDBH);
+-- The unit's highest survey number, without reading the unit's rows.
+create index IX_DJDCB_DWDM_DCBH on zarn.T_DJDCB (DWDM, DCBH);
 -- One current row per parcel and survey-table kind: two would share one set of
 -- attached rows.
 create unique index UX_DJDCB_CURRENT on zarn.T_DJDCB (DWDM, ZDBH, dcblx) where bgrq is null;

@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 #include "data/errors.h"
+#include "data/row_store.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -196,6 +197,7 @@ QString Dataset::textOf(const QVariant &v)
 Dataset::Dataset(Connection *connection, QObject *parent)
     : QObject(parent)
     , m_connection(connection)
+    , m_store(std::make_unique<RowStore>(connection))
 {
     connect(m_connection, &Connection::aboutToClose, this, &Dataset::close);
 }
@@ -216,34 +218,14 @@ void Dataset::requireOpen() const
 
 void Dataset::fetch()
 {
-    const QString driver = m_connection->driverName();
-    std::vector<FieldDef> fields;
-    std::vector<QVariantList> rows;
-    {
-        QSqlQuery q = m_connection->exec(m_sql, m_params, true);
-        if (!q.isSelect()) throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(m_sql));
-        const QSqlRecord rec = q.record();
-        const int n = rec.count();
-        fields.reserve(size_t(n));
-        for (int i = 0; i < n; ++i)
-            fields.push_back({rec.fieldName(i), categorize(rec.field(i), driver),
-                              widthOf(rec.field(i), driver)});
-        while (q.next()) {
-            QVariantList row;
-            row.reserve(n);
-            for (int i = 0; i < n; ++i)
-                row.append(q.isNull(i) ? QVariant() : q.value(i));
-            rows.push_back(std::move(row));
-        }
-        if (q.lastError().isValid()) throw m_connection->error(q.lastError());
-    }
-    if (driver == QLatin1String("QSQLITE")) {
+    std::vector<FieldDef> fields = m_store->read(m_sql, m_params, m_table);
+    if (m_connection->driverName() == QLatin1String("QSQLITE")) {
+        // SQLite keeps a text column's width only in its declaration.
         const QHash<QString, int> widths = m_connection->declaredTextWidths(m_table);
         for (FieldDef &f : fields)
             if (isTextType(f.type)) f.length = widths.value(f.name.toLower(), -1);
     }
     m_fields = std::move(fields);
-    m_rows = std::move(rows);
     m_lookup.clear();
     m_lookup.reserve(m_fields.size());
     for (size_t i = 0; i < m_fields.size(); ++i)
@@ -261,9 +243,9 @@ void Dataset::open()
     m_modified = false;
     m_original.clear();
     m_state = State::Browse;
-    m_cursor = m_rows.empty() ? -1 : 0;
+    land(0, false);
     m_bof = true;
-    m_eof = m_rows.empty();
+    m_eof = isEmpty();
     emit reset();
     emit opened();
     emit stateChanged(m_state);
@@ -273,7 +255,7 @@ void Dataset::open()
 void Dataset::close()
 {
     if (m_state == State::Inactive) return;
-    m_rows.clear();
+    m_store->clear();
     m_fields.clear();
     m_lookup.clear();
     m_idColumn = -1;
@@ -303,17 +285,12 @@ void Dataset::refresh()
     const QVariant id = (m_idColumn >= 0 && m_cursor >= 0) ? value(m_idColumn) : QVariant();
     const int oldCursor = m_cursor;
     fetch();
-    int row = -1;
-    if (!isNullValue(id))
-        for (size_t i = 0; i < m_rows.size(); ++i)
-            if (sameValue(m_rows[i][m_idColumn], id)) {
-                row = int(i);
-                break;
-            }
-    if (row < 0) row = m_rows.empty() ? -1 : std::clamp(oldCursor, 0, int(m_rows.size()) - 1);
-    m_cursor = row;
-    m_bof = m_rows.empty();
-    m_eof = m_rows.empty();
+    int row = m_store->indexOfId(id);
+    if (row < 0) row = isEmpty() ? -1 : std::clamp(oldCursor, 0, recordCount() - 1);
+    m_cursor = -1;
+    land(row, false);
+    m_bof = isEmpty();
+    m_eof = isEmpty();
     emit reset();
     emit cursorMoved(m_cursor);
 }
@@ -324,10 +301,10 @@ bool Dataset::refreshRow()
     if (m_cursor < 0 || m_state == State::Insert) return false;
     if (m_table.isEmpty() || m_idColumn < 0)
         throw DatabaseError(QStringLiteral("无法重新读取记录: %1").arg(m_sql));
-    const QVariantList &readRow = m_state == State::Edit ? m_original : m_rows[size_t(m_cursor)];
+    const QVariantList &readRow = m_state == State::Edit ? m_original : currentRow();
     const QVariant id = readRow[m_idColumn];
     if (isNullValue(id)) return false;
-    QVariantList fresh = m_rows[size_t(m_cursor)];
+    QVariantList fresh = currentRow();
     {
         QSqlQuery q = m_connection->exec(QStringLiteral("select * from %1 where %2 = ?")
                                              .arg(m_table, m_fields[size_t(m_idColumn)].name),
@@ -340,7 +317,7 @@ bool Dataset::refreshRow()
             if (i >= 0) fresh[qsizetype(c)] = q.isNull(i) ? QVariant() : q.value(i);
         }
     }
-    m_rows[size_t(m_cursor)] = std::move(fresh);
+    currentRow() = std::move(fresh);
     m_original.clear();
     m_modified = false;
     setState(State::Browse);
@@ -360,10 +337,57 @@ void Dataset::checkBrowseMode()
         cancel();
 }
 
+// Reading the row a move goes to, before the cursor leaves its row: a page
+// that cannot be read fails the move, and a row another user deleted meanwhile
+// leaves the list and is reported, the cursor staying where it was.
+void Dataset::reach(int row)
+{
+    if (row < 0 || row == m_cursor) return;
+    if (m_store->row(row)) return;
+    m_store->remove(row);
+    if (m_cursor > row) --m_cursor;
+    m_store->setCurrent(m_cursor);
+    emit rowRemoved(row);
+    throw RowChangedError(
+        QStringLiteral("该记录已被其他用户删除，已从列表中移去。请重新选择要查看的记录。"));
+}
+
+// Puts the cursor on a row without a move of the user's (opening, after a
+// delete or a cancelled new row): rows found deleted on the way are passed
+// over, a page that cannot be read now is read when the row is next used.
+void Dataset::land(int row, bool announce)
+{
+    row = isEmpty() ? -1 : std::clamp(row, 0, recordCount() - 1);
+    while (row >= 0) {
+        try {
+            if (m_store->row(row)) break;
+        } catch (const DatabaseError &) {
+            break;
+        }
+        m_store->remove(row);
+        if (announce) emit rowRemoved(row);
+        row = isEmpty() ? -1 : std::min(row, recordCount() - 1);
+    }
+    m_cursor = row;
+    m_store->setCurrent(row);
+}
+
+QVariantList &Dataset::currentRow()
+{
+    requireOpen();
+    if (m_cursor < 0) throw DatasetStateError(QStringLiteral("数据集为空，没有当前记录"));
+    QVariantList *row = m_store->row(m_cursor);
+    if (!row)
+        throw RowChangedError(QStringLiteral("当前记录已被其他用户删除。请刷新后重新选择记录。"));
+    return *row;
+}
+
 void Dataset::setCursor(int row, bool bof, bool eof)
 {
+    reach(row);
     const bool moved = row != m_cursor;
     m_cursor = row;
+    m_store->setCurrent(row);
     m_bof = bof;
     m_eof = eof;
     if (moved) emit cursorMoved(m_cursor);
@@ -372,20 +396,20 @@ void Dataset::setCursor(int row, bool bof, bool eof)
 void Dataset::first()
 {
     checkBrowseMode();
-    setCursor(m_rows.empty() ? -1 : 0, true, m_rows.empty());
+    setCursor(isEmpty() ? -1 : 0, true, isEmpty());
 }
 
 void Dataset::last()
 {
     checkBrowseMode();
-    setCursor(int(m_rows.size()) - 1, m_rows.empty(), true);
+    setCursor(recordCount() - 1, isEmpty(), true);
 }
 
 void Dataset::next()
 {
     checkBrowseMode();
-    if (m_rows.empty() || m_cursor >= int(m_rows.size()) - 1)
-        setCursor(m_cursor, m_rows.empty(), true);
+    if (isEmpty() || m_cursor >= recordCount() - 1)
+        setCursor(m_cursor, isEmpty(), true);
     else
         setCursor(m_cursor + 1, false, false);
 }
@@ -393,8 +417,8 @@ void Dataset::next()
 void Dataset::prior()
 {
     checkBrowseMode();
-    if (m_rows.empty() || m_cursor <= 0)
-        setCursor(m_cursor, true, m_rows.empty());
+    if (isEmpty() || m_cursor <= 0)
+        setCursor(m_cursor, true, isEmpty());
     else
         setCursor(m_cursor - 1, false, false);
 }
@@ -402,8 +426,8 @@ void Dataset::prior()
 void Dataset::moveTo(int row)
 {
     checkBrowseMode();
-    if (m_rows.empty()) return;
-    setCursor(std::clamp(row, 0, int(m_rows.size()) - 1), false, false);
+    if (isEmpty()) return;
+    setCursor(std::clamp(row, 0, recordCount() - 1), false, false);
 }
 
 bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions options)
@@ -415,8 +439,12 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
     const bool partial = options.testFlag(PartialKey);
     const bool wantNull = isNullValue(value);
     const QString key = textOf(value);
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        const QVariant &v = m_rows[i][column];
+    // Columns held for every row are searched without reading a row; any
+    // other reads the rows page by page, letting earlier pages go.
+    const int n = recordCount();
+    for (int i = 0; i < n; ++i) {
+        const QVariant v = m_store->read(i, column);
+        if (m_store->isGone(i)) continue;
         bool hit;
         if (wantNull)
             hit = isNullValue(v);
@@ -427,7 +455,7 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
         else
             hit = textOf(v).compare(key, cs) == 0;
         if (hit) {
-            setCursor(int(i), false, false);
+            setCursor(i, false, false);
             return true;
         }
     }
@@ -448,10 +476,11 @@ void Dataset::beginPending(int row)
     m_cursorBeforeInsert = m_cursor;
     QVariantList blank;
     blank.resize(qsizetype(m_fields.size()));
-    m_rows.insert(m_rows.begin() + row, std::move(blank));
+    m_store->insertNew(row, std::move(blank));
     m_modified = false;
     m_original.clear();
     m_cursor = row;
+    m_store->setCurrent(row);
     m_bof = m_eof = false;
     emit rowInserted(row);
     setState(State::Insert);
@@ -461,7 +490,7 @@ void Dataset::beginPending(int row)
 void Dataset::append()
 {
     checkBrowseMode();
-    beginPending(int(m_rows.size()));
+    beginPending(recordCount());
 }
 
 void Dataset::insert()
@@ -474,12 +503,12 @@ void Dataset::edit()
 {
     requireOpen();
     if (isEditing()) return;
-    if (m_rows.empty()) {
+    if (isEmpty()) {
         // Typing into an empty dataset starts a new row, as data-aware forms do.
         append();
         return;
     }
-    m_original = m_rows[size_t(m_cursor)];
+    m_original = currentRow();
     m_modified = false;
     setState(State::Edit);
 }
@@ -489,19 +518,17 @@ void Dataset::cancel()
     requireOpen();
     if (m_state == State::Insert) {
         const int row = m_cursor;
-        m_rows.erase(m_rows.begin() + row);
+        m_store->remove(row);
         m_modified = false;
         emit rowRemoved(row);
         // Back to the row that was current when the new row was started; an
         // inserted row stood before it, an appended one after, so its index holds.
-        int back = std::min(m_cursorBeforeInsert, int(m_rows.size()) - 1);
-        if (m_rows.empty()) back = -1;
-        m_cursor = back;
-        m_bof = m_eof = m_rows.empty();
+        land(m_cursorBeforeInsert, true);
+        m_bof = m_eof = isEmpty();
         setState(State::Browse);
         emit cursorMoved(m_cursor);
     } else if (m_state == State::Edit) {
-        m_rows[size_t(m_cursor)] = m_original;
+        currentRow() = m_original;
         m_original.clear();
         m_modified = false;
         setState(State::Browse);
@@ -526,6 +553,7 @@ void Dataset::post()
                     throw;
             }
         }
+        m_store->setStored(m_cursor);
     } else if (m_state == State::Edit)
         postEdit();
     else
@@ -538,7 +566,7 @@ void Dataset::post()
 void Dataset::postInsert()
 {
     if (m_table.isEmpty()) throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
-    const QVariantList &row = m_rows[size_t(m_cursor)];
+    const QVariantList &row = currentRow();
     checkWidths(row, nullptr);
     QStringList names, marks;
     QVariantList values;
@@ -598,7 +626,7 @@ void Dataset::postInsert()
 
 void Dataset::postEdit()
 {
-    const QVariantList &row = m_rows[size_t(m_cursor)];
+    const QVariantList &row = currentRow();
     QStringList sets, where;
     QVariantList values, whereValues;
     for (size_t c = 0; c < m_fields.size(); ++c) {
@@ -718,7 +746,7 @@ void Dataset::remove()
         return;
     }
     if (m_state == State::Edit) cancel();
-    if (m_rows.empty()) throw DatasetStateError(QStringLiteral("数据集为空，无法删除记录"));
+    if (isEmpty()) throw DatasetStateError(QStringLiteral("数据集为空，无法删除记录"));
     if (m_table.isEmpty())
         throw DatabaseError(QStringLiteral("无法确定要删除记录的表: %1").arg(m_sql));
     if (m_idColumn < 0 || isNullValue(value(m_idColumn)))
@@ -727,10 +755,10 @@ void Dataset::remove()
                             .arg(m_table, m_fields[size_t(m_idColumn)].name);
     m_connection->exec(sql, {value(m_idColumn)}, true);
     const int row = m_cursor;
-    m_rows.erase(m_rows.begin() + row);
+    m_store->remove(row);
     emit rowRemoved(row);
-    m_cursor = m_rows.empty() ? -1 : std::min(row, int(m_rows.size()) - 1);
-    m_bof = m_eof = m_rows.empty();
+    land(row, true);
+    m_bof = m_eof = isEmpty();
     emit cursorMoved(m_cursor);
 }
 
@@ -755,14 +783,29 @@ int Dataset::indexOf(const QString &name) const
 QVariant Dataset::value(int column) const
 {
     if (m_cursor < 0 || column < 0 || column >= int(m_fields.size())) return QVariant();
-    return m_rows[size_t(m_cursor)][column];
+    return m_store->value(m_cursor, column);
 }
 
 QVariant Dataset::valueAt(int row, int column) const
 {
-    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= int(m_fields.size()))
+    if (row < 0 || row >= recordCount() || column < 0 || column >= int(m_fields.size()))
         return QVariant();
-    return m_rows[size_t(row)][column];
+    return m_store->value(row, column);
+}
+
+int Dataset::recordCount() const
+{
+    return m_store->size();
+}
+
+void Dataset::setPaging(int rowsPerPage, int pagesKept)
+{
+    m_store->setPaging(rowsPerPage, pagesKept);
+}
+
+int Dataset::rowsInMemory() const
+{
+    return m_store->rowsInMemory();
 }
 
 QVariant Dataset::convert(int column, const QVariant &v) const
@@ -824,9 +867,17 @@ void Dataset::setValue(int column, const QVariant &v)
         throw DatasetStateError(QStringLiteral("数据集不在编辑状态，无法修改字段 %1")
                                     .arg(m_fields[size_t(column)].name));
     QVariant stored = convert(column, v);
-    m_rows[size_t(m_cursor)][column] = std::move(stored);
+    currentRow()[column] = std::move(stored);
     m_modified = true;
     emit fieldChanged(m_cursor, column);
 }
+
+// Shared with the row store.
+namespace detail {
+FieldDef fieldDefOf(const QSqlField &f, const QString &driver)
+{
+    return {f.name(), categorize(f, driver), widthOf(f, driver)};
+}
+} // namespace detail
 
 } // namespace zarn

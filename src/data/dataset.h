@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace zarn {
@@ -14,6 +15,7 @@ namespace zarn {
 class Connection;
 class Dataset;
 class DatabaseError;
+class RowStore;
 
 // Type category of a column, from the driver's metadata.
 enum class FieldType {
@@ -67,8 +69,11 @@ private:
     int m_column;
 };
 
-// A statement's whole result in memory with a cursor, writing posted rows back
-// to the one table the statement reads (rows identified by their id column).
+// A statement's result with a cursor, writing posted rows back to the one
+// table the statement reads (rows identified by their id column). A result of
+// whole rows of one table holds only each row's id and ordering columns for
+// every row and reads whole rows by id, a page at a time, as the cursor, a
+// grid or a field read reaches them (RowStore); any other result is held whole.
 class Dataset : public QObject {
     Q_OBJECT
 public:
@@ -101,6 +106,13 @@ public:
     // longer there (the list keeps it as it was) or is a new row not yet stored.
     bool refreshRow();
 
+    // Rows per page and pages kept in memory for a paged result, from the next open.
+    void setPaging(int rowsPerPage, int pagesKept);
+    // Whole rows in memory now (all of them when the result is not paged).
+    int rowsInMemory() const;
+
+    // A move that reaches a row another user deleted since the open drops it
+    // from the list, stays where it was and throws RowChangedError to say so.
     void first();
     void prior();
     void next();
@@ -130,8 +142,8 @@ public:
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     bool isModified() const { return m_modified; }
-    int recordCount() const { return int(m_rows.size()); }
-    bool isEmpty() const { return m_rows.empty(); }
+    int recordCount() const;
+    bool isEmpty() const { return recordCount() == 0; }
     bool bof() const { return m_bof; }
     bool eof() const { return m_eof; }
     int recNo() const { return m_cursor; } // -1 when there is no row
@@ -151,7 +163,7 @@ public:
     void setValue(int column, const QVariant &value);
     void setValue(const QString &name, const QVariant &value) { setValue(indexOf(name), value); }
 
-    // Any row, for grids.
+    // Any row, for grids. A value the row's page cannot be read for reads as null.
     QVariant valueAt(int row, int column) const;
 
     static QString textOf(const QVariant &v);
@@ -181,6 +193,9 @@ private:
     bool storedAsWritten(const QVariantList &row, const QVariantList *before) const;
     void beginPending(int row);
     QVariant convert(int column, const QVariant &v) const;
+    QVariantList &currentRow();
+    void reach(int row);
+    void land(int row, bool announce);
 
     Connection *m_connection;
     QString m_sql;
@@ -189,7 +204,7 @@ private:
 
     std::vector<FieldDef> m_fields;
     std::vector<std::pair<QString, int>> m_lookup; // lower-case name -> column, sorted
-    std::vector<QVariantList> m_rows;
+    std::unique_ptr<RowStore> m_store;
     int m_idColumn = -1;
 
     State m_state = State::Inactive;

@@ -167,7 +167,7 @@ void SurveyForm::loadRows()
 {
     TDataMod &dm = dataModule();
     m_parts = numbering::splitUnitCode(dm.dwdm);
-    RunSQL(dm.djdcTable, m_spec.loadStatement, {dm.dwdm + QLatin1Char('%')});
+    RunSQL(dm.djdcTable, m_spec.loadStatement, unitcode::unitListParams(dm.dwdm));
     dm.djdcTable.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
 }

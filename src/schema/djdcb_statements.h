@@ -9,18 +9,21 @@ namespace zarn::sql {
 // Design-time statement of djdcTable; never opened, every form replaces it.
 inline const QString djdcDesignTime = QStringLiteral("select * from ZARN.T_DJDCB");
 
-// Use-right form opening, on djdcTable: the rows of the unit and its sub-units.
-// Binds: session unit code + "%".
+// Use-right form opening, on djdcTable: the rows of the unit and its sub-units
+// in parcel-number order. Binds unitcode::unitListParams(session unit code):
+// the range on dwdm lets the (DWDM, ZDBH) index find the unit's rows, the like
+// pattern (its wildcards escaped with '!') decides which of them belong.
 // zdbh sorts as text with nulls last on every database, so a row without a
 // parcel number never heads the list.
 inline const QString djdcListUseRight =
-    QStringLiteral("select * from T_DJDCB where dwdm like ? order by zdbh nulls last");
+    QStringLiteral("select * from T_DJDCB where dwdm >= ? and dwdm < ? and dwdm like ? escape '!' "
+                   "order by zdbh nulls last");
 
-// Ownership form opening, on djdcTable: the same rows in the same order, so
-// the moves walk one order on every database and every day.
-// Binds: session unit code + "%".
+// Ownership form opening, on djdcTable: the same rows in the same order.
+// Binds unitcode::unitListParams(session unit code).
 inline const QString djdcListOwnership =
-    QStringLiteral("select * from T_DJDCB where dwdm like ? order by zdbh nulls last");
+    QStringLiteral("select * from T_DJDCB where dwdm >= ? and dwdm < ? and dwdm like ? escape '!' "
+                   "order by zdbh nulls last");
 
 // Both forms' new record, on ADOQuery1: the highest row number of the whole
 // table (null when the table is empty). No values.

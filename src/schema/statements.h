@@ -6,3 +6,4 @@
 #include "schema/code_statements.h"
 #include "schema/djdcb_statements.h"
 #include "schema/session_statements.h"
+#include "schema/unit_code.h"

@@ -2,9 +2,11 @@
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/errors.h"
+#include "support/backends.h"
 #include "support/tempdir.h"
 
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace zarn;
@@ -97,4 +99,34 @@ TEST(ConnectionTest, AFailedOpenNeverShowsThePassword)
         EXPECT_FALSE(e.message().contains("Geheim-42"));
     }
     EXPECT_EQ(withoutSecret(QStringLiteral("pw=abc; abc"), QStringLiteral("abc")), "pw=***; ***");
+}
+
+// Two workstations on one survey file: one in the middle of reading a unit's
+// list, the other saving a row. The save goes through at once and the reader
+// reads on; with a rollback journal the save would wait for the reader and fail.
+TEST(ConnectionTest, ASqliteReaderNeverHoldsUpAWriter)
+{
+    zarn::test::TempDir tmp;
+    const QString cs = QStringLiteral("Provider=SQLite;Data Source=%1")
+                           .arg(zarn::test::writeFile(tmp.file("shared.db"), {}));
+    Connection reader, writer;
+    reader.setConnectionString(cs);
+    writer.setConnectionString(cs);
+    writer.open();
+    reader.open();
+    zarn::test::execAll(writer, {QStringLiteral("create table t (id integer primary key)"),
+                                 QStringLiteral("insert into t values (1), (2)")});
+    {
+        QSqlQuery reading(reader.database());
+        reading.setForwardOnly(true);
+        ASSERT_TRUE(reading.exec(QStringLiteral("select id from t order by id")));
+        ASSERT_TRUE(reading.next());
+        EXPECT_NO_THROW(writer.transaction(
+            [&] { zarn::test::execAll(writer, {QStringLiteral("insert into t values (3)")}); }));
+        ASSERT_TRUE(reading.next());
+        EXPECT_EQ(reading.value(0).toInt(), 2);
+    }
+    QSqlQuery after(reader.database());
+    ASSERT_TRUE(after.exec(QStringLiteral("select count(*) from t")) && after.next());
+    EXPECT_EQ(after.value(0).toInt(), 3);
 }

@@ -97,7 +97,7 @@ protected:
     void postSurveyRow(int id, const QString &zdbh, const QVariant &bgrq, int dcblx)
     {
         Dataset d(conn.get());
-        d.setSql(sql::djdcListOwnership, {QStringLiteral("320102001001%")});
+        d.setSql(sql::djdcListOwnership, unitcode::unitListParams(QStringLiteral("320102001001")));
         d.open();
         d.append();
         d.setValue("id", id);
@@ -234,7 +234,7 @@ TEST_P(DdlTest, ParcelNumbersListAsTextWithEmptyOnesLast)
         postSurveyRow(id, zdbh.toString(), QVariant(), id % 2);
     }
     Dataset d(conn.get());
-    d.setSql(sql::djdcListUseRight, {QStringLiteral("320102%")});
+    d.setSql(sql::djdcListUseRight, unitcode::unitListParams(QStringLiteral("320102")));
     d.open();
     QStringList order;
     for (int i = 0; i < d.recordCount(); ++i)

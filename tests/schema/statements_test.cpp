@@ -6,6 +6,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "schema/statements.h"
+#include "schema/unit_code.h"
 #include "scratch_db.h"
 #include "zarn-db/survey_ddl.h"
 
@@ -35,8 +36,8 @@ QList<Statement> allStatements()
     const QVariantList parcel = {kParcel, kUnit};
     const QVariantList changed = {kParcel, kUnit, kChanged};
     return {
-        {"djdcListUseRight", sql::djdcListUseRight, {kUnit + QLatin1Char('%')}},
-        {"djdcListOwnership", sql::djdcListOwnership, {kUnit + QLatin1Char('%')}},
+        {"djdcListUseRight", sql::djdcListUseRight, unitcode::unitListParams(kUnit)},
+        {"djdcListOwnership", sql::djdcListOwnership, unitcode::unitListParams(kUnit)},
         {"djdcMaxId", sql::djdcMaxId, {}},
         {"djdcMaxZdbh", sql::djdcMaxZdbh, {kUnit}},
         {"djdcMaxDcbh", sql::djdcMaxDcbh, {kUnit}},
@@ -152,7 +153,10 @@ TEST_P(StatementsTest, EveryStatementRunsWithItsValuesBound)
     for (const Statement &s : allStatements()) {
         SCOPED_TRACE(s.name);
         EXPECT_EQ(s.sql.count(QLatin1Char('?')), s.params.size());
-        EXPECT_FALSE(s.sql.contains(QLatin1Char('\''))) << "no value in the text";
+        // The like escape character is the statement's own, not a value.
+        EXPECT_FALSE(
+            QString(s.sql).remove(QStringLiteral("escape '!'")).contains(QLatin1Char('\'')))
+            << "no value in the text";
         // A statement that returns rows must open: RunSQL opens only those
         // starting with a lower-case "select".
         const bool select = s.sql.startsWith(QLatin1String("select"));
@@ -190,8 +194,52 @@ TEST_P(StatementsTest, ListsSelectOneVersionOfOneParcelOfOneUnit)
     EXPECT_EQ(ids(sql::szbListChanged, {kParcel, kUnit, kChanged}), QStringList());
     EXPECT_EQ(ids(sql::gyqListChanged, {kParcel, kUnit, kChanged}), QStringList({"3"}));
     // The unit's list takes in its sub-units.
-    EXPECT_EQ(ids(sql::djdcListOwnership, {QStringLiteral("320102001%")}).size(), 3);
-    EXPECT_EQ(ids(sql::djdcListOwnership, {kUnit + QLatin1Char('%')}).size(), 2);
+    EXPECT_EQ(ids(sql::djdcListOwnership, unitcode::unitListParams("320102001")).size(), 3);
+    EXPECT_EQ(ids(sql::djdcListOwnership, unitcode::unitListParams(kUnit)).size(), 2);
+}
+
+// A unit code selects itself and the codes that extend it, nothing else: its
+// wildcard characters stand for themselves, and the range that lets the index
+// find the rows holds under a Chinese ICU collation as well as byte order.
+TEST_P(StatementsTest, AUnitCodeListsItselfAndItsSubUnitsOnly)
+{
+    int id = 10;
+    const QStringList codes = {"3209",   "32099", "3209_9", "3209X9", "3209%Z", "3209!",
+                               "3209!%", "321",   "320",    "99",     "991",    "9"};
+    for (const QString &dwdm : codes)
+        execAll(*conn, {QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH) values (%1, '%2', "
+                                       "'0001')")
+                            .arg(++id)
+                            .arg(dwdm)});
+    auto units = [&](const QString &code) {
+        RunSQL(*query, sql::djdcListUseRight, unitcode::unitListParams(code));
+        QStringList out;
+        for (int i = 0; i < query->recordCount(); ++i)
+            out << Dataset::textOf(query->valueAt(i, query->indexOf("dwdm")));
+        out.sort();
+        return out;
+    };
+    auto check = [&] {
+        EXPECT_EQ(units("3209"),
+                  QStringList({"3209", "3209!", "3209!%", "3209%Z", "32099", "3209X9", "3209_9"}));
+        EXPECT_EQ(units("3209_"), QStringList({"3209_9"}));
+        EXPECT_EQ(units("3209%"), QStringList({"3209%Z"}));
+        EXPECT_EQ(units("3209!"), QStringList({"3209!", "3209!%"}));
+        EXPECT_EQ(units("3209!%"), QStringList({"3209!%"}));
+        EXPECT_EQ(units("99"), QStringList({"99", "991"}));
+        EXPECT_EQ(units("321"), QStringList({"321"}));
+        EXPECT_EQ(units("320102").size(), 3);
+        EXPECT_EQ(units("").size(), codes.size() + 3);
+    };
+    check();
+    if (GetParam() == Backend::Postgres) {
+        // A database whose unit codes sort by a language's rules, not byte by byte.
+        execAll(
+            *conn,
+            {QStringLiteral(
+                "alter table T_DJDCB alter column DWDM type varchar(20) collate \"zh-x-icu\"")});
+        check();
+    }
 }
 
 TEST_P(StatementsTest, PurgesRemoveOnlyTheParcelsEmptyCurrentRows)

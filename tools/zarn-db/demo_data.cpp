@@ -599,7 +599,7 @@ DemoSummary fillDemoData(Connection &connection, const DemoOptions &options)
         throw Error(QStringLiteral("单位数应在 1 到 %1 之间").arg(kMaxUnits));
     const int units = options.units > 0 ? options.units : defaultUnitCount(options.parcels);
     if ((options.parcels + units - 1) / units > kMaxParcelsPerUnit)
-        throw Error(QStringLiteral("每个单位最多 %1 宗地（地籍号末四位），请用 --units 增加单位数")
+        throw Error(QStringLiteral("每个单位最多 %1 宗地，请用 --units 增加单位数")
                         .arg(kMaxParcelsPerUnit));
     dbsetup::dialectOf(connection);
     const QStringList existing = dbsetup::existingSurveyTables(connection);

@@ -19,8 +19,10 @@ struct DemoOptions {
     quint64 seed = 1;  // the same seed gives the same rows
 };
 
-// A unit's parcel numbers end in four running digits.
-constexpr int kMaxParcelsPerUnit = 9999;
+// A unit's parcel numbers run on from its street and block codes and four
+// digits; past 9999 parcels they carry into the block digits, as the forms'
+// numbering does, so one unit can be as big as a registry's biggest.
+constexpr int kMaxParcelsPerUnit = 999'999;
 constexpr int kParcelsPerUnit = 2000;
 constexpr int kMaxUnits = 999;
 constexpr int kMaxParcels = 5'000'000;

@@ -134,7 +134,7 @@ int main(int argc, char **argv)
         db.open();
         Dataset rows(&db);
         rows.setSql(lx == 1 ? sql::djdcListOwnership : sql::djdcListUseRight,
-                    {dwdm + QLatin1Char('%')});
+                    unitcode::unitListParams(dwdm));
         rows.open();
         const int zdbh = rows.indexOf(QStringLiteral("zdbh"));
         int total = rows.recordCount();

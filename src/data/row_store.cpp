@@ -1,0 +1,423 @@
+#include "data/row_store.h"
+
+#include "data/connection.h"
+#include "data/errors.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+
+namespace zarn {
+
+// Shared with dataset.cpp, where it is defined: a column's name, type and width.
+namespace detail {
+FieldDef fieldDefOf(const QSqlField &f, const QString &driver);
+} // namespace detail
+
+namespace {
+
+// A statement that reads whole rows of one table, split where the column list
+// goes: "select * from T" and what follows the table's name.
+struct OneTable {
+    QString table;
+    QString tail;             // " where ... order by ...", may be empty
+    QStringList orderColumns; // plain column names the result is ordered by
+};
+
+bool readsWholeRowsOfOneTable(const QString &sql, const QString &table, OneTable &out)
+{
+    static const QRegularExpression head(
+        QStringLiteral(
+            R"(^\s*select\s+\*\s+from\s+("?[A-Za-z_][\w$#]*"?(?:\s*\.\s*"?[A-Za-z_][\w$#]*"?)?))"),
+        QRegularExpression::CaseInsensitiveOption);
+    // After the table only a where clause and an order: no alias, join, grouping
+    // or second select whose columns or rows the key list could not follow.
+    static const QRegularExpression tailStart(QStringLiteral(R"(^(\s+(where|order)\b.*)?\s*$)"),
+                                              QRegularExpression::CaseInsensitiveOption |
+                                                  QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression forbidden(
+        QStringLiteral(R"(\b(union|intersect|except|minus|group\s+by|having|distinct|join)\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression orderBy(QStringLiteral(R"(\border\s+by\b)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression orderItem(
+        QStringLiteral(R"(^\s*([A-Za-z_][\w$#]*)(\s+(asc|desc))?(\s+nulls\s+(first|last))?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption);
+
+    const auto m = head.match(sql);
+    if (!m.hasMatch() || table.isEmpty()) return false;
+    const QString tail = sql.mid(m.capturedEnd());
+    if (!tailStart.match(tail).hasMatch() || forbidden.match(tail).hasMatch()) return false;
+    out.table = table;
+    out.tail = tail;
+    out.orderColumns.clear();
+    qsizetype at = -1;
+    for (auto it = orderBy.globalMatch(tail); it.hasNext();)
+        at = it.next().capturedEnd();
+    if (at >= 0) {
+        const QString items = tail.mid(at);
+        if (items.contains(QLatin1Char('(')) || items.contains(QLatin1Char(')'))) return true;
+        for (const QString &item : items.split(QLatin1Char(','))) {
+            const auto im = orderItem.match(item);
+            if (im.hasMatch()) out.orderColumns << im.captured(1);
+        }
+    }
+    return true;
+}
+
+QString idText(const QVariant &v)
+{
+    return Dataset::isNullValue(v) ? QString() : v.toString();
+}
+
+std::vector<FieldDef> fieldsOf(const QSqlRecord &rec, const QString &driver)
+{
+    std::vector<FieldDef> fields;
+    fields.reserve(size_t(rec.count()));
+    for (int i = 0; i < rec.count(); ++i)
+        fields.push_back(detail::fieldDefOf(rec.field(i), driver));
+    return fields;
+}
+
+int columnNamed(const std::vector<FieldDef> &fields, const QString &name)
+{
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return int(i);
+    return -1;
+}
+
+} // namespace
+
+RowStore::RowStore(Connection *connection)
+    : m_connection(connection)
+{
+}
+
+RowStore::~RowStore() = default;
+
+void RowStore::setPaging(int rowsPerPage, int pagesKept)
+{
+    m_nextPageRows = std::max(1, rowsPerPage);
+    m_nextPagesKept = std::max(1, pagesKept);
+}
+
+void RowStore::clear()
+{
+    m_pageSql.clear();
+    m_table.clear();
+    m_names.clear();
+    m_slots.clear();
+    m_slots.shrink_to_fit();
+    m_keys = QList<QVariant>();
+    m_width = 0;
+    m_keyColumns.clear();
+    m_keyOf.clear();
+    m_recentPages.clear();
+    m_paged = false;
+    m_columnCount = 0;
+    m_idColumn = -1;
+    m_current = -1;
+    m_loaded = 0;
+}
+
+std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &params,
+                                     const QString &table)
+{
+    // Built aside, so that a statement that fails leaves the rows held as they were.
+    RowStore fresh(m_connection);
+    fresh.m_pageRows = m_nextPageRows;
+    fresh.m_pagesKept = m_nextPagesKept;
+    std::vector<FieldDef> fields;
+    if (!fresh.readKeys(sql, params, table, fields)) fresh.readWhole(sql, params, fields);
+    clear();
+    m_pageRows = fresh.m_pageRows;
+    m_pagesKept = fresh.m_pagesKept;
+    m_paged = fresh.m_paged;
+    m_columnCount = fresh.m_columnCount;
+    m_idColumn = fresh.m_idColumn;
+    m_keyColumns = std::move(fresh.m_keyColumns);
+    m_keyOf = std::move(fresh.m_keyOf);
+    m_keys = std::move(fresh.m_keys);
+    m_width = fresh.m_width;
+    m_slots = std::move(fresh.m_slots);
+    m_pageSql = std::move(fresh.m_pageSql);
+    m_table = std::move(fresh.m_table);
+    m_names = std::move(fresh.m_names);
+    m_loaded = fresh.m_loaded;
+    return fields;
+}
+
+void RowStore::readWhole(const QString &sql, const QVariantList &params,
+                         std::vector<FieldDef> &fields)
+{
+    QSqlQuery q = m_connection->exec(sql, params, true);
+    if (!q.isSelect()) throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(sql));
+    fields = fieldsOf(q.record(), m_connection->driverName());
+    m_columnCount = int(fields.size());
+    m_idColumn = columnNamed(fields, QStringLiteral("id"));
+    m_keyOf.assign(fields.size(), -1);
+    while (q.next()) {
+        Slot s;
+        s.values.reserve(m_columnCount);
+        for (int i = 0; i < m_columnCount; ++i)
+            s.values.append(q.isNull(i) ? QVariant() : q.value(i));
+        s.loaded = s.pinned = true;
+        m_slots.push_back(std::move(s));
+    }
+    if (q.lastError().isValid()) throw m_connection->error(q.lastError());
+    m_loaded = int(m_slots.size());
+    m_paged = false;
+}
+
+bool RowStore::readKeys(const QString &sql, const QVariantList &params, const QString &table,
+                        std::vector<FieldDef> &fields)
+{
+    OneTable one;
+    if (!readsWholeRowsOfOneTable(sql, table, one)) return false;
+    const QString driver = m_connection->driverName();
+    {
+        // The table's columns as the statement would give them, without a row.
+        const QSqlQuery q =
+            m_connection->exec(QStringLiteral("select * from %1 where 1 = 0").arg(one.table), {}, true);
+        fields = fieldsOf(q.record(), driver);
+    }
+    m_idColumn = columnNamed(fields, QStringLiteral("id"));
+    if (m_idColumn < 0) return false;
+    m_columnCount = int(fields.size());
+    m_table = one.table;
+    for (const FieldDef &f : fields)
+        m_names << f.name;
+    m_keyOf.assign(fields.size(), -1);
+    auto hold = [&](int column) {
+        if (column < 0 || m_keyOf[size_t(column)] >= 0) return;
+        m_keyOf[size_t(column)] = int(m_keyColumns.size());
+        m_keyColumns.push_back(column);
+    };
+    hold(m_idColumn);
+    for (const QString &name : std::as_const(one.orderColumns))
+        hold(columnNamed(fields, name));
+    QStringList names;
+    for (int c : m_keyColumns)
+        names << fields[size_t(c)].name;
+
+    QSqlQuery q = m_connection->exec(QStringLiteral("select %1 from %2%3")
+                                         .arg(names.join(QStringLiteral(", ")), one.table, one.tail),
+                                     params, true);
+    m_width = qsizetype(m_keyColumns.size());
+    while (q.next())
+        for (int i = 0; i < m_width; ++i)
+            m_keys.append(q.value(i)); // a null reads as a null QVariant
+    if (q.lastError().isValid()) throw m_connection->error(q.lastError());
+    m_slots.resize(size_t(m_keys.size() / std::max<qsizetype>(1, m_width)));
+
+    QStringList marks;
+    for (int i = 0; i < m_pageRows; ++i)
+        marks << QStringLiteral("?");
+    m_pageSql =
+        QStringLiteral("select * from %1 where %2 in (%3)")
+            .arg(one.table, fields[size_t(m_idColumn)].name, marks.join(QStringLiteral(", ")));
+    m_paged = true;
+    return true;
+}
+
+// ---------------------------------------------------------------- pages
+
+void RowStore::loadPage(int r)
+{
+    const int page = r / m_pageRows;
+    const int begin = page * m_pageRows;
+    const int end = std::min(size(), begin + m_pageRows);
+    QHash<QString, int> wanted; // id -> row
+    QVariantList ids;
+    for (int i = begin; i < end; ++i) {
+        const Slot &s = m_slots[size_t(i)];
+        if (s.loaded || s.gone) continue;
+        const QVariant &id = key(i, 0);
+        if (Dataset::isNullValue(id)) {
+            m_slots[size_t(i)].gone = true; // a row without an id cannot be read back
+            continue;
+        }
+        wanted.insert(idText(id), i);
+        ids << id;
+    }
+    if (!ids.isEmpty()) {
+        // Unused places repeat an id: one statement text for every page.
+        while (ids.size() < m_pageRows)
+            ids << ids.first();
+        // Through the connection, which opens a lost server connection anew.
+        QSqlQuery q = m_connection->exec(m_pageSql, ids, true);
+        // The page reads the same columns as the statement, looked up by name
+        // should the table have changed since.
+        const QSqlRecord rec = q.record();
+        std::vector<int> from(size_t(m_columnCount), -1);
+        for (int c = 0; c < m_columnCount; ++c)
+            from[size_t(c)] = rec.count() == m_columnCount ? c : rec.indexOf(m_names[c]);
+        const int idAt = from[size_t(m_idColumn)];
+        if (idAt < 0) {
+            q.finish();
+            throw DatabaseError(QStringLiteral("表 %1 已没有列 %2，无法读取记录")
+                                    .arg(m_table, m_names[m_idColumn]));
+        }
+        while (q.next()) {
+            const auto it = wanted.constFind(idText(q.value(idAt)));
+            if (it == wanted.constEnd()) continue;
+            Slot &s = m_slots[size_t(*it)];
+            if (s.loaded) continue;
+            s.values.clear();
+            s.values.reserve(m_columnCount);
+            for (int c = 0; c < m_columnCount; ++c) {
+                const int i = from[size_t(c)];
+                s.values.append(i < 0 || q.isNull(i) ? QVariant() : q.value(i));
+            }
+            s.loaded = true;
+            ++m_loaded;
+            // The list follows what the database holds now.
+            for (size_t k = 0; k < m_keyColumns.size(); ++k)
+                key(*it, int(k)) = s.values[m_keyColumns[k]];
+        }
+        const bool failed = q.lastError().isValid();
+        const DatabaseError error = failed ? m_connection->error(q.lastError()) : DatabaseError({});
+        // Done with the page: no read transaction stays open behind it.
+        q.finish();
+        if (failed) throw error;
+        for (auto it = wanted.constBegin(); it != wanted.constEnd(); ++it)
+            if (!m_slots[size_t(*it)].loaded) m_slots[size_t(*it)].gone = true;
+    }
+    touch(page);
+    // Rows added and removed move rows between pages, so letting a page go
+    // may miss a row read with another: a sweep finds those.
+    if (m_loaded > (m_pagesKept + 1) * m_pageRows) sweep();
+}
+
+void RowStore::touch(int page)
+{
+    if (!m_paged) return;
+    if (!m_recentPages.empty() && m_recentPages.back() == page) return;
+    const auto it = std::find(m_recentPages.begin(), m_recentPages.end(), page);
+    if (it != m_recentPages.end()) m_recentPages.erase(it);
+    m_recentPages.push_back(page);
+    while (int(m_recentPages.size()) > m_pagesKept) {
+        const int oldest = m_recentPages.front();
+        m_recentPages.erase(m_recentPages.begin());
+        letGo(oldest);
+    }
+}
+
+void RowStore::unload(int r)
+{
+    Slot &s = m_slots[size_t(r)];
+    if (!s.loaded || s.pinned || r == m_current) return;
+    // Keep the held columns as the row last had them (a posted change).
+    for (size_t k = 0; k < m_keyColumns.size(); ++k)
+        key(r, int(k)) = s.values[m_keyColumns[k]];
+    s.values = QVariantList();
+    s.loaded = false;
+    --m_loaded;
+}
+
+void RowStore::letGo(int page)
+{
+    const int begin = page * m_pageRows;
+    const int end = std::min(size(), begin + m_pageRows);
+    for (int r = begin; r < end; ++r)
+        unload(r);
+}
+
+void RowStore::sweep()
+{
+    for (int r = 0; r < size(); ++r) {
+        if (!m_slots[size_t(r)].loaded) continue;
+        const int page = r / m_pageRows;
+        if (std::find(m_recentPages.begin(), m_recentPages.end(), page) == m_recentPages.end())
+            unload(r);
+    }
+}
+
+// ---------------------------------------------------------------- rows
+
+QVariantList *RowStore::row(int r)
+{
+    Slot &s = m_slots[size_t(r)];
+    if (!s.loaded && !s.gone)
+        loadPage(r);
+    else if (s.loaded)
+        touch(r / m_pageRows);
+    return s.loaded ? &s.values : nullptr;
+}
+
+QVariant RowStore::read(int r, int column)
+{
+    Slot &s = m_slots[size_t(r)];
+    if (!s.loaded) {
+        const int k = m_keyOf[size_t(column)];
+        if (k >= 0) return key(r, k);
+        if (s.gone) return {};
+        loadPage(r);
+        if (!s.loaded) return {};
+    } else {
+        // A page a grid keeps reading stays in memory.
+        touch(r / m_pageRows);
+    }
+    return s.values[column];
+}
+
+QVariant RowStore::value(int r, int column) noexcept
+{
+    try {
+        return read(r, column);
+    } catch (...) {
+        return {};
+    }
+}
+
+bool RowStore::holdsForEveryRow(int column) const
+{
+    return column >= 0 && column < int(m_keyOf.size()) && m_keyOf[size_t(column)] >= 0;
+}
+
+void RowStore::insertNew(int r, QVariantList values)
+{
+    Slot s;
+    s.values = std::move(values);
+    s.loaded = s.pinned = true;
+    m_slots.insert(m_slots.begin() + r, std::move(s));
+    m_keys.insert(qsizetype(r) * m_width, m_width, QVariant());
+    ++m_loaded;
+    if (m_current >= r) ++m_current;
+}
+
+void RowStore::setStored(int r)
+{
+    Slot &s = m_slots[size_t(r)];
+    // A row without an id could not be found again: it stays in memory.
+    if (m_paged && m_idColumn >= 0 && !Dataset::isNullValue(s.values[m_idColumn])) s.pinned = false;
+}
+
+void RowStore::remove(int r)
+{
+    if (m_slots[size_t(r)].loaded) --m_loaded;
+    m_slots.erase(m_slots.begin() + r);
+    m_keys.remove(qsizetype(r) * m_width, m_width);
+    if (m_current == r)
+        m_current = -1;
+    else if (m_current > r)
+        --m_current;
+}
+
+int RowStore::indexOfId(const QVariant &id) const
+{
+    if (m_idColumn < 0 || Dataset::isNullValue(id)) return -1;
+    const QString wanted = idText(id);
+    for (int r = 0; r < size(); ++r) {
+        const Slot &s = m_slots[size_t(r)];
+        const QVariant &v = s.loaded ? s.values[m_idColumn] : m_keys[qsizetype(r) * m_width];
+        if (!Dataset::isNullValue(v) && idText(v) == wanted) return r;
+    }
+    return -1;
+}
+
+} // namespace zarn

@@ -1,0 +1,223 @@
+// A dataset that reads its rows a page at a time keeps every rule of the
+// dataset at the edges of its pages, and with rows another user changed or
+// deleted after the open. Small pages make a 50-row table many pages.
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+#include "support/backends.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace zarn;
+using namespace zarn::test;
+
+namespace {
+
+constexpr int kRows = 50;
+constexpr int kPageRows = 8;
+constexpr int kPagesKept = 2;
+
+QString parcel(int id)
+{
+    return QStringLiteral("%1").arg(id, 4, 10, QLatin1Char('0'));
+}
+QString holder(int id)
+{
+    return QStringLiteral("使用者%1").arg(id);
+}
+
+class RowPagingTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        const QString why = unavailableReason(GetParam());
+        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
+        conn = std::make_unique<Connection>();
+        conn->setConnectionString(connectionStringFor(GetParam(), writeFile(tmp.file("t.db"), {})));
+        conn->open();
+        table = uniqueName("t_page");
+        // Ids run against the parcel order, so a page by position is not a range of ids.
+        QStringList rows;
+        for (int i = 1; i <= kRows; ++i)
+            rows << QStringLiteral("(%1, '%2', '%3', %4)")
+                        .arg(1000 - i)
+                        .arg(parcel(i), holder(i))
+                        .arg(i);
+        execAll(*conn, {QStringLiteral("create table %1 (id integer primary key, "
+                                       "zdbh varchar(20), qlr varchar(100), n integer)")
+                            .arg(table),
+                        QStringLiteral("insert into %1 (id, zdbh, qlr, n) values %2")
+                            .arg(table, rows.join(QStringLiteral(", ")))});
+        ds = std::make_unique<Dataset>(conn.get());
+        ds->setPaging(kPageRows, kPagesKept);
+        ds->setSql(QStringLiteral("select * from %1 where n > ? order by zdbh").arg(table), {0});
+        ds->open();
+    }
+    void TearDown() override
+    {
+        if (!conn) return;
+        ds.reset();
+        if (conn->isOpen()) execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
+        conn.reset();
+    }
+
+    // Another user's change, straight into the table.
+    void meanwhile(const QString &statement) { execAll(*conn, {statement.arg(table)}); }
+    QString stored(int id, const QString &column)
+    {
+        Dataset q(conn.get());
+        q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
+        q.open();
+        return q.isEmpty() ? QStringLiteral("<no row>") : q.text(column);
+    }
+    bool bounded() const { return ds->rowsInMemory() <= (kPagesKept + 1) * kPageRows; }
+    // A grid scrolled from the end to the top: every page is read, and all but
+    // the first two (and the cursor's row) let go again.
+    void scrollOver()
+    {
+        for (int i = ds->recordCount() - 1; i >= 0; i -= kPageRows)
+            ds->valueAt(i, ds->indexOf("qlr"));
+    }
+
+    TempDir tmp;
+    std::unique_ptr<Connection> conn;
+    std::unique_ptr<Dataset> ds;
+    QString table;
+};
+
+TEST_P(RowPagingTest, WalkingThroughEveryPageReadsEachRowWholeAndLetsFarPagesGo)
+{
+    EXPECT_EQ(ds->recordCount(), kRows);
+    EXPECT_LE(ds->rowsInMemory(), kPageRows);
+    for (int i = 1; i <= kRows; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ds->recNo(), i - 1);
+        EXPECT_EQ(ds->text("zdbh"), parcel(i));
+        EXPECT_EQ(ds->text("qlr"), holder(i));
+        EXPECT_EQ(ds->field("id").asInteger(), 1000 - i);
+        EXPECT_TRUE(bounded());
+        ds->next();
+    }
+    EXPECT_TRUE(ds->eof());
+    ds->first();
+    EXPECT_TRUE(ds->bof());
+    EXPECT_EQ(ds->text("qlr"), holder(1));
+    ds->prior();
+    EXPECT_EQ(ds->recNo(), 0);
+}
+
+// A grid asks for the rows it shows, from anywhere in the result; a locate may
+// land on a row no page has brought in yet.
+TEST_P(RowPagingTest, GridsAndLocateReachRowsNotYetRead)
+{
+    for (int i = kRows - 1; i >= kRows - 20; --i)
+        EXPECT_EQ(ds->valueAt(i, ds->indexOf("qlr")).toString(), holder(i + 1));
+    EXPECT_TRUE(bounded());
+    EXPECT_EQ(ds->text("qlr"), holder(1)); // the cursor's row stays
+
+    EXPECT_TRUE(ds->locate("zdbh", parcel(37)));
+    EXPECT_EQ(ds->text("qlr"), holder(37));
+    // A column not held for every row is searched page by page.
+    EXPECT_TRUE(ds->locate("qlr", holder(12)));
+    EXPECT_EQ(ds->text("zdbh"), parcel(12));
+    EXPECT_FALSE(ds->locate("qlr", QStringLiteral("无此人")));
+    EXPECT_EQ(ds->recNo(), 11);
+    EXPECT_TRUE(bounded());
+}
+
+TEST_P(RowPagingTest, RowsAnotherUserChangedOrDeletedAfterTheOpen)
+{
+    meanwhile(QStringLiteral("update %1 set qlr = '他人改过' where id = 970")); // row 30
+    meanwhile(QStringLiteral("delete from %1 where id = 980"));                 // row 20
+    meanwhile(QStringLiteral("delete from %1 where id = 955"));                 // row 45
+
+    // A changed row reads as their version, and ours posts on top of it.
+    ds->moveTo(29);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("他人改过"));
+    ds->edit();
+    ds->setValue("n", 300);
+    ds->next();
+    EXPECT_EQ(stored(970, "qlr"), QStringLiteral("他人改过"));
+    EXPECT_EQ(stored(970, "n"), "300");
+
+    // A deleted row leaves the list when reached; the cursor stays on its row.
+    ds->locate("zdbh", parcel(21));
+    EXPECT_THROW(ds->prior(), RowChangedError);
+    EXPECT_EQ(ds->recordCount(), kRows - 1);
+    EXPECT_EQ(ds->text("zdbh"), parcel(21));
+    ds->prior();
+    EXPECT_EQ(ds->text("zdbh"), parcel(19));
+
+    // So also for a locate, and for a grid's move.
+    EXPECT_THROW(ds->locate("zdbh", parcel(45)), RowChangedError);
+    EXPECT_EQ(ds->recordCount(), kRows - 2);
+    EXPECT_EQ(ds->text("zdbh"), parcel(19));
+    EXPECT_FALSE(ds->locate("zdbh", parcel(45)));
+    ds->last();
+    EXPECT_EQ(ds->text("zdbh"), parcel(kRows));
+
+    // A refresh takes in what the database holds now.
+    meanwhile(QStringLiteral("delete from %1 where id = 990"));
+    ds->refresh();
+    EXPECT_EQ(ds->recordCount(), kRows - 3);
+    EXPECT_EQ(ds->text("zdbh"), parcel(kRows));
+}
+
+TEST_P(RowPagingTest, NewRowsAndEditsOutliveTheirPagesBeingLetGo)
+{
+    // Appended, posted, left, its page let go, and reached again.
+    ds->append();
+    ds->setValue("id", 5);
+    ds->setValue("zdbh", "0000"); // sorts first: nothing is re-sorted
+    ds->setValue("qlr", QStringLiteral("新户"));
+    ds->setValue("n", 1);
+    ds->first();
+    EXPECT_EQ(stored(5, "qlr"), QStringLiteral("新户"));
+    scrollOver();
+    meanwhile(QStringLiteral("update %1 set qlr = '新户改' where id = 5"));
+    ds->last();
+    EXPECT_EQ(ds->recordCount(), kRows + 1);
+    EXPECT_EQ(ds->text("zdbh"), "0000");
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("新户改"));
+
+    // An edit pending while a grid scrolls over every other row is kept and posted.
+    ds->moveTo(2);
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("改名"));
+    scrollOver();
+    EXPECT_TRUE(bounded());
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("改名"));
+    ds->post();
+    EXPECT_EQ(stored(997, "qlr"), QStringLiteral("改名"));
+
+    // A row read, left, let go and changed by another user meanwhile: read
+    // again when reached, our edit posts on their version.
+    ds->moveTo(40);
+    ds->last();
+    scrollOver();
+    meanwhile(QStringLiteral("update %1 set qlr = '他人' where id = 959"));
+    ds->moveTo(40);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("他人"));
+    ds->edit();
+    ds->setValue("n", 7);
+    ds->post();
+    EXPECT_EQ(stored(959, "n"), "7");
+    EXPECT_EQ(stored(959, "qlr"), QStringLiteral("他人"));
+
+    // Deleting moves on to the next row, read from its page.
+    ds->moveTo(kPageRows - 1);
+    ds->remove();
+    EXPECT_EQ(ds->text("zdbh"), parcel(kPageRows + 1));
+    EXPECT_EQ(stored(1000 - kPageRows, "qlr"), QStringLiteral("<no row>"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, RowPagingTest, ::testing::Values(Backend::Sqlite),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Postgres, RowPagingTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, RowPagingTest, ::testing::Values(Backend::Odbc),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+
+} // namespace
