@@ -168,6 +168,8 @@ TEST(XvfbSession, ConnectionMessageIsTransientForTheHostWindow)
     r.env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     QProcessEnvironment x = QProcessEnvironment::systemEnvironment();
     x.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(display));
+    // xdotool finds a Chinese window name only in a UTF-8 locale.
+    x.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
 
     std::unique_ptr<QProcess> host(
         r.start({QStringLiteral("--dwdm"), QStringLiteral("360102001001"), QStringLiteral("--zdh"),

@@ -127,6 +127,9 @@ QProcessEnvironment XSession::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
+    // xdotool reads window names through the C library's locale: in the "C"
+    // locale a Chinese name reads as nothing and no window is ever found.
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     return env;
 }
 
