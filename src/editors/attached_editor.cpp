@@ -54,13 +54,14 @@ QString trimBlanks(const QString &s)
     return s.mid(b, e - b);
 }
 
-AttachedEditor::AttachedEditor(const AttachedEditorSpec &spec, QWidget *owner, TDataMod *dataModule)
+AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, QWidget *owner,
+                               TDataMod *dataModule)
     : SurveyDialog(owner)
-    , m_spec(spec)
+    , m_desc(desc)
     , m_dm(dataModule ? dataModule : DataMod)
 {
     buildWindow();
-    if (spec.loadOn == LoadOn::Activation) qApp->installEventFilter(this);
+    if (desc.loadOn == LoadOn::Activation) qApp->installEventFilter(this);
 }
 
 AttachedEditor::~AttachedEditor() = default;
@@ -73,7 +74,7 @@ TDataMod &AttachedEditor::dataModule() const
 
 Dataset &AttachedEditor::dataset() const
 {
-    return dataModule().*(m_spec.dataset);
+    return dataModule().*(m_desc.dataset);
 }
 
 // ---------------------------------------------------------------- loading
@@ -85,9 +86,9 @@ void AttachedEditor::load()
     m_changed = !bgrq.isEmpty();
     setModeControls();
     if (m_changed)
-        RunSQL(ds, *m_spec.listChanged, {zdbh, dm.dwdm, bgrq});
+        RunSQL(ds, *m_desc.listChanged, {zdbh, dm.dwdm, bgrq});
     else
-        RunSQL(ds, *m_spec.listCurrent, {zdbh, dm.dwdm});
+        RunSQL(ds, *m_desc.listCurrent, {zdbh, dm.dwdm});
     if (!m_changed && ds.isEmpty()) addRow();
     fillCodeLists();
 }
@@ -103,7 +104,7 @@ void AttachedEditor::setModeControls()
 void AttachedEditor::fillCodeLists()
 {
     Dataset &q = dataModule().ADOQuery1;
-    for (const CodeListFill &fill : m_spec.codeLists) {
+    for (const CodeListFill &fill : m_desc.codeLists) {
         RunSQL(q, fill.list->sql);
         DBComboBox *list = comboBox(utf8(fill.control));
         const QString gridColumn = utf8(fill.gridColumn);
@@ -130,7 +131,7 @@ void AttachedEditor::showEvent(QShowEvent *event)
 
 bool AttachedEditor::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate && m_spec.loadOn == LoadOn::Activation) {
+    if (event->type() == QEvent::WindowActivate && m_desc.loadOn == LoadOn::Activation) {
         // Loaded when shown; again only when the user comes back from another
         // window of the component. Our own message boxes give the activation
         // back on closing, and a reload then would throw away the typing.
@@ -155,7 +156,7 @@ bool AttachedEditor::ownsWindow(const QWidget *window) const
 qint64 AttachedEditor::nextId()
 {
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, *m_spec.maxId);
+    RunSQL(q, *m_desc.maxId);
     return numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 }
 
@@ -186,7 +187,7 @@ void AttachedEditor::addRow()
     ds.append();
     setKeyColumns(id);
     setOwnColumns(ds);
-    if (m_spec.postNewRowAtOnce) postPending();
+    if (m_desc.postNewRowAtOnce) postPending();
 }
 
 void AttachedEditor::postPending()
@@ -273,7 +274,7 @@ void AttachedEditor::spbNextClick()
 }
 void AttachedEditor::spbLastClick()
 {
-    move(Move::Last, m_spec.lastGuarded);
+    move(Move::Last, m_desc.lastGuarded);
 }
 
 // ---------------------------------------------------------------- new, delete, save, exit
@@ -299,15 +300,15 @@ void AttachedEditor::deleteCurrent()
 
 void AttachedEditor::runPurge()
 {
-    if (!m_spec.purge) return;
+    if (!m_desc.purge) return;
     TDataMod &dm = dataModule();
     Dataset &ds = dataset();
     // A stored row being saved with changes is spared, or the post after the
     // purge would find it gone and the typing would be lost with it.
-    if (m_spec.purgeSparing && ds.state() == Dataset::State::Edit && ds.isModified())
-        RunSQL(dm.ADOQuery1, *m_spec.purgeSparing, {zdbh, dm.dwdm, ds.value(QStringLiteral("ID"))});
+    if (m_desc.purgeSparing && ds.state() == Dataset::State::Edit && ds.isModified())
+        RunSQL(dm.ADOQuery1, *m_desc.purgeSparing, {zdbh, dm.dwdm, ds.value(QStringLiteral("ID"))});
     else
-        RunSQL(dm.ADOQuery1, *m_spec.purge, {zdbh, dm.dwdm});
+        RunSQL(dm.ADOQuery1, *m_desc.purge, {zdbh, dm.dwdm});
 }
 
 void AttachedEditor::spbSaveClick()
@@ -315,19 +316,19 @@ void AttachedEditor::spbSaveClick()
     if (!parcelGuard()) return;
     Dataset &ds = dataset();
     if (ds.isEmpty()) return;
-    if (m_spec.purgeWhen == Purge::BeforePost) runPurge();
+    if (m_desc.purgeWhen == Purge::BeforePost) runPurge();
     bool posted = false;
     try {
         ds.edit();
         postPending();
         posted = true;
         // The list shows what the database holds, purged rows gone.
-        if (m_spec.purgeWhen != Purge::AfterPost) ds.refresh();
+        if (m_desc.purgeWhen != Purge::AfterPost) ds.refresh();
     } catch (...) {
         messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
                    Ok, this);
     }
-    if (m_spec.purgeWhen == Purge::AfterPost) {
+    if (m_desc.purgeWhen == Purge::AfterPost) {
         runPurge();
         if (posted) ds.refresh();
     }
@@ -407,7 +408,7 @@ bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
     }
     if (type == QEvent::KeyRelease && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
         !(key->modifiers() & Qt::KeypadModifier)) {
-        for (const EntryField &e : m_spec.entries)
+        for (const EntryField &e : m_desc.entries)
             if (e.digitPicker && w->objectName() == QLatin1String(e.control))
                 static_cast<DBComboBox *>(w)->pickNthEntry();
     }
@@ -417,7 +418,7 @@ bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
 QWidget *AttachedEditor::enterTarget(QWidget *from) const
 {
     if (!from) return nullptr;
-    for (const EntryField &e : m_spec.entries) {
+    for (const EntryField &e : m_desc.entries) {
         if (from->objectName() != QLatin1String(e.control)) continue;
         switch (e.enter) {
         case EnterKey::Stay:

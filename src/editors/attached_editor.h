@@ -3,7 +3,7 @@
 // The attached-table editors: TFrmJZBS (boundary markers, T_JZBSB), TFrmZJ
 // (boundary designation, T_ZJB), TFrmSZ (four sides, T_SZB) and TFrmGY
 // (co-use-right holders, T_GYQ). All four are this one AttachedEditor driven
-// by a constant AttachedEditorSpec; each editor's own files add its features.
+// by a constant AttachedEditorDescription; each editor's own files add its features.
 //
 // Opening one from a survey form
 // ------------------------------
@@ -64,14 +64,14 @@ class AttachedEditor : public zarn::ui::SurveyDialog {
     Q_OBJECT
 public:
     // A null data module means the global DataMod as it is now.
-    AttachedEditor(const AttachedEditorSpec &spec, QWidget *owner, TDataMod *dataModule);
+    AttachedEditor(const AttachedEditorDescription &desc, QWidget *owner, TDataMod *dataModule);
     ~AttachedEditor() override;
 
     // Set by the survey form before the editor is shown.
     QString zdbh;
     QString bgrq;
 
-    const AttachedEditorSpec &spec() const { return m_spec; }
+    const AttachedEditorDescription &description() const { return m_desc; }
     // The data module and the editor's query in it; throw zarn::Error without one.
     TDataMod &dataModule() const;
     zarn::Dataset &dataset() const;
@@ -163,7 +163,7 @@ private:
     bool isPendingNewRow() const;
     QString surveyRowText(const char *column) const;
 
-    const AttachedEditorSpec &m_spec;
+    const AttachedEditorDescription &m_desc;
     QPointer<TDataMod> m_dm;
     bool m_changed = false;
     QHash<QString, QWidget *> m_controls;

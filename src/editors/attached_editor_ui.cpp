@@ -43,9 +43,9 @@ QStringList splitItems(const char *items)
 
 void AttachedEditor::buildWindow()
 {
-    setObjectName(QString::fromLatin1(m_spec.name));
-    setWindowTitle(utf8(m_spec.caption));
-    setFixedSize(m_spec.size);
+    setObjectName(QString::fromLatin1(m_desc.name));
+    setWindowTitle(utf8(m_desc.caption));
+    setFixedSize(m_desc.size);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -55,7 +55,7 @@ void AttachedEditor::buildWindow()
     top->setFixedHeight(kBannerHeight);
     auto *topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
-    Image1 = new Banner(utf8(m_spec.title), top);
+    Image1 = new Banner(utf8(m_desc.title), top);
     Image1->setObjectName(QStringLiteral("Image1"));
     topLayout->addWidget(Image1);
     layout->addWidget(top);
@@ -75,20 +75,20 @@ void AttachedEditor::buildWindow()
     PageControl1->addTab(TabSheet2, QStringLiteral("浏览"));
     body->addWidget(PageControl1, 1);
 
-    DataSource1 = new DataSource(m_dm ? &(m_dm.data()->*(m_spec.dataset)) : nullptr, this);
+    DataSource1 = new DataSource(m_dm ? &(m_dm.data()->*(m_desc.dataset)) : nullptr, this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
 
     buildEntryPage();
 
     auto *listLayout = new QVBoxLayout(TabSheet2);
     listLayout->setContentsMargins(2, 2, 2, 2);
-    grid = new DBGrid(QString::fromLatin1(m_spec.grid), TabSheet2);
+    grid = new DBGrid(QString::fromLatin1(m_desc.grid), TabSheet2);
     QList<GridColumn> columns;
-    for (const GridField &g : m_spec.columns)
+    for (const GridField &g : m_desc.columns)
         columns.append(
             {QString::fromLatin1(g.column), utf8(g.title), g.width, splitItems(g.pickList), false});
     grid->setColumns(columns);
-    grid->setAlwaysShowEditor(m_spec.gridEditorAlways);
+    grid->setAlwaysShowEditor(m_desc.gridEditorAlways);
     grid->setDataSource(DataSource1);
     grid->installEventFilter(this);
     grid->viewport()->installEventFilter(this);
@@ -107,7 +107,7 @@ void AttachedEditor::buildEntryPage()
     auto *pageLayout = new QVBoxLayout(TabSheet1);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     auto *panel = new QFrame(TabSheet1);
-    panel->setObjectName(QString::fromLatin1(m_spec.container));
+    panel->setObjectName(QString::fromLatin1(m_desc.container));
     container = panel;
     pageLayout->addWidget(panel);
 
@@ -116,8 +116,8 @@ void AttachedEditor::buildEntryPage()
     form->setContentsMargins(10, 12, 12, 8);
     form->setHorizontalSpacing(6);
     form->setVerticalSpacing(8);
-    form->setColumnMinimumWidth(0, m_spec.labelWidth);
-    form->setColumnMinimumWidth(2, m_spec.labelWidth);
+    form->setColumnMinimumWidth(0, m_desc.labelWidth);
+    form->setColumnMinimumWidth(2, m_desc.labelWidth);
     form->setColumnStretch(1, 1);
     form->setColumnStretch(3, 1);
 
@@ -125,7 +125,7 @@ void AttachedEditor::buildEntryPage()
     // white on the white page they would hide where to type, so they get a frame.
     QList<std::pair<int, QWidget *>> tabs;
     int lastRow = 0;
-    for (const EntryField &e : m_spec.entries) {
+    for (const EntryField &e : m_desc.entries) {
         const QString name = QString::fromLatin1(e.control);
         QWidget *w = nullptr;
         switch (e.kind) {
@@ -187,14 +187,14 @@ void AttachedEditor::buildEntryPage()
 
 void AttachedEditor::buildButtons(QWidget *panel)
 {
-    struct ButtonSpec {
+    struct ButtonRow {
         SpeedButton **member;
         const char *name;
         ButtonPicture picture;
         const char *caption;
         void (AttachedEditor::*handler)();
     };
-    const ButtonSpec specs[] = {
+    const ButtonRow rows[] = {
         {&spbFirst, "spbFirst", ButtonPicture::First, "首记录(&F)", &AttachedEditor::spbFirstClick},
         {&spbPre, "spbPre", ButtonPicture::Prior, "上记录(&P)", &AttachedEditor::spbPreClick},
         {&spbNext, "spbNext", ButtonPicture::Next, "下记录(&N)", &AttachedEditor::spbNextClick},
@@ -207,7 +207,7 @@ void AttachedEditor::buildButtons(QWidget *panel)
     auto *column = new QVBoxLayout(panel);
     column->setContentsMargins(6, 10, 6, 10);
     column->setSpacing(6);
-    for (const ButtonSpec &b : specs) {
+    for (const ButtonRow &b : rows) {
         auto *button = new SpeedButton(b.picture, QString::fromUtf8(b.caption), panel);
         button->setObjectName(QString::fromLatin1(b.name));
         button->setFixedSize(kButtonWidth, kButtonHeight);

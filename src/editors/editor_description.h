@@ -76,7 +76,7 @@ enum class Purge {
     AfterPost,  // also after a failed post; the row just saved is purged like any other
 };
 
-struct AttachedEditorSpec {
+struct AttachedEditorDescription {
     const char *name;    // objectName of the window
     const char *caption; // window caption (UTF-8)
     const char *title;   // banner title (UTF-8)

@@ -65,7 +65,7 @@ const std::array<CodeListFill, 2> kCodeLists{{
     {&sql::codeDldmNames, "DBComboBox2", "TDYT"},
 }};
 
-const AttachedEditorSpec kSpec{
+const AttachedEditorDescription kDescription{
     "FrmGY",
     " 共有使用权情况表",
     "共有使用权情况表录入",
@@ -92,7 +92,7 @@ const AttachedEditorSpec kSpec{
 } // namespace
 
 TFrmGY::TFrmGY(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kSpec, owner, dataModule)
+    : AttachedEditor(kDescription, owner, dataModule)
 {
     DBGrid4 = grid;
     Label43 = labelOf(QStringLiteral("EditF17"));

@@ -61,7 +61,7 @@ const std::array<CodeListFill, 3> kCodeLists{{
     {&sql::codeJxlb, "DBComboBox11", "JZXLB"},
 }};
 
-const AttachedEditorSpec kSpec{
+const AttachedEditorDescription kDescription{
     "FrmJZBS",
     "界址标示情况描述表",
     "界址标示情况表录入",
@@ -91,7 +91,7 @@ constexpr int kInsertAttempts = 3;
 } // namespace
 
 TFrmJZBS::TFrmJZBS(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kSpec, owner, dataModule)
+    : AttachedEditor(kDescription, owner, dataModule)
 {
     DBGrid1 = grid;
     EditF1 = edit(QStringLiteral("EditF1"));

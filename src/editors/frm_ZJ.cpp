@@ -44,7 +44,7 @@ constexpr std::array<GridField, 9> kColumns{{
     {"BGRQ", "变更日期", 76, ""},
 }};
 
-const AttachedEditorSpec kSpec{
+const AttachedEditorDescription kDescription{
     "FrmZJ",
     "宗地指界情况表",
     "宗地指界情况表录入",
@@ -71,7 +71,7 @@ const AttachedEditorSpec kSpec{
 } // namespace
 
 TFrmZJ::TFrmZJ(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kSpec, owner, dataModule)
+    : AttachedEditor(kDescription, owner, dataModule)
 {
     DBGrid3 = grid;
     btnNextRec = button(QStringLiteral("btnNextRec"));

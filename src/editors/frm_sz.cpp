@@ -38,7 +38,7 @@ constexpr std::array<GridField, 7> kColumns{{
     {"BGRQ", "变更日期", 76, ""},
 }};
 
-const AttachedEditorSpec kSpec{
+const AttachedEditorDescription kDescription{
     "FrmSZ",
     "宗地四至情况表",
     "宗地四至情况表录入",
@@ -65,7 +65,7 @@ const AttachedEditorSpec kSpec{
 } // namespace
 
 TFrmSZ::TFrmSZ(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kSpec, owner, dataModule)
+    : AttachedEditor(kDescription, owner, dataModule)
 {
     DBGrid2 = grid;
     DBComboBox1 = comboBox(QStringLiteral("DBComboBox1"));

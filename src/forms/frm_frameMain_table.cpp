@@ -1,4 +1,4 @@
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 
 #include <array>
 
@@ -70,7 +70,7 @@ constexpr std::array<SheetEntry, 48> kTable{{
 // persons, rights and use, remarks and points, survey records, type and price.
 constexpr int kGroupRows[] = {8, 12, 18, 20, 26};
 
-constexpr SheetSpec kSpec{
+constexpr SheetLayout kLayout{
     "frmFrameMain1",
     "土地使用权地籍调查表",
     kTable,
@@ -88,9 +88,9 @@ constexpr SheetSpec kSpec{
 
 } // namespace
 
-const SheetSpec &useRightSheet()
+const SheetLayout &useRightSheet()
 {
-    return kSpec;
+    return kLayout;
 }
 
 } // namespace zarn::forms

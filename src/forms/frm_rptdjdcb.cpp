@@ -5,7 +5,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "forms/frm_frameMain.h"
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"
 #include "widgets/db_combo_box.h"
@@ -42,7 +42,7 @@ constexpr NewRowColumn kNewRow[] = {
     {"DCSHRQ", NewValue::Today},       {"dcblx", NewValue::Integer, "0"},
 };
 
-const SurveyFormSpec kForm{
+const SurveyFormDescription kForm{
     "frmrptdjdcb",  "使用权地籍调查表", "使用权调查表录入",    {"Panel2", 60}, "Image1",
     {"Panel1", 39}, useRightSheet(),    sql::djdcListUseRight, kNewRow,        true,
     nullptr,

@@ -2,7 +2,7 @@
 
 #include "data/dataset.h"
 #include "data/errors.h"
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/guard.h"
@@ -27,7 +27,7 @@ constexpr NewRowColumn kNewRow[] = {
     {"dcblx", NewValue::Integer, "1"},
 };
 
-const SurveyFormSpec kForm{
+const SurveyFormDescription kForm{
     "frmsyqdjdcb",  "所有权地籍调查表", "所有权调查表录入",     {"Panel1", 57}, "Image2",
     {"Panel2", 39}, ownershipSheet(),   sql::djdcListOwnership, kNewRow,        false,
     "分摊土地系数",

@@ -1,4 +1,4 @@
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 
 #include <array>
 
@@ -37,7 +37,7 @@ constexpr std::array<SheetEntry, 19> kTable{{
     {11, "调查日期", "DBEdit30", K::Edit, "DCRQ", 392, 276, 268, 18, "", ""},
 }};
 
-constexpr SheetSpec kSpec{
+constexpr SheetLayout kLayout{
     "Panel3", "土地所有权地籍调查表",           kTable, 672,  315, 671,
     322,      QRect(336, 9, 672 - 336 - 8, 14), {},     true, 14,  "中文 (简体) - 微软拼音",
     "",
@@ -45,9 +45,9 @@ constexpr SheetSpec kSpec{
 
 } // namespace
 
-const SheetSpec &ownershipSheet()
+const SheetLayout &ownershipSheet()
 {
-    return kSpec;
+    return kLayout;
 }
 
 } // namespace zarn::forms

@@ -1,7 +1,7 @@
 #include "forms/sheet_print.h"
 
+#include "forms/sheet_layout.h"
 #include "forms/sheet_paint.h"
-#include "forms/sheet_spec.h"
 #include "widgets/fonts.h"
 
 #include <QFontMetricsF>
@@ -62,12 +62,12 @@ QString firstLine(const char *label)
 
 } // namespace
 
-void paintSheetPage(QPainter &p, const QRectF &page, const SheetSpec &spec,
+void paintSheetPage(QPainter &p, const QRectF &page, const SheetLayout &layout,
                     const SheetValues &values)
 {
     p.save();
     // Design pixels of the sheet, scaled to the page's width.
-    const qreal scale = page.width() / spec.pictureWidth;
+    const qreal scale = page.width() / layout.pictureWidth;
     p.translate(page.topLeft());
     p.scale(scale, scale);
 
@@ -75,15 +75,15 @@ void paintSheetPage(QPainter &p, const QRectF &page, const SheetSpec &spec,
     title.setBold(true);
     p.setFont(title);
     p.setPen(Qt::black);
-    p.drawText(QRectF(0, 0, spec.pictureWidth, kTitleHeight - 8), Qt::AlignCenter,
-               text(spec.title));
+    p.drawText(QRectF(0, 0, layout.pictureWidth, kTitleHeight - 8), Qt::AlignCenter,
+               text(layout.title));
 
     p.translate(0, kTitleHeight);
-    paintSheet(p, spec, pixelFont(12));
+    paintSheet(p, layout, pixelFont(12));
 
     QList<std::pair<QString, QString>> continued;
     p.setPen(kValueInk);
-    for (const SheetEntry &e : spec.entries) {
+    for (const SheetEntry &e : layout.entries) {
         if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
         const QString value = values.value(text(e.column));
         if (value.isEmpty()) continue;
@@ -107,19 +107,19 @@ void paintSheetPage(QPainter &p, const QRectF &page, const SheetSpec &spec,
     }
     if (!values.changeNotice.isEmpty()) {
         p.setFont(pixelFont(12));
-        p.drawText(QRectF(spec.label50), Qt::AlignLeft | Qt::AlignVCenter, values.changeNotice);
+        p.drawText(QRectF(layout.label50), Qt::AlignLeft | Qt::AlignVCenter, values.changeNotice);
     }
 
     // The continuation, in the page's remaining height under the table.
-    qreal y = spec.pictureHeight + 12;
+    qreal y = layout.pictureHeight + 12;
     const qreal pageHeight = page.height() / scale - kTitleHeight;
     const QFont f = pixelFont(10);
     p.setFont(f);
     p.setPen(Qt::black);
     for (const auto &[label, value] : continued) {
         const QString body = label + QStringLiteral("（续）：") + value;
-        const qreal h = wrappedHeight(body, f, spec.pictureWidth - 8);
-        const QRectF box(4, y, spec.pictureWidth - 8, qMin(h + 4, pageHeight - y));
+        const qreal h = wrappedHeight(body, f, layout.pictureWidth - 8);
+        const QRectF box(4, y, layout.pictureWidth - 8, qMin(h + 4, pageHeight - y));
         p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, body);
         y += h + 8;
     }
@@ -132,12 +132,12 @@ void setUpSheetPages(QPagedPaintDevice &device)
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
 }
 
-SheetPdf::SheetPdf(const QString &path, const SheetSpec &spec)
-    : m_spec(spec)
+SheetPdf::SheetPdf(const QString &path, const SheetLayout &layout)
+    : m_layout(layout)
     , m_writer(std::make_unique<QPdfWriter>(path))
 {
     m_writer->setResolution(600);
-    m_writer->setTitle(text(spec.title));
+    m_writer->setTitle(text(layout.title));
     m_writer->setCreator(QStringLiteral("Zarndcbdll"));
     setUpSheetPages(*m_writer);
     m_painter = std::make_unique<QPainter>();
@@ -162,7 +162,7 @@ void SheetPdf::addPage(const SheetValues &values)
     if (!m_painter) return;
     if (m_pages > 0) m_writer->newPage();
     const QRect page = m_writer->pageLayout().paintRectPixels(m_writer->resolution());
-    paintSheetPage(*m_painter, QRectF(0, 0, page.width(), page.height()), m_spec, values);
+    paintSheetPage(*m_painter, QRectF(0, 0, page.width(), page.height()), m_layout, values);
     ++m_pages;
 }
 

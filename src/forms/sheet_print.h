@@ -12,7 +12,7 @@ class QRectF;
 
 namespace zarn::forms {
 
-struct SheetSpec;
+struct SheetLayout;
 
 // What one survey row puts on the printed table: a column's value as text
 // (by the column name the sheet's table gives), and the change notice of a
@@ -27,7 +27,7 @@ struct SheetValues {
 // row's values on its blanks, and, under the table, the continuation of any
 // value too long for its blank even when set small and wrapped. All of it is
 // drawn as vector text in the Song face.
-void paintSheetPage(QPainter &painter, const QRectF &page, const SheetSpec &spec,
+void paintSheetPage(QPainter &painter, const QRectF &page, const SheetLayout &layout,
                     const SheetValues &values);
 
 // Sets a paged device up for survey tables: A4 portrait with 15 mm margins.
@@ -36,7 +36,7 @@ void setUpSheetPages(QPagedPaintDevice &device);
 // A PDF of survey tables, one page per row, in the order they are added.
 class SheetPdf {
 public:
-    SheetPdf(const QString &path, const SheetSpec &spec);
+    SheetPdf(const QString &path, const SheetLayout &layout);
     ~SheetPdf();
     SheetPdf(const SheetPdf &) = delete;
     SheetPdf &operator=(const SheetPdf &) = delete;
@@ -49,7 +49,7 @@ public:
     int pageCount() const { return m_pages; }
 
 private:
-    const SheetSpec &m_spec;
+    const SheetLayout &m_layout;
     std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<QPainter> m_painter;
     int m_pages = 0;

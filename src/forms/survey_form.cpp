@@ -5,7 +5,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "dialogs/frm_Input.h"
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"
@@ -58,12 +58,12 @@ QString trimBlanks(const QString &s)
     return s.mid(b, e - b);
 }
 
-SurveyForm::SurveyForm(const SurveyFormSpec &spec, QWidget *owner)
+SurveyForm::SurveyForm(const SurveyFormDescription &desc, QWidget *owner)
     : SurveyDialog(owner)
-    , m_spec(spec)
+    , m_desc(desc)
 {
-    setObjectName(QString::fromLatin1(spec.objectName));
-    setWindowTitle(text(spec.caption));
+    setObjectName(QString::fromLatin1(desc.objectName));
+    setWindowTitle(text(desc.caption));
     setWindowIcon(surveyWindowIcon());
     setFont(songFont(9));
 }
@@ -77,23 +77,23 @@ void SurveyForm::setUp(SurveySheet *sheet)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    bannerPanel = bandPanel(m_spec.bannerPanel, this);
+    bannerPanel = bandPanel(m_desc.bannerPanel, this);
     bannerPanel->setAccessibleName(QStringLiteral("调查表主表录入"));
     auto *bannerLayout = new QVBoxLayout(bannerPanel);
     bannerLayout->setContentsMargins(0, 0, 0, 0);
-    banner = new Banner(text(m_spec.bannerTitle), bannerPanel);
-    banner->setObjectName(QString::fromLatin1(m_spec.bannerImage));
+    banner = new Banner(text(m_desc.bannerTitle), bannerPanel);
+    banner->setObjectName(QString::fromLatin1(m_desc.bannerImage));
     bannerLayout->addWidget(banner);
     layout->addWidget(bannerPanel);
 
     sheet->setParent(this);
     layout->addWidget(sheet, 1);
 
-    buttonPanel = bandPanel(m_spec.buttonPanel, this);
+    buttonPanel = bandPanel(m_desc.buttonPanel, this);
     layout->addWidget(buttonPanel);
     // The four moves together at the left, a gap, new, delete and save,
     // another gap, and locate near the right edge.
-    struct ButtonSpec {
+    struct ButtonRow {
         SpeedButton **member;
         const char *name;
         ButtonPicture picture;
@@ -101,7 +101,7 @@ void SurveyForm::setUp(SurveySheet *sheet)
         int left;
         void (SurveyForm::*handler)();
     };
-    const ButtonSpec buttons[] = {
+    const ButtonRow buttons[] = {
         {&spbFirst, "spbFirst", ButtonPicture::First, "首记录", 0, &SurveyForm::spbFirstClick},
         {&spbPre, "spbPre", ButtonPicture::Prior, "上记录", 79, &SurveyForm::spbPreClick},
         {&spbNext, "spbNext", ButtonPicture::Next, "下记录", 159, &SurveyForm::spbNextClick},
@@ -112,7 +112,7 @@ void SurveyForm::setUp(SurveySheet *sheet)
         {&spbViewCurrRec, "spbViewCurrRec", ButtonPicture::Locate, "定位", 585,
          &SurveyForm::spbViewCurrRecClick},
     };
-    for (const ButtonSpec &b : buttons) {
+    for (const ButtonRow &b : buttons) {
         auto *button = new SpeedButton(b.picture, QString::fromUtf8(b.caption), buttonPanel);
         button->setObjectName(QString::fromLatin1(b.name));
         button->setGeometry(b.left, 10, 80, 22);
@@ -167,7 +167,7 @@ void SurveyForm::loadRows()
 {
     TDataMod &dm = dataModule();
     m_parts = numbering::splitUnitCode(dm.dwdm);
-    RunSQL(dm.djdcTable, m_spec.loadStatement, unitcode::unitListParams(dm.dwdm));
+    RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
     dm.djdcTable.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
 }
@@ -212,7 +212,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
     m_givenParcel = nextParcel(unitEmpty);
     const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
     if (surveyGiven) m_givenSurvey = nextSurvey(unitEmpty);
-    for (const NewRowColumn &c : m_spec.newRow) {
+    for (const NewRowColumn &c : m_desc.newRow) {
         if (c.value == NewValue::ParcelNumber)
             t.setValue(QString::fromLatin1(c.column), m_givenParcel);
         else if (c.value == NewValue::SurveyNumber && surveyGiven)
@@ -318,7 +318,7 @@ void SurveyForm::setcomp()
             changed ? QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更") : QString());
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() == ControlFamily::Plain) continue;
-            if (c->family() == ControlFamily::Memo && !m_spec.lockMemo) continue;
+            if (c->family() == ControlFamily::Memo && !m_desc.lockMemo) continue;
             c->setReadOnly(changed);
         }
     } catch (...) {
@@ -487,7 +487,7 @@ void SurveyForm::spbNewClick()
     std::optional<QString> parcel, survey;
     m_givenParcel.clear();
     m_givenSurvey.clear();
-    for (const NewRowColumn &c : m_spec.newRow) {
+    for (const NewRowColumn &c : m_desc.newRow) {
         if (c.value == NewValue::ParcelNumber && !parcel)
             m_givenParcel = *(parcel = numbering::nextParcelNumber(parcelBase));
         if (c.value == NewValue::SurveyNumber && !survey)

@@ -23,7 +23,7 @@ class SpeedButton;
 
 namespace zarn::forms {
 
-struct SheetSpec;
+struct SheetLayout;
 struct SheetValues;
 
 // Where a column of a new survey row takes its value from.
@@ -56,14 +56,14 @@ struct Band {
 };
 
 // What tells one survey form from the other.
-struct SurveyFormSpec {
+struct SurveyFormDescription {
     const char *objectName;
     const char *caption;
     const char *bannerTitle;
     Band bannerPanel;
     const char *bannerImage;
     Band buttonPanel;
-    const SheetSpec &sheet;
+    const SheetLayout &sheet;
     const QString &loadStatement;
     std::span<const NewRowColumn> newRow;
     bool lockMemo;         // the change lock also takes the memo
@@ -82,7 +82,7 @@ class SurveyForm : public zarn::ui::SurveyDialog {
 public:
     ~SurveyForm() override;
 
-    const zarn::forms::SurveyFormSpec &formSpec() const { return m_spec; }
+    const zarn::forms::SurveyFormDescription &description() const { return m_desc; }
     SurveySheet *sheet() const { return m_sheet; }
 
     QFrame *bannerPanel = nullptr;
@@ -130,7 +130,7 @@ public:
     const zarn::numbering::UnitCodeParts &unitCodeParts() const { return m_parts; }
 
 protected:
-    SurveyForm(const zarn::forms::SurveyFormSpec &spec, QWidget *owner);
+    SurveyForm(const zarn::forms::SurveyFormDescription &desc, QWidget *owner);
 
     // Lays the bands out around the sheet, makes the speed buttons, binds the
     // sheet and listens to its keys. The form calls it from its constructor
@@ -161,7 +161,7 @@ private:
     QVariant newValue(const zarn::forms::NewRowColumn &c, qint64 id, const QString &parcel,
                       const QString &survey) const;
 
-    const zarn::forms::SurveyFormSpec &m_spec;
+    const zarn::forms::SurveyFormDescription &m_desc;
     SurveySheet *m_sheet = nullptr;
     zarn::numbering::UnitCodeParts m_parts;
     // The numbers the last new row was given, so that a collision renumbers

@@ -10,7 +10,7 @@
 #include "editors/frm_JZBS.h"
 #include "editors/frm_ZJ.h"
 #include "editors/frm_sz.h"
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/db_edit.h"
@@ -106,8 +106,8 @@ void SurveyForm::openEditor(int which)
         std::unique_ptr<editors::AttachedEditor> editor(b.make(this, &dataModule()));
         editor->zdbh = zdbh;
         editor->bgrq = b.trimBgrq ? bgrq : t.text(QStringLiteral("bgrq"));
-        if (auto *gy = qobject_cast<TFrmGY *>(editor.get()); gy && m_spec.gyLabel43)
-            gy->Label43->setText(text(m_spec.gyLabel43));
+        if (auto *gy = qobject_cast<TFrmGY *>(editor.get()); gy && m_desc.gyLabel43)
+            gy->Label43->setText(text(m_desc.gyLabel43));
         editor->exec();
     }
     if (!b.countSql || !bgrq.isEmpty()) return;

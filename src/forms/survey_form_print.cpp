@@ -3,8 +3,8 @@
 
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "forms/sheet_layout.h"
 #include "forms/sheet_print.h"
-#include "forms/sheet_spec.h"
 #include "forms/survey_sheet.h"
 
 #include <QFileDialog>
@@ -27,7 +27,7 @@ void SurveyForm::printSheet()
 {
     QPrinter printer(QPrinter::HighResolution);
     setUpSheetPages(printer);
-    printer.setDocName(text(m_spec.sheet.title));
+    printer.setDocName(text(m_desc.sheet.title));
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("打印调查表"));
     if (dialog.exec() != QDialog::Accepted) return;
@@ -35,7 +35,7 @@ void SurveyForm::printSheet()
     if (!p.begin(&printer))
         throw Error(QStringLiteral("打印机无法使用，请检查打印机设置后再打印。"));
     paintSheetPage(p, printer.pageLayout().paintRectPixels(printer.resolution()).toRectF(),
-                   m_spec.sheet, shownValues());
+                   m_desc.sheet, shownValues());
     p.end();
 }
 
@@ -52,7 +52,7 @@ void SurveyForm::exportPdf()
 
 bool SurveyForm::writePdf(const QString &path)
 {
-    SheetPdf pdf(path, m_spec.sheet);
+    SheetPdf pdf(path, m_desc.sheet);
     if (!pdf.isOpen()) return false;
     pdf.addPage(shownValues());
     return pdf.finish();

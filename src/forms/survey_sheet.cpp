@@ -16,27 +16,27 @@
 using namespace zarn::forms;
 using namespace zarn::ui;
 
-SurveySheet::SurveySheet(const SheetSpec &spec, QWidget *parent)
+SurveySheet::SurveySheet(const SheetLayout &layout, QWidget *parent)
     : QWidget(parent)
-    , m_spec(spec)
+    , m_layout(layout)
 {
-    setObjectName(QString::fromLatin1(spec.name));
+    setObjectName(QString::fromLatin1(layout.name));
     setFont(songFont(9));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
-    setMinimumSize(spec.pictureWidth, spec.pictureHeight);
+    setMinimumSize(layout.pictureWidth, layout.pictureHeight);
 
     // Input methods the sheet names per control; kept for the record, as
     // Linux has no switch to a named input method.
-    auto imeOf = [&spec](const SheetEntry &e) {
+    auto imeOf = [&layout](const SheetEntry &e) {
         if (e.flags & NoIme) return QString();
-        return text((e.flags & AltIme) ? spec.altIme : spec.ime);
+        return text((e.flags & AltIme) ? layout.altIme : layout.ime);
     };
 
     QList<std::pair<int, QWidget *>> tabOrder;
-    for (const SheetEntry &e : spec.entries) {
+    for (const SheetEntry &e : layout.entries) {
         if (e.kind == SheetKind::Heading) continue;
         const QString name = QString::fromLatin1(e.control);
         QWidget *w = nullptr;
@@ -97,7 +97,7 @@ SurveySheet::SurveySheet(const SheetSpec &spec, QWidget *parent)
     Label50->setObjectName(QStringLiteral("Label50"));
     Label50->setAttribute(Qt::WA_TranslucentBackground);
     Label50->setStyleSheet(QStringLiteral("color: navy; background: transparent;"));
-    Label50->setGeometry(spec.label50);
+    Label50->setGeometry(layout.label50);
 
     std::stable_sort(tabOrder.begin(), tabOrder.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -136,7 +136,7 @@ QList<DataAwareControl *> SurveySheet::boundControls() const
 const SheetEntry *SurveySheet::entryOf(const QWidget *control) const
 {
     if (!control || m_controls.value(control->objectName()) != control) return nullptr;
-    return sheetEntry(m_spec, control->objectName());
+    return sheetEntry(m_layout, control->objectName());
 }
 
 QWidget *SurveySheet::enterTarget(QWidget *from) const
@@ -148,11 +148,11 @@ QWidget *SurveySheet::enterTarget(QWidget *from) const
 
 QSize SurveySheet::sizeHint() const
 {
-    return {m_spec.width, m_spec.height};
+    return {m_layout.width, m_layout.height};
 }
 
 void SurveySheet::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    paintSheet(p, m_spec, font());
+    paintSheet(p, m_layout, font());
 }

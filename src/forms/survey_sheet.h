@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 
 #include <QHash>
 #include <QList>
@@ -22,10 +22,10 @@ class DBEdit;
 class SurveySheet : public QWidget {
     Q_OBJECT
 public:
-    SurveySheet(const zarn::forms::SheetSpec &spec, QWidget *parent = nullptr);
+    SurveySheet(const zarn::forms::SheetLayout &layout, QWidget *parent = nullptr);
     ~SurveySheet() override;
 
-    const zarn::forms::SheetSpec &spec() const { return m_spec; }
+    const zarn::forms::SheetLayout &sheetLayout() const { return m_layout; }
 
     // Binds every data-bound control to its column through the source.
     void bind(zarn::ui::DataSource *source);
@@ -57,7 +57,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    const zarn::forms::SheetSpec &m_spec;
+    const zarn::forms::SheetLayout &m_layout;
     QHash<QString, QWidget *> m_controls;
     QList<zarn::ui::DataAwareControl *> m_bound;
 };

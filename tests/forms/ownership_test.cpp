@@ -4,7 +4,7 @@
 
 #include "component/unt_Comm.h"
 #include "dialogs/frm_Input.h"
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"

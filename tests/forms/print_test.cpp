@@ -2,7 +2,7 @@
 // poppler's pdftotext, and zarn-sheet's PDF of a whole unit.
 #include "form_fixture.h"
 
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 #include "support/tempdir.h"
 
 #include <QProcess>
@@ -49,10 +49,10 @@ protected:
     zarn::test::TempDir dir;
 
     // Every label and value of the sheet, as they are read on the page.
-    QStringList expected(const SheetSpec &spec)
+    QStringList expected(const SheetLayout &layout)
     {
-        QStringList pieces{text(spec.title)};
-        for (const SheetEntry &e : spec.entries) {
+        QStringList pieces{text(layout.title)};
+        for (const SheetEntry &e : layout.entries) {
             if (e.kind == SheetKind::Button) continue;
             // A label of several lines beside a memo: the value starts level with
             // its first line.

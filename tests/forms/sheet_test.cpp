@@ -1,7 +1,7 @@
 // The use-right sheet: every control where its blank is, bound and ordered.
 #include "form_fixture.h"
 
-#include "forms/sheet_spec.h"
+#include "forms/sheet_layout.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"

@@ -10,8 +10,8 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
+#include "forms/sheet_layout.h"
 #include "forms/sheet_print.h"
-#include "forms/sheet_spec.h"
 #include "schema/statements.h"
 
 #include <QApplication>
@@ -127,7 +127,7 @@ int main(int argc, char **argv)
         connection = *plain;
     }
 
-    const forms::SheetSpec &spec = lx == 1 ? forms::ownershipSheet() : forms::useRightSheet();
+    const forms::SheetLayout &layout = lx == 1 ? forms::ownershipSheet() : forms::useRightSheet();
     try {
         Connection db;
         db.setConnectionString(connection);
@@ -148,7 +148,7 @@ int main(int argc, char **argv)
                             ? QStringLiteral("单位 %1 没有调查表").arg(dwdm)
                             : QStringLiteral("单位 %1 没有地籍号为 %2 的调查表").arg(dwdm, zdh));
 
-        forms::SheetPdf pdf(out, spec);
+        forms::SheetPdf pdf(out, layout);
         if (!pdf.isOpen()) return fail(QStringLiteral("无法写入 %1").arg(out));
         const bool terminal = isatty(fileno(stderr));
         QElapsedTimer shown;

@@ -43,7 +43,7 @@ struct SheetEntry {
 };
 
 // A whole survey sheet: its table and what is drawn around it.
-struct SheetSpec {
+struct SheetLayout {
     const char *name;  // objectName of the sheet panel
     const char *title; // the printed form's title (UTF-8)
     std::span<const SheetEntry> entries;
@@ -68,7 +68,7 @@ inline int entryHeight(const SheetEntry &e)
 }
 
 // The entry of a control by name, or null.
-const SheetEntry *sheetEntry(const SheetSpec &spec, const QString &control);
+const SheetEntry *sheetEntry(const SheetLayout &layout, const QString &control);
 
 inline QString text(const char *utf8)
 {
@@ -76,7 +76,7 @@ inline QString text(const char *utf8)
 }
 
 // The two survey sheets.
-const SheetSpec &useRightSheet();
-const SheetSpec &ownershipSheet();
+const SheetLayout &useRightSheet();
+const SheetLayout &ownershipSheet();
 
 } // namespace zarn::forms
