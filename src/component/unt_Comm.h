@@ -18,6 +18,10 @@ void RunSQL(zarn::Dataset &query, const QString &sql, const QVariantList &params
 // Empty when it cannot be found.
 QString GetDllPath();
 
+// Trims blanks and control characters at both ends, as the forms and the
+// editors compare the texts they read (a parcel number of blanks is empty).
+QString trimBlanks(const QString &s);
+
 // config.ini in the GetDllPath() folder. Names match without regard to case; a
 // missing file, section or key gives `defaultValue`; a value is read as at most
 // 255 bytes of GBK text, cut on a character boundary.

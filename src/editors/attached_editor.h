@@ -175,7 +175,4 @@ private:
     bool m_activatedSinceShow = false;
 };
 
-// Trims blanks and control characters at both ends, as the editors compare texts.
-QString trimBlanks(const QString &text);
-
 } // namespace zarn::editors

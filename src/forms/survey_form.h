@@ -169,6 +169,3 @@ private:
     QString m_givenParcel, m_givenSurvey;
 };
 
-// Trims blanks and control characters at both ends, as the forms' text
-// comparisons do.
-QString trimBlanks(const QString &s);

@@ -1,6 +1,7 @@
 // The survey forms' row on paper: the print dialog and PDF export.
 #include "forms/survey_form.h"
 
+#include "component/unt_Comm.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "forms/sheet_layout.h"
