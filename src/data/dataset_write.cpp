@@ -1,0 +1,264 @@
+// The Dataset's write-back: posting a new or changed row to its table
+// (with the widths checked first and a refusal explained), renumbering a new
+// row another workstation's row collided with, and deleting a row.
+#include "data/dataset.h"
+
+#include "data/connection.h"
+#include "data/db_error.h"
+#include "data/errors.h"
+#include "data/row_store.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+
+namespace zarn {
+
+namespace {
+
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    const bool an = Dataset::isNullValue(a), bn = Dataset::isNullValue(b);
+    if (an || bn) return an == bn;
+    if (a.metaType() == b.metaType()) return a == b;
+    return Dataset::textOf(a) == Dataset::textOf(b);
+}
+
+// Characters as the databases count them (a pair of surrogates is one).
+qsizetype characters(const QString &s)
+{
+    qsizetype n = 0;
+    for (const QChar c : s)
+        if (!c.isLowSurrogate()) ++n;
+    return n;
+}
+
+} // namespace
+
+void Dataset::post()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        for (int renumbered = 0;; ++renumbered) {
+            try {
+                postInsert();
+                break;
+            } catch (const DatabaseError &e) {
+                // Inside a transaction the refused statement may have ended it
+                // (PostgreSQL): the caller numbers its whole transaction anew.
+                if (e.kind() != RefusalKind::DuplicateKey || !m_renumber ||
+                    renumbered >= m_renumberAttempts || m_connection->inTransaction() ||
+                    !m_renumber(*this, e))
+                    throw;
+            }
+        }
+        m_store->setStored(m_cursor);
+    } else if (m_state == State::Edit)
+        postEdit();
+    else
+        return;
+    m_original.clear();
+    m_modified = false;
+    setState(State::Browse);
+}
+
+void Dataset::postInsert()
+{
+    if (m_table.isEmpty()) throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
+    const QVariantList &row = currentRow();
+    checkWidths(row, nullptr);
+    QStringList names, marks;
+    QVariantList values;
+    for (size_t c = 0; c < m_fields.size(); ++c)
+        if (!isNullValue(row[qsizetype(c)])) {
+            names << m_fields[c].name;
+            marks << QStringLiteral("?");
+            values << row[qsizetype(c)];
+        }
+    if (names.isEmpty()) {
+        // A row of nulls only: still a row, as the user asked to store it.
+        for (size_t c = 0; c < m_fields.size(); ++c) {
+            names << m_fields[c].name;
+            marks << QStringLiteral("?");
+            values << QVariant();
+        }
+    }
+    const QString sql =
+        QStringLiteral("insert into %1 (%2) values (%3)")
+            .arg(m_table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    const bool inTransaction = m_connection->inTransaction();
+    try {
+        // Not repeated blindly: the first run may have stored the row before
+        // the connection broke.
+        m_connection->exec(sql, values, false);
+    } catch (DatabaseError &e) {
+        explain(e, row);
+        if (e.kind() != RefusalKind::ConnectionLost || inTransaction || !m_connection->isOpen() ||
+            m_connection->isLost() || m_idColumn < 0)
+            throw;
+        // The connection is back: find out whether the row got there.
+        if (storedAsWritten(row, nullptr)) return;
+        Dataset probe(m_connection);
+        probe.setSql(QStringLiteral("select %1 from %2 where %1 = ?")
+                         .arg(m_fields[size_t(m_idColumn)].name, m_table),
+                     {row[m_idColumn]});
+        probe.open();
+        if (!probe.isEmpty()) {
+            // Another row took the number meanwhile: a duplicate key like any other.
+            Refusal r;
+            r.kind = RefusalKind::DuplicateKey;
+            r.keyColumns = {m_fields[size_t(m_idColumn)].name};
+            DatabaseError taken(
+                QStringLiteral("记录号 %1 已被其他记录占用").arg(textOf(row[m_idColumn])),
+                std::move(r));
+            explain(taken, row);
+            throw taken;
+        }
+        try {
+            m_connection->exec(sql, values, false);
+        } catch (DatabaseError &again) {
+            explain(again, row);
+            throw;
+        }
+    }
+}
+
+void Dataset::postEdit()
+{
+    const QVariantList &row = currentRow();
+    QStringList sets, where;
+    QVariantList values, whereValues;
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        const QVariant &now = row[qsizetype(c)];
+        const QVariant &was = m_original[qsizetype(c)];
+        if (sameValue(now, was)) continue;
+        sets << m_fields[c].name + QStringLiteral(" = ?");
+        values << now;
+        if (isNullValue(was))
+            where << m_fields[c].name + QStringLiteral(" is null");
+        else {
+            where << m_fields[c].name + QStringLiteral(" = ?");
+            whereValues << was;
+        }
+    }
+    if (sets.isEmpty()) return;
+    if (m_table.isEmpty()) throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
+    if (m_idColumn < 0 || isNullValue(m_original[m_idColumn]))
+        throw DatabaseError(QStringLiteral("记录没有 id，无法保存到表 %1").arg(m_table));
+    const QString sql =
+        QStringLiteral("update %1 set %2 where %3 = ?%4")
+            .arg(m_table, sets.join(QStringLiteral(", ")), m_fields[size_t(m_idColumn)].name,
+                 where.isEmpty() ? QString()
+                                 : QStringLiteral(" and ") + where.join(QStringLiteral(" and ")));
+    values << m_original[m_idColumn];
+    values << whereValues;
+    checkWidths(row, &m_original);
+    bool repeated = false;
+    int affected = 0;
+    try {
+        affected = m_connection->exec(sql, values, true, true, &repeated).numRowsAffected();
+    } catch (DatabaseError &e) {
+        explain(e, row);
+        throw;
+    }
+    // Run twice after a broken connection, the first run may be what changed the row.
+    if (affected == 0 && !(repeated && storedAsWritten(row, &m_original)))
+        throw RowChangedError(
+            QStringLiteral("记录已被其他用户修改或删除，无法保存。请刷新后重新输入。"), m_table);
+}
+
+void Dataset::setRenumber(Renumber renumber, int attempts)
+{
+    m_renumber = std::move(renumber);
+    m_renumberAttempts = std::max(0, attempts);
+}
+
+void Dataset::checkWidths(const QVariantList &row, const QVariantList *before) const
+{
+    // SQLite does not hold to a declared width, and a refusal found here
+    // names its column on every database.
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        const FieldDef &f = m_fields[c];
+        const QVariant &v = row[qsizetype(c)];
+        if (f.length <= 0 || !isTextType(f.type) || isNullValue(v)) continue;
+        if (before && sameValue(v, (*before)[qsizetype(c)])) continue;
+        if (characters(textOf(v)) <= f.length) continue;
+        Refusal r;
+        r.kind = RefusalKind::ValueTooLong;
+        r.table = m_table;
+        r.column = f.name;
+        r.limit = f.length;
+        throw DatabaseError(
+            QStringLiteral("字段 %1 的内容超过了它的宽度 %2").arg(f.name).arg(f.length),
+            std::move(r));
+    }
+}
+
+void Dataset::explain(DatabaseError &error, const QVariantList &row) const
+{
+    Refusal &r = error.refusal();
+    if (r.table.isEmpty()) r.table = m_table;
+    if (r.kind == RefusalKind::ValueTooLong && r.column.isEmpty()) {
+        // PostgreSQL names the width but not the column: the written text
+        // longer than its column's width is the one.
+        for (size_t c = 0; c < m_fields.size(); ++c) {
+            const FieldDef &f = m_fields[c];
+            // The column's own width where known, else the width the database named.
+            const int width = f.length > 0 ? f.length : isTextType(f.type) ? r.limit : -1;
+            if (width <= 0 || (r.limit > 0 && width != r.limit)) continue;
+            if (characters(textOf(row[qsizetype(c)])) > width) {
+                r.column = f.name;
+                r.limit = width;
+                break;
+            }
+        }
+    }
+    if (r.kind == RefusalKind::DuplicateKey)
+        for (size_t c = 0; c < m_fields.size(); ++c)
+            r.row.insert(m_fields[c].name.toLower(), row[qsizetype(c)]);
+}
+
+bool Dataset::storedAsWritten(const QVariantList &row, const QVariantList *before) const
+{
+    if (m_idColumn < 0 || m_table.isEmpty()) return false;
+    const QVariant id = before ? (*before)[m_idColumn] : row[m_idColumn];
+    if (isNullValue(id)) return false;
+    QSqlQuery q = m_connection->exec(QStringLiteral("select * from %1 where %2 = ?")
+                                         .arg(m_table, m_fields[size_t(m_idColumn)].name),
+                                     {id}, true);
+    if (!q.next()) return false;
+    const QSqlRecord rec = q.record();
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        const QVariant &now = row[qsizetype(c)];
+        if (before ? sameValue(now, (*before)[qsizetype(c)]) : isNullValue(now)) continue;
+        const int i = rec.indexOf(m_fields[c].name);
+        if (i < 0 || !sameValue(q.isNull(i) ? QVariant() : q.value(i), now)) return false;
+    }
+    return true;
+}
+
+void Dataset::remove()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == State::Edit) cancel();
+    if (isEmpty()) throw DatasetStateError(QStringLiteral("数据集为空，无法删除记录"));
+    if (m_table.isEmpty())
+        throw DatabaseError(QStringLiteral("无法确定要删除记录的表: %1").arg(m_sql));
+    if (m_idColumn < 0 || isNullValue(value(m_idColumn)))
+        throw DatabaseError(QStringLiteral("记录没有 id，无法从表 %1 删除").arg(m_table));
+    const QString sql = QStringLiteral("delete from %1 where %2 = ?")
+                            .arg(m_table, m_fields[size_t(m_idColumn)].name);
+    m_connection->exec(sql, {value(m_idColumn)}, true);
+    const int row = m_cursor;
+    m_store->remove(row);
+    emit rowRemoved(row);
+    land(row, true);
+    m_bof = m_eof = isEmpty();
+    emit cursorMoved(m_cursor);
+}
+
+} // namespace zarn
