@@ -287,19 +287,12 @@ bool Dataset::refreshRow()
     const QVariantList &readRow = m_state == State::Edit ? m_original : currentRow();
     const QVariant id = readRow[m_idColumn];
     if (isNullValue(id)) return false;
+    const std::optional<QVariantList> stored = storedRow(id);
+    if (!stored) return false;
     QVariantList fresh = currentRow();
-    {
-        QSqlQuery q = m_connection->exec(QStringLiteral("select * from %1 where %2 = ?")
-                                             .arg(m_table, m_fields[size_t(m_idColumn)].name),
-                                         {id}, true);
-        if (!q.next()) return false;
-        // The statement may read fewer columns, or in another order, than the table has.
-        const QSqlRecord rec = q.record();
-        for (size_t c = 0; c < m_fields.size(); ++c) {
-            const int i = rec.indexOf(m_fields[c].name);
-            if (i >= 0) fresh[qsizetype(c)] = q.isNull(i) ? QVariant() : q.value(i);
-        }
-    }
+    for (qsizetype c = 0; c < fresh.size(); ++c)
+        if ((*stored)[c].isValid())
+            fresh[c] = isNullValue((*stored)[c]) ? QVariant() : (*stored)[c];
     currentRow() = std::move(fresh);
     m_original.clear();
     m_modified = false;

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zarn {
@@ -191,6 +192,10 @@ private:
     void checkWidths(const QVariantList &row, const QVariantList *before) const;
     void explain(DatabaseError &error, const QVariantList &row) const;
     bool storedAsWritten(const QVariantList &row, const QVariantList *before) const;
+    // The row the table holds under an id, in this dataset's columns: a null
+    // reads as a valid null QVariant, a column the table no longer has as an
+    // invalid one. Empty when there is no such row.
+    std::optional<QVariantList> storedRow(const QVariant &id) const;
     void beginPending(int row);
     QVariant convert(int column, const QVariant &v) const;
     QVariantList &currentRow();

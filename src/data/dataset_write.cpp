@@ -223,18 +223,33 @@ bool Dataset::storedAsWritten(const QVariantList &row, const QVariantList *befor
     if (m_idColumn < 0 || m_table.isEmpty()) return false;
     const QVariant id = before ? (*before)[m_idColumn] : row[m_idColumn];
     if (isNullValue(id)) return false;
+    const std::optional<QVariantList> stored = storedRow(id);
+    if (!stored) return false;
+    for (qsizetype c = 0; c < row.size(); ++c) {
+        const QVariant &now = row[c];
+        if (before ? sameValue(now, (*before)[c]) : isNullValue(now)) continue;
+        if (!(*stored)[c].isValid() || !sameValue((*stored)[c], now)) return false;
+    }
+    return true;
+}
+
+std::optional<QVariantList> Dataset::storedRow(const QVariant &id) const
+{
     QSqlQuery q = m_connection->exec(QStringLiteral("select * from %1 where %2 = ?")
                                          .arg(m_table, m_fields[size_t(m_idColumn)].name),
                                      {id}, true);
-    if (!q.next()) return false;
+    if (!q.next()) return std::nullopt;
+    // The statement may read fewer columns, or in another order, than the table has.
     const QSqlRecord rec = q.record();
-    for (size_t c = 0; c < m_fields.size(); ++c) {
-        const QVariant &now = row[qsizetype(c)];
-        if (before ? sameValue(now, (*before)[qsizetype(c)]) : isNullValue(now)) continue;
-        const int i = rec.indexOf(m_fields[c].name);
-        if (i < 0 || !sameValue(q.isNull(i) ? QVariant() : q.value(i), now)) return false;
+    QVariantList row;
+    row.reserve(qsizetype(m_fields.size()));
+    for (const FieldDef &f : m_fields) {
+        const int i = rec.indexOf(f.name);
+        row.append(i < 0         ? QVariant()
+                   : q.isNull(i) ? QVariant(QMetaType(QMetaType::Nullptr))
+                                 : q.value(i));
     }
-    return true;
+    return row;
 }
 
 void Dataset::remove()
