@@ -161,6 +161,8 @@ TEST(ComponentRegistration, RegistrationToolRegistersAndUnregisters)
 TEST(ComponentRegistration, UsersOwnRegistrationStandsBeforeTheMachines)
 {
     TempDir dir;
+    // A store named by the caller's own $ZARN_REGISTRY would hide both files.
+    qunsetenv("ZARN_REGISTRY");
     const QString system = dir.file(QStringLiteral("etc/registry"));
     qputenv("ZARN_SYSTEM_REGISTRY", system.toUtf8());
     qputenv("XDG_CONFIG_HOME", dir.file(QStringLiteral("user")).toUtf8());
