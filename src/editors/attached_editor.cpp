@@ -365,7 +365,10 @@ void AttachedEditor::spbExitClick()
 
 void AttachedEditor::closeEvent(QCloseEvent *event)
 {
-    if (!mayClose()) {
+    // A fault while asking is reported and does not hold the editor open.
+    bool leave = true;
+    guard(this, [&] { leave = mayClose(); });
+    if (!leave) {
         event->ignore();
         return;
     }
@@ -378,7 +381,8 @@ bool AttachedEditor::mayClose()
     const bool isNew = dataset().state() == Dataset::State::Insert;
     const QString what = isNew ? QStringLiteral("新增的记录还没有保存。")
                                : QStringLiteral("对当前记录的修改还没有保存。");
-    const QString dropped = isNew ? QStringLiteral("放弃新增的记录") : QStringLiteral("放弃这些修改");
+    const QString dropped =
+        isNew ? QStringLiteral("放弃新增的记录") : QStringLiteral("放弃这些修改");
     const int answer = messageBox(
         QStringLiteral("“%1”中%2\n\n要保存吗？选“保存”存入数据库后关闭，选“不保存”%3并关闭，"
                        "选“取消”回到录入表继续修改。")
