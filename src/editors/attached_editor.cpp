@@ -5,6 +5,7 @@
 #include "data/errors.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
+#include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
@@ -13,6 +14,7 @@
 #include "widgets/speed_button.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -52,6 +54,10 @@ AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, QWidget *o
 {
     buildWindow();
     if (desc.loadOn == LoadOn::Activation) qApp->installEventFilter(this);
+    // What the row held when its editing began tells a change from a look.
+    connect(DataSource1, &DataSource::stateChanged, this, [this](Dataset::State state) {
+        m_rowAsBegun = state == Dataset::State::Edit ? currentRowValues() : QVariantList();
+    });
 }
 
 AttachedEditor::~AttachedEditor() = default;
@@ -177,6 +183,7 @@ void AttachedEditor::addRow()
     ds.append();
     setKeyColumns(id);
     setOwnColumns(ds);
+    m_rowAsBegun = currentRowValues();
     if (m_desc.postNewRowAtOnce) postPending();
 }
 
@@ -206,6 +213,27 @@ std::optional<qint64> AttachedEditor::freshIdAfter(const DatabaseError &refusal,
     const qint64 fresh = nextId();
     if (!idTakenMeanwhile(refusal, tried, fresh - 1)) return std::nullopt;
     return fresh;
+}
+
+QVariantList AttachedEditor::currentRowValues() const
+{
+    const Dataset &ds = dataset();
+    QVariantList values;
+    for (int c = 0; c < ds.fieldCount(); ++c)
+        values << ds.value(c);
+    return values;
+}
+
+bool AttachedEditor::hasUnstoredChange() const
+{
+    if (m_changed || !m_dm) return false;
+    const Dataset &ds = dataset();
+    if (!ds.isEditing() || !ds.isModified()) return false;
+    if (m_rowAsBegun.size() != ds.fieldCount()) return true;
+    // Typing taken back, or a blank where there was nothing, is no change.
+    for (int c = 0; c < ds.fieldCount(); ++c)
+        if (Dataset::textOf(ds.value(c)) != Dataset::textOf(m_rowAsBegun[c])) return true;
+    return false;
 }
 
 bool AttachedEditor::isPendingNewRow() const
@@ -303,9 +331,14 @@ void AttachedEditor::runPurge()
 
 void AttachedEditor::spbSaveClick()
 {
-    if (!parcelGuard()) return;
+    save();
+}
+
+bool AttachedEditor::save()
+{
+    if (!parcelGuard()) return false;
     Dataset &ds = dataset();
-    if (ds.isEmpty()) return;
+    if (ds.isEmpty()) return true;
     if (m_desc.purgeWhen == Purge::BeforePost) runPurge();
     bool posted = false;
     try {
@@ -322,11 +355,48 @@ void AttachedEditor::spbSaveClick()
         runPurge();
         if (posted) ds.refresh();
     }
+    return posted;
 }
 
 void AttachedEditor::spbExitClick()
 {
     close();
+}
+
+void AttachedEditor::closeEvent(QCloseEvent *event)
+{
+    // A fault while asking is reported and does not hold the editor open.
+    bool leave = true;
+    guard(this, [&] { leave = mayClose(); });
+    if (!leave) {
+        event->ignore();
+        return;
+    }
+    SurveyDialog::closeEvent(event);
+}
+
+bool AttachedEditor::mayClose()
+{
+    if (!hasUnstoredChange()) return true;
+    const bool isNew = dataset().state() == Dataset::State::Insert;
+    const QString what = isNew ? QStringLiteral("新增的记录还没有保存。")
+                               : QStringLiteral("对当前记录的修改还没有保存。");
+    const QString dropped =
+        isNew ? QStringLiteral("放弃新增的记录") : QStringLiteral("放弃这些修改");
+    const int answer = messageBox(
+        QStringLiteral("“%1”中%2\n\n要保存吗？选“保存”存入数据库后关闭，选“不保存”%3并关闭，"
+                       "选“取消”回到录入表继续修改。")
+            .arg(trimBlanks(windowTitle()), what, dropped),
+        QStringLiteral("提示"), MessageIcon::Question, Save | Discard | Cancel, this);
+    if (answer == Discard) {
+        dataset().cancel();
+        return true;
+    }
+    if (answer != Save) return false;
+    bool stored = false;
+    // A store that fails has said why; the editor stays open on the typing.
+    guard(this, [&] { stored = save(); });
+    return stored;
 }
 
 // ---------------------------------------------------------------- several rows at once

@@ -24,8 +24,9 @@
 //   (`JZBS`, `Zj`, `sz`, `GY`) and the scratch query `ADOQuery1`. It must
 //   outlive the editor.
 // - The editor returns nothing: what it stored is in the database, and the
-//   data module's query keeps the listed rows. A row still pending when the
-//   user closes the editor is not stored. Afterwards the form recounts what
+//   data module's query keeps the listed rows. Closing the editor with a new
+//   or changed row not yet stored asks whether to store it (by the editor's
+//   own save), drop it or go back to it. Afterwards the form recounts what
 //   it shows (boundary points after TFrmJZBS, co-users after TFrmGY).
 // - Errors inside the editor are shown to the user there; exec() does not throw.
 
@@ -77,6 +78,9 @@ public:
     zarn::Dataset &dataset() const;
     // Decided at loading: the rows of a change date, read-only.
     bool isChangedMode() const { return m_changed; }
+    // A new row the user filled in, or a change to a stored row, that the
+    // database does not hold yet. A new row as the editor made it is none.
+    bool hasUnstoredChange() const;
 
     zarn::ui::Banner *Image1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
@@ -145,10 +149,14 @@ protected:
     void fillCodeLists();
     void setModeControls();
     void runPurge();
+    // The save of 保存: true when the row on screen is stored; otherwise the
+    // surveyor has been told why and the row keeps the typing.
+    bool save();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
     // Connects a button to a handler run through the guard.
     void onClick(QPushButton *button, std::function<void()> handler);
@@ -161,11 +169,17 @@ private:
     void buildButtons(QWidget *panel);
     bool ownsWindow(const QWidget *window) const;
     bool isPendingNewRow() const;
+    // Asks about an unstored change and acts on the answer; false keeps the editor open.
+    bool mayClose();
+    QVariantList currentRowValues() const;
     QString surveyRowText(const char *column) const;
 
     const AttachedEditorDescription &m_desc;
     QPointer<TDataMod> m_dm;
     bool m_changed = false;
+    // The row being edited as it stood when its editing began (a new row:
+    // once the editor had filled it in); empty when unknown.
+    QVariantList m_rowAsBegun;
     QHash<QString, QWidget *> m_controls;
     QHash<QString, QLabel *> m_labels;
     QList<QWidget *> m_tabOrder;

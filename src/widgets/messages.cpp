@@ -59,6 +59,8 @@ public:
         };
         // The survey forms are Chinese throughout, buttons included.
         const Choice choices[] = {{Ok, QMessageBox::Ok, "确定"},
+                                  {Save, QMessageBox::Save, "保存"},
+                                  {Discard, QMessageBox::Discard, "不保存"},
                                   {Cancel, QMessageBox::Cancel, "取消"},
                                   {Yes, QMessageBox::Yes, "是"},
                                   {No, QMessageBox::No, "否"}};
@@ -118,7 +120,7 @@ int RecordingMessageService::messageBox(const QString &text, const QString &capt
 {
     records.append({false, text, caption, icon, buttons});
     if (!answers.isEmpty()) return answers.takeFirst();
-    for (int b : {Ok, Yes, No, Cancel})
+    for (int b : {Ok, Save, Yes, No, Discard, Cancel})
         if (buttons & b) return b;
     return Ok;
 }

@@ -9,8 +9,9 @@ namespace zarn::ui {
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
 
-// Buttons of a captioned box, and the answer it gives.
-enum MessageButton { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
+// Buttons of a captioned box, and the answer it gives. Save and Discard are
+// the 保存 / 不保存 of a question about changes not yet stored.
+enum MessageButton { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8, Save = 0x10, Discard = 0x20 };
 
 // The two kinds of message window: a plain message with only OK and no caption
 // of its own (user mistakes), and a captioned box with icon and buttons

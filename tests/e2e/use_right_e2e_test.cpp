@@ -403,8 +403,23 @@ TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)
     EXPECT_TRUE(eventually([&] { return markerText(newId, "jzdtbh") == unified; }))
         << "保存 did not store the unified number: " << markerText(newId, "jzdtbh").toStdString();
     EXPECT_EQ(markerText(newId, "jblx"), firstKind);
+
+    // Typing not yet stored: 退出 asks; Escape goes back to it, Return stores it.
+    ASSERT_TRUE(clickIn(editor, kUnifiedNumberLeft, kUnifiedNumberTop));
+    ASSERT_TRUE(x->key(QStringLiteral("End")) && x->type(QStringLiteral("A")))
+        << x->lastError().toStdString();
     ASSERT_TRUE(press(editor, EditorButton::Exit));
-    ASSERT_TRUE(x->waitUntilGone(editor, kStepMs)) << "退出 left the editor open";
+    quint32 box = waitForWindow(QStringLiteral("^提示$"));
+    ASSERT_NE(box, 0u) << "退出 with typing not stored asked nothing";
+    screenshot(QStringLiteral("editor-close-box.png"));
+    ASSERT_TRUE(answer(box, QStringLiteral("Escape")));
+    EXPECT_EQ(markerText(newId, "jzdtbh"), unified) << "取消 stored the typing";
+    ASSERT_TRUE(press(editor, EditorButton::Exit));
+    box = waitForWindow(QStringLiteral("^提示$"));
+    ASSERT_NE(box, 0u) << "取消 closed the editor";
+    ASSERT_TRUE(answer(box, QStringLiteral("Return")));
+    ASSERT_TRUE(x->waitUntilGone(editor, kStepMs)) << "保存 on closing left the editor open";
+    EXPECT_EQ(markerText(newId, "jzdtbh"), unified + QStringLiteral("A"));
 
     // The sheet counts the markers as the editor closes and stores the count
     // with the row: here on 保存.

@@ -12,13 +12,13 @@ namespace zarn::test {
 namespace {
 
 struct Facts {
-    const char *name, *table, *key;
+    const char *name, *table, *key, *keyControl;
 };
 // In the order of EditorKind.
-constexpr Facts kFacts[] = {{"TFrmJZBS", "T_JZBSB", "JZDTBH"},
-                            {"TFrmZJ", "T_ZJB", "JZXQDH"},
-                            {"TFrmSZ", "T_SZB", "JZDStart"},
-                            {"TFrmGY", "T_GYQ", "TDSYZMC"}};
+constexpr Facts kFacts[] = {{"TFrmJZBS", "T_JZBSB", "JZDTBH", "EditF3"},
+                            {"TFrmZJ", "T_ZJB", "JZXQDH", "DBEdit9"},
+                            {"TFrmSZ", "T_SZB", "JZDStart", "DBEdit3"},
+                            {"TFrmGY", "T_GYQ", "TDSYZMC", "DBEdit19"}};
 
 } // namespace
 
@@ -33,6 +33,10 @@ const char *tableOf(EditorKind kind)
 const char *keyColumnOf(EditorKind kind)
 {
     return kFacts[int(kind)].key;
+}
+const char *keyControlOf(EditorKind kind)
+{
+    return kFacts[int(kind)].keyControl;
 }
 
 void EditorTest::SetUp()

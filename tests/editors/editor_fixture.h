@@ -14,6 +14,8 @@ const char *editorName(EditorKind kind);
 const char *tableOf(EditorKind kind);
 // A column that a purge looks at (empty in a purged row), and a text column.
 const char *keyColumnOf(EditorKind kind);
+// The entry page's control bound to that column.
+const char *keyControlOf(EditorKind kind);
 
 // The form tests' scratch database and data module, a survey row of one
 // parcel under the cursor of djdcTable, and an editor opened on that parcel.

@@ -1,6 +1,7 @@
 // Saving in each editor's order with its purge, the list showing what the
-// database holds afterwards, a new row whose ID another workstation took
-// meanwhile, and parcel numbers and unit codes holding quotes.
+// database holds afterwards, closing with typing not yet stored, a new row
+// whose ID another workstation took meanwhile, and parcel numbers and unit
+// codes holding quotes.
 #include "editor_fixture.h"
 
 #include "component/unt_Comm.h"
@@ -10,6 +11,8 @@
 #include "widgets/speed_button.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QTest>
 
 using namespace zarn;
 using namespace zarn::test;
@@ -100,6 +103,97 @@ TEST_P(EditorSaveTest, AFailedPostWarnsAndKeepsTheTyping)
     EXPECT_EQ(messages->records[0].icon, ui::MessageIcon::Warning);
     EXPECT_TRUE(rows().isEditing());
     EXPECT_EQ(shownIn("DBEdit19"), QStringLiteral("张三"));
+}
+
+TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
+{
+    auto other = db->open();
+    for (EditorKind kind : kAllEditors) {
+        SCOPED_TRACE(editorName(kind));
+        const QString table = QLatin1String(tableOf(kind));
+        const QString key = QLatin1String(keyColumnOf(kind));
+        const QString keyControl = QLatin1String(keyControlOf(kind));
+        const bool jzbs = kind == EditorKind::JZBS;
+        auto type = [&](const char *text) {
+            auto *line = qobject_cast<QLineEdit *>(editor->control(keyControl));
+            ASSERT_NE(line, nullptr);
+            line->selectAll();
+            QTest::keyClicks(line, text);
+        };
+        auto exitAnswering = [&](int answer) {
+            messages->records.clear();
+            messages->answers = {answer};
+            editor->spbExit->click();
+        };
+
+        // Nothing to store: a new row as the editor made it, typing taken back.
+        messages->records.clear();
+        openEditor(kind);
+        editor->close();
+        EXPECT_FALSE(editor->isVisible());
+        EXPECT_EQ(storedRows(kind), jzbs ? 1 : 0);
+        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        QVariantMap first{{key, "11"}};
+        if (jzbs) first.insert("xh", 1);
+        addRow(kind, 1, first);
+        openEditor(kind);
+        type("12");
+        type("11");
+        editor->spbExit->click();
+        EXPECT_FALSE(editor->isVisible());
+        EXPECT_TRUE(messages->records.isEmpty());
+
+        // Go back: the editor stays open on the typing; then drop it.
+        openEditor(kind);
+        type("12");
+        exitAnswering(ui::Cancel);
+        ASSERT_EQ(messages->records.size(), 1);
+        const auto box = messages->records[0];
+        EXPECT_EQ(box.caption, QStringLiteral("提示"));
+        EXPECT_EQ(box.icon, ui::MessageIcon::Question);
+        EXPECT_EQ(box.buttons, ui::Save | ui::Discard | ui::Cancel);
+        EXPECT_TRUE(box.text.contains(QStringLiteral("对当前记录的修改还没有保存")));
+        EXPECT_TRUE(box.text.contains(editor->windowTitle().trimmed()));
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_EQ(shownIn(keyControl), "12");
+        EXPECT_EQ(stored(table, 1, key), "11");
+        messages->answers = {ui::Discard};
+        editor->close(); // the close box asks the same
+        EXPECT_EQ(messages->records.size(), 2);
+        EXPECT_FALSE(editor->isVisible());
+        EXPECT_EQ(stored(table, 1, key), "11");
+
+        // Store: a new row goes through the editor's save (the marker editor
+        // stored it when it was made, so the typing is a change there).
+        openEditor(kind);
+        editor->spbNew->click();
+        const qint64 added = rows().field("ID").asInteger();
+        type("13");
+        exitAnswering(ui::Save);
+        ASSERT_EQ(messages->records.size(), 1);
+        EXPECT_TRUE(messages->records[0].text.contains(
+            jzbs ? QStringLiteral("修改还没有保存") : QStringLiteral("新增的记录还没有保存")));
+        EXPECT_FALSE(editor->isVisible());
+        EXPECT_EQ(stored(table, added, key), "13");
+        EXPECT_EQ(storedRows(kind), 2);
+
+        // A store that fails says so and keeps the editor open on the typing.
+        openEditor(kind);
+        ASSERT_EQ(rows().field("ID").asInteger(), 1);
+        {
+            Dataset q(other.get());
+            RunSQL(q, QStringLiteral("delete from %1 where id = ?").arg(table), {1});
+        }
+        type("14");
+        exitAnswering(ui::Save);
+        ASSERT_EQ(messages->records.size(), 2);
+        EXPECT_EQ(messages->records[1].text, QStringLiteral("数据保存失败！"));
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_EQ(shownIn(keyControl), "14");
+        exitAnswering(ui::Discard);
+        EXPECT_FALSE(editor->isVisible());
+        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+    }
 }
 
 TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnderAFreshOne)

@@ -115,6 +115,30 @@ TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFace)
     EXPECT_EQ(seen, QStringList(4, QStringLiteral("宋体")));
 }
 
+TEST(MessageTest, AQuestionAboutUnstoredTypingOffersSaveDiscardAndCancelAndSaysWhichWasPressed)
+{
+    for (const auto &[label, expected] :
+         {std::pair{"保存", int(Save)}, {"不保存", int(Discard)}, {"取消", int(Cancel)}}) {
+        QStringList labels;
+        QTimer::singleShot(0, [&, label = QString::fromUtf8(label)] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            QAbstractButton *pressed = nullptr;
+            for (QAbstractButton *b : box->buttons()) {
+                labels << b->text();
+                if (b->text() == label) pressed = b;
+            }
+            ASSERT_NE(pressed, nullptr);
+            pressed->click();
+        });
+        EXPECT_EQ(messageBox(QStringLiteral("新增的记录还没有保存。"), QStringLiteral("提示"),
+                             MessageIcon::Question, Save | Discard | Cancel),
+                  expected);
+        labels.sort();
+        EXPECT_EQ(labels, QStringList({"不保存", "保存", "取消"})) << label; // in code order
+    }
+}
+
 TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey)
 {
     QWidget w;
