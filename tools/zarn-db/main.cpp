@@ -2,6 +2,7 @@
 //   zarn-db init CONNECTION
 //   zarn-db demo CONNECTION [--units N] [--parcels M] [--seed S] [--add-to-existing]
 #include "data/connection.h"
+#include "data/connection_string.h"
 #include "data/errors.h"
 #include "zarn-db/demo_data.h"
 #include "zarn-db/survey_ddl.h"
@@ -32,7 +33,8 @@ const char *const kUsage = "用法:\n"
                            "      --units 1 --parcels 100000 造一个十万宗地的单位。\n"
                            "      数据库中已有调查表时拒绝写入, 除非加 --add-to-existing\n"
                            "      (演示宗地会混入真实数据, 无法再分开)\n"
-                           "连接字符串:\n"
+                           "连接字符串 (为 - 时从标准输入读取一行; 含密码时请用这种方式,\n"
+                           "写在命令行上的参数本机所有用户都能看到):\n"
                            "  Provider=SQLite;Data Source=文件\n"
                            "  Provider=PostgreSQL;Data Source=主机:端口/数据库;User ID=用户;"
                            "Password=密码";
@@ -116,7 +118,13 @@ int main(int argc, char **argv)
             throw UsageError{args.size() < 2 ? QStringLiteral("缺少命令")
                                              : QStringLiteral("缺少连接字符串")};
         const QString command = args[1];
-        const QString connectionString = args[2];
+        QString connectionString = args[2];
+        if (connectionString == QLatin1String("-")) {
+            const std::optional<QString> line = zarn::readConnectionStringLine(
+                stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));
+            if (!line || line->isEmpty()) throw UsageError{QStringLiteral("标准输入中没有连接字符串")};
+            connectionString = *line;
+        }
         if (command == QLatin1String("init")) {
             if (args.size() > 3)
                 throw UsageError{QStringLiteral("init 不接受其他参数: %1").arg(args[3])};
