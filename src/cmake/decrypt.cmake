@@ -2,8 +2,11 @@
 # Included from src/CMakeLists.txt, so paths are relative to src/.
 
 # Where a loaded image lies on disk: the component's config.ini and the key
-# file of the decryption library both live beside their library.
-add_library(zarn_modpath STATIC decrypt/module_path.cpp decrypt/module_path.h)
+# file of the decryption library both live beside their library. The key
+# file's rule (where, and what makes it readable) is here too, without the
+# cipher, so the component and the tools can say why a key does not serve.
+add_library(zarn_modpath STATIC decrypt/module_path.cpp decrypt/module_path.h
+  decrypt/key_file.cpp decrypt/key_file.h)
 target_include_directories(zarn_modpath PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(zarn_modpath PUBLIC ${CMAKE_DL_LIBS})
 target_link_libraries(zarn_core PUBLIC zarn_modpath)

@@ -1,11 +1,11 @@
 #include "component/inifile.h"
 
+#include "component/file_output.h"
 #include "component/unt_Comm.h"
 #include "decrypt/module_path.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -313,13 +313,7 @@ bool IniFile::write(QStringView section, QStringView key, const QString &value) 
     }
     if (out == c.bytes && QFile::exists(m_path)) return true;
 
-    QSaveFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    if (f.write(out) != out.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return writeReplacing(m_path, [&out](QIODevice &f) { return f.write(out) == out.size(); });
 }
 
 } // namespace zarn

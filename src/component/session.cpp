@@ -223,13 +223,34 @@ void warnNoConnectionString()
             key = QFile::decodeName(QByteArray::fromStdString(folderOf(
                       imagePathContaining(reinterpret_cast<const void *>(&ZarnDecryptStr))))) +
                   QString::fromLatin1(cipher::KeyFileName);
-        if (!QFileInfo::exists(key))
+        // Looked at by the library's own rule: a key it cannot read is told
+        // as such, not as a text enciphered with another key.
+        unsigned char bytes[cipher::KeySize];
+        const cipher::KeyFileRead r =
+            cipher::readKeyBytes(QFile::encodeName(key).toStdString(), bytes);
+        explicit_bzero(bytes, sizeof bytes);
+        switch (r.result) {
+        case cipher::KeyFileResult::Missing:
             why = QStringLiteral("the key file %1 for the connection string of %2 is missing")
                       .arg(key, config);
-        else
+            break;
+        case cipher::KeyFileResult::Unreadable:
+            why = QStringLiteral("the key file %1 for the connection string of %2 cannot be "
+                                 "read: %3")
+                      .arg(key, config, QString::fromLocal8Bit(std::strerror(r.error)));
+            break;
+        case cipher::KeyFileResult::Invalid:
+            why = QStringLiteral("the key file %1 for the connection string of %2 is no key "
+                                 "(a key is a file of exactly %3 bytes)")
+                      .arg(key, config)
+                      .arg(cipher::KeySize);
+            break;
+        case cipher::KeyFileResult::Ok:
             why = QStringLiteral("the connection string in %1 does not decipher with the key "
                                  "file %2 (enciphered with another key, or damaged)")
                       .arg(config, key);
+            break;
+        }
     }
     qWarning("Zarndcbdll: %s; no survey form is shown", qUtf8Printable(why));
 }

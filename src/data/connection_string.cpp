@@ -2,6 +2,9 @@
 
 #include "data/errors.h"
 
+#include <termios.h>
+#include <unistd.h>
+
 namespace zarn {
 
 namespace {
@@ -167,6 +170,37 @@ ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci)
     }
     if (provider.isEmpty()) throw Error(QStringLiteral("连接字符串缺少 Provider"));
     throw Error(QStringLiteral("不支持的数据库提供程序: %1").arg(provider));
+}
+
+std::optional<QString> readConnectionStringLine(FILE *in, const QString &prompt)
+{
+    const int fd = fileno(in);
+    termios saved{};
+    const bool terminal = isatty(fd) && tcgetattr(fd, &saved) == 0;
+    if (terminal) {
+        std::fputs(prompt.toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(fd, TCSAFLUSH, &quiet);
+    }
+    QByteArray line;
+    int c = 0;
+    bool any = false;
+    while ((c = std::getc(in)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        line.append(char(c));
+    }
+    if (terminal) {
+        tcsetattr(fd, TCSAFLUSH, &saved);
+        std::fputc('\n', stderr); // the Enter that was not echoed
+    }
+    if (line.endsWith('\r')) line.chop(1);
+    if (!any) return std::nullopt;
+    const QString text = QString::fromLocal8Bit(line);
+    line.fill('\0');
+    return text;
 }
 
 } // namespace zarn

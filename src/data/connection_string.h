@@ -4,6 +4,9 @@
 #include <QPair>
 #include <QString>
 
+#include <cstdio>
+#include <optional>
+
 namespace zarn {
 
 // One Key=Value pair of an ADO-style connection string, as written.
@@ -44,5 +47,12 @@ struct ConnectionSettings {
 // naming the provider when it is unknown. oracleHasOci tells whether the Qt
 // build offers QOCI (else Oracle goes through QODBC).
 ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci);
+
+// A connection string given as "-" on a tool's command line, where every
+// user of the machine could read it: one line of `in` (standard input), its
+// line end (LF or CR LF) removed. Read from a terminal, `prompt` goes to
+// standard error first and the typing is not echoed, as it holds a password.
+// Nothing when the input ends before anything is read.
+std::optional<QString> readConnectionStringLine(FILE *in, const QString &prompt);
 
 } // namespace zarn

@@ -123,34 +123,11 @@ bool decipher(std::string_view text, const Key &key, std::string &plain)
     return ok;
 }
 
-std::string keyFilePath(const std::string &folder)
+KeyFileResult readKeyFile(const std::string &path, Key &key, int *error)
 {
-    const char *configured = std::getenv(KeyFileVariable);
-    if (configured && *configured) return configured;
-    return folder.empty() ? std::string() : folder + KeyFileName;
-}
-
-KeyFileResult readKeyFile(const std::string &path, Key &key)
-{
-    if (path.empty()) return KeyFileResult::Missing;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? KeyFileResult::Missing : KeyFileResult::Invalid;
-    // One byte more than a key, to tell a long file from a key.
-    unsigned char buf[KeySize + 1];
-    std::size_t got = 0;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    while (ok && got < sizeof buf) {
-        const ssize_t n = ::read(fd, buf + got, sizeof buf - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    ok = ok && got == KeySize;
-    if (ok) std::memcpy(key.data(), buf, KeySize);
-    OPENSSL_cleanse(buf, sizeof buf);
-    return ok ? KeyFileResult::Ok : KeyFileResult::Invalid;
+    const KeyFileRead r = readKeyBytes(path, key.data());
+    if (error) *error = r.error;
+    return r.result;
 }
 
 int createKeyFile(const std::string &path, Key &key)

@@ -6,6 +6,8 @@
 // The version tag is authenticated too, so a text cannot be passed off as
 // another version.
 
+#include "decrypt/key_file.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -14,9 +16,6 @@
 namespace zarn::cipher {
 
 inline constexpr std::string_view Tag = "ZARN1:";
-inline constexpr std::size_t KeySize = 32;
-inline constexpr char KeyFileName[] = "ZarnDecryptString.key";
-inline constexpr char KeyFileVariable[] = "ZARN_KEY_FILE";
 
 // Key material, wiped when it goes out of scope.
 class Key {
@@ -45,14 +44,9 @@ std::string encipher(std::string_view plain, const Key &key);
 // it is handed on as a C string and would be cut silently.
 bool decipher(std::string_view text, const Key &key, std::string &plain);
 
-// $ZARN_KEY_FILE when set and not empty, else KeyFileName in `folder` (which
-// ends with '/'); empty when neither is known.
-std::string keyFilePath(const std::string &folder);
-
-enum class KeyFileResult { Ok, Missing, Invalid };
-
-// Reads a key file, which holds exactly KeySize bytes.
-KeyFileResult readKeyFile(const std::string &path, Key &key);
+// Reads a key file (readKeyBytes) into `key`; `error` (when given) gets the
+// errno behind an Unreadable answer.
+KeyFileResult readKeyFile(const std::string &path, Key &key, int *error = nullptr);
 
 // Makes a key file with a fresh random key, readable and writable by its owner
 // only, and never replaces an existing file. Answers 0 or the errno of the

@@ -132,9 +132,9 @@ void setUpSheetPages(QPagedPaintDevice &device)
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
 }
 
-SheetPdf::SheetPdf(const QString &path, const SheetLayout &layout)
+SheetPdf::SheetPdf(QIODevice *device, const SheetLayout &layout)
     : m_layout(layout)
-    , m_writer(std::make_unique<QPdfWriter>(path))
+    , m_writer(std::make_unique<QPdfWriter>(device))
 {
     m_writer->setResolution(600);
     m_writer->setTitle(text(layout.title));

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class QIODevice;
 class QPagedPaintDevice;
 class QPainter;
 class QPdfWriter;
@@ -33,15 +34,17 @@ void paintSheetPage(QPainter &painter, const QRectF &page, const SheetLayout &la
 // Sets a paged device up for survey tables: A4 portrait with 15 mm margins.
 void setUpSheetPages(QPagedPaintDevice &device);
 
-// A PDF of survey tables, one page per row, in the order they are added.
+// A PDF of survey tables, one page per row, in the order they are added,
+// written into a device (the temporary file of writeReplacing, so that a
+// file the user named is replaced only by a whole PDF).
 class SheetPdf {
 public:
-    SheetPdf(const QString &path, const SheetLayout &layout);
+    SheetPdf(QIODevice *device, const SheetLayout &layout);
     ~SheetPdf();
     SheetPdf(const SheetPdf &) = delete;
     SheetPdf &operator=(const SheetPdf &) = delete;
 
-    // False when the file cannot be written.
+    // False when the device cannot be written.
     bool isOpen() const;
     void addPage(const SheetValues &values);
     // Ends the document; false when it could not be written whole.

@@ -121,11 +121,12 @@ public:
 
     // The row shown as a printed survey table: through the system's print
     // dialog, or into a PDF file the user names (Ctrl+P and the sheet's
-    // context menu). writePdf is the step without dialogs; false when the
-    // file cannot be written.
+    // context menu). writePdf is the step without dialogs: the file is
+    // replaced only by a whole PDF, and never when it is the database, one of
+    // its journals, config.ini or the key; false (and `why`) otherwise.
     void printSheet();
     void exportPdf();
-    bool writePdf(const QString &path);
+    bool writePdf(const QString &path, QString *why = nullptr);
 
     const zarn::numbering::UnitCodeParts &unitCodeParts() const { return m_parts; }
 

@@ -1,6 +1,9 @@
 // The survey forms' row on paper: the print dialog and PDF export.
 #include "forms/survey_form.h"
 
+#include "component/DataM.h"
+#include "component/file_output.h"
+#include "component/setup_files.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
 #include "data/errors.h"
@@ -47,14 +50,26 @@ void SurveyForm::exportPdf()
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出PDF"), suggested,
                                                       QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty()) return;
-    if (!writePdf(path))
-        throw Error(QStringLiteral("无法写入文件 %1，请换一个文件夹或文件名再导出。").arg(path));
+    QString why;
+    if (!writePdf(path, &why)) throw Error(why);
 }
 
-bool SurveyForm::writePdf(const QString &path)
+bool SurveyForm::writePdf(const QString &path, QString *why)
 {
-    SheetPdf pdf(path, m_desc.sheet);
-    if (!pdf.isOpen()) return false;
-    pdf.addPage(shownValues());
-    return pdf.finish();
+    // The database, its journals, config.ini and the key are never exported onto.
+    const QString refused =
+        ProtectedFiles::ofSetup(dataModule().ADOConn1.connectionString()).refusal(path);
+    if (!refused.isEmpty()) {
+        if (why) *why = refused;
+        return false;
+    }
+    return writeReplacing(
+        path,
+        [this](QIODevice &file) {
+            SheetPdf pdf(&file, m_desc.sheet);
+            if (!pdf.isOpen()) return false;
+            pdf.addPage(shownValues());
+            return pdf.finish();
+        },
+        why);
 }

@@ -25,6 +25,10 @@ inline const QString djdcListOwnership =
     QStringLiteral("select * from T_DJDCB where dwdm >= ? and dwdm < ? and dwdm like ? escape '!' "
                    "order by zdbh nulls last");
 
+// zarn-db demo, before it adds made-up parcels: how many survey rows the
+// database already holds. No values.
+inline const QString djdcRowCount = QStringLiteral("select count(*) from T_DJDCB");
+
 // Both forms' new record, on ADOQuery1: the highest row number of the whole
 // table (null when the table is empty). No values.
 // Reading max(id) instead of the last row of the whole table ordered by id

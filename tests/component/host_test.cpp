@@ -126,6 +126,9 @@ TEST(ComponentHost, AnUnreachableDisplayOrAnUnusableConfigurationIsOneWarningLin
              r.env.insert(QStringLiteral("ZARN_KEY_FILE"), r.reg.file(QStringLiteral("no.key")));
          },
          QStringLiteral("no.key for the connection string of")},
+        // A key that is there but cannot be read is not "another key".
+        {[&] { r.env.insert(QStringLiteral("ZARN_KEY_FILE"), r.reg.path()); },
+         QStringLiteral("cannot be read")},
         {[&] {
              ModuleCopy other;
              r.module.writeConfig("[SystemInfo]\r\nConnectionString=" + other.encipher(plain) +

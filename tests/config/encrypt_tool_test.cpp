@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace zarn::test;
@@ -37,13 +38,24 @@ protected:
     QString keyFile() const { return tmp.file(QStringLiteral("keys/zarn.key")); }
 
     ToolRun run(const QStringList &args) const { return run(args, keyFile()); }
-    ToolRun run(const QStringList &args, const QString &keyPath) const
+    // `input` goes to standard input; `asNobody` runs the tool as an account
+    // without rights of its own (root reads any file, whatever its mode).
+    ToolRun run(const QStringList &args, const QString &keyPath, const QByteArray &input = {},
+                bool asNobody = false) const
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ZARN_KEY_FILE"), keyPath);
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ZARN_ENCRYPT_TOOL), args);
+        if (asNobody)
+            p.start(QStringLiteral("setpriv"),
+                    QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                QStringLiteral(ZARN_ENCRYPT_TOOL)} +
+                        args);
+        else
+            p.start(QStringLiteral(ZARN_ENCRYPT_TOOL), args);
+        p.write(input);
+        p.closeWriteChannel();
         ToolRun r;
         if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return r;
         r.exitCode = p.exitCode();
@@ -152,6 +164,59 @@ TEST_F(EncryptToolTest, MisuseFailsWithAMessageAndChangesNothing)
     EXPECT_EQ(nowhere.exitCode, 1);
     EXPECT_TRUE(nowhere.out.isEmpty());
     EXPECT_TRUE(nowhere.err.contains(tmp.file("no/such/folder/k")));
+}
+
+TEST_F(EncryptToolTest, ReadsTheStringFromStandardInputAndNeverWritesOverTheDatabaseOrTheKey)
+{
+    writeFile(tmp.file("keys/.keep"), {});
+    // One line, without its line end; what follows is not read.
+    const ToolRun piped = run({"-"}, keyFile(), (ChinesePlain + "\r\nPassword=other\n").toUtf8());
+    ASSERT_EQ(piped.exitCode, 0) << piped.err.toStdString();
+    EXPECT_EQ(decrypt(piped.out), zarn::toGbk(ChinesePlain));
+    const ToolRun nothing = run({"-"}, keyFile(), {});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_TRUE(nothing.err.contains(QString::fromUtf8("标准输入"))) << nothing.err.toStdString();
+    EXPECT_TRUE(run({"--help"}).out.contains(QString::fromUtf8("标准输入")));
+
+    // The database the string names (and its log, made or not) and the key
+    // are never taken for the config.ini to write.
+    const QString db = writeFile(tmp.file("survey.db"), "SQLite format 3");
+    ASSERT_TRUE(QFile::link(db, tmp.file("config.ini")));
+    const QString sqlite = "Provider=SQLite;Data Source=" + db;
+    for (const QString &target : {tmp.file("config.ini"), db + "-wal", keyFile()}) {
+        const QByteArray before = QFile::exists(target) ? readFile(target) : QByteArray();
+        const ToolRun r = run({sqlite, "--config", target});
+        EXPECT_EQ(r.exitCode, 2) << target.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8("不能写入"))) << r.err.toStdString();
+        EXPECT_EQ(QFile::exists(target) ? readFile(target) : QByteArray(), before);
+    }
+}
+
+TEST_F(EncryptToolTest, AKeyFileThatCannotBeReadIsNamedWithItsCause)
+{
+    writeFile(tmp.file("keys/.keep"), {});
+    ASSERT_EQ(run({"Data Source=x"}).exitCode, 0); // makes the key
+
+    // Without the right to read it. The tool runs as an account without
+    // rights where the test runs as root; the folder of the key is its
+    // owner's only, as a test's temporary folder is.
+    const bool root = ::geteuid() == 0;
+    if (!root) ::chmod(QFile::encodeName(keyFile()).constData(), 0);
+    const ToolRun denied = run({"Data Source=x"}, keyFile(), {}, root);
+    if (root && denied.exitCode == -1) GTEST_SKIP() << "setpriv cannot run the tool as nobody";
+    EXPECT_EQ(denied.exitCode, 1);
+    EXPECT_TRUE(denied.err.contains(QString::fromUtf8("无法读取密钥文件 ") + keyFile()))
+        << denied.err.toStdString();
+    EXPECT_TRUE(denied.err.contains(QString::fromUtf8("没有读取它的权限")))
+        << denied.err.toStdString();
+    EXPECT_FALSE(denied.err.contains(QString::fromUtf8("无效")));
+
+    // A folder where the key should be: no account reads a key from that.
+    const ToolRun folder = run({"Data Source=x"}, tmp.path());
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_TRUE(folder.err.contains(QString::fromUtf8("无法读取密钥文件 ") + tmp.path()))
+        << folder.err.toStdString();
+    EXPECT_TRUE(folder.err.contains(QString::fromUtf8("文件夹"))) << folder.err.toStdString();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Reading and writing initialisation files as existing installations have them.
+#include "component/file_output.h"
 #include "component/inifile.h"
 #include "support/tempdir.h"
 
@@ -161,6 +162,32 @@ TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone)
     QDir(tmp.path()).mkdir("dir.ini");
     EXPECT_FALSE(IniFile(tmp.file("dir.ini")).write(u"A", u"k", "v"));
     EXPECT_EQ(IniFile(tmp.file("dir.ini")).read(u"A", u"k", "d"), "d");
+}
+
+// The same replacement for every file the user names (a PDF, config.ini): a
+// write that stops half way, or throws, leaves the old file and nothing else.
+TEST_F(IniFileTest, AReplacementThatFailsHalfWayLeavesTheFileAndNoTemporaryFile)
+{
+    const QByteArray before = "[DCB]\nsm=1\n";
+    writeFile(path(), before);
+    auto halfThenFail = [](QIODevice &f) {
+        f.write("%PDF-1.4 half");
+        return false;
+    };
+    QString why;
+    EXPECT_FALSE(writeReplacing(path(), halfThenFail, &why));
+    EXPECT_TRUE(why.contains(path())) << why.toStdString();
+    EXPECT_THROW(writeReplacing(path(),
+                                [](QIODevice &f) -> bool {
+                                    f.write("%PDF-1.4 half");
+                                    throw std::runtime_error("database gone");
+                                }),
+                 std::runtime_error);
+    EXPECT_EQ(onDisk(), before);
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"config.ini"});
+
+    EXPECT_TRUE(writeReplacing(path(), [](QIODevice &f) { return f.write("whole") == 5; }));
+    EXPECT_EQ(onDisk(), "whole");
 }
 
 TEST_F(IniFileTest, DuplicateSectionsAndKeysTheFirstCountsForReadAndWrite)

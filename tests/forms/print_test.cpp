@@ -5,13 +5,37 @@
 #include "forms/sheet_layout.h"
 #include "support/tempdir.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
 using namespace zarn;
 using namespace zarn::forms;
+using zarn::test::readFile;
+using zarn::test::writeFile;
 
 namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Runs a tool with `input` on its standard input.
+ToolRun runWithInput(const QString &program, const QStringList &args, const QByteArray &input)
+{
+    QProcess p;
+    p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
+    ToolRun r;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return r;
+    r.exitCode = p.exitCode();
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
 
 QString run(const QString &program, const QStringList &args)
 {
@@ -135,11 +159,61 @@ TEST_P(PrintTest, ZarnSheetWritesOnePagePerRowOfTheUnit)
     EXPECT_GE(pages.captured(1).toInt(), 300); // the parcels and their older versions
     EXPECT_TRUE(said.contains(QStringLiteral("%1 页").arg(pages.captured(1))));
 
-    // One parcel: its versions only.
-    const QString one = dir.file("one.pdf");
-    run(ZARN_SHEET_TOOL, {"--dwdm", unit, "--zdh", "0010010001", "--connection", conn, "-o", one});
+    // One parcel: its versions only, over an older PDF of that name; the
+    // connection string read from standard input, as a password would be.
+    const QString one = writeFile(dir.file("one.pdf"), "an older export");
+    const ToolRun piped = runWithInput(
+        ZARN_SHEET_TOOL, {"--dwdm", unit, "--zdh", "0010010001", "--connection", "-", "-o", one},
+        (conn + "\r\n").toUtf8());
+    EXPECT_EQ(piped.exitCode, 0) << piped.err.toStdString();
     EXPECT_TRUE(
         run(QStringLiteral("pdfinfo"), {one}).contains(QRegularExpression("Pages:\\s+[12]\\n")));
+
+    // An export that fails (no such parcel) leaves the file it named alone.
+    const QByteArray before = readFile(one);
+    EXPECT_EQ(run(ZARN_SHEET_TOOL,
+                  {"--dwdm", unit, "--zdh", "9999999999", "--connection", conn, "-o", one})
+                  .left(1),
+              "<");
+    EXPECT_EQ(readFile(one), before);
+
+    // Never onto the database or its journals, however they are named: the
+    // survey tables stay, and nothing else is left in the folder.
+    const QString db = dir.file("unit.db");
+    ASSERT_TRUE(QFile::link(db, dir.file("link.pdf")));
+    const QStringList folder = QDir(dir.path()).entryList(QDir::Files | QDir::System);
+    const qint64 size = QFileInfo(db).size();
+    for (const QString &target : {db, dir.path() + "/./unit.db-wal", dir.file("link.pdf"),
+                                  QStringLiteral("%1/../%2/unit.db-shm")
+                                      .arg(dir.path(), QFileInfo(dir.path()).fileName())}) {
+        const ToolRun r = runWithInput(
+            ZARN_SHEET_TOOL, {"--dwdm", unit, "--connection", conn, "-o", target}, {});
+        EXPECT_EQ(r.exitCode, 2) << target.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("调查数据库"))) << r.err.toStdString();
+    }
+    EXPECT_EQ(QFileInfo(db).size(), size);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System), folder);
+    EXPECT_TRUE(run(ZARN_SHEET_TOOL, {"--dwdm", unit, "--connection", conn, "-o", pdf})
+                    .contains(QStringLiteral("%1 页").arg(pages.captured(1))));
+}
+
+TEST_P(PrintTest, TheFormNeverExportsOntoTheDatabaseOrItsConfiguration)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}, {"qlr", "张三"}});
+    open(unit);
+    QStringList protectedFiles{configPath()};
+    if (backend() == zarn::test::Backend::Sqlite)
+        protectedFiles << db->file() << db->file() + "-wal";
+    for (const QString &target : protectedFiles) {
+        const QByteArray before = QFile::exists(target) ? readFile(target) : QByteArray();
+        QString why;
+        EXPECT_FALSE(form->writePdf(target, &why)) << target.toStdString();
+        EXPECT_TRUE(why.contains(QStringLiteral("不能写入"))) << why.toStdString();
+        EXPECT_EQ(QFile::exists(target) ? readFile(target) : QByteArray(), before);
+    }
+    EXPECT_EQ(count("select count(*) from T_DJDCB"), 1);
+    QString why;
+    EXPECT_TRUE(form->writePdf(dir.file("row.pdf"), &why)) << why.toStdString();
 }
 
 using zarn::test::Backend;

@@ -18,10 +18,12 @@ struct ToolRun {
     QString out, err;
 };
 
-ToolRun zarnDb(const QStringList &args)
+ToolRun zarnDb(const QStringList &args, const QByteArray &input = {})
 {
     QProcess p;
     p.start(QStringLiteral(ZARN_DB_EXE), args);
+    p.write(input);
+    p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(240000)) << "zarn-db did not finish";
     ToolRun r;
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -44,7 +46,8 @@ protected:
 TEST_P(ZarnDbToolTest, InitThenDemoOnANewDatabase)
 {
     const QString cs = db->connectionString();
-    const ToolRun init = zarnDb({"init", cs});
+    // The connection string from standard input, as one with a password is given.
+    const ToolRun init = zarnDb({"init", "-"}, (cs + "\n").toUtf8());
     ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
     EXPECT_EQ(init.out.count(QLatin1Char('\n')), 1) << "one line of summary";
     EXPECT_TRUE(init.out.contains(QStringLiteral("12 张表"))) << init.out.toStdString();
@@ -63,6 +66,18 @@ TEST_P(ZarnDbToolTest, InitThenDemoOnANewDatabase)
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_TRUE(again.err.contains(QStringLiteral("已有表"))) << again.err.toStdString();
     EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB where bgrq is null")), 1000);
+
+    // Made-up parcels go into a database with survey rows only when asked to.
+    const int rows = count(*c, QStringLiteral("select count(*) from T_DJDCB"));
+    const ToolRun more = zarnDb({"demo", cs, "--parcels", "10"});
+    EXPECT_EQ(more.exitCode, 1);
+    EXPECT_TRUE(more.err.contains(QStringLiteral("已有 %1 张调查表").arg(rows)))
+        << more.err.toStdString();
+    EXPECT_TRUE(more.err.contains(QStringLiteral("--add-to-existing")));
+    EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB")), rows);
+    const ToolRun asked = zarnDb({"demo", cs, "--parcels", "10", "--add-to-existing"});
+    ASSERT_EQ(asked.exitCode, 0) << asked.err.toStdString();
+    EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB where bgrq is null")), 1010);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, ZarnDbToolTest, ::testing::Values(Backend::Sqlite),

@@ -591,6 +591,12 @@ int defaultUnitCount(int parcels)
     return std::max(1, std::min(std::max(3, needed), parcels));
 }
 
+qint64 existingSurveyRows(Connection &connection)
+{
+    if (!dbsetup::existingSurveyTables(connection).contains(QStringLiteral("T_DJDCB"))) return 0;
+    return highest(connection, sql::djdcRowCount).toLongLong();
+}
+
 DemoSummary fillDemoData(Connection &connection, const DemoOptions &options)
 {
     if (options.parcels < 1 || options.parcels > kMaxParcels)

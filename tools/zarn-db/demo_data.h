@@ -42,6 +42,10 @@ struct DemoSummary {
 QString demoUnitCode(int index);
 int defaultUnitCount(int parcels);
 
+// The survey rows (current and superseded) the database holds already; 0
+// without a survey table (fillDemoData then says to run zarn-db init).
+qint64 existingSurveyRows(Connection &connection);
+
 // Fills the database in one transaction: everything or nothing. Numbers go on
 // from what the database holds (row ids over each table, parcel and survey
 // numbers per unit), so a second run adds to the first. Throws zarn::Error

@@ -1,7 +1,8 @@
 // zarn-db: sets up a survey database and fills it with demo data.
 //   zarn-db init CONNECTION
-//   zarn-db demo CONNECTION [--units N] [--parcels M] [--seed S]
+//   zarn-db demo CONNECTION [--units N] [--parcels M] [--seed S] [--add-to-existing]
 #include "data/connection.h"
+#include "data/connection_string.h"
 #include "data/errors.h"
 #include "zarn-db/demo_data.h"
 #include "zarn-db/survey_ddl.h"
@@ -26,10 +27,14 @@ void say(FILE *to, const QString &text)
 const char *const kUsage = "用法:\n"
                            "  zarn-db init 连接字符串\n"
                            "      在空数据库中建调查表、索引和代码表\n"
-                           "  zarn-db demo 连接字符串 [--units N] [--parcels M] [--seed S]\n"
+                           "  zarn-db demo 连接字符串 [--units N] [--parcels M] [--seed S]"
+                           " [--add-to-existing]\n"
                            "      在一个事务中写入演示数据 (默认 300 宗地, 种子 1);\n"
-                           "      --units 1 --parcels 100000 造一个十万宗地的单位\n"
-                           "连接字符串:\n"
+                           "      --units 1 --parcels 100000 造一个十万宗地的单位。\n"
+                           "      数据库中已有调查表时拒绝写入, 除非加 --add-to-existing\n"
+                           "      (演示宗地会混入真实数据, 无法再分开)\n"
+                           "连接字符串 (为 - 时从标准输入读取一行; 含密码时请用这种方式,\n"
+                           "写在命令行上的参数本机所有用户都能看到):\n"
                            "  Provider=SQLite;Data Source=文件\n"
                            "  Provider=PostgreSQL;Data Source=主机:端口/数据库;User ID=用户;"
                            "Password=密码";
@@ -71,11 +76,18 @@ int runInit(const QString &connectionString)
     return 0;
 }
 
-int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &options)
+int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &options,
+            bool addToExisting)
 {
     zarn::Connection conn;
     conn.setConnectionString(connectionString);
     conn.open();
+    // Made-up parcels among a registry's real ones could never be told apart again.
+    if (const qint64 rows = zarn::demo::existingSurveyRows(conn); rows > 0 && !addToExisting)
+        throw zarn::Error(QStringLiteral("数据库中已有 %1 张调查表，没有写入演示数据：演示宗地混入后"
+                                     "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
+                                     "demo；确要加入这个数据库时，加上 --add-to-existing。")
+                          .arg(rows));
     QElapsedTimer timer;
     timer.start();
     const auto s = zarn::demo::fillDemoData(conn, options);
@@ -106,7 +118,13 @@ int main(int argc, char **argv)
             throw UsageError{args.size() < 2 ? QStringLiteral("缺少命令")
                                              : QStringLiteral("缺少连接字符串")};
         const QString command = args[1];
-        const QString connectionString = args[2];
+        QString connectionString = args[2];
+        if (connectionString == QLatin1String("-")) {
+            const std::optional<QString> line = zarn::readConnectionStringLine(
+                stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));
+            if (!line || line->isEmpty()) throw UsageError{QStringLiteral("标准输入中没有连接字符串")};
+            connectionString = *line;
+        }
         if (command == QLatin1String("init")) {
             if (args.size() > 3)
                 throw UsageError{QStringLiteral("init 不接受其他参数: %1").arg(args[3])};
@@ -114,9 +132,12 @@ int main(int argc, char **argv)
         }
         if (command == QLatin1String("demo")) {
             zarn::demo::DemoOptions options;
+            bool addToExisting = false;
             for (int i = 3; i < args.size(); ++i) {
                 const QString &a = args[i];
-                if (a == QLatin1String("--units"))
+                if (a == QLatin1String("--add-to-existing"))
+                    addToExisting = true;
+                else if (a == QLatin1String("--units"))
                     options.units = int(std::min<qint64>(number(args, i, a), 1'000'000));
                 else if (a == QLatin1String("--parcels"))
                     options.parcels = int(std::min<qint64>(number(args, i, a), 100'000'000));
@@ -127,7 +148,7 @@ int main(int argc, char **argv)
             }
             if (options.units == 0 && args.contains(QStringLiteral("--units")))
                 throw UsageError{QStringLiteral("单位数至少为 1")};
-            return runDemo(connectionString, options);
+            return runDemo(connectionString, options, addToExisting);
         }
         throw UsageError{QStringLiteral("未知命令: %1").arg(command)};
     } catch (const UsageError &e) {

@@ -1,4 +1,4 @@
-// zarn-encrypt 'CONNECTION STRING' [--config PATH]
+// zarn-encrypt ('CONNECTION STRING' | -) [--config PATH]
 //
 // Enciphers a connection string with the key of the decryption library and
 // prints it, or writes it into a config.ini. The key file is made when missing.
@@ -6,6 +6,8 @@
 // the text back, so what the tool hands out is known to work with that key.
 
 #include "component/inifile.h"
+#include "component/setup_files.h"
+#include "data/connection_string.h"
 #include "decrypt/ZarnDecryptString.h"
 #include "decrypt/cipher.h"
 #include "decrypt/module_path.h"
@@ -16,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -29,9 +30,12 @@ constexpr int ExitError = 1;
 constexpr int ExitUsage = 2;
 
 const char *const Usage =
-    "用法: zarn-encrypt '连接字符串' [--config 路径]\n"
+    "用法: zarn-encrypt ('连接字符串' | -) [--config 路径]\n"
     "\n"
     "加密数据库连接字符串。\n"
+    "  -:             从标准输入读取连接字符串 (一行, 不含行尾)。连接字符串含密码时\n"
+    "                 请用这种方式: 写在命令行上的参数本机所有用户都能看到,\n"
+    "                 还会留在命令历史中。在终端上输入时不回显。\n"
     "  不带 --config: 把密文打印到标准输出。\n"
     "  带 --config:   把密文写入该 config.ini 的 [SystemInfo] ConnectionString,\n"
     "                 文件或节不存在时新建, 其余内容保持不变。\n"
@@ -105,24 +109,6 @@ QString parse(int argc, char **argv, Arguments &args)
     return {};
 }
 
-// Where the decryption library that this tool is linked with looks for its
-// key: the same rule, applied to the same library file.
-std::string keyPath()
-{
-    std::string folder;
-    if (void *lib = dlopen("libZarnDecryptString.so", RTLD_NOW | RTLD_NOLOAD)) {
-        if (void *fn = dlsym(lib, "ZarnDecryptStr"))
-            folder = zarn::folderOf(zarn::imagePathContaining(fn));
-        dlclose(lib);
-    }
-    // The same folder, named without the "bin/../lib" of the run path.
-    if (char *resolved = folder.empty() ? nullptr : realpath(folder.c_str(), nullptr)) {
-        folder = std::string(resolved) + '/';
-        std::free(resolved);
-    }
-    return keyFilePath(folder);
-}
-
 // The file a key path stands for. The package links the key beside the
 // library to the machine's configuration folder; a key made there, not on the
 // link (which open() with O_EXCL would refuse), is the one the library reads.
@@ -142,17 +128,14 @@ std::string followLinks(const std::string &path)
 // Reads the key, or makes it when there is none. Empty on success, else the error.
 QString loadOrCreateKey(const std::string &path, Key &key)
 {
-    if (path.empty())
-        return QStringLiteral(
-            "找不到解密库 libZarnDecryptString.so 的位置; 请用 ZARN_KEY_FILE 指定密钥文件");
+    if (path.empty()) return zarn::keyFileProblem(QString());
     for (int attempt = 0; attempt < 2; ++attempt) {
         switch (readKeyFile(path, key)) {
         case KeyFileResult::Ok:
             return {};
+        case KeyFileResult::Unreadable:
         case KeyFileResult::Invalid:
-            return QStringLiteral("密钥文件 %1 无效或不可读 (应为恰好 %2 字节的文件)")
-                .arg(local(path))
-                .arg(KeySize);
+            return zarn::keyFileProblem(local(path));
         case KeyFileResult::Missing:
             break;
         }
@@ -190,6 +173,12 @@ int main(int argc, char **argv)
         std::fputs(Usage, stdout);
         return 0;
     }
+    if (args.plain == u"-") {
+        const std::optional<QString> line = zarn::readConnectionStringLine(
+            stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));
+        if (!line) return fail(QStringLiteral("标准输入中没有连接字符串"));
+        args.plain = *line;
+    }
 
     bool exact = false;
     const QByteArray plain = zarn::toGbk(args.plain, &exact);
@@ -206,7 +195,22 @@ int main(int argc, char **argv)
                         .arg(most));
     }
 
-    const std::string path = followLinks(keyPath());
+    if (args.config) {
+        // config.ini is written over; the database or the key never are.
+        zarn::ProtectedFiles others;
+        others.addDatabase(args.plain);
+        others.add(zarn::decryptionKeyPath(), QStringLiteral("连接字符串的密钥文件"));
+        const QString refused = others.refusal(*args.config);
+        if (!refused.isEmpty()) {
+            print(stderr, QStringLiteral("zarn-encrypt: ") + refused);
+            return ExitUsage;
+        }
+    }
+
+    // The rule of the decryption library this tool is linked with, applied
+    // to the same library file.
+    const std::string path =
+        followLinks(QFile::encodeName(zarn::decryptionKeyPath()).toStdString());
     Key key;
     const QString keyError = loadOrCreateKey(path, key);
     if (!keyError.isEmpty()) return fail(keyError);

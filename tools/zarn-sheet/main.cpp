@@ -1,11 +1,14 @@
 // zarn-sheet --dwdm UNIT [--zdh PARCEL] [--lx 0|1]
-//            (--connection 'STRING' | --config config.ini) -o FILE.pdf
+//            (--connection 'STRING' | --connection - | --config config.ini) -o FILE.pdf
 //
 // Writes the survey tables of a unit (and of the units whose codes extend
 // it), or of one parcel's versions, into one PDF: one A4 page per row, in
 // parcel-number order, drawn as the survey forms print them.
 
+#include "component/file_output.h"
 #include "component/inifile.h"
+#include "component/setup_files.h"
+#include "data/connection_string.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"
@@ -33,13 +36,19 @@ constexpr int ExitUsage = 2;
 
 const char *const Usage =
     "用法: zarn-sheet --dwdm 单位代码 [--zdh 地籍号] [--lx 0|1]\n"
-    "                 (--connection '连接字符串' | --config config.ini) -o 文件.pdf\n"
+    "                 (--connection '连接字符串' | --connection - | --config config.ini)\n"
+    "                 -o 文件.pdf\n"
     "\n"
     "把单位 (及其下级单位) 的全部地籍调查表, 或一宗地的各版本, 按地籍号顺序\n"
     "写成一个 PDF, 每张调查表一页 (A4 纵向)。\n"
     "  --lx 0  土地使用权地籍调查表 (默认)   --lx 1  土地所有权地籍调查表\n"
+    "  --connection -: 从标准输入读取连接字符串 (一行, 不含行尾)。连接字符串含密码时\n"
+    "            请用这种方式或 --config: 写在命令行上的参数本机所有用户都能看到,\n"
+    "            还会留在命令历史中。在终端上输入时不回显。\n"
     "  --config: 组件的 config.ini, 读取其中加密的连接字符串\n"
-    "            (用组件的解密库和密钥文件解密)。\n";
+    "            (用组件的解密库和密钥文件解密)。\n"
+    "  -o: 全部页写完后才替换该文件; 导出失败时原文件不变。不能是调查数据库、\n"
+    "      它的 -wal/-shm 文件、config.ini 或密钥文件。\n";
 
 void print(FILE *to, const QString &text, bool newline = true)
 {
@@ -73,8 +82,12 @@ std::optional<QString> decipheredFrom(const QString &config, QString *why)
         toGbk(IniFile(config).read(u"SystemInfo", u"ConnectionString", QStringLiteral("000")));
     char *text = stored.data();
     if (!ZarnDecryptStr(&text)) {
-        *why = QStringLiteral("%1 中的连接字符串无法解密 (缺少密钥文件, 或不是用本机密钥加密的)")
-                   .arg(config);
+        const QString key = decryptionKeyPath();
+        *why = keyFileProblem(key);
+        if (why->isEmpty())
+            *why = QStringLiteral("%1 中的连接字符串无法用密钥文件 %2 解密 (是用另一个密钥加密的,"
+                                  " 或已损坏)。请用 zarn-encrypt 重新加密连接字符串。")
+                       .arg(config, key);
         return std::nullopt;
     }
     const QString plain = fromGbk(QByteArrayView(text));
@@ -120,11 +133,27 @@ int main(int argc, char **argv)
     if (out.isEmpty()) return usageError(QStringLiteral("缺少 -o 输出文件"));
     if (connection.isEmpty() == config.isEmpty())
         return usageError(QStringLiteral("请给出 --connection 或 --config 之一"));
+    if (connection == QLatin1String("-")) {
+        const std::optional<QString> line = readConnectionStringLine(
+            stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));
+        if (!line || line->isEmpty()) return fail(QStringLiteral("标准输入中没有连接字符串"));
+        connection = *line;
+    }
     if (!config.isEmpty()) {
         QString why;
         const std::optional<QString> plain = decipheredFrom(config, &why);
         if (!plain) return fail(why);
         connection = *plain;
+    }
+    {
+        // Emptying the database to write a PDF into it would lose every survey table.
+        ProtectedFiles setup = ProtectedFiles::ofSetup(connection);
+        if (!config.isEmpty()) setup.add(config, QStringLiteral("组件的配置文件"));
+        const QString refused = setup.refusal(out);
+        if (!refused.isEmpty()) {
+            print(stderr, QStringLiteral("zarn-sheet: ") + refused);
+            return ExitUsage;
+        }
     }
 
     const forms::SheetLayout &layout = lx == 1 ? forms::ownershipSheet() : forms::useRightSheet();
@@ -148,28 +177,37 @@ int main(int argc, char **argv)
                             ? QStringLiteral("单位 %1 没有调查表").arg(dwdm)
                             : QStringLiteral("单位 %1 没有地籍号为 %2 的调查表").arg(dwdm, zdh));
 
-        forms::SheetPdf pdf(out, layout);
-        if (!pdf.isOpen()) return fail(QStringLiteral("无法写入 %1").arg(out));
         const bool terminal = isatty(fileno(stderr));
-        QElapsedTimer shown;
-        shown.start();
-        for (rows.first(); !rows.eof(); rows.next()) {
-            if (!zdh.isEmpty() && rows.text(QStringLiteral("zdbh")) != zdh) continue;
-            const QString bgrq = rows.text(QStringLiteral("bgrq"));
-            pdf.addPage({[&rows](const QString &column) { return rows.text(column); },
-                         bgrq.isEmpty()
-                             ? QString()
-                             : QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更")});
-            if (terminal && (shown.elapsed() > 200 || pdf.pageCount() == total)) {
-                print(stderr, QStringLiteral("\r已写 %1/%2 页").arg(pdf.pageCount()).arg(total),
-                      false);
-                shown.restart();
-            }
-            if (rows.recNo() == rows.recordCount() - 1) break;
-        }
-        if (terminal) std::fputc('\n', stderr);
-        const int pages = pdf.pageCount();
-        if (!pdf.finish()) return fail(QStringLiteral("写入 %1 时出错").arg(out));
+        int pages = 0;
+        QString why;
+        const bool written = writeReplacing(
+            out,
+            [&](QIODevice &file) {
+                forms::SheetPdf pdf(&file, layout);
+                if (!pdf.isOpen()) return false;
+                QElapsedTimer shown;
+                shown.start();
+                for (rows.first(); !rows.eof(); rows.next()) {
+                    if (!zdh.isEmpty() && rows.text(QStringLiteral("zdbh")) != zdh) continue;
+                    const QString bgrq = rows.text(QStringLiteral("bgrq"));
+                    pdf.addPage({[&rows](const QString &column) { return rows.text(column); },
+                                 bgrq.isEmpty() ? QString()
+                                                : QStringLiteral("该宗地已于") + bgrq +
+                                                      QStringLiteral("变更")});
+                    if (terminal && (shown.elapsed() > 200 || pdf.pageCount() == total)) {
+                        print(stderr,
+                              QStringLiteral("\r已写 %1/%2 页").arg(pdf.pageCount()).arg(total),
+                              false);
+                        shown.restart();
+                    }
+                    if (rows.recNo() == rows.recordCount() - 1) break;
+                }
+                if (terminal) std::fputc('\n', stderr);
+                pages = pdf.pageCount();
+                return pdf.finish();
+            },
+            &why);
+        if (!written) return fail(why);
         print(stdout, QStringLiteral("%1: %2 页").arg(out).arg(pages));
     } catch (const Error &e) {
         return fail(e.message());
