@@ -17,12 +17,38 @@
 
 namespace {
 
+// Every call of the library but ZarnLastError itself sets it or clears it,
+// so what it says always belongs to the call just made.
 thread_local std::string t_lastError;
 
 HRESULT fail(HRESULT hr, std::string text)
 {
     t_lastError = std::move(text);
     return hr;
+}
+
+HRESULT succeed(HRESULT hr = S_OK)
+{
+    t_lastError.clear();
+    return hr;
+}
+
+HRESULT nullArgument(const char *function, const char *argument)
+{
+    return fail(E_POINTER, std::string(function) + ": " + argument + " is a null pointer");
+}
+
+// Why a value is not in the stores: never registered, or perhaps lost in a
+// damaged store.
+std::string notFound(const std::string &what, const zarn::com::LookupResult &found,
+                     const std::string &stores)
+{
+    std::string text = what + " is not registered in " + stores;
+    if (!found.damage.empty())
+        text += "; " + found.damage +
+                ", which may hide its registration: repair the file or "
+                "register the component again (zarn-regsvr)";
+    return text;
 }
 
 // A server loaded by this library, by file name; each is loaded once per
@@ -72,20 +98,39 @@ std::string storeNames(const std::vector<std::string> &paths)
 
 } // namespace
 
+namespace {
+
+BSTR allocated(BSTR text)
+{
+    if (text)
+        succeed();
+    else
+        fail(E_OUTOFMEMORY, "out of memory, or a text longer than a BSTR holds");
+    return text;
+}
+
+} // namespace
+
 ZARN_EXPORT BSTR SysAllocString(const OLECHAR *text)
 {
-    if (!text) return nullptr;
-    return zarn::com::allocString(std::u16string_view(text));
+    if (!text) {
+        succeed();
+        return nullptr;
+    }
+    return allocated(zarn::com::allocString(std::u16string_view(text)));
 }
 
 ZARN_EXPORT BSTR SysAllocStringLen(const OLECHAR *text, uint32_t len)
 {
-    return zarn::com::allocString(text, len);
+    return allocated(zarn::com::allocString(text, len));
 }
 
 ZARN_EXPORT BSTR ZarnAllocStringUtf8(const char *text)
 {
-    if (!text) return nullptr;
+    if (!text) {
+        succeed();
+        return nullptr;
+    }
     // UTF-8 to UTF-16 by hand: the library needs nothing beyond the C++ runtime.
     std::u16string out;
     const auto *p = reinterpret_cast<const unsigned char *>(text);
@@ -129,61 +174,69 @@ ZARN_EXPORT BSTR ZarnAllocStringUtf8(const char *text)
             out += char16_t(cp);
         }
     }
-    return zarn::com::allocString(out);
+    return allocated(zarn::com::allocString(out));
 }
 
 ZARN_EXPORT void SysFreeString(BSTR text)
 {
     zarn::com::freeString(text);
+    succeed();
 }
 
 ZARN_EXPORT uint32_t SysStringLen(BSTR text)
 {
+    succeed();
     return zarn::com::stringLength(text);
 }
 
 ZARN_EXPORT uint32_t SysStringByteLen(BSTR text)
 {
+    succeed();
     return zarn::com::stringLength(text) * uint32_t(sizeof(OLECHAR));
 }
 
 ZARN_EXPORT HRESULT ZarnGUIDFromString(const char *text, GUID *out)
 {
-    if (!text || !out) return E_POINTER;
+    if (!text) return nullArgument("ZarnGUIDFromString", "text");
+    if (!out) return nullArgument("ZarnGUIDFromString", "out");
     const auto g = zarn::com::guidFromString(text);
     if (!g) return fail(CO_E_CLASSSTRING, std::string("not a class identifier: ") + text);
     *out = *g;
-    return S_OK;
+    return succeed();
 }
 
 ZARN_EXPORT void ZarnStringFromGUID(const GUID *guid, char buf[39])
 {
-    if (!buf) return;
+    if (!buf) {
+        nullArgument("ZarnStringFromGUID", "buf");
+        return;
+    }
     if (!guid) {
         buf[0] = '\0';
+        nullArgument("ZarnStringFromGUID", "guid");
         return;
     }
     const std::string s = zarn::com::guidToString(*guid);
     std::memcpy(buf, s.c_str(), 39);
+    succeed();
 }
 
 ZARN_EXPORT HRESULT ZarnCLSIDFromProgID(const char *progid, CLSID *out)
 {
-    if (!progid || !out) return E_POINTER;
+    if (!progid) return nullArgument("ZarnCLSIDFromProgID", "progid");
+    if (!out) return nullArgument("ZarnCLSIDFromProgID", "out");
     try {
         const auto paths = zarn::com::RegistryFile::lookupPaths();
         const auto found = zarn::com::lookupValue(
             paths, std::string("HKEY_CLASSES_ROOT\\") + progid + "\\CLSID", "");
         if (!found.error.empty()) return fail(REGDB_E_CLASSNOTREG, found.error);
-        if (!found.value)
-            return fail(CO_E_CLASSSTRING,
-                        std::string(progid) + " is not registered in " + storeNames(paths));
+        if (!found.value) return fail(CO_E_CLASSSTRING, notFound(progid, found, storeNames(paths)));
         const auto g = zarn::com::guidFromString(*found.value);
         if (!g)
             return fail(CO_E_CLASSSTRING, "the class identifier of " + std::string(progid) +
                                               " in " + found.path + " is malformed");
         *out = *g;
-        return S_OK;
+        return succeed();
     } catch (...) {
         return fail(E_OUTOFMEMORY, "out of memory");
     }
@@ -191,9 +244,10 @@ ZARN_EXPORT HRESULT ZarnCLSIDFromProgID(const char *progid, CLSID *out)
 
 ZARN_EXPORT HRESULT ZarnCoGetClassObject(const CLSID *clsid, const IID *iid, void **out)
 {
-    if (!out) return E_POINTER;
+    if (!out) return nullArgument("ZarnCoGetClassObject", "out");
     *out = nullptr;
-    if (!clsid || !iid) return E_POINTER;
+    if (!clsid) return nullArgument("ZarnCoGetClassObject", "clsid");
+    if (!iid) return nullArgument("ZarnCoGetClassObject", "iid");
     try {
         const auto paths = zarn::com::RegistryFile::lookupPaths();
         const std::string id = zarn::com::guidToString(*clsid);
@@ -202,13 +256,12 @@ ZARN_EXPORT HRESULT ZarnCoGetClassObject(const CLSID *clsid, const IID *iid, voi
         if (!found.error.empty()) return fail(REGDB_E_CLASSNOTREG, found.error);
         const auto &path = found.value;
         if (!path || path->empty())
-            return fail(REGDB_E_CLASSNOTREG,
-                        "class " + id + " is not registered in " + storeNames(paths));
+            return fail(REGDB_E_CLASSNOTREG, notFound("class " + id, found, storeNames(paths)));
         LoadedServer server;
         if (const HRESULT hr = loadServer(*path, server); FAILED(hr)) return hr;
         const HRESULT hr = server.getClassObject(clsid, iid, out);
         if (FAILED(hr)) return fail(hr, *path + " hands out no class object for " + id);
-        return hr;
+        return succeed(hr);
     } catch (...) {
         return fail(E_OUTOFMEMORY, "out of memory");
     }
@@ -217,9 +270,10 @@ ZARN_EXPORT HRESULT ZarnCoGetClassObject(const CLSID *clsid, const IID *iid, voi
 ZARN_EXPORT HRESULT ZarnCoCreateInstance(const CLSID *clsid, IUnknown *outer, const IID *iid,
                                          void **out)
 {
-    if (!out) return E_POINTER;
+    if (!out) return nullArgument("ZarnCoCreateInstance", "out");
     *out = nullptr;
-    if (!iid) return E_POINTER;
+    if (!clsid) return nullArgument("ZarnCoCreateInstance", "clsid");
+    if (!iid) return nullArgument("ZarnCoCreateInstance", "iid");
     void *factoryPtr = nullptr;
     if (const HRESULT hr = ZarnCoGetClassObject(clsid, &IID_IClassFactory, &factoryPtr); FAILED(hr))
         return hr;
@@ -227,12 +281,15 @@ ZARN_EXPORT HRESULT ZarnCoCreateInstance(const CLSID *clsid, IUnknown *outer, co
     const HRESULT hr = factory->CreateInstance(outer, iid, out);
     factory->Release();
     if (FAILED(hr)) return fail(hr, "the class object refused to create the object");
-    return hr;
+    return succeed(hr);
 }
 
 ZARN_EXPORT HRESULT ZarnCreateInstanceFromProgID(const char *progid, const IID *iid, void **out)
 {
-    if (out) *out = nullptr;
+    if (!out) return nullArgument("ZarnCreateInstanceFromProgID", "out");
+    *out = nullptr;
+    if (!progid) return nullArgument("ZarnCreateInstanceFromProgID", "progid");
+    if (!iid) return nullArgument("ZarnCreateInstanceFromProgID", "iid");
     CLSID clsid;
     if (const HRESULT hr = ZarnCLSIDFromProgID(progid, &clsid); FAILED(hr)) return hr;
     return ZarnCoCreateInstance(&clsid, nullptr, iid, out);
@@ -250,6 +307,7 @@ ZARN_EXPORT void ZarnCoFreeUnusedLibraries(void)
             ++it;
         }
     }
+    succeed();
 }
 
 ZARN_EXPORT const char *ZarnLastError(void)

@@ -1,14 +1,16 @@
-# What an installation holds beyond the programs, and the Debian package.
+# What an installation holds beyond the programs, and the Debian packages.
 # Included from the top-level CMakeLists.txt after the targets exist.
 #
 #   the CMake package (find_package(Zarndcbdll) -> Zarndcbdll::zarnhost)
 #   zarnhost.pc for pkg-config
-#   sql/ as documentation
+#   sql/ as documentation, the licence and the changelog
 #   with ZARN_CONFIG_IN_ETC: config.ini and the key file beside the module are
 #   links into the machine's configuration folder (/etc/zarn/config), so
 #   nothing under /usr is written after installation
-#   the package: cmake --build BUILD --target package (or cpack in BUILD),
-#   from a build configured with -DCMAKE_INSTALL_PREFIX=/usr
+#   the packages: cmake --build BUILD --target package (or cpack in BUILD),
+#   from a build configured with -DCMAKE_INSTALL_PREFIX=/usr:
+#     zarndcbdll      (component "runtime") what a machine running a host needs
+#     zarndcbdll-dev  (component "dev") what building a host needs
 include(CMakePackageConfigHelpers)
 
 set(ZARN_PACKAGE_NAME zarndcbdll)
@@ -17,13 +19,14 @@ set(ZARN_PACKAGE_OUT ${CMAKE_BINARY_DIR}/packaging)
 
 # CMake package: relocatable by itself (paths are taken from where it lies).
 set(ZARN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Zarndcbdll)
-install(EXPORT ZarndcbdllTargets NAMESPACE Zarndcbdll:: DESTINATION ${ZARN_CMAKE_DIR})
+install(EXPORT ZarndcbdllTargets NAMESPACE Zarndcbdll:: DESTINATION ${ZARN_CMAKE_DIR}
+  COMPONENT dev)
 configure_package_config_file(${ZARN_PACKAGE_DIR}/ZarndcbdllConfig.cmake.in
   ${ZARN_PACKAGE_OUT}/ZarndcbdllConfig.cmake INSTALL_DESTINATION ${ZARN_CMAKE_DIR})
 write_basic_package_version_file(${ZARN_PACKAGE_OUT}/ZarndcbdllConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${ZARN_PACKAGE_OUT}/ZarndcbdllConfig.cmake
-  ${ZARN_PACKAGE_OUT}/ZarndcbdllConfigVersion.cmake DESTINATION ${ZARN_CMAKE_DIR})
+  ${ZARN_PACKAGE_OUT}/ZarndcbdllConfigVersion.cmake DESTINATION ${ZARN_CMAKE_DIR} COMPONENT dev)
 
 # pkg-config: the prefix is the one installed to (cmake --install --prefix
 # may differ from the configured one), so the file is written at install time.
@@ -31,10 +34,31 @@ set(ZARN_PC_PREFIX "@ZARN_PC_PREFIX@")
 configure_file(${ZARN_PACKAGE_DIR}/zarnhost.pc.in ${ZARN_PACKAGE_OUT}/zarnhost.pc.in @ONLY)
 install(CODE "set(ZARN_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
 configure_file(\"${ZARN_PACKAGE_OUT}/zarnhost.pc.in\"
-  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/zarnhost.pc\" @ONLY)")
+  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/zarnhost.pc\" @ONLY)"
+  COMPONENT dev)
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/sql/
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZARN_PACKAGE_NAME}/sql)
+
+# Each package's documentation folder holds the licence in the machine-readable
+# form and the changelog, compressed as Debian wants it (gzip -9 -n: no name,
+# no time stamp, so the same text gives the same bytes). The changelog names
+# the package version; a release that forgets to add its entry fails here.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(ZARN_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+file(STRINGS ${ZARN_PACKAGE_DIR}/changelog ZARN_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT ZARN_CHANGELOG_TOP MATCHES "^${ZARN_PACKAGE_NAME} \\(${ZARN_DEBIAN_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog begins with \"${ZARN_CHANGELOG_TOP}\": add an entry "
+    "for ${ZARN_PACKAGE_NAME} (${ZARN_DEBIAN_VERSION}) at its top")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZARN_PACKAGE_DIR}/changelog)
+find_program(ZARN_GZIP gzip REQUIRED)
+execute_process(COMMAND ${ZARN_GZIP} -9 -n -c INPUT_FILE ${ZARN_PACKAGE_DIR}/changelog
+  OUTPUT_FILE ${ZARN_PACKAGE_OUT}/changelog.Debian.gz COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${ZARN_PACKAGE_DIR}/copyright ${ZARN_PACKAGE_OUT}/changelog.Debian.gz
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZARN_PACKAGE_NAME} COMPONENT runtime)
+install(FILES ${ZARN_PACKAGE_DIR}/copyright ${ZARN_PACKAGE_OUT}/changelog.Debian.gz
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZARN_PACKAGE_NAME}-dev COMPONENT dev)
 
 # The machine's configuration folder. A system installation keeps config.ini
 # and the key in a folder of their own there (an administrator may open it to
@@ -58,6 +82,18 @@ if(ZARN_CONFIG_IN_ETC)
   endforeach()
 endif()
 
+# What lintian says of the packages and is so on purpose (the reasons are in
+# the files).
+string(REGEX REPLACE "^/" "" ZARN_LIBDIR_IN_PACKAGE ${CMAKE_INSTALL_FULL_LIBDIR})
+configure_file(${ZARN_PACKAGE_DIR}/lintian-overrides.in
+  ${ZARN_PACKAGE_OUT}/lintian/${ZARN_PACKAGE_NAME} @ONLY)
+configure_file(${ZARN_PACKAGE_DIR}/lintian-overrides-dev.in
+  ${ZARN_PACKAGE_OUT}/lintian/${ZARN_PACKAGE_NAME}-dev @ONLY)
+install(FILES ${ZARN_PACKAGE_OUT}/lintian/${ZARN_PACKAGE_NAME}
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT runtime)
+install(FILES ${ZARN_PACKAGE_OUT}/lintian/${ZARN_PACKAGE_NAME}-dev
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT dev)
+
 # Maintainer scripts: register on installation, unregister on removal.
 set(ZARN_MODULE_PATH ${CMAKE_INSTALL_FULL_LIBDIR}/zarn/Zarndcbdll.so)
 set(ZARN_REGSVR_PATH ${CMAKE_INSTALL_FULL_BINDIR}/zarn-regsvr)
@@ -71,33 +107,54 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${ZARN_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Zarndcbdll maintainers <maintainers@users.noreply.c-seed-53ca5c20.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cadastral survey table component for land-registry applications")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Zarndcbdll is an in-process component that a land-registry application loads
-to show, fill in and keep the cadastral survey tables (地籍调查表) of a unit's
-parcels, on SQLite, PostgreSQL or any ODBC database.
-.
-The package holds the component, registered for every user of the machine,
-the host header and helper library libzarnhost (pkg-config zarnhost, CMake
-find_package(Zarndcbdll)), the demo host zarn-host and the tools zarn-db,
-zarn-encrypt, zarn-regsvr and zarn-sheet (survey tables as PDF). The DDL of the
-survey database is in
-/usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 # Files outside the prefix (/etc/zarn) go into the package, not onto the machine.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL runtime dev)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
-set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 # Libraries the programs link come from dpkg-shlibdeps; the plug-ins Qt loads
 # at run time (the database drivers) and the Song face do not show there.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, fonts-arphic-uming | fonts-noto-cjk")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, libsqliteodbc")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${ZARN_PACKAGE_OUT}/postinst ${ZARN_PACKAGE_OUT}/prerm
-  ${ZARN_PACKAGE_OUT}/postrm ${ZARN_PACKAGE_DIR}/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# No synopsis common to both packages: each description's first line is its own.
+unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${ZARN_PACKAGE_NAME})
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS
+  "libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, fonts-arphic-uming | fonts-noto-cjk")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "odbc-postgresql, libsqliteodbc")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${ZARN_PACKAGE_OUT}/postinst
+  ${ZARN_PACKAGE_OUT}/prerm ${ZARN_PACKAGE_OUT}/postrm ${ZARN_PACKAGE_DIR}/triggers)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+  "cadastral survey table component for land-registry applications
+Zarndcbdll is an in-process component that a land-registry application loads
+to show, fill in and keep the cadastral survey tables (地籍调查表) of a unit's
+parcels, on SQLite, PostgreSQL or any ODBC database.
+.
+The package holds the component, registered for every user of the machine,
+the helper library libzarnhost that hosts create it through, the demo host
+zarn-host and the tools zarn-db, zarn-encrypt, zarn-regsvr and zarn-sheet
+(survey tables as PDF). The DDL of the survey database is in
+/usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${ZARN_PACKAGE_NAME}-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_COMPONENT_DEV_DEPENDS runtime)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "")
+set(CPACK_DEBIAN_DEV_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_DEV_DESCRIPTION
+  "development files of the Zarndcbdll survey component
+Zarndcbdll is an in-process component that a land-registry application loads
+to show, fill in and keep the cadastral survey tables (地籍调查表) of a unit's
+parcels.
+.
+This package holds what building a host needs: the header <zarn/Zarndcbdll.h>
+with the type library Zarndcbdll.idl beside it, the link to libzarnhost, and
+its pkg-config (zarnhost) and CMake (find_package(Zarndcbdll)) files.")
 include(CPack)

@@ -33,5 +33,3 @@ target_link_options(Zarndcbdll PRIVATE -Wl,--exclude-libs,ALL -Wl,-z,defs -Wl,-z
 set_property(TARGET Zarndcbdll APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/Zarndcbdll.map)
 
 install(TARGETS Zarndcbdll LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/zarn)
-install(FILES ${PROJECT_SOURCE_DIR}/include/zarn/Zarndcbdll.idl
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/zarn)

@@ -83,6 +83,20 @@ bool isBlank(std::string_view line)
     return trimmed(line).empty() || line == "\r";
 }
 
+// What is wrong with a line that no registration file holds, or null. Other
+// lines (comments, the banner of an exported file, blank lines) are fine.
+const char *damageIn(std::string_view line, bool parsesAsValue)
+{
+    if (line.find('\0') != std::string_view::npos) return "NUL bytes (the file is damaged)";
+    const std::string_view t = trimmed(line);
+    if (t.empty() || t.front() == ';' || t.front() == '#') return nullptr;
+    if (t.front() == '[') return headerKey(t) ? nullptr : "a key without its closing ]";
+    if (t.front() == '@' || t.front() == '"')
+        return parsesAsValue ? nullptr : "a value cut off or not written name=\"value\"";
+    if (t.starts_with("Windows Registry Editor") || t.starts_with("REGEDIT")) return nullptr;
+    return "a line that is neither [key], value, nor comment";
+}
+
 size_t depth(std::string_view key)
 {
     return size_t(std::count(key.begin(), key.end(), '\\'));
@@ -172,6 +186,7 @@ bool RegistryFile::load()
     m_blocks.clear();
     m_insertAt = 0;
     m_error.clear();
+    m_damage.clear();
     std::error_code ec;
     if (!std::filesystem::exists(m_path, ec)) return true;
     std::ifstream in(m_path, std::ios::binary);
@@ -188,25 +203,34 @@ bool RegistryFile::load()
     const std::string all = buf.str();
     m_blocks.push_back(Block{});
     size_t start = 0;
+    size_t number = 0;
+    bool continued = false; // the line before ended in a backslash: a hex value goes on
     while (start < all.size()) {
-        const size_t nl = all.find('\n', start);
-        Line line;
+        // Each line is made in one piece from views: assigning the line end
+        // to a string already made draws a false -Wrestrict from GCC 12.
+        size_t nl = all.find('\n', start);
+        std::string_view text(all), eol;
         if (nl == std::string::npos) {
-            line.text = all.substr(start);
-            start = all.size();
+            text = text.substr(start);
+            nl = all.size();
         } else {
-            line.text = all.substr(start, nl - start);
-            line.eol = "\n";
-            if (!line.text.empty() && line.text.back() == '\r') {
-                line.text.pop_back();
-                line.eol = "\r\n";
+            text = text.substr(start, nl - start);
+            eol = "\n";
+            if (!text.empty() && text.back() == '\r') {
+                text.remove_suffix(1);
+                eol = "\r\n";
             }
-            start = nl + 1;
         }
-        if (auto key = headerKey(line.text)) {
-            m_blocks.push_back(Block{std::string(*key), {}});
+        start = nl + 1;
+        ++number;
+        if (m_damage.empty() && !continued) {
+            if (const char *what = damageIn(text, parseValueLine(text).has_value()))
+                m_damage =
+                    m_path + " is damaged at line " + std::to_string(number) + " (" + what + ")";
         }
-        m_blocks.back().lines.push_back(std::move(line));
+        continued = !text.empty() && text.back() == '\\';
+        if (auto key = headerKey(text)) m_blocks.push_back(Block{std::string(*key), {}});
+        m_blocks.back().lines.push_back(Line{std::string(text), std::string(eol)});
     }
     return true;
 }
@@ -395,8 +419,10 @@ LookupResult lookupValue(const std::vector<std::string> &paths, std::string_view
         if (auto v = file.value(key, name)) {
             result.value = std::move(v);
             result.path = path;
+            result.damage.clear();
             return result;
         }
+        if (result.damage.empty()) result.damage = file.damage();
     }
     return result;
 }

@@ -34,7 +34,9 @@ public:
     explicit RegistryFile(std::string path);
 
     // A missing file is an empty store. False (with error()) when the file
-    // exists but cannot be read.
+    // exists but cannot be read. A file that reads but holds lines no
+    // registration file holds (cut off, overwritten) still loads, every line
+    // kept as it was; damage() then says where the first such line is.
     bool load();
     // Replaces the file atomically (a temporary file in the same folder, then
     // rename), making its folder when missing. False with error() on failure.
@@ -42,6 +44,8 @@ public:
 
     const std::string &path() const { return m_path; }
     const std::string &error() const { return m_error; }
+    // "PATH is damaged at line N (what is wrong there)", or empty.
+    const std::string &damage() const { return m_damage; }
 
     // The value's text ("" is the key's default value, written @=).
     std::optional<std::string> value(std::string_view key, std::string_view name) const;
@@ -77,6 +81,7 @@ private:
 
     std::string m_path;
     std::string m_error;
+    std::string m_damage;
     std::vector<Block> m_blocks;
     size_t m_insertAt = 0; // where new keys go when not at the end (0: at the end)
 };
@@ -90,10 +95,13 @@ struct RegistryEntry {
 
 // A value as a host sees it: taken from the first store that holds it.
 // error is set (and the search stops) when a store exists but cannot be read.
+// When no store holds the value, damage names the first damaged store looked
+// at and its line: the value may be lost in it rather than never registered.
 struct LookupResult {
     std::optional<std::string> value;
     std::string path; // the store it came from
     std::string error;
+    std::string damage;
 };
 LookupResult lookupValue(const std::vector<std::string> &paths, std::string_view key,
                          std::string_view name);

@@ -131,6 +131,55 @@ TEST(ComponentRegistration, HostCreatesTheObjectByProgIdAndLetsTheModuleGo)
               REGDB_E_CLASSNOTREG);
 }
 
+// ZarnLastError speaks of the call just made: a refusal for a null pointer
+// replaces an older failure, a success clears it, and a lookup that fails in a
+// damaged store names the file and the line rather than "not registered".
+TEST(ComponentRegistration, LastErrorBelongsToTheCallJustMadeAndNamesADamagedStore)
+{
+    Registry reg;
+    void *object = nullptr;
+    CLSID clsid{};
+    ASSERT_EQ(ZarnCreateInstanceFromProgID(ZARN_PROGID, &IID_IZarndjdcbshow, &object),
+              CO_E_CLASSSTRING);
+    EXPECT_NE(std::string(ZarnLastError()).find("is not registered in"), std::string::npos);
+    EXPECT_EQ(std::string(ZarnLastError()).find("damaged"), std::string::npos) << ZarnLastError();
+
+    EXPECT_EQ(ZarnCLSIDFromProgID(nullptr, &clsid), E_POINTER);
+    EXPECT_STREQ(ZarnLastError(), "ZarnCLSIDFromProgID: progid is a null pointer");
+    EXPECT_EQ(ZarnCoCreateInstance(&CLSID_Zarndjdcbshow, nullptr, &IID_IUnknown, nullptr),
+              E_POINTER);
+    EXPECT_STREQ(ZarnLastError(), "ZarnCoCreateInstance: out is a null pointer");
+    EXPECT_EQ(ZarnGUIDFromString("{D2C432D4-1697-4A84-86D5-0D3E761F8405}", &clsid), S_OK);
+    EXPECT_STREQ(ZarnLastError(), "");
+
+    // Our registration, cut off or overwritten after the lines of others (7).
+    const struct {
+        QByteArray tail;
+        const char *where;
+    } damaged[] = {
+        {"\r\n[HKEY_CLASSES_ROOT\\Zarndcbdll.Zarndjdcbshow\\CLSID\r\n@=\"{D2C432D4-1697-4A84-"
+         "86D5-0D3E761F8405}\"\r\n",
+         "line 8 (a key without its closing ])"},
+        {"\r\n[HKEY_CLASSES_ROOT\\Zarndcbdll.Zarndjdcbshow\\CLSID]\r\n@=\"{D2C432D4-1697",
+         "line 9 (a value cut off"},
+        {QByteArray("\r\n\0\0\0\0", 6), "line 8 (NUL bytes"},
+    };
+    for (const auto &d : damaged) {
+        writeFile(reg.path, Foreign + d.tail);
+        EXPECT_EQ(ZarnCLSIDFromProgID(ZARN_PROGID, &clsid), CO_E_CLASSSTRING);
+        const std::string error = ZarnLastError();
+        EXPECT_NE(error.find(reg.path.toStdString() + " is damaged at " + d.where),
+                  std::string::npos)
+            << error;
+    }
+    // A store that is whole again (a comment, the banner of an exported file,
+    // a hex value over two lines) answers plainly.
+    writeFile(reg.path, "Windows Registry Editor Version 5.00\n; kept\n[HKEY_CLASSES_ROOT\\X]\n"
+                        "\"Bits\"=hex:01,02,\\\n  03,04\n");
+    EXPECT_EQ(ZarnCLSIDFromProgID(ZARN_PROGID, &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(std::string(ZarnLastError()).find("damaged"), std::string::npos) << ZarnLastError();
+}
+
 // zarn-regsvr with this process's environment; its exit status.
 int run(const QStringList &args)
 {

@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
-# The Debian package as an integrator meets it: unpacked into a scratch root,
-# its maintainer scripts run against that root (DPKG_ROOT), a C host built
-# against the installed header through pkg-config and another through the
-# CMake package, both creating the component through the registration, the
-# use-right form opened on a private Xvfb, then removal and purge.
+# The Debian packages as an integrator meets them: both unpacked into a scratch
+# root, the runtime's maintainer scripts run against that root (DPKG_ROOT), a
+# C host built against the installed header through pkg-config and another
+# through the CMake package, both creating the component through the
+# registration, the use-right form opened on a private Xvfb, then removal and
+# purge. lintian checks both packages against Debian policy.
 #
-#   package_test.sh SOURCE_ROOT     the package: $ZARN_TEST_PACKAGE
+#   package_test.sh SOURCE_ROOT     the packages: $ZARN_TEST_PACKAGE (zarndcbdll)
+#                                   and $ZARN_TEST_DEV_PACKAGE (zarndcbdll-dev)
 #   ZARN_PACKAGE_SHOT=FILE          also saves a screenshot of the form
 # Exit status 0 when all holds, 77 when there is no package to test.
 set -euo pipefail
 src=$1
 deb=${ZARN_TEST_PACKAGE:-}
+dev=${ZARN_TEST_DEV_PACKAGE:-}
 if [ -z "$deb" ]; then
   echo "no package to test (ZARN_TEST_PACKAGE is empty): skipped"
   exit 77
+fi
+if [ -z "$dev" ]; then
+  echo "FAILED: ZARN_TEST_PACKAGE names the runtime package but ZARN_TEST_DEV_PACKAGE is empty" >&2
+  exit 1
 fi
 
 work=$(mktemp -d /tmp/zarn-package.XXXXXX)
@@ -37,14 +44,41 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libqt6sql6-sqlite libssl3 fonts-arphic-uming; do
   grep -qw -- "$p" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
+runtime="$(dpkg-deb -f "$deb" Package) (= $(dpkg-deb -f "$deb" Version))"
+[ "$(dpkg-deb -f "$dev" Depends)" = "$runtime" ] ||
+  fail "$(dpkg-deb -f "$dev" Package) should depend on $runtime: $(dpkg-deb -f "$dev" Depends)"
 
-step "unpack into a scratch root"
+step "what goes where: running a host, building one"
+dpkg -c "$deb" >"$work/runtime.list"
+dpkg -c "$dev" >"$work/dev.list"
+for pattern in '/include/zarn/Zarndcbdll\.h$' '/include/zarn/Zarndcbdll\.idl$' \
+  '/libzarnhost\.so -> ' '/zarnhost\.pc$' '/ZarndcbdllConfig\.cmake$'; do
+  grep -Eq -- "$pattern" "$work/runtime.list" && fail "the runtime package holds $pattern"
+  grep -Eq -- "$pattern" "$work/dev.list" || fail "the -dev package lacks $pattern"
+done
+grep -Eq '^-.*\.so' "$work/dev.list" && fail "the -dev package holds a library, not only its link"
+
+step "lintian on both packages"
+if command -v lintian >/dev/null; then
+  status=0
+  lintian --fail-on error,warning "$deb" "$dev" >"$work/lintian.log" 2>&1 || status=$?
+  grep -v '^running with root' "$work/lintian.log" || true
+  [ "$status" = 0 ] || fail "lintian finds fault with the packages (above)"
+else
+  echo "lintian is not installed here (scripts/deps installs it where apt can): policy check skipped"
+fi
+
+step "unpack both into a scratch root"
 root=$work/root
 dpkg -x "$deb" "$root"
+dpkg -x "$dev" "$root"
 dpkg-deb -e "$deb" "$work/control"
 libdir=$(dirname "$(find "$root/usr/lib" -name libzarnhost.so.1 | head -n 1)")
 module=$(realpath "$libdir/zarn/Zarndcbdll.so")
 [ -f "$root/usr/share/doc/zarndcbdll/sql/sqlite.sql" ] || fail "no DDL in the documentation folder"
+if readelf -d "$root/usr/bin/zarn-host" | grep -Eq 'RUNPATH|RPATH'; then
+  fail "zarn-host carries a run path though libzarnhost lies in the linker's folder"
+fi
 
 # Everything below sees the scratch root's machine-wide registration file and
 # an empty store of its own user.
