@@ -46,7 +46,7 @@ TEST(GuardTest, AnEscapedErrorIsReportedWithItsOwnTextAndGoesNoFurther)
     EXPECT_EQ(rec.records[2].text, unknownErrorText());
     for (const auto &r : rec.records) {
         EXPECT_FALSE(r.plain);
-        EXPECT_EQ(r.caption, "地籍调查");
+        EXPECT_EQ(r.caption, "错误"); // never the application's name
         EXPECT_EQ(r.icon, MessageIcon::Critical);
         EXPECT_EQ(r.buttons, int(Ok));
     }
@@ -88,15 +88,16 @@ TEST(FontTest, TheSongFaceWithFallbacksAtTwelvePixels)
     EXPECT_EQ(QFontInfo(f).pixelSize(), 12);
 }
 
-TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFace)
+TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFaceAndCaptionedInChinese)
 {
     // Whatever face the desktop would give them.
     QApplication::setFont(QFont(QStringLiteral("Serif"), 14));
-    QStringList seen;
+    QStringList seen, titles;
     const auto inspectAndClose = [&] {
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
+            titles << box->windowTitle();
             for (QWidget *part : {static_cast<QWidget *>(
                                       box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))),
                                   static_cast<QWidget *>(box->buttons().value(0))}) {
@@ -111,8 +112,17 @@ TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFace)
     showMessage(QStringLiteral("调查表已经为空"));
     inspectAndClose();
     messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning, Ok);
+    // A box given no caption is named for what it is, not for the program.
+    for (const MessageIcon icon :
+         {MessageIcon::Critical, MessageIcon::Warning, MessageIcon::Information}) {
+        inspectAndClose();
+        messageBox(QStringLiteral("说明"), QString(), icon, Ok);
+    }
     QApplication::setFont(QFont());
-    EXPECT_EQ(seen, QStringList(4, QStringLiteral("宋体")));
+    EXPECT_EQ(seen, QStringList(10, QStringLiteral("宋体")));
+    EXPECT_EQ(titles,
+              QStringList({QStringLiteral("提示"), QStringLiteral("警告"), QStringLiteral("错误"),
+                           QStringLiteral("警告"), QStringLiteral("提示")}));
 }
 
 TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey)
