@@ -301,6 +301,34 @@ bool Dataset::refreshRow()
     return true;
 }
 
+bool Dataset::rowDeletedMeanwhile()
+{
+    requireOpen();
+    if (m_cursor < 0 || m_state == State::Insert || m_table.isEmpty() || m_idColumn < 0)
+        return false;
+    const QVariant id = (m_state == State::Edit ? m_original : currentRow())[m_idColumn];
+    return !isNullValue(id) && !storedRow(id);
+}
+
+void Dataset::dropRow()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_cursor < 0) return;
+    const int row = m_cursor;
+    m_original.clear();
+    m_modified = false;
+    m_store->remove(row);
+    emit rowRemoved(row);
+    land(row, true);
+    m_bof = m_eof = isEmpty();
+    setState(State::Browse);
+    emit cursorMoved(m_cursor);
+}
+
 // ---------------------------------------------------------------- moves
 
 void Dataset::checkBrowseMode()
@@ -314,18 +342,32 @@ void Dataset::checkBrowseMode()
 }
 
 // Reading the row a move goes to, before the cursor leaves its row: a page
-// that cannot be read fails the move, and a row another user deleted meanwhile
-// leaves the list and is reported, the cursor staying where it was.
-void Dataset::reach(int row)
+// that cannot be read fails the move. A row another user deleted meanwhile
+// leaves the list, and with it the deleted rows beyond it in the direction of
+// the move (step; 0 for a move to one row), so that the same move once more
+// reaches a row that is there. The cursor stays where it was, and one error
+// says how many rows went.
+void Dataset::reach(int row, int step)
 {
     if (row < 0 || row == m_cursor) return;
     if (m_store->row(row)) return;
-    m_store->remove(row);
-    if (m_cursor > row) --m_cursor;
-    m_store->setCurrent(m_cursor);
-    emit rowRemoved(row);
-    throw RowChangedError(
-        QStringLiteral("该记录已被其他用户删除，已从列表中移去。请重新选择要查看的记录。"));
+    int removed = 0;
+    for (;;) {
+        m_store->remove(row);
+        if (m_cursor > row) --m_cursor;
+        m_store->setCurrent(m_cursor);
+        emit rowRemoved(row);
+        ++removed;
+        if (step == 0) break;
+        if (step < 0) --row; // going forward, the following row slid into its place
+        if (row < 0 || row >= recordCount() || row == m_cursor) break;
+        try {
+            if (m_store->row(row)) break;
+        } catch (const DatabaseError &) {
+            break; // read when it is next reached
+        }
+    }
+    throw RowsDeletedError(removed, m_table);
 }
 
 // Puts the cursor on a row without a move of the user's (opening, after a
@@ -358,9 +400,9 @@ QVariantList &Dataset::currentRow()
     return *row;
 }
 
-void Dataset::setCursor(int row, bool bof, bool eof)
+void Dataset::setCursor(int row, bool bof, bool eof, int step)
 {
-    reach(row);
+    reach(row, step);
     const bool moved = row != m_cursor;
     m_cursor = row;
     m_store->setCurrent(row);
@@ -372,38 +414,38 @@ void Dataset::setCursor(int row, bool bof, bool eof)
 void Dataset::first()
 {
     checkBrowseMode();
-    setCursor(isEmpty() ? -1 : 0, true, isEmpty());
+    setCursor(isEmpty() ? -1 : 0, true, isEmpty(), 1);
 }
 
 void Dataset::last()
 {
     checkBrowseMode();
-    setCursor(recordCount() - 1, isEmpty(), true);
+    setCursor(recordCount() - 1, isEmpty(), true, -1);
 }
 
 void Dataset::next()
 {
     checkBrowseMode();
     if (isEmpty() || m_cursor >= recordCount() - 1)
-        setCursor(m_cursor, isEmpty(), true);
+        setCursor(m_cursor, isEmpty(), true, 1);
     else
-        setCursor(m_cursor + 1, false, false);
+        setCursor(m_cursor + 1, false, false, 1);
 }
 
 void Dataset::prior()
 {
     checkBrowseMode();
     if (isEmpty() || m_cursor <= 0)
-        setCursor(m_cursor, true, isEmpty());
+        setCursor(m_cursor, true, isEmpty(), -1);
     else
-        setCursor(m_cursor - 1, false, false);
+        setCursor(m_cursor - 1, false, false, -1);
 }
 
 void Dataset::moveTo(int row)
 {
     checkBrowseMode();
     if (isEmpty()) return;
-    setCursor(std::clamp(row, 0, recordCount() - 1), false, false);
+    setCursor(std::clamp(row, 0, recordCount() - 1), false, false, 0);
 }
 
 bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions options)
@@ -431,7 +473,7 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
         else
             hit = textOf(v).compare(key, cs) == 0;
         if (hit) {
-            setCursor(i, false, false);
+            setCursor(i, false, false, 0);
             return true;
         }
     }
