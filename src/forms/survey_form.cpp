@@ -410,8 +410,12 @@ void SurveyForm::SaveThisDCBinfo()
     try {
         Dataset &t = table();
         // No row shown, nothing to remember: empty texts would overwrite what
-        // the surveyor's last row left there.
+        // the surveyor's last row left there. A new row without a parcel
+        // number is not a survey table yet; 新增 drops it.
         if (t.recNo() < 0) return;
+        if (t.state() == Dataset::State::Insert &&
+            trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty())
+            return;
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() != ControlFamily::Framed) continue;
             const QString key = c->dataField();
