@@ -84,7 +84,7 @@ QString refusalSentence(const DatabaseError &error)
         return duplicate(r);
     case RefusalKind::RowChanged:
         return QStringLiteral("这条记录在您读取之后已被其他用户修改或删除，您的修改没有保存。"
-                              "可以载入对方保存的内容，再重新修改。");
+                              "请记下要保留的内容，重新打开这条记录后再修改。");
     case RefusalKind::RowsDeleted:
         return rowsDeletedText(error, false);
     case RefusalKind::ConnectionLost:
@@ -148,9 +148,13 @@ int showFailure(const QString &fixedText, const QString &caption, MessageIcon ic
 bool askToLoadTheirVersion(const QString &fixedText, const QString &caption,
                            const DatabaseError &error, QWidget *parent)
 {
-    const QString text =
-        withReason(fixedText, error) +
-        QStringLiteral("\n\n是否载入对方保存的内容？选“是”将放弃您在表上的这次修改。");
+    // Asked only once the row is known to be there still: changed, not deleted.
+    QString text = QStringLiteral("这条记录在您读取之后已被其他用户修改，您的修改没有保存。");
+    if (!fixedText.isEmpty()) text = fixedText + QStringLiteral("\n\n") + text;
+    if (const QString driver = error.refusal().driverText; !driver.isEmpty())
+        text += QStringLiteral("\n\n数据库信息：") + driver;
+    text += QStringLiteral("\n\n是否载入对方保存的内容？选“是”将放弃您在表上的这次修改；选“否”"
+                           "留在表上，可以先记下要保留的内容。");
     return messageBox(text, caption, MessageIcon::Question, Yes | No, parent) == Yes;
 }
 

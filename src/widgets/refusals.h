@@ -37,9 +37,10 @@ QString withReason(const QString &fixedText, const std::exception &error);
 int showFailure(const QString &fixedText, const QString &caption, MessageIcon icon,
                 const std::exception &error, QWidget *parent = nullptr, int buttons = Ok);
 
-// For a row another user changed or deleted: the fixed text and the reason,
-// and the question whether to load the other user's version (dropping the
-// change on the sheet). True when the surveyor chose to.
+// For a row another user changed (and did not delete): the fixed text, that
+// the change was not stored, and the question whether to load the other
+// user's version (dropping the change on the sheet). True when the surveyor
+// chose to.
 bool askToLoadTheirVersion(const QString &fixedText, const QString &caption,
                            const DatabaseError &error, QWidget *parent = nullptr);
 

@@ -51,7 +51,8 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     messages->answers = {No}; // keep the typing rather than load theirs
     form->spbNext->click();
     ASSERT_EQ(messages->records.size(), 1);
-    EXPECT_TRUE(lastBox().startsWith(QStringLiteral("这条记录在您读取之后已被其他用户修改或删除")))
+    EXPECT_TRUE(lastBox().startsWith(
+        QStringLiteral("这条记录在您读取之后已被其他用户修改，您的修改没有保存。")))
         << lastBox().toStdString();
     EXPECT_TRUE(lastBox().contains(QStringLiteral("是否载入对方保存的内容")));
     EXPECT_EQ(messages->records[0].buttons, int(Yes | No));
