@@ -43,6 +43,15 @@ void reportError(QWidget *context, const std::exception &error)
     } catch (...) {
         text = unknownErrorText();
     }
+    // Rows another user deleted leaving the list is news, not a failure.
+    if (dynamic_cast<const zarn::RowsDeletedError *>(&error)) {
+        try {
+            messageBox(text, QStringLiteral("提示"), MessageIcon::Information, Ok, context);
+        } catch (...) {
+            qWarning("zarn: could not show a notice: %s", qUtf8Printable(text));
+        }
+        return;
+    }
     reportError(context, text);
 }
 

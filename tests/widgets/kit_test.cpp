@@ -51,6 +51,15 @@ TEST(GuardTest, AnEscapedErrorIsReportedWithItsOwnTextAndGoesNoFurther)
         EXPECT_EQ(r.buttons, int(Ok));
     }
 
+    // Rows another user deleted are news: said, not reported as an error.
+    guard(&w, [] { throw RowsDeletedError(2, QStringLiteral("T_DJDCB")); });
+    ASSERT_EQ(rec.records.size(), 4);
+    EXPECT_TRUE(rec.records[3].text.startsWith(
+        QStringLiteral("要前往的记录和与它相连的共 2 条记录已被其他用户删除")))
+        << rec.records[3].text.toStdString();
+    EXPECT_EQ(rec.records[3].caption, "提示");
+    EXPECT_EQ(rec.records[3].icon, MessageIcon::Information);
+
     // A handler that closes its own window and then fails.
     auto *doomed = new QWidget;
     guard(doomed, [&] {
