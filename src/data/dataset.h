@@ -106,6 +106,14 @@ public:
     // of it: another user's version replaces ours. False when the row is no
     // longer there (the list keeps it as it was) or is a new row not yet stored.
     bool refreshRow();
+    // True when the table no longer has the current row as it was read
+    // (another user deleted it); false for a row it has, a new row, or when
+    // the dataset cannot tell.
+    bool rowDeletedMeanwhile();
+    // Takes the current row out of the list without touching the table (it is
+    // gone there), dropping a pending change of it; the cursor goes to the
+    // following row, or to the new last row.
+    void dropRow();
 
     // Rows per page and pages kept in memory for a paged result, from the next open.
     void setPaging(int rowsPerPage, int pagesKept);
@@ -113,7 +121,8 @@ public:
     int rowsInMemory() const;
 
     // A move that reaches a row another user deleted since the open drops it
-    // from the list, stays where it was and throws RowChangedError to say so.
+    // from the list, with the deleted rows right beyond it in the move's
+    // direction, stays where it was and throws RowsDeletedError to say so.
     void first();
     void prior();
     void next();
@@ -185,7 +194,7 @@ private:
     void requireOpen() const;
     void checkBrowseMode();
     void fetch();
-    void setCursor(int row, bool bof, bool eof);
+    void setCursor(int row, bool bof, bool eof, int step);
     void setState(State s);
     void postInsert();
     void postEdit();
@@ -199,7 +208,7 @@ private:
     void beginPending(int row);
     QVariant convert(int column, const QVariant &v) const;
     QVariantList &currentRow();
-    void reach(int row);
+    void reach(int row, int step);
     void land(int row, bool announce);
 
     Connection *m_connection;

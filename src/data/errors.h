@@ -30,6 +30,7 @@ enum class RefusalKind {
     ValueTooLong,   // a text longer than its column
     DuplicateKey,   // a key another row already has
     RowChanged,     // the row was changed or deleted by another user since it was read
+    RowsDeleted,    // rows a move reached were deleted by another user and left the list
     ConnectionLost, // the server cannot be reached (any more)
     DamagedFile,    // the database file is damaged or is no database
     Busy,           // another user holds the database (SQLite's lock) longer than we wait
@@ -92,6 +93,29 @@ private:
         r.table = table;
         return r;
     }
+};
+
+// Rows a move reached that another user deleted since the list was read: they
+// left the list, and the cursor stayed where it was. count() says how many.
+class RowsDeletedError : public DatabaseError {
+public:
+    RowsDeletedError(int count, const QString &table)
+        : DatabaseError(QStringLiteral("有 %1 条记录已被其他用户删除，已从列表中移去。").arg(count),
+                        deleted(table))
+        , m_count(count)
+    {
+    }
+    int count() const { return m_count; }
+
+private:
+    static Refusal deleted(const QString &table)
+    {
+        Refusal r;
+        r.kind = RefusalKind::RowsDeleted;
+        r.table = table;
+        return r;
+    }
+    int m_count;
 };
 
 // A value that does not fit the column it is written to.

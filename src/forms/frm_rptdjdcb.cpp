@@ -149,6 +149,8 @@ void Tfrmrptdjdcb::fillCodeLists()
 void Tfrmrptdjdcb::recountBoundaryPoints()
 {
     Dataset &t = table();
+    // No row, no count: stored into the empty dataset it would start a new row.
+    if (t.isEmpty()) return;
     const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
     // The parcel number as the sheet shows it and the session's unit code.
     const QString shown = frmFrameMain1->DBEdit18->text();

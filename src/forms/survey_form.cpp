@@ -251,22 +251,47 @@ void SurveyForm::moveClick(Move move)
         showMessage(kEmptyParcel, this);
         return;
     }
-    switch (move) {
-    case Move::First:
-        t.first();
-        break;
-    case Move::Prior:
-        t.prior();
-        break;
-    case Move::Next:
-        t.next();
-        break;
-    case Move::Last:
-        t.last();
-        break;
+    // Whether the move stores a change of the row it leaves.
+    const bool pending = t.isEditing() && t.isModified();
+    try {
+        switch (move) {
+        case Move::First:
+            t.first();
+            break;
+        case Move::Prior:
+            t.prior();
+            break;
+        case Move::Next:
+            t.next();
+            break;
+        case Move::Last:
+            t.last();
+            break;
+        }
+    } catch (const RowsDeletedError &e) {
+        // The row left was stored (if changed) before the rows ahead were found gone.
+        messageBox(rowsDeletedText(e, pending && !t.isEditing()), QStringLiteral("提示"),
+                   MessageIcon::Information, Ok, this);
+        return;
+    } catch (const RowChangedError &e) {
+        settleConflict(QString(), e);
+        return;
     }
     afterMove();
     setcomp();
+}
+
+void SurveyForm::settleConflict(const QString &fixedText, const DatabaseError &e)
+{
+    Dataset &t = table();
+    if (t.rowDeletedMeanwhile()) {
+        if (!askToDropDeletedRow(fixedText, this)) return;
+        t.dropRow();
+        setcomp();
+        return;
+    }
+    // Another user's version, if the surveyor wants it instead of theirs.
+    if (askToLoadTheirVersion(fixedText, QStringLiteral("警告"), e, this)) t.refreshRow();
 }
 
 void SurveyForm::spbFirstClick()
@@ -329,10 +354,7 @@ void SurveyForm::spbSaveClick()
         t.edit();
         t.post();
     } catch (const RowChangedError &e) {
-        // Another user's version, if the surveyor wants it instead of theirs.
-        if (askToLoadTheirVersion(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), e,
-                                  this))
-            t.refreshRow();
+        settleConflict(QStringLiteral("数据保存失败！"), e);
     } catch (const Error &e) {
         // The fixed text first, then why, so the surveyor knows what to mend.
         showFailure(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
@@ -388,8 +410,12 @@ void SurveyForm::SaveThisDCBinfo()
     try {
         Dataset &t = table();
         // No row shown, nothing to remember: empty texts would overwrite what
-        // the surveyor's last row left there.
+        // the surveyor's last row left there. A new row without a parcel
+        // number is not a survey table yet; 新增 drops it.
         if (t.recNo() < 0) return;
+        if (t.state() == Dataset::State::Insert &&
+            trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty())
+            return;
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() != ControlFamily::Framed) continue;
             const QString key = c->dataField();

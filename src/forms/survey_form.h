@@ -159,6 +159,10 @@ private:
     void connectEditorButtons();
     void openEditor(int which);
     void moveClick(Move move);
+    // The row on the sheet could not be stored because another user changed
+    // or deleted it since it was read: offers their version, or to take a
+    // deleted row out of the list; the typing goes only if the surveyor says so.
+    void settleConflict(const QString &fixedText, const zarn::DatabaseError &refusal);
     QVariant newValue(const zarn::forms::NewRowColumn &c, qint64 id, const QString &parcel,
                       const QString &survey) const;
 
@@ -169,4 +173,3 @@ private:
     // only what the surveyor has not typed over.
     QString m_givenParcel, m_givenSurvey;
 };
-

@@ -90,7 +90,9 @@ void SurveyForm::openEditor(int which)
     const EditorButton &b = kButtons[which];
     Dataset &t = table();
     ui::DBEdit *count = b.count ? m_sheet->*b.count : nullptr;
-    if (count && b.opens != Opens::Always && trimBlanks(count->text()).isEmpty()) {
+    // A unit without rows has no count to fill: written into the empty
+    // dataset it would start a hidden new row that 新增 takes for one shown.
+    if (count && b.opens != Opens::Always && !t.isEmpty() && trimBlanks(count->text()).isEmpty()) {
         // As if the surveyor had typed it: the row takes it too.
         t.edit();
         t.setValue(QString::fromLatin1(b.countColumn), QStringLiteral("0"));

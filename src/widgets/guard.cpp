@@ -4,7 +4,6 @@
 #include "widgets/messages.h"
 #include "widgets/refusals.h"
 
-#include <QGuiApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -30,8 +29,7 @@ void reportError(QWidget *context, const QString &text)
     // Reporting must never fail in turn: a broken message service or an
     // allocation failure here would otherwise escape into the event loop.
     try {
-        QString caption = QGuiApplication::applicationDisplayName();
-        messageBox(text, caption, MessageIcon::Critical, Ok, context);
+        messageBox(text, QStringLiteral("错误"), MessageIcon::Critical, Ok, context);
     } catch (...) {
         qWarning("zarn: could not show an error report: %s", qUtf8Printable(text));
     }
@@ -44,6 +42,15 @@ void reportError(QWidget *context, const std::exception &error)
         text = errorText(error);
     } catch (...) {
         text = unknownErrorText();
+    }
+    // Rows another user deleted leaving the list is news, not a failure.
+    if (dynamic_cast<const zarn::RowsDeletedError *>(&error)) {
+        try {
+            messageBox(text, QStringLiteral("提示"), MessageIcon::Information, Ok, context);
+        } catch (...) {
+            qWarning("zarn: could not show a notice: %s", qUtf8Printable(text));
+        }
+        return;
     }
     reportError(context, text);
 }

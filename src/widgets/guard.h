@@ -10,7 +10,7 @@ class QWidget;
 namespace zarn::ui {
 
 // Runs one event handler. An error that escapes it is shown in the standard
-// error report (captioned with the application's title, error icon, OK) and
+// error report (captioned 错误, error icon, OK) and
 // goes no further, so the window stays usable and no exception reaches Qt's
 // event loop. A database refusal shows its sentence for the surveyor and the
 // database's text (refusals.h), another zarn::Error its message(),

@@ -2,7 +2,6 @@
 
 #include "widgets/fonts.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -22,8 +21,7 @@ class ScreenMessageService : public MessageService {
 public:
     void showMessage(const QString &text, QWidget *parent) override
     {
-        // A plain message carries the application's title, not a caption of its own.
-        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+        QMessageBox box(QMessageBox::NoIcon, captionFor(QString(), MessageIcon::None), text,
                         QMessageBox::NoButton, parent);
         useFormFace(box);
         box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
@@ -50,7 +48,7 @@ public:
             qicon = QMessageBox::Question;
             break;
         }
-        QMessageBox box(qicon, caption, text, QMessageBox::NoButton, parent);
+        QMessageBox box(qicon, captionFor(caption, icon), text, QMessageBox::NoButton, parent);
         useFormFace(box);
         struct Choice {
             int ours;
@@ -79,6 +77,22 @@ MessageService *s_current = nullptr;
 
 } // namespace
 
+QString captionFor(const QString &caption, MessageIcon icon)
+{
+    if (!caption.isEmpty()) return caption;
+    switch (icon) {
+    case MessageIcon::Critical:
+        return QStringLiteral("错误");
+    case MessageIcon::Warning:
+        return QStringLiteral("警告");
+    case MessageIcon::None:
+    case MessageIcon::Information:
+    case MessageIcon::Question:
+        break;
+    }
+    return QStringLiteral("提示");
+}
+
 MessageService &messages()
 {
     return s_current ? *s_current : s_screen;
@@ -96,7 +110,7 @@ void showMessage(const QString &text, QWidget *parent)
 int messageBox(const QString &text, const QString &caption, MessageIcon icon, int buttons,
                QWidget *parent)
 {
-    return messages().messageBox(text, caption, icon, buttons, parent);
+    return messages().messageBox(text, captionFor(caption, icon), icon, buttons, parent);
 }
 
 RecordingMessageService::RecordingMessageService()
@@ -112,7 +126,7 @@ RecordingMessageService::~RecordingMessageService()
 
 void RecordingMessageService::showMessage(const QString &text, QWidget *)
 {
-    records.append({true, text, QString(), MessageIcon::None, Ok});
+    records.append({true, text, captionFor(QString(), MessageIcon::None), MessageIcon::None, Ok});
 }
 
 int RecordingMessageService::messageBox(const QString &text, const QString &caption,

@@ -13,8 +13,8 @@ enum class MessageIcon { None, Information, Warning, Critical, Question };
 // the 保存 / 不保存 of a question about changes not yet stored.
 enum MessageButton { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8, Save = 0x10, Discard = 0x20 };
 
-// The two kinds of message window: a plain message with only OK and no caption
-// of its own (user mistakes), and a captioned box with icon and buttons
+// The two kinds of message window: a plain message with only OK, captioned
+// 提示 (user mistakes), and a captioned box with icon and buttons
 // (confirmations and failures). Tests put a recorder in place of the screen.
 class MessageService {
 public:
@@ -29,6 +29,12 @@ public:
 MessageService &messages();
 // Replaces the service (not owned); null puts the on-screen one back.
 void setMessageService(MessageService *service);
+
+// The caption a box shows: the one it was given, or for a box given none and
+// for the plain message the word for what it is (错误, 警告, 提示). A window
+// without a title of its own would take the application's, which in a host
+// program is the program's file name.
+QString captionFor(const QString &caption, MessageIcon icon);
 
 // Shorthands through the service in use.
 void showMessage(const QString &text, QWidget *parent = nullptr);

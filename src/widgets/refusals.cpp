@@ -84,7 +84,9 @@ QString refusalSentence(const DatabaseError &error)
         return duplicate(r);
     case RefusalKind::RowChanged:
         return QStringLiteral("这条记录在您读取之后已被其他用户修改或删除，您的修改没有保存。"
-                              "可以载入对方保存的内容，再重新修改。");
+                              "请记下要保留的内容，重新打开这条记录后再修改。");
+    case RefusalKind::RowsDeleted:
+        return rowsDeletedText(error, false);
     case RefusalKind::ConnectionLost:
         return QStringLiteral("与数据库服务器的连接已中断，服务器暂时无法连接。表上填写的内容"
                               "仍然保留，请不要关闭窗口；等网络或服务器恢复后，再按“保存”或"
@@ -100,6 +102,18 @@ QString refusalSentence(const DatabaseError &error)
     }
     if (r.driverText.isEmpty()) return error.message(); // our own words already
     return QStringLiteral("数据库拒绝了这次操作，没有保存。请把下面的数据库信息告诉系统管理员。");
+}
+
+QString rowsDeletedText(const DatabaseError &error, bool changeStored)
+{
+    const auto *gone = dynamic_cast<const RowsDeletedError *>(&error);
+    const int count = gone ? gone->count() : 1;
+    QString text = count > 1 ? QStringLiteral("要前往的记录和与它相连的共 %1 "
+                                              "条记录已被其他用户删除，已从列表中移去。")
+                                   .arg(count)
+                             : QStringLiteral("要前往的记录已被其他用户删除，已从列表中移去。");
+    if (changeStored) text += QStringLiteral("您对表上这条记录的修改已经保存。");
+    return text + QStringLiteral("表上仍是原来的记录，可以继续移动或定位到其他记录。");
 }
 
 QString refusalText(const DatabaseError &error)
@@ -134,10 +148,23 @@ int showFailure(const QString &fixedText, const QString &caption, MessageIcon ic
 bool askToLoadTheirVersion(const QString &fixedText, const QString &caption,
                            const DatabaseError &error, QWidget *parent)
 {
-    const QString text =
-        withReason(fixedText, error) +
-        QStringLiteral("\n\n是否载入对方保存的内容？选“是”将放弃您在表上的这次修改。");
+    // Asked only once the row is known to be there still: changed, not deleted.
+    QString text = QStringLiteral("这条记录在您读取之后已被其他用户修改，您的修改没有保存。");
+    if (!fixedText.isEmpty()) text = fixedText + QStringLiteral("\n\n") + text;
+    if (const QString driver = error.refusal().driverText; !driver.isEmpty())
+        text += QStringLiteral("\n\n数据库信息：") + driver;
+    text += QStringLiteral("\n\n是否载入对方保存的内容？选“是”将放弃您在表上的这次修改；选“否”"
+                           "留在表上，可以先记下要保留的内容。");
     return messageBox(text, caption, MessageIcon::Question, Yes | No, parent) == Yes;
+}
+
+bool askToDropDeletedRow(const QString &fixedText, QWidget *parent)
+{
+    QString text = QStringLiteral("这条记录已被其他用户删除，您的修改没有保存。");
+    if (!fixedText.isEmpty()) text = fixedText + QStringLiteral("\n\n") + text;
+    text += QStringLiteral("\n\n是否把它从列表中移去？选“是”将放弃表上的这些内容；选“否”"
+                           "留在这条记录上，可以先把要保留的内容抄下。");
+    return messageBox(text, QStringLiteral("警告"), MessageIcon::Question, Yes | No, parent) == Yes;
 }
 
 } // namespace zarn::ui

@@ -20,6 +20,11 @@ namespace zarn::ui {
 QString refusalSentence(const DatabaseError &error);
 QString refusalText(const DatabaseError &error);
 
+// What a move that found rows another user deleted says (RowsDeletedError):
+// how many left the list, that the sheet still shows the row it left, and
+// whether the change of that row was stored on the way.
+QString rowsDeletedText(const DatabaseError &error, bool changeStored);
+
 // The reason to show for any error: refusalText for a database refusal, the
 // error's own text otherwise.
 QString reasonText(const std::exception &error);
@@ -32,10 +37,17 @@ QString withReason(const QString &fixedText, const std::exception &error);
 int showFailure(const QString &fixedText, const QString &caption, MessageIcon icon,
                 const std::exception &error, QWidget *parent = nullptr, int buttons = Ok);
 
-// For a row another user changed or deleted: the fixed text and the reason,
-// and the question whether to load the other user's version (dropping the
-// change on the sheet). True when the surveyor chose to.
+// For a row another user changed (and did not delete): the fixed text, that
+// the change was not stored, and the question whether to load the other
+// user's version (dropping the change on the sheet). True when the surveyor
+// chose to.
 bool askToLoadTheirVersion(const QString &fixedText, const QString &caption,
                            const DatabaseError &error, QWidget *parent = nullptr);
+
+// For a row another user deleted while the surveyor was changing it: the
+// fixed text (if any), that the change was not stored, and the question
+// whether to take the row out of the list (dropping the typing). True when
+// the surveyor chose to.
+bool askToDropDeletedRow(const QString &fixedText, QWidget *parent = nullptr);
 
 } // namespace zarn::ui

@@ -499,12 +499,27 @@ TEST_P(DatasetTest, RefreshingTheRowTakesAnotherUsersVersionAndEndsTheConflict)
     EXPECT_EQ(stored(1, "n"), "6");
     EXPECT_EQ(stored(1, "qlr"), QStringLiteral("乙改"));
 
-    // A row someone deleted cannot be re-read; a new row was never stored.
+    // A row someone deleted cannot be re-read, and is told from a changed
+    // one. Taken out of the list, it takes the pending change with it and
+    // the table is not touched.
+    EXPECT_FALSE(ds->rowDeletedMeanwhile());
+    const int rows = ds->recordCount();
     b.remove();
+    ds->edit();
+    ds->setValue("n", 7);
+    EXPECT_TRUE(ds->rowDeletedMeanwhile());
     EXPECT_FALSE(ds->refreshRow());
     EXPECT_EQ(ds->field("id").asInteger(), 1);
+    ds->dropRow();
+    EXPECT_EQ(ds->state(), Dataset::State::Browse);
+    EXPECT_EQ(ds->recordCount(), rows - 1);
+    EXPECT_EQ(ds->field("id").asInteger(), 2);
+    EXPECT_EQ(rowsInTable(), rows - 1);
+
+    // A new row was never stored.
     ds->append();
     EXPECT_FALSE(ds->refreshRow());
+    EXPECT_FALSE(ds->rowDeletedMeanwhile());
     EXPECT_EQ(ds->state(), Dataset::State::Insert);
 }
 

@@ -144,14 +144,14 @@ TEST_P(RowPagingTest, RowsAnotherUserChangedOrDeletedAfterTheOpen)
 
     // A deleted row leaves the list when reached; the cursor stays on its row.
     ds->locate("zdbh", parcel(21));
-    EXPECT_THROW(ds->prior(), RowChangedError);
+    EXPECT_THROW(ds->prior(), RowsDeletedError);
     EXPECT_EQ(ds->recordCount(), kRows - 1);
     EXPECT_EQ(ds->text("zdbh"), parcel(21));
     ds->prior();
     EXPECT_EQ(ds->text("zdbh"), parcel(19));
 
     // So also for a locate, and for a grid's move.
-    EXPECT_THROW(ds->locate("zdbh", parcel(45)), RowChangedError);
+    EXPECT_THROW(ds->locate("zdbh", parcel(45)), RowsDeletedError);
     EXPECT_EQ(ds->recordCount(), kRows - 2);
     EXPECT_EQ(ds->text("zdbh"), parcel(19));
     EXPECT_FALSE(ds->locate("zdbh", parcel(45)));
@@ -163,6 +163,32 @@ TEST_P(RowPagingTest, RowsAnotherUserChangedOrDeletedAfterTheOpen)
     ds->refresh();
     EXPECT_EQ(ds->recordCount(), kRows - 3);
     EXPECT_EQ(ds->text("zdbh"), parcel(kRows));
+
+    // A run of deleted rows in the move's direction leaves in one go, so the
+    // same move once more reaches a row that is there.
+    meanwhile(QStringLiteral("delete from %1 where id in (999, 998, 997)")); // rows 1 to 3
+    try {
+        ds->first();
+        ADD_FAILURE() << "the deleted first rows went unnoticed";
+    } catch (const RowsDeletedError &e) {
+        EXPECT_EQ(e.count(), 3);
+        EXPECT_EQ(e.kind(), RefusalKind::RowsDeleted);
+    }
+    EXPECT_EQ(ds->text("zdbh"), parcel(kRows));
+    ds->first();
+    EXPECT_EQ(ds->text("zdbh"), parcel(4));
+    scrollOver();                                                       // the last page is let go
+    meanwhile(QStringLiteral("delete from %1 where id in (951, 950)")); // rows 49 and 50
+    try {
+        ds->last();
+        ADD_FAILURE() << "the deleted last rows went unnoticed";
+    } catch (const RowsDeletedError &e) {
+        EXPECT_EQ(e.count(), 2);
+    }
+    EXPECT_EQ(ds->text("zdbh"), parcel(4));
+    ds->last();
+    EXPECT_EQ(ds->text("zdbh"), parcel(48));
+    EXPECT_EQ(ds->recordCount(), kRows - 8);
 }
 
 TEST_P(RowPagingTest, NewRowsAndEditsOutliveTheirPagesBeingLetGo)

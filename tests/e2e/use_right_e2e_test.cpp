@@ -351,6 +351,8 @@ TEST_F(XvfbUseRightForm, ClosingWritesAPendingChangeOnlyOnARowWithAParcelNumber)
     ASSERT_TRUE(press(Button::Next));
     const quint32 message = x->waitForNewWindow(host->pid(), windowsBefore, kStepMs);
     ASSERT_NE(message, 0u) << "下记录 with an empty parcel number showed no message";
+    // Captioned for what it is, not with the host program's name.
+    EXPECT_TRUE(x->windows(host->pid(), QStringLiteral("^提示$")).contains(message));
     screenshot(QStringLiteral("empty-parcel.png"));
     ASSERT_TRUE(answer(message, QStringLiteral("Return")));
     closeForm();
@@ -360,6 +362,42 @@ TEST_F(XvfbUseRightForm, ClosingWritesAPendingChangeOnlyOnARowWithAParcelNumber)
                         {QStringLiteral("无地籍号")})
                   .toInt(),
               0);
+}
+
+TEST_F(XvfbUseRightForm, ARowAnotherUserDeletedUnderTheTypingIsSaidSoAndLeavesWhenAsked)
+{
+    const QString parcel = QStringLiteral("0010010025");
+    const qint64 id = currentRowId(kUnit, parcel);
+    ASSERT_GT(id, 0);
+    const int mainRows = db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt();
+    ASSERT_TRUE(open(kUnit, parcel));
+    const QString typed = QStringLiteral("图幅-已删");
+    ASSERT_TRUE(typeInto(kMapSheet, typed));
+    ASSERT_TRUE(db->exec(QStringLiteral("delete from T_DJDCB where id=?"), {id}))
+        << db->lastError().toStdString();
+    auto typedAnywhere = [&] {
+        return db->value(QStringLiteral("select count(*) from T_DJDCB where sztfh=?"), {typed})
+            .toInt();
+    };
+
+    // The move stores nothing and says why, under a caption of its own.
+    ASSERT_TRUE(press(Button::Next));
+    quint32 box = waitForWindow(QStringLiteral("^警告$"));
+    ASSERT_NE(box, 0u);
+    x->screenshot(0, world.file(QStringLiteral("deleted-row-box.png")));
+    ASSERT_TRUE(answer(box, QStringLiteral("Escape"))); // 否: keep the typing on the sheet
+    EXPECT_EQ(typedAnywhere(), 0);
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt(), mainRows - 1);
+
+    // 保存 asks the same; 是 takes the row out of the list, and the form
+    // then closes at once: nothing is left to store.
+    ASSERT_TRUE(press(Button::Save));
+    box = waitForWindow(QStringLiteral("^警告$"));
+    ASSERT_NE(box, 0u);
+    ASSERT_TRUE(answer(box, QStringLiteral("Return")));
+    closeForm();
+    EXPECT_EQ(typedAnywhere(), 0);
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt(), mainRows - 1);
 }
 
 TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)

@@ -98,7 +98,7 @@ TEST_P(OwnershipTest, TheSheetHasItsControlsBandsAndButtons)
     EXPECT_LE(syq->spbViewCurrRec->geometry().right(), 671);
 }
 
-TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMove)
+TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeepsItsCounts)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0010010003"}});
     addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0010010001"}});
@@ -131,7 +131,32 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMove)
         b->click();
         ASSERT_EQ(messages->records.size(), 1);
         EXPECT_EQ(messages->records[0].text, kEmptyParcel);
+        EXPECT_EQ(messages->records[0].caption, QStringLiteral("提示"));
     }
+
+    // The editor buttons fill no count of a unit without rows: no hidden row
+    // for 新增 to take as shown, and what was remembered starts the new row.
+    const QList<std::pair<QString, QString>> remembered{{"QSDCJS", QStringLiteral("记事")},
+                                                        {"KZY", QStringLiteral("王勘丈")},
+                                                        {"QSDCY", QStringLiteral("张权属")},
+                                                        {"sm", QStringLiteral("说明")}};
+    for (const auto &[key, value] : remembered)
+        WriteIniStr(QStringLiteral("DCB"), key, value);
+    for (QPushButton *b : {sheet()->Button1, sheet()->Button3})
+        b->click();
+    EXPECT_TRUE(DataMod->djdcTable.isEmpty());
+    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Browse);
+    // Typing into a blank does start a row; without a parcel number it is no
+    // survey table, and 新增 remembers nothing of it.
+    QTest::keyClicks(sheet()->edit("RzDBEdit6"), "Jia");
+    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Insert);
+    syq->spbNew->click();
+    const qint64 id = DataMod->djdcTable.field("id").asInteger();
+    for (const auto &[key, value] : remembered) {
+        EXPECT_EQ(ini(key), value) << key.toStdString();
+        EXPECT_EQ(stored("T_DJDCB", id, key), value) << key.toStdString();
+    }
+    EXPECT_EQ(count("select count(*) from T_DJDCB where dwdm = ?", {"320102009009"}), 1);
 }
 
 TEST_P(OwnershipTest, ALoadThatFailsIsSaidInANoticeBoxAndTheFormStillOpens)

@@ -1,6 +1,8 @@
 // Save, delete with its cascade, and the change lock of a superseded row.
 #include "form_fixture.h"
 
+#include "component/unt_Comm.h"
+
 #include "widgets/speed_button.h"
 
 #include "widgets/data_aware.h"
@@ -214,6 +216,16 @@ TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_TRUE(messages->records[1].plain);
     EXPECT_EQ(messages->records[1].text, QStringLiteral("调查表已经为空"));
+    EXPECT_EQ(messages->records[1].caption, QStringLiteral("提示"));
+
+    // The emptied unit's counts make no row, and 新增 starts from what was remembered.
+    WriteIniStr(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张权属"));
+    for (QPushButton *b : {form->frmFrameMain1->Button1, form->frmFrameMain1->Button3})
+        b->click();
+    EXPECT_TRUE(t.isEmpty());
+    form->spbNew->click();
+    EXPECT_EQ(ini("QSDCY"), QStringLiteral("张权属"));
+    EXPECT_EQ(stored("T_DJDCB", t.field("id").asInteger(), "qsdcy"), QStringLiteral("张权属"));
 }
 
 TEST_P(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)

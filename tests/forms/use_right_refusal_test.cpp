@@ -48,12 +48,89 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     other.setValue("qlr", QStringLiteral("乙"));
     other.post();
     messages->records.clear();
+    messages->answers = {No}; // keep the typing rather than load theirs
     form->spbNext->click();
     ASSERT_EQ(messages->records.size(), 1);
-    EXPECT_TRUE(lastBox().startsWith(QStringLiteral("这条记录在您读取之后已被其他用户修改或删除")))
+    EXPECT_TRUE(lastBox().startsWith(
+        QStringLiteral("这条记录在您读取之后已被其他用户修改，您的修改没有保存。")))
         << lastBox().toStdString();
+    EXPECT_TRUE(lastBox().contains(QStringLiteral("是否载入对方保存的内容")));
+    EXPECT_EQ(messages->records[0].buttons, int(Yes | No));
     EXPECT_EQ(shown("DBEdit3"), QStringLiteral("王五"));
     EXPECT_EQ(stored("T_DJDCB", a, "qlr"), QStringLiteral("乙"));
+}
+
+TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyping)
+{
+    qint64 ids[9] = {};
+    for (int i = 1; i <= 8; ++i)
+        ids[i] = addSurvey({{"dwdm", unit},
+                            {"zdbh", QStringLiteral("003004000%1").arg(i)},
+                            {"qlr", QStringLiteral("户%1").arg(i)}});
+    // A row a page: every row is read as the cursor reaches it.
+    DataMod->djdcTable.setPaging(1, 1);
+    open(unit, "0030040001");
+    Dataset &t = DataMod->djdcTable;
+    auto elsewhere = [&](std::initializer_list<int> rows) {
+        Dataset other(&DataMod->ADOConn1);
+        for (int i : rows) {
+            other.setSql(QStringLiteral("delete from T_DJDCB where id = ?"), {ids[i]});
+            other.execute();
+        }
+    };
+    auto box = [&] { return messages->records.last(); };
+
+    // The change of the row left is stored, the deleted row ahead leaves the list.
+    elsewhere({2});
+    t.edit();
+    t.setValue("qlr", QStringLiteral("户1改"));
+    form->spbNext->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_EQ(box().text,
+              QStringLiteral("要前往的记录已被其他用户删除，已从列表中移去。您对表上这条"
+                             "记录的修改已经保存。表上仍是原来的记录，可以继续移动或"
+                             "定位到其他记录。"));
+    EXPECT_EQ(box().caption, QStringLiteral("提示"));
+    EXPECT_EQ(box().icon, MessageIcon::Information);
+    EXPECT_EQ(stored("T_DJDCB", ids[1], "qlr"), QStringLiteral("户1改"));
+    EXPECT_EQ(current("zdbh"), "0030040001");
+
+    // Nothing typed, three deleted in a row: one box, and it says nothing of a change.
+    elsewhere({3, 4, 5});
+    form->spbNext->click();
+    ASSERT_EQ(messages->records.size(), 2);
+    EXPECT_TRUE(box().text.startsWith(QStringLiteral("要前往的记录和与它相连的共 3 条记录已被其他"
+                                                     "用户删除，已从列表中移去。")))
+        << box().text.toStdString();
+    EXPECT_FALSE(box().text.contains(QStringLiteral("修改")));
+    form->spbNext->click();
+    EXPECT_EQ(messages->records.size(), 2);
+    EXPECT_EQ(current("zdbh"), "0030040006");
+    EXPECT_EQ(t.recordCount(), 4);
+
+    // The row on the sheet itself deleted: the change is said not stored, and
+    // nothing is offered to load; the surveyor keeps the typing or lets the row go.
+    t.edit();
+    t.setValue("qlr", QStringLiteral("户6改"));
+    elsewhere({6});
+    messages->answers = {No};
+    form->spbNext->click();
+    ASSERT_EQ(messages->records.size(), 3);
+    EXPECT_TRUE(
+        box().text.startsWith(QStringLiteral("这条记录已被其他用户删除，您的修改没有保存。")))
+        << box().text.toStdString();
+    EXPECT_FALSE(box().text.contains(QStringLiteral("载入")));
+    EXPECT_EQ(box().caption, QStringLiteral("警告"));
+    EXPECT_EQ(shown("DBEdit3"), QStringLiteral("户6改"));
+    messages->answers = {Yes};
+    form->spbSave->click();
+    ASSERT_EQ(messages->records.size(), 4);
+    EXPECT_TRUE(
+        box().text.startsWith(QStringLiteral("数据保存失败！\n\n这条记录已被其他用户删除")));
+    EXPECT_EQ(t.state(), Dataset::State::Browse);
+    EXPECT_EQ(current("zdbh"), "0030040007");
+    EXPECT_EQ(t.recordCount(), 3);
+    EXPECT_EQ(count("select count(*) from T_DJDCB"), 3);
 }
 
 TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)

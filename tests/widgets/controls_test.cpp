@@ -202,7 +202,7 @@ TEST_F(ControlsTest, ATextTheColumnRefusesIsKeptThenReportedWhenLeavingTheField)
     focus(edit);
     ASSERT_EQ(reportedErrors().size(), 1);
     EXPECT_TRUE(reportedErrors().first().contains("12a")) << reportedErrors().first().toStdString();
-    EXPECT_EQ(messages->records.first().caption, QApplication::applicationDisplayName());
+    EXPECT_EQ(messages->records.first().caption, QStringLiteral("错误"));
     EXPECT_EQ(number->controlText(), "12"); // back to what the column holds
 
     ds->post();

@@ -46,10 +46,19 @@ TEST(GuardTest, AnEscapedErrorIsReportedWithItsOwnTextAndGoesNoFurther)
     EXPECT_EQ(rec.records[2].text, unknownErrorText());
     for (const auto &r : rec.records) {
         EXPECT_FALSE(r.plain);
-        EXPECT_EQ(r.caption, "地籍调查");
+        EXPECT_EQ(r.caption, "错误"); // never the application's name
         EXPECT_EQ(r.icon, MessageIcon::Critical);
         EXPECT_EQ(r.buttons, int(Ok));
     }
+
+    // Rows another user deleted are news: said, not reported as an error.
+    guard(&w, [] { throw RowsDeletedError(2, QStringLiteral("T_DJDCB")); });
+    ASSERT_EQ(rec.records.size(), 4);
+    EXPECT_TRUE(rec.records[3].text.startsWith(
+        QStringLiteral("要前往的记录和与它相连的共 2 条记录已被其他用户删除")))
+        << rec.records[3].text.toStdString();
+    EXPECT_EQ(rec.records[3].caption, "提示");
+    EXPECT_EQ(rec.records[3].icon, MessageIcon::Information);
 
     // A handler that closes its own window and then fails.
     auto *doomed = new QWidget;
@@ -88,15 +97,16 @@ TEST(FontTest, TheSongFaceWithFallbacksAtTwelvePixels)
     EXPECT_EQ(QFontInfo(f).pixelSize(), 12);
 }
 
-TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFace)
+TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFaceAndCaptionedInChinese)
 {
     // Whatever face the desktop would give them.
     QApplication::setFont(QFont(QStringLiteral("Serif"), 14));
-    QStringList seen;
+    QStringList seen, titles;
     const auto inspectAndClose = [&] {
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
+            titles << box->windowTitle();
             for (QWidget *part : {static_cast<QWidget *>(
                                       box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))),
                                   static_cast<QWidget *>(box->buttons().value(0))}) {
@@ -111,8 +121,17 @@ TEST(MessageTest, MessageWindowsAreSetInTheFormsSongFace)
     showMessage(QStringLiteral("调查表已经为空"));
     inspectAndClose();
     messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning, Ok);
+    // A box given no caption is named for what it is, not for the program.
+    for (const MessageIcon icon :
+         {MessageIcon::Critical, MessageIcon::Warning, MessageIcon::Information}) {
+        inspectAndClose();
+        messageBox(QStringLiteral("说明"), QString(), icon, Ok);
+    }
     QApplication::setFont(QFont());
-    EXPECT_EQ(seen, QStringList(4, QStringLiteral("宋体")));
+    EXPECT_EQ(seen, QStringList(10, QStringLiteral("宋体")));
+    EXPECT_EQ(titles,
+              QStringList({QStringLiteral("提示"), QStringLiteral("警告"), QStringLiteral("错误"),
+                           QStringLiteral("警告"), QStringLiteral("提示")}));
 }
 
 TEST(MessageTest, AQuestionAboutUnstoredTypingOffersSaveDiscardAndCancelAndSaysWhichWasPressed)

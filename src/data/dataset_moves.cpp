@@ -1,0 +1,190 @@
+// The Dataset's cursor: the moves (each ending a pending edit first), where
+// the cursor lands without a move of the user's, and the rows another user
+// deleted meanwhile, found by a move or under the cursor.
+#include "data/dataset.h"
+
+#include "data/errors.h"
+#include "data/row_store.h"
+
+#include <algorithm>
+
+namespace zarn {
+
+bool Dataset::rowDeletedMeanwhile()
+{
+    requireOpen();
+    if (m_cursor < 0 || m_state == State::Insert || m_table.isEmpty() || m_idColumn < 0)
+        return false;
+    const QVariant id = (m_state == State::Edit ? m_original : currentRow())[m_idColumn];
+    return !isNullValue(id) && !storedRow(id);
+}
+
+void Dataset::dropRow()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_cursor < 0) return;
+    const int row = m_cursor;
+    m_original.clear();
+    m_modified = false;
+    m_store->remove(row);
+    emit rowRemoved(row);
+    land(row, true);
+    m_bof = m_eof = isEmpty();
+    setState(State::Browse);
+    emit cursorMoved(m_cursor);
+}
+
+void Dataset::checkBrowseMode()
+{
+    requireOpen();
+    if (!isEditing()) return;
+    if (m_modified)
+        post();
+    else
+        cancel();
+}
+
+// Reading the row a move goes to, before the cursor leaves its row: a page
+// that cannot be read fails the move. A row another user deleted meanwhile
+// leaves the list, and with it the deleted rows beyond it in the direction of
+// the move (step; 0 for a move to one row), so that the same move once more
+// reaches a row that is there. The cursor stays where it was, and one error
+// says how many rows went.
+void Dataset::reach(int row, int step)
+{
+    if (row < 0 || row == m_cursor) return;
+    if (m_store->row(row)) return;
+    int removed = 0;
+    for (;;) {
+        m_store->remove(row);
+        if (m_cursor > row) --m_cursor;
+        m_store->setCurrent(m_cursor);
+        emit rowRemoved(row);
+        ++removed;
+        if (step == 0) break;
+        if (step < 0) --row; // going forward, the following row slid into its place
+        if (row < 0 || row >= recordCount() || row == m_cursor) break;
+        try {
+            if (m_store->row(row)) break;
+        } catch (const DatabaseError &) {
+            break; // read when it is next reached
+        }
+    }
+    throw RowsDeletedError(removed, m_table);
+}
+
+// Puts the cursor on a row without a move of the user's (opening, after a
+// delete or a cancelled new row): rows found deleted on the way are passed
+// over, a page that cannot be read now is read when the row is next used.
+void Dataset::land(int row, bool announce)
+{
+    row = isEmpty() ? -1 : std::clamp(row, 0, recordCount() - 1);
+    while (row >= 0) {
+        try {
+            if (m_store->row(row)) break;
+        } catch (const DatabaseError &) {
+            break;
+        }
+        m_store->remove(row);
+        if (announce) emit rowRemoved(row);
+        row = isEmpty() ? -1 : std::min(row, recordCount() - 1);
+    }
+    m_cursor = row;
+    m_store->setCurrent(row);
+}
+
+QVariantList &Dataset::currentRow()
+{
+    requireOpen();
+    if (m_cursor < 0) throw DatasetStateError(QStringLiteral("数据集为空，没有当前记录"));
+    QVariantList *row = m_store->row(m_cursor);
+    if (!row)
+        throw RowChangedError(QStringLiteral("当前记录已被其他用户删除。请刷新后重新选择记录。"));
+    return *row;
+}
+
+void Dataset::setCursor(int row, bool bof, bool eof, int step)
+{
+    reach(row, step);
+    const bool moved = row != m_cursor;
+    m_cursor = row;
+    m_store->setCurrent(row);
+    m_bof = bof;
+    m_eof = eof;
+    if (moved) emit cursorMoved(m_cursor);
+}
+
+void Dataset::first()
+{
+    checkBrowseMode();
+    setCursor(isEmpty() ? -1 : 0, true, isEmpty(), 1);
+}
+
+void Dataset::last()
+{
+    checkBrowseMode();
+    setCursor(recordCount() - 1, isEmpty(), true, -1);
+}
+
+void Dataset::next()
+{
+    checkBrowseMode();
+    if (isEmpty() || m_cursor >= recordCount() - 1)
+        setCursor(m_cursor, isEmpty(), true, 1);
+    else
+        setCursor(m_cursor + 1, false, false, 1);
+}
+
+void Dataset::prior()
+{
+    checkBrowseMode();
+    if (isEmpty() || m_cursor <= 0)
+        setCursor(m_cursor, true, isEmpty(), -1);
+    else
+        setCursor(m_cursor - 1, false, false, -1);
+}
+
+void Dataset::moveTo(int row)
+{
+    checkBrowseMode();
+    if (isEmpty()) return;
+    setCursor(std::clamp(row, 0, recordCount() - 1), false, false, 0);
+}
+
+bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions options)
+{
+    checkBrowseMode();
+    const int column = indexOf(field);
+    const Qt::CaseSensitivity cs =
+        options.testFlag(CaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const bool partial = options.testFlag(PartialKey);
+    const bool wantNull = isNullValue(value);
+    const QString key = textOf(value);
+    // Columns held for every row are searched without reading a row; any
+    // other reads the rows page by page, letting earlier pages go.
+    const int n = recordCount();
+    for (int i = 0; i < n; ++i) {
+        const QVariant v = m_store->read(i, column);
+        if (m_store->isGone(i)) continue;
+        bool hit;
+        if (wantNull)
+            hit = isNullValue(v);
+        else if (isNullValue(v))
+            hit = false;
+        else if (partial)
+            hit = textOf(v).startsWith(key, cs);
+        else
+            hit = textOf(v).compare(key, cs) == 0;
+        if (hit) {
+            setCursor(i, false, false, 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace zarn
