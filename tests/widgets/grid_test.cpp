@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -211,6 +212,36 @@ TEST_F(GridTest, TypingInACellEditsTheDataset)
     if (!pick) pick = qobject_cast<QComboBox *>(QApplication::focusWidget());
     ASSERT_NE(pick, nullptr);
     EXPECT_EQ(pick->count(), 3);
+}
+
+// A box that stays open, as a real one does, takes the focus from the cell
+// editor: the refusal must come once, after the key that closed the editor.
+TEST_F(GridTest, ARefusedCellIsReportedOnceAfterTheKeyWithTheBoxHeldOpen)
+{
+    messages->holdOpen = true;
+    focus(grid);
+    grid->setCurrentIndex(grid->model()->index(0, 2));
+    typeIntoCell("9y");
+    QPointer<QWidget> editor = QApplication::focusWidget();
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(reportedErrors().isEmpty()); // not while the key is being handled
+    QApplication::processEvents();
+    ASSERT_EQ(reportedErrors().size(), 1);
+    EXPECT_TRUE(reportedErrors().first().contains("9y")) << reportedErrors().first().toStdString();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editor.isNull());
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(ds->field("n").asInteger(), 9);
+
+    // The same refusal when the editor loses the focus to a click on another
+    // row: one box, and the grid is usable after it.
+    grid->setCurrentIndex(grid->model()->index(0, 2));
+    typeIntoCell("8z");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(1, 1));
+    QApplication::processEvents();
+    EXPECT_EQ(reportedErrors().size(), 2);
+    EXPECT_EQ(stored(1, "n"), "8");
+    EXPECT_EQ(ds->recNo(), 1);
 }
 
 TEST_F(GridTest, AReadOnlyGridOrColumnRefusesEditing)
