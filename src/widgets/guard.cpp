@@ -69,13 +69,19 @@ void reportAfterEvent(QWidget *context, const QString &text)
     if (s_pending.contains(key)) return;
     s_pending.append(key);
     QPointer<QWidget> alive(context);
-    // Delivered through the application object, so that the report is not
-    // lost with a context closed meanwhile.
-    QTimer::singleShot(0, QCoreApplication::instance(), [key, alive] {
+    // A timer of its own, not the context's: the report is not lost with a
+    // context closed meanwhile. A real timer rather than a posted call, so a
+    // report made while posted events are being delivered (a view commits
+    // its editor on Return that way) comes in the same turn of the loop.
+    auto *timer = new QTimer;
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, key, alive] {
+        timer->deleteLater();
         reportError(alive.data(), key.text);
         // Only now: a second commit while the box is open says the same again.
         s_pending.removeOne(key);
     });
+    timer->start(0);
 }
 
 void reportAfterEvent(QWidget *context, std::exception_ptr error)
