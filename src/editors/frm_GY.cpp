@@ -15,10 +15,10 @@ namespace {
 using K = EntryKind;
 using E = EnterKey;
 
-// Two columns side by side: the holder
-// and the legal representative on the left, the agent and the areas on the
-// right; Enter walks down the left, jumps to the top of the right and stops
-// at its foot. The parcel number may be edited here.
+// Two columns side by side: the holder and the legal representative on the
+// left, the agent and the areas on the right; Enter walks down the left, jumps
+// to the top of the right and stops at its foot. The parcel number may be
+// edited here.
 // clang-format off
 constexpr std::array<EntryField, 19> kEntries{{
     {.control = "DBEdit17", .kind = K::Edit, .column = "ZDBH", .label = "地籍号", .tab = 0,

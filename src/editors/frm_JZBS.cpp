@@ -22,9 +22,9 @@ namespace {
 using K = EntryKind;
 using E = EnterKey;
 
-// Parcel number across the page;
-// then sequence number beside distance, unified number beside line category,
-// marker kind beside line position; the level on the left; the remark across.
+// Parcel number across the page; then sequence number beside distance, unified
+// number beside line category, marker kind beside line position; the level on
+// the left; the remark across.
 // clang-format off
 constexpr std::array<EntryField, 9> kEntries{{
     {.control = "EditF", .kind = K::ReadOnlyEdit, .column = "ZDBH", .label = "地籍号", .tab = 0,

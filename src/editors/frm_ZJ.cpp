@@ -18,8 +18,7 @@ namespace {
 using K = EntryKind;
 using E = EnterKey;
 
-// One column of fields; the button
-// below the date, at the right.
+// One column of fields; the button below the date, at the right.
 // clang-format off
 constexpr std::array<EntryField, 8> kEntries{{
     {.control = "DBEdit8", .kind = K::ReadOnlyEdit, .column = "ZDBH", .label = "本宗地籍号",

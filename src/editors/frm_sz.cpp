@@ -15,8 +15,8 @@ namespace {
 using K = EntryKind;
 using E = EnterKey;
 
-// The direction list keeps its four
-// fixed entries: the keys 1 to 4 pick east, south, west and north.
+// The direction list keeps its four fixed entries: the keys 1 to 4 pick east,
+// south, west and north.
 // clang-format off
 constexpr std::array<EntryField, 5> kEntries{{
     {.control = "DBEdit1", .kind = K::ReadOnlyEdit, .column = "ZDBH", .label = "地籍号", .tab = 0,
