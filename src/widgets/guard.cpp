@@ -76,10 +76,10 @@ void reportAfterEvent(QWidget *context, const QString &text)
     auto *timer = new QTimer;
     timer->setSingleShot(true);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, key, alive] {
-        timer->deleteLater();
         reportError(alive.data(), key.text);
         // Only now: a second commit while the box is open says the same again.
         s_pending.removeOne(key);
+        timer->deleteLater();
     });
     timer->start(0);
 }
