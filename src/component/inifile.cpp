@@ -285,8 +285,12 @@ bool IniFile::write(QStringView section, QStringView key, const QString &value) 
     const QByteArray sectionBytes = encode(section, c.enc, &exactSection);
     const QByteArray keyBytes = encode(key, c.enc, &exactKey);
     if (!exactSection || !exactKey) return false;
-    // Unrepresentable characters of the value become '?': the file holds only GBK.
-    const QByteArray valueBytes = encode(oneLine(value), c.enc, nullptr);
+    // A value the file's code page cannot hold is not written at all: a
+    // remembered name with '?' in place of a rare character would come back
+    // as a wrong name, where the old value or none is merely stale.
+    bool exactValue = false;
+    const QByteArray valueBytes = encode(oneLine(value), c.enc, &exactValue);
+    if (!exactValue) return false;
 
     // New lines follow the file's own line ends; a new file gets the CR LF of
     // the files that existing installations carry.

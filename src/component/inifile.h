@@ -38,8 +38,9 @@ public:
     // the section and the file when missing. The file is replaced atomically, so
     // a crash leaves either the old or the new file. Line breaks inside the
     // value become blanks: a value is one line and must not start new keys.
-    // Returns false when the file is left unchanged because of an error or an
-    // unusable section or key name.
+    // Returns false when the file is left unchanged because of an error, an
+    // unusable section or key name, or a value the file's code page cannot
+    // hold (GBK has no form for 𠮷; the key keeps what it had).
     bool write(QStringView section, QStringView key, const QString &value) const;
 
 private:

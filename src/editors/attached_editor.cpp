@@ -447,7 +447,7 @@ bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
             leaving = isGridMoveKey(static_cast<QKeyEvent *>(event)->key());
         }
         if (leaving && isPendingNewRow()) {
-            guard(this, [this] { settle(); });
+            guardInEvent(this, [this] { settle(); });
             if (dataset().isEditing()) return true; // refused: the grid stays on the row
         }
         return SurveyDialog::eventFilter(watched, event);

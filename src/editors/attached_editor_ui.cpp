@@ -194,16 +194,26 @@ void AttachedEditor::buildButtons(QWidget *panel)
         const char *caption;
         void (AttachedEditor::*handler)();
     };
+    // clang-format off
     const ButtonRow rows[] = {
-        {&spbFirst, "spbFirst", ButtonPicture::First, "首记录(&F)", &AttachedEditor::spbFirstClick},
-        {&spbPre, "spbPre", ButtonPicture::Prior, "上记录(&P)", &AttachedEditor::spbPreClick},
-        {&spbNext, "spbNext", ButtonPicture::Next, "下记录(&N)", &AttachedEditor::spbNextClick},
-        {&spbLast, "spbLast", ButtonPicture::Last, "末记录(&L)", &AttachedEditor::spbLastClick},
-        {&spbNew, "spbNew", ButtonPicture::New, "新增(&A)  ", &AttachedEditor::spbNewClick},
-        {&spbDel, "spbDel", ButtonPicture::Delete, "删除(&D)  ", &AttachedEditor::spbDelClick},
-        {&spbSave, "spbSave", ButtonPicture::Save, "保存(&S)  ", &AttachedEditor::spbSaveClick},
-        {&spbExit, "spbExit", ButtonPicture::Exit, "退出(&X)  ", &AttachedEditor::spbExitClick},
+        {.member = &spbFirst, .name = "spbFirst", .picture = ButtonPicture::First,
+         .caption = "首记录(&F)", .handler = &AttachedEditor::spbFirstClick},
+        {.member = &spbPre, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录(&P)",
+         .handler = &AttachedEditor::spbPreClick},
+        {.member = &spbNext, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录(&N)",
+         .handler = &AttachedEditor::spbNextClick},
+        {.member = &spbLast, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录(&L)",
+         .handler = &AttachedEditor::spbLastClick},
+        {.member = &spbNew, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增(&A)  ",
+         .handler = &AttachedEditor::spbNewClick},
+        {.member = &spbDel, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除(&D)  ",
+         .handler = &AttachedEditor::spbDelClick},
+        {.member = &spbSave, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存(&S)  ",
+         .handler = &AttachedEditor::spbSaveClick},
+        {.member = &spbExit, .name = "spbExit", .picture = ButtonPicture::Exit, .caption = "退出(&X)  ",
+         .handler = &AttachedEditor::spbExitClick},
     };
+    // clang-format on
     auto *column = new QVBoxLayout(panel);
     column->setContentsMargins(6, 10, 6, 10);
     column->setSpacing(6);

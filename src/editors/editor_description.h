@@ -14,7 +14,9 @@ struct CodeList;
 
 // What one attached-table editor is, as data: the shared editor reads it and
 // builds the window, binds the controls, sets the tab order and the Enter
-// flow, fills the code lists and runs its statements from it.
+// flow, fills the code lists and runs its statements from it. Descriptions
+// and their tables name every member they set (designated initialisers), so
+// that two flags or numbers swapped do not compile as another editor.
 namespace zarn::editors {
 
 // What a place on the entry page holds.
@@ -39,12 +41,14 @@ struct EntryField {
     const char *column; // bound column; empty for a button
     const char *label;  // label before the control (UTF-8); a button's caption
     int tab;            // position in the tab order
-    EnterKey enter;
-    const char *jump;      // the control Enter jumps to (EnterKey::Jump)
-    bool digitPicker;      // a typed digit 1..9 picks that entry of the list
-    const char *items;     // built-in entries of a list, separated by '|' (UTF-8)
-    int row, half, halves; // place on the page: row, half (0 left, 1 right), halves spanned
-    const char *labelName; // the label's objectName; empty: the control's name + "Label"
+    EnterKey enter = EnterKey::Next;
+    const char *jump = "";      // the control Enter jumps to (EnterKey::Jump)
+    bool digitPicker = false;   // a typed digit 1..9 picks that entry of the list
+    const char *items = "";     // built-in entries of a list, separated by '|' (UTF-8)
+    int row;                    // place on the page: row,
+    int half = 0;               // half (0 left, 1 right)
+    int halves;                 // and halves spanned
+    const char *labelName = ""; // the label's objectName; empty: the control's name + "Label"
 };
 
 // One column of the list page's grid.
@@ -52,7 +56,7 @@ struct GridField {
     const char *column;
     const char *title; // UTF-8
     int width;
-    const char *pickList; // fixed values offered in the cell, '|' separated; empty: none
+    const char *pickList = ""; // fixed values offered in the cell, '|' separated; empty: none
 };
 
 // A code table that fills a drop-down list and the matching grid column.

@@ -22,67 +22,75 @@ namespace {
 using K = EntryKind;
 using E = EnterKey;
 
-// Control, kind, column, label, tab, Enter, jump, digit picker, built-in
-// entries, row, half, halves, label name. Parcel number across the page;
-// then sequence number beside distance, unified number beside line category,
-// marker kind beside line position; the level on the left; the remark across.
+// Parcel number across the page; then sequence number beside distance, unified
+// number beside line category, marker kind beside line position; the level on
+// the left; the remark across.
+// clang-format off
 constexpr std::array<EntryField, 9> kEntries{{
-    {"EditF", K::ReadOnlyEdit, "ZDBH", "地籍号", 0, E::Next, "", false, "", 0, 0, 2, ""},
-    {"EditF2", K::Edit, "XH", "界址点序号", 1, E::Next, "", false, "", 1, 0, 1, ""},
-    {"EditF3", K::Edit, "JZDTBH", "界址点统编号", 2, E::Next, "", false, "", 2, 0, 1, ""},
-    {"DBComboBox3", K::List, "JBLX", "界标种类", 3, E::Next, "", true,
-     "钢钉|混凝土桩|石灰桩|喷漆|其它", 3, 0, 1, ""},
-    {"EditF4", K::Edit, "JZDJJ", "界址点间距", 4, E::Next, "", false, "", 1, 1, 1, ""},
-    {"DBComboBox11", K::List, "JZXLB", "界址线类别", 5, E::Next, "", true, "围墙|墙壁|栅栏|铁丝网",
-     2, 1, 1, ""},
-    {"DBComboBox2", K::List, "JZXWZ", "界址线位置", 6, E::Next, "", true, "内|中|外", 3, 1, 1, ""},
-    {"EditF7", K::Edit, "BZ", "备注", 7, E::Stay, "", false, "", 5, 0, 2, ""},
-    {"EditF1", K::Edit, "TZJB", "套宗级别", 8, E::Next, "", false, "", 4, 0, 1, ""},
+    {.control = "EditF", .kind = K::ReadOnlyEdit, .column = "ZDBH", .label = "地籍号", .tab = 0,
+     .row = 0, .halves = 2},
+    {.control = "EditF2", .kind = K::Edit, .column = "XH", .label = "界址点序号", .tab = 1,
+     .row = 1, .halves = 1},
+    {.control = "EditF3", .kind = K::Edit, .column = "JZDTBH", .label = "界址点统编号", .tab = 2,
+     .row = 2, .halves = 1},
+    {.control = "DBComboBox3", .kind = K::List, .column = "JBLX", .label = "界标种类", .tab = 3,
+     .digitPicker = true, .items = "钢钉|混凝土桩|石灰桩|喷漆|其它", .row = 3, .halves = 1},
+    {.control = "EditF4", .kind = K::Edit, .column = "JZDJJ", .label = "界址点间距", .tab = 4,
+     .row = 1, .half = 1, .halves = 1},
+    {.control = "DBComboBox11", .kind = K::List, .column = "JZXLB", .label = "界址线类别", .tab = 5,
+     .digitPicker = true, .items = "围墙|墙壁|栅栏|铁丝网", .row = 2, .half = 1, .halves = 1},
+    {.control = "DBComboBox2", .kind = K::List, .column = "JZXWZ", .label = "界址线位置", .tab = 6,
+     .digitPicker = true, .items = "内|中|外", .row = 3, .half = 1, .halves = 1},
+    {.control = "EditF7", .kind = K::Edit, .column = "BZ", .label = "备注", .tab = 7,
+     .enter = E::Stay, .row = 5, .halves = 2},
+    {.control = "EditF1", .kind = K::Edit, .column = "TZJB", .label = "套宗级别", .tab = 8,
+     .row = 4, .halves = 1},
 }};
+// clang-format on
 
-// Column, title, width, fixed pick list (the code lists fill theirs).
+// Fixed pick lists only; the code lists fill theirs.
 constexpr std::array<GridField, 11> kColumns{{
-    {"ZDBH", "地籍号", 90, ""},
-    {"XH", "界址点序号", 70, ""},
-    {"JZDTBH", "统编号", 70, ""},
-    {"JBLX", "界标类别", 80, ""},
-    {"JZXLB", "界线类别", 80, ""},
-    {"JZDJJ", "界址间距", 70, ""},
-    {"JZXWZ", "界址线位置", 70, ""},
-    {"DCRQ", "调查日期", 76, ""},
-    {"FSBC", "反算边长", 70, ""},
-    {"BGRQ", "变更日期", 76, ""},
-    {"TZJB", "套宗级别", 60, ""},
+    {.column = "ZDBH", .title = "地籍号", .width = 90},
+    {.column = "XH", .title = "界址点序号", .width = 70},
+    {.column = "JZDTBH", .title = "统编号", .width = 70},
+    {.column = "JBLX", .title = "界标类别", .width = 80},
+    {.column = "JZXLB", .title = "界线类别", .width = 80},
+    {.column = "JZDJJ", .title = "界址间距", .width = 70},
+    {.column = "JZXWZ", .title = "界址线位置", .width = 70},
+    {.column = "DCRQ", .title = "调查日期", .width = 76},
+    {.column = "FSBC", .title = "反算边长", .width = 70},
+    {.column = "BGRQ", .title = "变更日期", .width = 76},
+    {.column = "TZJB", .title = "套宗级别", .width = 60},
 }};
 
 const std::array<CodeListFill, 3> kCodeLists{{
-    {&sql::codeJblx, "DBComboBox3", "JBLX"},
-    {&sql::codeJxwz, "DBComboBox2", "JZXWZ"},
-    {&sql::codeJxlb, "DBComboBox11", "JZXLB"},
+    {.list = &sql::codeJblx, .control = "DBComboBox3", .gridColumn = "JBLX"},
+    {.list = &sql::codeJxwz, .control = "DBComboBox2", .gridColumn = "JZXWZ"},
+    {.list = &sql::codeJxlb, .control = "DBComboBox11", .gridColumn = "JZXLB"},
 }};
 
 const AttachedEditorDescription kDescription{
-    "FrmJZBS",
-    "界址标示情况描述表",
-    "界址标示情况表录入",
-    &TDataMod::JZBS,
-    &sql::jzbsbListCurrent,
-    &sql::jzbsbListChanged,
-    &sql::jzbsbMaxId,
-    &sql::jzbsbPurge,
-    nullptr,
-    Purge::AfterPost,
-    "ScrollBox",
-    "DBGrid1",
-    kEntries,
-    kColumns,
-    kCodeLists,
-    true,
-    LoadOn::Show,
-    true,
-    true,
-    QSize(670, 400),
-    84,
+    .name = "FrmJZBS",
+    .caption = "界址标示情况描述表",
+    .title = "界址标示情况表录入",
+    .dataset = &TDataMod::JZBS,
+    .listCurrent = &sql::jzbsbListCurrent,
+    .listChanged = &sql::jzbsbListChanged,
+    .maxId = &sql::jzbsbMaxId,
+    .purge = &sql::jzbsbPurge,
+    .purgeSparing = nullptr,
+    .purgeWhen = Purge::AfterPost,
+    .container = "ScrollBox",
+    .grid = "DBGrid1",
+    .entries = kEntries,
+    .columns = kColumns,
+    .codeLists = kCodeLists,
+    .postNewRowAtOnce = true,
+    .loadOn = LoadOn::Show,
+    .lastGuarded = true,
+    .gridEditorAlways = true,
+    .size = QSize(670, 400),
+    .labelWidth = 84,
 };
 
 // Attempts at an insertion when other workstations keep taking its ID.

@@ -18,54 +18,62 @@ namespace {
 using K = EntryKind;
 using E = EnterKey;
 
-// Control, kind, column, label, tab, Enter, jump, digit picker, built-in
-// entries, row, half, halves, label name. One column of fields; the button
-// below the date, at the right.
+// One column of fields; the button below the date, at the right.
+// clang-format off
 constexpr std::array<EntryField, 8> kEntries{{
-    {"DBEdit8", K::ReadOnlyEdit, "ZDBH", "本宗地籍号", 0, E::Next, "", false, "", 0, 0, 2, ""},
-    {"DBEdit9", K::Edit, "JZXQDH", "界址线起点号", 1, E::Next, "", false, "", 1, 0, 2, ""},
-    {"DBEdit10", K::Edit, "JZXZDH", "界址线终点号", 2, E::Next, "", false, "", 2, 0, 2, ""},
-    {"DBEdit11", K::Edit, "LZDZDBH", "邻宗地地籍号或路名", 3, E::Next, "", false, "", 3, 0, 2, ""},
-    {"DBEdit12", K::Edit, "LZZJRXM", "邻宗指界人姓名", 4, E::Next, "", false, "", 4, 0, 2, ""},
-    {"DBEdit13", K::Edit, "BZZJRXM", "本宗指界人姓名", 5, E::Next, "", false, "", 5, 0, 2, ""},
-    {"DBEdit14", K::Edit, "ZJRQ", "指界日期", 6, E::Stay, "", false, "", 6, 0, 2, ""},
-    {"btnNextRec", K::Button, "", "下记录", 7, E::Stay, "", false, "", 7, 0, 2, ""},
+    {.control = "DBEdit8", .kind = K::ReadOnlyEdit, .column = "ZDBH", .label = "本宗地籍号",
+     .tab = 0, .row = 0, .halves = 2},
+    {.control = "DBEdit9", .kind = K::Edit, .column = "JZXQDH", .label = "界址线起点号", .tab = 1,
+     .row = 1, .halves = 2},
+    {.control = "DBEdit10", .kind = K::Edit, .column = "JZXZDH", .label = "界址线终点号", .tab = 2,
+     .row = 2, .halves = 2},
+    {.control = "DBEdit11", .kind = K::Edit, .column = "LZDZDBH", .label = "邻宗地地籍号或路名",
+     .tab = 3, .row = 3, .halves = 2},
+    {.control = "DBEdit12", .kind = K::Edit, .column = "LZZJRXM", .label = "邻宗指界人姓名",
+     .tab = 4, .row = 4, .halves = 2},
+    {.control = "DBEdit13", .kind = K::Edit, .column = "BZZJRXM", .label = "本宗指界人姓名",
+     .tab = 5, .row = 5, .halves = 2},
+    {.control = "DBEdit14", .kind = K::Edit, .column = "ZJRQ", .label = "指界日期", .tab = 6,
+     .enter = E::Stay, .row = 6, .halves = 2},
+    {.control = "btnNextRec", .kind = K::Button, .column = "", .label = "下记录", .tab = 7,
+     .enter = E::Stay, .row = 7, .halves = 2},
 }};
+// clang-format on
 
 constexpr std::array<GridField, 9> kColumns{{
-    {"ZDBH", "地籍号", 90, ""},
-    {"JZXQDH", "起点号", 60, ""},
-    {"JZXZDH", "终点号", 60, ""},
-    {"LZDZDBH", "邻宗地籍号", 110, ""},
-    {"LZZJRXM", "邻宗指界人", 80, ""},
-    {"BZZJRXM", "本宗指界人", 80, ""},
-    {"ZJRQ", "指界日期", 76, ""},
-    {"DCRQ", "调查日期", 76, ""},
-    {"BGRQ", "变更日期", 76, ""},
+    {.column = "ZDBH", .title = "地籍号", .width = 90},
+    {.column = "JZXQDH", .title = "起点号", .width = 60},
+    {.column = "JZXZDH", .title = "终点号", .width = 60},
+    {.column = "LZDZDBH", .title = "邻宗地籍号", .width = 110},
+    {.column = "LZZJRXM", .title = "邻宗指界人", .width = 80},
+    {.column = "BZZJRXM", .title = "本宗指界人", .width = 80},
+    {.column = "ZJRQ", .title = "指界日期", .width = 76},
+    {.column = "DCRQ", .title = "调查日期", .width = 76},
+    {.column = "BGRQ", .title = "变更日期", .width = 76},
 }};
 
 const AttachedEditorDescription kDescription{
-    "FrmZJ",
-    "宗地指界情况表",
-    "宗地指界情况表录入",
-    &TDataMod::Zj,
-    &sql::zjbListCurrent,
-    &sql::zjbListChanged,
-    &sql::zjbMaxId,
-    &sql::zjbPurge,
-    &sql::zjbPurgeSparing,
-    Purge::BeforePost,
-    "Panel10",
-    "DBGrid3",
-    kEntries,
-    kColumns,
-    {},
-    false,
-    LoadOn::Show,
-    true,
-    false,
-    QSize(670, 400),
-    120,
+    .name = "FrmZJ",
+    .caption = "宗地指界情况表",
+    .title = "宗地指界情况表录入",
+    .dataset = &TDataMod::Zj,
+    .listCurrent = &sql::zjbListCurrent,
+    .listChanged = &sql::zjbListChanged,
+    .maxId = &sql::zjbMaxId,
+    .purge = &sql::zjbPurge,
+    .purgeSparing = &sql::zjbPurgeSparing,
+    .purgeWhen = Purge::BeforePost,
+    .container = "Panel10",
+    .grid = "DBGrid3",
+    .entries = kEntries,
+    .columns = kColumns,
+    .codeLists = {},
+    .postNewRowAtOnce = false,
+    .loadOn = LoadOn::Show,
+    .lastGuarded = true,
+    .gridEditorAlways = false,
+    .size = QSize(670, 400),
+    .labelWidth = 120,
 };
 
 } // namespace

@@ -15,51 +15,56 @@ namespace {
 using K = EntryKind;
 using E = EnterKey;
 
-// Control, kind, column, label, tab, Enter, jump, digit picker, built-in
-// entries, row, half, halves, label name. The direction list keeps its four
-// fixed entries: the keys 1 to 4 pick east, south, west and north.
+// The direction list keeps its four fixed entries: the keys 1 to 4 pick east,
+// south, west and north.
+// clang-format off
 constexpr std::array<EntryField, 5> kEntries{{
-    {"DBEdit1", K::ReadOnlyEdit, "ZDBH", "地籍号", 0, E::Next, "", false, "", 0, 0, 2, ""},
-    {"DBEdit3", K::Edit, "JZDStart", "界址线起点号", 1, E::Next, "", false, "", 1, 0, 2, ""},
-    {"DBEdit4", K::Edit, "JZDEnd", "界址线终点号", 2, E::Next, "", false, "", 2, 0, 2, ""},
-    {"DBEdit5", K::Edit, "LZDJHORLOADNAME", "邻宗地地籍号或路名", 3, E::Next, "", false, "", 3, 0,
-     2, ""},
-    {"DBComboBox1", K::List, "FWSX", "方位属性", 4, E::Stay, "", true, "东|南|西|北", 4, 0, 2, ""},
+    {.control = "DBEdit1", .kind = K::ReadOnlyEdit, .column = "ZDBH", .label = "地籍号", .tab = 0,
+     .row = 0, .halves = 2},
+    {.control = "DBEdit3", .kind = K::Edit, .column = "JZDStart", .label = "界址线起点号", .tab = 1,
+     .row = 1, .halves = 2},
+    {.control = "DBEdit4", .kind = K::Edit, .column = "JZDEnd", .label = "界址线终点号", .tab = 2,
+     .row = 2, .halves = 2},
+    {.control = "DBEdit5", .kind = K::Edit, .column = "LZDJHORLOADNAME",
+     .label = "邻宗地地籍号或路名", .tab = 3, .row = 3, .halves = 2},
+    {.control = "DBComboBox1", .kind = K::List, .column = "FWSX", .label = "方位属性", .tab = 4,
+     .enter = E::Stay, .digitPicker = true, .items = "东|南|西|北", .row = 4, .halves = 2},
 }};
+// clang-format on
 
 // The grid's direction list starts with north, the entry page's with east.
 constexpr std::array<GridField, 7> kColumns{{
-    {"ZDBH", "地籍号", 90, ""},
-    {"FWSX", "方位属性", 70, "北|东|南|西"},
-    {"JZDStart", "起点号", 70, ""},
-    {"JZDEnd", "终点号", 70, ""},
-    {"LZDJHORLOADNAME", "邻宗地籍号", 120, ""},
-    {"DCRQ", "调查日期", 76, ""},
-    {"BGRQ", "变更日期", 76, ""},
+    {.column = "ZDBH", .title = "地籍号", .width = 90},
+    {.column = "FWSX", .title = "方位属性", .width = 70, .pickList = "北|东|南|西"},
+    {.column = "JZDStart", .title = "起点号", .width = 70},
+    {.column = "JZDEnd", .title = "终点号", .width = 70},
+    {.column = "LZDJHORLOADNAME", .title = "邻宗地籍号", .width = 120},
+    {.column = "DCRQ", .title = "调查日期", .width = 76},
+    {.column = "BGRQ", .title = "变更日期", .width = 76},
 }};
 
 const AttachedEditorDescription kDescription{
-    "FrmSZ",
-    "宗地四至情况表",
-    "宗地四至情况表录入",
-    &TDataMod::sz,
-    &sql::szbListCurrent,
-    &sql::szbListChanged,
-    &sql::szbMaxId,
-    &sql::szbPurge,
-    &sql::szbPurgeSparing,
-    Purge::BeforePost,
-    "Panel6",
-    "DBGrid2",
-    kEntries,
-    kColumns,
-    {},
-    false,
-    LoadOn::Activation,
-    false,
-    false,
-    QSize(670, 360),
-    120,
+    .name = "FrmSZ",
+    .caption = "宗地四至情况表",
+    .title = "宗地四至情况表录入",
+    .dataset = &TDataMod::sz,
+    .listCurrent = &sql::szbListCurrent,
+    .listChanged = &sql::szbListChanged,
+    .maxId = &sql::szbMaxId,
+    .purge = &sql::szbPurge,
+    .purgeSparing = &sql::szbPurgeSparing,
+    .purgeWhen = Purge::BeforePost,
+    .container = "Panel6",
+    .grid = "DBGrid2",
+    .entries = kEntries,
+    .columns = kColumns,
+    .codeLists = {},
+    .postNewRowAtOnce = false,
+    .loadOn = LoadOn::Activation,
+    .lastGuarded = false,
+    .gridEditorAlways = false,
+    .size = QSize(670, 360),
+    .labelWidth = 120,
 };
 
 } // namespace

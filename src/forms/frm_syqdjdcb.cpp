@@ -16,21 +16,37 @@ namespace {
 
 // The columns a new ownership row sets, in this order.
 constexpr NewRowColumn kNewRow[] = {
-    {"id", NewValue::RowId},           {"ysdm", NewValue::Text, "250000"},
-    {"qhdm", NewValue::District},      {"jddm", NewValue::Street},
-    {"jfdm", NewValue::Block},         {"dwdm", NewValue::SessionUnit},
-    {"qsdm", NewValue::SessionUnit},   {"ZDBH", NewValue::ParcelNumber},
-    {"DCBH", NewValue::SurveyNumber},  {"qsmc", NewValue::Text, ""},
-    {"jzdgs", NewValue::Text, "0"},    {"QSDCJS", NewValue::Remembered},
-    {"KZY", NewValue::Remembered},     {"QSDCY", NewValue::Remembered},
-    {"sm", NewValue::Remembered},      {"DCRQ", NewValue::Today},
-    {"dcblx", NewValue::Integer, "1"},
+    {.column = "id", .value = NewValue::RowId},
+    {.column = "ysdm", .value = NewValue::Text, .arg = "250000"},
+    {.column = "qhdm", .value = NewValue::District},
+    {.column = "jddm", .value = NewValue::Street},
+    {.column = "jfdm", .value = NewValue::Block},
+    {.column = "dwdm", .value = NewValue::SessionUnit},
+    {.column = "qsdm", .value = NewValue::SessionUnit},
+    {.column = "ZDBH", .value = NewValue::ParcelNumber},
+    {.column = "DCBH", .value = NewValue::SurveyNumber},
+    {.column = "qsmc", .value = NewValue::Text, .arg = ""},
+    {.column = "jzdgs", .value = NewValue::Text, .arg = "0"},
+    {.column = "QSDCJS", .value = NewValue::Remembered},
+    {.column = "KZY", .value = NewValue::Remembered},
+    {.column = "QSDCY", .value = NewValue::Remembered},
+    {.column = "sm", .value = NewValue::Remembered},
+    {.column = "DCRQ", .value = NewValue::Today},
+    {.column = "dcblx", .value = NewValue::Integer, .arg = "1"},
 };
 
 const SurveyFormDescription kForm{
-    "frmsyqdjdcb",  "所有权地籍调查表", "所有权调查表录入",     {"Panel1", 57}, "Image2",
-    {"Panel2", 39}, ownershipSheet(),   sql::djdcListOwnership, kNewRow,        false,
-    "分摊土地系数",
+    .objectName = "frmsyqdjdcb",
+    .caption = "所有权地籍调查表",
+    .bannerTitle = "所有权调查表录入",
+    .bannerPanel = {.name = "Panel1", .height = 57},
+    .bannerImage = "Image2",
+    .buttonPanel = {.name = "Panel2", .height = 39},
+    .sheet = ownershipSheet(),
+    .loadStatement = sql::djdcListOwnership,
+    .newRow = kNewRow,
+    .lockMemo = false,
+    .gyLabel43 = "分摊土地系数",
 };
 
 } // namespace

@@ -27,7 +27,9 @@ enum SheetFlag : unsigned {
 // One printed label of a survey sheet and the control over its blank. The
 // same table creates and binds the controls, sets the tab order, drives the
 // Enter chain and draws the printed form (screen and paper), so they cannot
-// drift apart.
+// drift apart. Tables name every member they set (designated initialisers):
+// the members are mostly numbers and texts that would swap silently in a
+// positional list.
 struct SheetEntry {
     int row;           // printed row, from 1
     const char *label; // printed label before the blank (UTF-8, "\n" between lines); empty for none
@@ -35,9 +37,9 @@ struct SheetEntry {
     SheetKind kind;
     const char *column; // bound column of T_DJDCB; button caption for buttons
     int left, top, width;
-    int tab;           // position in the tab order, -1 for headings
-    const char *enter; // control that takes the focus on Enter; empty: none
-    const char *after; // printed text after the blank (UTF-8), e.g. 止
+    int tab;                // position in the tab order, -1 for headings
+    const char *enter = ""; // control that takes the focus on Enter; empty: none
+    const char *after = ""; // printed text after the blank (UTF-8), e.g. 止
     unsigned flags = 0;
     int height = 0; // 0: one printed line (a memo: its own line height)
 };

@@ -91,17 +91,26 @@ void SurveyForm::setUp(SurveySheet *sheet)
         int left;
         void (SurveyForm::*handler)();
     };
+    // clang-format off
     const ButtonRow buttons[] = {
-        {&spbFirst, "spbFirst", ButtonPicture::First, "首记录", 0, &SurveyForm::spbFirstClick},
-        {&spbPre, "spbPre", ButtonPicture::Prior, "上记录", 79, &SurveyForm::spbPreClick},
-        {&spbNext, "spbNext", ButtonPicture::Next, "下记录", 159, &SurveyForm::spbNextClick},
-        {&spbLast, "spbLast", ButtonPicture::Last, "末记录", 239, &SurveyForm::spbLastClick},
-        {&spbNew, "spbNew", ButtonPicture::New, "新增", 332, &SurveyForm::spbNewClick},
-        {&spbDel, "spbDel", ButtonPicture::Delete, "删除", 411, &SurveyForm::spbDelClick},
-        {&spbSave, "spbSave", ButtonPicture::Save, "保存", 491, &SurveyForm::spbSaveClick},
-        {&spbViewCurrRec, "spbViewCurrRec", ButtonPicture::Locate, "定位", 585,
-         &SurveyForm::spbViewCurrRecClick},
+        {.member = &spbFirst, .name = "spbFirst", .picture = ButtonPicture::First, .caption = "首记录",
+         .left = 0, .handler = &SurveyForm::spbFirstClick},
+        {.member = &spbPre, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录",
+         .left = 79, .handler = &SurveyForm::spbPreClick},
+        {.member = &spbNext, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录",
+         .left = 159, .handler = &SurveyForm::spbNextClick},
+        {.member = &spbLast, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录",
+         .left = 239, .handler = &SurveyForm::spbLastClick},
+        {.member = &spbNew, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增",
+         .left = 332, .handler = &SurveyForm::spbNewClick},
+        {.member = &spbDel, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除",
+         .left = 411, .handler = &SurveyForm::spbDelClick},
+        {.member = &spbSave, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存",
+         .left = 491, .handler = &SurveyForm::spbSaveClick},
+        {.member = &spbViewCurrRec, .name = "spbViewCurrRec", .picture = ButtonPicture::Locate,
+         .caption = "定位", .left = 585, .handler = &SurveyForm::spbViewCurrRecClick},
     };
+    // clang-format on
     for (const ButtonRow &b : buttons) {
         auto *button = new SpeedButton(b.picture, QString::fromUtf8(b.caption), buttonPanel);
         button->setObjectName(QString::fromLatin1(b.name));

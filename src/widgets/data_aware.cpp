@@ -61,30 +61,22 @@ struct DataAwareControl::Private {
         q->applyReadOnly(readOnly || !bound());
     }
 
-    // Ends the typing; a refused text is reported now (the user is leaving
-    // the control) or, when the row changed under it, once the dataset's
-    // notification is over.
-    void endTyping(bool reportNow)
+    // Ends the typing; a refused text is reported once the focus change or
+    // the dataset's notification that ended it is over.
+    void endTyping()
     {
         if (!typing) return;
         typing = false;
         otherChanges = false;
         before = QVariant();
         std::exception_ptr error = std::exchange(refused, nullptr);
-        if (!error) return;
-        if (reportNow) {
-            guard(self, [&] { std::rethrow_exception(error); });
-        } else {
-            QWidget *w = self;
-            QTimer::singleShot(0, w,
-                               [w, error] { guard(w, [&] { std::rethrow_exception(error); }); });
-        }
+        if (error) reportAfterEvent(self, error);
     }
 
     void rowReplaced()
     {
         if (writing) return;
-        endTyping(false);
+        endTyping();
         show();
     }
 
@@ -117,12 +109,12 @@ struct DataAwareControl::Private {
             // A post or cancel ends what was typed.
             if (state == Dataset::State::Browse || state == Dataset::State::Inactive) {
                 const bool wasTyping = typing;
-                endTyping(false);
+                endTyping();
                 if (wasTyping || state == Dataset::State::Inactive) show();
             }
         }) << QObject::connect(s, &QObject::destroyed, self, [this] {
             links.clear();
-            endTyping(false);
+            endTyping();
             show();
         });
     }
@@ -144,7 +136,7 @@ DataAwareControl::~DataAwareControl()
 
 void DataAwareControl::bind(DataSource *source, const QString &field)
 {
-    d->endTyping(false);
+    d->endTyping();
     d->source = field.isEmpty() ? nullptr : source;
     d->field = d->source ? field : QString();
     d->connectSource();
@@ -252,11 +244,8 @@ void DataAwareControl::textTyped(const QString &text)
         d->refused = nullptr;
         std::exception_ptr error = std::current_exception();
         // Not from inside the widget's own change notification.
-        QWidget *w = d->self;
-        QTimer::singleShot(0, w, [this, w, error] {
-            d->show();
-            guard(w, [&] { std::rethrow_exception(error); });
-        });
+        QTimer::singleShot(0, d->self, [this] { d->show(); });
+        reportAfterEvent(d->self, error);
     }
 }
 
@@ -270,7 +259,7 @@ bool DataAwareControl::escapePressed()
     d->typing = false;
     d->refused = nullptr;
     d->otherChanges = false;
-    guard(d->self, [&] {
+    guardInEvent(d->self, [&] {
         if (!ds || !ds->isEditing() || col < 0) return;
         if (cancel)
             ds->cancel(); // the row is as it was before the first keystroke
@@ -293,10 +282,10 @@ void DataAwareControl::focusLeft(Qt::FocusReason reason)
         std::exception_ptr error = std::exchange(d->refused, nullptr);
         d->typing = false;
         d->show();
-        guard(d->self, [&] { std::rethrow_exception(error); });
+        reportAfterEvent(d->self, error);
         return;
     }
-    d->endTyping(true);
+    d->endTyping();
     // The column's own rendering of what was typed (" 5" in a number column shows 5).
     d->show();
 }

@@ -288,7 +288,8 @@ bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int 
 {
     if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) return false;
     bool ok = false;
-    guard(nullptr, [&] {
+    // Views call this from their editors' events.
+    guardInEvent(nullptr, [&] {
         writeCell(index, value.toString());
         ok = true;
     });

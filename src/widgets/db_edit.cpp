@@ -1,16 +1,49 @@
 #include "widgets/db_edit.h"
 
+#include "data/characters.h"
 #include "data/dataset.h"
 
 #include <QKeyEvent>
+#include <QValidator>
 
 #include <algorithm>
 
 namespace zarn::ui {
 
 namespace {
-constexpr int kUnlimited = 32767; // QLineEdit's own default
-}
+
+// Holds the line to a number of characters counted as the column counts
+// them. QLineEdit's own maximum counts UTF-16 units, which would stop a name
+// with a rare character such as 𠮷 at half the column's width.
+class CharacterLimit : public QValidator {
+public:
+    explicit CharacterLimit(QObject *parent)
+        : QValidator(parent)
+    {
+    }
+
+    State validate(QString &input, int &pos) const override
+    {
+        if (limit < 0) return Acceptable;
+        qsizetype over = zarn::characterCount(input) - limit;
+        if (over <= 0) return Acceptable;
+        // Like QLineEdit's maximum: what was just typed or pasted (before
+        // the cursor) is cut, never a surrogate pair in half.
+        int cut = pos;
+        while (over > 0 && cut > 0) {
+            --cut;
+            if (cut > 0 && input[cut].isLowSurrogate() && input[cut - 1].isHighSurrogate()) --cut;
+            --over;
+        }
+        input.remove(cut, pos - cut);
+        pos = cut;
+        return over <= 0 ? Acceptable : Invalid;
+    }
+
+    int limit = -1;
+};
+
+} // namespace
 
 DBEdit::DBEdit(QWidget *parent)
     : QLineEdit(parent)
@@ -22,6 +55,8 @@ DBEdit::DBEdit(QWidget *parent)
     pal.setColor(QPalette::Base, Qt::white);
     setPalette(pal);
     resize(width(), kControlLineHeight);
+    m_limit = new CharacterLimit(this);
+    setValidator(m_limit);
     connect(this, &QLineEdit::textEdited, this, [this](const QString &text) { textTyped(text); });
     refresh();
 }
@@ -61,9 +96,14 @@ void DBEdit::showValue(const QString &text)
         if (column >= 0 && zarn::isTextType(ds->fieldDef(column).type))
             width = ds->fieldDef(column).length;
     }
-    const int most = width > 0 ? std::max(width, int(text.size())) : kUnlimited;
-    if (maxLength() != most) setMaxLength(most);
+    static_cast<CharacterLimit *>(m_limit)->limit =
+        width > 0 ? std::max(width, int(zarn::characterCount(text))) : -1;
     if (text != QLineEdit::text()) setText(text);
+}
+
+int DBEdit::characterLimit() const
+{
+    return static_cast<const CharacterLimit *>(m_limit)->limit;
 }
 
 void DBEdit::applyReadOnly(bool readOnly)

@@ -4,6 +4,8 @@
 
 #include <QLineEdit>
 
+class QValidator;
+
 namespace zarn::ui {
 
 // Single-line data-bound edit: no border, navy text on white, 20 pixels high.
@@ -21,12 +23,18 @@ public:
     QString controlText() const override;
 
     QSize sizeHint() const override;
+    // The most characters typing may leave in the edit (a character outside
+    // the Basic Multilingual Plane counts one); -1 when the column sets none.
+    int characterLimit() const;
 
 protected:
     void showValue(const QString &text) override;
     void applyReadOnly(bool readOnly) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    QValidator *m_limit;
 };
 
 } // namespace zarn::ui

@@ -88,7 +88,7 @@ public:
     {
         if (*m_syncing) return; // the dataset moved on by itself; the editor already wrote its text
         const QString text = textOf(editor);
-        guard(m_grid, [&] { m_grid->datasetModel()->writeCell(index, text); });
+        guardInEvent(m_grid, [&] { m_grid->datasetModel()->writeCell(index, text); });
     }
 
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
@@ -130,12 +130,9 @@ private:
             m_grid->datasetModel()->writeCell(indexOf(editor), text);
         } catch (const zarn::ConversionError &) {
             // Reported when the editor closes and the cell is written once more.
-        } catch (const std::exception &e) {
-            m_typing = false;
-            reportError(m_grid, e);
         } catch (...) {
             m_typing = false;
-            reportError(m_grid, unknownErrorText());
+            reportAfterEvent(m_grid, std::current_exception());
         }
         m_typing = false;
     }
@@ -145,7 +142,7 @@ private:
         if (!editor->property("zarnTyped").toBool()) return;
         editor->setProperty("zarnTyped", false);
         Dataset *ds = m_grid->datasetModel()->dataset();
-        guard(m_grid, [&] {
+        guardInEvent(m_grid, [&] {
             if (!ds || !ds->isEditing()) return;
             if (editor->property("zarnStartedEdit").toBool())
                 ds->cancel();
@@ -364,7 +361,7 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     if (!ds || !ds->isOpen()) return;
     if (current.row() != ds->recNo()) {
         const int wanted = current.row();
-        guard(this, [&] { ds->moveTo(wanted); });
+        guardInEvent(this, [&] { ds->moveTo(wanted); });
         if (ds->recNo() != wanted) {
             // The row left could not be posted: the grid stays with the dataset.
             followCursor();
@@ -438,7 +435,7 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
         // elsewhere (the sheet behind a locate grid) and stays. Neither
         // closes the window.
         if (Dataset *ds = m_model->dataset(); ds && ds->isEditing() && !isReadOnly())
-            guard(this, [&] { ds->cancel(); });
+            guardInEvent(this, [&] { ds->cancel(); });
         event->accept();
         return;
     }

@@ -4,7 +4,11 @@
 #include "widgets/messages.h"
 #include "widgets/refusals.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 namespace zarn::ui {
@@ -53,6 +57,65 @@ void reportError(QWidget *context, const std::exception &error)
         return;
     }
     reportError(context, text);
+}
+
+namespace {
+
+// Reports queued or on screen, by context and text.
+struct PendingReport {
+    quintptr context; // compared only: the widget may be gone
+    QString text;
+    bool operator==(const PendingReport &) const = default;
+};
+QList<PendingReport> s_pending;
+
+} // namespace
+
+void reportAfterEvent(QWidget *context, const QString &text)
+{
+    const PendingReport key{reinterpret_cast<quintptr>(context), text};
+    if (s_pending.contains(key)) return;
+    s_pending.append(key);
+    QPointer<QWidget> alive(context);
+    // A timer of its own, not the context's: the report is not lost with a
+    // context closed meanwhile. A real timer rather than a posted call, so a
+    // report made while posted events are being delivered (a view commits
+    // its editor on Return that way) comes in the same turn of the loop.
+    auto *timer = new QTimer;
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, key, alive] {
+        reportError(alive.data(), key.text);
+        // Only now: a second commit while the box is open says the same again.
+        s_pending.removeOne(key);
+        timer->deleteLater();
+    });
+    timer->start(0);
+}
+
+void reportAfterEvent(QWidget *context, std::exception_ptr error)
+{
+    QString text;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        try {
+            text = errorText(e);
+        } catch (...) {
+            text = unknownErrorText();
+        }
+    } catch (...) {
+        text = unknownErrorText();
+    }
+    reportAfterEvent(context, text);
+}
+
+void guardInEvent(QWidget *context, const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (...) {
+        reportAfterEvent(context, std::current_exception());
+    }
 }
 
 void guard(QWidget *context, const std::function<void()> &handler)

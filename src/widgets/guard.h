@@ -17,6 +17,20 @@ namespace zarn::ui {
 // std::exception its what() read as UTF-8, anything else a generic text.
 void guard(QWidget *context, const std::function<void()> &handler);
 
+// The same, for a handler that runs inside a widget's event (a key press, a
+// focus change, a view writing its editor's text to the model): the handler
+// runs now, and an error escaping it is reported by reportAfterEvent.
+void guardInEvent(QWidget *context, const std::function<void()> &handler);
+
+// Reports an error once the event being handled has returned. A modal box
+// opened inside the event takes the focus from the widget whose handler is
+// still running: a cell editor commits once more (a second box) and may be
+// deleted by Qt under its own key press. The report still appears if the
+// context goes meanwhile (without it as parent), and one the same as a report
+// already waiting or on screen for the same context is dropped.
+void reportAfterEvent(QWidget *context, std::exception_ptr error);
+void reportAfterEvent(QWidget *context, const QString &text);
+
 // The standard error report itself.
 void reportError(QWidget *context, const std::exception &error);
 void reportError(QWidget *context, const QString &text);

@@ -2,8 +2,12 @@
 
 #include "widgets/fonts.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 namespace zarn::ui {
 
@@ -124,15 +128,35 @@ RecordingMessageService::~RecordingMessageService()
     setMessageService(m_previous);
 }
 
+void RecordingMessageService::keepOpen()
+{
+    if (!holdOpen) return;
+    QPointer<QWidget> before = QApplication::activeWindow();
+    // Without a parent: the window a box was opened for may close while it is open.
+    QWidget box(nullptr, Qt::Dialog);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setFocusPolicy(Qt::StrongFocus);
+    box.show();
+    QApplication::setActiveWindow(&box);
+    box.setFocus(Qt::ActiveWindowFocusReason);
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
+    box.hide();
+    if (before) QApplication::setActiveWindow(before);
+}
+
 void RecordingMessageService::showMessage(const QString &text, QWidget *)
 {
     records.append({true, text, captionFor(QString(), MessageIcon::None), MessageIcon::None, Ok});
+    keepOpen();
 }
 
 int RecordingMessageService::messageBox(const QString &text, const QString &caption,
                                         MessageIcon icon, int buttons, QWidget *)
 {
     records.append({false, text, caption, icon, buttons});
+    keepOpen();
     if (!answers.isEmpty()) return answers.takeFirst();
     for (int b : {Ok, Save, Yes, No, Discard, Cancel})
         if (buttons & b) return b;

@@ -43,6 +43,12 @@ int messageBox(const QString &text, const QString &caption, MessageIcon icon, in
 
 // A recorder for tests: remembers every window and answers from a queue
 // (the first button offered when the queue is empty).
+//
+// With `holdOpen` set, each window stays "open" as a modal box does: a
+// stand-in window takes the activation and the focus, and a nested event loop
+// runs until a zero-delay timer closes it and gives the activation back.
+// Whatever the open box sets off in the widgets (an editor losing the focus
+// and committing again) happens meanwhile and shows in `records`.
 class RecordingMessageService : public MessageService {
 public:
     struct Record {
@@ -60,8 +66,11 @@ public:
 
     QList<Record> records;
     QList<int> answers;
+    bool holdOpen = false;
 
 private:
+    void keepOpen();
+
     MessageService *m_previous;
 };
 

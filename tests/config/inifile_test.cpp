@@ -154,6 +154,9 @@ TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone)
     EXPECT_FALSE(ini.write(u"", u"k", "v"));
     EXPECT_FALSE(ini.write(u"DCB", u"a=b", "v"));
     EXPECT_FALSE(ini.write(QString::fromUtf8("😀"), u"k", "v")); // no GBK form
+    // A value GBK cannot hold is not written with '?' in its place.
+    EXPECT_FALSE(ini.write(u"DCB", u"sm", QString::fromUtf8("王𠮷")));
+    EXPECT_FALSE(ini.write(u"DCB", u"kzy", QString::fromUtf8("𡈼")));
     EXPECT_EQ(onDisk(), before);
 
     EXPECT_FALSE(IniFile(tmp.file("missing/config.ini")).write(u"A", u"k", "v"));

@@ -273,6 +273,37 @@ TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
     EXPECT_EQ(ini("SM"), QStringLiteral("所有权记事"));
 }
 
+// Names with characters outside the Basic Multilingual Plane (𠮷 is two
+// UTF-16 units, one character to the database).
+TEST_P(OwnershipTest, ARareCharacterNameFillsItsColumnAndIsNotRememberedAsQuestionMarks)
+{
+    const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}, {"qsdcy", "张三"}});
+    WriteIniStr(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张三"));
+    openOwnership(unit);
+    auto *edit = qobject_cast<DBEdit *>(control("DBEdit29"));
+    ASSERT_NE(edit, nullptr);
+    ASSERT_EQ(edit->characterLimit(), 50); // varchar(50)
+    QApplication::setActiveWindow(edit->window());
+    edit->setFocus(Qt::TabFocusReason);
+    edit->selectAll();
+    const QString rare = QString::fromUtf8("𠮷");
+    QString name = QString::fromUtf8("𡈼");
+    for (int i = 0; i < 49; ++i)
+        name += i % 2 ? QStringLiteral("王") : rare;
+    for (const QString &key : QStringList{name, QStringLiteral("李")}) // the 51st is refused
+        for (qsizetype i = 0; i < key.size(); i += key[i].isHighSurrogate() ? 2 : 1)
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown,
+                                key.mid(i, key[i].isHighSurrogate() ? 2 : 1), Qt::NoModifier);
+    EXPECT_EQ(edit->text(), name);
+    syq->spbSave->click();
+    EXPECT_EQ(stored("T_DJDCB", id, "qsdcy"), name);
+
+    // GBK has no form for these: the remembered value stays as it was, not "?".
+    syq->SaveThisDCBinfo();
+    EXPECT_EQ(ini("QSDCY"), QStringLiteral("张三"));
+    EXPECT_EQ(stored("T_DJDCB", id, "qsdcy"), name);
+}
+
 TEST_P(OwnershipTest, SaveDeleteAndCloseKeepWhatTheSurveyorMeant)
 {
     const qint64 current = addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}});

@@ -56,13 +56,27 @@ protected:
 
 TEST_F(ControlsTest, AnEditTakesNoMoreCharactersThanItsColumnHolds)
 {
-    EXPECT_EQ(edit->maxLength(), 100);
-    EXPECT_EQ(number->maxLength(), 32767); // a number column has no width
+    EXPECT_EQ(edit->characterLimit(), 100);
+    EXPECT_EQ(number->characterLimit(), -1); // a number column has no width
     focus(edit);
     edit->selectAll();
     typeText(edit, QString(105, QChar(0x738B)));
     EXPECT_EQ(ds->text("qlr"), QString(100, QChar(0x738B)));
     ds->post();
+
+    // A character outside the Basic Multilingual Plane counts one, as the
+    // database counts it; a paste is cut to what still fits, never a pair in half.
+    const QString rare = QString::fromUtf8("𠮷");
+    focus(edit);
+    edit->selectAll();
+    typeText(edit, rare.repeated(99) + QStringLiteral("王") + rare);
+    EXPECT_EQ(ds->text("qlr"), rare.repeated(99) + QStringLiteral("王"));
+    edit->setCursorPosition(2);
+    edit->backspace();
+    edit->insert(QStringLiteral("张") + rare + rare);
+    EXPECT_EQ(edit->text(), QStringLiteral("张") + rare.repeated(98) + QStringLiteral("王"));
+    ds->post();
+    EXPECT_EQ(stored(1, "qlr"), QStringLiteral("张") + rare.repeated(98) + QStringLiteral("王"));
 
     // A stored value longer than the column shows whole; typing can only
     // shorten it, and it is stored once it fits.
@@ -78,7 +92,7 @@ TEST_F(ControlsTest, AnEditTakesNoMoreCharactersThanItsColumnHolds)
     EXPECT_THROW(ds->prior(), DatabaseError);
     ds->setValue("qlr", QStringLiteral("李四"));
     ds->prior();
-    EXPECT_EQ(edit->maxLength(), 100);
+    EXPECT_EQ(edit->characterLimit(), 100);
 }
 
 TEST_F(ControlsTest, ControlsFollowTheCurrentRowWithoutPuttingItIntoEdit)
@@ -218,6 +232,26 @@ TEST_F(ControlsTest, ATextTheColumnRefusesIsKeptThenReportedWhenLeavingTheField)
     QApplication::processEvents();
     EXPECT_EQ(reportedErrors().size(), 2);
     EXPECT_EQ(stored(1, "n"), "12");
+}
+
+TEST_F(ControlsTest, ARefusalOnLeavingAFieldComesOnceAfterTheFocusMoved)
+{
+    messages->holdOpen = true;
+    focus(number);
+    number->selectAll();
+    typeText(number, "3q");
+    QApplication::setActiveWindow(window.get());
+    edit->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(reportedErrors().isEmpty()); // not from inside the focus change
+    QApplication::processEvents();
+    ASSERT_EQ(reportedErrors().size(), 1);
+    EXPECT_EQ(number->controlText(), "3");
+    // The box gave the activation back; the field the surveyor went to has the focus.
+    EXPECT_EQ(QApplication::focusWidget(), edit);
+    typeText(edit, "x");
+    QApplication::processEvents();
+    EXPECT_EQ(reportedErrors().size(), 1);
+    EXPECT_EQ(ds->text("qlr"), "x");
 }
 
 TEST_F(ControlsTest, EscapeGivesTheFieldBackAndKeepsTheDialogOpen)

@@ -70,11 +70,17 @@ void WidgetTest::focus(QWidget *w)
 
 void WidgetTest::typeText(QWidget *w, const QString &text)
 {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x80) {
             QTest::keyClick(w, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        } else {
+            // A character outside the Basic Multilingual Plane is one key.
+            const qsizetype n = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, text.mid(i, n),
+                                Qt::NoModifier);
+            i += n - 1;
+        }
     }
 }
 

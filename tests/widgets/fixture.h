@@ -29,7 +29,7 @@ protected:
     // Makes the window active and gives a control the focus.
     void focus(QWidget *w);
     // Types text key by key into a widget; unlike QTest::keyClicks it takes
-    // Chinese characters too.
+    // Chinese characters too, those outside the Basic Multilingual Plane included.
     static void typeText(QWidget *w, const QString &text);
     // Errors reported through the standard error report.
     QStringList reportedErrors() const;

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -211,6 +212,46 @@ TEST_F(GridTest, TypingInACellEditsTheDataset)
     if (!pick) pick = qobject_cast<QComboBox *>(QApplication::focusWidget());
     ASSERT_NE(pick, nullptr);
     EXPECT_EQ(pick->count(), 3);
+}
+
+// A box that stays open, as a real one does, takes the focus from the cell
+// editor: the refusal must come once, after the key that closed the editor.
+TEST_F(GridTest, ARefusedCellIsReportedOnceAfterTheKeyWithTheBoxHeldOpen)
+{
+    messages->holdOpen = true;
+    focus(grid);
+    grid->setCurrentIndex(grid->model()->index(0, 2));
+    typeIntoCell("9y");
+    QPointer<QWidget> editor = QApplication::focusWidget();
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(reportedErrors().isEmpty()); // not while the key is being handled
+    QApplication::processEvents();
+    ASSERT_EQ(reportedErrors().size(), 1);
+    EXPECT_TRUE(reportedErrors().first().contains("9y")) << reportedErrors().first().toStdString();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editor.isNull());
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(ds->field("n").asInteger(), 9);
+
+    ds->post();
+
+    // A refusal while typing: the editor is on another row than the dataset,
+    // whose pending change another user overtook. The box, open while the
+    // editor loses the focus and commits the same text again, is the only one.
+    ds->edit();
+    ds->setValue("qlr", QStringLiteral("郑一"));
+    exec({QStringLiteral("update t_w set qlr = '别人' where id = 1")});
+    grid->edit(grid->model()->index(1, 1));
+    editor = QApplication::focusWidget();
+    ASSERT_NE(editor.data(), grid);
+    typeText(editor, QStringLiteral("周"));
+    EXPECT_EQ(reportedErrors().size(), 1); // not from inside the key press
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(reportedErrors().size(), 2);
+    EXPECT_EQ(ds->recNo(), 0);
+    EXPECT_EQ(ds->text("qlr"), "郑一");
+    EXPECT_EQ(stored(1, "qlr"), "别人");
 }
 
 TEST_F(GridTest, AReadOnlyGridOrColumnRefusesEditing)
