@@ -140,6 +140,14 @@ public:
     using Renumber = std::function<bool(Dataset &, const DatabaseError &)>;
     void setRenumber(Renumber renumber, int attempts = 8);
 
+    // A check of a new row that must see the rows stored before it and keep
+    // out those stored after it until the row is in: post() runs it in the
+    // transaction that inserts the row (its own one when the caller has
+    // none), just before the insert. It may take locks, and refuses the row
+    // by throwing as the database would (a DuplicateKey refusal renumbers).
+    using InsertCheck = std::function<void(Dataset &)>;
+    void setInsertCheck(InsertCheck check) { m_insertCheck = std::move(check); }
+
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     bool isModified() const { return m_modified; }
@@ -188,10 +196,15 @@ private:
     void setCursor(int row, bool bof, bool eof);
     void setState(State s);
     void postInsert();
-    void postEdit();
+    // The stored row instead of ours when the table already held our changes.
+    std::optional<QVariantList> postEdit();
     void checkWidths(const QVariantList &row, const QVariantList *before) const;
     void explain(DatabaseError &error, const QVariantList &row) const;
     bool storedAsWritten(const QVariantList &row, const QVariantList *before) const;
+    // Every column the row changed from before (or, without before, every
+    // non-null column) holds the row's value in stored.
+    static bool holdsOurChanges(const QVariantList &stored, const QVariantList &row,
+                                const QVariantList *before);
     // The row the table holds under an id, in this dataset's columns: a null
     // reads as a valid null QVariant, a column the table no longer has as an
     // invalid one. Empty when there is no such row.
@@ -221,6 +234,7 @@ private:
     int m_cursorBeforeInsert = -1;
     Renumber m_renumber;
     int m_renumberAttempts = 0;
+    InsertCheck m_insertCheck;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)
