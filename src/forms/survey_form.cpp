@@ -7,6 +7,7 @@
 #include "dialogs/frm_Input.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
+#include "schema/number_claim.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"
 #include "widgets/data_aware.h"
@@ -58,7 +59,14 @@ SurveyForm::SurveyForm(const SurveyFormDescription &desc, QWidget *owner)
     setFont(songFont(9));
 }
 
-SurveyForm::~SurveyForm() = default;
+SurveyForm::~SurveyForm()
+{
+    // The data module may outlive the form: its hooks must not call back here.
+    if (DataMod) {
+        DataMod->djdcTable.setRenumber({}, 0);
+        DataMod->djdcTable.setInsertCheck({});
+    }
+}
 
 void SurveyForm::setUp(SurveySheet *sheet)
 {
@@ -160,6 +168,15 @@ void SurveyForm::loadRows()
     RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
     dm.djdcTable.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
+    // Both kinds of survey table number parcels from one sequence: a parcel
+    // number is refused when any current row of the unit has it, a survey
+    // table number this form generated when any row has it.
+    dm.djdcTable.setInsertCheck([this](Dataset &t) {
+        const QString survey = t.text(QStringLiteral("dcbh"));
+        numbering::claimNewRowNumbers(*t.connection(), t.text(QStringLiteral("dwdm")),
+                                      t.text(QStringLiteral("zdbh")),
+                                      survey == m_givenSurvey ? survey : QString());
+    });
 }
 
 QString SurveyForm::nextParcel(bool unitEmpty) const
