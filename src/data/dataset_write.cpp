@@ -99,19 +99,7 @@ void Dataset::postInsert()
     const bool inTransaction = m_connection->inTransaction();
     // Not repeated blindly: the first run may have stored the row before
     // the connection broke.
-    const auto store = [&] {
-        if (!m_insertCheck) {
-            m_connection->exec(sql, values, false);
-        } else if (inTransaction) {
-            m_insertCheck(*this);
-            m_connection->exec(sql, values, false);
-        } else {
-            m_connection->transaction([&] {
-                m_insertCheck(*this);
-                m_connection->exec(sql, values, false);
-            });
-        }
-    };
+    const auto store = [&] { checkedWrite(true, [&] { m_connection->exec(sql, values, false); }); };
     try {
         store();
     } catch (DatabaseError &e) {
@@ -176,9 +164,14 @@ std::optional<QVariantList> Dataset::postEdit()
     values << m_original[m_idColumn];
     values << whereValues;
     checkWidths(row, &m_original);
+    bool checked = false;
+    for (const QString &name : m_checkColumns)
+        if (const int c = fieldIndex(name); c >= 0)
+            checked = checked || !sameValue(row[c], m_original[c]);
     int affected = 0;
     try {
-        affected = m_connection->exec(sql, values, true).numRowsAffected();
+        checkedWrite(checked,
+                     [&] { affected = m_connection->exec(sql, values, true).numRowsAffected(); });
     } catch (DatabaseError &e) {
         explain(e, row);
         throw;
@@ -197,6 +190,27 @@ std::optional<QVariantList> Dataset::postEdit()
         if ((*stored)[c].isValid())
             fresh[c] = isNullValue((*stored)[c]) ? QVariant() : (*stored)[c];
     return fresh;
+}
+
+void Dataset::setWriteCheck(WriteCheck check, QStringList columns)
+{
+    m_writeCheck = std::move(check);
+    m_checkColumns = std::move(columns);
+}
+
+void Dataset::checkedWrite(bool checked, const std::function<void()> &write)
+{
+    if (!m_writeCheck || !checked) {
+        write();
+    } else if (m_connection->inTransaction()) {
+        m_writeCheck(*this);
+        write();
+    } else {
+        m_connection->transaction([&] {
+            m_writeCheck(*this);
+            write();
+        });
+    }
 }
 
 void Dataset::setRenumber(Renumber renumber, int attempts)

@@ -32,8 +32,8 @@ bool taken(Connection &c, const QString &sql, const QVariantList &params)
 
 } // namespace
 
-void claimNewRowNumbers(Connection &connection, const QString &dwdm, const QString &parcel,
-                        const QString &generatedSurvey)
+void claimNumbers(Connection &connection, const QString &dwdm, const QString &parcel,
+                  const QString &generatedSurvey)
 {
     if (parcel.isEmpty() && generatedSurvey.isEmpty()) return;
     // SQLite's transactions hold the write lock from their first statement

@@ -281,6 +281,14 @@ TEST_P(OwnershipTest, AnOldPairOfCurrentRowsOfOneParcelStillOpensAndNewRowsPassI
     EXPECT_EQ(t.text("zdbh"), "0010010003");
     EXPECT_EQ(t.text("dcbh"), "3201020010010003");
     EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
+    // The pair's number typed into another row makes no third.
+    t.edit();
+    t.setValue("zdbh", QStringLiteral("0010010001"));
+    syq->spbSave->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("已有现行调查表")))
+        << messages->records[0].text.toStdString();
+    t.cancel();
     EXPECT_EQ(count(QStringLiteral("select count(*) from T_DJDCB where zdbh = ? and bgrq is null"),
                     {QStringLiteral("0010010001")}),
               2);

@@ -238,10 +238,14 @@ TEST_P(DdlTest, NewRowsClaimTheirNumbersAcrossBothKindsAndOldPairsStay)
         auto d = std::make_unique<Dataset>(&c);
         d->setSql(sql::djdcListOwnership, unitcode::unitListParams(QStringLiteral("320102001001")));
         d->open();
-        d->setInsertCheck([](Dataset &t) {
-            numbering::claimNewRowNumbers(*t.connection(), t.text("dwdm"), t.text("zdbh"),
-                                          t.text("dcbh"));
-        });
+        d->setWriteCheck(
+            [](Dataset &t) {
+                // As the forms do: the survey number only as generated for a new row.
+                numbering::claimNumbers(*t.connection(), t.text("dwdm"), t.text("zdbh"),
+                                        t.state() == Dataset::State::Insert ? t.text("dcbh")
+                                                                            : QString());
+            },
+            {QStringLiteral("zdbh")});
         d->append();
         d->setValue("id", id);
         d->setValue("dwdm", QStringLiteral("320102001001"));
@@ -258,13 +262,13 @@ TEST_P(DdlTest, NewRowsClaimTheirNumbersAcrossBothKindsAndOldPairsStay)
         try {
             useRight->post();
         } catch (const DatabaseError &e) {
-            EXPECT_EQ(useRight->state(), Dataset::State::Insert);
             return e.refusal();
         }
-        ADD_FAILURE() << "stored a number the other kind has";
+        ADD_FAILURE() << "stored a number another row has";
         return Refusal{};
     };
     Refusal r = refusal();
+    EXPECT_EQ(useRight->state(), Dataset::State::Insert);
     EXPECT_EQ(r.kind, RefusalKind::DuplicateKey);
     EXPECT_EQ(r.keyColumns, QStringList{"ZDBH"});
     EXPECT_EQ(r.row.value("zdbh").toString(), "0010010002");
@@ -284,6 +288,14 @@ TEST_P(DdlTest, NewRowsClaimTheirNumbersAcrossBothKindsAndOldPairsStay)
     EXPECT_EQ(count(*conn, QStringLiteral("select count(*) from T_DJDCB where zdbh = "
                                           "'0010010004' and bgrq is null and dcblx = 0")),
               1);
+
+    // A parcel number changed by hand is claimed the same way.
+    useRight->edit();
+    useRight->setValue("zdbh", QStringLiteral("0010010002"));
+    EXPECT_EQ(refusal().keyColumns, QStringList{"ZDBH"});
+    EXPECT_EQ(useRight->state(), Dataset::State::Edit);
+    useRight->setValue("zdbh", QStringLiteral("0010010005"));
+    EXPECT_NO_THROW(useRight->post());
 
     // The old pair is still there, and each of its rows still takes an edit.
     Dataset pair(conn.get());
