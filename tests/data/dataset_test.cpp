@@ -505,17 +505,6 @@ TEST_P(DatasetTest, AChangeAnotherUserAlreadyStoredIsNoConflictAndADifferentOneI
     EXPECT_THROW(b.post(), RowChangedError);
     EXPECT_EQ(b.state(), Dataset::State::Edit);
     EXPECT_EQ(stored(1, "zdbh"), "001");
-
-    // A value cleared by both: null equals null.
-    b.cancel();
-    ASSERT_TRUE(b.refreshRow());
-    ds->edit();
-    ds->setValue("qlr", "");
-    b.edit();
-    b.setValue("qlr", "");
-    ds->post();
-    EXPECT_NO_THROW(b.post());
-    EXPECT_EQ(stored(1, "qlr"), "<null>");
 }
 
 TEST_P(DatasetTest, RefreshingTheRowTakesAnotherUsersVersionAndEndsTheConflict)
