@@ -149,6 +149,16 @@ public:
     using Renumber = std::function<bool(Dataset &, const DatabaseError &)>;
     void setRenumber(Renumber renumber, int attempts = 8);
 
+    // A check of a row about to be written that must see the rows stored
+    // before it and keep out those stored after it until the row is in:
+    // post() runs it in the transaction that writes the row (its own one
+    // when the caller has none), just before the write, for every new row and
+    // for a changed row whose changes include one of `columns`. It may take
+    // locks, and refuses the row by throwing as the database would (a
+    // DuplicateKey refusal of a new row renumbers).
+    using WriteCheck = std::function<void(Dataset &)>;
+    void setWriteCheck(WriteCheck check, QStringList columns = {});
+
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     bool isModified() const { return m_modified; }
@@ -197,10 +207,17 @@ private:
     void setCursor(int row, bool bof, bool eof, int step);
     void setState(State s);
     void postInsert();
-    void postEdit();
+    // The stored row instead of ours when the table already held our changes.
+    std::optional<QVariantList> postEdit();
+    // Runs write, after the write check and in one transaction with it when checked.
+    void checkedWrite(bool checked, const std::function<void()> &write);
     void checkWidths(const QVariantList &row, const QVariantList *before) const;
     void explain(DatabaseError &error, const QVariantList &row) const;
     bool storedAsWritten(const QVariantList &row, const QVariantList *before) const;
+    // Every column the row changed from before (or, without before, every
+    // non-null column) holds the row's value in stored.
+    static bool holdsOurChanges(const QVariantList &stored, const QVariantList &row,
+                                const QVariantList *before);
     // The row the table holds under an id, in this dataset's columns: a null
     // reads as a valid null QVariant, a column the table no longer has as an
     // invalid one. Empty when there is no such row.
@@ -230,6 +247,8 @@ private:
     int m_cursorBeforeInsert = -1;
     Renumber m_renumber;
     int m_renumberAttempts = 0;
+    WriteCheck m_writeCheck;
+    QStringList m_checkColumns;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)

@@ -53,9 +53,19 @@ void Dataset::post()
             }
         }
         m_store->setStored(m_cursor);
-    } else if (m_state == State::Edit)
-        postEdit();
-    else
+    } else if (m_state == State::Edit) {
+        const std::optional<QVariantList> stored = postEdit();
+        if (stored) {
+            // Another user stored our values first: what the table holds now
+            // is what the row shows, their other changes included.
+            m_original.clear();
+            m_modified = false;
+            currentRow() = *stored;
+            setState(State::Browse);
+            emit rowChanged(m_cursor);
+            return;
+        }
+    } else
         return;
     m_original.clear();
     m_modified = false;
@@ -87,10 +97,11 @@ void Dataset::postInsert()
         QStringLiteral("insert into %1 (%2) values (%3)")
             .arg(m_table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     const bool inTransaction = m_connection->inTransaction();
+    // Not repeated blindly: the first run may have stored the row before
+    // the connection broke.
+    const auto store = [&] { checkedWrite(true, [&] { m_connection->exec(sql, values, false); }); };
     try {
-        // Not repeated blindly: the first run may have stored the row before
-        // the connection broke.
-        m_connection->exec(sql, values, false);
+        store();
     } catch (DatabaseError &e) {
         explain(e, row);
         if (e.kind() != RefusalKind::ConnectionLost || inTransaction || !m_connection->isOpen() ||
@@ -115,7 +126,7 @@ void Dataset::postInsert()
             throw taken;
         }
         try {
-            m_connection->exec(sql, values, false);
+            store();
         } catch (DatabaseError &again) {
             explain(again, row);
             throw;
@@ -123,7 +134,7 @@ void Dataset::postInsert()
     }
 }
 
-void Dataset::postEdit()
+std::optional<QVariantList> Dataset::postEdit()
 {
     const QVariantList &row = currentRow();
     QStringList sets, where;
@@ -141,7 +152,7 @@ void Dataset::postEdit()
             whereValues << was;
         }
     }
-    if (sets.isEmpty()) return;
+    if (sets.isEmpty()) return std::nullopt;
     if (m_table.isEmpty()) throw DatabaseError(QStringLiteral("无法确定要写入的表: %1").arg(m_sql));
     if (m_idColumn < 0 || isNullValue(m_original[m_idColumn]))
         throw DatabaseError(QStringLiteral("记录没有 id，无法保存到表 %1").arg(m_table));
@@ -153,18 +164,53 @@ void Dataset::postEdit()
     values << m_original[m_idColumn];
     values << whereValues;
     checkWidths(row, &m_original);
-    bool repeated = false;
+    bool checked = false;
+    for (const QString &name : m_checkColumns)
+        if (const int c = fieldIndex(name); c >= 0)
+            checked = checked || !sameValue(row[c], m_original[c]);
     int affected = 0;
     try {
-        affected = m_connection->exec(sql, values, true, true, &repeated).numRowsAffected();
+        checkedWrite(checked,
+                     [&] { affected = m_connection->exec(sql, values, true).numRowsAffected(); });
     } catch (DatabaseError &e) {
         explain(e, row);
         throw;
     }
-    // Run twice after a broken connection, the first run may be what changed the row.
-    if (affected == 0 && !(repeated && storedAsWritten(row, &m_original)))
+    if (affected > 0) return std::nullopt;
+    // Nothing matched the values we read. Not a conflict when every column we
+    // changed already holds our new value: a second run after a broken
+    // connection found the first run's work, or another user stored the same
+    // change (two forms recounting one parcel's markers).
+    std::optional<QVariantList> stored = storedRow(m_original[m_idColumn]);
+    if (!stored || !holdsOurChanges(*stored, row, &m_original))
         throw RowChangedError(
             QStringLiteral("记录已被其他用户修改或删除，无法保存。请刷新后重新输入。"), m_table);
+    QVariantList fresh = row;
+    for (qsizetype c = 0; c < fresh.size(); ++c)
+        if ((*stored)[c].isValid())
+            fresh[c] = isNullValue((*stored)[c]) ? QVariant() : (*stored)[c];
+    return fresh;
+}
+
+void Dataset::setWriteCheck(WriteCheck check, QStringList columns)
+{
+    m_writeCheck = std::move(check);
+    m_checkColumns = std::move(columns);
+}
+
+void Dataset::checkedWrite(bool checked, const std::function<void()> &write)
+{
+    if (!m_writeCheck || !checked) {
+        write();
+    } else if (m_connection->inTransaction()) {
+        m_writeCheck(*this);
+        write();
+    } else {
+        m_connection->transaction([&] {
+            m_writeCheck(*this);
+            write();
+        });
+    }
 }
 
 void Dataset::setRenumber(Renumber renumber, int attempts)
@@ -224,11 +270,16 @@ bool Dataset::storedAsWritten(const QVariantList &row, const QVariantList *befor
     const QVariant id = before ? (*before)[m_idColumn] : row[m_idColumn];
     if (isNullValue(id)) return false;
     const std::optional<QVariantList> stored = storedRow(id);
-    if (!stored) return false;
+    return stored && holdsOurChanges(*stored, row, before);
+}
+
+bool Dataset::holdsOurChanges(const QVariantList &stored, const QVariantList &row,
+                              const QVariantList *before)
+{
     for (qsizetype c = 0; c < row.size(); ++c) {
         const QVariant &now = row[c];
         if (before ? sameValue(now, (*before)[c]) : isNullValue(now)) continue;
-        if (!(*stored)[c].isValid() || !sameValue((*stored)[c], now)) return false;
+        if (!stored[c].isValid() || !sameValue(stored[c], now)) return false;
     }
     return true;
 }

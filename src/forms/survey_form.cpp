@@ -7,6 +7,7 @@
 #include "dialogs/frm_Input.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
+#include "schema/number_claim.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"
 #include "widgets/data_aware.h"
@@ -58,7 +59,14 @@ SurveyForm::SurveyForm(const SurveyFormDescription &desc, QWidget *owner)
     setFont(songFont(9));
 }
 
-SurveyForm::~SurveyForm() = default;
+SurveyForm::~SurveyForm()
+{
+    // The data module may outlive the form: its hooks must not call back here.
+    if (DataMod) {
+        DataMod->djdcTable.setRenumber({}, 0);
+        DataMod->djdcTable.setWriteCheck({});
+    }
+}
 
 void SurveyForm::setUp(SurveySheet *sheet)
 {
@@ -169,6 +177,20 @@ void SurveyForm::loadRows()
     RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
     dm.djdcTable.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
+    // Both kinds of survey table number parcels from one sequence: a current
+    // row's new parcel number (given or typed) is refused when another
+    // current row of the unit has it, a survey table number this form
+    // generated when any row of the unit has it.
+    dm.djdcTable.setWriteCheck(
+        [this](Dataset &t) {
+            // A superseded version keeps the number of the parcel it was.
+            if (!t.text(QStringLiteral("bgrq")).isEmpty()) return;
+            const QString survey = t.text(QStringLiteral("dcbh"));
+            const bool generated = t.state() == Dataset::State::Insert && survey == m_givenSurvey;
+            numbering::claimNumbers(*t.connection(), t.text(QStringLiteral("dwdm")),
+                                    t.text(QStringLiteral("zdbh")), generated ? survey : QString());
+        },
+        {QStringLiteral("zdbh"), QStringLiteral("dwdm"), QStringLiteral("bgrq")});
 }
 
 QString SurveyForm::nextParcel(bool unitEmpty) const

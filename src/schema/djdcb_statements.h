@@ -43,4 +43,23 @@ inline const QString djdcMaxZdbh = QStringLiteral("select max(zdbh) from T_DJDCB
 // number, as text. Binds: session unit code.
 inline const QString djdcMaxDcbh = QStringLiteral("select max(dcbh) from T_DJDCB where dwdm=?");
 
+// Both forms, first in the transaction that writes a current row with a new
+// parcel number (numbering::claimNumbers), on PostgreSQL and Oracle: the
+// claims take turns. The mode conflicts with itself and with writers, not
+// with readers; it ends with the transaction. No values.
+inline const QString djdcLockForNewRows =
+    QStringLiteral("lock table T_DJDCB in share row exclusive mode");
+
+// Both forms, in the same transaction: the unit's current rows with the
+// row's new parcel number, whatever their kind. Binds: the row's unit code,
+// its parcel number.
+inline const QString djdcCurrentParcelCount =
+    QStringLiteral("select count(*) from T_DJDCB where dwdm = ? and zdbh = ? and bgrq is null");
+
+// Both forms' new record, in the same transaction: the unit's rows, current
+// or changed, with the survey table number the form generated. Binds: the
+// row's unit code, the survey table number.
+inline const QString djdcSurveyNumberCount =
+    QStringLiteral("select count(*) from T_DJDCB where dwdm = ? and dcbh = ?");
+
 } // namespace zarn::sql

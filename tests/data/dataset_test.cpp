@@ -478,6 +478,35 @@ TEST_P(DatasetTest, TheSecondOfTwoUsersCannotOverwriteTheFirst)
     EXPECT_THROW(ds->post(), RowChangedError);
 }
 
+TEST_P(DatasetTest, AChangeAnotherUserAlreadyStoredIsNoConflictAndADifferentOneIs)
+{
+    // Two forms recount one parcel's markers: the second stores what the
+    // first did, and its row takes the first's other changes.
+    Dataset &b = second();
+    ds->edit();
+    ds->setValue("n", 8);
+    ds->setValue("qlr", QStringLiteral("甲"));
+    b.edit();
+    b.setValue("n", 8);
+    ds->post();
+    EXPECT_NO_THROW(b.post());
+    EXPECT_EQ(b.state(), Dataset::State::Browse);
+    EXPECT_EQ(b.text("qlr"), QStringLiteral("甲"));
+    EXPECT_EQ(stored(1, "n"), "8");
+
+    // One changed column that holds something else keeps the conflict,
+    // even when the other changed column matches.
+    ds->edit();
+    ds->setValue("n", 10);
+    ds->post();
+    b.edit();
+    b.setValue("n", 10);
+    b.setValue("zdbh", "x");
+    EXPECT_THROW(b.post(), RowChangedError);
+    EXPECT_EQ(b.state(), Dataset::State::Edit);
+    EXPECT_EQ(stored(1, "zdbh"), "001");
+}
+
 TEST_P(DatasetTest, RefreshingTheRowTakesAnotherUsersVersionAndEndsTheConflict)
 {
     Dataset &b = second();

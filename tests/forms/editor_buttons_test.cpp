@@ -85,6 +85,24 @@ TEST_P(EditorButtonTest, TheMarkerEditorWaitsForAPointCountAndTheCountFollowsThe
     DataMod->djdcTable.setValue("jzdgs", QString());
     EXPECT_FALSE(press(s->Button1));
     EXPECT_EQ(s->DBEdit26->text(), "0");
+
+    // Another form on the parcel recounted the same markers and closed
+    // first: closing this one finds its count stored, which is no conflict.
+    DataMod->djdcTable.setValue("jzdgs", "4");
+    EXPECT_EQ(press(s->Button1)->editor, "TFrmJZBS");
+    Dataset other(&DataMod->ADOConn1);
+    other.setSql(QStringLiteral("select * from T_DJDCB where zdbh = ?"), {zdbh});
+    other.open();
+    other.edit();
+    other.setValue("jzdgs", 6);
+    other.setValue("qsmc", QStringLiteral("另一窗口"));
+    other.post();
+    EXPECT_TRUE(syq->close());
+    EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
+    EXPECT_EQ(DataMod->djdcTable.text("qsmc"), QStringLiteral("另一窗口"));
+    EXPECT_EQ(
+        count(QStringLiteral("select count(*) from T_DJDCB where zdbh = ? and jzdgs = 6"), {zdbh}),
+        1);
 }
 
 TEST_P(EditorButtonTest, TheCoUserEditorOpensOnAnEmptyCountWithTheFormsLabel)

@@ -302,6 +302,51 @@ TEST_P(OwnershipTest, ARareCharacterNameFillsItsColumnAndIsNotRememberedAsQuesti
     syq->SaveThisDCBinfo();
     EXPECT_EQ(ini("QSDCY"), QStringLiteral("张三"));
     EXPECT_EQ(stored("T_DJDCB", id, "qsdcy"), name);
+
+TEST_P(OwnershipTest, AnOldPairOfCurrentRowsOfOneParcelStillOpensAndNewRowsPassIt)
+{
+    // Stored before the two kinds shared their claims: one parcel and survey
+    // table number, current on both kinds.
+    for (int kind : {0, 1})
+        addSurvey({{"dwdm", unit},
+                   {"zdbh", "0010010001"},
+                   {"dcbh", "3201020010010001"},
+                   {"dcblx", kind},
+                   {"jzdgs", 0},
+                   {"qlrzs", 0}});
+    Dataset &t = DataMod->djdcTable;
+    open(unit, "0010010001");
+    form->spbNext->click();
+    form->spbPre->click();
+    t.edit();
+    t.setValue("qlr", QStringLiteral("旧数据"));
+    form->spbSave->click();
+    form->spbNew->click();
+    EXPECT_EQ(t.text("zdbh"), "0010010002");
+    EXPECT_EQ(t.text("dcbh"), "3201020010010002");
+    form.reset();
+    openOwnership(unit);
+    EXPECT_EQ(t.recordCount(), 3);
+    syq->spbLast->click();
+    syq->spbFirst->click();
+    t.edit();
+    t.setValue("qsmc", QStringLiteral("旧数据"));
+    syq->spbSave->click();
+    syq->spbNew->click();
+    EXPECT_EQ(t.text("zdbh"), "0010010003");
+    EXPECT_EQ(t.text("dcbh"), "3201020010010003");
+    EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
+    // The pair's number typed into another row makes no third.
+    t.edit();
+    t.setValue("zdbh", QStringLiteral("0010010001"));
+    syq->spbSave->click();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("已有现行调查表")))
+        << messages->records[0].text.toStdString();
+    t.cancel();
+    EXPECT_EQ(count(QStringLiteral("select count(*) from T_DJDCB where zdbh = ? and bgrq is null"),
+                    {QStringLiteral("0010010001")}),
+              2);
 }
 
 TEST_P(OwnershipTest, SaveDeleteAndCloseKeepWhatTheSurveyorMeant)

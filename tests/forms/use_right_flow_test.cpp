@@ -130,11 +130,11 @@ TEST_P(FlowTest, ARefusedPostOnAMoveIsReportedAndTheCursorStays)
     form->spbNext->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_FALSE(messages->records[0].plain); // the standard error report
-    // In the surveyor's words, the database's own after them.
+    // In the surveyor's words, with what to do.
     const QString text = messages->records[0].text;
     EXPECT_TRUE(text.startsWith(QStringLiteral("地籍号 0030040002 在本单位已有现行调查表")))
         << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("\n\n数据库信息：")));
+    EXPECT_TRUE(text.contains(QStringLiteral("请改用另一个地籍号")));
     EXPECT_EQ(t.recNo(), 0);
     EXPECT_EQ(t.state(), Dataset::State::Edit);
 }

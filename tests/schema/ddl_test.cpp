@@ -5,6 +5,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "schema/columns.h"
+#include "schema/number_claim.h"
 #include "schema/statements.h"
 #include "scratch_db.h"
 #include "zarn-db/survey_ddl.h"
@@ -221,6 +222,80 @@ TEST_P(DdlTest, OnlyOneCurrentRowPerParcelAndKind)
     d.edit();
     d.setValue("bgrq", QVariant());
     EXPECT_THROW(d.post(), DatabaseError);
+}
+
+TEST_P(DdlTest, NewRowsAndChangedParcelNumbersClaimTheirNumbersAcrossBothKinds)
+{
+    init();
+    // What an old database may hold: one parcel current on both kinds.
+    postSurveyRow(1, QStringLiteral("0010010001"), QVariant(), 0);
+    postSurveyRow(2, QStringLiteral("0010010001"), QVariant(), 1);
+    postSurveyRow(3, QStringLiteral("0010010004"), QStringLiteral("20150301"), 0);
+
+    // Two workstations read the same highest numbers and each makes a row,
+    // one of each kind; the ownership row is stored first.
+    const auto newRow = [](Connection &c, int id, int kind) {
+        auto d = std::make_unique<Dataset>(&c);
+        d->setSql(sql::djdcListOwnership, unitcode::unitListParams(QStringLiteral("320102001001")));
+        d->open();
+        d->setWriteCheck(
+            [](Dataset &t) {
+                // As the forms do: the survey number only as generated for a new row.
+                numbering::claimNumbers(*t.connection(), t.text("dwdm"), t.text("zdbh"),
+                                        t.state() == Dataset::State::Insert ? t.text("dcbh")
+                                                                            : QString());
+            },
+            {QStringLiteral("zdbh")});
+        d->append();
+        d->setValue("id", id);
+        d->setValue("dwdm", QStringLiteral("320102001001"));
+        d->setValue("zdbh", QStringLiteral("0010010002"));
+        d->setValue("dcbh", QStringLiteral("3201020010010002"));
+        d->setValue("dcblx", kind);
+        return d;
+    };
+    const std::unique_ptr<Connection> second = db->open();
+    const auto useRight = newRow(*conn, 10, 0);
+    const auto ownership = newRow(*second, 11, 1);
+    ownership->post();
+    const auto refusal = [&] {
+        try {
+            useRight->post();
+        } catch (const DatabaseError &e) {
+            return e.refusal();
+        }
+        ADD_FAILURE() << "stored a number another row has";
+        return Refusal{};
+    };
+    Refusal r = refusal();
+    EXPECT_EQ(useRight->state(), Dataset::State::Insert);
+    EXPECT_EQ(r.kind, RefusalKind::DuplicateKey);
+    EXPECT_EQ(r.keyColumns, QStringList{"ZDBH"});
+    EXPECT_EQ(r.row.value("zdbh").toString(), "0010010002");
+    // A free parcel number with a taken survey number is refused as well.
+    useRight->setValue("zdbh", QStringLiteral("0010010003"));
+    r = refusal();
+    EXPECT_EQ(r.kind, RefusalKind::DuplicateKey);
+    EXPECT_EQ(r.keyColumns, QStringList{"DCBH"});
+    // The retry takes fresh numbers; a superseded row's parcel number is free.
+    useRight->setRenumber([](Dataset &t, const DatabaseError &) {
+        t.setValue("zdbh", QStringLiteral("0010010004"));
+        t.setValue("dcbh", QStringLiteral("3201020010010004"));
+        return true;
+    });
+    useRight->setValue("zdbh", QStringLiteral("0010010002"));
+    EXPECT_NO_THROW(useRight->post());
+    EXPECT_EQ(count(*conn, QStringLiteral("select count(*) from T_DJDCB where zdbh = "
+                                          "'0010010004' and bgrq is null and dcblx = 0")),
+              1);
+
+    // A parcel number changed by hand is claimed the same way.
+    useRight->edit();
+    useRight->setValue("zdbh", QStringLiteral("0010010002"));
+    EXPECT_EQ(refusal().keyColumns, QStringList{"ZDBH"});
+    EXPECT_EQ(useRight->state(), Dataset::State::Edit);
+    useRight->setValue("zdbh", QStringLiteral("0010010005"));
+    EXPECT_NO_THROW(useRight->post());
 }
 
 TEST_P(DdlTest, ParcelNumbersListAsTextWithEmptyOnesLast)

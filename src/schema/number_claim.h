@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace zarn {
+class Connection;
+}
+
+// Numbers of a new survey row are read as the unit's highest plus one before
+// the row is inserted, so two workstations pressing 新增 together arrive at
+// the same ones. The unique index on current rows only tells apart rows of one
+// kind of survey table (and old databases hold pairs across the kinds it
+// cannot be widened over), so the writes claim their numbers themselves.
+namespace zarn::numbering {
+
+// Run inside the transaction that writes a current row with a parcel number
+// it did not have (a new row, or one whose number was changed), before the
+// write. Makes the workstations' claims take turns (PostgreSQL and Oracle: a
+// table lock that only writers wait for, released at commit or rollback;
+// SQLite: the write lock its transactions take when they begin), then refuses
+// with a DuplicateKey DatabaseError, as the database refuses a key, when
+// another current row of the unit has the parcel number, or any row of the
+// unit has the survey table number. An empty number is not checked: pass the
+// survey number only when the form generated it for a new row (one typed, or
+// copied by the change process, is not the form's to refuse).
+//
+// Under READ COMMITTED each statement reads what was committed when it began,
+// so the counts after the lock see every row whose claim went before. The
+// row being changed still holds its old number in the table, so it does not
+// count against itself.
+void claimNumbers(Connection &connection, const QString &dwdm, const QString &parcel,
+                  const QString &generatedSurvey);
+
+} // namespace zarn::numbering
