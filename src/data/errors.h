@@ -33,6 +33,7 @@ enum class RefusalKind {
     ConnectionLost, // the server cannot be reached (any more)
     DamagedFile,    // the database file is damaged or is no database
     Busy,           // another user holds the database (SQLite's lock) longer than we wait
+    ReadOnly,       // the database may be read but not written (a write-protected file)
 };
 
 struct Refusal {

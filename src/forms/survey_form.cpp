@@ -215,7 +215,9 @@ void SurveyForm::closeEvent(QCloseEvent *event)
 {
     try {
         Dataset &t = table();
-        if (!t.text(QStringLiteral("zdbh")).isEmpty()) {
+        // A form whose rows never loaded (no table, no database) has nothing
+        // that could be stored, nor has an open list without a row.
+        if (t.isOpen() && t.recNo() >= 0 && !t.text(QStringLiteral("zdbh")).isEmpty()) {
             t.edit();
             t.post();
         }

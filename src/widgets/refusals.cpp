@@ -95,6 +95,11 @@ QString refusalSentence(const DatabaseError &error)
     case RefusalKind::Busy:
         return QStringLiteral("其他用户正在写入数据库，等候之后仍未轮到，这次没有保存。请稍后"
                               "再保存。");
+    case RefusalKind::ReadOnly:
+        if (r.driverText.isEmpty()) return error.message(); // why, said when opening
+        return QStringLiteral("数据库只允许查阅，不允许写入，这次没有保存。如需修改调查表，请系统"
+                              "管理员开放数据库的写权限（SQLite 数据库文件和它所在的文件夹都须允许"
+                              "调查员写入）。");
     case RefusalKind::Other:
         break;
     }

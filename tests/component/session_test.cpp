@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QWidget>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -157,7 +158,25 @@ TEST(ComponentSession, SurveyFormIsShownModallyOverTheHostAndGoneAfterTheCall)
 #endif
 }
 
-TEST(ComponentSession, AnEmptyOrOverlongUnitCodeOpensNoFormAndSaysWhy)
+// Survey rows in a SQLite file, read beside the sessions; the connection is
+// gone again before the next session, which counts the connections alive.
+int surveyRows(const QString &file)
+{
+    int n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(QStringLiteral("select count(*) from T_DJDCB"), db);
+            if (q.next()) n = q.value(0).toInt();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("count"));
+    return n;
+}
+
+TEST(ComponentSession, AnEmptyOddOrOverlongUnitCodeOpensNoFormWritesNothingAndSaysWhy)
 {
 #ifndef ZARN_DB_TOOL
     GTEST_SKIP() << "zarn-db is not built";
@@ -186,9 +205,31 @@ TEST(ComponentSession, AnEmptyOrOverlongUnitCodeOpensNoFormAndSaysWhy)
         << windows.boxes[5].text.toStdString();
     EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
 
-    // Twenty characters fit the column: the form opens.
+    // Wildcards of a like pattern, blanks, letters, digits of another script:
+    // the empty unit would have got its first row with that code.
+    const QStringList odd = {QStringLiteral("3201020010%"), QStringLiteral("32010200100_"),
+                             QStringLiteral("320102 001001"), QStringLiteral(" 320102001001"),
+                             QStringLiteral("32010200100A"), QStringLiteral("３２０１０２")};
+    for (const QString &dwdm : odd)
+        for (int lx : {0, 1})
+            EXPECT_EQ(m.show(dwdm, QString(), lx), S_OK);
+    EXPECT_TRUE(windows.forms.isEmpty());
+    ASSERT_EQ(windows.boxes.size(), 6 + 2 * odd.size());
+    for (qsizetype i = 0; i < odd.size(); ++i) {
+        const BoxWatcher::Box &box = windows.boxes[6 + 2 * i];
+        EXPECT_EQ(box.caption, QStringLiteral("错误"));
+        EXPECT_TRUE(box.text.startsWith(QStringLiteral("单位代码“%1”含有数字以外的字符").arg(odd[i])))
+            << box.text.toStdString();
+    }
+    EXPECT_EQ(surveyRows(db), 0);
+
+    // Twenty characters fit the column, and a district's six digits are a
+    // unit code too: the forms open (and the empty unit gets its first row).
     EXPECT_EQ(m.show(QString(20, QLatin1Char('3')), QString(), 0), S_OK);
-    EXPECT_EQ(windows.forms.size(), 1);
+    EXPECT_EQ(m.show(QStringLiteral("320102"), QString(), 1), S_OK);
+    EXPECT_EQ(windows.forms.size(), 2);
+    EXPECT_EQ(windows.boxes.size(), 6 + 2 * odd.size());
+    EXPECT_EQ(surveyRows(db), 1);
 #endif
 }
 
