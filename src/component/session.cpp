@@ -276,7 +276,7 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
         } catch (const DatabaseError &e) {
             // The connection parameters are right; what has to change is the
             // database's place or its permissions, and the message says which.
-            if (e.kind() != RefusalKind::ReadOnly) throw;
+            if (e.kind() != RefusalKind::NoAccess) throw;
             refused = ui::reasonText(e);
         }
         DataMod->lx = qint32(lx);

@@ -164,7 +164,7 @@ void Connection::openReadOnlySqlite(const ConnectionSettings &settings,
         unsafe.clear();
     }
     Refusal r;
-    r.kind = RefusalKind::ReadOnly;
+    r.kind = RefusalKind::NoAccess;
     throw DatabaseError(sqlitefile::unreadableReadOnlyMessage(
                             access, unsafe.isEmpty() ? QStringLiteral("数据库信息：") + driverWhy
                                                      : unsafe),

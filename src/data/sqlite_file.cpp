@@ -44,10 +44,10 @@ bool noUserMayWrite(const QString &folder)
     return stat(native.constData(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-DatabaseError readOnlyError(const QString &message)
+DatabaseError noAccess(const QString &message)
 {
     Refusal r;
-    r.kind = RefusalKind::ReadOnly;
+    r.kind = RefusalKind::NoAccess;
     return DatabaseError(message, std::move(r));
 }
 
@@ -58,6 +58,7 @@ Access accessOf(const QString &file)
     Access a;
     a.file = file;
     a.folder = QDir::toNativeSeparators(QFileInfo(file).absolutePath());
+    a.fileReadable = faccessat(AT_FDCWD, QFile::encodeName(file).constData(), R_OK, AT_EACCESS) == 0;
     a.fileWritable = mayWrite(file, false);
     a.folderWritable = mayWrite(QFileInfo(file).absolutePath(), true);
     return a;
@@ -65,8 +66,12 @@ Access accessOf(const QString &file)
 
 void requireUsable(const Access &access)
 {
+    if (!access.fileReadable)
+        throw noAccess(QStringLiteral("无法使用数据库文件“%1”：当前用户没有读取它的权限。请系统管理员"
+                                      "让调查员可以读写这个文件和它所在的文件夹“%2”。")
+                           .arg(QDir::toNativeSeparators(access.file), access.folder));
     if (!access.fileWritable || access.folderWritable) return;
-    throw readOnlyError(
+    throw noAccess(
         QStringLiteral("无法使用数据库文件“%1”：它所在的文件夹“%2”不允许当前用户写入。SQLite "
                        "数据库读写时要在同一文件夹里建立日志文件，所以这个文件夹必须允许调查员"
                        "写入，只让数据库文件本身可写是不够的。请系统管理员为调查员开放文件夹“%2”"

@@ -17,6 +17,7 @@ enum class OpenMode {
 struct Access {
     QString file;   // as configured
     QString folder; // its folder, absolute
+    bool fileReadable = false;
     bool fileWritable = false;
     bool folderWritable = false;
 };
@@ -25,9 +26,9 @@ struct Access {
 // file system mounted read-only nothing).
 Access accessOf(const QString &file);
 
-// Throws DatabaseError (kind ReadOnly) saying why the surveyors cannot use
-// the file, when they may write the file but not its folder: nothing could be
-// saved, and a write-ahead log could not even be read.
+// Throws DatabaseError (kind NoAccess) saying why the surveyors cannot use
+// the file: when they may not read it, or may write the file but not its
+// folder (nothing could be saved, and a write-ahead log not even be read).
 void requireUsable(const Access &access);
 
 // Whether the file may be read without SQLite's locks because nobody can

@@ -157,7 +157,12 @@ void SurveyForm::loadRows()
 {
     TDataMod &dm = dataModule();
     m_parts = numbering::splitUnitCode(dm.dwdm);
-    RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+    try {
+        RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+    } catch (const DatabaseError &e) {
+        // Said as a load, not as a refused save.
+        throw Error(loadFailureText(e));
+    }
     dm.djdcTable.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
 }

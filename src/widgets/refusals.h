@@ -19,6 +19,9 @@ namespace zarn::ui {
 // the database's own text for the administrator.
 QString refusalSentence(const DatabaseError &error);
 QString refusalText(const DatabaseError &error);
+// A unit's rows that did not load: nothing was being saved, so the sentence
+// says what the form cannot do now and whom to tell, then the database's text.
+QString loadFailureText(const DatabaseError &error);
 
 // The reason to show for any error: refusalText for a database refusal, the
 // error's own text otherwise.

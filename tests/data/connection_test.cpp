@@ -201,7 +201,7 @@ constexpr auto kFolderReadOnly = kReadOnly | QFileDevice::ExeOwner | QFileDevice
 
 } // namespace
 
-TEST(ConnectionTest, ASqliteFileTheSurveyorsMayWriteInAFolderTheyMayNotIsRefusedNamingTheFolder)
+TEST(ConnectionTest, ASqliteFileTheSurveyorsCannotReadOrWhoseFolderTheyCannotWriteIsRefusedNamingIt)
 {
     if (std::string skip; ranAsUnprivilegedUser(&skip)) {
         if (!skip.empty()) GTEST_SKIP() << skip;
@@ -219,7 +219,7 @@ TEST(ConnectionTest, ASqliteFileTheSurveyorsMayWriteInAFolderTheyMayNotIsRefused
             c.open();
             ADD_FAILURE() << "opened a database whose folder cannot be written, wal " << wal;
         } catch (const DatabaseError &e) {
-            EXPECT_EQ(e.kind(), RefusalKind::ReadOnly);
+            EXPECT_EQ(e.kind(), RefusalKind::NoAccess);
             EXPECT_TRUE(e.message().contains(QStringLiteral("所在的文件夹“%1”不允许当前用户写入")
                                                  .arg(QDir::toNativeSeparators(folder))))
                 << e.message().toStdString();
@@ -227,6 +227,19 @@ TEST(ConnectionTest, ASqliteFileTheSurveyorsMayWriteInAFolderTheyMayNotIsRefused
         }
         EXPECT_FALSE(c.isOpen());
         setMode(folder, kFolderReadOnly | QFileDevice::WriteOwner);
+    }
+    // A file the user may not even read.
+    const QString file = tmp.file(QStringLiteral("wal/survey.db"));
+    setMode(file, QFileDevice::WriteOwner);
+    Connection c;
+    c.setConnectionString(sqliteSource(file));
+    try {
+        c.open();
+        ADD_FAILURE() << "opened a file that cannot be read";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.kind(), RefusalKind::NoAccess);
+        EXPECT_TRUE(e.message().contains(QStringLiteral("没有读取它的权限")))
+            << e.message().toStdString();
     }
 }
 
@@ -268,7 +281,7 @@ TEST(ConnectionTest, AWriteProtectedSqliteFileOpensForBrowsingWhereNobodyCanChan
                 c.open();
                 ADD_FAILURE() << "opened without SQLite's locks where others may write";
             } catch (const DatabaseError &e) {
-                EXPECT_EQ(e.kind(), RefusalKind::ReadOnly);
+                EXPECT_EQ(e.kind(), RefusalKind::NoAccess);
                 EXPECT_TRUE(e.message().contains(QStringLiteral("仍允许其他用户写入")))
                     << e.message().toStdString();
                 EXPECT_TRUE(e.message().contains(QStringLiteral("journal_mode=delete")));

@@ -175,6 +175,10 @@ TEST_P(OpenTest, BothFormsCloseQuietlyWhenTheirRowsDidNotLoad)
         SurveyForm &f = ownership ? static_cast<SurveyForm &>(openOwnership(unit))
                                   : static_cast<SurveyForm &>(open(unit));
         ASSERT_EQ(messages->records.size(), 1) << ownership;
+        EXPECT_TRUE(messages->records[0].text.startsWith(QStringLiteral("本单位的调查表没有载入")))
+            << messages->records[0].text.toStdString();
+        EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("T_DJDCB"),
+                                                       Qt::CaseInsensitive));
         EXPECT_FALSE(DataMod->djdcTable.isOpen());
         f.show();
         EXPECT_TRUE(f.close());
