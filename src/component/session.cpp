@@ -191,8 +191,7 @@ QString unitCodeProblem(Connection &connection, const QString &dwdm)
     if (!unitcode::isDigitCode(dwdm)) {
         // Shown between quotes as received, blanks included; a code of
         // thousands of characters only in its beginning.
-        const QString shown =
-            dwdm.size() > 40 ? dwdm.left(40) + QStringLiteral("…") : dwdm;
+        const QString shown = dwdm.size() > 40 ? dwdm.left(40) + QStringLiteral("…") : dwdm;
         return QStringLiteral("单位代码“%1”含有数字以外的字符（如空格、字母或符号），无法打开"
                               "调查表。单位代码只能由数字组成，请检查地籍管理系统传来的单位代码。")
             .arg(shown);

@@ -124,9 +124,8 @@ void Connection::openDatabase(bool again)
 void Connection::openReadOnlySqlite(const ConnectionSettings &settings,
                                     const sqlitefile::Access &access)
 {
-    const QString options = settings.connectOptions.isEmpty()
-                                ? QString()
-                                : settings.connectOptions + QLatin1Char(';');
+    const QString options =
+        settings.connectOptions.isEmpty() ? QString() : settings.connectOptions + QLatin1Char(';');
     QSqlDatabase db = QSqlDatabase::contains(m_name)
                           ? QSqlDatabase::database(m_name, false)
                           : QSqlDatabase::addDatabase(settings.driver, m_name);
@@ -143,7 +142,8 @@ void Connection::openReadOnlySqlite(const ConnectionSettings &settings,
             QSqlQuery q(db);
             if (q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
                 q.finish();
-                for (const char *pragma : {"pragma temp_store = memory", "pragma cache_size = -16384"})
+                for (const char *pragma :
+                     {"pragma temp_store = memory", "pragma cache_size = -16384"})
                     q.exec(QString::fromLatin1(pragma));
                 return true;
             }
@@ -165,10 +165,10 @@ void Connection::openReadOnlySqlite(const ConnectionSettings &settings,
     }
     Refusal r;
     r.kind = RefusalKind::NoAccess;
-    throw DatabaseError(sqlitefile::unreadableReadOnlyMessage(
-                            access, unsafe.isEmpty() ? QStringLiteral("数据库信息：") + driverWhy
-                                                     : unsafe),
-                        std::move(r));
+    throw DatabaseError(
+        sqlitefile::unreadableReadOnlyMessage(
+            access, unsafe.isEmpty() ? QStringLiteral("数据库信息：") + driverWhy : unsafe),
+        std::move(r));
 }
 
 void Connection::reconnect()

@@ -21,8 +21,7 @@ namespace {
 bool mayWrite(const QString &path, bool folder)
 {
     const QByteArray native = QFile::encodeName(path);
-    return faccessat(AT_FDCWD, native.constData(), folder ? (W_OK | X_OK) : W_OK, AT_EACCESS) ==
-           0;
+    return faccessat(AT_FDCWD, native.constData(), folder ? (W_OK | X_OK) : W_OK, AT_EACCESS) == 0;
 }
 
 // SQLite's header says the journal mode in bytes 18 and 19: 2 for a
@@ -58,7 +57,8 @@ Access accessOf(const QString &file)
     Access a;
     a.file = file;
     a.folder = QDir::toNativeSeparators(QFileInfo(file).absolutePath());
-    a.fileReadable = faccessat(AT_FDCWD, QFile::encodeName(file).constData(), R_OK, AT_EACCESS) == 0;
+    a.fileReadable =
+        faccessat(AT_FDCWD, QFile::encodeName(file).constData(), R_OK, AT_EACCESS) == 0;
     a.fileWritable = mayWrite(file, false);
     a.folderWritable = mayWrite(QFileInfo(file).absolutePath(), true);
     return a;
@@ -67,9 +67,10 @@ Access accessOf(const QString &file)
 void requireUsable(const Access &access)
 {
     if (!access.fileReadable)
-        throw noAccess(QStringLiteral("无法使用数据库文件“%1”：当前用户没有读取它的权限。请系统管理员"
-                                      "让调查员可以读写这个文件和它所在的文件夹“%2”。")
-                           .arg(QDir::toNativeSeparators(access.file), access.folder));
+        throw noAccess(
+            QStringLiteral("无法使用数据库文件“%1”：当前用户没有读取它的权限。请系统管理员"
+                           "让调查员可以读写这个文件和它所在的文件夹“%2”。")
+                .arg(QDir::toNativeSeparators(access.file), access.folder));
     if (!access.fileWritable || access.folderWritable) return;
     throw noAccess(
         QStringLiteral("无法使用数据库文件“%1”：它所在的文件夹“%2”不允许当前用户写入。SQLite "
@@ -106,8 +107,8 @@ QString immutableUri(const QString &file)
 QString unreadableReadOnlyMessage(const Access &access, const QString &reason)
 {
     const QString file = QDir::toNativeSeparators(access.file);
-    QString text = QStringLiteral("数据库文件“%1”不允许写入，只能查阅，但 SQLite 无法只读打开它")
-                       .arg(file);
+    QString text =
+        QStringLiteral("数据库文件“%1”不允许写入，只能查阅，但 SQLite 无法只读打开它").arg(file);
     if (!access.folderWritable && usesWriteAheadLog(access.file))
         text += QStringLiteral("：这个数据库使用预写日志（WAL）方式，只读查阅时需要在文件夹“%1”里"
                                "建立共享内存文件，而这个文件夹不允许写入")

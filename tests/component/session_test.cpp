@@ -164,7 +164,8 @@ int surveyRows(const QString &file)
 {
     int n = -1;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
         db.setDatabaseName(file);
         if (db.open()) {
             QSqlQuery q(QStringLiteral("select count(*) from T_DJDCB"), db);
@@ -207,9 +208,9 @@ TEST(ComponentSession, AnEmptyOddOrOverlongUnitCodeOpensNoFormWritesNothingAndSa
 
     // Wildcards of a like pattern, blanks, letters, digits of another script:
     // the empty unit would have got its first row with that code.
-    const QStringList odd = {QStringLiteral("3201020010%"), QStringLiteral("32010200100_"),
+    const QStringList odd = {QStringLiteral("3201020010%"),   QStringLiteral("32010200100_"),
                              QStringLiteral("320102 001001"), QStringLiteral(" 320102001001"),
-                             QStringLiteral("32010200100A"), QStringLiteral("３２０１０２")};
+                             QStringLiteral("32010200100A"),  QStringLiteral("３２０１０２")};
     for (const QString &dwdm : odd)
         for (int lx : {0, 1})
             EXPECT_EQ(m.show(dwdm, QString(), lx), S_OK);
@@ -218,7 +219,8 @@ TEST(ComponentSession, AnEmptyOddOrOverlongUnitCodeOpensNoFormWritesNothingAndSa
     for (qsizetype i = 0; i < odd.size(); ++i) {
         const BoxWatcher::Box &box = windows.boxes[6 + 2 * i];
         EXPECT_EQ(box.caption, QStringLiteral("错误"));
-        EXPECT_TRUE(box.text.startsWith(QStringLiteral("单位代码“%1”含有数字以外的字符").arg(odd[i])))
+        EXPECT_TRUE(
+            box.text.startsWith(QStringLiteral("单位代码“%1”含有数字以外的字符").arg(odd[i])))
             << box.text.toStdString();
     }
     EXPECT_EQ(surveyRows(db), 0);

@@ -196,8 +196,8 @@ void setMode(const QString &path, QFileDevice::Permissions p)
 }
 
 constexpr auto kReadOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-constexpr auto kFolderReadOnly = kReadOnly | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
-                                 QFileDevice::ExeOther;
+constexpr auto kFolderReadOnly =
+    kReadOnly | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
 
 } // namespace
 

@@ -367,8 +367,8 @@ TEST_F(XvfbUseRightForm, AnOddUnitCodeOrAMissingTableSaysSoOnceAndLeavesTheDatab
     const int rows = db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt();
     // A unit code with a wildcard in it: a box, no form, nothing written.
     host = std::make_unique<HostRun>();
-    ASSERT_TRUE(host->start(world.hostEnvironment(x->environment()),
-                            QStringLiteral("3201020010%"), QString(), 0));
+    ASSERT_TRUE(host->start(world.hostEnvironment(x->environment()), QStringLiteral("3201020010%"),
+                            QString(), 0));
     const quint32 box = waitForWindow(QStringLiteral("^错误$"));
     ASSERT_NE(box, 0u);
     EXPECT_TRUE(x->screenshot(box, world.file(QStringLiteral("odd-unit-code.png"))));

@@ -177,8 +177,8 @@ TEST_P(OpenTest, BothFormsCloseQuietlyWhenTheirRowsDidNotLoad)
         ASSERT_EQ(messages->records.size(), 1) << ownership;
         EXPECT_TRUE(messages->records[0].text.startsWith(QStringLiteral("本单位的调查表没有载入")))
             << messages->records[0].text.toStdString();
-        EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("T_DJDCB"),
-                                                       Qt::CaseInsensitive));
+        EXPECT_TRUE(
+            messages->records[0].text.contains(QStringLiteral("T_DJDCB"), Qt::CaseInsensitive));
         EXPECT_FALSE(DataMod->djdcTable.isOpen());
         f.show();
         EXPECT_TRUE(f.close());
