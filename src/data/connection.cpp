@@ -50,6 +50,20 @@ void Connection::open()
     emit opened();
 }
 
+// The connection's database handle, made for the driver (anew when the
+// connection string names another driver than before).
+QSqlDatabase Connection::handleFor(const QString &driver)
+{
+    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
+                                                     : QSqlDatabase::addDatabase(driver, m_name);
+    if (db.driverName() != driver) {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        db = QSqlDatabase::addDatabase(driver, m_name);
+    }
+    return db;
+}
+
 void Connection::openDatabase(bool again)
 {
     const ConnectionSettings settings =
@@ -57,12 +71,11 @@ void Connection::openDatabase(bool again)
     if (!again) m_password = settings.password;
     if (!QSqlDatabase::isDriverAvailable(settings.driver))
         throw DatabaseError(QStringLiteral("数据库驱动 %1 不可用").arg(settings.driver));
-    sqlitefile::Access access;
     if (settings.driver == "QSQLITE") {
         // SQLite would silently create an empty database for a mistyped name.
         if (settings.databaseName.isEmpty() || !QFileInfo(settings.databaseName).isFile())
             throw DatabaseError(QStringLiteral("数据库文件不存在: %1").arg(settings.databaseName));
-        access = sqlitefile::accessOf(settings.databaseName);
+        const sqlitefile::Access access = sqlitefile::accessOf(settings.databaseName);
         sqlitefile::requireUsable(access);
         m_readOnly = !access.fileWritable;
         if (m_readOnly) {
@@ -72,14 +85,7 @@ void Connection::openDatabase(bool again)
     } else {
         m_readOnly = false;
     }
-    QSqlDatabase db = QSqlDatabase::contains(m_name)
-                          ? QSqlDatabase::database(m_name, false)
-                          : QSqlDatabase::addDatabase(settings.driver, m_name);
-    if (db.driverName() != settings.driver) {
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-        db = QSqlDatabase::addDatabase(settings.driver, m_name);
-    }
+    QSqlDatabase db = handleFor(settings.driver);
     db.setDatabaseName(settings.databaseName);
     db.setHostName(settings.hostName);
     db.setPort(settings.port);
@@ -126,14 +132,7 @@ void Connection::openReadOnlySqlite(const ConnectionSettings &settings,
 {
     const QString options =
         settings.connectOptions.isEmpty() ? QString() : settings.connectOptions + QLatin1Char(';');
-    QSqlDatabase db = QSqlDatabase::contains(m_name)
-                          ? QSqlDatabase::database(m_name, false)
-                          : QSqlDatabase::addDatabase(settings.driver, m_name);
-    if (db.driverName() != settings.driver) {
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-        db = QSqlDatabase::addDatabase(settings.driver, m_name);
-    }
+    QSqlDatabase db = handleFor(settings.driver);
     // Opening alone reads nothing: a first statement tells whether it can be read.
     auto tryOpen = [&](const QString &name, const QString &extra, QString *why) {
         db.setDatabaseName(name);

@@ -95,6 +95,7 @@ signals:
     void reconnected();
 
 private:
+    QSqlDatabase handleFor(const QString &driver);
     void openDatabase(bool again);
     void openReadOnlySqlite(const ConnectionSettings &settings, const sqlitefile::Access &access);
     void reconnect();
