@@ -3,6 +3,7 @@
 #include "box_watcher.h"
 #include "module_copy.h"
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
 #include <QApplication>
 #include <QDir>
@@ -232,6 +233,49 @@ TEST(ComponentSession, AnEmptyOddOrOverlongUnitCodeOpensNoFormWritesNothingAndSa
     EXPECT_EQ(windows.forms.size(), 2);
     EXPECT_EQ(windows.boxes.size(), 6 + 2 * odd.size());
     EXPECT_EQ(surveyRows(db), 1);
+#endif
+}
+
+TEST(ComponentSession, AnSqliteFolderTheSurveyorsCannotWriteIsNamedAndAReadOnlyOneIsBrowsed)
+{
+#ifndef ZARN_DB_TOOL
+    GTEST_SKIP() << "zarn-db is not built";
+#else
+    ZARN_RUN_UNPRIVILEGED()
+    ModuleCopy m;
+    const QString folder = QDir(m.folder()).filePath(QStringLiteral("data"));
+    const QString db = writeFile(folder + QStringLiteral("/survey.db"), {});
+    for (const QStringList &step :
+         {QStringList{QStringLiteral("init"), sqlite(db)},
+          QStringList{QStringLiteral("demo"), sqlite(db), QStringLiteral("--parcels"),
+                      QStringLiteral("40")}}) {
+        QProcess p;
+        p.start(QStringLiteral(ZARN_DB_TOOL), step);
+        ASSERT_TRUE(p.waitForFinished(120000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    }
+    m.configure(sqlite(db));
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto exe = QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(folder, readOnly | exe));
+    BoxWatcher windows;
+    // The file writable, its folder not: nothing could be saved.
+    EXPECT_EQ(m.show(QStringLiteral("320102001001"), QString(), 0), S_OK);
+    EXPECT_TRUE(windows.forms.isEmpty());
+    ASSERT_EQ(windows.boxes.size(), 1);
+    EXPECT_EQ(windows.boxes[0].caption, QStringLiteral("错误"));
+    EXPECT_TRUE(windows.boxes[0].text.contains(QDir::toNativeSeparators(folder)))
+        << windows.boxes[0].text.toStdString();
+    EXPECT_TRUE(windows.boxes[0].text.contains(QStringLiteral("必须允许调查员写入")));
+    EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
+
+    // File and folder read-only on purpose: the unit's rows are there to browse.
+    ASSERT_TRUE(QFile::setPermissions(db, readOnly));
+    for (int lx : {0, 1})
+        EXPECT_EQ(m.show(QStringLiteral("320102001001"), QStringLiteral("0010010001"), lx), S_OK);
+    EXPECT_EQ(windows.forms.size(), 2);
+    EXPECT_EQ(windows.boxes.size(), 1) << windows.boxes.last().text.toStdString();
+    QFile::setPermissions(folder, readOnly | exe | QFileDevice::WriteOwner);
 #endif
 }
 

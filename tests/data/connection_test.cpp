@@ -4,14 +4,12 @@
 #include "data/errors.h"
 #include "support/backends.h"
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace zarn;
 
@@ -137,41 +135,6 @@ TEST(ConnectionTest, ASqliteReaderNeverHoldsUpAWriter)
 
 namespace {
 
-// The superuser may write any file and folder, so what a surveyor meets with
-// a write-protected database can only be seen as another user: run as root,
-// a case runs itself again as the user nobody (through setpriv) and passes
-// when that run passes. Returns false when the case should go on itself;
-// *skip says why it could not run as that user.
-bool ranAsUnprivilegedUser(std::string *skip)
-{
-    if (geteuid() != 0) return false;
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const QString filter = QStringLiteral("%1.%2").arg(info->test_suite_name(), info->name());
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("setpriv"),
-            {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-             QStringLiteral("--clear-groups"), QStringLiteral("--"),
-             QCoreApplication::applicationFilePath(), QStringLiteral("--gtest_filter=") + filter});
-    if (!p.waitForStarted(10000)) {
-        *skip = "setpriv is not available to run the case as an unprivileged user";
-        return true;
-    }
-    EXPECT_TRUE(p.waitForFinished(120000));
-    const QString out = QString::fromUtf8(p.readAll());
-    if (!out.contains(QStringLiteral("[==========]"))) {
-        // The test program lies where the user nobody cannot reach it.
-        *skip = "the user nobody cannot run this test program: " + out.toStdString();
-        return true;
-    }
-    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << out.toStdString();
-    return true;
-}
-
 QString sqliteSource(const QString &file)
 {
     return QStringLiteral("Provider=SQLite;Data Source=%1").arg(file);
@@ -203,10 +166,7 @@ constexpr auto kFolderReadOnly =
 
 TEST(ConnectionTest, ASqliteFileTheSurveyorsCannotReadOrWhoseFolderTheyCannotWriteIsRefusedNamingIt)
 {
-    if (std::string skip; ranAsUnprivilegedUser(&skip)) {
-        if (!skip.empty()) GTEST_SKIP() << skip;
-        return;
-    }
+    ZARN_RUN_UNPRIVILEGED()
     zarn::test::TempDir tmp;
     for (bool wal : {true, false}) {
         const QString folder = tmp.file(wal ? QStringLiteral("wal") : QStringLiteral("journal"));
@@ -245,10 +205,7 @@ TEST(ConnectionTest, ASqliteFileTheSurveyorsCannotReadOrWhoseFolderTheyCannotWri
 
 TEST(ConnectionTest, AWriteProtectedSqliteFileOpensForBrowsingWhereNobodyCanChangeIt)
 {
-    if (std::string skip; ranAsUnprivilegedUser(&skip)) {
-        if (!skip.empty()) GTEST_SKIP() << skip;
-        return;
-    }
+    ZARN_RUN_UNPRIVILEGED()
     zarn::test::TempDir tmp;
     struct Case {
         const char *name;
