@@ -11,7 +11,9 @@
 #include "decrypt/module_path.h"
 #include "forms/form_factory.h"
 #include "schema/session_statements.h"
+#include "schema/unit_code.h"
 #include "widgets/messages.h"
+#include "widgets/refusals.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -177,13 +179,23 @@ void showSurveyForm(qint32 kind)
 
 // Why the session's unit code cannot open a form, or empty when it can. The
 // forms list and number the rows of the unit by it: an empty code would
-// reach every unit, and one longer than the DWDM column would be written into
-// new rows that the column cannot hold (SQLite would keep it all).
+// reach every unit, one with other characters than digits would be written
+// into new rows as it stands (a "%" or a blank in DWDM and QSDM), and one
+// longer than the DWDM column would be written into new rows that the column
+// cannot hold (SQLite would keep it all).
 QString unitCodeProblem(Connection &connection, const QString &dwdm)
 {
     if (dwdm.trimmed().isEmpty())
         return QStringLiteral("没有收到单位代码，无法打开调查表。请在地籍管理系统中选定单位后再"
                               "打开调查表。");
+    if (!unitcode::isDigitCode(dwdm)) {
+        // Shown between quotes as received, blanks included; a code of
+        // thousands of characters only in its beginning.
+        const QString shown = dwdm.size() > 40 ? dwdm.left(40) + QStringLiteral("…") : dwdm;
+        return QStringLiteral("单位代码“%1”含有数字以外的字符（如空格、字母或符号），无法打开"
+                              "调查表。单位代码只能由数字组成，请检查地籍管理系统传来的单位代码。")
+            .arg(shown);
+    }
     int width = -1;
     try {
         Dataset columns(&connection);
@@ -279,9 +291,16 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
     bool failed = false;
     QString refused;
     try {
-        DataMod->ADOConn1.open();
+        try {
+            DataMod->ADOConn1.open();
+        } catch (const DatabaseError &e) {
+            // The connection parameters are right; what has to change is the
+            // database's place or its permissions, and the message says which.
+            if (e.kind() != RefusalKind::NoAccess) throw;
+            refused = ui::reasonText(e);
+        }
         DataMod->lx = qint32(lx);
-        if (DataMod->lx == 0 || DataMod->lx == 1)
+        if (refused.isEmpty() && (DataMod->lx == 0 || DataMod->lx == 1))
             refused = unitCodeProblem(DataMod->ADOConn1, DataMod->dwdm);
         // The host window already owns every window of the call (HostOwner).
         if (refused.isEmpty()) showSurveyForm(DataMod->lx);
@@ -291,6 +310,8 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
     }
     if (!failed && !refused.isEmpty()) {
         // No form and nothing written: the surveyor is told why.
+        if (DataMod) DataMod->ADOConn1.close();
+        freeDataModule();
         ui::messageBox(refused, QStringLiteral("错误"), ui::MessageIcon::Warning, ui::Ok, nullptr);
         return;
     }

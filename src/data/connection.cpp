@@ -3,6 +3,7 @@
 #include "data/connection_string.h"
 #include "data/db_error.h"
 #include "data/errors.h"
+#include "data/sqlite_file.h"
 
 #include <QAtomicInteger>
 #include <QFileInfo>
@@ -49,6 +50,20 @@ void Connection::open()
     emit opened();
 }
 
+// The connection's database handle, made for the driver (anew when the
+// connection string names another driver than before).
+QSqlDatabase Connection::handleFor(const QString &driver)
+{
+    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
+                                                     : QSqlDatabase::addDatabase(driver, m_name);
+    if (db.driverName() != driver) {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        db = QSqlDatabase::addDatabase(driver, m_name);
+    }
+    return db;
+}
+
 void Connection::openDatabase(bool again)
 {
     const ConnectionSettings settings =
@@ -60,15 +75,17 @@ void Connection::openDatabase(bool again)
         // SQLite would silently create an empty database for a mistyped name.
         if (settings.databaseName.isEmpty() || !QFileInfo(settings.databaseName).isFile())
             throw DatabaseError(QStringLiteral("数据库文件不存在: %1").arg(settings.databaseName));
+        const sqlitefile::Access access = sqlitefile::accessOf(settings.databaseName);
+        sqlitefile::requireUsable(access);
+        m_readOnly = !access.fileWritable;
+        if (m_readOnly) {
+            openReadOnlySqlite(settings, access);
+            return;
+        }
+    } else {
+        m_readOnly = false;
     }
-    QSqlDatabase db = QSqlDatabase::contains(m_name)
-                          ? QSqlDatabase::database(m_name, false)
-                          : QSqlDatabase::addDatabase(settings.driver, m_name);
-    if (db.driverName() != settings.driver) {
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-        db = QSqlDatabase::addDatabase(settings.driver, m_name);
-    }
+    QSqlDatabase db = handleFor(settings.driver);
     db.setDatabaseName(settings.databaseName);
     db.setHostName(settings.hostName);
     db.setPort(settings.port);
@@ -105,6 +122,52 @@ void Connection::openDatabase(bool again)
             throw e;
         }
     }
+}
+
+// A write-protected survey file is opened for browsing: with SQLite's locks
+// where it can read that way, else without them where nobody can change the
+// file meanwhile; otherwise the administrator reads why it cannot be.
+void Connection::openReadOnlySqlite(const ConnectionSettings &settings,
+                                    const sqlitefile::Access &access)
+{
+    const QString options =
+        settings.connectOptions.isEmpty() ? QString() : settings.connectOptions + QLatin1Char(';');
+    QSqlDatabase db = handleFor(settings.driver);
+    // Opening alone reads nothing: a first statement tells whether it can be read.
+    auto tryOpen = [&](const QString &name, const QString &extra, QString *why) {
+        db.setDatabaseName(name);
+        db.setConnectOptions(options + QStringLiteral("QSQLITE_OPEN_READONLY") + extra);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+                q.finish();
+                for (const char *pragma :
+                     {"pragma temp_store = memory", "pragma cache_size = -16384"})
+                    q.exec(QString::fromLatin1(pragma));
+                return true;
+            }
+            *why = error(q.lastError()).message();
+        } else {
+            *why = error(db.lastError()).message();
+        }
+        db.close();
+        return false;
+    };
+    QString driverWhy;
+    if (tryOpen(settings.databaseName, QString(), &driverWhy)) return;
+    QString unsafe;
+    if (sqlitefile::immutableIsSafe(access, &unsafe)) {
+        if (tryOpen(sqlitefile::immutableUri(settings.databaseName),
+                    QStringLiteral(";QSQLITE_OPEN_URI"), &driverWhy))
+            return;
+        unsafe.clear();
+    }
+    Refusal r;
+    r.kind = RefusalKind::NoAccess;
+    throw DatabaseError(
+        sqlitefile::unreadableReadOnlyMessage(
+            access, unsafe.isEmpty() ? QStringLiteral("数据库信息：") + driverWhy : unsafe),
+        std::move(r));
 }
 
 void Connection::reconnect()

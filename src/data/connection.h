@@ -12,6 +12,10 @@ class QSqlError;
 namespace zarn {
 
 class DatabaseError;
+struct ConnectionSettings;
+namespace sqlitefile {
+struct Access;
+}
 
 // The one database connection of a survey session. Owns a uniquely named
 // QSqlDatabase; closing it tells every dataset on it to close first, so no
@@ -40,6 +44,8 @@ public:
     bool isOpen() const;
     // The server went away and could not be reached again yet.
     bool isLost() const { return m_lost; }
+    // Opened for browsing only: an SQLite file the user may not write.
+    bool isReadOnly() const { return m_readOnly; }
 
     // The open database; throws DatabaseError when closed, and a
     // ConnectionLost refusal when a lost server still cannot be reached.
@@ -89,7 +95,9 @@ signals:
     void reconnected();
 
 private:
+    QSqlDatabase handleFor(const QString &driver);
     void openDatabase(bool again);
+    void openReadOnlySqlite(const ConnectionSettings &settings, const sqlitefile::Access &access);
     void reconnect();
     QSqlDatabase handle() const;
 
@@ -97,6 +105,7 @@ private:
     QString m_name;
     QString m_password; // to strip it from error texts, and to open again after a loss
     bool m_lost = false;
+    bool m_readOnly = false;
     bool m_inTransaction = false;
     QHash<QString, QHash<QString, int>> m_widths;
 };

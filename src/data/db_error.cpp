@@ -149,6 +149,12 @@ RefusalKind kindOf(const QString &driver, const QString &code, const QString &te
     if (primary == 5 || primary == 6 || ora == 54 || has(text, "database is locked") ||
         has(text, "database table is locked"))
         return RefusalKind::Busy;
+    // SQLite's SQLITE_READONLY, PostgreSQL's read-only transaction (a standby
+    // server), Oracle's database open for reading only.
+    if (primary == 8 || code == QLatin1String("25006") || ora == 16000 ||
+        has(text, "attempt to write a readonly database") ||
+        has(text, "in a read-only transaction"))
+        return RefusalKind::ReadOnly;
     return RefusalKind::Other;
 }
 

@@ -34,6 +34,8 @@ enum class RefusalKind {
     ConnectionLost, // the server cannot be reached (any more)
     DamagedFile,    // the database file is damaged or is no database
     Busy,           // another user holds the database (SQLite's lock) longer than we wait
+    ReadOnly,       // the database may be read but not written (a write-protected file)
+    NoAccess,       // the user may not use the database file or its folder as it needs
 };
 
 struct Refusal {

@@ -199,8 +199,13 @@ void Tfrmrptdjdcb::recountBoundaryPoints()
                 t.cancel(); // the row is gone: there is nothing to count for
         } catch (...) {
         }
+    } catch (const DatabaseError &e) {
+        // A database open for browsing only never takes the count: left
+        // pending, it would stop every move with a refusal.
+        if (e.kind() == RefusalKind::ReadOnly) t.cancel();
+        // Any other refused store leaves the count pending; a later save,
+        // move or close writes it.
     } catch (...) {
-        // A refused store leaves the count pending; a later save, move or close writes it.
     }
 }
 

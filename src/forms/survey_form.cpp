@@ -174,7 +174,12 @@ void SurveyForm::loadRows()
 {
     TDataMod &dm = dataModule();
     m_parts = numbering::splitUnitCode(dm.dwdm);
-    RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+    try {
+        RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+    } catch (const DatabaseError &e) {
+        // Said as a load, not as a refused save.
+        throw Error(loadFailureText(e));
+    }
     dm.djdcTable.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
     // Both kinds of survey table number parcels from one sequence: a current
@@ -246,7 +251,9 @@ void SurveyForm::closeEvent(QCloseEvent *event)
 {
     try {
         Dataset &t = table();
-        if (!t.text(QStringLiteral("zdbh")).isEmpty()) {
+        // A form whose rows never loaded (no table, no database) has nothing
+        // that could be stored, nor has an open list without a row.
+        if (t.isOpen() && t.recNo() >= 0 && !t.text(QStringLiteral("zdbh")).isEmpty()) {
             t.edit();
             t.post();
         }

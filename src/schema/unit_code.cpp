@@ -25,6 +25,14 @@ QString digitsAfter(const QString &digits)
 
 } // namespace
 
+bool isDigitCode(const QString &dwdm)
+{
+    if (dwdm.isEmpty()) return false;
+    for (const QChar c : dwdm)
+        if (!isAsciiDigit(c)) return false;
+    return true;
+}
+
 UnitRange unitRange(const QString &dwdm)
 {
     UnitRange r;

@@ -33,6 +33,11 @@ struct UnitRange {
 
 UnitRange unitRange(const QString &dwdm);
 
+// A unit code is made of the digits 0-9 only (twelve of them for a village
+// group, fewer for a district or a street). Anything else would reach the
+// stored rows as it stands (DWDM, QSDM) and cut the new numbers out of it.
+bool isDigitCode(const QString &dwdm);
+
 // unitRange(dwdm).params(): what a form binds to open its unit's rows.
 inline QVariantList unitListParams(const QString &dwdm)
 {

@@ -97,6 +97,13 @@ QString refusalSentence(const DatabaseError &error)
     case RefusalKind::Busy:
         return QStringLiteral("其他用户正在写入数据库，等候之后仍未轮到，这次没有保存。请稍后"
                               "再保存。");
+    case RefusalKind::ReadOnly:
+        if (r.driverText.isEmpty()) return error.message(); // why, said when opening
+        return QStringLiteral("数据库只允许查阅，不允许写入，这次没有保存。如需修改调查表，请系统"
+                              "管理员开放数据库的写权限（SQLite 数据库文件和它所在的文件夹都须允许"
+                              "调查员写入）。");
+    case RefusalKind::NoAccess:
+        return error.message(); // our own words, naming the file or folder
     case RefusalKind::Other:
         break;
     }
@@ -119,6 +126,27 @@ QString rowsDeletedText(const DatabaseError &error, bool changeStored)
 QString refusalText(const DatabaseError &error)
 {
     QString text = refusalSentence(error);
+    const QString driver = error.refusal().driverText;
+    if (!driver.isEmpty()) text += QStringLiteral("\n\n数据库信息：") + driver;
+    return text;
+}
+
+QString loadFailureText(const DatabaseError &error)
+{
+    QString text = QStringLiteral("本单位的调查表没有载入，表上不显示记录，也不能新增或保存。");
+    switch (error.kind()) {
+    case RefusalKind::DamagedFile:
+    case RefusalKind::NoAccess:
+        text += refusalSentence(error);
+        break;
+    case RefusalKind::ConnectionLost:
+        text += QStringLiteral("数据库服务器无法连接。请关闭窗口，等网络或服务器恢复后再打开"
+                               "调查表。");
+        break;
+    default:
+        text += QStringLiteral("请关闭窗口，并把下面的数据库信息告诉系统管理员。");
+        break;
+    }
     const QString driver = error.refusal().driverText;
     if (!driver.isEmpty()) text += QStringLiteral("\n\n数据库信息：") + driver;
     return text;

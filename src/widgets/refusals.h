@@ -19,6 +19,9 @@ namespace zarn::ui {
 // the database's own text for the administrator.
 QString refusalSentence(const DatabaseError &error);
 QString refusalText(const DatabaseError &error);
+// A unit's rows that did not load: nothing was being saved, so the sentence
+// says what the form cannot do now and whom to tell, then the database's text.
+QString loadFailureText(const DatabaseError &error);
 
 // What a move that found rows another user deleted says (RowsDeletedError):
 // how many left the list, that the sheet still shows the row it left, and

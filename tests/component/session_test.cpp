@@ -3,12 +3,14 @@
 #include "box_watcher.h"
 #include "module_copy.h"
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QWidget>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -157,7 +159,26 @@ TEST(ComponentSession, SurveyFormIsShownModallyOverTheHostAndGoneAfterTheCall)
 #endif
 }
 
-TEST(ComponentSession, AnEmptyOrOverlongUnitCodeOpensNoFormAndSaysWhy)
+// Survey rows in a SQLite file, read beside the sessions; the connection is
+// gone again before the next session, which counts the connections alive.
+int surveyRows(const QString &file)
+{
+    int n = -1;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(QStringLiteral("select count(*) from T_DJDCB"), db);
+            if (q.next()) n = q.value(0).toInt();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("count"));
+    return n;
+}
+
+TEST(ComponentSession, AnEmptyOddOrOverlongUnitCodeOpensNoFormWritesNothingAndSaysWhy)
 {
 #ifndef ZARN_DB_TOOL
     GTEST_SKIP() << "zarn-db is not built";
@@ -186,9 +207,75 @@ TEST(ComponentSession, AnEmptyOrOverlongUnitCodeOpensNoFormAndSaysWhy)
         << windows.boxes[5].text.toStdString();
     EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
 
-    // Twenty characters fit the column: the form opens.
+    // Wildcards of a like pattern, blanks, letters, digits of another script:
+    // the empty unit would have got its first row with that code.
+    const QStringList odd = {QStringLiteral("3201020010%"),   QStringLiteral("32010200100_"),
+                             QStringLiteral("320102 001001"), QStringLiteral(" 320102001001"),
+                             QStringLiteral("32010200100A"),  QStringLiteral("３２０１０２")};
+    for (const QString &dwdm : odd)
+        for (int lx : {0, 1})
+            EXPECT_EQ(m.show(dwdm, QString(), lx), S_OK);
+    EXPECT_TRUE(windows.forms.isEmpty());
+    ASSERT_EQ(windows.boxes.size(), 6 + 2 * odd.size());
+    for (qsizetype i = 0; i < odd.size(); ++i) {
+        const BoxWatcher::Box &box = windows.boxes[6 + 2 * i];
+        EXPECT_EQ(box.caption, QStringLiteral("错误"));
+        EXPECT_TRUE(
+            box.text.startsWith(QStringLiteral("单位代码“%1”含有数字以外的字符").arg(odd[i])))
+            << box.text.toStdString();
+    }
+    EXPECT_EQ(surveyRows(db), 0);
+
+    // Twenty characters fit the column, and a district's six digits are a
+    // unit code too: the forms open (and the empty unit gets its first row).
     EXPECT_EQ(m.show(QString(20, QLatin1Char('3')), QString(), 0), S_OK);
-    EXPECT_EQ(windows.forms.size(), 1);
+    EXPECT_EQ(m.show(QStringLiteral("320102"), QString(), 1), S_OK);
+    EXPECT_EQ(windows.forms.size(), 2);
+    EXPECT_EQ(windows.boxes.size(), 6 + 2 * odd.size());
+    EXPECT_EQ(surveyRows(db), 1);
+#endif
+}
+
+TEST(ComponentSession, AnSqliteFolderTheSurveyorsCannotWriteIsNamedAndAReadOnlyOneIsBrowsed)
+{
+#ifndef ZARN_DB_TOOL
+    GTEST_SKIP() << "zarn-db is not built";
+#else
+    ZARN_RUN_UNPRIVILEGED()
+    ModuleCopy m;
+    const QString folder = QDir(m.folder()).filePath(QStringLiteral("data"));
+    const QString db = writeFile(folder + QStringLiteral("/survey.db"), {});
+    for (const QStringList &step :
+         {QStringList{QStringLiteral("init"), sqlite(db)},
+          QStringList{QStringLiteral("demo"), sqlite(db), QStringLiteral("--parcels"),
+                      QStringLiteral("40")}}) {
+        QProcess p;
+        p.start(QStringLiteral(ZARN_DB_TOOL), step);
+        ASSERT_TRUE(p.waitForFinished(120000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    }
+    m.configure(sqlite(db));
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto exe = QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(folder, readOnly | exe));
+    BoxWatcher windows;
+    // The file writable, its folder not: nothing could be saved.
+    EXPECT_EQ(m.show(QStringLiteral("320102001001"), QString(), 0), S_OK);
+    EXPECT_TRUE(windows.forms.isEmpty());
+    ASSERT_EQ(windows.boxes.size(), 1);
+    EXPECT_EQ(windows.boxes[0].caption, QStringLiteral("错误"));
+    EXPECT_TRUE(windows.boxes[0].text.contains(QDir::toNativeSeparators(folder)))
+        << windows.boxes[0].text.toStdString();
+    EXPECT_TRUE(windows.boxes[0].text.contains(QStringLiteral("必须允许调查员写入")));
+    EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
+
+    // File and folder read-only on purpose: the unit's rows are there to browse.
+    ASSERT_TRUE(QFile::setPermissions(db, readOnly));
+    for (int lx : {0, 1})
+        EXPECT_EQ(m.show(QStringLiteral("320102001001"), QStringLiteral("0010010001"), lx), S_OK);
+    EXPECT_EQ(windows.forms.size(), 2);
+    EXPECT_EQ(windows.boxes.size(), 1) << windows.boxes.last().text.toStdString();
+    QFile::setPermissions(folder, readOnly | exe | QFileDevice::WriteOwner);
 #endif
 }
 

@@ -4,7 +4,9 @@
 #include "data/errors.h"
 #include "support/backends.h"
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
@@ -129,4 +131,134 @@ TEST(ConnectionTest, ASqliteReaderNeverHoldsUpAWriter)
     QSqlQuery after(reader.database());
     ASSERT_TRUE(after.exec(QStringLiteral("select count(*) from t")) && after.next());
     EXPECT_EQ(after.value(0).toInt(), 3);
+}
+
+namespace {
+
+QString sqliteSource(const QString &file)
+{
+    return QStringLiteral("Provider=SQLite;Data Source=%1").arg(file);
+}
+
+// A survey file with two rows, in its journal mode, closed again.
+void makeFile(const QString &file, bool writeAheadLog)
+{
+    zarn::test::writeFile(file, {});
+    Connection c;
+    c.setConnectionString(sqliteSource(file));
+    c.open(); // a write-ahead log from here on
+    zarn::test::execAll(c, {QStringLiteral("create table t (id integer primary key, x text)"),
+                            QStringLiteral("insert into t values (1, 'a'), (2, 'b')")});
+    if (!writeAheadLog) zarn::test::execAll(c, {QStringLiteral("pragma journal_mode = delete")});
+    c.close();
+}
+
+void setMode(const QString &path, QFileDevice::Permissions p)
+{
+    ASSERT_TRUE(QFile::setPermissions(path, p)) << path.toStdString();
+}
+
+constexpr auto kReadOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr auto kFolderReadOnly =
+    kReadOnly | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+
+} // namespace
+
+TEST(ConnectionTest, ASqliteFileTheSurveyorsCannotReadOrWhoseFolderTheyCannotWriteIsRefusedNamingIt)
+{
+    ZARN_RUN_UNPRIVILEGED()
+    zarn::test::TempDir tmp;
+    for (bool wal : {true, false}) {
+        const QString folder = tmp.file(wal ? QStringLiteral("wal") : QStringLiteral("journal"));
+        const QString file = folder + QStringLiteral("/survey.db");
+        makeFile(file, wal);
+        setMode(folder, kFolderReadOnly);
+        Connection c;
+        c.setConnectionString(sqliteSource(file));
+        try {
+            c.open();
+            ADD_FAILURE() << "opened a database whose folder cannot be written, wal " << wal;
+        } catch (const DatabaseError &e) {
+            EXPECT_EQ(e.kind(), RefusalKind::NoAccess);
+            EXPECT_TRUE(e.message().contains(QStringLiteral("所在的文件夹“%1”不允许当前用户写入")
+                                                 .arg(QDir::toNativeSeparators(folder))))
+                << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("必须允许调查员写入")));
+        }
+        EXPECT_FALSE(c.isOpen());
+        setMode(folder, kFolderReadOnly | QFileDevice::WriteOwner);
+    }
+    // A file the user may not even read.
+    const QString file = tmp.file(QStringLiteral("wal/survey.db"));
+    setMode(file, QFileDevice::WriteOwner);
+    Connection c;
+    c.setConnectionString(sqliteSource(file));
+    try {
+        c.open();
+        ADD_FAILURE() << "opened a file that cannot be read";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.kind(), RefusalKind::NoAccess);
+        EXPECT_TRUE(e.message().contains(QStringLiteral("没有读取它的权限")))
+            << e.message().toStdString();
+    }
+}
+
+TEST(ConnectionTest, AWriteProtectedSqliteFileOpensForBrowsingWhereNobodyCanChangeIt)
+{
+    ZARN_RUN_UNPRIVILEGED()
+    zarn::test::TempDir tmp;
+    struct Case {
+        const char *name;
+        bool wal;
+        QFileDevice::Permissions folder; // of a folder the user owns
+        bool opens;
+    };
+    const QFileDevice::Permissions othersWrite = kFolderReadOnly | QFileDevice::WriteGroup;
+    const Case cases[] = {
+        // The folder writable: SQLite reads with its locks and shared memory.
+        {"wal-folder-writable", true, kFolderReadOnly | QFileDevice::WriteOwner, true},
+        // Nobody may write file or folder: the log can have nothing to add.
+        {"wal-all-read-only", true, kFolderReadOnly, true},
+        {"journal-all-read-only", false, kFolderReadOnly, true},
+        // Others may still write the folder: a writer could start meanwhile.
+        {"wal-others-write", true, othersWrite, false},
+        {"journal-others-write", false, othersWrite, true},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        const QString folder = tmp.file(QString::fromLatin1(k.name));
+        const QString file = folder + QStringLiteral("/survey.db");
+        makeFile(file, k.wal);
+        setMode(file, kReadOnly);
+        setMode(folder, k.folder);
+        Connection c;
+        c.setConnectionString(sqliteSource(file));
+        if (!k.opens) {
+            try {
+                c.open();
+                ADD_FAILURE() << "opened without SQLite's locks where others may write";
+            } catch (const DatabaseError &e) {
+                EXPECT_EQ(e.kind(), RefusalKind::NoAccess);
+                EXPECT_TRUE(e.message().contains(QStringLiteral("仍允许其他用户写入")))
+                    << e.message().toStdString();
+                EXPECT_TRUE(e.message().contains(QStringLiteral("journal_mode=delete")));
+            }
+            setMode(folder, kFolderReadOnly | QFileDevice::WriteOwner);
+            continue;
+        }
+        ASSERT_NO_THROW(c.open());
+        EXPECT_TRUE(c.isReadOnly());
+        QSqlQuery rows = c.exec(QStringLiteral("select count(*) from t"), {}, true);
+        ASSERT_TRUE(rows.next());
+        EXPECT_EQ(rows.value(0).toInt(), 2);
+        rows = QSqlQuery();
+        try {
+            c.exec(QStringLiteral("update t set x = 'c' where id = 1"), {}, false);
+            ADD_FAILURE() << "wrote a write-protected file";
+        } catch (const DatabaseError &e) {
+            EXPECT_EQ(e.kind(), RefusalKind::ReadOnly) << e.message().toStdString();
+        }
+        c.close();
+        setMode(folder, kFolderReadOnly | QFileDevice::WriteOwner);
+    }
 }

@@ -34,6 +34,9 @@ TEST(RefusalTest, OracleAnswersThroughOdbcAreReadLikeTheOthers)
          RefusalKind::ConnectionLost},
         {"[Oracle][ODBC][Ora]ORA-01578: ORACLE data block corrupted (file # 7, block # 12)", "1578",
          RefusalKind::DamagedFile},
+        {"[Oracle][ODBC][Ora]ORA-16000: database or pluggable database open for read-only "
+         "access",
+         "16000", RefusalKind::ReadOnly},
         {"[Oracle][ODBC][Ora]ORA-00942: table or view does not exist", "942", RefusalKind::Other},
     };
     for (const Case &c : cases) {

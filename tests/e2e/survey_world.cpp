@@ -113,6 +113,8 @@ int HostRun::exitCode() const
 
 QString HostRun::output()
 {
+    // Without an event loop the pipe is read only when asked to.
+    if (m_process.state() == QProcess::Running) m_process.waitForReadyRead(0);
     m_out += QString::fromLocal8Bit(m_process.readAllStandardOutput());
     return m_out;
 }

@@ -400,6 +400,42 @@ TEST_F(XvfbUseRightForm, ARowAnotherUserDeletedUnderTheTypingIsSaidSoAndLeavesWh
     EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt(), mainRows - 1);
 }
 
+TEST_F(XvfbUseRightForm, AnOddUnitCodeOrAMissingTableSaysSoOnceAndLeavesTheDatabaseAlone)
+{
+    const int rows = db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt();
+    // A unit code with a wildcard in it: a box, no form, nothing written.
+    host = std::make_unique<HostRun>();
+    ASSERT_TRUE(host->start(world.hostEnvironment(x->environment()), QStringLiteral("3201020010%"),
+                            QString(), 0));
+    const quint32 box = waitForWindow(QStringLiteral("^错误$"));
+    ASSERT_NE(box, 0u);
+    EXPECT_TRUE(x->screenshot(box, world.file(QStringLiteral("odd-unit-code.png"))));
+    ASSERT_TRUE(answer(box, QStringLiteral("Return")));
+    ASSERT_TRUE(host->waitForExit(kStartMs)) << "a form opened after the box";
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt(), rows);
+
+    // Without the main table the form says so while opening; closing it
+    // then has nothing to store and asks nothing.
+    ASSERT_TRUE(db->exec(QStringLiteral("alter table T_DJDCB rename to t_djdcb_away")));
+    host = std::make_unique<HostRun>();
+    ASSERT_TRUE(host->start(world.hostEnvironment(x->environment()), kUnit, QString(), 0));
+    // The host's own window stands in as the owner; it says its id.
+    quint32 owner = 0;
+    ASSERT_TRUE(eventually([&] {
+        const QString out = host->output();
+        const qsizetype at = out.indexOf(QStringLiteral("owner window 0x"));
+        if (at >= 0) owner = out.mid(at + 15).section(QLatin1Char('\n'), 0, 0).toUInt(nullptr, 16);
+        return owner != 0;
+    }));
+    const quint32 report = x->waitForNewWindow(host->pid(), {owner}, kStartMs);
+    ASSERT_NE(report, 0u) << "the failed load was not reported";
+    ASSERT_TRUE(answer(report, QStringLiteral("Return")));
+    form = waitForWindow(kUseRight.namePattern);
+    ASSERT_NE(form, 0u);
+    screenshot(QStringLiteral("no-table.png"));
+    closeForm();
+}
+
 TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)
 {
     const QString parcel = QStringLiteral("0010010011");

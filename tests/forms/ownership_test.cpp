@@ -302,6 +302,7 @@ TEST_P(OwnershipTest, ARareCharacterNameFillsItsColumnAndIsNotRememberedAsQuesti
     syq->SaveThisDCBinfo();
     EXPECT_EQ(ini("QSDCY"), QStringLiteral("张三"));
     EXPECT_EQ(stored("T_DJDCB", id, "qsdcy"), name);
+}
 
 TEST_P(OwnershipTest, AnOldPairOfCurrentRowsOfOneParcelStillOpensAndNewRowsPassIt)
 {

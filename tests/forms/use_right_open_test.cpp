@@ -164,6 +164,30 @@ TEST_P(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
     EXPECT_EQ(stored("T_DJDCB", id, "zdbh"), "0030040001");
 }
 
+TEST_P(OpenTest, BothFormsCloseQuietlyWhenTheirRowsDidNotLoad)
+{
+    // A survey database without the main table (a wrong file, a schema not
+    // set up): the form says so once while opening, and closing it has
+    // nothing to store.
+    zarn::test::execAll(DataMod->ADOConn1,
+                        {QStringLiteral("alter table T_DJDCB rename to t_djdcb_away")});
+    for (bool ownership : {false, true}) {
+        SurveyForm &f = ownership ? static_cast<SurveyForm &>(openOwnership(unit))
+                                  : static_cast<SurveyForm &>(open(unit));
+        ASSERT_EQ(messages->records.size(), 1) << ownership;
+        EXPECT_TRUE(messages->records[0].text.startsWith(QStringLiteral("本单位的调查表没有载入")))
+            << messages->records[0].text.toStdString();
+        EXPECT_TRUE(
+            messages->records[0].text.contains(QStringLiteral("T_DJDCB"), Qt::CaseInsensitive));
+        EXPECT_FALSE(DataMod->djdcTable.isOpen());
+        f.show();
+        EXPECT_TRUE(f.close());
+        EXPECT_FALSE(f.isVisible());
+        EXPECT_EQ(messages->records.size(), 1) << messages->records.last().text.toStdString();
+        messages->records.clear();
+    }
+}
+
 using zarn::test::Backend;
 using zarn::test::backendParamName;
 INSTANTIATE_TEST_SUITE_P(Sqlite, OpenTest, ::testing::Values(Backend::Sqlite),
