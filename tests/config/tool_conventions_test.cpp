@@ -43,7 +43,8 @@ TEST_P(ToolConventions, HelpVersionAndAOneLineRefusal)
         EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     }
     // --version wins over what else stands beside it, as --help does.
-    const ToolRun version = run(tool.program, {QStringLiteral("--bogus"), QStringLiteral("--version")});
+    const ToolRun version =
+        run(tool.program, {QStringLiteral("--bogus"), QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, QStringLiteral("%1 %2\n").arg(tool.name, ZARN_PROJECT_VERSION));
 
@@ -71,9 +72,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"drop", "x"}, "drop"},
                   {{"demo", "x", "--parcels", "many"}, "many"},
                   {{"demo", "x", "--colour"}, "--colour"}}},
-        ToolCase{"zarn-encrypt",
-                 ZARN_ENCRYPT_TOOL,
-                 {{{"--bogus", "a"}, "--bogus"}, {{"a", "b"}, "b"}, {{"a", "--config"}, "--config"}}},
+        ToolCase{
+            "zarn-encrypt",
+            ZARN_ENCRYPT_TOOL,
+            {{{"--bogus", "a"}, "--bogus"}, {{"a", "b"}, "b"}, {{"a", "--config"}, "--config"}}},
         ToolCase{"zarn-regsvr", ZARN_REGSVR_TOOL, {{{"-x"}, "-x"}, {{}, "组件库"}}},
         ToolCase{"zarn-sheet",
                  ZARN_SHEET_TOOL,

@@ -4,9 +4,9 @@
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/errors.h"
+#include "tool_cli.h"
 #include "zarn-db/demo_data.h"
 #include "zarn-db/survey_ddl.h"
-#include "tool_cli.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -90,10 +90,11 @@ int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &opti
     conn.open();
     // Made-up parcels among a registry's real ones could never be told apart again.
     if (const qint64 rows = zarn::demo::existingSurveyRows(conn); rows > 0 && !addToExisting)
-        throw zarn::Error(QStringLiteral("数据库中已有 %1 张调查表，没有写入演示数据：演示宗地混入后"
-                                     "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
-                                     "demo；确要加入这个数据库时，加上 --add-to-existing。")
-                          .arg(rows));
+        throw zarn::Error(
+            QStringLiteral("数据库中已有 %1 张调查表，没有写入演示数据：演示宗地混入后"
+                           "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
+                           "demo；确要加入这个数据库时，加上 --add-to-existing。")
+                .arg(rows));
     QElapsedTimer timer;
     timer.start();
     const auto s = zarn::demo::fillDemoData(conn, options);
@@ -150,7 +151,8 @@ int main(int argc, char **argv)
         if (connectionString == QLatin1String("-")) {
             const std::optional<QString> line = zarn::readConnectionStringLine(
                 stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));
-            if (!line || line->isEmpty()) throw UsageError{QStringLiteral("标准输入中没有连接字符串")};
+            if (!line || line->isEmpty())
+                throw UsageError{QStringLiteral("标准输入中没有连接字符串")};
             connectionString = *line;
         }
         if (command == QLatin1String("init")) return runInit(connectionString);

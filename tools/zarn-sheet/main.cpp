@@ -8,8 +8,8 @@
 #include "component/file_output.h"
 #include "component/inifile.h"
 #include "component/setup_files.h"
-#include "data/connection_string.h"
 #include "data/connection.h"
+#include "data/connection_string.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
@@ -19,8 +19,8 @@
 #include "tool_cli.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -107,7 +107,8 @@ int main(int argc, char **argv)
     if (const auto answered = cli::answerHelpOrVersion(Tool, argc, argv)) return *answered;
     // A wrong command line is told before Qt starts, and so without its warnings.
     QStringList args;
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
 
     QString dwdm, zdh, connection, config, out;
     int lx = 0;
