@@ -58,6 +58,11 @@ for pattern in '/include/zarn/Zarndcbdll\.h$' '/include/zarn/Zarndcbdll\.idl$' \
   grep -Eq -- "$pattern" "$work/dev.list" || fail "the -dev package lacks $pattern"
 done
 grep -Eq '^-.*\.so' "$work/dev.list" && fail "the -dev package holds a library, not only its link"
+for tool in zarn-db zarn-encrypt zarn-regsvr zarn-sheet zarn-host; do
+  grep -Eq -- "/usr/bin/$tool\$" "$work/runtime.list" || fail "the runtime package lacks $tool"
+  grep -Eq -- "/usr/share/man/man1/$tool\.1\.gz\$" "$work/runtime.list" ||
+    fail "the runtime package has no manual page for $tool"
+done
 
 step "lintian on both packages"
 if command -v lintian >/dev/null; then
