@@ -5,6 +5,7 @@
 //                                  one call without the main window; prints
 //                                  the result code and exits
 #include "host_window.h"
+#include "tool_cli.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -22,34 +23,40 @@ struct Options {
     std::optional<int> lx;
 };
 
-void usage(FILE *to)
-{
-    std::fputs("用法: zarn-host [--dwdm 单位代码 --zdh 宗地号 --lx 表类型 [--no-owner]]\n"
-               "  不带参数时打开主窗口；带 --lx 时直接调用一次 showdcbfrm，\n"
-               "  输出其返回码后退出。--no-owner 不给调查表指定宿主窗口\n"
-               "  （此时本程序不创建 Qt 应用，由组件自己创建）。\n",
-               to);
-}
+const zarn::cli::Tool Tool{
+    "zarn-host",
+    "用法: zarn-host [--dwdm 单位代码 --zdh 宗地号 --lx 表类型 [--no-owner]]\n"
+    "  不带参数时打开主窗口；带 --lx 时直接调用一次 showdcbfrm，\n"
+    "  输出其返回码后退出。--no-owner 不给调查表指定宿主窗口\n"
+    "  （此时本程序不创建 Qt 应用，由组件自己创建）。\n"
+    "  表类型: 0 使用权地籍调查表，1 所有权地籍调查表（其他值原样交给组件）。\n"
+    "  组件须已注册（zarn-regsvr），连接字符串在组件旁的 config.ini 中（zarn-encrypt）。\n"
+    "  --help     显示本说明\n"
+    "  --version  显示版本\n"};
 
-// Exit 2 with a message for a bad command line.
+// Nothing, after saying why, for a bad command line.
 std::optional<Options> parse(int argc, char **argv)
 {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (a == "--dwdm" && hasValue) {
+        const bool takesValue = a == "--dwdm" || a == "--zdh" || a == "--lx";
+        if (takesValue && i + 1 >= argc) {
+            zarn::cli::refuse(Tool, a + " 缺少参数值");
+            return std::nullopt;
+        }
+        if (a == "--dwdm") {
             o.dwdm = QString::fromLocal8Bit(argv[++i]);
             o.call = true;
-        } else if (a == "--zdh" && hasValue) {
+        } else if (a == "--zdh") {
             o.zdh = QString::fromLocal8Bit(argv[++i]);
             o.call = true;
-        } else if (a == "--lx" && hasValue) {
+        } else if (a == "--lx") {
             char *end = nullptr;
             const long v = std::strtol(argv[++i], &end, 10);
             if (!*argv[i] || *end || v < -128 || v > 127) {
-                std::fprintf(stderr, "zarn-host: 表类型必须是 -128 到 127 之间的整数: %s\n",
-                             argv[i]);
+                zarn::cli::refuse(Tool, std::string("--lx 必须是 -128 到 127 之间的整数, 不能是 ") +
+                                            argv[i]);
                 return std::nullopt;
             }
             o.lx = int(v);
@@ -57,18 +64,13 @@ std::optional<Options> parse(int argc, char **argv)
         } else if (a == "--no-owner") {
             o.owner = false;
             o.call = true;
-        } else if (a == "-h" || a == "--help") {
-            usage(stdout);
-            std::exit(0);
         } else {
-            std::fprintf(stderr, "zarn-host: 无法识别的参数: %s\n", a.c_str());
-            usage(stderr);
+            zarn::cli::refuse(Tool, "无法识别的参数: " + a);
             return std::nullopt;
         }
     }
     if (o.call && !o.lx) {
-        std::fputs("zarn-host: 缺少 --lx\n", stderr);
-        usage(stderr);
+        zarn::cli::refuse(Tool, "缺少 --lx 表类型");
         return std::nullopt;
     }
     return o;
@@ -86,8 +88,9 @@ int report(int32_t hr, const QString &error)
 
 int main(int argc, char **argv)
 {
+    if (const auto answered = zarn::cli::answerHelpOrVersion(Tool, argc, argv)) return *answered;
     const auto options = parse(argc, argv);
-    if (!options) return 2;
+    if (!options) return zarn::cli::ExitUsage;
     const Options &o = *options;
     QString error;
     if (o.call && !o.owner) {

@@ -3,8 +3,9 @@
 # root, the runtime's maintainer scripts run against that root (DPKG_ROOT), a
 # C host built against the installed header through pkg-config and another
 # through the CMake package, both creating the component through the
-# registration, the use-right form opened on a private Xvfb, then removal and
-# purge. lintian checks both packages against Debian policy.
+# registration, the use-right form opened on a private Xvfb through the
+# README's twenty-line host, then removal and purge. lintian checks both
+# packages against Debian policy.
 #
 #   package_test.sh SOURCE_ROOT     the packages: $ZARN_TEST_PACKAGE (zarndcbdll)
 #                                   and $ZARN_TEST_DEV_PACKAGE (zarndcbdll-dev)
@@ -57,6 +58,11 @@ for pattern in '/include/zarn/Zarndcbdll\.h$' '/include/zarn/Zarndcbdll\.idl$' \
   grep -Eq -- "$pattern" "$work/dev.list" || fail "the -dev package lacks $pattern"
 done
 grep -Eq '^-.*\.so' "$work/dev.list" && fail "the -dev package holds a library, not only its link"
+for tool in zarn-db zarn-encrypt zarn-regsvr zarn-sheet zarn-host; do
+  grep -Eq -- "/usr/bin/$tool\$" "$work/runtime.list" || fail "the runtime package lacks $tool"
+  grep -Eq -- "/usr/share/man/man1/$tool\.1\.gz\$" "$work/runtime.list" ||
+    fail "the runtime package has no manual page for $tool"
+done
 
 step "lintian on both packages"
 if command -v lintian >/dev/null; then
@@ -99,6 +105,9 @@ cc -std=c11 -Wall -Wextra -Werror "$src/tests/component/c_host.c" "${flags[@]}" 
   -Wl,-rpath,"$libdir" -o "$work/host-pc"
 QT_QPA_PLATFORM=offscreen "$work/host-pc" --registered ||
   fail "the pkg-config host cannot use the registered component"
+# The README's twenty-line host, as a newcomer builds it.
+cc -std=c11 -Wall -Wextra -Werror "$src/docs/minimal_host.c" "${flags[@]}" \
+  -Wl,-rpath,"$libdir" -o "$work/readme-host"
 
 step "a C host through find_package(Zarndcbdll)"
 cmake -S "$src/tests/package/cmake_host" -B "$work/cmake-host" -G Ninja \
@@ -121,7 +130,7 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.2; done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
-QT_QPA_PLATFORM=xcb "$work/host-pc" --registered 320102001001 0010010001 >"$work/host.log" 2>&1 &
+QT_QPA_PLATFORM=xcb "$work/readme-host" 320102001001 0010010001 >"$work/host.log" 2>&1 &
 host=$!
 if ! timeout 60 xdotool search --sync --onlyvisible --name '^使用权地籍调查表$' >/dev/null; then
   cat "$work/host.log" >&2

@@ -4,6 +4,7 @@
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/errors.h"
+#include "tool_cli.h"
 #include "zarn-db/demo_data.h"
 #include "zarn-db/survey_ddl.h"
 
@@ -37,7 +38,12 @@ const char *const kUsage = "用法:\n"
                            "写在命令行上的参数本机所有用户都能看到):\n"
                            "  Provider=SQLite;Data Source=文件\n"
                            "  Provider=PostgreSQL;Data Source=主机:端口/数据库;User ID=用户;"
-                           "Password=密码";
+                           "Password=密码\n"
+                           "init 需要数据库文件所在的文件夹已经存在 (文件本身不存在时新建)。\n"
+                           "  zarn-db --help     显示本说明\n"
+                           "  zarn-db --version  显示版本\n";
+
+const zarn::cli::Tool kTool{"zarn-db", kUsage};
 
 struct UsageError {
     QString message;
@@ -84,10 +90,11 @@ int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &opti
     conn.open();
     // Made-up parcels among a registry's real ones could never be told apart again.
     if (const qint64 rows = zarn::demo::existingSurveyRows(conn); rows > 0 && !addToExisting)
-        throw zarn::Error(QStringLiteral("数据库中已有 %1 张调查表，没有写入演示数据：演示宗地混入后"
-                                     "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
-                                     "demo；确要加入这个数据库时，加上 --add-to-existing。")
-                          .arg(rows));
+        throw zarn::Error(
+            QStringLiteral("数据库中已有 %1 张调查表，没有写入演示数据：演示宗地混入后"
+                           "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
+                           "demo；确要加入这个数据库时，加上 --add-to-existing。")
+                .arg(rows));
     QElapsedTimer timer;
     timer.start();
     const auto s = zarn::demo::fillDemoData(conn, options);
@@ -111,50 +118,47 @@ int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &opti
 
 int main(int argc, char **argv)
 {
+    if (const auto answered = zarn::cli::answerHelpOrVersion(kTool, argc, argv)) return *answered;
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     try {
-        if (args.size() < 3)
-            throw UsageError{args.size() < 2 ? QStringLiteral("缺少命令")
-                                             : QStringLiteral("缺少连接字符串")};
+        if (args.size() < 2) throw UsageError{QStringLiteral("缺少命令 init 或 demo")};
         const QString command = args[1];
+        if (command != QLatin1String("init") && command != QLatin1String("demo"))
+            throw UsageError{QStringLiteral("未知命令: %1").arg(command)};
+        if (args.size() < 3) throw UsageError{QStringLiteral("%1 缺少连接字符串").arg(command)};
+        if (command == QLatin1String("init") && args.size() > 3)
+            throw UsageError{QStringLiteral("init 不接受其他参数: %1").arg(args[3])};
+        zarn::demo::DemoOptions options;
+        bool addToExisting = false;
+        for (int i = 3; i < args.size(); ++i) {
+            const QString &a = args[i];
+            if (a == QLatin1String("--add-to-existing"))
+                addToExisting = true;
+            else if (a == QLatin1String("--units"))
+                options.units = int(std::min<qint64>(number(args, i, a), 1'000'000));
+            else if (a == QLatin1String("--parcels"))
+                options.parcels = int(std::min<qint64>(number(args, i, a), 100'000'000));
+            else if (a == QLatin1String("--seed"))
+                options.seed = quint64(number(args, i, a));
+            else
+                throw UsageError{QStringLiteral("demo 不认识的选项: %1").arg(a)};
+        }
+        if (options.units == 0 && args.contains(QStringLiteral("--units")))
+            throw UsageError{QStringLiteral("单位数至少为 1")};
+        // Read only once the command line is known good: a mistake is told at once.
         QString connectionString = args[2];
         if (connectionString == QLatin1String("-")) {
             const std::optional<QString> line = zarn::readConnectionStringLine(
                 stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));
-            if (!line || line->isEmpty()) throw UsageError{QStringLiteral("标准输入中没有连接字符串")};
+            if (!line || line->isEmpty())
+                throw UsageError{QStringLiteral("标准输入中没有连接字符串")};
             connectionString = *line;
         }
-        if (command == QLatin1String("init")) {
-            if (args.size() > 3)
-                throw UsageError{QStringLiteral("init 不接受其他参数: %1").arg(args[3])};
-            return runInit(connectionString);
-        }
-        if (command == QLatin1String("demo")) {
-            zarn::demo::DemoOptions options;
-            bool addToExisting = false;
-            for (int i = 3; i < args.size(); ++i) {
-                const QString &a = args[i];
-                if (a == QLatin1String("--add-to-existing"))
-                    addToExisting = true;
-                else if (a == QLatin1String("--units"))
-                    options.units = int(std::min<qint64>(number(args, i, a), 1'000'000));
-                else if (a == QLatin1String("--parcels"))
-                    options.parcels = int(std::min<qint64>(number(args, i, a), 100'000'000));
-                else if (a == QLatin1String("--seed"))
-                    options.seed = quint64(number(args, i, a));
-                else
-                    throw UsageError{QStringLiteral("未知选项: %1").arg(a)};
-            }
-            if (options.units == 0 && args.contains(QStringLiteral("--units")))
-                throw UsageError{QStringLiteral("单位数至少为 1")};
-            return runDemo(connectionString, options, addToExisting);
-        }
-        throw UsageError{QStringLiteral("未知命令: %1").arg(command)};
+        if (command == QLatin1String("init")) return runInit(connectionString);
+        return runDemo(connectionString, options, addToExisting);
     } catch (const UsageError &e) {
-        say(stderr, QStringLiteral("zarn-db: ") + e.message);
-        say(stderr, QString::fromUtf8(kUsage));
-        return 2;
+        return zarn::cli::refuse(kTool, e.message.toStdString());
     } catch (const zarn::Error &e) {
         say(stderr, QStringLiteral("zarn-db: 错误: ") + e.message());
         return 1;

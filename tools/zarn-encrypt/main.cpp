@@ -11,6 +11,7 @@
 #include "decrypt/ZarnDecryptString.h"
 #include "decrypt/cipher.h"
 #include "decrypt/module_path.h"
+#include "tool_cli.h"
 
 #include <QFile>
 #include <QString>
@@ -27,7 +28,7 @@ namespace {
 using namespace zarn::cipher;
 
 constexpr int ExitError = 1;
-constexpr int ExitUsage = 2;
+constexpr int ExitUsage = zarn::cli::ExitUsage;
 
 const char *const Usage =
     "用法: zarn-encrypt ('连接字符串' | -) [--config 路径]\n"
@@ -42,7 +43,12 @@ const char *const Usage =
     "\n"
     "密钥文件: 环境变量 ZARN_KEY_FILE 指定的文件, 否则为解密库\n"
     "libZarnDecryptString.so 所在文件夹中的 ZarnDecryptString.key;\n"
-    "不存在时新建 (随机 32 字节, 仅属主可读写)。\n";
+    "不存在时新建 (随机 32 字节, 仅属主可读写)。\n"
+    "\n"
+    "  zarn-encrypt --help     显示本说明\n"
+    "  zarn-encrypt --version  显示版本\n";
+
+const zarn::cli::Tool Tool{"zarn-encrypt", Usage};
 
 void print(FILE *to, const QString &text)
 {
@@ -59,9 +65,7 @@ int fail(const QString &message)
 
 int usageError(const QString &message)
 {
-    print(stderr, QStringLiteral("zarn-encrypt: ") + message);
-    std::fputs(Usage, stderr);
-    return ExitUsage;
+    return zarn::cli::refuse(Tool, message.toLocal8Bit().toStdString());
 }
 
 QString local(const std::string &s)
@@ -72,7 +76,6 @@ QString local(const std::string &s)
 struct Arguments {
     QString plain;
     std::optional<QString> config;
-    bool help = false;
 };
 
 // Empty on success, else what is wrong with the command line.
@@ -86,8 +89,6 @@ QString parse(int argc, char **argv, Arguments &args)
             positional.push_back(arg);
         } else if (arg == u"--") {
             optionsEnded = true;
-        } else if (arg == u"-h" || arg == u"--help") {
-            args.help = true;
         } else if (arg == u"--config" || arg.startsWith(u"--config=")) {
             if (args.config) return QStringLiteral("--config 只能给一次");
             if (arg == u"--config") {
@@ -98,13 +99,13 @@ QString parse(int argc, char **argv, Arguments &args)
             }
             if (args.config->isEmpty()) return QStringLiteral("--config 的路径为空");
         } else {
-            return QStringLiteral("未知选项 %1").arg(arg);
+            return QStringLiteral("未知选项: %1").arg(arg);
         }
     }
-    if (args.help) return {};
     if (positional.empty()) return QStringLiteral("缺少连接字符串");
     if (positional.size() > 1)
-        return QStringLiteral("只能给一个连接字符串 (含空格或分号时请加引号)");
+        return QStringLiteral("多余的参数: %1 (只能给一个连接字符串, 含空格或分号时请加引号)")
+            .arg(positional[1]);
     args.plain = positional.front();
     return {};
 }
@@ -166,13 +167,10 @@ std::optional<std::string> decryptWithLibrary(const std::string &text)
 
 int main(int argc, char **argv)
 {
+    if (const auto answered = zarn::cli::answerHelpOrVersion(Tool, argc, argv)) return *answered;
     Arguments args;
     const QString wrong = parse(argc, argv, args);
     if (!wrong.isEmpty()) return usageError(wrong);
-    if (args.help) {
-        std::fputs(Usage, stdout);
-        return 0;
-    }
     if (args.plain == u"-") {
         const std::optional<QString> line = zarn::readConnectionStringLine(
             stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));

@@ -2,6 +2,7 @@
 // removes its registration (-u), by calling its DllRegisterServer or
 // DllUnregisterServer, as the classic registration tool does.
 #include "com/registry.h"
+#include "tool_cli.h"
 
 #include <zarn/Zarndcbdll.h>
 
@@ -14,24 +15,30 @@
 
 namespace {
 
-void usage(FILE *to)
+// The system file's path is the build's, unless $ZARN_SYSTEM_REGISTRY says otherwise.
+std::string usageText()
 {
-    std::fprintf(to,
-                 "用法: zarn-regsvr [-u] [-s] [--system] 组件库\n"
-                 "  -u        注销（调用 DllUnregisterServer），否则注册（DllRegisterServer）\n"
-                 "  -s        成功时不输出\n"
-                 "  --system  写入全机的注册文件 %s（所有用户共用，通常需要 root；\n"
-                 "            可用 $ZARN_SYSTEM_REGISTRY 另指）\n"
-                 "注册文件: $ZARN_REGISTRY，否则 $XDG_CONFIG_HOME/zarn/registry，\n"
-                 "          否则 ~/.config/zarn/registry\n"
-                 "宿主先查用户的注册文件，找不到再查全机的注册文件。\n",
-                 zarn::com::RegistryFile::systemPath().c_str());
+    return "用法: zarn-regsvr [-u] [-s] [--system] 组件库\n"
+           "  -u        注销（调用 DllUnregisterServer），否则注册（DllRegisterServer）\n"
+           "  -s        成功时不输出\n"
+           "  --system  写入全机的注册文件 " +
+           zarn::com::RegistryFile::systemPath() +
+           "（所有用户共用，通常需要 root；\n"
+           "            可用 $ZARN_SYSTEM_REGISTRY 另指）\n"
+           "  --help    显示本说明\n"
+           "  --version 显示版本\n"
+           "注册文件: $ZARN_REGISTRY，否则 $XDG_CONFIG_HOME/zarn/registry，\n"
+           "          否则 ~/.config/zarn/registry\n"
+           "宿主先查用户的注册文件，找不到再查全机的注册文件。\n";
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    const std::string usage = usageText();
+    const zarn::cli::Tool tool{"zarn-regsvr", usage.c_str()};
+    if (const auto answered = zarn::cli::answerHelpOrVersion(tool, argc, argv)) return *answered;
     bool unregister = false;
     bool silent = false;
     bool system = false;
@@ -44,21 +51,14 @@ int main(int argc, char **argv)
             silent = true;
         else if (a == "--system")
             system = true;
-        else if (a == "-h" || a == "--help") {
-            usage(stdout);
-            return 0;
-        } else if (!a.empty() && a[0] != '-' && !module)
+        else if (!a.empty() && a[0] != '-' && !module)
             module = argv[i];
-        else {
-            std::fprintf(stderr, "zarn-regsvr: 无法识别的参数: %s\n", a.c_str());
-            usage(stderr);
-            return 2;
-        }
+        else if (module && !a.empty() && a[0] != '-')
+            return zarn::cli::refuse(tool, "只能给一个组件库, 多余的参数: " + a);
+        else
+            return zarn::cli::refuse(tool, "无法识别的参数: " + a);
     }
-    if (!module) {
-        usage(stderr);
-        return 2;
-    }
+    if (!module) return zarn::cli::refuse(tool, "缺少组件库的路径");
     // The server writes to the store that $ZARN_REGISTRY names.
     if (system && setenv("ZARN_REGISTRY", zarn::com::RegistryFile::systemPath().c_str(), 1) != 0) {
         std::fprintf(stderr, "zarn-regsvr: %s\n", std::strerror(errno));

@@ -8,18 +8,21 @@
 #include "component/file_output.h"
 #include "component/inifile.h"
 #include "component/setup_files.h"
-#include "data/connection_string.h"
 #include "data/connection.h"
+#include "data/connection_string.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
 #include "forms/sheet_layout.h"
 #include "forms/sheet_print.h"
 #include "schema/statements.h"
+#include "tool_cli.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -32,7 +35,7 @@ using namespace zarn;
 namespace {
 
 constexpr int ExitError = 1;
-constexpr int ExitUsage = 2;
+constexpr int ExitUsage = cli::ExitUsage;
 
 const char *const Usage =
     "用法: zarn-sheet --dwdm 单位代码 [--zdh 地籍号] [--lx 0|1]\n"
@@ -48,7 +51,11 @@ const char *const Usage =
     "  --config: 组件的 config.ini, 读取其中加密的连接字符串\n"
     "            (用组件的解密库和密钥文件解密)。\n"
     "  -o: 全部页写完后才替换该文件; 导出失败时原文件不变。不能是调查数据库、\n"
-    "      它的 -wal/-shm 文件、config.ini 或密钥文件。\n";
+    "      它的 -wal/-shm 文件、config.ini 或密钥文件。所在文件夹须已存在。\n"
+    "  --help     显示本说明\n"
+    "  --version  显示版本\n";
+
+const cli::Tool Tool{"zarn-sheet", Usage};
 
 void print(FILE *to, const QString &text, bool newline = true)
 {
@@ -66,9 +73,7 @@ int fail(const QString &message)
 
 int usageError(const QString &message)
 {
-    print(stderr, QStringLiteral("zarn-sheet: ") + message);
-    std::fputs(Usage, stderr);
-    return ExitUsage;
+    return cli::refuse(Tool, message.toLocal8Bit().toStdString());
 }
 
 // The connection string enciphered in a config.ini, as the component reads it.
@@ -99,40 +104,50 @@ std::optional<QString> decipheredFrom(const QString &config, QString *why)
 
 int main(int argc, char **argv)
 {
-    // Pages are drawn without a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    if (const auto answered = cli::answerHelpOrVersion(Tool, argc, argv)) return *answered;
+    // A wrong command line is told before Qt starts, and so without its warnings.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
 
     QString dwdm, zdh, connection, config, out;
     int lx = 0;
+    const QStringList options{"--dwdm", "--zdh", "--lx", "--connection", "--config", "-o"};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
+        if (!options.contains(a)) return usageError(QStringLiteral("不认识的参数: %1").arg(a));
         if (i + 1 >= args.size()) return usageError(QStringLiteral("%1 缺少参数值").arg(a));
         const QString v = args[++i];
         if (a == QLatin1String("--dwdm"))
             dwdm = v;
         else if (a == QLatin1String("--zdh"))
             zdh = v;
-        else if (a == QLatin1String("--lx") && (v == QLatin1String("0") || v == QLatin1String("1")))
+        else if (a == QLatin1String("--lx")) {
+            if (v != QLatin1String("0") && v != QLatin1String("1"))
+                return usageError(
+                    QStringLiteral("--lx 只能是 0 (使用权调查表) 或 1 (所有权调查表), 不能是 %1")
+                        .arg(v));
             lx = v.toInt();
-        else if (a == QLatin1String("--connection"))
+        } else if (a == QLatin1String("--connection"))
             connection = v;
         else if (a == QLatin1String("--config"))
             config = v;
-        else if (a == QLatin1String("-o"))
-            out = v;
         else
-            return usageError(QStringLiteral("不认识的参数 %1 %2").arg(a, v));
+            out = v;
     }
     if (dwdm.isEmpty()) return usageError(QStringLiteral("缺少 --dwdm 单位代码"));
     if (out.isEmpty()) return usageError(QStringLiteral("缺少 -o 输出文件"));
     if (connection.isEmpty() == config.isEmpty())
         return usageError(QStringLiteral("请给出 --connection 或 --config 之一"));
+    // Told before any page is drawn, in words rather than in a warning of Qt's.
+    if (const QFileInfo target(out); target.isDir())
+        return usageError(QStringLiteral("-o 给的是文件夹, 不是文件: %1").arg(out));
+    else if (!target.absoluteDir().exists())
+        return usageError(QStringLiteral("-o 的文件夹不存在, 请先建立: %1")
+                              .arg(QDir::toNativeSeparators(target.absolutePath())));
+    // Pages are drawn without a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     if (connection == QLatin1String("-")) {
         const std::optional<QString> line = readConnectionStringLine(
             stdin, QStringLiteral("请输入连接字符串 (不回显), 按回车结束: "));
