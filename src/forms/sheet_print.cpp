@@ -161,7 +161,11 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
         const QString value = values.value(text(e.column));
         if (value.isEmpty()) continue;
         const QRectF box = g.box(e).adjusted(2, 1, -2, -1);
-        const QRectF line = g.line(e).adjusted(2, 1, -2, -1);
+        // Beside a label of several lines the value starts level with its
+        // first line, at the top of the blank, as on the screen.
+        const QRectF line = text(e.label).contains(QLatin1Char('\n'))
+                                ? QRectF(box.topLeft(), QSizeF(box.width(), kControlHeight - 2))
+                                : g.line(e).adjusted(2, 1, -2, -1);
         Fit fit = fitting(value, line, box, smallest);
         QString shown = value;
         if (fit.pixels == 0) {
@@ -187,7 +191,8 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
     p.translate(0, -kTitleHeight);
     const QString number = tableNumber(layout, values);
     const QFont f = pixelFont(kSheetPixels);
-    const qreal lineHeight = QFontMetricsF(f).lineSpacing();
+    // Some air between the lines: these are read as running text.
+    const qreal lineHeight = QFontMetricsF(f).lineSpacing() * 1.25;
     const qreal width = layout.pictureWidth - 8;
     qreal y = kTitleHeight + g.height() + 12;
     for (const auto &[label, value] : continued) {
