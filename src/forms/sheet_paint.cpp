@@ -142,7 +142,7 @@ void paintSheet(QPainter &p, const SheetLayout &layout, const QFont &font, const
             // A row's first label starts at the margin when it fits there
             // before its blank, so the first labels line up down the sheet; any
             // other ends just before its blank, so the control lies on it.
-            const bool margin = beginsRow(layout, e) && layout.labelMargin + w + 1 <= e.left;
+            const bool margin = beginsRow(layout, e) && layout.labelMargin + w <= e.left;
             const int x = margin ? layout.labelMargin : e.left - w - 3;
             if (lines.size() == 1) {
                 p.drawText(QRectF(x, line.top(), w + 1, line.height()),
