@@ -27,6 +27,14 @@ QFont pixelFont(int pixels)
     return f;
 }
 
+// A value's own line breaks (a memo's), as text layout takes them.
+QString withLineSeparators(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
 // The text broken into lines of the given width, as [start, length) pieces.
 QList<std::pair<int, int>> wrappedLines(const QString &text, const QFont &font, qreal width,
                                         QTextOption::WrapMode mode)
@@ -59,7 +67,8 @@ Fit fitting(const QString &text, const QRectF &line, const QRectF &box, int smal
     for (int px = kSheetPixels; px >= smallest; --px) {
         const QFont f = pixelFont(px);
         const QFontMetricsF fm(f);
-        if (fm.horizontalAdvance(text) <= line.width()) return {px, true};
+        if (!text.contains(QChar::LineSeparator) && fm.horizontalAdvance(text) <= line.width())
+            return {px, true};
         const auto lines = wrappedLines(text, f, box.width(), QTextOption::WrapAnywhere);
         if (lines.size() * fm.lineSpacing() <= box.height()) return {px, false};
     }
@@ -158,7 +167,7 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
     p.setPen(kValueInk);
     for (const SheetEntry &e : layout.entries) {
         if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
-        const QString value = values.value(text(e.column));
+        const QString value = withLineSeparators(values.value(text(e.column)));
         if (value.isEmpty()) continue;
         const QRectF box = g.box(e).adjusted(2, 1, -2, -1);
         // Beside a label of several lines the value starts level with its
@@ -205,8 +214,9 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
             }
             p.setFont(f);
             p.setPen(Qt::black);
+            // A line's separator has ended it already; drawn, it would break again.
             p.drawText(QRectF(4, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                       body.mid(start, length));
+                       body.mid(start, length).remove(QChar::LineSeparator));
             y += lineHeight;
         }
         y += 8;
