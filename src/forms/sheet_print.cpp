@@ -185,10 +185,13 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
             fit = {kSheetPixels, true};
         }
         p.setFont(pixelFont(fit.pixels));
+        // Wrapped text ends on the blank's line, or starts level with the
+        // first line of a label of several.
+        const Qt::Alignment vertical = line.top() <= box.top() ? Qt::AlignTop : Qt::AlignBottom;
         if (fit.oneLine)
             p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, shown);
         else
-            p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, shown);
+            p.drawText(box, Qt::AlignLeft | vertical | Qt::TextWrapAnywhere, shown);
     }
     if (!values.changeNotice.isEmpty()) {
         p.setFont(pixelFont(kSheetPixels));
