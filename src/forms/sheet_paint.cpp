@@ -160,9 +160,9 @@ void paintSheet(QPainter &p, const SheetLayout &layout, const QFont &font, const
             p.drawLine(QPointF(box.left(), box.bottom()), QPointF(box.right() - 1, box.bottom()));
         const QString after = text(e.after);
         if (!after.isEmpty())
-            p.drawText(QRectF(box.right() + 3, line.top(), fm.horizontalAdvance(after) + 1,
-                              line.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter, after);
+            p.drawText(
+                QRectF(box.right() + 3, line.top(), fm.horizontalAdvance(after) + 1, line.height()),
+                Qt::AlignLeft | Qt::AlignVCenter, after);
     }
     p.restore();
 }

@@ -15,9 +15,9 @@ namespace zarn::forms {
 
 namespace {
 
-constexpr int kTitleHeight = 44;      // design pixels above the table
-constexpr int kSheetPixels = 12;      // the sheet's own text size
-constexpr qreal kReadablePoints = 7;  // a value is never set smaller on paper
+constexpr int kTitleHeight = 44;     // design pixels above the table
+constexpr int kSheetPixels = 12;     // the sheet's own text size
+constexpr qreal kReadablePoints = 7; // a value is never set smaller on paper
 const QColor kValueInk(0, 0, 128);
 
 QFont pixelFont(int pixels)

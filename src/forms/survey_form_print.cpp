@@ -40,8 +40,7 @@ void SurveyForm::printSheet()
 void SurveyForm::printTo(QPrinter &printer)
 {
     SheetPages pages(printer);
-    if (!pages.isOpen())
-        throw Error(QStringLiteral("打印机无法使用，请检查打印机设置后再打印。"));
+    if (!pages.isOpen()) throw Error(QStringLiteral("打印机无法使用，请检查打印机设置后再打印。"));
     pages.add(m_desc.sheet, shownValues());
     if (!pages.finish())
         throw Error(QStringLiteral("调查表没有打印完，请检查打印机后再打印一次。"));

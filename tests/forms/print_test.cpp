@@ -66,9 +66,9 @@ struct Word {
 QList<Word> pdfWords(const QString &pdf)
 {
     const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, "-"});
-    static const QRegularExpression tag(QStringLiteral(
-        "<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
-        "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    static const QRegularExpression tag(
+        QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
     QList<Word> words;
     int page = 0;
     for (auto m = tag.globalMatch(html); m.hasNext();) {
@@ -287,7 +287,8 @@ TEST_P(PrintTest, ZarnSheetPrintsEachRowOnTheSheetOfItsKind)
                {"qsdcjs", note}});
     // A row of no recorded kind is a use-right table, the default form's.
     addSurvey({{"dwdm", unit}, {"zdbh", "0010010002"}, {"qlr", "使用者乙"}, {"dcblx", QVariant()}});
-    addSurvey({{"dwdm", unit}, {"zdbh", "0010010003"}, {"qsmc", "城东村第一村民小组"}, {"dcblx", 1}});
+    addSurvey(
+        {{"dwdm", unit}, {"zdbh", "0010010003"}, {"qsmc", "城东村第一村民小组"}, {"dcblx", 1}});
 
     const QString useRight = text(useRightSheet().title), ownership = text(ownershipSheet().title);
     struct Case {
@@ -360,8 +361,8 @@ TEST_P(PrintTest, ZarnSheetWritesOnePagePerRowOfTheUnit)
     for (const QString &target : {db, dir.path() + "/./unit.db-wal", dir.file("link.pdf"),
                                   QStringLiteral("%1/../%2/unit.db-shm")
                                       .arg(dir.path(), QFileInfo(dir.path()).fileName())}) {
-        const ToolRun r = runWithInput(
-            ZARN_SHEET_TOOL, {"--dwdm", unit, "--connection", conn, "-o", target}, {});
+        const ToolRun r =
+            runWithInput(ZARN_SHEET_TOOL, {"--dwdm", unit, "--connection", conn, "-o", target}, {});
         EXPECT_EQ(r.exitCode, 2) << target.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("调查数据库"))) << r.err.toStdString();
     }

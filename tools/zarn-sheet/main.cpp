@@ -202,12 +202,13 @@ int main(int argc, char **argv)
                     pdf.add(kindAt(rows.recNo()) == 1 ? forms::ownershipSheet()
                                                       : forms::useRightSheet(),
                             {[&rows](const QString &column) { return rows.text(column); },
-                                 bgrq.isEmpty() ? QString()
-                                                : QStringLiteral("该宗地已于") + bgrq +
-                                                      QStringLiteral("变更")});
+                             bgrq.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更")});
                     ++tables;
                     if (terminal && (shown.elapsed() > 200 || tables == total)) {
-                        print(stderr, QStringLiteral("\r已写 %1/%2 张调查表").arg(tables).arg(total),
+                        print(stderr,
+                              QStringLiteral("\r已写 %1/%2 张调查表").arg(tables).arg(total),
                               false);
                         shown.restart();
                     }
