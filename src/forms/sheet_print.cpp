@@ -9,50 +9,70 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTextLayout>
+#include <QtMath>
 
 namespace zarn::forms {
 
 namespace {
 
-constexpr int kTitleHeight = 44;    // design pixels above the table
-constexpr qreal kSmallestPixel = 6; // a value is set no smaller than this
+constexpr int kTitleHeight = 44;     // design pixels above the table
+constexpr int kSheetPixels = 12;     // the sheet's own text size
+constexpr qreal kReadablePoints = 7; // a value is never set smaller on paper
 const QColor kValueInk(0, 0, 128);
 
-QFont pixelFont(qreal pixels)
+QFont pixelFont(int pixels)
 {
     QFont f = ui::songFont(9);
-    f.setPixelSize(qMax(1, qRound(pixels)));
+    f.setPixelSize(std::max(1, pixels));
     return f;
 }
 
-// Lays text out in lines of the given width; the height it takes.
-qreal wrappedHeight(const QString &text, const QFont &font, qreal width)
+// A value's own line breaks (a memo's), as text layout takes them.
+QString withLineSeparators(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+// The text broken into lines of the given width, as [start, length) pieces.
+QList<std::pair<int, int>> wrappedLines(const QString &text, const QFont &font, qreal width,
+                                        QTextOption::WrapMode mode)
 {
     QTextLayout layout(text, font);
     QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setWrapMode(mode);
     layout.setTextOption(option);
-    const QFontMetricsF fm(font);
-    qreal height = 0;
+    QList<std::pair<int, int>> lines;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
-        height += fm.lineSpacing();
+        lines.append({line.textStart(), line.textLength()});
     }
     layout.endLayout();
-    return height;
+    return lines;
 }
 
-// The biggest size, from the sheet's own down to the smallest, at which the
-// text fits the box wrapped; 0 when it does not fit even then.
-qreal fittingSize(const QString &text, const QRectF &box)
+// How a value is set in its blank: the size (0 when it does not fit even at
+// the smallest) and whether it takes one line.
+struct Fit {
+    int pixels = 0;
+    bool oneLine = true;
+};
+
+// The biggest size, from the sheet's own down to `smallest`, at which the
+// text fits the box, on one line or wrapped.
+Fit fitting(const QString &text, const QRectF &line, const QRectF &box, int smallest)
 {
-    for (qreal px = 12; px >= kSmallestPixel; px -= 0.5) {
+    for (int px = kSheetPixels; px >= smallest; --px) {
         const QFont f = pixelFont(px);
-        if (QFontMetricsF(f).horizontalAdvance(text) <= box.width()) return px;
-        if (wrappedHeight(text, f, box.width()) <= box.height()) return px;
+        const QFontMetricsF fm(f);
+        if (!text.contains(QChar::LineSeparator) && fm.horizontalAdvance(text) <= line.width())
+            return {px, true};
+        const auto lines = wrappedLines(text, f, box.width(), QTextOption::WrapAnywhere);
+        if (lines.size() * fm.lineSpacing() <= box.height()) return {px, false};
     }
-    return 0;
+    return {};
 }
 
 QString firstLine(const char *label)
@@ -60,16 +80,75 @@ QString firstLine(const char *label)
     return text(label).split(QLatin1Char('\n')).join(QString());
 }
 
+// The survey table number a page is headed with.
+QString tableNumber(const SheetLayout &layout, const SheetValues &values)
+{
+    for (const SheetEntry &e : layout.entries)
+        if (QString::fromLatin1(e.column).compare(QLatin1String("DCBH"), Qt::CaseInsensitive) == 0)
+            return values.value(text(e.column)).trimmed();
+    return {};
+}
+
+// Heads a page that carries on a table: its title marked （续） and its
+// survey table number, so that a loose page finds its table. The height used.
+qreal paintContinuedHeader(QPainter &p, const SheetLayout &layout, const QString &number)
+{
+    QFont title = pixelFont(20);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(Qt::black);
+    p.drawText(QRectF(0, 0, layout.pictureWidth, kTitleHeight - 8), Qt::AlignCenter,
+               text(layout.title) + QStringLiteral("（续）"));
+    p.setFont(pixelFont(kSheetPixels));
+    p.drawText(QRectF(4, kTitleHeight - 8, layout.pictureWidth - 8, 20),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("调查表号 ") + number);
+    const qreal rule = kTitleHeight + 14;
+    p.drawLine(QPointF(2, rule), QPointF(layout.pictureWidth - 3, rule));
+    return rule + 10;
+}
+
 } // namespace
 
-void paintSheetPage(QPainter &p, const QRectF &page, const SheetLayout &layout,
-                    const SheetValues &values)
+void setUpSheetPages(QPagedPaintDevice &device)
 {
-    p.save();
-    // Design pixels of the sheet, scaled to the page's width.
-    const qreal scale = page.width() / layout.pictureWidth;
-    p.translate(page.topLeft());
-    p.scale(scale, scale);
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+}
+
+SheetPages::SheetPages(QPagedPaintDevice &device)
+    : m_device(device)
+    , m_painter(std::make_unique<QPainter>())
+{
+    if (!m_painter->begin(&m_device)) m_painter.reset();
+}
+
+SheetPages::~SheetPages()
+{
+    finish();
+}
+
+bool SheetPages::isOpen() const
+{
+    return m_painter != nullptr;
+}
+
+void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
+{
+    if (!m_painter) return;
+    QPainter &p = *m_painter;
+    // A painter on a printer or a PDF writer starts at the printable area's
+    // corner, the margins already left out: the page is drawn from there.
+    const qreal scale = m_device.width() / qreal(layout.pictureWidth);
+    const qreal pageHeight = m_device.height() / scale;
+    const qreal pointsPerPixel = scale * 72 / m_device.logicalDpiY();
+    const int smallest = qCeil(kReadablePoints / pointsPerPixel);
+    auto startPage = [&] {
+        if (m_pages > 0) m_device.newPage();
+        ++m_pages;
+        p.resetTransform();
+        p.scale(scale, scale);
+    };
+    startPage();
 
     QFont title = pixelFont(20);
     title.setBold(true);
@@ -78,71 +157,93 @@ void paintSheetPage(QPainter &p, const QRectF &page, const SheetLayout &layout,
     p.drawText(QRectF(0, 0, layout.pictureWidth, kTitleHeight - 8), Qt::AlignCenter,
                text(layout.title));
 
+    // The rows spread over the rest of the page, so that the blanks are tall
+    // enough to write in and the values keep the sheet's size.
     p.translate(0, kTitleHeight);
-    paintSheet(p, layout, pixelFont(12));
+    const SheetGeometry g = SheetGeometry::paper(layout, pageHeight - kTitleHeight);
+    paintSheet(p, layout, pixelFont(kSheetPixels), g);
 
     QList<std::pair<QString, QString>> continued;
     p.setPen(kValueInk);
     for (const SheetEntry &e : layout.entries) {
         if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
-        const QString value = values.value(text(e.column));
+        const QString value = withLineSeparators(values.value(text(e.column)));
         if (value.isEmpty()) continue;
-        const QRectF box(e.left + 2, e.top + 1, e.width - 4, entryHeight(e) - 2);
-        qreal px = fittingSize(value, box);
+        const QRectF box = g.box(e).adjusted(2, 1, -2, -1);
+        // Beside a label of several lines the value starts level with its
+        // first line, at the top of the blank, as on the screen.
+        const QRectF line = text(e.label).contains(QLatin1Char('\n'))
+                                ? QRectF(box.topLeft(), QSizeF(box.width(), kControlHeight - 2))
+                                : g.line(e).adjusted(2, 1, -2, -1);
+        Fit fit = fitting(value, line, box, smallest);
         QString shown = value;
-        if (px == 0) {
-            // Cut nothing: the whole value follows under the table.
+        if (fit.pixels == 0) {
+            // Shrunk further it could not be read: the whole value follows
+            // under the table, and nothing is cut.
             continued.append({firstLine(e.label), value});
             shown = QStringLiteral("（见表下续）");
-            px = 12;
+            fit = {kSheetPixels, true};
         }
-        const QFont f = pixelFont(px);
-        p.setFont(f);
-        // A memo's text starts at its first line, as on the screen.
-        const bool oneLine = QFontMetricsF(f).horizontalAdvance(shown) <= box.width();
-        const int flags = e.kind == SheetKind::Memo || !oneLine
-                              ? int(Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere)
-                              : int(Qt::AlignLeft | Qt::AlignVCenter);
-        p.drawText(box, flags, shown);
+        p.setFont(pixelFont(fit.pixels));
+        // Wrapped text ends on the blank's line, or starts level with the
+        // first line of a label of several.
+        const Qt::Alignment vertical = line.top() <= box.top() ? Qt::AlignTop : Qt::AlignBottom;
+        if (fit.oneLine)
+            p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, shown);
+        else
+            p.drawText(box, Qt::AlignLeft | vertical | Qt::TextWrapAnywhere, shown);
     }
     if (!values.changeNotice.isEmpty()) {
-        p.setFont(pixelFont(12));
-        p.drawText(QRectF(layout.label50), Qt::AlignLeft | Qt::AlignVCenter, values.changeNotice);
+        p.setFont(pixelFont(kSheetPixels));
+        p.drawText(g.place(layout.label50), Qt::AlignLeft | Qt::AlignVCenter, values.changeNotice);
     }
+    if (continued.isEmpty()) return;
 
-    // The continuation, in the page's remaining height under the table.
-    qreal y = layout.pictureHeight + 12;
-    const qreal pageHeight = page.height() / scale - kTitleHeight;
-    const QFont f = pixelFont(10);
-    p.setFont(f);
-    p.setPen(Qt::black);
+    // The continuations, line by line, onto as many pages as they take.
+    p.translate(0, -kTitleHeight);
+    const QString number = tableNumber(layout, values);
+    const QFont f = pixelFont(kSheetPixels);
+    // Some air between the lines: these are read as running text.
+    const qreal lineHeight = QFontMetricsF(f).lineSpacing() * 1.25;
+    const qreal width = layout.pictureWidth - 8;
+    qreal y = kTitleHeight + g.height() + 12;
     for (const auto &[label, value] : continued) {
         const QString body = label + QStringLiteral("（续）：") + value;
-        const qreal h = wrappedHeight(body, f, layout.pictureWidth - 8);
-        const QRectF box(4, y, layout.pictureWidth - 8, qMin(h + 4, pageHeight - y));
-        p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, body);
-        y += h + 8;
+        for (const auto &[start, length] :
+             wrappedLines(body, f, width, QTextOption::WrapAtWordBoundaryOrAnywhere)) {
+            if (y + lineHeight > pageHeight) {
+                startPage();
+                y = paintContinuedHeader(p, layout, number);
+            }
+            p.setFont(f);
+            p.setPen(Qt::black);
+            // A line's separator has ended it already; drawn, it would break again.
+            p.drawText(QRectF(4, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                       body.mid(start, length).remove(QChar::LineSeparator));
+            y += lineHeight;
+        }
+        y += 8;
     }
-    p.restore();
 }
 
-void setUpSheetPages(QPagedPaintDevice &device)
+bool SheetPages::finish()
 {
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    if (!m_painter) return false;
+    const bool ok = m_painter->end();
+    m_painter.reset();
+    return ok && m_pages > 0;
 }
 
-SheetPdf::SheetPdf(QIODevice *device, const SheetLayout &layout)
-    : m_layout(layout)
-    , m_writer(std::make_unique<QPdfWriter>(device))
+SheetPdf::SheetPdf(QIODevice *device, const QString &title)
+    : m_writer(std::make_unique<QPdfWriter>(device))
 {
     m_writer->setResolution(600);
-    m_writer->setTitle(text(layout.title));
+    m_writer->setTitle(title);
     m_writer->setCreator(QStringLiteral("Zarndcbdll"));
     setUpSheetPages(*m_writer);
-    m_painter = std::make_unique<QPainter>();
-    if (!m_painter->begin(m_writer.get())) {
-        m_painter.reset();
+    m_pages = std::make_unique<SheetPages>(*m_writer);
+    if (!m_pages->isOpen()) {
+        m_pages.reset();
         m_writer.reset();
     }
 }
@@ -154,26 +255,27 @@ SheetPdf::~SheetPdf()
 
 bool SheetPdf::isOpen() const
 {
-    return m_writer != nullptr;
+    return m_pages != nullptr;
 }
 
-void SheetPdf::addPage(const SheetValues &values)
+void SheetPdf::add(const SheetLayout &layout, const SheetValues &values)
 {
-    if (!m_painter) return;
-    if (m_pages > 0) m_writer->newPage();
-    const QRect page = m_writer->pageLayout().paintRectPixels(m_writer->resolution());
-    paintSheetPage(*m_painter, QRectF(0, 0, page.width(), page.height()), m_layout, values);
-    ++m_pages;
+    if (m_pages) m_pages->add(layout, values);
+}
+
+int SheetPdf::pageCount() const
+{
+    return m_pages ? m_pages->pageCount() : m_finishedPages;
 }
 
 bool SheetPdf::finish()
 {
-    if (!m_writer) return false;
-    bool ok = true;
-    if (m_painter) ok = m_painter->end();
-    m_painter.reset();
+    if (!m_pages) return false;
+    m_finishedPages = m_pages->pageCount();
+    const bool ok = m_pages->finish();
+    m_pages.reset();
     m_writer.reset();
-    return ok && m_pages > 0;
+    return ok;
 }
 
 } // namespace zarn::forms

@@ -9,7 +9,6 @@ class QIODevice;
 class QPagedPaintDevice;
 class QPainter;
 class QPdfWriter;
-class QRectF;
 
 namespace zarn::forms {
 
@@ -23,39 +22,57 @@ struct SheetValues {
     QString changeNotice;
 };
 
-// Draws one filled survey table into a page rectangle (device units): the
-// form's title, the printed table from the sheet's constant table with the
-// row's values on its blanks, and, under the table, the continuation of any
-// value too long for its blank even when set small and wrapped. All of it is
-// drawn as vector text in the Song face.
-void paintSheetPage(QPainter &painter, const QRectF &page, const SheetLayout &layout,
-                    const SheetValues &values);
-
 // Sets a paged device up for survey tables: A4 portrait with 15 mm margins.
 void setUpSheetPages(QPagedPaintDevice &device);
 
-// A PDF of survey tables, one page per row, in the order they are added,
-// written into a device (the temporary file of writeReplacing, so that a
-// file the user named is replaced only by a whole PDF).
+// Filled survey tables on a paged device, a printer or a PDF writer alike,
+// each starting on a new page. A table fills the printable area of its page:
+// the form's title, the printed table from the sheet's constant table with
+// the row's values on its blanks, all as vector text in the Song face. A
+// value too long for its blank even when set small and wrapped follows in
+// full under the table, on as many further pages as it takes, each headed
+// with the table's title and survey table number.
+class SheetPages {
+public:
+    // Starts painting on the device (set up already); see isOpen.
+    explicit SheetPages(QPagedPaintDevice &device);
+    ~SheetPages();
+    SheetPages(const SheetPages &) = delete;
+    SheetPages &operator=(const SheetPages &) = delete;
+
+    // False when the device cannot be painted on.
+    bool isOpen() const;
+    void add(const SheetLayout &layout, const SheetValues &values);
+    // Ends the document; false when it could not be written whole.
+    bool finish();
+    // Pages drawn so far, continuation pages included.
+    int pageCount() const { return m_pages; }
+
+private:
+    QPagedPaintDevice &m_device;
+    std::unique_ptr<QPainter> m_painter;
+    int m_pages = 0;
+};
+
+// A PDF of survey tables, written into a device (the temporary file of
+// writeReplacing, so that a file the user named is replaced only by a whole
+// PDF).
 class SheetPdf {
 public:
-    SheetPdf(QIODevice *device, const SheetLayout &layout);
+    SheetPdf(QIODevice *device, const QString &title);
     ~SheetPdf();
     SheetPdf(const SheetPdf &) = delete;
     SheetPdf &operator=(const SheetPdf &) = delete;
 
-    // False when the device cannot be written.
     bool isOpen() const;
-    void addPage(const SheetValues &values);
-    // Ends the document; false when it could not be written whole.
+    void add(const SheetLayout &layout, const SheetValues &values);
     bool finish();
-    int pageCount() const { return m_pages; }
+    int pageCount() const;
 
 private:
-    const SheetLayout &m_layout;
     std::unique_ptr<QPdfWriter> m_writer;
-    std::unique_ptr<QPainter> m_painter;
-    int m_pages = 0;
+    std::unique_ptr<SheetPages> m_pages;
+    int m_finishedPages = 0;
 };
 
 } // namespace zarn::forms

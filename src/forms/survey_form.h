@@ -7,6 +7,7 @@
 #include <span>
 
 class QFrame;
+class QPrinter;
 class SurveySheet;
 class TDataMod;
 
@@ -121,11 +122,13 @@ public:
 
     // The row shown as a printed survey table: through the system's print
     // dialog, or into a PDF file the user names (Ctrl+P and the sheet's
-    // context menu). writePdf is the step without dialogs: the file is
-    // replaced only by a whole PDF, and never when it is the database, one of
-    // its journals, config.ini or the key; false (and `why`) otherwise.
+    // context menu). printTo and writePdf are the steps without dialogs:
+    // printTo prints on a printer the dialog has set up; writePdf replaces the
+    // file only by a whole PDF, and never when it is the database, one of its
+    // journals, config.ini or the key; false (and `why`) otherwise.
     void printSheet();
     void exportPdf();
+    void printTo(QPrinter &printer);
     bool writePdf(const QString &path, QString *why = nullptr);
 
     const zarn::numbering::UnitCodeParts &unitCodeParts() const { return m_parts; }

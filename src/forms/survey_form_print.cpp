@@ -13,7 +13,6 @@
 
 #include <QFileDialog>
 #include <QLabel>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -35,12 +34,16 @@ void SurveyForm::printSheet()
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("打印调查表"));
     if (dialog.exec() != QDialog::Accepted) return;
-    QPainter p;
-    if (!p.begin(&printer))
-        throw Error(QStringLiteral("打印机无法使用，请检查打印机设置后再打印。"));
-    paintSheetPage(p, printer.pageLayout().paintRectPixels(printer.resolution()).toRectF(),
-                   m_desc.sheet, shownValues());
-    p.end();
+    printTo(printer);
+}
+
+void SurveyForm::printTo(QPrinter &printer)
+{
+    SheetPages pages(printer);
+    if (!pages.isOpen()) throw Error(QStringLiteral("打印机无法使用，请检查打印机设置后再打印。"));
+    pages.add(m_desc.sheet, shownValues());
+    if (!pages.finish())
+        throw Error(QStringLiteral("调查表没有打印完，请检查打印机后再打印一次。"));
 }
 
 void SurveyForm::exportPdf()
@@ -66,9 +69,9 @@ bool SurveyForm::writePdf(const QString &path, QString *why)
     return writeReplacing(
         path,
         [this](QIODevice &file) {
-            SheetPdf pdf(&file, m_desc.sheet);
+            SheetPdf pdf(&file, text(m_desc.sheet.title));
             if (!pdf.isOpen()) return false;
-            pdf.addPage(shownValues());
+            pdf.add(m_desc.sheet, shownValues());
             return pdf.finish();
         },
         why);

@@ -1,12 +1,14 @@
-// The filled survey table on paper: the PDF of the row shown, read back with
-// poppler's pdftotext, and zarn-sheet's PDF of a whole unit.
+// The filled survey table on paper: the PDF of the row shown and the printer's
+// page, read back with poppler's pdftotext, and zarn-sheet's PDF of a whole unit.
 #include "form_fixture.h"
 
 #include "forms/sheet_layout.h"
+#include "forms/sheet_print.h"
 #include "support/tempdir.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -52,6 +54,59 @@ QString pdfText(const QString &pdf)
 {
     return run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
         .remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+// The words of a PDF with their boxes in points, page by page.
+struct Word {
+    int page;
+    QRectF box;
+    QString text;
+};
+
+QList<Word> pdfWords(const QString &pdf)
+{
+    const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, "-"});
+    static const QRegularExpression tag(
+        QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    QList<Word> words;
+    int page = 0;
+    for (auto m = tag.globalMatch(html); m.hasNext();) {
+        const QRegularExpressionMatch w = m.next();
+        if (w.captured(0) == QLatin1String("<page ")) {
+            ++page;
+            continue;
+        }
+        words.append({page,
+                      QRectF(QPointF(w.captured(1).toDouble(), w.captured(2).toDouble()),
+                             QPointF(w.captured(3).toDouble(), w.captured(4).toDouble())),
+                      w.captured(5)});
+    }
+    return words;
+}
+
+// A4 less the 15 mm margins, in points, and a point of slack for the glyphs.
+const QRectF kPrintable = QRectF(0, 0, 595.28, 841.89).adjusted(41.5, 41.5, -41.5, -41.5);
+
+// The words lying (partly) outside the printable area, to be cut by a printer.
+QStringList outsidePrintable(const QList<Word> &words)
+{
+    QStringList out;
+    for (const Word &w : words)
+        if (!kPrintable.contains(w.box))
+            out << QStringLiteral("%1 on page %2 at %3,%4")
+                       .arg(w.text)
+                       .arg(w.page)
+                       .arg(w.box.right())
+                       .arg(w.box.bottom());
+    return out;
+}
+
+int pageCount(const QString &pdf)
+{
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                                          .match(run(QStringLiteral("pdfinfo"), {pdf}));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 // Each of the pieces in the text, one after the other; the first missing one
@@ -141,6 +196,126 @@ TEST_P(PrintTest, TheOwnershipTableIsDrawnByTheSameMechanism)
         << pdfText(pdf).toStdString();
 }
 
+TEST_P(PrintTest, ThePrinterAndThePdfPlaceThePageAlikeWithinTheMargins)
+{
+    addSurvey({{"dwdm", unit},
+               {"zdbh", "0010010007"},
+               {"dcbh", "3201020010010007"},
+               {"qlr", "张三"},
+               {"frdbdh", "025-85741047"},
+               {"bddj", "1200元每平方米"}});
+    open(unit, "0010010007");
+    // The printer's own path, as after the print dialog, into a file.
+    const QString printed = dir.file("printed.pdf");
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        setUpSheetPages(printer);
+        form->printTo(printer);
+    }
+    const QString exported = dir.file("exported.pdf");
+    ASSERT_TRUE(form->writePdf(exported));
+
+    const QList<Word> onPrinter = pdfWords(printed), inPdf = pdfWords(exported);
+    ASSERT_GT(inPdf.size(), 40);
+    EXPECT_EQ(outsidePrintable(onPrinter), QStringList());
+    ASSERT_EQ(onPrinter.size(), inPdf.size());
+    for (qsizetype i = 0; i < inPdf.size(); ++i) {
+        const QPointF moved = onPrinter[i].box.topLeft() - inPdf[i].box.topLeft();
+        ASSERT_LT(moved.manhattanLength(), 1.0)
+            << inPdf[i].text.toStdString() << " moved by " << moved.x() << "," << moved.y();
+    }
+    // The title in the middle of the sheet, the rows down to its foot.
+    const Word &title = inPdf.first();
+    EXPECT_EQ(title.text, text(useRightSheet().title));
+    EXPECT_NEAR(title.box.center().x(), 595.28 / 2, 3);
+    qreal lowest = 0;
+    for (const Word &w : inPdf)
+        lowest = std::max(lowest, w.box.bottom());
+    EXPECT_GT(lowest, kPrintable.bottom() - 40);
+}
+
+TEST_P(PrintTest, LongNotesContinueOnFurtherPagesWithNothingCut)
+{
+    // Four notes on one row, none of which fits its blank at a readable size:
+    // three as long as their columns take, the survey notes longer than a page
+    // and in paragraphs.
+    const QStringList columns{"sm", "qsdcjs", "djkzjs", "dcshyj"};
+    QVariantMap row{{"dwdm", unit}, {"zdbh", "0010010007"}, {"dcbh", "3201020010010007"}};
+    QStringList notes;
+    for (int n = 0; n < columns.size(); ++n) {
+        QString note;
+        for (int i = 0; note.size() < (n == 1 ? 5000 : 500); ++i)
+            note += QStringLiteral("记事%1之第%2句。%3")
+                        .arg(n + 1)
+                        .arg(i, 3, 10, QChar('0'))
+                        .arg(n == 1 && i % 40 == 39 ? "\n" : "");
+        notes << note.left(n == 1 ? 5000 : 500);
+        row.insert(columns[n], notes.last());
+    }
+    row.insert("qlr", QStringLiteral("南京市玄武区秦淮街道钟山经济合作社"));
+    addSurvey(row);
+    open(unit, "0010010007");
+
+    const QString pdf = dir.file("notes.pdf");
+    ASSERT_TRUE(form->writePdf(pdf));
+    const int pages = pageCount(pdf);
+    EXPECT_GE(pages, 3);
+    EXPECT_EQ(outsidePrintable(pdfWords(pdf)), QStringList());
+    QString all = pdfText(pdf);
+    EXPECT_EQ(all.count(QStringLiteral("（见表下续）")), 4);
+    EXPECT_TRUE(all.contains(QStringLiteral("南京市玄武区秦淮街道钟山经济合作社")));
+    // Every page that carries the notes on says which table it belongs to.
+    const QString header = QStringLiteral("土地使用权地籍调查表（续）调查表号3201020010010007");
+    EXPECT_EQ(all.count(header), pages - 1);
+    all.remove(header);
+    for (qsizetype n = 0; n < notes.size(); ++n)
+        EXPECT_TRUE(all.contains(QString(notes[n]).remove('\n')))
+            << columns[n].toStdString() << " was cut";
+}
+
+TEST_P(PrintTest, ZarnSheetPrintsEachRowOnTheSheetOfItsKind)
+{
+    QString note;
+    for (int i = 0; note.size() < 1500; ++i)
+        note += QStringLiteral("记事第%1句。").arg(i, 3, 10, QChar('0'));
+    addSurvey({{"dwdm", unit},
+               {"zdbh", "0010010001"},
+               {"dcbh", "3201020010010001"},
+               {"qlr", "使用者甲"},
+               {"qsdcjs", note}});
+    // A row of no recorded kind is a use-right table, the default form's.
+    addSurvey({{"dwdm", unit}, {"zdbh", "0010010002"}, {"qlr", "使用者乙"}, {"dcblx", QVariant()}});
+    addSurvey(
+        {{"dwdm", unit}, {"zdbh", "0010010003"}, {"qsmc", "城东村第一村民小组"}, {"dcblx", 1}});
+
+    const QString useRight = text(useRightSheet().title), ownership = text(ownershipSheet().title);
+    struct Case {
+        QStringList args;
+        int useRightTables, ownershipTables;
+    };
+    for (const Case &c : {Case{{}, 2, 1}, Case{{"--lx", "0"}, 2, 0}, Case{{"--lx", "1"}, 0, 1}}) {
+        const QString pdf = dir.file("unit.pdf");
+        const ToolRun r = runWithInput(
+            ZARN_SHEET_TOOL, QStringList{"--dwdm", unit, "--connection", "-", "-o", pdf} + c.args,
+            db->connectionString().toUtf8() + "\n");
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QString page = pdfText(pdf);
+        // The long remark takes a page of its own after its table, and counts.
+        const int pages = pageCount(pdf);
+        EXPECT_EQ(pages, c.useRightTables + c.ownershipTables + (c.useRightTables > 0 ? 1 : 0))
+            << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("%1 页").arg(pages))) << r.out.toStdString();
+        EXPECT_EQ(page.count(useRight) - page.count(useRight + QStringLiteral("（续）")),
+                  c.useRightTables);
+        EXPECT_EQ(page.count(ownership), c.ownershipTables);
+        EXPECT_EQ(page.contains(QStringLiteral("使用者乙")), c.useRightTables > 0);
+        EXPECT_EQ(page.contains(QStringLiteral("名称城东村第一村民小组")), c.ownershipTables > 0);
+        EXPECT_EQ(page.contains(note), c.useRightTables > 0);
+    }
+}
+
 TEST_P(PrintTest, ZarnSheetWritesOnePagePerRowOfTheUnit)
 {
     if (backend() != zarn::test::Backend::Sqlite) GTEST_SKIP() << "one database is enough";
@@ -186,8 +361,8 @@ TEST_P(PrintTest, ZarnSheetWritesOnePagePerRowOfTheUnit)
     for (const QString &target : {db, dir.path() + "/./unit.db-wal", dir.file("link.pdf"),
                                   QStringLiteral("%1/../%2/unit.db-shm")
                                       .arg(dir.path(), QFileInfo(dir.path()).fileName())}) {
-        const ToolRun r = runWithInput(
-            ZARN_SHEET_TOOL, {"--dwdm", unit, "--connection", conn, "-o", target}, {});
+        const ToolRun r =
+            runWithInput(ZARN_SHEET_TOOL, {"--dwdm", unit, "--connection", conn, "-o", target}, {});
         EXPECT_EQ(r.exitCode, 2) << target.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("调查数据库"))) << r.err.toStdString();
     }

@@ -2,8 +2,9 @@
 //            (--connection 'STRING' | --connection - | --config config.ini) -o FILE.pdf
 //
 // Writes the survey tables of a unit (and of the units whose codes extend
-// it), or of one parcel's versions, into one PDF: one A4 page per row, in
-// parcel-number order, drawn as the survey forms print them.
+// it), or of one parcel's versions, into one PDF: one A4 page per row (and
+// the pages a long value continues on), in parcel-number order, each drawn on
+// the sheet of the kind of table the row was made as, as the forms print them.
 
 #include "component/file_output.h"
 #include "component/inifile.h"
@@ -43,8 +44,9 @@ const char *const Usage =
     "                 -o 文件.pdf\n"
     "\n"
     "把单位 (及其下级单位) 的全部地籍调查表, 或一宗地的各版本, 按地籍号顺序\n"
-    "写成一个 PDF, 每张调查表一页 (A4 纵向)。\n"
-    "  --lx 0  土地使用权地籍调查表 (默认)   --lx 1  土地所有权地籍调查表\n"
+    "写成一个 PDF, 每张调查表一页 (A4 纵向), 太长的文字续印在其后的页上。\n"
+    "  --lx 0  只印土地使用权地籍调查表   --lx 1  只印土地所有权地籍调查表\n"
+    "          (默认两种都印, 每张按其调查表类型印在各自的表上)\n"
     "  --connection -: 从标准输入读取连接字符串 (一行, 不含行尾)。连接字符串含密码时\n"
     "            请用这种方式或 --config: 写在命令行上的参数本机所有用户都能看到,\n"
     "            还会留在命令历史中。在终端上输入时不回显。\n"
@@ -111,7 +113,7 @@ int main(int argc, char **argv)
         args << QString::fromLocal8Bit(argv[i]);
 
     QString dwdm, zdh, connection, config, out;
-    int lx = 0;
+    int lx = -1; // both kinds
     const QStringList options{"--dwdm", "--zdh", "--lx", "--connection", "--config", "-o"};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
@@ -171,26 +173,32 @@ int main(int argc, char **argv)
         }
     }
 
-    const forms::SheetLayout &layout = lx == 1 ? forms::ownershipSheet() : forms::useRightSheet();
     try {
         Connection db;
         db.setConnectionString(connection);
         db.open();
         Dataset rows(&db);
-        rows.setSql(lx == 1 ? sql::djdcListOwnership : sql::djdcListUseRight,
-                    unitcode::unitListParams(dwdm));
+        rows.setSql(sql::djdcListUseRight, unitcode::unitListParams(dwdm));
         rows.open();
         const int zdbh = rows.indexOf(QStringLiteral("zdbh"));
-        int total = rows.recordCount();
-        if (!zdh.isEmpty()) {
-            total = 0;
-            for (int r = 0; r < rows.recordCount(); ++r)
-                if (Dataset::textOf(rows.valueAt(r, zdbh)) == zdh) ++total;
-        }
+        const int dcblx = rows.indexOf(QStringLiteral("dcblx"));
+        // A row is printed on the sheet of the form that made it; a row of
+        // no recorded kind was made as the use-right table, the default form.
+        auto kindAt = [&](int r) { return Dataset::textOf(rows.valueAt(r, dcblx)) == "1" ? 1 : 0; };
+        auto wanted = [&](int r) {
+            return (zdh.isEmpty() || Dataset::textOf(rows.valueAt(r, zdbh)) == zdh) &&
+                   (lx < 0 || kindAt(r) == lx);
+        };
+        int total = 0;
+        for (int r = 0; r < rows.recordCount(); ++r)
+            if (wanted(r)) ++total;
+        const QString kind = lx == 1   ? QStringLiteral("土地所有权地籍调查表")
+                             : lx == 0 ? QStringLiteral("土地使用权地籍调查表")
+                                       : QStringLiteral("调查表");
         if (total == 0)
             return fail(zdh.isEmpty()
-                            ? QStringLiteral("单位 %1 没有调查表").arg(dwdm)
-                            : QStringLiteral("单位 %1 没有地籍号为 %2 的调查表").arg(dwdm, zdh));
+                            ? QStringLiteral("单位 %1 没有%2").arg(dwdm, kind)
+                            : QStringLiteral("单位 %1 没有地籍号为 %2 的%3").arg(dwdm, zdh, kind));
 
         const bool terminal = isatty(fileno(stderr));
         int pages = 0;
@@ -198,20 +206,24 @@ int main(int argc, char **argv)
         const bool written = writeReplacing(
             out,
             [&](QIODevice &file) {
-                forms::SheetPdf pdf(&file, layout);
+                forms::SheetPdf pdf(&file, QStringLiteral("地籍调查表"));
                 if (!pdf.isOpen()) return false;
                 QElapsedTimer shown;
                 shown.start();
+                int tables = 0;
                 for (rows.first(); !rows.eof(); rows.next()) {
-                    if (!zdh.isEmpty() && rows.text(QStringLiteral("zdbh")) != zdh) continue;
+                    if (!wanted(rows.recNo())) continue;
                     const QString bgrq = rows.text(QStringLiteral("bgrq"));
-                    pdf.addPage({[&rows](const QString &column) { return rows.text(column); },
-                                 bgrq.isEmpty() ? QString()
-                                                : QStringLiteral("该宗地已于") + bgrq +
-                                                      QStringLiteral("变更")});
-                    if (terminal && (shown.elapsed() > 200 || pdf.pageCount() == total)) {
+                    pdf.add(kindAt(rows.recNo()) == 1 ? forms::ownershipSheet()
+                                                      : forms::useRightSheet(),
+                            {[&rows](const QString &column) { return rows.text(column); },
+                             bgrq.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更")});
+                    ++tables;
+                    if (terminal && (shown.elapsed() > 200 || tables == total)) {
                         print(stderr,
-                              QStringLiteral("\r已写 %1/%2 页").arg(pdf.pageCount()).arg(total),
+                              QStringLiteral("\r已写 %1/%2 张调查表").arg(tables).arg(total),
                               false);
                         shown.restart();
                     }
