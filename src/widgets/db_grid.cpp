@@ -59,6 +59,12 @@ public:
         }
         connect(line, &QLineEdit::textEdited, editor,
                 [this, editor](const QString &text) { typed(editor, text); });
+        // A grid with a menu of its own shows it on the open cell too, not
+        // the cell editor's text menu: the click passes on to the grid.
+        if (m_grid->contextMenuPolicy() != Qt::DefaultContextMenu) {
+            editor->setContextMenuPolicy(Qt::NoContextMenu);
+            line->setContextMenuPolicy(Qt::NoContextMenu);
+        }
         editor->setProperty("zarnRow", index.row());
         editor->setProperty("zarnColumn", index.column());
         editor->setProperty("zarnBefore", index.data(Qt::EditRole));

@@ -11,6 +11,11 @@
 #include "widgets/speed_button.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabWidget>
 
 using namespace zarn;
 using namespace zarn::test;
@@ -162,6 +167,20 @@ TEST_P(MarkerEditorTest, TheMenuAndTheGridFollowTheModeAndTheComputedColumn)
     EXPECT_TRUE(e().DBGrid1->isReadOnly());
     e().DBGrid1->setCurrentIndex(e().DBGrid1->model()->index(0, tzjb));
     EXPECT_FALSE(e().DBGrid1->isReadOnly());
+    // A right click on the current cell, where the cell editor stays open,
+    // opens the grid's menu, not the editor's text menu.
+    e().PageControl1->setCurrentWidget(e().TabSheet2);
+    const QModelIndex cell = e().DBGrid1->model()->index(0, tzjb);
+    e().DBGrid1->setCurrentIndex(cell);
+    if (!e().DBGrid1->isEditing()) e().DBGrid1->edit(cell);
+    auto *cellEditor = e().DBGrid1->viewport()->findChild<QLineEdit *>();
+    ASSERT_TRUE(cellEditor && cellEditor->isVisible());
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
+                            cellEditor->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(cellEditor, &click);
+    EXPECT_TRUE(e().ppm->isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), e().ppm);
+    e().ppm->hide();
     // The menu's Delete is the Delete button.
     e().ppiDel->trigger();
     EXPECT_EQ(storedMarkers(), QStringList({"J2:1"}));
