@@ -116,7 +116,8 @@ set(CPACK_COMPONENTS_ALL runtime dev)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 # Libraries the programs link come from dpkg-shlibdeps; the plug-ins Qt loads
-# at run time (the database drivers) and the Song face do not show there.
+# at run time (the database drivers), Qt's Chinese translation and the Song
+# face do not show there.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
@@ -127,7 +128,8 @@ unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${ZARN_PACKAGE_NAME})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS
-  "libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, fonts-arphic-uming | fonts-noto-cjk")
+  "libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, qt6-translations-l10n, \
+fonts-arphic-uming | fonts-noto-cjk")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "odbc-postgresql, libsqliteodbc")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${ZARN_PACKAGE_OUT}/postinst
   ${ZARN_PACKAGE_OUT}/prerm ${ZARN_PACKAGE_OUT}/postrm ${ZARN_PACKAGE_DIR}/triggers)

@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "component/display_check.h"
 #include "component/inifile.h"
+#include "component/qt_texts.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
 #include "data/errors.h"
@@ -340,6 +341,8 @@ void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, q
         ApplicationScope app;
         if (!app.usable()) return;
         HostOwner owner(winhandle);
+        // Qt's own dialogs and menus speak Chinese like the forms do.
+        QtChineseTexts qtTexts;
         surveySession(getdwdm, getzdh, lx);
     } catch (...) {
         // Before the connection is tried (no memory, say) there is nothing to

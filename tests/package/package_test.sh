@@ -42,7 +42,7 @@ step() { echo "== $*"; }
 
 step "declared dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libqt6sql6-sqlite libssl3 fonts-arphic-uming; do
+for p in libqt6widgets6 libqt6sql6-sqlite libssl3 qt6-translations-l10n fonts-arphic-uming; do
   grep -qw -- "$p" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 runtime="$(dpkg-deb -f "$deb" Package) (= $(dpkg-deb -f "$deb" Version))"
