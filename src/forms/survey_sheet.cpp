@@ -1,13 +1,17 @@
 #include "forms/survey_sheet.h"
 
+#include "forms/column_rules.h"
 #include "forms/sheet_paint.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_memo.h"
+#include "widgets/field_menu.h"
 #include "widgets/fonts.h"
+#include "widgets/value_mark.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 
@@ -15,6 +19,45 @@
 
 using namespace zarn::forms;
 using namespace zarn::ui;
+
+namespace {
+
+Qt::InputMethodHints hintsFor(BlankInput input)
+{
+    switch (input) {
+    case BlankInput::Text:
+        return Qt::ImhNone;
+    case BlankInput::Digits:
+        return Qt::ImhPreferNumbers | Qt::ImhPreferLatin | Qt::ImhNoPredictiveText;
+    case BlankInput::Latin:
+        return Qt::ImhPreferLatin | Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase;
+    }
+    return Qt::ImhNone;
+}
+
+// What the column's rule asks of the blank: the input method's first choice
+// (a surveyor typing a name and then a date need not switch it by hand; a
+// platform without an input method ignores the hint), the soft check's mark,
+// and the field's menu with the sheet's own entries after its edit entries.
+void applyColumnRule(SurveySheet *sheet, QWidget *control, const SheetEntry &e)
+{
+    QWidget *typed = control;
+    if (auto *combo = qobject_cast<QComboBox *>(control)) typed = combo->lineEdit();
+    if (typed) new FieldMenu(typed, sheet);
+    const ColumnRule *rule = columnRule(text(e.column));
+    if (!rule) return;
+    const Qt::InputMethodHints hints = hintsFor(rule->input);
+    control->setInputMethodHints(hints);
+    if (typed) typed->setInputMethodHints(hints);
+    auto *line = qobject_cast<QLineEdit *>(typed);
+    if (rule->check != zarn::checks::ValueCheck::None && line) {
+        new ValueMark(line, [check = rule->check](const QString &value) {
+            return zarn::checks::problem(check, value);
+        });
+    }
+}
+
+} // namespace
 
 SurveySheet::SurveySheet(const SheetLayout &layout, QWidget *parent)
     : QWidget(parent)
@@ -81,6 +124,7 @@ SurveySheet::SurveySheet(const SheetLayout &layout, QWidget *parent)
             break;
         }
         w->setGeometry(e.left, e.top, e.width, entryHeight(e));
+        if (e.kind != SheetKind::Button) applyColumnRule(this, w, e);
         m_controls.insert(name, w);
         tabOrder.append({e.tab, w});
     }

@@ -1,18 +1,26 @@
 // The use-right sheet: every control where its blank is, bound and ordered.
 #include "form_fixture.h"
 
+#include "component/qt_texts.h"
 #include "forms/sheet_layout.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_memo.h"
+#include "widgets/field_menu.h"
+#include "widgets/value_mark.h"
 
 #include "widgets/data_source.h"
 #include "widgets/speed_button.h"
 
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <memory>
 
 using namespace zarn;
 using namespace zarn::forms;
@@ -149,6 +157,105 @@ TEST_P(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
             EXPECT_GT(ink, 5);
         }
     }
+}
+
+bool hasHan(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.script() == QChar::Script_Han; });
+}
+
+TEST_P(SheetTest, FieldsOfferChineseEditEntriesThenPrintAndPdfAndAskForDigitsWhereDigitsGo)
+{
+    // The test program stands for a host with an application of its own and
+    // no Chinese translation: the session lends Qt's for its length only.
+    ASSERT_FALSE(QtChineseTexts::qtTextsAreChinese());
+    {
+        QtChineseTexts session;
+        ASSERT_TRUE(session.installed()) << "qt6-translations-l10n missing?";
+        QtChineseTexts nested; // Chinese already: the host's (here ours) stay alone
+        EXPECT_FALSE(nested.installed());
+
+        open(QStringLiteral("320102003004"));
+        TfrmFrameMain *sheet = form->frmFrameMain1;
+        for (const char *name : {"DBEdit11", "DBMemo1", "DBComboBox2"}) {
+            SCOPED_TRACE(name);
+            auto *menu = sheet->control(QString::fromLatin1(name))->findChild<FieldMenu *>();
+            ASSERT_TRUE(menu);
+            std::unique_ptr<QMenu> shown(menu->menuAt(QPoint(2, 2)));
+            const QList<QAction *> actions = shown->actions();
+            ASSERT_GE(actions.size(), 4);
+            EXPECT_TRUE(hasHan(actions.first()->text())) << qPrintable(actions.first()->text());
+            EXPECT_EQ(actions[actions.size() - 2]->text(), QStringLiteral("打印调查表…"));
+            EXPECT_EQ(actions.last()->text(), QStringLiteral("导出PDF…"));
+        }
+
+        const auto hints = [&](const char *name) {
+            QWidget *w = sheet->control(QString::fromLatin1(name));
+            if (auto *combo = qobject_cast<QComboBox *>(w)) w = combo->lineEdit();
+            return w->inputMethodHints();
+        };
+        for (const char *digits :
+             {"DBEdit30", "DBEdit11", "DBEdit7", "DBEdit12", "DBEdit18", "DBEdit22", "DBComboBox5"})
+            EXPECT_TRUE(hints(digits) & Qt::ImhPreferNumbers) << digits;
+        EXPECT_EQ(hints("DBEdit19") & (Qt::ImhPreferLatin | Qt::ImhPreferNumbers),
+                  Qt::ImhPreferLatin); // map sheet numbers hold letters
+        for (const char *chinese : {"DBEdit3", "DBEdit10", "DBMemo1", "DBComboBox2"})
+            EXPECT_FALSE(hints(chinese) & (Qt::ImhPreferNumbers | Qt::ImhPreferLatin)) << chinese;
+        form.reset();
+    }
+    EXPECT_FALSE(QtChineseTexts::qtTextsAreChinese()); // the host keeps its language
+}
+
+TEST_P(SheetTest, ASlipIsMarkedWhileTypingAndSavedAsTyped)
+{
+    const qint64 id = addSurvey({{"dwdm", "320102003004"}, {"zdbh", "0030040001"}});
+    open(QStringLiteral("320102003004"));
+    form->show();
+    TfrmFrameMain *sheet = form->frmFrameMain1;
+    const auto type = [&](const char *name, const QString &text) {
+        DBEdit *edit = sheet->edit(QString::fromLatin1(name));
+        edit->setFocus();
+        edit->selectAll();
+        // What an input method commits arrives whole, as a pasted text does.
+        if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; }))
+            QTest::keyClicks(edit, text);
+        else
+            edit->insert(text);
+        return edit;
+    };
+    const auto markOf = [](DBEdit *edit) { return edit->findChild<ValueMark *>(); };
+
+    DBEdit *id1 = type("DBEdit11", QStringLiteral("110105194912310021"));
+    ASSERT_TRUE(markOf(id1));
+    EXPECT_TRUE(markOf(id1)->isVisible());
+    EXPECT_TRUE(id1->toolTip().contains(QStringLiteral("校验位"))) << qPrintable(id1->toolTip());
+    // Drawn in red along the bottom of the blank.
+    const QImage look = id1->grab().toImage();
+    int red = 0;
+    for (int y = look.height() - 5; y < look.height(); ++y)
+        for (int x = 0; x < look.width(); ++x) {
+            const QColor c = look.pixelColor(x, y);
+            if (c.red() - c.green() > 60 && c.red() - c.blue() > 60) ++red;
+        }
+    EXPECT_GT(red, 20);
+
+    type("DBEdit11", QStringLiteral("11010519491231002X"));
+    EXPECT_FALSE(markOf(id1)->isVisible());
+    EXPECT_TRUE(id1->toolTip().isEmpty());
+
+    // Nothing is refused, nothing stops the save.
+    type("DBEdit11", QStringLiteral("110105194912310021"));
+    EXPECT_TRUE(markOf(type("DBEdit30", QStringLiteral("20240230")))->isVisible());
+    EXPECT_TRUE(markOf(type("DBEdit7", QStringLiteral("2100")))->isVisible());
+    EXPECT_TRUE(markOf(type("DBEdit12", QStringLiteral("025-8888abc")))->isVisible());
+    EXPECT_FALSE(markOf(type("DBEdit15", QStringLiteral("025-88886666转12")))->isVisible());
+    form->spbSave->click();
+    EXPECT_TRUE(messages->records.isEmpty());
+    EXPECT_EQ(stored("T_DJDCB", id, "frsfzm"), "110105194912310021");
+    EXPECT_EQ(stored("T_DJDCB", id, "dcrq"), "20240230");
+    EXPECT_EQ(stored("T_DJDCB", id, "qlryb"), "2100");
+    EXPECT_EQ(stored("T_DJDCB", id, "frdbdh"), "025-8888abc");
 }
 
 using zarn::test::Backend;
