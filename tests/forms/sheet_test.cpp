@@ -2,6 +2,7 @@
 #include "form_fixture.h"
 
 #include "component/qt_texts.h"
+#include "forms/column_rules.h"
 #include "forms/sheet_layout.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
@@ -190,6 +191,18 @@ TEST_P(SheetTest, FieldsOfferChineseEditEntriesThenPrintAndPdfAndAskForDigitsWhe
             EXPECT_EQ(actions.last()->text(), QStringLiteral("导出PDF…"));
         }
 
+        // Every column the rules name is a blank of one of the sheets.
+        for (const ColumnRule &rule : columnRules()) {
+            const auto binds = [&](const SheetLayout &layout) {
+                return std::any_of(
+                    layout.entries.begin(), layout.entries.end(), [&](const SheetEntry &e) {
+                        return e.kind != SheetKind::Button &&
+                               QString::fromLatin1(e.column).compare(QLatin1String(rule.column),
+                                                                     Qt::CaseInsensitive) == 0;
+                    });
+            };
+            EXPECT_TRUE(binds(useRightSheet()) || binds(ownershipSheet())) << rule.column;
+        }
         const auto hints = [&](const char *name) {
             QWidget *w = sheet->control(QString::fromLatin1(name));
             if (auto *combo = qobject_cast<QComboBox *>(w)) w = combo->lineEdit();
