@@ -356,20 +356,29 @@ QHash<QString, int> Connection::declaredTextWidths(const QString &table)
 
 void Connection::begin()
 {
-    // A transaction here is always opened to write.
-    QSqlDatabase db = database();
-    if (m_standby) {
-        requireWritable();
-        db = database();
-    }
-    if (db.driverName() == QLatin1String("QSQLITE")) {
-        // Take the write lock at once: a transaction that reads first and
-        // writes later could not wait for another writer (SQLite refuses
-        // that upgrade at once instead of waiting, to avoid a deadlock).
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("begin immediate"))) throw error(q.lastError());
-    } else if (!db.transaction()) {
-        throw error(db.lastError());
+    for (int run = 0;; ++run) {
+        // A transaction here is always opened to write.
+        QSqlDatabase db = database();
+        if (m_standby) {
+            requireWritable();
+            db = database();
+        }
+        QSqlError failure;
+        if (db.driverName() == QLatin1String("QSQLITE")) {
+            // Take the write lock at once: a transaction that reads first and
+            // writes later could not wait for another writer (SQLite refuses
+            // that upgrade at once instead of waiting, to avoid a deadlock).
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("begin immediate"))) failure = q.lastError();
+        } else if (!db.transaction()) {
+            failure = db.lastError();
+        }
+        if (!failure.isValid()) break;
+        DatabaseError e = error(failure);
+        // Nothing was begun on a server that went away: begin on the one
+        // that takes writes now (the failover's new primary).
+        if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
+        reconnect();
     }
     m_inTransaction = true;
 }

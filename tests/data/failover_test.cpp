@@ -152,9 +152,30 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
     auto sheet = formDataset();
     typeNewRow(*sheet, 1, QStringLiteral("张三"));
     sheet->post();
+    typeNewRow(*sheet, 4, QStringLiteral("李四"));
+    sheet->post();
+
+    // A second workstation changes a parcel number: with the form's check of
+    // the number, its store begins a transaction, the first thing it sends.
+    Connection second;
+    second.setConnectionString(conn.connectionString());
+    second.open();
+    Dataset renumbered(&second);
+    renumbered.setSql(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
+    renumbered.open();
+    renumbered.setWriteCheck(
+        [](Dataset &t) {
+            EXPECT_EQ(countOn(*t.connection(), QStringLiteral("zdbh = ?"), {t.text("zdbh")}), 0);
+        },
+        {QStringLiteral("zdbh")});
+    ASSERT_TRUE(renumbered.locate(QStringLiteral("id"), 4));
+    renumbered.edit();
+    renumbered.setValue("zdbh", QStringLiteral("0000000000000000444"));
+    renumbered.setValue("qlr", QStringLiteral("李四改"));
 
     // Typing on the sheet; a new row in an editor; and a new row whose insert
     // reached the primary, and its standby, before the primary died unanswered.
+    ASSERT_TRUE(sheet->locate(QStringLiteral("id"), 1));
     sheet->edit();
     sheet->setValue("qlr", QStringLiteral("王五"));
     auto editor = formDataset();
@@ -183,11 +204,15 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
     // for now, and what was typed stays pending.
     expectReadOnlyForNow(*sheet, Dataset::State::Edit, QStringLiteral("王五"));
     expectReadOnlyForNow(*editor, Dataset::State::Insert, QStringLiteral("新户"));
+    expectReadOnlyForNow(renumbered, Dataset::State::Edit, QStringLiteral("李四改"));
+    EXPECT_TRUE(second.isOnStandby());
 
     pgServer({QStringLiteral("promote"), m_standbyDir});
     sheet->post();
     editor->post();
+    renumbered.post();
     EXPECT_FALSE(conn.isOnStandby());
+    EXPECT_FALSE(second.isOnStandby());
 
     Connection promoted;
     promoted.setConnectionString(oneServer(m_standby));
@@ -195,7 +220,10 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
     EXPECT_EQ(countOn(promoted, QStringLiteral("id = 1 and qlr = ?"), {QStringLiteral("王五")}), 1);
     EXPECT_EQ(countOn(promoted, QStringLiteral("id = 2 and qlr = ?"), {QStringLiteral("新户")}), 1);
     EXPECT_EQ(countOn(promoted, QStringLiteral("id = 3"), {}), 1);
-    EXPECT_EQ(countOn(promoted, QStringLiteral("1 = 1"), {}), 3);
+    EXPECT_EQ(countOn(promoted, QStringLiteral("id = 4 and zdbh = ? and qlr = ?"),
+                      {QStringLiteral("0000000000000000444"), QStringLiteral("李四改")}),
+              1);
+    EXPECT_EQ(countOn(promoted, QStringLiteral("1 = 1"), {}), 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Naming, FailoverTest,
