@@ -206,6 +206,23 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
     expectReadOnlyForNow(*editor, Dataset::State::Insert, QStringLiteral("新户"));
     expectReadOnlyForNow(renumbered, Dataset::State::Edit, QStringLiteral("李四改"));
     EXPECT_TRUE(second.isOnStandby());
+    // A workstation starting now lands on the standby, whether it names both
+    // servers or the standby alone, and writes nothing there.
+    for (const QString &text : {conn.connectionString(), oneServer(m_standby)}) {
+        Connection late;
+        late.setConnectionString(text);
+        late.open();
+        EXPECT_TRUE(late.isOnStandby());
+        Dataset purge(&late);
+        purge.setSql(QStringLiteral("delete from T_DJDCB where id = ?"), {1});
+        try {
+            purge.execute();
+            ADD_FAILURE() << "a delete was run on a standby";
+        } catch (const DatabaseError &e) {
+            EXPECT_EQ(e.kind(), RefusalKind::ReadOnly);
+            EXPECT_TRUE(e.refusal().nativeCode.isEmpty());
+        }
+    }
 
     pgServer({QStringLiteral("promote"), m_standbyDir});
     sheet->post();
