@@ -153,8 +153,9 @@ DatabaseError Connection::readOnlyForNow() const
     Refusal r;
     r.kind = RefusalKind::ReadOnly;
     return DatabaseError(
-        QStringLiteral("数据库服务器暂时只允许查阅，不允许写入（服务器正在切换），这次没有保存。"
-                       "表上填写的内容仍然保留，请不要关闭窗口，稍等片刻后再按“保存”。"),
+        QStringLiteral("数据库服务器暂时只允许查阅，不允许写入（例如正在切换到备用服务器），这次"
+                       "没有保存。表上填写的内容仍然保留，请不要关闭窗口；稍等片刻后再按“保存”"
+                       "或移动记录，系统会连接可写入的服务器并保存。"),
         std::move(r));
 }
 
@@ -289,7 +290,7 @@ QString Connection::driverName() const
 DatabaseError Connection::error(const QSqlError &e) const
 {
     DatabaseError result = databaseError(e, driverName(), m_password);
-    // A PostgreSQL server refusing to write is a standby (or in its way to
+    // A PostgreSQL server refusing to write is a standby (or on its way to
     // becoming one): for the surveyor a wait, not a setting to change.
     if (result.kind() == RefusalKind::ReadOnly && driverName() == QLatin1String("QPSQL")) {
         DatabaseError forNow = readOnlyForNow();
