@@ -66,6 +66,7 @@ QSqlDatabase Connection::handleFor(const QString &driver)
 
 void Connection::openDatabase(bool again)
 {
+    m_standby = false;
     const ConnectionSettings settings =
         mapConnectionString(m_connectionString, QSqlDatabase::isDriverAvailable("QOCI"));
     if (!again) m_password = settings.password;
@@ -92,7 +93,7 @@ void Connection::openDatabase(bool again)
     db.setUserName(settings.userName);
     db.setPassword(settings.password);
     db.setConnectOptions(settings.connectOptions);
-    if (!db.open()) {
+    if (!openOnServers(db, settings)) {
         DatabaseError e = error(db.lastError());
         db.setPassword(QString());
         if (e.message().isEmpty()) throw DatabaseError(QStringLiteral("无法打开数据库"));
@@ -122,6 +123,65 @@ void Connection::openDatabase(bool again)
             throw e;
         }
     }
+    m_standby = settings.driver == QLatin1String("QPSQL") && inRecovery(db);
+}
+
+// Of several servers, the one that takes writes; when none does (the primary
+// is gone and its standby not yet promoted), one that can be read, so that
+// the forms can still be browsed while every write is refused for now.
+bool Connection::openOnServers(QSqlDatabase &db, const ConnectionSettings &settings)
+{
+    m_servers = settings.driver == QLatin1String("QPSQL") ? settings.servers : 1;
+    if (m_servers <= 1) return db.open();
+    const QString options =
+        settings.connectOptions.isEmpty() ? QString() : settings.connectOptions + QLatin1Char(';');
+    db.setConnectOptions(options + QStringLiteral("target_session_attrs=read-write"));
+    if (db.open()) return true;
+    db.setConnectOptions(options + QStringLiteral("target_session_attrs=any"));
+    return db.open();
+}
+
+bool Connection::inRecovery(const QSqlDatabase &db) const
+{
+    QSqlQuery q(db);
+    // A server too old to say is no standby of ours.
+    return q.exec(QStringLiteral("select pg_is_in_recovery()")) && q.next() && q.value(0).toBool();
+}
+
+DatabaseError Connection::readOnlyForNow() const
+{
+    Refusal r;
+    r.kind = RefusalKind::ReadOnly;
+    return DatabaseError(
+        QStringLiteral("数据库服务器暂时只允许查阅，不允许写入（例如正在切换到备用服务器），这次"
+                       "没有保存。表上填写的内容仍然保留，请不要关闭窗口；稍等片刻后再按“保存”"
+                       "或移动记录，系统会连接可写入的服务器并保存。"),
+        std::move(r));
+}
+
+// A standby refuses every write, so none is sent to it. It may have been
+// promoted since (the connection then writes as it is), or another of the
+// servers may take writes by now.
+void Connection::requireWritable()
+{
+    if (!m_standby) return;
+    if (!inRecovery(handle())) {
+        m_standby = false;
+        return;
+    }
+    if (m_servers > 1) {
+        reconnect();
+        if (!m_standby) return;
+    }
+    throw readOnlyForNow();
+}
+
+bool Connection::writes(const QString &sql)
+{
+    static const QRegularExpression reading(
+        QStringLiteral(R"(^\s*(select|with|show|values|explain|pragma)\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return !reading.match(sql).hasMatch();
 }
 
 // A write-protected survey file is opened for browsing: with SQLite's locks
@@ -195,6 +255,7 @@ void Connection::reconnect()
 void Connection::close()
 {
     m_lost = false;
+    m_standby = false;
     m_inTransaction = false;
     if (!QSqlDatabase::contains(m_name)) return;
     emit aboutToClose();
@@ -228,7 +289,15 @@ QString Connection::driverName() const
 
 DatabaseError Connection::error(const QSqlError &e) const
 {
-    return databaseError(e, driverName(), m_password);
+    DatabaseError result = databaseError(e, driverName(), m_password);
+    // A PostgreSQL server refusing to write is a standby (or on its way to
+    // becoming one): for the surveyor a wait, not a setting to change.
+    if (result.kind() == RefusalKind::ReadOnly && driverName() == QLatin1String("QPSQL")) {
+        DatabaseError forNow = readOnlyForNow();
+        forNow.refusal().nativeCode = result.refusal().nativeCode;
+        return forNow;
+    }
+    return result;
 }
 
 QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool repeatable,
@@ -236,7 +305,12 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool 
 {
     if (repeated) *repeated = false;
     for (int run = 0;; ++run) {
-        QSqlQuery q(database());
+        QSqlDatabase db = database();
+        if (m_standby && writes(sql)) {
+            requireWritable();
+            db = database();
+        }
+        QSqlQuery q(db);
         q.setForwardOnly(forwardOnly);
         if (q.prepare(sql)) {
             for (qsizetype i = 0; i < params.size(); ++i)
@@ -283,15 +357,29 @@ QHash<QString, int> Connection::declaredTextWidths(const QString &table)
 
 void Connection::begin()
 {
-    QSqlDatabase db = database();
-    if (db.driverName() == QLatin1String("QSQLITE")) {
-        // Take the write lock at once: a transaction that reads first and
-        // writes later could not wait for another writer (SQLite refuses
-        // that upgrade at once instead of waiting, to avoid a deadlock).
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("begin immediate"))) throw error(q.lastError());
-    } else if (!db.transaction()) {
-        throw error(db.lastError());
+    for (int run = 0;; ++run) {
+        // A transaction here is always opened to write.
+        QSqlDatabase db = database();
+        if (m_standby) {
+            requireWritable();
+            db = database();
+        }
+        QSqlError failure;
+        if (db.driverName() == QLatin1String("QSQLITE")) {
+            // Take the write lock at once: a transaction that reads first and
+            // writes later could not wait for another writer (SQLite refuses
+            // that upgrade at once instead of waiting, to avoid a deadlock).
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("begin immediate"))) failure = q.lastError();
+        } else if (!db.transaction()) {
+            failure = db.lastError();
+        }
+        if (!failure.isValid()) break;
+        DatabaseError e = error(failure);
+        // Nothing was begun on a server that went away: begin on the one
+        // that takes writes now (the failover's new primary).
+        if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
+        reconnect();
     }
     m_inTransaction = true;
 }

@@ -46,6 +46,9 @@ public:
     bool isLost() const { return m_lost; }
     // Opened for browsing only: an SQLite file the user may not write.
     bool isReadOnly() const { return m_readOnly; }
+    // On a PostgreSQL server in recovery (a standby not promoted): nothing is
+    // written while it stays so; a write is refused as read-only for now.
+    bool isOnStandby() const { return m_standby; }
 
     // The open database; throws DatabaseError when closed, and a
     // ConnectionLost refusal when a lost server still cannot be reached.
@@ -100,12 +103,19 @@ private:
     void openReadOnlySqlite(const ConnectionSettings &settings, const sqlitefile::Access &access);
     void reconnect();
     QSqlDatabase handle() const;
+    bool openOnServers(QSqlDatabase &db, const ConnectionSettings &settings);
+    bool inRecovery(const QSqlDatabase &db) const;
+    void requireWritable();
+    DatabaseError readOnlyForNow() const;
+    static bool writes(const QString &sql);
 
     QString m_connectionString;
     QString m_name;
     QString m_password; // to strip it from error texts, and to open again after a loss
     bool m_lost = false;
     bool m_readOnly = false;
+    bool m_standby = false;
+    int m_servers = 1;
     bool m_inTransaction = false;
     QHash<QString, QHash<QString, int>> m_widths;
 };

@@ -2,6 +2,8 @@
 
 #include "data/errors.h"
 
+#include <QRegularExpression>
+
 #include <termios.h>
 #include <unistd.h>
 
@@ -101,6 +103,59 @@ QString odbcValue(const QString &v)
     return v;
 }
 
+int portNumber(const QString &text)
+{
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    if (!ok || port <= 0 || port > 65535)
+        throw Error(QStringLiteral("连接字符串的端口无效: %1").arg(text));
+    return port;
+}
+
+// "hostA:5432,hostB:5433/landreg", or the servers under Host (or Server) and
+// their ports under Port, each a comma list, with the database under
+// Database. Several servers go to the driver as libpq's lists: a host list,
+// and the ports among the connect options, as the driver takes one port only.
+void mapPostgresServers(const ConnectionString &cs, ConnectionSettings &settings)
+{
+    const QString source = cs.value("Data Source");
+    const qsizetype slash = source.indexOf('/');
+    QString hostPart = slash < 0 ? source : source.left(slash);
+    settings.databaseName = slash < 0 ? cs.value("Database", cs.value("Initial Catalog"))
+                                      : source.mid(slash + 1);
+    if (hostPart.trimmed().isEmpty()) hostPart = cs.value("Host", cs.value("Server"));
+    QStringList hosts, ports;
+    for (QString entry : hostPart.split(',')) {
+        entry = entry.trimmed();
+        const qsizetype colon = entry.lastIndexOf(':');
+        ports << (colon < 0 ? QString() : QString::number(portNumber(entry.mid(colon + 1))));
+        hosts << (colon < 0 ? entry : entry.left(colon).trimmed());
+    }
+    if (const QString portKey = cs.value("Port"); !portKey.trimmed().isEmpty()) {
+        QStringList listed;
+        for (const QString &p : portKey.split(','))
+            listed << QString::number(portNumber(p));
+        if (listed.size() != 1 && listed.size() != hosts.size())
+            throw Error(QStringLiteral("连接字符串的端口个数(%1)与服务器个数(%2)不符")
+                            .arg(listed.size())
+                            .arg(hosts.size()));
+        for (qsizetype i = 0; i < hosts.size(); ++i)
+            if (ports[i].isEmpty()) ports[i] = listed.size() == 1 ? listed[0] : listed[i];
+    }
+    if (hosts.size() > 1) {
+        for (const QString &h : hosts)
+            if (h.isEmpty() || h.contains(QRegularExpression(QStringLiteral(R"([\s'"\\=])"))))
+                throw Error(QStringLiteral("连接字符串的服务器名无效: %1").arg(hostPart));
+        settings.servers = int(hosts.size());
+        settings.hostName = hosts.join(',');
+        if (!ports.join(QString()).isEmpty())
+            settings.connectOptions = QStringLiteral("port=") + ports.join(',');
+        return;
+    }
+    settings.hostName = hosts.value(0);
+    if (!ports.value(0).isEmpty()) settings.port = ports[0].toInt();
+}
+
 } // namespace
 
 ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci)
@@ -119,21 +174,7 @@ ConnectionSettings mapConnectionString(const QString &text, bool oracleHasOci)
     }
     if (provider.compare("PostgreSQL", Qt::CaseInsensitive) == 0) {
         settings.driver = "QPSQL";
-        QString source = cs.value("Data Source");
-        const qsizetype slash = source.indexOf('/');
-        QString hostPart = slash < 0 ? source : source.left(slash);
-        settings.databaseName = slash < 0 ? QString() : source.mid(slash + 1);
-        const qsizetype colon = hostPart.lastIndexOf(':');
-        if (colon >= 0) {
-            bool ok = false;
-            const int port = hostPart.mid(colon + 1).toInt(&ok);
-            if (!ok || port <= 0 || port > 65535)
-                throw Error(
-                    QStringLiteral("连接字符串的端口无效: %1").arg(hostPart.mid(colon + 1)));
-            settings.port = port;
-            hostPart = hostPart.left(colon);
-        }
-        settings.hostName = hostPart;
+        mapPostgresServers(cs, settings);
         settings.userName = cs.value("User ID");
         settings.password = cs.value("Password");
         settings.setZarnSearchPath = true;

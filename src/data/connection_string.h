@@ -40,6 +40,9 @@ struct ConnectionSettings {
     QString userName;
     QString password;
     QString connectOptions;
+    // PostgreSQL: how many servers the string names. With several, hostName
+    // is their comma list and the connection goes to the one taking writes.
+    int servers = 1;
     bool setZarnSearchPath = false; // PostgreSQL: reach schema zarn by plain names
 };
 

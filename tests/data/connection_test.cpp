@@ -76,6 +76,48 @@ TEST(ConnectionStringTest, ProvidersMapToTheirDrivers)
         Error);
 }
 
+// A primary and its standby named together go to the driver as libpq's
+// lists; one server keeps its plain host and port.
+TEST(ConnectionStringTest, SeveralPostgresServersBecomeOneList)
+{
+    struct Case {
+        const char *text;
+        QString host;
+        int port;
+        QString options;
+        int servers;
+    };
+    for (const Case &c : {
+             Case{"Data Source=hostA:5432,hostB:5433/landreg", "hostA,hostB", -1,
+                  "port=5432,5433", 2},
+             Case{"Data Source= hostA , hostB:5433 ,hostC/landreg", "hostA,hostB,hostC", -1,
+                  "port=,5433,", 3},
+             Case{"Data Source=hostA,hostB/landreg", "hostA,hostB", -1, "", 2},
+             Case{"Host=hostA,hostB;Port=5432,5433;Database=landreg", "hostA,hostB", -1,
+                  "port=5432,5433", 2},
+             Case{"Server=hostA,hostB;Port=6543;Initial Catalog=landreg", "hostA,hostB", -1,
+                  "port=6543,6543", 2},
+             Case{"Host=hostA;Port=5433;Database=landreg", "hostA", 5433, "", 1},
+             Case{"Data Source=hostA:5433/landreg", "hostA", 5433, "", 1},
+         }) {
+        SCOPED_TRACE(c.text);
+        const auto s = mapConnectionString(
+            QStringLiteral("Provider=PostgreSQL;User ID=u;Password=p;") + QString::fromUtf8(c.text),
+            false);
+        EXPECT_EQ(s.hostName, c.host);
+        EXPECT_EQ(s.port, c.port);
+        EXPECT_EQ(s.connectOptions, c.options);
+        EXPECT_EQ(s.servers, c.servers);
+        EXPECT_EQ(s.databaseName, "landreg");
+    }
+    for (const char *bad : {"Host=a,b,c;Port=1,2", "Data Source=a:1,b:x/d", "Data Source=a,,b/d",
+                            "Data Source=a,b c/d", "Host=a,b;Port=70000"})
+        EXPECT_THROW(mapConnectionString(
+                         QStringLiteral("Provider=PostgreSQL;") + QString::fromUtf8(bad), false),
+                     Error)
+            << bad;
+}
+
 TEST(ConnectionTest, AMissingSqliteFileIsAnErrorAndIsNotCreated)
 {
     zarn::test::TempDir tmp;

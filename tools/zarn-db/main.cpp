@@ -39,6 +39,8 @@ const char *const kUsage = "用法:\n"
                            "  Provider=SQLite;Data Source=文件\n"
                            "  Provider=PostgreSQL;Data Source=主机:端口/数据库;User ID=用户;"
                            "Password=密码\n"
+                           "  Provider=PostgreSQL;Data Source=主机A:端口,主机B:端口/数据库;…\n"
+                           "      主服务器和它的备用服务器: 连接当时允许写入的那一台\n"
                            "init 需要数据库文件所在的文件夹已经存在 (文件本身不存在时新建)。\n"
                            "  zarn-db --help     显示本说明\n"
                            "  zarn-db --version  显示版本\n";
