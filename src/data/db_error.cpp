@@ -207,7 +207,8 @@ void readTooLong(Refusal &r, const QString &text)
         r.limit = m.captured(1).toInt();
     // Oracle, in any language: the column as "ZARN"."T_DJDCB"."SM", then in
     // brackets the actual length and, last, the maximum (actual: 5000, maximum: 500).
-    if (auto m = find(text, R"((?:\"[^\"]*\"\.)?\"([^\"]*)\"\.\"([^\"]*)\"[^(]*\([^)]*?(\d+)\s*\))");
+    if (auto m =
+            find(text, R"((?:\"[^\"]*\"\.)?\"([^\"]*)\"\.\"([^\"]*)\"[^(]*\([^)]*?(\d+)\s*\))");
         m.hasMatch()) {
         r.table = m.captured(1);
         r.column = m.captured(2);

@@ -76,8 +76,9 @@ void AttachedEditor::load()
     Dataset &ds = dataset();
     m_changed = !bgrq.isEmpty();
     setModeControls();
-    ds.setRenumber([this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
-                   numbering::kRenumberAttempts);
+    ds.setRenumber(
+        [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
+        numbering::kRenumberAttempts);
     if (m_changed)
         RunSQL(ds, *m_desc.listChanged, {zdbh, dm.dwdm, bgrq});
     else
@@ -193,8 +194,8 @@ bool AttachedEditor::idTakenMeanwhile(const DatabaseError &refusal, qint64 tried
 {
     Dataset &q = dataModule().ADOQuery1;
     RunSQL(q, *m_desc.maxId);
-    const bool taken = !q.isEmpty() && !Dataset::isNullValue(q.value(0)) &&
-                       q.value(0).toLongLong() >= tried;
+    const bool taken =
+        !q.isEmpty() && !Dataset::isNullValue(q.value(0)) && q.value(0).toLongLong() >= tried;
     return numbering::whatToRetake(refusal, taken) == numbering::Retake::RowId;
 }
 
@@ -339,8 +340,9 @@ bool AttachedEditor::save()
         againWhileIdTaken([&](qint64 &tried) {
             if (std::exchange(again, true) && ds.state() == Dataset::State::Insert)
                 ds.setValue(QStringLiteral("ID"), nextId());
-            tried = ds.state() == Dataset::State::Insert ? ds.field(QStringLiteral("ID")).asInteger()
-                                                         : 0;
+            tried = ds.state() == Dataset::State::Insert
+                        ? ds.field(QStringLiteral("ID")).asInteger()
+                        : 0;
             writeSaved();
         });
         // The list shows what the database holds, purged rows gone.

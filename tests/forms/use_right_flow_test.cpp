@@ -238,8 +238,8 @@ TEST_P(FlowTest, NewRowsTakeTheNextNumbersAndTheRememberedValues)
 // form's reading them and its post, the row takes fresh ones, all three.
 TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
 {
-    const qint64 own = addSurvey(
-        {{"dwdm", unit}, {"zdbh", "0030040005"}, {"dcbh", "3201020030040005"}});
+    const qint64 own =
+        addSurvey({{"dwdm", unit}, {"zdbh", "0030040005"}, {"dcbh", "3201020030040005"}});
     addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030049000"}, {"dcbh", "3201020030049000"}});
     open(unit, "0030049000");
     Dataset &t = DataMod->djdcTable;
