@@ -100,7 +100,7 @@ TEST(RefusalTest, EachDriversCodeDecidesWhateverLanguageTheTextIsIn)
         {"QSQLITE", "1555", "UNIQUE 约束失败: T_DJDCB.id", RefusalKind::DuplicateKey},
         {"QSQLITE", "2067", "UNIQUE 约束失败: T_DJDCB.dwdm, T_DJDCB.zdbh",
          RefusalKind::DuplicateKey},
-        {"QSQLITE", "1299", "UNIQUE constraint failed? no: NOT NULL 约束失败", RefusalKind::Other},
+        {"QSQLITE", "1299", "NOT NULL 约束失败: T_DJDCB.id", RefusalKind::Other},
         {"QSQLITE", "5", "数据库被锁定", RefusalKind::Busy},
         {"QSQLITE", "8", "试图写入只读数据库", RefusalKind::ReadOnly},
         {"QSQLITE", "11", "数据库映像已损坏", RefusalKind::DamagedFile},
