@@ -5,12 +5,14 @@
 #include "data/errors.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
+#include "schema/renumbering.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 #include "widgets/guard.h"
 #include "widgets/messages.h"
+#include "widgets/refusals.h"
 #include "widgets/speed_button.h"
 
 #include <QApplication>
@@ -27,17 +29,6 @@ namespace zarn::editors {
 namespace {
 
 const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入数值再保存！");
-// Attempts at storing a new row when other workstations keep taking its ID.
-constexpr int kIdAttempts = 3;
-
-// Whether a refused post of a new row failed because its ID was stored by
-// someone else meanwhile. Until refusals carry their kind, the evidence is the
-// table itself: the ID tried is no longer free.
-bool idTakenMeanwhile(const DatabaseError &, qint64 triedId, qint64 freshHighest)
-{
-    return freshHighest >= triedId;
-}
-
 bool isGridMoveKey(int key)
 {
     return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
@@ -60,7 +51,11 @@ AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, QWidget *o
     });
 }
 
-AttachedEditor::~AttachedEditor() = default;
+AttachedEditor::~AttachedEditor()
+{
+    // The data module may outlive the editor: its hook must not call back here.
+    if (m_dm) dataset().setRenumber({}, 0);
+}
 
 TDataMod &AttachedEditor::dataModule() const
 {
@@ -81,6 +76,9 @@ void AttachedEditor::load()
     Dataset &ds = dataset();
     m_changed = !bgrq.isEmpty();
     setModeControls();
+    ds.setRenumber(
+        [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
+        numbering::kRenumberAttempts);
     if (m_changed)
         RunSQL(ds, *m_desc.listChanged, {zdbh, dm.dwdm, bgrq});
     else
@@ -189,30 +187,25 @@ void AttachedEditor::addRow()
 
 void AttachedEditor::postPending()
 {
-    Dataset &ds = dataset();
-    if (ds.state() != Dataset::State::Insert) {
-        ds.post();
-        return;
-    }
-    for (int attempt = 1;; ++attempt) {
-        try {
-            ds.post();
-            return;
-        } catch (const DatabaseError &e) {
-            if (attempt >= kIdAttempts) throw;
-            const std::optional<qint64> fresh =
-                freshIdAfter(e, ds.field(QStringLiteral("ID")).asInteger());
-            if (!fresh) throw;
-            ds.setValue(QStringLiteral("ID"), *fresh);
-        }
-    }
+    dataset().post();
 }
 
-std::optional<qint64> AttachedEditor::freshIdAfter(const DatabaseError &refusal, qint64 tried)
+bool AttachedEditor::idTakenMeanwhile(const DatabaseError &refusal, qint64 tried)
 {
-    const qint64 fresh = nextId();
-    if (!idTakenMeanwhile(refusal, tried, fresh - 1)) return std::nullopt;
-    return fresh;
+    Dataset &q = dataModule().ADOQuery1;
+    RunSQL(q, *m_desc.maxId);
+    const bool taken =
+        !q.isEmpty() && !Dataset::isNullValue(q.value(0)) && q.value(0).toLongLong() >= tried;
+    return numbering::whatToRetake(refusal, taken) == numbering::Retake::RowId;
+}
+
+bool AttachedEditor::renumber(Dataset &t, const DatabaseError &refusal)
+{
+    if (t.state() != Dataset::State::Insert ||
+        !idTakenMeanwhile(refusal, t.field(QStringLiteral("ID")).asInteger()))
+        return false;
+    t.setValue(QStringLiteral("ID"), nextId());
+    return true;
 }
 
 QVariantList AttachedEditor::currentRowValues() const
@@ -339,23 +332,62 @@ bool AttachedEditor::save()
     if (!parcelGuard()) return false;
     Dataset &ds = dataset();
     if (ds.isEmpty()) return true;
-    if (m_desc.purgeWhen == Purge::BeforePost) runPurge();
-    bool posted = false;
     try {
         ds.edit();
-        postPending();
-        posted = true;
+        // The purge and the post stand or fall together: a refusal of
+        // either leaves the parcel's rows as they were, the typing on screen.
+        bool again = false;
+        againWhileIdTaken([&](qint64 &tried) {
+            if (std::exchange(again, true) && ds.state() == Dataset::State::Insert)
+                ds.setValue(QStringLiteral("ID"), nextId());
+            tried = ds.state() == Dataset::State::Insert
+                        ? ds.field(QStringLiteral("ID")).asInteger()
+                        : 0;
+            writeSaved();
+        });
         // The list shows what the database holds, purged rows gone.
-        if (m_desc.purgeWhen != Purge::AfterPost) ds.refresh();
-    } catch (...) {
-        messageBox(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
-                   Ok, this);
+        ds.refresh();
+    } catch (const Error &e) {
+        // Still editing: the post was refused and the typing stays. Else the
+        // post went through and what came after it was rolled back with it:
+        // the list is read again, as the database still has it.
+        if (!ds.isEditing()) {
+            try {
+                reloadKeeping(ds.recNo() >= 0 ? ds.value(QStringLiteral("ID")) : QVariant());
+            } catch (...) {
+                // The first error is the one to report.
+            }
+        }
+        // The fixed text first, then why, so the surveyor knows what to mend.
+        showFailure(QStringLiteral("数据保存失败！"), QStringLiteral("警告"), MessageIcon::Warning,
+                    e, this);
+        return false;
     }
-    if (m_desc.purgeWhen == Purge::AfterPost) {
-        runPurge();
-        if (posted) ds.refresh();
+    return true;
+}
+
+void AttachedEditor::writeSaved()
+{
+    dataModule().ADOConn1.transaction([this] {
+        if (m_desc.purgeWhen == Purge::BeforePost) runPurge();
+        postPending();
+        if (m_desc.purgeWhen == Purge::AfterPost) runPurge();
+    });
+}
+
+void AttachedEditor::againWhileIdTaken(const std::function<void(qint64 &tried)> &write)
+{
+    for (int renumbered = 0;; ++renumbered) {
+        qint64 tried = 0;
+        try {
+            write(tried);
+            return;
+        } catch (const DatabaseError &e) {
+            if (renumbered >= numbering::kRenumberAttempts || tried == 0 ||
+                !idTakenMeanwhile(e, tried))
+                throw;
+        }
     }
-    return posted;
 }
 
 void AttachedEditor::spbExitClick()

@@ -39,7 +39,6 @@
 #include <QVariant>
 
 #include <functional>
-#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -131,11 +130,19 @@ protected:
     qint64 nextId();
     void setKeyColumns(qint64 id);
     // Posts the current row. A new row whose ID another workstation stored
-    // meanwhile takes a fresh highest ID and is posted again, a few times.
+    // meanwhile takes the next after the fresh highest and is posted again,
+    // as the numbering policy says (the dataset's renumber hook, set at loading).
     void postPending();
-    // After a refused post of a new row with ID `tried`: a fresh ID when
-    // another workstation stored `tried` meanwhile, else nothing.
-    std::optional<qint64> freshIdAfter(const zarn::DatabaseError &refusal, qint64 tried);
+    // After a refused write of a new row with ID `tried`: whether the refusal
+    // is that ID taken by another workstation meanwhile (read afresh), so
+    // that the write can be made again under a fresh one.
+    bool idTakenMeanwhile(const zarn::DatabaseError &refusal, qint64 tried);
+    // Runs write, which opens a transaction of the editor's own, again while
+    // it is refused because the ID of its new row was taken meanwhile (the
+    // dataset renumbers only outside a transaction, which a refusal ends), as
+    // often as the numbering policy allows. write sets tried to the ID it
+    // stored its new row under (0: none) and takes a fresh one when run again.
+    void againWhileIdTaken(const std::function<void(qint64 &tried)> &write);
     // Posts a pending change before the cursor leaves the row.
     void settle();
     // False, after the parcel-number message, when the current row's parcel number is blank.
@@ -149,8 +156,10 @@ protected:
     void fillCodeLists();
     void setModeControls();
     void runPurge();
-    // The save of 保存: true when the row on screen is stored; otherwise the
-    // surveyor has been told why and the row keeps the typing.
+    // The save of 保存: the purge and the post in one transaction, then the
+    // list read again. True when the row on screen is stored; otherwise the
+    // surveyor has been told "数据保存失败！" and why, and the database is as
+    // it was (the row keeps the typing when its post was the step refused).
     bool save();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -171,7 +180,11 @@ private:
     bool isPendingNewRow() const;
     // Asks about an unstored change and acts on the answer; false keeps the editor open.
     bool mayClose();
+    // The save's purge and post, in their order, in one transaction.
+    void writeSaved();
     QVariantList currentRowValues() const;
+    // The dataset's renumber hook: a new row whose ID was taken takes a fresh one.
+    bool renumber(zarn::Dataset &t, const zarn::DatabaseError &refusal);
     QString surveyRowText(const char *column) const;
 
     const AttachedEditorDescription &m_desc;

@@ -77,7 +77,7 @@ enum class LoadOn {
 enum class Purge {
     None,
     BeforePost, // the row being saved is written even with its key columns empty
-    AfterPost,  // also after a failed post; the row just saved is purged like any other
+    AfterPost,  // the row just saved is purged like any other; a refused post purges nothing
 };
 
 struct AttachedEditorDescription {

@@ -93,9 +93,6 @@ const AttachedEditorDescription kDescription{
     .labelWidth = 84,
 };
 
-// Attempts at an insertion when other workstations keep taking its ID.
-constexpr int kInsertAttempts = 3;
-
 } // namespace
 
 TFrmJZBS::TFrmJZBS(QWidget *owner, TDataMod *dataModule)
@@ -199,17 +196,10 @@ void TFrmJZBS::ppiInsertClick()
     Dataset &ds = dataset();
     if (isChangedMode() || ds.isEmpty()) return;
     const qint64 level = levelShown();
-    for (int attempt = 1;; ++attempt) {
-        qint64 tried = 0;
-        try {
-            asOneChange([&] { insertBeforeCurrent(level, tried); });
-            break;
-        } catch (const DatabaseError &e) {
-            // Another workstation stored the id meanwhile: once rolled back,
-            // the whole insertion is made again with a fresh highest id.
-            if (attempt >= kInsertAttempts || tried == 0 || !freshIdAfter(e, tried)) throw;
-        }
-    }
+    // A rolled-back insertion whose id was taken meanwhile is made again
+    // whole; insertBeforeCurrent reads a fresh highest id each time.
+    againWhileIdTaken(
+        [&](qint64 &tried) { asOneChange([&] { insertBeforeCurrent(level, tried); }); });
     TDataMod &dm = dataModule();
     RunSQL(ds, sql::jzbsbListCurrent, {zdbh, dm.dwdm});
 }

@@ -8,6 +8,7 @@
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/number_claim.h"
+#include "schema/renumbering.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"
 #include "widgets/data_aware.h"
@@ -26,8 +27,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRandomGenerator>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -181,7 +180,8 @@ void SurveyForm::loadRows()
         throw Error(loadFailureText(e));
     }
     dm.djdcTable.setRenumber(
-        [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); }, 30);
+        [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
+        numbering::kRenumberAttempts);
     // Both kinds of survey table number parcels from one sequence: a current
     // row's new parcel number (given or typed) is refused when another
     // current row of the unit has it, a survey table number this form
@@ -218,18 +218,16 @@ QString SurveyForm::nextSurvey(bool unitEmpty) const
 
 bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 {
-    if (refusal.kind() != RefusalKind::DuplicateKey || t.state() != Dataset::State::Insert)
-        return false;
-    // Workstations that collided once would collide again in step: each waits
-    // a moment of its own, and a row number (which nobody reads) may skip a
-    // few, so that they part.
-    QThread::msleep(QRandomGenerator::global()->bounded(2, 25));
+    if (t.state() != Dataset::State::Insert) return false;
     Dataset &q = dataModule().ADOQuery1;
     RunSQL(q, sql::djdcMaxId);
-    t.setValue(QStringLiteral("id"),
-               numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0)) +
-                   QRandomGenerator::global()->bounded(0, 4));
-    if (refusal.refusal().primaryKey()) return true;
+    const QVariant highest = q.isEmpty() ? QVariant() : q.value(0);
+    const bool idTaken = !Dataset::isNullValue(highest) &&
+                         highest.toLongLong() >= t.field(QStringLiteral("id")).asInteger();
+    const numbering::Retake what = numbering::whatToRetake(refusal, idTaken);
+    if (what == numbering::Retake::Nothing) return false;
+    t.setValue(QStringLiteral("id"), numbering::nextRowNumber(highest));
+    if (what == numbering::Retake::RowId) return true;
     // The parcel number: only one this form gave; a number the surveyor
     // typed that another parcel has is theirs to mend.
     if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
@@ -406,22 +404,29 @@ void SurveyForm::spbDelClick()
                    MessageIcon::Question, Ok | Cancel, this) != Ok)
         return;
     Dataset &t = table();
+    if (!t.isOpen() || t.isEmpty()) {
+        showMessage(QStringLiteral("调查表已经为空"), this);
+        return;
+    }
     try {
+        // A row never stored has no attached rows of its own; whatever
+        // matches its number belongs to another row.
+        if (t.state() == Dataset::State::Insert) {
+            t.remove();
+            return;
+        }
+        // The row as stored is the one deleted, with its own attached rows.
+        if (t.isEditing()) t.cancel();
         const QString zdbh = trimBlanks(t.text(QStringLiteral("zdbh")));
         const QString bgrq = t.text(QStringLiteral("bgrq"));
         // The attached rows are keyed by the row's own unit code, which for a
         // sub-unit's row is longer than the session's.
         const QString dwdm = t.text(QStringLiteral("dwdm"));
-        // A row never stored has no attached rows of its own; whatever
-        // matches its number belongs to another row.
-        if (t.state() == Dataset::State::Insert || t.isEmpty()) {
-            t.remove();
-            return;
-        }
+        const QVariant id = t.value(QStringLiteral("id"));
         Dataset &q = dataModule().ADOQuery1;
-        // The row and its attached rows go together or not at all: the
-        // attached rows first, so that a refusal anywhere leaves the list
-        // as the database still has it.
+        // The row and its attached rows go together or not at all, and the
+        // list lets the row go only once the database has: a refusal
+        // anywhere, the commit's included, leaves both as they were.
         t.connection()->transaction([&] {
             if (bgrq.isEmpty()) {
                 for (const QString &statement : sql::deleteCurrentAttached)
@@ -431,13 +436,12 @@ void SurveyForm::spbDelClick()
                 for (const QString &statement : sql::deleteChangedAttached)
                     RunSQL(q, statement, {zdbh, dwdm, bgrq});
             }
-            t.remove();
+            RunSQL(q, sql::djdcDeleteRow, {id});
         });
-    } catch (const DatabaseError &e) {
+        t.dropRow();
+    } catch (const Error &e) {
         showFailure(QStringLiteral("删除失败，调查表及其附表均未改动。"), QStringLiteral("警告"),
                     MessageIcon::Warning, e, this);
-    } catch (...) {
-        showMessage(QStringLiteral("调查表已经为空"), this);
     }
 }
 

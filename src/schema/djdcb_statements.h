@@ -62,4 +62,8 @@ inline const QString djdcCurrentParcelCount =
 inline const QString djdcSurveyNumberCount =
     QStringLiteral("select count(*) from T_DJDCB where dwdm = ? and dcbh = ?");
 
+// Both forms' delete, on ADOQuery1, last in the transaction that takes the
+// attached rows: the row itself. Binds: its id.
+inline const QString djdcDeleteRow = QStringLiteral("delete from T_DJDCB where id = ?");
+
 } // namespace zarn::sql

@@ -1,8 +1,9 @@
 // One surveyor at a workstation pressing 新增 again and again on a survey form
 // of one unit (KIND 0, the default: the use-right form; 1: the ownership
 // form): the form's own numbering and statements, in a process of its own.
-// Prints "stored N refused M": rows the form stored, and message windows a
-// surveyor would have seen.
+// Prints "stored N refused M slept S": rows the form stored, message windows
+// a surveyor would have seen, and the longest sleep the user-interface thread
+// asked for, in milliseconds rounded up.
 //
 //   zarn-new-rows-worker CONNECTION UNIT COUNT [KIND]
 
@@ -14,8 +15,33 @@
 #include "widgets/speed_button.h"
 
 #include <QApplication>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <memory>
+#include <unistd.h>
+
+namespace {
+std::atomic<long long> longestUiSleepNs{0};
+}
+
+// Every sleep asked for through nanosleep (QThread's, std::this_thread's)
+// passes here before it is slept: the worker notes the longest one on the
+// user-interface thread, whatever put it there.
+extern "C" int nanosleep(const struct timespec *requested, struct timespec *remaining) noexcept
+{
+    if (gettid() == getpid() && requested) {
+        const long long ns = requested->tv_sec * 1000000000LL + requested->tv_nsec;
+        long long seen = longestUiSleepNs.load();
+        while (ns > seen && !longestUiSleepNs.compare_exchange_weak(seen, ns)) {
+        }
+    }
+    const int r = clock_nanosleep(CLOCK_MONOTONIC, 0, requested, remaining);
+    if (r == 0) return 0;
+    errno = r;
+    return -1;
+}
 
 int main(int argc, char **argv)
 {
@@ -47,7 +73,8 @@ int main(int argc, char **argv)
     }
     for (const auto &r : messages.records)
         std::fprintf(stderr, "refusal: %s\n", r.text.toUtf8().constData());
-    std::printf("stored %d refused %d\n", stored, int(messages.records.size()));
+    std::printf("stored %d refused %d slept %lld\n", stored, int(messages.records.size()),
+                (longestUiSleepNs.load() + 999999) / 1000000);
     delete DataMod;
     DataMod = nullptr;
     return 0;

@@ -66,6 +66,78 @@ TEST(RefusalTest, OracleAnswersThroughOdbcAreReadLikeTheOthers)
     EXPECT_FALSE(lost.driverText.contains("s3cr3t"));
 }
 
+// A server answering in Chinese (as PostgreSQL does with lc_messages=zh_CN,
+// Oracle with a Chinese NLS_LANG) is read by its code alone; and a code is
+// not second-guessed by English words in the text.
+TEST(RefusalTest, EachDriversCodeDecidesWhateverLanguageTheTextIsIn)
+{
+    struct Case {
+        const char *driver;
+        const char *code;
+        const char *text;
+        RefusalKind kind;
+    };
+    const Case cases[] = {
+        {"QPSQL", "23505",
+         "错误:  重复键违反唯一约束\"t_djdcb_pkey\"\nDETAIL:  键值\"(id)=(7)\" 已经存在\n(23505)",
+         RefusalKind::DuplicateKey},
+        {"QPSQL", "22001", "错误:  对于可变字符类型来说，值太长了(500)\n(22001)",
+         RefusalKind::ValueTooLong},
+        {"QPSQL", "25006", "错误:  不能在一个只读模式的事务中执行INSERT\n(25006)",
+         RefusalKind::ReadOnly},
+        {"QPSQL", "57P01", "致命错误:  由于管理员命令中断联接\n(57P01)",
+         RefusalKind::ConnectionLost},
+        // A mistyped state is no duplicate, however the text reads.
+        {"QPSQL", "23050", "ERROR:  duplicate key value violates unique constraint \"t_pkey\"",
+         RefusalKind::Other},
+        {"QPSQL", "42P01", "错误:  关系 \"t_zjb\" 不存在\n(42P01)", RefusalKind::Other},
+        // psqlODBC numbers every server error 1: its text is all there is.
+        {"QODBC", "1",
+         "错误: 重复键违反唯一约束\"ux_djdcb_current\"\nDETAIL: 键值\"(dwdm, zdbh)=(320102001001, "
+         "0010010002)\" 已经存在;\nError while executing the query",
+         RefusalKind::DuplicateKey},
+        {"QODBC", "35", "无法与服务器通信", RefusalKind::ConnectionLost},
+        {"QSQLITE", "1555", "UNIQUE 约束失败: T_DJDCB.id", RefusalKind::DuplicateKey},
+        {"QSQLITE", "2067", "UNIQUE 约束失败: T_DJDCB.dwdm, T_DJDCB.zdbh",
+         RefusalKind::DuplicateKey},
+        {"QSQLITE", "1299", "NOT NULL 约束失败: T_DJDCB.id", RefusalKind::Other},
+        {"QSQLITE", "5", "数据库被锁定", RefusalKind::Busy},
+        {"QSQLITE", "8", "试图写入只读数据库", RefusalKind::ReadOnly},
+        {"QSQLITE", "11", "数据库映像已损坏", RefusalKind::DamagedFile},
+        {"QOCI", "1", "ORA-00001: 违反唯一约束条件 (ZARN.UX_DJDCB_CURRENT)",
+         RefusalKind::DuplicateKey},
+        {"QOCI", "12899",
+         "ORA-12899: 列 \"ZARN\".\"T_DJDCB\".\"SM\" 的值太大 (实际值: 5000, 最大值: 500)",
+         RefusalKind::ValueTooLong},
+        {"QODBC", "3113", "[Oracle][ODBC][Ora]ORA-03113: 通信通道的文件结尾",
+         RefusalKind::ConnectionLost},
+    };
+    for (const Case &c : cases) {
+        const QSqlError e(QStringLiteral("driver"), QString::fromUtf8(c.text),
+                          QSqlError::StatementError, QString::fromLatin1(c.code));
+        EXPECT_EQ(classifyRefusal(e, QString::fromLatin1(c.driver)).kind, c.kind)
+            << c.driver << " " << c.code;
+    }
+    // The names a refusal carries are read from the Chinese texts too: the
+    // row number's key tells a renumbering what to take afresh.
+    auto refusal = [&](int i) {
+        const Case &c = cases[i];
+        return classifyRefusal(QSqlError({}, QString::fromUtf8(c.text), QSqlError::StatementError,
+                                         QString::fromLatin1(c.code)),
+                               QString::fromLatin1(c.driver));
+    };
+    EXPECT_EQ(refusal(0).constraint, "t_djdcb_pkey");
+    EXPECT_EQ(refusal(0).keyColumns, QStringList{"id"});
+    EXPECT_TRUE(refusal(0).primaryKey());
+    EXPECT_EQ(refusal(1).limit, 500);
+    EXPECT_EQ(refusal(6).constraint, "ux_djdcb_current");
+    EXPECT_EQ(refusal(6).keyColumns, (QStringList{"dwdm", "zdbh"}));
+    EXPECT_FALSE(refusal(6).primaryKey());
+    EXPECT_EQ(refusal(14).constraint, "UX_DJDCB_CURRENT");
+    EXPECT_EQ(refusal(15).column, "SM");
+    EXPECT_EQ(refusal(15).limit, 500);
+}
+
 TEST(RefusalTest, ADamagedSqliteFileIsSaidToBeDamaged)
 {
     TempDir tmp;

@@ -202,6 +202,33 @@ TEST_P(ChangeTest, ADeleteRefusedPartWayChangesNothing)
     EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
 }
 
+TEST_P(ChangeTest, ADeleteRefusedByTheCommitKeepsTheRowInTheList)
+{
+    // Refused only by the commit (a deferred reference to the row): the list
+    // keeps the row, the sheet stays on it, and the box's words are true.
+    seed();
+    open(unit, "0030040003");
+    QSqlQuery raw(DataMod->ADOConn1.database());
+    if (backend() == zarn::test::Backend::Sqlite) {
+        ASSERT_TRUE(raw.exec(QStringLiteral("pragma foreign_keys = on")));
+    }
+    ASSERT_TRUE(
+        raw.exec(QStringLiteral("create table t_keep (djdcb integer references T_DJDCB (id) "
+                                "deferrable initially deferred)")));
+    ASSERT_TRUE(raw.exec(QStringLiteral("insert into t_keep values (%1)").arg(third)));
+    ASSERT_EQ(current("zdbh"), "0030040003");
+    messages->answers = {Ok};
+    form->spbDel->click();
+    ASSERT_EQ(messages->records.size(), 2);
+    EXPECT_TRUE(
+        messages->records[1].text.startsWith(QStringLiteral("删除失败，调查表及其附表均未改动。")));
+    EXPECT_EQ(stored("T_DJDCB", third, "zdbh"), "0030040003");
+    EXPECT_EQ(attached("0030040003"), 4);
+    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
+    EXPECT_EQ(current("zdbh"), "0030040003");
+    EXPECT_EQ(DataMod->djdcTable.field("id").asInteger(), third);
+}
+
 TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
 {
     seed();

@@ -232,6 +232,49 @@ TEST_P(FlowTest, NewRowsTakeTheNextNumbersAndTheRememberedValues)
     EXPECT_EQ(ini("QLRZS"), "0");
 }
 
+// 新增 on a row of a sub-unit makes a row of the session unit, numbered
+// after the session unit's own highest numbers (a sub-unit's higher ones do
+// not count). And when another workstation stores those numbers between this
+// form's reading them and its post, the row takes fresh ones, all three.
+TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
+{
+    const qint64 own =
+        addSurvey({{"dwdm", unit}, {"zdbh", "0030040005"}, {"dcbh", "3201020030040005"}});
+    addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030049000"}, {"dcbh", "3201020030049000"}});
+    open(unit, "0030049000");
+    Dataset &t = DataMod->djdcTable;
+    ASSERT_EQ(t.text("dwdm"), unit + "01");
+
+    // The other workstation (an ownership form) stores the numbers the
+    // moment this form has given them to its new row.
+    auto other = db->open();
+    bool planted = false;
+    QObject::connect(&t, &Dataset::fieldChanged, form.get(), [&](int, int column) {
+        if (planted || t.state() != Dataset::State::Insert || column != t.indexOf("dcbh")) return;
+        planted = true;
+        Dataset q(other.get());
+        RunSQL(q,
+               QStringLiteral("insert into T_DJDCB (id, dwdm, zdbh, dcbh, dcblx) "
+                              "values (?, ?, ?, ?, 1)"),
+               {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
+    });
+    form->spbNew->click();
+    ASSERT_TRUE(planted);
+    EXPECT_TRUE(messages->records.isEmpty());
+    EXPECT_EQ(t.state(), Dataset::State::Browse);
+    const qint64 id = t.field("id").asInteger();
+    EXPECT_EQ(id, own + 3); // the sub-unit's row and the other workstation's came between
+    EXPECT_EQ(stored("T_DJDCB", id, "dwdm"), unit);
+    EXPECT_EQ(stored("T_DJDCB", id, "qsdm"), unit);
+    EXPECT_EQ(stored("T_DJDCB", id, "zdbh"), "0030040007");
+    EXPECT_EQ(stored("T_DJDCB", id, "ybdjh"), "0030040007");
+    EXPECT_EQ(stored("T_DJDCB", id, "dcbh"), "3201020030040007");
+    // The other workstation's row is as it stored it.
+    EXPECT_EQ(stored("T_DJDCB", id - 1, "zdbh"), "0030040006");
+    EXPECT_EQ(stored("T_DJDCB", id - 1, "dcbh"), "3201020030040006");
+    EXPECT_EQ(stored("T_DJDCB", id - 1, "dcblx"), "1");
+}
+
 TEST_P(FlowTest, ANewRowWithoutABaseStaysUnpostedWithoutParcelNumber)
 {
     // Only a sub-unit's rows: the session unit has no highest numbers.
