@@ -177,5 +177,7 @@ INSTANTIATE_TEST_SUITE_P(Sqlite, RefusalTest, ::testing::Values(test::Backend::S
                          test::backendParamName<::testing::TestParamInfo<test::Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, RefusalTest, ::testing::Values(test::Backend::Postgres),
                          test::backendParamName<::testing::TestParamInfo<test::Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, RefusalTest, ::testing::Values(test::Backend::Odbc),
+                         test::backendParamName<::testing::TestParamInfo<test::Backend>>);
 
 } // namespace
