@@ -84,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(Sqlite, ZarnDbToolTest, ::testing::Values(Backend::Sqli
                          backendParamName<::testing::TestParamInfo<Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, ZarnDbToolTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, ZarnDbToolTest, ::testing::Values(Backend::Odbc),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 TEST(ZarnDbToolErrorsTest, MistakesGiveAClearMessageAndAFailureCode)
 {
