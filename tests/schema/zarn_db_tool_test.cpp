@@ -51,6 +51,8 @@ TEST_P(ZarnDbToolTest, InitThenDemoOnANewDatabase)
     ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
     EXPECT_EQ(init.out.count(QLatin1Char('\n')), 1) << "one line of summary";
     EXPECT_TRUE(init.out.contains(QStringLiteral("12 张表"))) << init.out.toStdString();
+    EXPECT_EQ(init.out.contains(QStringLiteral("(SQLite)")), GetParam() == Backend::Sqlite)
+        << init.out.toStdString();
 
     const ToolRun demo = zarnDb({"demo", cs, "--parcels", "1000", "--seed", "42"});
     ASSERT_EQ(demo.exitCode, 0) << demo.err.toStdString();
