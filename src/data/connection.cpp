@@ -116,9 +116,8 @@ void Connection::openDatabase(bool again)
     }
     // Through ODBC a PostgreSQL server is still a PostgreSQL server: the survey
     // tables lie in schema zarn there too, whatever the driver is called.
-    if (settings.setZarnSearchPath ||
-        (settings.driver == QLatin1String("QODBC") &&
-         db.driver()->dbmsType() == QSqlDriver::PostgreSQL)) {
+    if (settings.setZarnSearchPath || (settings.driver == QLatin1String("QODBC") &&
+                                       db.driver()->dbmsType() == QSqlDriver::PostgreSQL)) {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
             DatabaseError e = error(q.lastError());

@@ -42,7 +42,8 @@ protected:
                                                           : QStringLiteral("double precision");
         execAll(*conn,
                 {QStringLiteral("create table %1 (id integer primary key, zdbh varchar(20), "
-                                "qlr varchar(100), n integer, x %2, code varchar(10) unique, bz text)")
+                                "qlr varchar(100), n integer, x %2, code varchar(10) unique, "
+                                "bz text)")
                      .arg(table, dbl),
                  QStringLiteral("insert into %1 (id, zdbh, qlr, n) values "
                                 "(1, '001', '张三', 5), (2, '002', '李四', null), "

@@ -58,7 +58,8 @@ ScratchDatabase::~ScratchDatabase()
 {
     if (m_database.isEmpty()) return;
     try {
-        onServer(m_backend, QStringLiteral("drop database if exists %1 with (force)").arg(m_database));
+        onServer(m_backend,
+                 QStringLiteral("drop database if exists %1 with (force)").arg(m_database));
     } catch (...) {
         // A database left behind dies with the throwaway server.
     }
