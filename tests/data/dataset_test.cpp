@@ -234,7 +234,7 @@ TEST_P(DatasetTest, AConnectionTheServerEndedIsOpenedAgainAndEachStatementRunsOn
 {
     if (GetParam() == Backend::Sqlite) GTEST_SKIP() << "SQLite has no server";
     Connection admin;
-    admin.setConnectionString(connectionStringFor(Backend::Postgres, {}));
+    admin.setConnectionString(connectionStringFor(GetParam(), {}));
     admin.open();
     // Ends this connection's server process while it is idle, as a restarted
     // server or an administrator would, and waits until it is gone.
