@@ -8,6 +8,7 @@
 #include <QAtomicInteger>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -114,7 +115,10 @@ void Connection::openDatabase(bool again)
             q.exec(QString::fromLatin1(pragma));
         q.finish();
     }
-    if (settings.setZarnSearchPath) {
+    // Through ODBC a PostgreSQL server is still a PostgreSQL server: the survey
+    // tables lie in schema zarn there too, whatever the driver is called.
+    if (settings.setZarnSearchPath || (settings.driver == QLatin1String("QODBC") &&
+                                       db.driver()->dbmsType() == QSqlDriver::PostgreSQL)) {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
             DatabaseError e = error(q.lastError());

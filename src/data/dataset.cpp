@@ -95,6 +95,9 @@ FieldType categorize(const QSqlField &f, const QString &driver)
     case QMetaType::QString:
         // PostgreSQL reports unbounded text as its own type (oid 25).
         if (driver == QLatin1String("QPSQL") && f.typeID() == 25) return FieldType::LongText;
+        // ODBC's LONGVARCHAR and WLONGVARCHAR: PostgreSQL's text, Oracle's CLOB.
+        if (driver == QLatin1String("QODBC") && (f.typeID() == -1 || f.typeID() == -10))
+            return FieldType::LongText;
         return FieldType::UnicodeText;
     case QMetaType::QByteArray:
         return FieldType::Other;

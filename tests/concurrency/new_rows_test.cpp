@@ -166,5 +166,7 @@ INSTANTIATE_TEST_SUITE_P(Sqlite, NewRowsTest, ::testing::Values(Backend::Sqlite)
                          backendParamName<::testing::TestParamInfo<Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, NewRowsTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, NewRowsTest, ::testing::Values(Backend::Odbc),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

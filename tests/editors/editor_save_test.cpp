@@ -279,5 +279,7 @@ INSTANTIATE_TEST_SUITE_P(Sqlite, EditorSaveTest, ::testing::Values(Backend::Sqli
                          backendParamName<::testing::TestParamInfo<Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, EditorSaveTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, EditorSaveTest, ::testing::Values(Backend::Odbc),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

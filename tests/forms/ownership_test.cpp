@@ -440,5 +440,7 @@ INSTANTIATE_TEST_SUITE_P(Sqlite, OwnershipTest, ::testing::Values(Backend::Sqlit
                          backendParamName<::testing::TestParamInfo<Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, OwnershipTest, ::testing::Values(Backend::Postgres),
                          backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, OwnershipTest, ::testing::Values(Backend::Odbc),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
 
 } // namespace

@@ -151,7 +151,7 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
     const QString pid = me.text("pid");
     me.close();
     Connection admin;
-    admin.setConnectionString(test::connectionStringFor(test::Backend::Postgres, {}));
+    admin.setConnectionString(test::connectionStringFor(backend(), {}));
     admin.open();
     test::execAll(admin, {QStringLiteral("alter database %1 allow_connections false").arg(db),
                           QStringLiteral("select pg_terminate_backend(%1)").arg(pid)});
@@ -176,6 +176,8 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
 INSTANTIATE_TEST_SUITE_P(Sqlite, RefusalTest, ::testing::Values(test::Backend::Sqlite),
                          test::backendParamName<::testing::TestParamInfo<test::Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, RefusalTest, ::testing::Values(test::Backend::Postgres),
+                         test::backendParamName<::testing::TestParamInfo<test::Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, RefusalTest, ::testing::Values(test::Backend::Odbc),
                          test::backendParamName<::testing::TestParamInfo<test::Backend>>);
 
 } // namespace

@@ -11,10 +11,19 @@ namespace zarn::test {
 
 namespace {
 
-// The test server's connection string with another database name.
+// The test server's connection string with another database name: the
+// PostgreSQL provider's Data Source, or the ODBC driver's Database.
 QString withDatabase(const QString &connectionString, const QString &database)
 {
     const ConnectionString cs = ConnectionString::parse(connectionString);
+    if (cs.contains(QStringLiteral("Driver"))) {
+        QStringList pairs;
+        for (const ConnectionPair &p : cs.pairs())
+            pairs << (p.key.compare(QLatin1String("Database"), Qt::CaseInsensitive) == 0
+                          ? QStringLiteral("Database=") + database
+                          : p.raw);
+        return pairs.join(QLatin1Char(';'));
+    }
     QString source = cs.value(QStringLiteral("Data Source"));
     const qsizetype slash = source.indexOf(QLatin1Char('/'));
     source = (slash < 0 ? source : source.left(slash)) + QLatin1Char('/') + database;
@@ -22,10 +31,10 @@ QString withDatabase(const QString &connectionString, const QString &database)
         .arg(source, cs.value(QStringLiteral("User ID")), cs.value(QStringLiteral("Password")));
 }
 
-void onServer(const QString &statement)
+void onServer(Backend backend, const QString &statement)
 {
     Connection admin;
-    admin.setConnectionString(connectionStringFor(Backend::Postgres, {}));
+    admin.setConnectionString(connectionStringFor(backend, {}));
     admin.open();
     execAll(admin, {statement});
 }
@@ -41,7 +50,7 @@ ScratchDatabase::ScratchDatabase(Backend backend)
         return;
     }
     m_database = uniqueName(QStringLiteral("zarn_schema")).toLower();
-    onServer(QStringLiteral("create database %1").arg(m_database));
+    onServer(backend, QStringLiteral("create database %1").arg(m_database));
     m_connectionString = withDatabase(connectionStringFor(backend, {}), m_database);
 }
 
@@ -49,7 +58,8 @@ ScratchDatabase::~ScratchDatabase()
 {
     if (m_database.isEmpty()) return;
     try {
-        onServer(QStringLiteral("drop database if exists %1 with (force)").arg(m_database));
+        onServer(m_backend,
+                 QStringLiteral("drop database if exists %1 with (force)").arg(m_database));
     } catch (...) {
         // A database left behind dies with the throwaway server.
     }

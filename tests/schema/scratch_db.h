@@ -14,8 +14,9 @@ class Connection;
 namespace zarn::test {
 
 // An empty database of its own for one test: a new SQLite file, or on the
-// PostgreSQL test server a new database (tests of other programs run at the
-// same time against that server, and the survey tables have fixed names).
+// PostgreSQL test server (directly or through its ODBC driver) a new database
+// (tests of other programs run at the same time against that server, and the
+// survey tables have fixed names).
 class ScratchDatabase {
 public:
     explicit ScratchDatabase(Backend backend);

@@ -51,6 +51,8 @@ TEST_P(ZarnDbToolTest, InitThenDemoOnANewDatabase)
     ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
     EXPECT_EQ(init.out.count(QLatin1Char('\n')), 1) << "one line of summary";
     EXPECT_TRUE(init.out.contains(QStringLiteral("12 张表"))) << init.out.toStdString();
+    EXPECT_EQ(init.out.contains(QStringLiteral("(SQLite)")), GetParam() == Backend::Sqlite)
+        << init.out.toStdString();
 
     const ToolRun demo = zarnDb({"demo", cs, "--parcels", "1000", "--seed", "42"});
     ASSERT_EQ(demo.exitCode, 0) << demo.err.toStdString();
@@ -83,6 +85,8 @@ TEST_P(ZarnDbToolTest, InitThenDemoOnANewDatabase)
 INSTANTIATE_TEST_SUITE_P(Sqlite, ZarnDbToolTest, ::testing::Values(Backend::Sqlite),
                          backendParamName<::testing::TestParamInfo<Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, ZarnDbToolTest, ::testing::Values(Backend::Postgres),
+                         backendParamName<::testing::TestParamInfo<Backend>>);
+INSTANTIATE_TEST_SUITE_P(Odbc, ZarnDbToolTest, ::testing::Values(Backend::Odbc),
                          backendParamName<::testing::TestParamInfo<Backend>>);
 
 TEST(ZarnDbToolErrorsTest, MistakesGiveAClearMessageAndAFailureCode)

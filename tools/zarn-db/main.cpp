@@ -73,7 +73,7 @@ int runInit(const QString &connectionString)
                         .arg(s.tables)
                         .arg(s.indexes)
                         .arg(s.codeRows)
-                        .arg(conn.driverName() == QLatin1String("QPSQL")
+                        .arg(zarn::dbsetup::dialectOf(conn) == zarn::dbsetup::Dialect::Postgres
                                  ? QStringLiteral("PostgreSQL 模式 zarn")
                                  : QStringLiteral("SQLite")));
     } catch (...) {

@@ -7,16 +7,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace zarn::dbsetup {
 
-Dialect dialectOf(const Connection &connection)
+Dialect dialectOf(Connection &connection)
 {
     const QString driver = connection.driverName();
     if (driver == QLatin1String("QSQLITE")) return Dialect::Sqlite;
     if (driver == QLatin1String("QPSQL")) return Dialect::Postgres;
+    if (driver == QLatin1String("QODBC") &&
+        connection.database().driver()->dbmsType() == QSqlDriver::PostgreSQL)
+        return Dialect::Postgres;
     throw Error(QStringLiteral("zarn-db 只能在 SQLite 和 PostgreSQL 上建表（当前驱动 %1）；"
                                "Oracle 请由数据库管理员运行 sql/oracle.sql")
                     .arg(driver));

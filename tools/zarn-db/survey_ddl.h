@@ -13,9 +13,10 @@ namespace zarn::dbsetup {
 
 enum class Dialect { Sqlite, Postgres, Oracle };
 
-// The dialect of an open connection. Throws zarn::Error for a database the
-// tool cannot set up (Oracle is set up by hand from sql/oracle.sql).
-Dialect dialectOf(const Connection &connection);
+// The dialect of an open connection (PostgreSQL also through its ODBC
+// driver). Throws zarn::Error for a database the tool cannot set up (Oracle
+// is set up by hand from sql/oracle.sql).
+Dialect dialectOf(Connection &connection);
 
 // The text of a file under sql/ ("sqlite.sql", "code_tables.sql", ...).
 QString sqlFile(const QString &name);
