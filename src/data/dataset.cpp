@@ -219,17 +219,30 @@ void Dataset::fetch()
     m_idColumn = fieldIndex(QStringLiteral("id"));
 }
 
+void Dataset::replaceRows(const std::function<void()> &replace)
+{
+    emit aboutToReset();
+    try {
+        replace();
+    } catch (...) {
+        emit reset();
+        throw;
+    }
+    emit reset();
+}
+
 void Dataset::open()
 {
     close();
-    fetch();
-    m_modified = false;
-    m_original.clear();
-    m_state = State::Browse;
-    land(0, false);
-    m_bof = true;
-    m_eof = isEmpty();
-    emit reset();
+    replaceRows([this] {
+        fetch();
+        m_modified = false;
+        m_original.clear();
+        m_state = State::Browse;
+        land(0, false);
+        m_bof = true;
+        m_eof = isEmpty();
+    });
     emit opened();
     emit stateChanged(m_state);
     emit cursorMoved(m_cursor);
@@ -238,16 +251,17 @@ void Dataset::open()
 void Dataset::close()
 {
     if (m_state == State::Inactive) return;
-    m_store->clear();
-    m_fields.clear();
-    m_lookup.clear();
-    m_idColumn = -1;
-    m_original.clear();
-    m_modified = false;
-    m_cursor = -1;
-    m_bof = m_eof = true;
-    m_state = State::Inactive;
-    emit reset();
+    replaceRows([this] {
+        m_store->clear();
+        m_fields.clear();
+        m_lookup.clear();
+        m_idColumn = -1;
+        m_original.clear();
+        m_modified = false;
+        m_cursor = -1;
+        m_bof = m_eof = true;
+        m_state = State::Inactive;
+    });
     emit closed();
     emit stateChanged(m_state);
 }
@@ -267,14 +281,15 @@ void Dataset::refresh()
     checkBrowseMode();
     const QVariant id = (m_idColumn >= 0 && m_cursor >= 0) ? value(m_idColumn) : QVariant();
     const int oldCursor = m_cursor;
-    fetch();
-    int row = m_store->indexOfId(id);
-    if (row < 0) row = isEmpty() ? -1 : std::clamp(oldCursor, 0, recordCount() - 1);
-    m_cursor = -1;
-    land(row, false);
-    m_bof = isEmpty();
-    m_eof = isEmpty();
-    emit reset();
+    replaceRows([&] {
+        fetch();
+        int row = m_store->indexOfId(id);
+        if (row < 0) row = isEmpty() ? -1 : std::clamp(oldCursor, 0, recordCount() - 1);
+        m_cursor = -1;
+        land(row, false);
+        m_bof = isEmpty();
+        m_eof = isEmpty();
+    });
     emit cursorMoved(m_cursor);
 }
 
@@ -315,6 +330,7 @@ void Dataset::beginPending(int row)
     m_cursorBeforeInsert = m_cursor;
     QVariantList blank;
     blank.resize(qsizetype(m_fields.size()));
+    emit rowAboutToBeInserted(row);
     m_store->insertNew(row, std::move(blank));
     m_modified = false;
     m_original.clear();
@@ -356,10 +372,8 @@ void Dataset::cancel()
 {
     requireOpen();
     if (m_state == State::Insert) {
-        const int row = m_cursor;
-        m_store->remove(row);
         m_modified = false;
-        emit rowRemoved(row);
+        removeRow(m_cursor);
         // Back to the row that was current when the new row was started; an
         // inserted row stood before it, an appended one after, so its index holds.
         land(m_cursorBeforeInsert, true);
@@ -395,7 +409,9 @@ int Dataset::indexOf(const QString &name) const
 
 QVariant Dataset::value(int column) const
 {
-    if (m_cursor < 0 || column < 0 || column >= int(m_fields.size())) return QVariant();
+    if (m_cursor < 0 || m_cursor >= recordCount() || column < 0 ||
+        column >= int(m_fields.size()))
+        return QVariant();
     return m_store->value(m_cursor, column);
 }
 
@@ -404,6 +420,23 @@ QVariant Dataset::valueAt(int row, int column) const
     if (row < 0 || row >= recordCount() || column < 0 || column >= int(m_fields.size()))
         return QVariant();
     return m_store->value(row, column);
+}
+
+QVariant Dataset::heldValueAt(int row, int column, bool *held) const
+{
+    if (row < 0 || row >= recordCount() || column < 0 || column >= int(m_fields.size())) {
+        *held = true;
+        return QVariant();
+    }
+    return m_store->held(row, column, held);
+}
+
+bool Dataset::fetchRows(int first, int last)
+{
+    if (m_state == State::Inactive || isEmpty()) return false;
+    first = std::clamp(first, 0, recordCount() - 1);
+    last = std::clamp(last, first, recordCount() - 1);
+    return m_store->loadRows(first, last);
 }
 
 int Dataset::recordCount() const

@@ -183,18 +183,34 @@ public:
     void setValue(int column, const QVariant &value);
     void setValue(const QString &name, const QVariant &value) { setValue(indexOf(name), value); }
 
-    // Any row, for grids. A value the row's page cannot be read for reads as null.
+    // Any row, read with its page when needed. A value the row's page cannot
+    // be read for reads as null.
     QVariant valueAt(int row, int column) const;
+    // Any row from memory only, for painting: never reads the database. held
+    // is false when the row is not in memory (fetchRows reads it); a row the
+    // database no longer has is held as nulls.
+    QVariant heldValueAt(int row, int column, bool *held) const;
+    // Reads the pages of rows first..last (clamped to the rows there are) that
+    // are not in memory, as a view about to show them does. True when any row
+    // was read. Throws DatabaseError when a page cannot be read.
+    bool fetchRows(int first, int last);
 
     static QString textOf(const QVariant &v);
     static bool isNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }
 
+    // Changes come bracketed, as Qt's models bracket theirs: an about-to
+    // signal while the rows are still as they were, a done signal once they
+    // have changed. Whenever any signal is emitted the cursor is -1 on an
+    // empty dataset or stands on a row there is, so value() is safe to call.
 signals:
     void opened();
     void closed();
-    void reset();              // the rows were replaced (open, refresh, close)
-    void rowInserted(int row); // a new pending row
-    void rowRemoved(int row);  // a row left the dataset
+    void aboutToReset();               // the rows are about to be replaced
+    void reset();                      // the rows were replaced (open, refresh, close)
+    void rowAboutToBeInserted(int row); // a new pending row is about to be put at row
+    void rowInserted(int row);         // a new pending row, the cursor on it
+    void rowAboutToBeRemoved(int row); // the row is still there
+    void rowRemoved(int row);          // the row is gone, the cursor on a row there is
     void rowChanged(int row);  // several values of a row changed (cancel)
     void fieldChanged(int row, int column);
     void cursorMoved(int row);
@@ -225,6 +241,11 @@ private:
     void beginPending(int row);
     QVariant convert(int column, const QVariant &v) const;
     QVariantList &currentRow();
+    // Takes a row out of the list between its two signals, keeping the cursor
+    // on a row there is (the following one, or the new last one).
+    void removeRow(int row);
+    // Runs replace between aboutToReset and reset, also when it throws.
+    void replaceRows(const std::function<void()> &replace);
     void reach(int row, int step);
     void land(int row, bool announce);
 

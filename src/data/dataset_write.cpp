@@ -320,8 +320,7 @@ void Dataset::remove()
                             .arg(m_table, m_fields[size_t(m_idColumn)].name);
     m_connection->exec(sql, {value(m_idColumn)}, true);
     const int row = m_cursor;
-    m_store->remove(row);
-    emit rowRemoved(row);
+    removeRow(row);
     land(row, true);
     m_bof = m_eof = isEmpty();
     emit cursorMoved(m_cursor);

@@ -374,6 +374,33 @@ QVariant RowStore::value(int r, int column) noexcept
     }
 }
 
+QVariant RowStore::held(int r, int column, bool *held) const
+{
+    const Slot &s = m_slots[size_t(r)];
+    *held = true;
+    if (s.loaded) return s.values[column];
+    const int k = m_keyOf[size_t(column)];
+    if (k >= 0) return m_keys[qsizetype(r) * m_width + k];
+    *held = s.gone;
+    return {};
+}
+
+bool RowStore::loadRows(int first, int last)
+{
+    bool read = false;
+    for (int r = first; r <= last; ++r) {
+        const Slot &s = m_slots[size_t(r)];
+        if (s.loaded || s.gone) continue;
+        loadPage(r);
+        read = true;
+    }
+    // The rows asked for are the ones in use: kept before any other.
+    if (m_paged)
+        for (int page = first / m_pageRows; page <= last / m_pageRows; ++page)
+            touch(page);
+    return read;
+}
+
 bool RowStore::holdsForEveryRow(int column) const
 {
     return column >= 0 && column < int(m_keyOf.size()) && m_keyOf[size_t(column)] >= 0;

@@ -65,6 +65,12 @@ public:
     // read() for painting and lookups that cannot take an exception: null
     // when the page cannot be read.
     QVariant value(int r, int column) noexcept;
+    // A value of row r from memory only; held false when reading it would
+    // read its page. A gone row is held as nulls.
+    QVariant held(int r, int column, bool *held) const;
+    // Reads the pages of rows first..last not in memory. True when any was read.
+    // Throws DatabaseError when a page cannot be read.
+    bool loadRows(int first, int last);
     // True when the column is held for every row (reading it reads no page).
     bool holdsForEveryRow(int column) const;
     // True once a read found that the database no longer has row r.

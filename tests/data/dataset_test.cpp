@@ -380,6 +380,19 @@ TEST_P(DatasetTest, AppendedAndInsertedRowsStayWhereTheyWerePut)
 
 TEST_P(DatasetTest, DeleteRemovesAtOnceAndMovesOn)
 {
+    // A listener reads the current row on every notification: the cursor
+    // stands on a row there is, also after the last row went.
+    QStringList seen;
+    auto look = [&](const char *what) {
+        return [&seen, this, what](int row) {
+            const int at = ds->recNo();
+            EXPECT_TRUE(at == -1 ? ds->isEmpty() : at < ds->recordCount()) << what << row;
+            seen << QStringLiteral("%1 %2 %3").arg(QLatin1String(what)).arg(row).arg(ds->text("zdbh"));
+        };
+    };
+    QObject::connect(ds.get(), &Dataset::rowAboutToBeRemoved, look("about"));
+    QObject::connect(ds.get(), &Dataset::rowRemoved, look("gone"));
+
     ds->next();
     ds->remove();
     EXPECT_EQ(stored(2, "zdbh"), "<no row>");
@@ -401,6 +414,8 @@ TEST_P(DatasetTest, DeleteRemovesAtOnceAndMovesOn)
     EXPECT_TRUE(ds->eof());
     EXPECT_THROW(ds->remove(), DatasetStateError);
     EXPECT_EQ(rowsInTable(), 0);
+    EXPECT_EQ(seen, QStringList({"about 1 002", "gone 1 003", "about 1 003", "gone 1 001",
+                                 "about 1 ", "gone 1 001", "about 0 001", "gone 0 "}));
 }
 
 TEST_P(DatasetTest, RefreshRereadsAndKeepsTheRow)
