@@ -4,11 +4,11 @@
 #include "data/db_error.h"
 #include "data/errors.h"
 #include "data/row_store.h"
+#include "data/sql_names.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -126,18 +126,6 @@ FieldType categorize(const QSqlField &f, const QString &driver)
     }
 }
 
-QString tableOf(const QString &sql)
-{
-    static const QRegularExpression re(
-        QStringLiteral(R"(\bfrom\s+("?[A-Za-z_][\w$#]*"?(?:\s*\.\s*"?[A-Za-z_][\w$#]*"?)?))"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto m = re.match(sql);
-    if (!m.hasMatch()) return {};
-    QString t = m.captured(1);
-    t.remove(QLatin1Char(' '));
-    return t;
-}
-
 // A text column's width as the driver reports it with a result (SQLite's
 // are read from the table's declaration instead).
 int widthOf(const QSqlField &f, const QString &driver)
@@ -191,7 +179,23 @@ void Dataset::setSql(const QString &sql, const QVariantList &params)
 {
     m_sql = sql;
     m_params = params;
-    m_table = tableOf(sql);
+    m_query.reset();
+    m_table.clear();
+    m_sqlTable.clear();
+}
+
+void Dataset::setQuery(const DeclaredQuery &query, const QVariantList &params)
+{
+    m_query = query;
+    m_sql.clear();
+    m_params = params;
+    m_table = query.table;
+    m_sqlTable.clear();
+}
+
+QString Dataset::sqlColumn(int column) const
+{
+    return quotedColumn(m_connection->database(), m_fields[size_t(column)].name);
 }
 
 void Dataset::requireOpen() const
@@ -201,7 +205,12 @@ void Dataset::requireOpen() const
 
 void Dataset::fetch()
 {
-    std::vector<FieldDef> fields = m_store->read(m_sql, m_params, m_table);
+    std::vector<FieldDef> fields =
+        m_query ? m_store->read(*m_query, m_params) : m_store->read(m_sql, m_params);
+    if (m_query) {
+        m_sql = m_store->statement();
+        m_sqlTable = quotedTable(m_connection->database(), m_table);
+    }
     if (m_connection->driverName() == QLatin1String("QSQLITE")) {
         // SQLite keeps a text column's width only in its declaration.
         const QHash<QString, int> widths = m_connection->declaredTextWidths(m_table);
@@ -409,8 +418,7 @@ int Dataset::indexOf(const QString &name) const
 
 QVariant Dataset::value(int column) const
 {
-    if (m_cursor < 0 || m_cursor >= recordCount() || column < 0 ||
-        column >= int(m_fields.size()))
+    if (m_cursor < 0 || m_cursor >= recordCount() || column < 0 || column >= int(m_fields.size()))
         return QVariant();
     return m_store->value(m_cursor, column);
 }

@@ -29,8 +29,7 @@ void DataSource::setDataset(zarn::Dataset *dataset)
                 << connect(dataset, &D::rowAboutToBeInserted, this,
                            &DataSource::rowAboutToBeInserted)
                 << connect(dataset, &D::rowInserted, this, &DataSource::rowInserted)
-                << connect(dataset, &D::rowAboutToBeRemoved, this,
-                           &DataSource::rowAboutToBeRemoved)
+                << connect(dataset, &D::rowAboutToBeRemoved, this, &DataSource::rowAboutToBeRemoved)
                 << connect(dataset, &D::rowRemoved, this, &DataSource::rowRemoved)
                 << connect(dataset, &D::rowChanged, this, &DataSource::rowChanged)
                 << connect(dataset, &D::fieldChanged, this, &DataSource::fieldChanged)

@@ -49,7 +49,7 @@ protected:
                                 "(3, '003', null, 7)")
                      .arg(table)});
         ds = std::make_unique<Dataset>(conn.get());
-        ds->setSql(QStringLiteral("select * from %1 order by id").arg(table));
+        ds->setQuery({.table = table, .order = {{.column = QStringLiteral("id")}}});
         ds->open();
     }
     void TearDown() override
@@ -65,7 +65,7 @@ protected:
     Dataset &second()
     {
         other = std::make_unique<Dataset>(conn.get());
-        other->setSql(QStringLiteral("select * from %1 order by id").arg(table));
+        other->setQuery({.table = table, .order = {{.column = QStringLiteral("id")}}});
         other->open();
         return *other;
     }
@@ -120,7 +120,7 @@ TEST_P(DatasetTest, OpeningAndMovingFollowTheClassicFlags)
     EXPECT_EQ(ds->recNo(), 0);
 
     // An empty result: both flags, no row, fields read as empty.
-    ds->setSql(QStringLiteral("select * from %1 where id = ?").arg(table), {999});
+    ds->setQuery({.table = table, .filter = QStringLiteral("id = ?")}, {999});
     ds->open();
     EXPECT_TRUE(ds->isEmpty());
     EXPECT_TRUE(ds->bof());
@@ -387,7 +387,10 @@ TEST_P(DatasetTest, DeleteRemovesAtOnceAndMovesOn)
         return [&seen, this, what](int row) {
             const int at = ds->recNo();
             EXPECT_TRUE(at == -1 ? ds->isEmpty() : at < ds->recordCount()) << what << row;
-            seen << QStringLiteral("%1 %2 %3").arg(QLatin1String(what)).arg(row).arg(ds->text("zdbh"));
+            seen << QStringLiteral("%1 %2 %3")
+                        .arg(QLatin1String(what))
+                        .arg(row)
+                        .arg(ds->text("zdbh"));
         };
     };
     QObject::connect(ds.get(), &Dataset::rowAboutToBeRemoved, look("about"));
@@ -577,7 +580,7 @@ TEST_P(DatasetTest, HostileTextIsStoredVerbatimAndTouchesNoOtherRow)
     EXPECT_EQ(stored(2, "qlr"), QStringLiteral("李四"));
     EXPECT_EQ(rowsInTable(), 3);
 
-    ds->setSql(QStringLiteral("select * from %1 where qlr = ?").arg(table), {evil});
+    ds->setQuery({.table = table, .filter = QStringLiteral("qlr = ?")}, {evil});
     ds->open();
     EXPECT_EQ(ds->recordCount(), 1);
 }
