@@ -583,6 +583,35 @@ TEST_P(DatasetTest, HostileTextIsStoredVerbatimAndTouchesNoOtherRow)
     ds->setQuery({.table = table, .filter = QStringLiteral("qlr = ?")}, {evil});
     ds->open();
     EXPECT_EQ(ds->recordCount(), 1);
+
+    // Names the data layer joins into its statements are quoted: a column
+    // named as a key word is ordered by, read by pages, written and deleted.
+    const QString words = uniqueName("t_kw");
+    execAll(*conn, {QStringLiteral("create table %1 (id integer primary key, \"order\" "
+                                   "varchar(10))")
+                        .arg(words)});
+    Dataset d(conn.get());
+    d.setPaging(1, 1);
+    d.setQuery({.table = words.toUpper(), .order = {{.column = QStringLiteral("order")}}});
+    d.open();
+    for (const auto &[id, word] : {std::pair{1, "b"}, std::pair{2, "a"}}) {
+        d.append();
+        d.setValue("id", id);
+        d.setValue("order", QString::fromLatin1(word));
+        d.post();
+    }
+    d.refresh();
+    EXPECT_EQ(d.valueAt(0, d.indexOf("order")).toString(), "a");
+    d.last();
+    d.edit();
+    d.setValue("order", QStringLiteral("c"));
+    d.post();
+    d.remove();
+    d.refresh();
+    EXPECT_EQ(d.recordCount(), 1);
+    EXPECT_EQ(d.text("order"), "a");
+    d.close();
+    execAll(*conn, {QStringLiteral("drop table %1").arg(words)});
 }
 
 TEST_P(DatasetTest, FieldsAreFoundWithoutCaseAndCheckTheirValues)
