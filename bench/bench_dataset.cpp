@@ -55,7 +55,10 @@ void BM_OpenUnit(benchmark::State &state)
 {
     Fixture &f = fixture();
     zarn::Dataset ds(&f.conn);
-    ds.setSql("select * from T_DJDCB where dwdm like ? order by zdbh", {"320102003004%"});
+    ds.setQuery({.table = QStringLiteral("T_DJDCB"),
+                 .filter = QStringLiteral("dwdm like ?"),
+                 .order = {{.column = QStringLiteral("zdbh")}}},
+                {"320102003004%"});
     for (auto _ : state) {
         ds.open();
         benchmark::DoNotOptimize(ds.recordCount());
@@ -68,7 +71,8 @@ void BM_WalkAndReadEveryRow(benchmark::State &state)
 {
     Fixture &f = fixture();
     zarn::Dataset ds(&f.conn);
-    ds.setSql("select * from T_DJDCB order by zdbh");
+    ds.setQuery(
+        {.table = QStringLiteral("T_DJDCB"), .order = {{.column = QStringLiteral("zdbh")}}});
     ds.open();
     for (auto _ : state) {
         qint64 sum = 0;
@@ -83,7 +87,8 @@ void BM_LocateLastParcel(benchmark::State &state)
 {
     Fixture &f = fixture();
     zarn::Dataset ds(&f.conn);
-    ds.setSql("select * from T_DJDCB order by zdbh");
+    ds.setQuery(
+        {.table = QStringLiteral("T_DJDCB"), .order = {{.column = QStringLiteral("zdbh")}}});
     ds.open();
     for (auto _ : state)
         benchmark::DoNotOptimize(ds.locate("zdbh", "0000100000"));
@@ -94,7 +99,8 @@ void BM_GridModelScreenful(benchmark::State &state)
 {
     Fixture &f = fixture();
     zarn::Dataset ds(&f.conn);
-    ds.setSql("select * from T_DJDCB order by zdbh");
+    ds.setQuery(
+        {.table = QStringLiteral("T_DJDCB"), .order = {{.column = QStringLiteral("zdbh")}}});
     ds.open();
     zarn::ui::DatasetModel model;
     model.setDataset(&ds);

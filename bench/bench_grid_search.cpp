@@ -37,7 +37,8 @@ void BM_TypeAParcelNumberIntoTheLocateGrid(benchmark::State &state)
         }
     });
     zarn::Dataset ds(&conn);
-    ds.setSql("select * from T_DJDCB order by zdbh");
+    ds.setQuery(
+        {.table = QStringLiteral("T_DJDCB"), .order = {{.column = QStringLiteral("zdbh")}}});
     ds.open();
     zarn::ui::DataSource source(&ds);
     zarn::ui::DBGrid grid;

@@ -34,6 +34,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QWindow>
 
@@ -73,11 +74,23 @@ QString sqliteConnection(const QString &file)
 
 // ---------------------------------------------------------------- children
 
+// The forms' list as plain text, for the raw clients: the names as created,
+// unquoted, so that each database folds them as it did then.
+QString listStatement()
+{
+    static const QString text = [] {
+        const QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-list"));
+        return zarn::selectText(zarn::sql::djdcListUseRight, db, {}).remove(QLatin1Char('"'));
+    }();
+    return text;
+}
+
 // The statement with its values as literals, for the command-line clients
 // (the values are digits and a pattern of our own: nothing to escape).
 QString literalStatement(const QString &unit)
 {
-    QString sql = zarn::sql::djdcListUseRight;
+    QString sql = listStatement();
     for (const QVariant &v : zarn::unitcode::unitListParams(unit))
         sql.replace(sql.indexOf(QLatin1Char('?')), 1,
                     QLatin1Char('\'') + v.toString() + QLatin1Char('\''));
@@ -92,7 +105,7 @@ int rawFetch(const QString &file, const QString &unit)
     if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         return 1;
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, zarn::sql::djdcListUseRight.toUtf8().constData(), -1, &st, nullptr);
+    sqlite3_prepare_v2(db, listStatement().toUtf8().constData(), -1, &st, nullptr);
     const QVariantList params = zarn::unitcode::unitListParams(unit);
     QList<QByteArray> bound;
     for (int i = 0; i < params.size(); ++i) {

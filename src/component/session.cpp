@@ -200,7 +200,7 @@ QString unitCodeProblem(Connection &connection, const QString &dwdm)
     int width = -1;
     try {
         Dataset columns(&connection);
-        columns.setSql(sql::djdcColumnsOnly);
+        columns.setQuery(sql::djdcColumnsOnly);
         columns.open();
         const int dwdmColumn = columns.fieldIndex(QStringLiteral("dwdm"));
         if (dwdmColumn >= 0) width = columns.fieldDef(dwdmColumn).length;

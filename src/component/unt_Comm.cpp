@@ -37,3 +37,10 @@ void RunSQL(zarn::Dataset &query, const QString &sql, const QVariantList &params
     else
         query.execute();
 }
+
+void RunSQL(zarn::Dataset &query, const zarn::DeclaredQuery &declared, const QVariantList &params)
+{
+    query.close();
+    query.setQuery(declared, params);
+    query.open();
+}

@@ -4,11 +4,11 @@
 #include "data/db_error.h"
 #include "data/errors.h"
 #include "data/row_store.h"
+#include "data/sql_names.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -129,18 +129,6 @@ FieldType categorize(const QSqlField &f, const QString &driver)
     }
 }
 
-QString tableOf(const QString &sql)
-{
-    static const QRegularExpression re(
-        QStringLiteral(R"(\bfrom\s+("?[A-Za-z_][\w$#]*"?(?:\s*\.\s*"?[A-Za-z_][\w$#]*"?)?))"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto m = re.match(sql);
-    if (!m.hasMatch()) return {};
-    QString t = m.captured(1);
-    t.remove(QLatin1Char(' '));
-    return t;
-}
-
 // A text column's width as the driver reports it with a result (SQLite's
 // are read from the table's declaration instead).
 int widthOf(const QSqlField &f, const QString &driver)
@@ -194,7 +182,23 @@ void Dataset::setSql(const QString &sql, const QVariantList &params)
 {
     m_sql = sql;
     m_params = params;
-    m_table = tableOf(sql);
+    m_query.reset();
+    m_table.clear();
+    m_sqlTable.clear();
+}
+
+void Dataset::setQuery(const DeclaredQuery &query, const QVariantList &params)
+{
+    m_query = query;
+    m_sql.clear();
+    m_params = params;
+    m_table = query.table;
+    m_sqlTable.clear();
+}
+
+QString Dataset::sqlColumn(int column) const
+{
+    return quotedColumn(m_connection->database(), m_fields[size_t(column)].name);
 }
 
 void Dataset::requireOpen() const
@@ -204,7 +208,12 @@ void Dataset::requireOpen() const
 
 void Dataset::fetch()
 {
-    std::vector<FieldDef> fields = m_store->read(m_sql, m_params, m_table);
+    std::vector<FieldDef> fields =
+        m_query ? m_store->read(*m_query, m_params) : m_store->read(m_sql, m_params);
+    if (m_query) {
+        m_sql = m_store->statement();
+        m_sqlTable = quotedTable(m_connection->database(), m_table);
+    }
     if (m_connection->driverName() == QLatin1String("QSQLITE")) {
         // SQLite keeps a text column's width only in its declaration.
         const QHash<QString, int> widths = m_connection->declaredTextWidths(m_table);
@@ -222,17 +231,30 @@ void Dataset::fetch()
     m_idColumn = fieldIndex(QStringLiteral("id"));
 }
 
+void Dataset::replaceRows(const std::function<void()> &replace)
+{
+    emit aboutToReset();
+    try {
+        replace();
+    } catch (...) {
+        emit reset();
+        throw;
+    }
+    emit reset();
+}
+
 void Dataset::open()
 {
     close();
-    fetch();
-    m_modified = false;
-    m_original.clear();
-    m_state = State::Browse;
-    land(0, false);
-    m_bof = true;
-    m_eof = isEmpty();
-    emit reset();
+    replaceRows([this] {
+        fetch();
+        m_modified = false;
+        m_original.clear();
+        m_state = State::Browse;
+        land(0, false);
+        m_bof = true;
+        m_eof = isEmpty();
+    });
     emit opened();
     emit stateChanged(m_state);
     emit cursorMoved(m_cursor);
@@ -241,16 +263,17 @@ void Dataset::open()
 void Dataset::close()
 {
     if (m_state == State::Inactive) return;
-    m_store->clear();
-    m_fields.clear();
-    m_lookup.clear();
-    m_idColumn = -1;
-    m_original.clear();
-    m_modified = false;
-    m_cursor = -1;
-    m_bof = m_eof = true;
-    m_state = State::Inactive;
-    emit reset();
+    replaceRows([this] {
+        m_store->clear();
+        m_fields.clear();
+        m_lookup.clear();
+        m_idColumn = -1;
+        m_original.clear();
+        m_modified = false;
+        m_cursor = -1;
+        m_bof = m_eof = true;
+        m_state = State::Inactive;
+    });
     emit closed();
     emit stateChanged(m_state);
 }
@@ -270,14 +293,15 @@ void Dataset::refresh()
     checkBrowseMode();
     const QVariant id = (m_idColumn >= 0 && m_cursor >= 0) ? value(m_idColumn) : QVariant();
     const int oldCursor = m_cursor;
-    fetch();
-    int row = m_store->indexOfId(id);
-    if (row < 0) row = isEmpty() ? -1 : std::clamp(oldCursor, 0, recordCount() - 1);
-    m_cursor = -1;
-    land(row, false);
-    m_bof = isEmpty();
-    m_eof = isEmpty();
-    emit reset();
+    replaceRows([&] {
+        fetch();
+        int row = m_store->indexOfId(id);
+        if (row < 0) row = isEmpty() ? -1 : std::clamp(oldCursor, 0, recordCount() - 1);
+        m_cursor = -1;
+        land(row, false);
+        m_bof = isEmpty();
+        m_eof = isEmpty();
+    });
     emit cursorMoved(m_cursor);
 }
 
@@ -318,6 +342,7 @@ void Dataset::beginPending(int row)
     m_cursorBeforeInsert = m_cursor;
     QVariantList blank;
     blank.resize(qsizetype(m_fields.size()));
+    emit rowAboutToBeInserted(row);
     m_store->insertNew(row, std::move(blank));
     m_modified = false;
     m_original.clear();
@@ -359,10 +384,8 @@ void Dataset::cancel()
 {
     requireOpen();
     if (m_state == State::Insert) {
-        const int row = m_cursor;
-        m_store->remove(row);
         m_modified = false;
-        emit rowRemoved(row);
+        removeRow(m_cursor);
         // Back to the row that was current when the new row was started; an
         // inserted row stood before it, an appended one after, so its index holds.
         land(m_cursorBeforeInsert, true);
@@ -398,7 +421,8 @@ int Dataset::indexOf(const QString &name) const
 
 QVariant Dataset::value(int column) const
 {
-    if (m_cursor < 0 || column < 0 || column >= int(m_fields.size())) return QVariant();
+    if (m_cursor < 0 || m_cursor >= recordCount() || column < 0 || column >= int(m_fields.size()))
+        return QVariant();
     return m_store->value(m_cursor, column);
 }
 
@@ -407,6 +431,23 @@ QVariant Dataset::valueAt(int row, int column) const
     if (row < 0 || row >= recordCount() || column < 0 || column >= int(m_fields.size()))
         return QVariant();
     return m_store->value(row, column);
+}
+
+QVariant Dataset::heldValueAt(int row, int column, bool *held) const
+{
+    if (row < 0 || row >= recordCount() || column < 0 || column >= int(m_fields.size())) {
+        *held = true;
+        return QVariant();
+    }
+    return m_store->held(row, column, held);
+}
+
+bool Dataset::fetchRows(int first, int last)
+{
+    if (m_state == State::Inactive || isEmpty()) return false;
+    first = std::clamp(first, 0, recordCount() - 1);
+    last = std::clamp(last, first, recordCount() - 1);
+    return m_store->loadRows(first, last);
 }
 
 int Dataset::recordCount() const

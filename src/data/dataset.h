@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "data/declared_query.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -70,11 +72,12 @@ private:
     int m_column;
 };
 
-// A statement's result with a cursor, writing posted rows back to the one
-// table the statement reads (rows identified by their id column). A result of
-// whole rows of one table holds only each row's id and ordering columns for
-// every row and reads whole rows by id, a page at a time, as the cursor, a
-// grid or a field read reaches them (RowStore); any other result is held whole.
+// A query's result with a cursor. A declared query writes posted rows back to
+// its table (rows identified by its id column), holds only each row's id,
+// ordering and held columns for every row and reads whole rows by id, a page
+// at a time, as the cursor, a grid or a field read reaches them (RowStore).
+// Any other statement is run whole, its result held whole and never written
+// back: its text is not read for a table.
 class Dataset : public QObject {
     Q_OBJECT
 public:
@@ -89,11 +92,15 @@ public:
 
     Connection *connection() const { return m_connection; }
 
-    // Statement text and the values bound to its positional placeholders.
+    // Statement text and the values bound to its positional placeholders: run
+    // whole, its rows not written back.
     void setSql(const QString &sql, const QVariantList &params = {});
+    // A declared query and the values bound to its filter's placeholders.
+    void setQuery(const DeclaredQuery &query, const QVariantList &params = {});
+    // The statement text; for a declared query, once opened, the text it ran.
     const QString &sql() const { return m_sql; }
     const QVariantList &params() const { return m_params; }
-    // The table posted rows are written to: the name after the statement's "from".
+    // The table posted rows are written to: a declared query's; empty for a statement.
     const QString &tableName() const { return m_table; }
 
     void open();
@@ -183,19 +190,35 @@ public:
     void setValue(int column, const QVariant &value);
     void setValue(const QString &name, const QVariant &value) { setValue(indexOf(name), value); }
 
-    // Any row, for grids. A value the row's page cannot be read for reads as null.
+    // Any row, read with its page when needed. A value the row's page cannot
+    // be read for reads as null.
     QVariant valueAt(int row, int column) const;
+    // Any row from memory only, for painting: never reads the database. held
+    // is false when the row is not in memory (fetchRows reads it); a row the
+    // database no longer has is held as nulls.
+    QVariant heldValueAt(int row, int column, bool *held) const;
+    // Reads the pages of rows first..last (clamped to the rows there are) that
+    // are not in memory, as a view about to show them does. True when any row
+    // was read. Throws DatabaseError when a page cannot be read.
+    bool fetchRows(int first, int last);
 
     static QString textOf(const QVariant &v);
     static bool isNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }
 
+    // Changes come bracketed, as Qt's models bracket theirs: an about-to
+    // signal while the rows are still as they were, a done signal once they
+    // have changed. Whenever any signal is emitted the cursor is -1 on an
+    // empty dataset or stands on a row there is, so value() is safe to call.
 signals:
     void opened();
     void closed();
-    void reset();              // the rows were replaced (open, refresh, close)
-    void rowInserted(int row); // a new pending row
-    void rowRemoved(int row);  // a row left the dataset
-    void rowChanged(int row);  // several values of a row changed (cancel)
+    void aboutToReset();                // the rows are about to be replaced
+    void reset();                       // the rows were replaced (open, refresh, close)
+    void rowAboutToBeInserted(int row); // a new pending row is about to be put at row
+    void rowInserted(int row);          // a new pending row, the cursor on it
+    void rowAboutToBeRemoved(int row);  // the row is still there
+    void rowRemoved(int row);           // the row is gone, the cursor on a row there is
+    void rowChanged(int row);           // several values of a row changed (cancel)
     void fieldChanged(int row, int column);
     void cursorMoved(int row);
     void stateChanged(zarn::Dataset::State state);
@@ -224,7 +247,14 @@ private:
     std::optional<QVariantList> storedRow(const QVariant &id) const;
     void beginPending(int row);
     QVariant convert(int column, const QVariant &v) const;
+    // A column's name as statement text, quoted through the driver.
+    QString sqlColumn(int column) const;
     QVariantList &currentRow();
+    // Takes a row out of the list between its two signals, keeping the cursor
+    // on a row there is (the following one, or the new last one).
+    void removeRow(int row);
+    // Runs replace between aboutToReset and reset, also when it throws.
+    void replaceRows(const std::function<void()> &replace);
     void reach(int row, int step);
     void land(int row, bool announce);
 
@@ -232,6 +262,8 @@ private:
     QString m_sql;
     QVariantList m_params;
     QString m_table;
+    std::optional<DeclaredQuery> m_query;
+    QString m_sqlTable; // m_table as statement text, quoted through the driver
 
     std::vector<FieldDef> m_fields;
     std::vector<std::pair<QString, int>> m_lookup; // lower-case name -> column, sorted

@@ -30,8 +30,7 @@ void Dataset::dropRow()
     const int row = m_cursor;
     m_original.clear();
     m_modified = false;
-    m_store->remove(row);
-    emit rowRemoved(row);
+    removeRow(row);
     land(row, true);
     m_bof = m_eof = isEmpty();
     setState(State::Browse);
@@ -60,10 +59,7 @@ void Dataset::reach(int row, int step)
     if (m_store->row(row)) return;
     int removed = 0;
     for (;;) {
-        m_store->remove(row);
-        if (m_cursor > row) --m_cursor;
-        m_store->setCurrent(m_cursor);
-        emit rowRemoved(row);
+        removeRow(row);
         ++removed;
         if (step == 0) break;
         if (step < 0) --row; // going forward, the following row slid into its place
@@ -89,12 +85,24 @@ void Dataset::land(int row, bool announce)
         } catch (const DatabaseError &) {
             break;
         }
-        m_store->remove(row);
-        if (announce) emit rowRemoved(row);
+        if (announce) {
+            removeRow(row);
+        } else {
+            m_store->remove(row);
+        }
         row = isEmpty() ? -1 : std::min(row, recordCount() - 1);
     }
     m_cursor = row;
     m_store->setCurrent(row);
+}
+
+void Dataset::removeRow(int row)
+{
+    emit rowAboutToBeRemoved(row);
+    m_store->remove(row);
+    if (m_cursor > row || m_cursor >= recordCount()) --m_cursor;
+    m_store->setCurrent(m_cursor);
+    emit rowRemoved(row);
 }
 
 QVariantList &Dataset::currentRow()

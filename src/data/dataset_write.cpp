@@ -81,21 +81,21 @@ void Dataset::postInsert()
     QVariantList values;
     for (size_t c = 0; c < m_fields.size(); ++c)
         if (!isNullValue(row[qsizetype(c)])) {
-            names << m_fields[c].name;
+            names << sqlColumn(int(c));
             marks << QStringLiteral("?");
             values << row[qsizetype(c)];
         }
     if (names.isEmpty()) {
         // A row of nulls only: still a row, as the user asked to store it.
         for (size_t c = 0; c < m_fields.size(); ++c) {
-            names << m_fields[c].name;
+            names << sqlColumn(int(c));
             marks << QStringLiteral("?");
             values << QVariant();
         }
     }
     const QString sql =
         QStringLiteral("insert into %1 (%2) values (%3)")
-            .arg(m_table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+            .arg(m_sqlTable, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     const bool inTransaction = m_connection->inTransaction();
     // Not repeated blindly: the first run may have stored the row before
     // the connection broke.
@@ -110,9 +110,9 @@ void Dataset::postInsert()
         // The connection is back: find out whether the row got there.
         if (storedAsWritten(row, nullptr)) return;
         Dataset probe(m_connection);
-        probe.setSql(QStringLiteral("select %1 from %2 where %1 = ?")
-                         .arg(m_fields[size_t(m_idColumn)].name, m_table),
-                     {row[m_idColumn]});
+        probe.setSql(
+            QStringLiteral("select %1 from %2 where %1 = ?").arg(sqlColumn(m_idColumn), m_sqlTable),
+            {row[m_idColumn]});
         probe.open();
         if (!probe.isEmpty()) {
             // Another row took the number meanwhile: a duplicate key like any other.
@@ -143,12 +143,12 @@ std::optional<QVariantList> Dataset::postEdit()
         const QVariant &now = row[qsizetype(c)];
         const QVariant &was = m_original[qsizetype(c)];
         if (sameValue(now, was)) continue;
-        sets << m_fields[c].name + QStringLiteral(" = ?");
+        sets << sqlColumn(int(c)) + QStringLiteral(" = ?");
         values << now;
         if (isNullValue(was))
-            where << m_fields[c].name + QStringLiteral(" is null");
+            where << sqlColumn(int(c)) + QStringLiteral(" is null");
         else {
-            where << m_fields[c].name + QStringLiteral(" = ?");
+            where << sqlColumn(int(c)) + QStringLiteral(" = ?");
             whereValues << was;
         }
     }
@@ -158,7 +158,7 @@ std::optional<QVariantList> Dataset::postEdit()
         throw DatabaseError(QStringLiteral("记录没有 id，无法保存到表 %1").arg(m_table));
     const QString sql =
         QStringLiteral("update %1 set %2 where %3 = ?%4")
-            .arg(m_table, sets.join(QStringLiteral(", ")), m_fields[size_t(m_idColumn)].name,
+            .arg(m_sqlTable, sets.join(QStringLiteral(", ")), sqlColumn(m_idColumn),
                  where.isEmpty() ? QString()
                                  : QStringLiteral(" and ") + where.join(QStringLiteral(" and ")));
     values << m_original[m_idColumn];
@@ -286,9 +286,9 @@ bool Dataset::holdsOurChanges(const QVariantList &stored, const QVariantList &ro
 
 std::optional<QVariantList> Dataset::storedRow(const QVariant &id) const
 {
-    QSqlQuery q = m_connection->exec(QStringLiteral("select * from %1 where %2 = ?")
-                                         .arg(m_table, m_fields[size_t(m_idColumn)].name),
-                                     {id}, true);
+    QSqlQuery q = m_connection->exec(
+        QStringLiteral("select * from %1 where %2 = ?").arg(m_sqlTable, sqlColumn(m_idColumn)),
+        {id}, true);
     if (!q.next()) return std::nullopt;
     // The statement may read fewer columns, or in another order, than the table has.
     const QSqlRecord rec = q.record();
@@ -316,12 +316,11 @@ void Dataset::remove()
         throw DatabaseError(QStringLiteral("无法确定要删除记录的表: %1").arg(m_sql));
     if (m_idColumn < 0 || isNullValue(value(m_idColumn)))
         throw DatabaseError(QStringLiteral("记录没有 id，无法从表 %1 删除").arg(m_table));
-    const QString sql = QStringLiteral("delete from %1 where %2 = ?")
-                            .arg(m_table, m_fields[size_t(m_idColumn)].name);
+    const QString sql =
+        QStringLiteral("delete from %1 where %2 = ?").arg(m_sqlTable, sqlColumn(m_idColumn));
     m_connection->exec(sql, {value(m_idColumn)}, true);
     const int row = m_cursor;
-    m_store->remove(row);
-    emit rowRemoved(row);
+    removeRow(row);
     land(row, true);
     m_bof = m_eof = isEmpty();
     emit cursorMoved(m_cursor);

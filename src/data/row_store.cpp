@@ -2,8 +2,8 @@
 
 #include "data/connection.h"
 #include "data/errors.h"
+#include "data/sql_names.h"
 
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -19,55 +19,6 @@ FieldDef fieldDefOf(const QSqlField &f, const QString &driver);
 } // namespace detail
 
 namespace {
-
-// A statement that reads whole rows of one table, split where the column list
-// goes: "select * from T" and what follows the table's name.
-struct OneTable {
-    QString table;
-    QString tail;             // " where ... order by ...", may be empty
-    QStringList orderColumns; // plain column names the result is ordered by
-};
-
-bool readsWholeRowsOfOneTable(const QString &sql, const QString &table, OneTable &out)
-{
-    static const QRegularExpression head(
-        QStringLiteral(
-            R"(^\s*select\s+\*\s+from\s+("?[A-Za-z_][\w$#]*"?(?:\s*\.\s*"?[A-Za-z_][\w$#]*"?)?))"),
-        QRegularExpression::CaseInsensitiveOption);
-    // After the table only a where clause and an order: no alias, join, grouping
-    // or second select whose columns or rows the key list could not follow.
-    static const QRegularExpression tailStart(QStringLiteral(R"(^(\s+(where|order)\b.*)?\s*$)"),
-                                              QRegularExpression::CaseInsensitiveOption |
-                                                  QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression forbidden(
-        QStringLiteral(R"(\b(union|intersect|except|minus|group\s+by|having|distinct|join)\b)"),
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression orderBy(QStringLiteral(R"(\border\s+by\b)"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression orderItem(
-        QStringLiteral(R"(^\s*([A-Za-z_][\w$#]*)(\s+(asc|desc))?(\s+nulls\s+(first|last))?\s*$)"),
-        QRegularExpression::CaseInsensitiveOption);
-
-    const auto m = head.match(sql);
-    if (!m.hasMatch() || table.isEmpty()) return false;
-    const QString tail = sql.mid(m.capturedEnd());
-    if (!tailStart.match(tail).hasMatch() || forbidden.match(tail).hasMatch()) return false;
-    out.table = table;
-    out.tail = tail;
-    out.orderColumns.clear();
-    qsizetype at = -1;
-    for (auto it = orderBy.globalMatch(tail); it.hasNext();)
-        at = it.next().capturedEnd();
-    if (at >= 0) {
-        const QString items = tail.mid(at);
-        if (items.contains(QLatin1Char('(')) || items.contains(QLatin1Char(')'))) return true;
-        for (const QString &item : items.split(QLatin1Char(','))) {
-            const auto im = orderItem.match(item);
-            if (im.hasMatch()) out.orderColumns << im.captured(1);
-        }
-    }
-    return true;
-}
 
 QString idText(const QVariant &v)
 {
@@ -108,6 +59,7 @@ void RowStore::setPaging(int rowsPerPage, int pagesKept)
 void RowStore::clear()
 {
     m_pageSql.clear();
+    m_statement.clear();
     m_table.clear();
     m_names.clear();
     m_slots.clear();
@@ -124,15 +76,29 @@ void RowStore::clear()
     m_loaded = 0;
 }
 
-std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &params,
-                                     const QString &table)
+std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &params)
 {
     // Built aside, so that a statement that fails leaves the rows held as they were.
+    RowStore fresh(m_connection);
+    std::vector<FieldDef> fields;
+    fresh.readWhole(sql, params, fields);
+    take(fresh);
+    return fields;
+}
+
+std::vector<FieldDef> RowStore::read(const DeclaredQuery &query, const QVariantList &params)
+{
     RowStore fresh(m_connection);
     fresh.m_pageRows = m_nextPageRows;
     fresh.m_pagesKept = m_nextPagesKept;
     std::vector<FieldDef> fields;
-    if (!fresh.readKeys(sql, params, table, fields)) fresh.readWhole(sql, params, fields);
+    fresh.readKeys(query, params, fields);
+    take(fresh);
+    return fields;
+}
+
+void RowStore::take(RowStore &fresh)
+{
     clear();
     m_pageRows = fresh.m_pageRows;
     m_pagesKept = fresh.m_pagesKept;
@@ -145,15 +111,16 @@ std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &par
     m_width = fresh.m_width;
     m_slots = std::move(fresh.m_slots);
     m_pageSql = std::move(fresh.m_pageSql);
+    m_statement = std::move(fresh.m_statement);
     m_table = std::move(fresh.m_table);
     m_names = std::move(fresh.m_names);
     m_loaded = fresh.m_loaded;
-    return fields;
 }
 
 void RowStore::readWhole(const QString &sql, const QVariantList &params,
                          std::vector<FieldDef> &fields)
 {
+    m_statement = sql;
     QSqlQuery q = m_connection->exec(sql, params, true);
     if (!q.isSelect()) throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(sql));
     fields = fieldsOf(q.record(), m_connection->driverName());
@@ -173,24 +140,29 @@ void RowStore::readWhole(const QString &sql, const QVariantList &params,
     m_paged = false;
 }
 
-bool RowStore::readKeys(const QString &sql, const QVariantList &params, const QString &table,
+void RowStore::readKeys(const DeclaredQuery &query, const QVariantList &params,
                         std::vector<FieldDef> &fields)
 {
-    OneTable one;
-    if (!readsWholeRowsOfOneTable(sql, table, one)) return false;
-    const QString driver = m_connection->driverName();
+    const QSqlDatabase db = m_connection->database();
+    const QString table = quotedTable(db, query.table);
     {
-        // The table's columns as the statement would give them, without a row.
+        // The table's columns as the query gives them, without a row.
         const QSqlQuery q =
-            m_connection->exec(QStringLiteral("select * from %1 where 1 = 0").arg(one.table), {}, true);
-        fields = fieldsOf(q.record(), driver);
+            m_connection->exec(QStringLiteral("select * from %1 where 1 = 0").arg(table), {}, true);
+        fields = fieldsOf(q.record(), m_connection->driverName());
     }
-    m_idColumn = columnNamed(fields, QStringLiteral("id"));
-    if (m_idColumn < 0) return false;
-    m_columnCount = int(fields.size());
-    m_table = one.table;
+    QStringList columns;
     for (const FieldDef &f : fields)
-        m_names << f.name;
+        columns << f.name;
+    m_idColumn = columnNamed(fields, query.idColumn);
+    if (m_idColumn < 0) {
+        // Rows without an id cannot be read again by it: held whole.
+        readWhole(selectText(query, db, columns), params, fields);
+        return;
+    }
+    m_columnCount = int(fields.size());
+    m_table = query.table;
+    m_names = columns;
     m_keyOf.assign(fields.size(), -1);
     auto hold = [&](int column) {
         if (column < 0 || m_keyOf[size_t(column)] >= 0) return;
@@ -198,15 +170,17 @@ bool RowStore::readKeys(const QString &sql, const QVariantList &params, const QS
         m_keyColumns.push_back(column);
     };
     hold(m_idColumn);
-    for (const QString &name : std::as_const(one.orderColumns))
+    for (const OrderColumn &o : query.order)
+        hold(columnNamed(fields, o.column));
+    for (const QString &name : query.held)
         hold(columnNamed(fields, name));
-    QStringList names;
+    QStringList keys;
     for (int c : m_keyColumns)
-        names << fields[size_t(c)].name;
+        keys << quotedColumn(db, fields[size_t(c)].name);
 
-    QSqlQuery q = m_connection->exec(QStringLiteral("select %1 from %2%3")
-                                         .arg(names.join(QStringLiteral(", ")), one.table, one.tail),
-                                     params, true);
+    m_statement = selectText(query, db, columns);
+    QSqlQuery q = m_connection->exec(
+        selectText(query, db, columns, keys.join(QStringLiteral(", "))), params, true);
     m_width = qsizetype(m_keyColumns.size());
     while (q.next())
         for (int i = 0; i < m_width; ++i)
@@ -217,11 +191,10 @@ bool RowStore::readKeys(const QString &sql, const QVariantList &params, const QS
     QStringList marks;
     for (int i = 0; i < m_pageRows; ++i)
         marks << QStringLiteral("?");
-    m_pageSql =
-        QStringLiteral("select * from %1 where %2 in (%3)")
-            .arg(one.table, fields[size_t(m_idColumn)].name, marks.join(QStringLiteral(", ")));
+    m_pageSql = QStringLiteral("select * from %1 where %2 in (%3)")
+                    .arg(table, quotedColumn(db, fields[size_t(m_idColumn)].name),
+                         marks.join(QStringLiteral(", ")));
     m_paged = true;
-    return true;
 }
 
 // ---------------------------------------------------------------- pages
@@ -372,6 +345,33 @@ QVariant RowStore::value(int r, int column) noexcept
     } catch (...) {
         return {};
     }
+}
+
+QVariant RowStore::held(int r, int column, bool *held) const
+{
+    const Slot &s = m_slots[size_t(r)];
+    *held = true;
+    if (s.loaded) return s.values[column];
+    const int k = m_keyOf[size_t(column)];
+    if (k >= 0) return m_keys[qsizetype(r) * m_width + k];
+    *held = s.gone;
+    return {};
+}
+
+bool RowStore::loadRows(int first, int last)
+{
+    bool read = false;
+    for (int r = first; r <= last; ++r) {
+        const Slot &s = m_slots[size_t(r)];
+        if (s.loaded || s.gone) continue;
+        loadPage(r);
+        read = true;
+    }
+    // The rows asked for are the ones in use: kept before any other.
+    if (m_paged)
+        for (int page = first / m_pageRows; page <= last / m_pageRows; ++page)
+            touch(page);
+    return read;
 }
 
 bool RowStore::holdsForEveryRow(int column) const

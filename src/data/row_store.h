@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/dataset.h"
+#include "data/declared_query.h"
 
 #include <QHash>
 #include <QString>
@@ -18,16 +19,15 @@ class Connection;
 
 // The rows of a dataset, in the dataset's order.
 //
-// A statement that reads whole rows of one table ("select * from T where ...
-// order by ...") is read in two steps: at once only each row's id and the
-// columns it is ordered by (a survey form locates and types ahead by those),
-// then whole rows by id, a page of neighbouring rows at a time, when a move,
-// a grid or a field read reaches them. Pages not used lately are let go, and
-// read again, as the database has them then, when they are reached again. A
-// row the database no longer has reads as gone.
+// A declared query is read in two steps: at once only each row's id, the
+// columns it is ordered by and the columns it holds (a survey form locates and
+// types ahead by those), then whole rows by id, a page of neighbouring rows at
+// a time, when a move, a grid or a field read reaches them. Pages not used
+// lately are let go, and read again, as the database has them then, when they
+// are reached again. A row the database no longer has reads as gone.
 //
-// Any other statement (several tables, no id column, aggregates) is read
-// whole at once, as are new rows until they are stored.
+// Any other statement, and a declared query of a table without its id
+// column, is read whole at once, as are new rows until they are stored.
 class RowStore {
 public:
     static constexpr int kDefaultPageRows = 64;
@@ -41,11 +41,13 @@ public:
     // Rows per page and how many pages stay in memory; taken at the next read.
     void setPaging(int rowsPerPage, int pagesKept);
 
-    // Runs the statement and holds its result in place of the rows held so
-    // far; gives its columns. `table` is the one table the statement reads
-    // (empty: unknown). Throws DatabaseError, leaving the rows held as they were.
-    std::vector<FieldDef> read(const QString &sql, const QVariantList &params,
-                               const QString &table);
+    // Runs the statement and holds its whole result in place of the rows held
+    // so far; gives its columns. Throws DatabaseError, leaving the rows held as
+    // they were.
+    std::vector<FieldDef> read(const QString &sql, const QVariantList &params);
+    // The same for a declared query, read by pages; statement() is the text it ran.
+    std::vector<FieldDef> read(const DeclaredQuery &query, const QVariantList &params);
+    const QString &statement() const { return m_statement; }
     // Lets every row go, and the statements kept for reading pages.
     void clear();
 
@@ -65,6 +67,12 @@ public:
     // read() for painting and lookups that cannot take an exception: null
     // when the page cannot be read.
     QVariant value(int r, int column) noexcept;
+    // A value of row r from memory only; held false when reading it would
+    // read its page. A gone row is held as nulls.
+    QVariant held(int r, int column, bool *held) const;
+    // Reads the pages of rows first..last not in memory. True when any was read.
+    // Throws DatabaseError when a page cannot be read.
+    bool loadRows(int first, int last);
     // True when the column is held for every row (reading it reads no page).
     bool holdsForEveryRow(int column) const;
     // True once a read found that the database no longer has row r.
@@ -89,8 +97,9 @@ private:
     };
 
     void readWhole(const QString &sql, const QVariantList &params, std::vector<FieldDef> &fields);
-    bool readKeys(const QString &sql, const QVariantList &params, const QString &table,
+    void readKeys(const DeclaredQuery &query, const QVariantList &params,
                   std::vector<FieldDef> &fields);
+    void take(RowStore &fresh);
     void loadPage(int r);
     void touch(int page);
     void letGo(int page);
@@ -117,6 +126,7 @@ private:
     QString m_table;
     QStringList m_names; // column names, for reading a page
     QString m_pageSql;
+    QString m_statement;
 
     int m_current = -1;
     int m_loaded = 0;

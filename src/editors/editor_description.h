@@ -88,8 +88,8 @@ struct AttachedEditorDescription {
     // Statements from src/schema. Lists bind parcel, unit (and the change date
     // for the changed list); the purge binds parcel, unit; the sparing purge
     // also the id of the row being saved; the maximum id binds nothing.
-    const QString *listCurrent;
-    const QString *listChanged;
+    const DeclaredQuery *listCurrent;
+    const DeclaredQuery *listChanged;
     const QString *maxId;
     const QString *purge;        // null: no purge
     const QString *purgeSparing; // null: the purge spares nothing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/declared_query.h"
 #include "schema/numbering.h"
 #include "widgets/survey_dialog.h"
 
@@ -65,7 +66,7 @@ struct SurveyFormDescription {
     const char *bannerImage;
     Band buttonPanel;
     const SheetLayout &sheet;
-    const QString &loadStatement;
+    const DeclaredQuery &loadStatement;
     std::span<const NewRowColumn> newRow;
     bool lockMemo;         // the change lock also takes the memo
     const char *gyLabel43; // caption of the co-use-right editor's Label43; null: its own

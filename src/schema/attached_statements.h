@@ -1,9 +1,13 @@
 #pragma once
 
+#include "data/declared_query.h"
+
 #include <QString>
 #include <array>
 
-// Statements on the attached tables T_JZBSB, T_ZJB, T_SZB and T_GYQ. A survey
+// Statements on the attached tables T_JZBSB, T_ZJB, T_SZB and T_GYQ. The
+// lists are declared queries ("select * from <table> where <filter> order by
+// <column>"), written back to their table. A survey
 // table's rows are found by value: parcel number, unit code and change date.
 // Unless a comment says otherwise, "parcel" is the editor's or the sheet's
 // parcel number (trimmed where the caller trims it), "unit" the session unit
@@ -14,11 +18,17 @@ namespace zarn::sql {
 
 // TFrmJZBS loading in current mode and after an insert, on JZBS.
 // Binds: parcel, unit.
-inline const QString jzbsbListCurrent =
-    QStringLiteral("select * from T_JZBSB where ZDBH=? and dwdm=? and  bgrq is null order by xh");
+inline const DeclaredQuery jzbsbListCurrent{
+    .table = QStringLiteral("T_JZBSB"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq is null"),
+    .order = {{.column = QStringLiteral("xh")}},
+};
 // TFrmJZBS loading in changed mode, on JZBS. Binds: parcel, unit, bgrq.
-inline const QString jzbsbListChanged =
-    QStringLiteral("select * from T_JZBSB where ZDBH=? and dwdm=? and  bgrq=? order by xh");
+inline const DeclaredQuery jzbsbListChanged{
+    .table = QStringLiteral("T_JZBSB"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq=?"),
+    .order = {{.column = QStringLiteral("xh")}},
+};
 // TFrmJZBS adding or inserting a marker, on ADOQuery1: highest id of the whole
 // table. No values.
 inline const QString jzbsbMaxId = QStringLiteral("select Max(id) from  T_JZBSB ");
@@ -43,11 +53,17 @@ inline const QString jzbsbCountChanged =
 // ---------------------------------------------------------------- T_ZJB
 
 // TFrmZJ loading in current mode, on Zj. Binds: parcel, unit.
-inline const QString zjbListCurrent =
-    QStringLiteral("select * from T_ZJB where ZDBH=? and dwdm=? and  bgrq is null order by id");
+inline const DeclaredQuery zjbListCurrent{
+    .table = QStringLiteral("T_ZJB"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq is null"),
+    .order = {{.column = QStringLiteral("id")}},
+};
 // TFrmZJ loading in changed mode, on Zj. Binds: parcel, unit, bgrq.
-inline const QString zjbListChanged =
-    QStringLiteral("select * from T_ZJB where ZDBH=? and dwdm=? and  bgrq=? order by id");
+inline const DeclaredQuery zjbListChanged{
+    .table = QStringLiteral("T_ZJB"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq=?"),
+    .order = {{.column = QStringLiteral("id")}},
+};
 // TFrmZJ adding a row, on ADOQuery1. No values.
 inline const QString zjbMaxId = QStringLiteral("select Max(id) from  T_ZJB ");
 // TFrmZJ saving, on ADOQuery1: removes current rows without start and end
@@ -64,11 +80,17 @@ inline const QString zjbPurgeSparing =
 // ---------------------------------------------------------------- T_SZB
 
 // TFrmSZ loading in current mode, on sz. Binds: parcel, unit.
-inline const QString szbListCurrent =
-    QStringLiteral("select * from T_SZB where ZDBH=? and dwdm=? and bgrq is null order by ID");
+inline const DeclaredQuery szbListCurrent{
+    .table = QStringLiteral("T_SZB"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and bgrq is null"),
+    .order = {{.column = QStringLiteral("ID")}},
+};
 // TFrmSZ loading in changed mode, on sz. Binds: parcel, unit, bgrq.
-inline const QString szbListChanged =
-    QStringLiteral("select * from T_SZB where ZDBH=? and dwdm=? and bgrq =? order by ID");
+inline const DeclaredQuery szbListChanged{
+    .table = QStringLiteral("T_SZB"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and bgrq =?"),
+    .order = {{.column = QStringLiteral("ID")}},
+};
 // TFrmSZ adding a row, on ADOQuery1. No values.
 inline const QString szbMaxId = QStringLiteral("select Max(id) from  T_SZB ");
 // TFrmSZ saving, on ADOQuery1: removes current rows without start and end
@@ -85,11 +107,17 @@ inline const QString szbPurgeSparing =
 // ---------------------------------------------------------------- T_GYQ
 
 // TFrmGY loading in current mode, on GY. Binds: parcel, unit.
-inline const QString gyqListCurrent =
-    QStringLiteral("select * from T_GYQ where ZDBH=? and dwdm=? and  bgrq is null order by id");
+inline const DeclaredQuery gyqListCurrent{
+    .table = QStringLiteral("T_GYQ"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq is null"),
+    .order = {{.column = QStringLiteral("id")}},
+};
 // TFrmGY loading in changed mode, on GY. Binds: parcel, unit, bgrq.
-inline const QString gyqListChanged =
-    QStringLiteral("select * from T_GYQ where ZDBH=? and dwdm=? and  bgrq=? order by id");
+inline const DeclaredQuery gyqListChanged{
+    .table = QStringLiteral("T_GYQ"),
+    .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq=?"),
+    .order = {{.column = QStringLiteral("id")}},
+};
 // TFrmGY adding a row, on ADOQuery1. No values.
 inline const QString gyqMaxId = QStringLiteral("select Max(ID) from  T_GYQ  ");
 // Both survey forms' co-user count for a current survey row, on ADOQuery1.

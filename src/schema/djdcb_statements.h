@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/declared_query.h"
+
 #include <QString>
 
 // Statements on the main table T_DJDCB. Each comment names who runs the
@@ -10,20 +12,22 @@ namespace zarn::sql {
 inline const QString djdcDesignTime = QStringLiteral("select * from ZARN.T_DJDCB");
 
 // Use-right form opening, on djdcTable: the rows of the unit and its sub-units
-// in parcel-number order. Binds unitcode::unitListParams(session unit code):
-// the range on dwdm lets the (DWDM, ZDBH) index find the unit's rows, the like
-// pattern (its wildcards escaped with '!') decides which of them belong.
-// zdbh sorts as text with nulls last on every database, so a row without a
-// parcel number never heads the list.
-inline const QString djdcListUseRight =
-    QStringLiteral("select * from T_DJDCB where dwdm >= ? and dwdm < ? and dwdm like ? escape '!' "
-                   "order by zdbh nulls last");
+// in parcel-number order ("select * from T_DJDCB where dwdm >= ? and dwdm < ?
+// and dwdm like ? escape '!' order by zdbh nulls last"), written back to
+// T_DJDCB. Binds unitcode::unitListParams(session unit code): the range on
+// dwdm lets the (DWDM, ZDBH) index find the unit's rows, the like pattern (its
+// wildcards escaped with '!') decides which of them belong. zdbh sorts as text
+// with nulls last on every database, so a row without a parcel number never
+// heads the list; the form types ahead by zdbh, held for every row.
+inline const DeclaredQuery djdcListUseRight{
+    .table = QStringLiteral("T_DJDCB"),
+    .filter = QStringLiteral("dwdm >= ? and dwdm < ? and dwdm like ? escape '!'"),
+    .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}},
+};
 
 // Ownership form opening, on djdcTable: the same rows in the same order.
 // Binds unitcode::unitListParams(session unit code).
-inline const QString djdcListOwnership =
-    QStringLiteral("select * from T_DJDCB where dwdm >= ? and dwdm < ? and dwdm like ? escape '!' "
-                   "order by zdbh nulls last");
+inline const DeclaredQuery djdcListOwnership = djdcListUseRight;
 
 // zarn-db demo, before it adds made-up parcels: how many survey rows the
 // database already holds. No values.

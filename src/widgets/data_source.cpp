@@ -24,8 +24,12 @@ void DataSource::setDataset(zarn::Dataset *dataset)
     m_dataset = dataset;
     if (dataset) {
         using D = zarn::Dataset;
-        m_links << connect(dataset, &D::reset, this, &DataSource::reset)
+        m_links << connect(dataset, &D::aboutToReset, this, &DataSource::aboutToReset)
+                << connect(dataset, &D::reset, this, &DataSource::reset)
+                << connect(dataset, &D::rowAboutToBeInserted, this,
+                           &DataSource::rowAboutToBeInserted)
                 << connect(dataset, &D::rowInserted, this, &DataSource::rowInserted)
+                << connect(dataset, &D::rowAboutToBeRemoved, this, &DataSource::rowAboutToBeRemoved)
                 << connect(dataset, &D::rowRemoved, this, &DataSource::rowRemoved)
                 << connect(dataset, &D::rowChanged, this, &DataSource::rowChanged)
                 << connect(dataset, &D::fieldChanged, this, &DataSource::fieldChanged)

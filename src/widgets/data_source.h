@@ -25,8 +25,11 @@ signals:
     void datasetChanged();
 
     // The dataset's own notifications, passed on.
+    void aboutToReset();
     void reset();
+    void rowAboutToBeInserted(int row);
     void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void rowChanged(int row);
     void fieldChanged(int row, int column);

@@ -3,6 +3,8 @@
 #include "data/dataset.h"
 #include "widgets/guard.h"
 
+#include <algorithm>
+
 namespace zarn::ui {
 
 using zarn::Dataset;
@@ -48,8 +50,13 @@ void DatasetModel::setDataset(Dataset *dataset)
     m_links.clear();
     m_dataset = dataset;
     if (dataset) {
-        m_links << connect(dataset, &Dataset::reset, this, &DatasetModel::onReset)
+        m_links << connect(dataset, &Dataset::aboutToReset, this, &DatasetModel::onAboutToReset)
+                << connect(dataset, &Dataset::reset, this, &DatasetModel::onReset)
+                << connect(dataset, &Dataset::rowAboutToBeInserted, this,
+                           &DatasetModel::onRowAboutToBeInserted)
                 << connect(dataset, &Dataset::rowInserted, this, &DatasetModel::onRowInserted)
+                << connect(dataset, &Dataset::rowAboutToBeRemoved, this,
+                           &DatasetModel::onRowAboutToBeRemoved)
                 << connect(dataset, &Dataset::rowRemoved, this, &DatasetModel::onRowRemoved)
                 << connect(dataset, &Dataset::rowChanged, this, &DatasetModel::onRowChanged)
                 << connect(dataset, &Dataset::fieldChanged, this, &DatasetModel::onFieldChanged)
@@ -146,37 +153,66 @@ int DatasetModel::datasetColumn(int column) const
 
 // ---------------------------------------------------------------- dataset notifications
 
+void DatasetModel::onAboutToReset()
+{
+    Following f(m_following);
+    if (m_pending != Pending::None) return;
+    m_pending = Pending::Reset;
+    beginResetModel();
+}
+
 void DatasetModel::onReset()
 {
     Following f(m_following);
-    beginResetModel();
+    // A reset the dataset did not announce, or one that came while a row
+    // change was announced, is told whole.
+    if (m_pending != Pending::Reset) beginResetModel();
+    m_pending = Pending::None;
+    m_fetchFailed = false;
+    m_wantFirst = m_wantLast = -1;
     rebuild();
     endResetModel();
 }
 
-void DatasetModel::onRowInserted(int row)
+void DatasetModel::onRowAboutToBeInserted(int row)
 {
     Following f(m_following);
-    if (row < 0 || row > m_rowCount) {
+    if (m_pending != Pending::None || row < 0 || row > m_rowCount) return;
+    m_pending = Pending::Insert;
+    beginInsertRows(QModelIndex(), row, row);
+}
+
+void DatasetModel::onRowInserted(int)
+{
+    Following f(m_following);
+    if (m_pending != Pending::Insert) {
         onReset();
         return;
     }
-    beginInsertRows(QModelIndex(), row, row);
+    m_pending = Pending::None;
     ++m_rowCount;
-    if (m_cursor >= row) ++m_cursor;
+    m_cursor = m_dataset ? m_dataset->recNo() : -1;
     endInsertRows();
 }
 
-void DatasetModel::onRowRemoved(int row)
+void DatasetModel::onRowAboutToBeRemoved(int row)
 {
     Following f(m_following);
-    if (row < 0 || row >= m_rowCount) {
+    if (m_pending != Pending::None || row < 0 || row >= m_rowCount) return;
+    m_pending = Pending::Remove;
+    beginRemoveRows(QModelIndex(), row, row);
+}
+
+void DatasetModel::onRowRemoved(int)
+{
+    Following f(m_following);
+    if (m_pending != Pending::Remove) {
         onReset();
         return;
     }
-    beginRemoveRows(QModelIndex(), row, row);
+    m_pending = Pending::None;
     --m_rowCount;
-    if (m_cursor > row || m_cursor >= m_rowCount) --m_cursor;
+    m_cursor = m_dataset ? m_dataset->recNo() : -1;
     endRemoveRows();
 }
 
@@ -199,6 +235,7 @@ void DatasetModel::onFieldChanged(int row, int column)
 void DatasetModel::onCursorMoved(int row)
 {
     Following f(m_following);
+    m_fetchFailed = false;
     const int old = m_cursor;
     m_cursor = row;
     if (old >= 0 && old < m_rowCount) emit headerDataChanged(Qt::Vertical, old, old);
@@ -231,7 +268,53 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
     const int column = m_shown[index.column()].datasetColumn;
     if (!m_dataset || column < 0) return {};
-    return Dataset::textOf(m_dataset->valueAt(index.row(), column));
+    bool held = false;
+    const QVariant v = m_dataset->heldValueAt(index.row(), column, &held);
+    if (!held) wantRow(index.row());
+    return Dataset::textOf(v);
+}
+
+void DatasetModel::wantRow(int row) const
+{
+    if (m_fetchFailed) return;
+    m_wantFirst = m_wantFirst < 0 ? row : std::min(m_wantFirst, row);
+    m_wantLast = std::max(m_wantLast, row);
+    if (m_fetchQueued) return;
+    m_fetchQueued = true;
+    QMetaObject::invokeMethod(const_cast<DatasetModel *>(this), &DatasetModel::fetchWanted,
+                              Qt::QueuedConnection);
+}
+
+void DatasetModel::fetchWanted()
+{
+    m_fetchQueued = false;
+    const int first = m_wantFirst;
+    const int last = std::min(m_wantLast, m_rowCount - 1);
+    m_wantFirst = m_wantLast = -1;
+    if (first >= 0 && first <= last) fetchRows(first, last);
+}
+
+bool DatasetModel::fetchRows(int first, int last, QWidget *context)
+{
+    Dataset *ds = m_dataset;
+    if (!ds || !ds->isOpen() || m_pending != Pending::None || m_rowCount == 0 ||
+        m_rowCount != ds->recordCount())
+        return true;
+    first = std::clamp(first, 0, m_rowCount - 1);
+    last = std::clamp(last, first, m_rowCount - 1);
+    try {
+        const bool read = ds->fetchRows(first, last);
+        m_fetchFailed = false;
+        if (!read || m_shown.isEmpty()) return true;
+    } catch (const std::exception &e) {
+        m_fetchFailed = true;
+        reportAfterEvent(context, QStringLiteral("无法读取表格中的记录，这些行暂时显示为空白。"
+                                                 "请检查与数据库的连接，然后再滚动表格。\n%1")
+                                      .arg(errorText(e)));
+        return false;
+    }
+    emit dataChanged(index(first, 0), index(last, int(m_shown.size()) - 1));
+    return true;
 }
 
 QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const

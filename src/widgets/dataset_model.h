@@ -24,6 +24,13 @@ struct GridColumn {
 // A table model over a Dataset. It reads a cell only when a view asks for it,
 // so a dataset of any size costs the model nothing per row. Without columns
 // of its own it shows every column of the dataset under its name.
+//
+// data() reads memory only: it never runs a statement, so painting neither
+// waits on the database nor opens a lost connection. Rows not in memory are
+// read by fetchRows, which a view calls for the rows it is about to show; a
+// cell painted before that asks for its row to be read once the event being
+// handled has returned. A read that fails is reported after the event, and
+// not tried again until the rows, the cursor or the view's rows change.
 class DatasetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -51,6 +58,10 @@ public:
     // its views; a view that follows the cursor must not move it meanwhile.
     bool isFollowingDataset() const { return m_following > 0; }
 
+    // Reads rows first..last into memory and repaints them; a failure is
+    // reported after the event (in context's window) and false returned.
+    bool fetchRows(int first, int last, QWidget *context = nullptr);
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -73,9 +84,14 @@ private:
     };
     void rebuild();
     void lookUpColumns();
+    void onAboutToReset();
     void onReset();
+    void onRowAboutToBeInserted(int row);
     void onRowInserted(int row);
+    void onRowAboutToBeRemoved(int row);
     void onRowRemoved(int row);
+    void wantRow(int row) const;
+    void fetchWanted();
     void onRowChanged(int row);
     void onFieldChanged(int row, int column);
     void onCursorMoved(int row);
@@ -89,6 +105,13 @@ private:
     int m_cursor = -1;
     bool m_readOnly = false;
     int m_following = 0;
+    // A change the dataset announced and the views were told of (begin*).
+    enum class Pending { None, Reset, Insert, Remove } m_pending = Pending::None;
+    // Rows painted before they were in memory, read once the event returns.
+    mutable int m_wantFirst = -1;
+    mutable int m_wantLast = -1;
+    mutable bool m_fetchQueued = false;
+    bool m_fetchFailed = false;
 };
 
 } // namespace zarn::ui

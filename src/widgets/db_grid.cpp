@@ -187,6 +187,8 @@ DBGrid::DBGrid(QWidget *parent)
     m_searchPause.setSingleShot(true);
     m_searchPause.setInterval(1000);
     connect(&m_searchPause, &QTimer::timeout, this, [this] { m_searchText.clear(); });
+    // The rows scrolled to are read before they are painted, not after.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DBGrid::fetchShownRows);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         applyColumnWidths();
         followCursor();
@@ -325,6 +327,15 @@ void DBGrid::setDatasetModel(DatasetModel *model)
     onDatasetChanged();
     applyColumnWidths();
     followCursor();
+}
+
+void DBGrid::fetchShownRows()
+{
+    const int first = rowAt(0);
+    if (first < 0) return;
+    int last = rowAt(viewport()->height() - 1);
+    if (last < 0) last = m_model->rowCount() - 1;
+    m_model->fetchRows(first, last, this);
 }
 
 void DBGrid::applyColumnWidths()

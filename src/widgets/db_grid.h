@@ -82,6 +82,7 @@ protected:
 private:
     void onDatasetChanged();
     void followCursor();
+    void fetchShownRows();
     void applyColumnWidths();
     bool search(const QString &typed);
     int findRow(const zarn::Dataset &ds, int column) const;

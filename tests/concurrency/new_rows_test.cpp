@@ -43,7 +43,7 @@ std::unique_ptr<Connection> seeded(const ScratchDatabase &db, Backend backend)
     std::unique_ptr<Connection> c = db.open();
     dbsetup::createSurveyDatabase(*c);
     Dataset t(c.get());
-    t.setSql(QStringLiteral("select * from T_DJDCB where id = ?"), {-1});
+    t.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {-1});
     t.open();
     t.append();
     t.setValue("id", 1);

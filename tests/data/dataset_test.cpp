@@ -50,7 +50,7 @@ protected:
                                 "(3, '003', null, 7)")
                      .arg(table)});
         ds = std::make_unique<Dataset>(conn.get());
-        ds->setSql(QStringLiteral("select * from %1 order by id").arg(table));
+        ds->setQuery({.table = table, .order = {{.column = QStringLiteral("id")}}});
         ds->open();
     }
     void TearDown() override
@@ -66,7 +66,7 @@ protected:
     Dataset &second()
     {
         other = std::make_unique<Dataset>(conn.get());
-        other->setSql(QStringLiteral("select * from %1 order by id").arg(table));
+        other->setQuery({.table = table, .order = {{.column = QStringLiteral("id")}}});
         other->open();
         return *other;
     }
@@ -121,7 +121,7 @@ TEST_P(DatasetTest, OpeningAndMovingFollowTheClassicFlags)
     EXPECT_EQ(ds->recNo(), 0);
 
     // An empty result: both flags, no row, fields read as empty.
-    ds->setSql(QStringLiteral("select * from %1 where id = ?").arg(table), {999});
+    ds->setQuery({.table = table, .filter = QStringLiteral("id = ?")}, {999});
     ds->open();
     EXPECT_TRUE(ds->isEmpty());
     EXPECT_TRUE(ds->bof());
@@ -381,6 +381,22 @@ TEST_P(DatasetTest, AppendedAndInsertedRowsStayWhereTheyWerePut)
 
 TEST_P(DatasetTest, DeleteRemovesAtOnceAndMovesOn)
 {
+    // A listener reads the current row on every notification: the cursor
+    // stands on a row there is, also after the last row went.
+    QStringList seen;
+    auto look = [&](const char *what) {
+        return [&seen, this, what](int row) {
+            const int at = ds->recNo();
+            EXPECT_TRUE(at == -1 ? ds->isEmpty() : at < ds->recordCount()) << what << row;
+            seen << QStringLiteral("%1 %2 %3")
+                        .arg(QLatin1String(what))
+                        .arg(row)
+                        .arg(ds->text("zdbh"));
+        };
+    };
+    QObject::connect(ds.get(), &Dataset::rowAboutToBeRemoved, look("about"));
+    QObject::connect(ds.get(), &Dataset::rowRemoved, look("gone"));
+
     ds->next();
     ds->remove();
     EXPECT_EQ(stored(2, "zdbh"), "<no row>");
@@ -402,6 +418,8 @@ TEST_P(DatasetTest, DeleteRemovesAtOnceAndMovesOn)
     EXPECT_TRUE(ds->eof());
     EXPECT_THROW(ds->remove(), DatasetStateError);
     EXPECT_EQ(rowsInTable(), 0);
+    EXPECT_EQ(seen, QStringList({"about 1 002", "gone 1 003", "about 1 003", "gone 1 001",
+                                 "about 1 ", "gone 1 001", "about 0 001", "gone 0 "}));
 }
 
 TEST_P(DatasetTest, RefreshRereadsAndKeepsTheRow)
@@ -563,9 +581,38 @@ TEST_P(DatasetTest, HostileTextIsStoredVerbatimAndTouchesNoOtherRow)
     EXPECT_EQ(stored(2, "qlr"), QStringLiteral("李四"));
     EXPECT_EQ(rowsInTable(), 3);
 
-    ds->setSql(QStringLiteral("select * from %1 where qlr = ?").arg(table), {evil});
+    ds->setQuery({.table = table, .filter = QStringLiteral("qlr = ?")}, {evil});
     ds->open();
     EXPECT_EQ(ds->recordCount(), 1);
+
+    // Names the data layer joins into its statements are quoted: a column
+    // named as a key word is ordered by, read by pages, written and deleted.
+    const QString words = uniqueName("t_kw");
+    execAll(*conn, {QStringLiteral("create table %1 (id integer primary key, \"order\" "
+                                   "varchar(10))")
+                        .arg(words)});
+    Dataset d(conn.get());
+    d.setPaging(1, 1);
+    d.setQuery({.table = words.toUpper(), .order = {{.column = QStringLiteral("order")}}});
+    d.open();
+    for (const auto &[id, word] : {std::pair{1, "b"}, std::pair{2, "a"}}) {
+        d.append();
+        d.setValue("id", id);
+        d.setValue("order", QString::fromLatin1(word));
+        d.post();
+    }
+    d.refresh();
+    EXPECT_EQ(d.valueAt(0, d.indexOf("order")).toString(), "a");
+    d.last();
+    d.edit();
+    d.setValue("order", QStringLiteral("c"));
+    d.post();
+    d.remove();
+    d.refresh();
+    EXPECT_EQ(d.recordCount(), 1);
+    EXPECT_EQ(d.text("order"), "a");
+    d.close();
+    execAll(*conn, {QStringLiteral("drop table %1").arg(words)});
 }
 
 TEST_P(DatasetTest, FieldsAreFoundWithoutCaseAndCheckTheirValues)

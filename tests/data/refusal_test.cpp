@@ -166,7 +166,7 @@ TEST(RefusalTest, ADamagedSqliteFileIsSaidToBeDamaged)
     c.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + file);
     c.open();
     Dataset d(&c);
-    d.setSql(QStringLiteral("select * from t order by x"));
+    d.setQuery({.table = QStringLiteral("t"), .order = {{.column = QStringLiteral("x")}}});
     try {
         d.open();
         FAIL() << "a damaged file was read";
@@ -180,7 +180,7 @@ TEST(RefusalTest, ADamagedSqliteFileIsSaidToBeDamaged)
     other.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + file);
     other.open();
     Dataset q(&other);
-    q.setSql(QStringLiteral("select * from t"));
+    q.setQuery({.table = QStringLiteral("t")});
     try {
         q.open();
         FAIL() << "garbage was read as a database";
@@ -201,7 +201,7 @@ TEST(RefusalTest, TwoSqliteWritersWaitForEachOtherInsteadOfFailing)
     ddl.setSql(QStringLiteral("create table t (id integer primary key, who varchar(10))"));
     ddl.execute();
     Dataset rows(&c);
-    rows.setSql(QStringLiteral("select * from t"));
+    rows.setQuery({.table = QStringLiteral("t")});
     rows.open();
 
     // Another writer (a connection of its own, as another process has) holds

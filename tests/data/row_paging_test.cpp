@@ -52,7 +52,10 @@ protected:
                             .arg(table, rows.join(QStringLiteral(", ")))});
         ds = std::make_unique<Dataset>(conn.get());
         ds->setPaging(kPageRows, kPagesKept);
-        ds->setSql(QStringLiteral("select * from %1 where n > ? order by zdbh").arg(table), {0});
+        ds->setQuery({.table = table,
+                      .filter = QStringLiteral("n > ?"),
+                      .order = {{.column = QStringLiteral("zdbh")}}},
+                     {0});
         ds->open();
     }
     void TearDown() override

@@ -36,7 +36,7 @@ protected:
                              "where x < 45) insert into t_p (id, zdbh, dwdm, qlr, tdzl, tdyt) "
                              "select x, printf('00500%05d', x), '320102005006', '某单位', "
                              "'南京市秦淮区某路', '城镇住宅用地' from c")});
-        ds->setSql(QStringLiteral("select * from t_p order by id"));
+        ds->setQuery({.table = QStringLiteral("t_p"), .order = {{.column = QStringLiteral("id")}}});
         ds->open();
         dialog = std::make_unique<TFrmInput>();
         dialog->DataSource1->setDataset(ds.get());

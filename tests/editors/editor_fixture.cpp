@@ -45,7 +45,7 @@ void EditorTest::SetUp()
     if (IsSkipped()) return;
     DataMod->dwdm = unit;
     addSurvey({{"dwdm", unit}, {"zdbh", parcel}, {"dcrq", surveyDate}});
-    RunSQL(DataMod->djdcTable, QStringLiteral("select * from T_DJDCB"));
+    RunSQL(DataMod->djdcTable, DeclaredQuery{.table = QStringLiteral("T_DJDCB")});
 }
 
 void EditorTest::TearDown()

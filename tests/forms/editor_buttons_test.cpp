@@ -91,7 +91,8 @@ TEST_P(EditorButtonTest, TheMarkerEditorWaitsForAPointCountAndTheCountFollowsThe
     DataMod->djdcTable.setValue("jzdgs", "4");
     EXPECT_EQ(press(s->Button1)->editor, "TFrmJZBS");
     Dataset other(&DataMod->ADOConn1);
-    other.setSql(QStringLiteral("select * from T_DJDCB where zdbh = ?"), {zdbh});
+    other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("zdbh = ?")},
+                   {zdbh});
     other.open();
     other.edit();
     other.setValue("jzdgs", 6);

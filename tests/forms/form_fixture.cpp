@@ -39,7 +39,7 @@ void FormTest::TearDown()
 qint64 FormTest::addSurvey(const QVariantMap &values)
 {
     Dataset t(&DataMod->ADOConn1);
-    t.setSql(QStringLiteral("select * from T_DJDCB where id = ?"), {-1});
+    t.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {-1});
     t.open();
     t.append();
     const qint64 id = values.contains("id") ? values.value("id").toLongLong() : nextId;
@@ -56,7 +56,7 @@ void FormTest::addAttached(const QString &table, const QVariantMap &values)
 {
     static qint64 attachedId = 1;
     Dataset t(&DataMod->ADOConn1);
-    t.setSql(QStringLiteral("select * from %1 where id = ?").arg(table), {-1});
+    t.setQuery({.table = table, .filter = QStringLiteral("id = ?")}, {-1});
     t.open();
     t.append();
     t.setValue("id", attachedId++);

@@ -101,7 +101,7 @@ TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlocki
 
     // Another surveyor changes parcel 0030040002 after this form read it.
     Dataset other(&DataMod->ADOConn1);
-    other.setSql(QStringLiteral("select * from T_DJDCB where id = ?"), {b});
+    other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {b});
     other.open();
     other.edit();
     other.setValue("jzdgs", 5);

@@ -42,7 +42,7 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     // Another surveyor changed the row meanwhile.
     t.setValue("sm", QStringLiteral("短"));
     Dataset other(&DataMod->ADOConn1);
-    other.setSql(QStringLiteral("select * from T_DJDCB where id = ?"), {a});
+    other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {a});
     other.open();
     other.edit();
     other.setValue("qlr", QStringLiteral("乙"));

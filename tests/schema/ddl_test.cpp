@@ -98,7 +98,8 @@ protected:
     void postSurveyRow(int id, const QString &zdbh, const QVariant &bgrq, int dcblx)
     {
         Dataset d(conn.get());
-        d.setSql(sql::djdcListOwnership, unitcode::unitListParams(QStringLiteral("320102001001")));
+        d.setQuery(sql::djdcListOwnership,
+                   unitcode::unitListParams(QStringLiteral("320102001001")));
         d.open();
         d.append();
         d.setValue("id", id);
@@ -127,7 +128,7 @@ TEST_P(DdlTest, EveryDocumentedColumnIsThereWithItsKind)
     for (const TableColumns &t : documentedTables()) {
         SCOPED_TRACE(t.table);
         Dataset d(conn.get());
-        d.setSql(QStringLiteral("select * from %1").arg(QLatin1String(t.table)));
+        d.setQuery({.table = QLatin1String(t.table)});
         ASSERT_NO_THROW(d.open());
         EXPECT_GE(d.fieldIndex("id"), 0) << "every table has its key";
         for (const QString &column : t.columns) {
@@ -148,7 +149,7 @@ TEST_P(DdlTest, EveryDocumentedColumnIsThereWithItsKind)
                                                                        {"T_GYQ", &columns::gyq}};
     for (const auto &[table, list] : lists) {
         Dataset d(conn.get());
-        d.setSql(QStringLiteral("select * from %1").arg(QLatin1String(table)));
+        d.setQuery({.table = QLatin1String(table)});
         d.open();
         ASSERT_EQ(d.fieldCount(), list->size()) << table;
         for (int i = 0; i < d.fieldCount(); ++i)
@@ -217,7 +218,7 @@ TEST_P(DdlTest, OnlyOneCurrentRowPerParcelAndKind)
 
     // Turning a superseded row back into a current one is refused as well.
     Dataset d(conn.get());
-    d.setSql(QStringLiteral("select * from T_DJDCB where id = ?"), {3});
+    d.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {3});
     d.open();
     d.edit();
     d.setValue("bgrq", QVariant());
@@ -236,7 +237,8 @@ TEST_P(DdlTest, NewRowsAndChangedParcelNumbersClaimTheirNumbersAcrossBothKinds)
     // one of each kind; the ownership row is stored first.
     const auto newRow = [](Connection &c, int id, int kind) {
         auto d = std::make_unique<Dataset>(&c);
-        d->setSql(sql::djdcListOwnership, unitcode::unitListParams(QStringLiteral("320102001001")));
+        d->setQuery(sql::djdcListOwnership,
+                    unitcode::unitListParams(QStringLiteral("320102001001")));
         d->open();
         d->setWriteCheck(
             [](Dataset &t) {
@@ -309,7 +311,7 @@ TEST_P(DdlTest, ParcelNumbersListAsTextWithEmptyOnesLast)
         postSurveyRow(id, zdbh.toString(), QVariant(), id % 2);
     }
     Dataset d(conn.get());
-    d.setSql(sql::djdcListUseRight, unitcode::unitListParams(QStringLiteral("320102")));
+    d.setQuery(sql::djdcListUseRight, unitcode::unitListParams(QStringLiteral("320102")));
     d.open();
     QStringList order;
     for (int i = 0; i < d.recordCount(); ++i)

@@ -25,7 +25,7 @@ QByteArray fingerprint(Connection &c)
     QCryptographicHash h(QCryptographicHash::Sha256);
     for (const char *t : {"T_DJDCB", "T_JZBSB", "T_ZJB", "T_SZB", "T_GYQ"}) {
         Dataset d(&c);
-        d.setSql(QStringLiteral("select * from %1 order by id").arg(QLatin1String(t)));
+        d.setQuery({.table = QLatin1String(t), .order = {{.column = QStringLiteral("id")}}});
         d.open();
         for (int r = 0; r < d.recordCount(); ++r)
             for (int col = 0; col < d.fieldCount(); ++col)
@@ -90,7 +90,8 @@ TEST(DemoDataTest, RowsAgreeWithEachOtherAndWithTheCodeTables)
     const auto sides = attachedCounts(*c, "T_SZB");
     const auto designations = attachedCounts(*c, "T_ZJB");
     Dataset rows(c.get());
-    rows.setSql(QStringLiteral("select * from T_DJDCB order by id"));
+    rows.setQuery(
+        {.table = QStringLiteral("T_DJDCB"), .order = {{.column = QStringLiteral("id")}}});
     rows.open();
     ASSERT_EQ(rows.recordCount(), 1000 + s.superseded);
     int superseded = 0;
@@ -132,7 +133,7 @@ TEST(DemoDataTest, RowsAgreeWithEachOtherAndWithTheCodeTables)
     const QStringList useNames = column(*c, sql::codeDldm.sql, "DLMC");
     const QStringList kinds = column(*c, sql::codeJblx.sql, "JBLXMC");
     Dataset use(c.get());
-    use.setSql(QStringLiteral("select * from T_DJDCB where dcblx = 0"));
+    use.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("dcblx = 0")});
     use.open();
     for (int r = 0; r < use.recordCount(); ++r) {
         use.moveTo(r);
@@ -157,7 +158,7 @@ TEST(DemoDataTest, UseRightRowsFillEveryColumnOfTheSheet)
                                "SM",     "JZDGS",  "DCY",    "QSDCJS", "QSDCY",  "DCRQ",   "DJKZJS",
                                "KZY",    "KZRQ",   "DCSHYJ", "DCSHR",  "DCSHRQ", "syqlx",  "BDDJ"};
     Dataset d(c.get());
-    d.setSql(QStringLiteral("select * from T_DJDCB where dcblx = 0"));
+    d.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("dcblx = 0")});
     d.open();
     ASSERT_GT(d.recordCount(), 200);
     for (int r = 0; r < d.recordCount(); ++r) {

@@ -11,6 +11,7 @@
 #include "zarn-db/survey_ddl.h"
 
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <gtest/gtest.h>
@@ -31,30 +32,41 @@ struct Statement {
     bool readsWholeTable = false; // the code tables are read whole on purpose
 };
 
-QList<Statement> allStatements()
+// A declared query's statement as this database runs it.
+QString listText(const DeclaredQuery &q, const QSqlDatabase &db)
+{
+    QStringList columns;
+    const QSqlRecord rec = db.record(q.table);
+    for (int i = 0; i < rec.count(); ++i)
+        columns << rec.fieldName(i);
+    return selectText(q, db, columns);
+}
+
+QList<Statement> allStatements(const QSqlDatabase &db)
 {
     const QVariantList parcel = {kParcel, kUnit};
     const QVariantList changed = {kParcel, kUnit, kChanged};
+    const auto list = [&db](const DeclaredQuery &q) { return listText(q, db); };
     return {
-        {"djdcListUseRight", sql::djdcListUseRight, unitcode::unitListParams(kUnit)},
-        {"djdcListOwnership", sql::djdcListOwnership, unitcode::unitListParams(kUnit)},
+        {"djdcListUseRight", list(sql::djdcListUseRight), unitcode::unitListParams(kUnit)},
+        {"djdcListOwnership", list(sql::djdcListOwnership), unitcode::unitListParams(kUnit)},
         {"djdcMaxId", sql::djdcMaxId, {}},
         {"djdcMaxZdbh", sql::djdcMaxZdbh, {kUnit}},
         {"djdcMaxDcbh", sql::djdcMaxDcbh, {kUnit}},
-        {"jzbsbListCurrent", sql::jzbsbListCurrent, parcel},
-        {"jzbsbListChanged", sql::jzbsbListChanged, changed},
+        {"jzbsbListCurrent", list(sql::jzbsbListCurrent), parcel},
+        {"jzbsbListChanged", list(sql::jzbsbListChanged), changed},
         {"jzbsbMaxId", sql::jzbsbMaxId, {}},
         {"jzbsbMaxXh", sql::jzbsbMaxXh, parcel},
         {"jzbsbCountCurrent", sql::jzbsbCountCurrent, parcel},
         {"jzbsbCountChanged", sql::jzbsbCountChanged, changed},
-        {"zjbListCurrent", sql::zjbListCurrent, parcel},
-        {"zjbListChanged", sql::zjbListChanged, changed},
+        {"zjbListCurrent", list(sql::zjbListCurrent), parcel},
+        {"zjbListChanged", list(sql::zjbListChanged), changed},
         {"zjbMaxId", sql::zjbMaxId, {}},
-        {"szbListCurrent", sql::szbListCurrent, parcel},
-        {"szbListChanged", sql::szbListChanged, changed},
+        {"szbListCurrent", list(sql::szbListCurrent), parcel},
+        {"szbListChanged", list(sql::szbListChanged), changed},
         {"szbMaxId", sql::szbMaxId, {}},
-        {"gyqListCurrent", sql::gyqListCurrent, parcel},
-        {"gyqListChanged", sql::gyqListChanged, changed},
+        {"gyqListCurrent", list(sql::gyqListCurrent), parcel},
+        {"gyqListChanged", list(sql::gyqListChanged), changed},
         {"gyqMaxId", sql::gyqMaxId, {}},
         {"gyqCountCurrent", sql::gyqCountCurrent, parcel},
         {"jzbsbPurge", sql::jzbsbPurge, parcel},
@@ -130,7 +142,7 @@ protected:
         RunSQL(*query, sql, params);
         return query->isEmpty() ? QVariant() : query->value(0);
     }
-    QStringList ids(const QString &sql, const QVariantList &params)
+    template <class Query> QStringList ids(const Query &sql, const QVariantList &params)
     {
         RunSQL(*query, sql, params);
         QStringList out;
@@ -150,7 +162,7 @@ protected:
 
 TEST_P(StatementsTest, EveryStatementRunsWithItsValuesBound)
 {
-    for (const Statement &s : allStatements()) {
+    for (const Statement &s : allStatements(conn->database())) {
         SCOPED_TRACE(s.name);
         EXPECT_EQ(s.sql.count(QLatin1Char('?')), s.params.size());
         // The like escape character is the statement's own, not a value.
@@ -165,6 +177,43 @@ TEST_P(StatementsTest, EveryStatementRunsWithItsValuesBound)
         EXPECT_EQ(query->isOpen(), select);
     }
     EXPECT_EQ(sql::djdcDesignTime, "select * from ZARN.T_DJDCB");
+}
+
+// The lists the forms and editors open are declared queries; as text they are
+// the statements the forms have always run, with their names quoted.
+TEST_P(StatementsTest, DeclaredListsReadAsTheStatementsTheFormsRun)
+{
+    const QList<std::pair<const DeclaredQuery *, QString>> lists = {
+        {&sql::djdcListUseRight, "select * from T_DJDCB where dwdm >= ? and dwdm < ? and dwdm "
+                                 "like ? escape '!' order by zdbh nulls last"},
+        {&sql::djdcListOwnership, "select * from T_DJDCB where dwdm >= ? and dwdm < ? and dwdm "
+                                  "like ? escape '!' order by zdbh nulls last"},
+        {&sql::jzbsbListCurrent,
+         "select * from T_JZBSB where ZDBH=? and dwdm=? and  bgrq is null order by xh"},
+        {&sql::jzbsbListChanged,
+         "select * from T_JZBSB where ZDBH=? and dwdm=? and  bgrq=? order by xh"},
+        {&sql::zjbListCurrent,
+         "select * from T_ZJB where ZDBH=? and dwdm=? and  bgrq is null order by id"},
+        {&sql::zjbListChanged,
+         "select * from T_ZJB where ZDBH=? and dwdm=? and  bgrq=? order by id"},
+        {&sql::szbListCurrent,
+         "select * from T_SZB where ZDBH=? and dwdm=? and bgrq is null order by ID"},
+        {&sql::szbListChanged,
+         "select * from T_SZB where ZDBH=? and dwdm=? and bgrq =? order by ID"},
+        {&sql::gyqListCurrent,
+         "select * from T_GYQ where ZDBH=? and dwdm=? and  bgrq is null order by id"},
+        {&sql::gyqListChanged,
+         "select * from T_GYQ where ZDBH=? and dwdm=? and  bgrq=? order by id"},
+    };
+    const QSqlDatabase db = conn->database();
+    const QString quote =
+        db.driver()->escapeIdentifier(QStringLiteral("x"), QSqlDriver::TableName).left(1);
+    for (const auto &[q, text] : lists) {
+        const QString built = listText(*q, db);
+        EXPECT_TRUE(built.contains(quote + QLatin1String("T_"), Qt::CaseInsensitive))
+            << "the table's name quoted: " << built.toStdString();
+        EXPECT_EQ(QString(built).remove(quote).toLower(), text.toLower());
+    }
 }
 
 TEST_P(StatementsTest, HighestNumbersAndCounts)
@@ -277,7 +326,7 @@ TEST_P(StatementsTest, DeletingASurveyRowRemovesOnlyItsVersionsAttachedRows)
 TEST_P(StatementsTest, NoStatementReadsAWholeSurveyTable)
 {
     QSqlDatabase sqlDb = conn->database();
-    for (const Statement &s : allStatements()) {
+    for (const Statement &s : allStatements(conn->database())) {
         if (s.readsWholeTable) continue;
         SCOPED_TRACE(s.name);
         QStringList plan;

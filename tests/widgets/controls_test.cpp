@@ -135,7 +135,7 @@ TEST_F(ControlsTest, ControlsFollowTheCurrentRowWithoutPuttingItIntoEdit)
 
     // Another dataset under the same source: the controls follow it.
     Dataset other(conn.get());
-    other.setSql(QStringLiteral("select * from t_w where id = ?"), {2});
+    other.setQuery({.table = QStringLiteral("t_w"), .filter = QStringLiteral("id = ?")}, {2});
     other.open();
     source->setDataset(&other);
     EXPECT_EQ(edit->controlText(), "李四");
@@ -183,7 +183,7 @@ TEST_F(ControlsTest, TypingEditsTheRowAndAMovePostsIt)
 
 TEST_F(ControlsTest, TypingIntoAnEmptyDatasetStartsANewRow)
 {
-    ds->setSql(QStringLiteral("select * from t_w where id = ?"), {999});
+    ds->setQuery({.table = QStringLiteral("t_w"), .filter = QStringLiteral("id = ?")}, {999});
     ds->open();
     EXPECT_EQ(edit->controlText(), "");
     EXPECT_FALSE(edit->QLineEdit::isReadOnly()); // an open dataset takes typing even when empty
@@ -298,7 +298,7 @@ TEST_F(ControlsTest, EscapeGivesTheFieldBackAndKeepsTheDialogOpen)
     EXPECT_TRUE(reportedErrors().isEmpty());
 
     // A new row begun by typing disappears again.
-    ds->setSql(QStringLiteral("select * from t_w where id = ?"), {999});
+    ds->setQuery({.table = QStringLiteral("t_w"), .filter = QStringLiteral("id = ?")}, {999});
     ds->open();
     focus(first);
     typeText(first, "n");

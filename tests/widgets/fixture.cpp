@@ -22,7 +22,7 @@ void WidgetTest::SetUp()
                          "(2, '002', '李四', null, null, '变更'), "
                          "(3, '003', '王五', 7, '多行' || char(10) || '备注', '其他')")});
     ds = std::make_unique<zarn::Dataset>(conn.get());
-    ds->setSql(QStringLiteral("select * from t_w order by id"));
+    ds->setQuery({.table = QStringLiteral("t_w"), .order = {{.column = QStringLiteral("id")}}});
     ds->open();
     source = std::make_unique<zarn::ui::DataSource>(ds.get());
     window = std::make_unique<QWidget>();
@@ -77,8 +77,7 @@ void WidgetTest::typeText(QWidget *w, const QString &text)
         } else {
             // A character outside the Basic Multilingual Plane is one key.
             const qsizetype n = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, text.mid(i, n),
-                                Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, text.mid(i, n), Qt::NoModifier);
             i += n - 1;
         }
     }

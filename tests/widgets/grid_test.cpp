@@ -5,11 +5,13 @@
 #include "data/errors.h"
 #include "widgets/db_grid.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -68,6 +70,9 @@ protected:
 TEST_F(GridTest, TheModelFollowsTheDatasetsRows)
 {
     QAbstractItemModel *m = grid->model();
+    // Qt's own check of a model: each change announced while the rows are
+    // still as they were, and done once they have changed.
+    QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(m->rowCount(), 3);
     EXPECT_EQ(m->columnCount(), 4);
     EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString(), "宗地号");
@@ -348,6 +353,45 @@ TEST_F(GridTest, AHundredThousandRowsCostOnlyTheRowsOnScreen)
     ASSERT_FALSE(model->rowsAsked.empty());
     EXPECT_LT(model->rowsAsked.size(), 100u);
     EXPECT_GT(*model->rowsAsked.begin(), total - 100);
+}
+
+TEST_F(GridTest, PaintingReadsNoRowAndARowThatCannotBeReadIsReported)
+{
+    exec({QStringLiteral("with recursive c(x) as (select 100 union all select x + 1 from c "
+                         "where x < 1099) insert into t_w (id, zdbh, qlr) "
+                         "select x, printf('%06d', x), '某人' from c")});
+    ds->setPaging(16, 2);
+    ds->refresh();
+    QAbstractItemModel *m = grid->model();
+    const QModelIndex far = m->index(900, 1);
+
+    // A row not in memory paints blank, and is read once the event returns.
+    EXPECT_EQ(m->data(far).toString(), "");
+    QSignalSpy changed(m, &QAbstractItemModel::dataChanged);
+    QApplication::processEvents();
+    EXPECT_FALSE(changed.isEmpty());
+    EXPECT_EQ(m->data(far).toString(), "某人");
+
+    // Scrolling reads the rows scrolled to before they are painted.
+    grid->verticalScrollBar()->setValue(600);
+    EXPECT_EQ(m->data(m->index(grid->rowAt(0), 1)).toString(), "某人");
+    EXPECT_LE(ds->rowsInMemory(), 4 * 16);
+
+    // The table is gone: painting still reads nothing, the read after it
+    // fails and is reported once, in Chinese, and not tried again on every paint.
+    exec({QStringLiteral("alter table t_w rename to t_w_gone")});
+    const QModelIndex near = m->index(20, 1);
+    grid->grab();
+    EXPECT_EQ(m->data(near).toString(), "");
+    EXPECT_TRUE(reportedErrors().isEmpty());
+    QApplication::processEvents();
+    ASSERT_EQ(reportedErrors().size(), 1);
+    EXPECT_TRUE(reportedErrors().constFirst().startsWith(QStringLiteral("无法读取表格中的记录")))
+        << reportedErrors().constFirst().toStdString();
+    EXPECT_EQ(m->data(near).toString(), "");
+    QApplication::processEvents();
+    EXPECT_EQ(reportedErrors().size(), 1);
+    exec({QStringLiteral("alter table t_w_gone rename to t_w")});
 }
 
 } // namespace

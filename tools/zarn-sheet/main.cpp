@@ -178,7 +178,7 @@ int main(int argc, char **argv)
         db.setConnectionString(connection);
         db.open();
         Dataset rows(&db);
-        rows.setSql(sql::djdcListUseRight, unitcode::unitListParams(dwdm));
+        rows.setQuery(sql::djdcListUseRight, unitcode::unitListParams(dwdm));
         rows.open();
         const int zdbh = rows.indexOf(QStringLiteral("zdbh"));
         const int dcblx = rows.indexOf(QStringLiteral("dcblx"));

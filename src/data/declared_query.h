@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QSqlDatabase;
+
+namespace zarn {
+
+// One column a declared query is ordered by.
+struct OrderColumn {
+    QString column{};
+    bool descending = false;
+    bool nullsLast = false;
+};
+
+// A query whose shape the data layer is told rather than reads back from its
+// text: whole rows of one table, picked by a condition and put in an order,
+// written back to that table by the id column. The data layer builds the
+// statements from it, quoting every name it joins in, and reads a long result
+// a page at a time, holding the id, the order columns and `held` for every row.
+struct DeclaredQuery {
+    // The table as it was created (the database's own folding applies).
+    QString table{};
+    QString idColumn = QStringLiteral("id");
+    // The condition after "where", values as positional placeholders bound
+    // when the query is opened; empty: every row.
+    QString filter{};
+    QList<OrderColumn> order{};
+    // Further columns held for every row without reading the row (a form
+    // locates by them).
+    QStringList held{};
+};
+
+// The statement that reads a declared query's rows (`what`: the column list,
+// "*" for all), its names quoted for db. columns are the table's as the driver
+// reports them, giving each name its stored case.
+QString selectText(const DeclaredQuery &query, const QSqlDatabase &db, const QStringList &columns,
+                   const QString &what = QStringLiteral("*"));
+
+} // namespace zarn
