@@ -138,7 +138,7 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
 
     auto formDataset = [&] {
         auto ds = std::make_unique<Dataset>(&conn);
-        ds->setSql(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
+        ds->setQuery(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
         ds->open();
         return ds;
     };
@@ -161,7 +161,7 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
     second.setConnectionString(conn.connectionString());
     second.open();
     Dataset renumbered(&second);
-    renumbered.setSql(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
+    renumbered.setQuery(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
     renumbered.open();
     renumbered.setWriteCheck(
         [](Dataset &t) {
@@ -187,7 +187,7 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
         other.setConnectionString(oneServer(m_primary));
         other.open();
         Dataset first(&other);
-        first.setSql(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
+        first.setQuery(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
         first.open();
         typeNewRow(first, 3, QStringLiteral("已到"));
         first.post();
