@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <atomic>
+
 namespace zarn {
 
 namespace {
@@ -191,6 +193,8 @@ Location locate(QByteArrayView data, qsizetype bodyStart, QStringView section, Q
     return loc;
 }
 
+std::atomic<qint64> loads{0}, replaces{0};
+
 struct Contents {
     QByteArray bytes;
     qsizetype bodyStart = 0;
@@ -200,6 +204,7 @@ struct Contents {
 // False when the file exists but cannot be used; a missing file is empty.
 bool load(const QString &path, Contents &c)
 {
+    ++loads;
     // A link to a file not made yet (the package links config.ini to /etc)
     // is a missing file; QFile::exists() on the link itself would say it is there.
     if (!QFileInfo::exists(path)) return true;
@@ -259,48 +264,76 @@ IniFile::IniFile(QString path)
 {
 }
 
+IniFile::Traffic IniFile::traffic()
+{
+    return {loads.load(), replaces.load()};
+}
+
 QString IniFile::read(QStringView section, QStringView key, const QString &defaultValue) const
 {
-    Contents c;
-    if (!load(m_path, c)) return defaultValue;
-    const Location loc =
-        locate(c.bytes, c.bodyStart, trimmedName(section), trimmedName(key), c.enc);
-    if (!loc.keyFound) return defaultValue;
-    const QByteArrayView value =
-        QByteArrayView(c.bytes).sliced(loc.valueStart, loc.valueEnd - loc.valueStart);
-    return decode(cutValue(value, c.enc), c.enc);
+    return IniBatch(m_path).read(section, key, defaultValue);
 }
 
 bool IniFile::write(QStringView section, QStringView key, const QString &value) const
+{
+    IniBatch batch(m_path);
+    return batch.write(section, key, value) && batch.commit();
+}
+
+IniBatch::IniBatch(QString path)
+    : m_path(std::move(path))
+{
+    if (m_path.isEmpty()) return;
+    Contents c;
+    m_usable = load(m_path, c);
+    if (!m_usable) return;
+    m_existed = QFile::exists(m_path);
+    m_utf8 = c.enc == Encoding::Utf8;
+    m_bodyStart = c.bodyStart;
+    m_loaded = c.bytes;
+    m_bytes = std::move(c.bytes);
+}
+
+QString IniBatch::read(QStringView section, QStringView key, const QString &defaultValue) const
+{
+    if (!m_usable) return defaultValue;
+    const Encoding enc = m_utf8 ? Encoding::Utf8 : Encoding::Gbk;
+    const Location loc = locate(m_bytes, m_bodyStart, trimmedName(section), trimmedName(key), enc);
+    if (!loc.keyFound) return defaultValue;
+    const QByteArrayView value =
+        QByteArrayView(m_bytes).sliced(loc.valueStart, loc.valueEnd - loc.valueStart);
+    return decode(cutValue(value, enc), enc);
+}
+
+bool IniBatch::write(QStringView section, QStringView key, const QString &value)
 {
     section = trimmedName(section);
     key = trimmedName(key);
     if (!usableName(section, u"]") || !usableName(key, u"=") || key[0] == u'[' || key[0] == u';' ||
         key[0] == u'#')
         return false;
-
-    Contents c;
-    if (!load(m_path, c)) return false;
+    if (!m_usable) return false;
+    const Encoding enc = m_utf8 ? Encoding::Utf8 : Encoding::Gbk;
     bool exactSection = false, exactKey = false;
-    const QByteArray sectionBytes = encode(section, c.enc, &exactSection);
-    const QByteArray keyBytes = encode(key, c.enc, &exactKey);
+    const QByteArray sectionBytes = encode(section, enc, &exactSection);
+    const QByteArray keyBytes = encode(key, enc, &exactKey);
     if (!exactSection || !exactKey) return false;
     // A value the file's code page cannot hold is not written at all: a
     // remembered name with '?' in place of a rare character would come back
     // as a wrong name, where the old value or none is merely stale.
     bool exactValue = false;
-    const QByteArray valueBytes = encode(oneLine(value), c.enc, &exactValue);
+    const QByteArray valueBytes = encode(oneLine(value), enc, &exactValue);
     if (!exactValue) return false;
 
     // New lines follow the file's own line ends; a new file gets the CR LF of
     // the files that existing installations carry.
-    const qsizetype firstNl = c.bytes.indexOf('\n');
-    const QByteArray eol = firstNl > 0 && c.bytes[firstNl - 1] == '\r' ? "\r\n"
-                           : firstNl >= 0                              ? "\n"
-                                                                       : "\r\n";
+    QByteArray &out = m_bytes;
+    const qsizetype firstNl = out.indexOf('\n');
+    const QByteArray eol = firstNl > 0 && out[firstNl - 1] == '\r' ? "\r\n"
+                           : firstNl >= 0                          ? "\n"
+                                                                   : "\r\n";
 
-    const Location loc = locate(c.bytes, c.bodyStart, section, key, c.enc);
-    QByteArray out = c.bytes;
+    const Location loc = locate(out, m_bodyStart, section, key, enc);
     if (loc.keyFound) {
         out.replace(loc.valueStart, loc.valueEnd - loc.valueStart, valueBytes);
     } else {
@@ -311,13 +344,27 @@ bool IniFile::write(QStringView section, QStringView key, const QString &value) 
             const Line &last = loc.lastFilled;
             out.insert(last.next, last.hasEol ? entry : eol + entry);
         } else {
-            if (out.size() > c.bodyStart && !out.endsWith('\n')) out += eol;
+            if (out.size() > m_bodyStart && !out.endsWith('\n')) out += eol;
             out += '[' + sectionBytes + ']' + eol + entry;
         }
     }
-    if (out == c.bytes && QFile::exists(m_path)) return true;
+    m_written = true;
+    return true;
+}
 
-    return writeReplacing(m_path, [&out](QIODevice &f) { return f.write(out) == out.size(); });
+bool IniBatch::commit()
+{
+    if (!m_usable || !m_written || (m_bytes == m_loaded && m_existed)) return true;
+    m_written = false;
+    ++replaces;
+    const QByteArray &out = m_bytes;
+    if (!writeReplacing(m_path, [&out](QIODevice &f) { return f.write(out) == out.size(); })) {
+        m_bytes = m_loaded;
+        return false;
+    }
+    m_loaded = m_bytes;
+    m_existed = true;
+    return true;
 }
 
 } // namespace zarn
@@ -357,4 +404,9 @@ void WriteIniStr(const QString &section, const QString &key, const QString &valu
 {
     const QString path = configIniPath();
     if (!path.isEmpty()) zarn::IniFile(path).write(section, key, value);
+}
+
+zarn::IniBatch ConfigIniBatch()
+{
+    return zarn::IniBatch(configIniPath());
 }

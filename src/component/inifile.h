@@ -43,8 +43,47 @@ public:
     // hold (GBK has no form for 𠮷; the key keeps what it had).
     bool write(QStringView section, QStringView key, const QString &value) const;
 
+    // Files loaded and files replaced by this class since the process
+    // started, for tests that hold a form's many keys to one of each.
+    struct Traffic {
+        qint64 loads = 0;
+        qint64 replaces = 0;
+    };
+    static Traffic traffic();
+
 private:
     QString m_path;
+};
+
+// Many keys of one file for the price of one read and at most one write: on
+// a network share, where offices keep config.ini, each costs a round trip and
+// a disk sync. The file is read when the batch is made; reads and writes act
+// on that copy by the rules of IniFile::read and IniFile::write (a value the
+// code page cannot hold is not written, the key keeps what it had), and
+// commit() replaces the file once when a write changed the copy. Nothing
+// reaches the file without commit(). An empty path is a file that cannot be
+// used: reads give the default, writes are refused.
+class IniBatch {
+public:
+    explicit IniBatch(QString path);
+
+    QString read(QStringView section, QStringView key, const QString &defaultValue) const;
+    bool write(QStringView section, QStringView key, const QString &value);
+
+    // True when nothing needed writing or the file was replaced. When the
+    // file cannot be replaced, the copy goes back to what the file holds, so
+    // later reads see what a read of the file would.
+    bool commit();
+
+private:
+    QString m_path;
+    bool m_usable = false;
+    bool m_utf8 = false;
+    bool m_existed = false;
+    bool m_written = false; // a write since the last commit
+    qsizetype m_bodyStart = 0;
+    QByteArray m_loaded; // the file as read
+    QByteArray m_bytes;  // with the writes so far
 };
 
 } // namespace zarn

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/inifile.h"
+
 #include <QString>
 #include <QVariantList>
 
@@ -34,3 +36,7 @@ QString ReadIniStr(const QString &section, const QString &key, const QString &de
 // Sets key=value in the section of config.ini, making the section and the file
 // when missing and keeping every other line. A failed write is ignored.
 void WriteIniStr(const QString &section, const QString &key, const QString &value);
+
+// config.ini in the GetDllPath() folder read once for many keys, written back
+// by commit() at most once, by the rules of ReadIniStr and WriteIniStr.
+zarn::IniBatch ConfigIniBatch();

@@ -54,25 +54,47 @@ QList<std::pair<int, int>> wrappedLines(const QString &text, const QFont &font, 
 }
 
 // How a value is set in its blank: the size (0 when it does not fit even at
-// the smallest) and whether it takes one line.
+// the smallest), whether it takes one line, and for one line the text laid
+// out already, so that it is drawn as measured.
 struct Fit {
     int pixels = 0;
     bool oneLine = true;
+    std::shared_ptr<QTextLayout> laidOut;
 };
 
+std::shared_ptr<QTextLayout> oneLineLayout(const QString &text, const QFont &font)
+{
+    auto layout = std::make_shared<QTextLayout>(text, font);
+    layout->beginLayout();
+    QTextLine line = layout->createLine();
+    if (line.isValid()) line.setLineWidth(1e9);
+    layout->endLayout();
+    return layout;
+}
+
 // The biggest size, from the sheet's own down to `smallest`, at which the
-// text fits the box, on one line or wrapped.
-Fit fitting(const QString &text, const QRectF &line, const QRectF &box, int smallest)
+// text fits the box, on one line or wrapped. Each size is measured once.
+Fit fitting(SheetPages &pages, const QString &text, const QRectF &line, const QRectF &box,
+            int smallest)
 {
     for (int px = kSheetPixels; px >= smallest; --px) {
-        const QFont f = pixelFont(px);
-        const QFontMetricsF fm(f);
-        if (!text.contains(QChar::LineSeparator) && fm.horizontalAdvance(text) <= line.width())
-            return {px, true};
+        const QFont &f = pages.font(px);
+        if (!text.contains(QChar::LineSeparator)) {
+            auto layout = oneLineLayout(text, f);
+            if (layout->lineCount() == 1 && layout->lineAt(0).horizontalAdvance() <= line.width())
+                return {px, true, std::move(layout)};
+        }
         const auto lines = wrappedLines(text, f, box.width(), QTextOption::WrapAnywhere);
-        if (lines.size() * fm.lineSpacing() <= box.height()) return {px, false};
+        if (lines.size() * QFontMetricsF(f).lineSpacing() <= box.height()) return {px, false, {}};
     }
     return {};
+}
+
+// Where a line laid out alone stands, vertically centred in `line` from
+// the left: where drawText with AlignLeft | AlignVCenter puts it.
+QPointF oneLineAt(const QRectF &line, const QTextLayout &layout)
+{
+    return {line.left(), line.top() + (line.height() - layout.lineAt(0).height()) / 2};
 }
 
 QString firstLine(const char *label)
@@ -150,21 +172,16 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
     };
     startPage();
 
-    QFont title = pixelFont(20);
-    title.setBold(true);
-    p.setFont(title);
-    p.setPen(Qt::black);
-    p.drawText(QRectF(0, 0, layout.pictureWidth, kTitleHeight - 8), Qt::AlignCenter,
-               text(layout.title));
-
-    // The rows spread over the rest of the page, so that the blanks are tall
-    // enough to write in and the values keep the sheet's size.
+    // The title, and the rows spread over the rest of the page, so that the
+    // blanks are tall enough to write in and the values keep the sheet's size.
+    fixedPart(layout, pageHeight).replay(p);
     p.translate(0, kTitleHeight);
     const SheetGeometry g = SheetGeometry::paper(layout, pageHeight - kTitleHeight);
-    paintSheet(p, layout, pixelFont(kSheetPixels), g);
 
     QList<std::pair<QString, QString>> continued;
     p.setPen(kValueInk);
+    // The one-line values, handed to the device together.
+    RecordedDrawing oneLiners;
     for (const SheetEntry &e : layout.entries) {
         if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
         const QString value = withLineSeparators(values.value(text(e.column)));
@@ -175,34 +192,36 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
         const QRectF line = text(e.label).contains(QLatin1Char('\n'))
                                 ? QRectF(box.topLeft(), QSizeF(box.width(), kControlHeight - 2))
                                 : g.line(e).adjusted(2, 1, -2, -1);
-        Fit fit = fitting(value, line, box, smallest);
-        QString shown = value;
+        Fit fit = fitting(*this, value, line, box, smallest);
         if (fit.pixels == 0) {
             // Shrunk further it could not be read: the whole value follows
             // under the table, and nothing is cut.
             continued.append({firstLine(e.label), value});
-            shown = QStringLiteral("（见表下续）");
-            fit = {kSheetPixels, true};
+            fit = {kSheetPixels, true,
+                   oneLineLayout(QStringLiteral("（见表下续）"), font(kSheetPixels))};
         }
-        p.setFont(pixelFont(fit.pixels));
+        if (fit.oneLine) {
+            oneLiners.addText(oneLineAt(line, *fit.laidOut), *fit.laidOut, kValueInk);
+            continue;
+        }
         // Wrapped text ends on the blank's line, or starts level with the
         // first line of a label of several.
         const Qt::Alignment vertical = line.top() <= box.top() ? Qt::AlignTop : Qt::AlignBottom;
-        if (fit.oneLine)
-            p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, shown);
-        else
-            p.drawText(box, Qt::AlignLeft | vertical | Qt::TextWrapAnywhere, shown);
+        p.setFont(font(fit.pixels));
+        p.drawText(box, Qt::AlignLeft | vertical | Qt::TextWrapAnywhere, value);
     }
     if (!values.changeNotice.isEmpty()) {
-        p.setFont(pixelFont(kSheetPixels));
-        p.drawText(g.place(layout.label50), Qt::AlignLeft | Qt::AlignVCenter, values.changeNotice);
+        const auto notice = oneLineLayout(values.changeNotice, font(kSheetPixels));
+        oneLiners.addText(oneLineAt(g.place(layout.label50), *notice), *notice, kValueInk);
     }
+    oneLiners.mergeText();
+    oneLiners.replay(p);
     if (continued.isEmpty()) return;
 
     // The continuations, line by line, onto as many pages as they take.
     p.translate(0, -kTitleHeight);
     const QString number = tableNumber(layout, values);
-    const QFont f = pixelFont(kSheetPixels);
+    const QFont &f = font(kSheetPixels);
     // Some air between the lines: these are read as running text.
     const qreal lineHeight = QFontMetricsF(f).lineSpacing() * 1.25;
     const qreal width = layout.pictureWidth - 8;
@@ -224,6 +243,31 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
         }
         y += 8;
     }
+}
+
+const QFont &SheetPages::font(int pixels)
+{
+    pixels = std::max(1, pixels);
+    auto it = m_fonts.find(pixels);
+    if (it == m_fonts.end()) it = m_fonts.emplace(pixels, pixelFont(pixels)).first;
+    return it->second;
+}
+
+const RecordedDrawing &SheetPages::fixedPart(const SheetLayout &layout, qreal pageHeight)
+{
+    if (const auto it = m_fixed.find(&layout); it != m_fixed.end()) return it->second;
+    const QFont &sheetFont = font(kSheetPixels);
+    RecordedDrawing fixed = RecordedDrawing::record([&](QPainter &p) {
+        QFont title = pixelFont(20);
+        title.setBold(true);
+        p.setFont(title);
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, 0, layout.pictureWidth, kTitleHeight - 8), Qt::AlignCenter,
+                   text(layout.title));
+        p.translate(0, kTitleHeight);
+        paintSheet(p, layout, sheetFont, SheetGeometry::paper(layout, pageHeight - kTitleHeight));
+    });
+    return m_fixed.emplace(&layout, std::move(fixed)).first->second;
 }
 
 bool SheetPages::finish()

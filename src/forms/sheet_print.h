@@ -1,8 +1,12 @@
 #pragma once
 
+#include "forms/recorded_drawing.h"
+
+#include <QFont>
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class QIODevice;
@@ -48,10 +52,21 @@ public:
     // Pages drawn so far, continuation pages included.
     int pageCount() const { return m_pages; }
 
+    // The Song face at a size in design pixels, made once: a new font is
+    // looked up in the font database anew, a tenth of a page's time.
+    const QFont &font(int pixels);
+
 private:
+    // The title, frame, rules and labels of a sheet: the same on every page
+    // of its kind, so laid out once and replayed.
+    const RecordedDrawing &fixedPart(const SheetLayout &layout, qreal pageHeight);
+
     QPagedPaintDevice &m_device;
     std::unique_ptr<QPainter> m_painter;
     int m_pages = 0;
+    std::map<int, QFont> m_fonts; // by pixel size; a map keeps references good
+    // By sheet kind: a device has one page size, so a kind draws alike on all.
+    std::map<const SheetLayout *, RecordedDrawing> m_fixed;
 };
 
 // A PDF of survey tables, written into a device (the temporary file of

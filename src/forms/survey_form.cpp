@@ -449,6 +449,13 @@ void SurveyForm::spbDelClick()
 
 void SurveyForm::SaveThisDCBinfo()
 {
+    IniBatch ini = ConfigIniBatch();
+    rememberValues(ini);
+    ini.commit();
+}
+
+void SurveyForm::rememberValues(IniBatch &ini)
+{
     try {
         Dataset &t = table();
         // No row shown, nothing to remember: empty texts would overwrite what
@@ -477,15 +484,15 @@ void SurveyForm::SaveThisDCBinfo()
             else if (type == FieldType::Double)
                 text = Dataset::isNullValue(v) ? QStringLiteral("0")
                                                : QString::number(v.toDouble(), 'g', 15);
-            if (text) WriteIniStr(QStringLiteral("DCB"), key, *text);
+            if (text) ini.write(QStringLiteral("DCB"), key, *text);
         }
     } catch (...) {
-        // What was written so far stays written.
+        // What was written so far stays written: the caller commits it.
     }
 }
 
 QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &parcel,
-                              const QString &survey) const
+                              const QString &survey, const IniBatch &ini) const
 {
     switch (c.value) {
     case NewValue::Text:
@@ -507,8 +514,8 @@ QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &p
     case NewValue::SurveyNumber:
         return survey;
     case NewValue::Remembered:
-        return ReadIniStr(QStringLiteral("DCB"), QString::fromLatin1(c.column),
-                          QStringLiteral("000"));
+        return ini.read(QStringLiteral("DCB"), QString::fromLatin1(c.column),
+                        QStringLiteral("000"));
     case NewValue::Today:
         return numbering::todayText();
     }
@@ -519,7 +526,11 @@ void SurveyForm::spbNewClick()
 {
     Dataset &t = table();
     TDataMod &dm = dataModule();
-    SaveThisDCBinfo();
+    // The values remembered from this row are the ones the new row reads
+    // back: one read of config.ini and at most one write serve both.
+    IniBatch ini = ConfigIniBatch();
+    rememberValues(ini);
+    ini.commit();
     if (t.isEditing() && trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
 
     Dataset &q = dm.ADOQuery1;
@@ -551,7 +562,7 @@ void SurveyForm::spbNewClick()
         if (c.value == NewValue::SurveyNumber && !survey)
             m_givenSurvey = *(survey = numbering::nextSurveyNumber(surveyBase));
         t.setValue(QString::fromLatin1(c.column),
-                   newValue(c, id, parcel.value_or(QString()), survey.value_or(QString())));
+                   newValue(c, id, parcel.value_or(QString()), survey.value_or(QString()), ini));
     }
     t.edit();
     t.post();

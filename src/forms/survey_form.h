@@ -15,6 +15,7 @@ class TDataMod;
 namespace zarn {
 class Dataset;
 class DatabaseError;
+class IniBatch;
 } // namespace zarn
 namespace zarn::ui {
 class Banner;
@@ -119,6 +120,8 @@ public:
 
     // Shared steps.
     void setcomp();
+    // Remembers the shown row's framed values in config.ini, for the next
+    // new row: one read and one write of the file.
     void SaveThisDCBinfo();
 
     // The row shown as a printed survey table: through the system's print
@@ -167,8 +170,9 @@ private:
     // or deleted it since it was read: offers their version, or to take a
     // deleted row out of the list; the typing goes only if the surveyor says so.
     void settleConflict(const QString &fixedText, const zarn::DatabaseError &refusal);
+    void rememberValues(zarn::IniBatch &ini);
     QVariant newValue(const zarn::forms::NewRowColumn &c, qint64 id, const QString &parcel,
-                      const QString &survey) const;
+                      const QString &survey, const zarn::IniBatch &ini) const;
 
     const zarn::forms::SurveyFormDescription &m_desc;
     SurveySheet *m_sheet = nullptr;

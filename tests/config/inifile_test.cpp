@@ -167,6 +167,50 @@ TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone)
     EXPECT_EQ(IniFile(tmp.file("dir.ini")).read(u"A", u"k", "d"), "d");
 }
 
+// A form remembers twenty-odd keys at a time: one read and one replacement,
+// the same bytes as key-by-key writes, nothing on disk before commit().
+TEST_F(IniFileTest, ABatchReadsOnceWritesOnceAndEndsAsSingleWritesWould)
+{
+    const QByteArray before = "[SystemInfo]\r\nA=1\r\n\r\n[DCB]\r\nsm=old\r\nKZY=" +
+                              ZhangSanGbk + "\r\n";
+    writeFile(tmp.file("single.ini"), before);
+    const IniFile single(tmp.file("single.ini"));
+    const QList<std::pair<QString, QString>> keys = {{"SM", "new"},
+                                                     {"DCY", "line\nbreak"},
+                                                     {"KZY", QString::fromUtf8("王𠮷")},
+                                                     {"kzy2", QString::fromUtf8("地籍")}};
+    for (const auto &[k, v] : keys)
+        single.write(u"dcb", k, v);
+
+    writeFile(path(), before);
+    const IniFile::Traffic start = IniFile::traffic();
+    IniBatch batch(path());
+    for (const auto &[k, v] : keys)
+        EXPECT_EQ(batch.write(u"dcb", k, v), k != "KZY") << k.toStdString();
+    EXPECT_EQ(batch.read(u"DCB", u"sm", {}), "new");
+    EXPECT_EQ(batch.read(u"DCB", u"kzy", {}), QString::fromUtf8("张三"));
+    EXPECT_EQ(onDisk(), before);
+    EXPECT_TRUE(batch.commit());
+    EXPECT_EQ(onDisk(), readFile(tmp.file("single.ini")));
+    EXPECT_TRUE(batch.write(u"DCB", u"sm", "new")); // the same value: nothing to replace
+    EXPECT_TRUE(batch.commit());
+    EXPECT_EQ(IniFile::traffic().loads - start.loads, 1);
+    EXPECT_EQ(IniFile::traffic().replaces - start.replaces, 1);
+
+    // A batch that never wrote makes no file; one that cannot replace its
+    // file reads what the file holds again.
+    EXPECT_TRUE(IniBatch(tmp.file("none.ini")).commit());
+    EXPECT_FALSE(QFile::exists(tmp.file("none.ini")));
+    IniBatch lost(tmp.file("missing/config.ini"));
+    EXPECT_TRUE(lost.write(u"A", u"k", "v"));
+    EXPECT_EQ(lost.read(u"A", u"k", "d"), "v");
+    EXPECT_FALSE(lost.commit());
+    EXPECT_EQ(lost.read(u"A", u"k", "d"), "d");
+    IniBatch nowhere{QString()};
+    EXPECT_FALSE(nowhere.write(u"A", u"k", "v"));
+    EXPECT_EQ(nowhere.read(u"A", u"k", "d"), "d");
+}
+
 // The same replacement for every file the user names (a PDF, config.ini): a
 // write that stops half way, or throws, leaves the old file and nothing else.
 TEST_F(IniFileTest, AReplacementThatFailsHalfWayLeavesTheFileAndNoTemporaryFile)

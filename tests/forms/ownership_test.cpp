@@ -255,7 +255,10 @@ TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
                {"qsdcy", QStringLiteral(" 张权属 ")},
                {"kzy", QStringLiteral("王勘丈")}});
     open(other, "0010010999");
+    const IniFile::Traffic before = IniFile::traffic();
     form->SaveThisDCBinfo();
+    EXPECT_EQ(IniFile::traffic().loads - before.loads, 1);
+    EXPECT_EQ(IniFile::traffic().replaces - before.replaces, 1);
     form.reset();
     openOwnership(other);
     t.last();

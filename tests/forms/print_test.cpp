@@ -333,6 +333,19 @@ TEST_P(PrintTest, ZarnSheetWritesOnePagePerRowOfTheUnit)
     ASSERT_TRUE(pages.hasMatch()) << info.toStdString();
     EXPECT_GE(pages.captured(1).toInt(), 300); // the parcels and their older versions
     EXPECT_TRUE(said.contains(QStringLiteral("%1 页").arg(pages.captured(1))));
+    // The sheet laid out once is still text in the embedded face on the last
+    // page as on the first.
+    const QString last = pages.captured(1);
+    EXPECT_TRUE(run(QStringLiteral("pdftotext"), {"-f", last, "-l", last, pdf, "-"})
+                    .contains(QStringLiteral("调查表号")));
+    const QStringList fonts =
+        run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GT(fonts.size(), 2) << "a header and at least one face";
+    for (const QString &face : fonts.mid(2)) {
+        const QStringList cells = face.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ASSERT_GE(cells.size(), 5);
+        EXPECT_EQ(cells[cells.size() - 5], "yes") << face.toStdString(); // embedded
+    }
 
     // One parcel: its versions only, over an older PDF of that name; the
     // connection string read from standard input, as a password would be.

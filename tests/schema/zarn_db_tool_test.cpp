@@ -77,9 +77,25 @@ TEST_P(ZarnDbToolTest, InitThenDemoOnANewDatabase)
         << more.err.toStdString();
     EXPECT_TRUE(more.err.contains(QStringLiteral("--add-to-existing")));
     EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB")), rows);
-    const ToolRun asked = zarnDb({"demo", cs, "--parcels", "10", "--add-to-existing"});
+    // Survey rows alone, spread over the units asked for: no attached row of
+    // any kind, and counts that say so.
+    const QStringList attached = {"T_JZBSB", "T_ZJB", "T_SZB", "T_GYQ"};
+    QList<int> before;
+    for (const QString &t : attached)
+        before << count(*c, QStringLiteral("select count(*) from ") + t);
+    const ToolRun asked = zarnDb(
+        {"demo", cs, "--units", "2", "--parcels", "10", "--no-attached", "--add-to-existing"});
     ASSERT_EQ(asked.exitCode, 0) << asked.err.toStdString();
+    EXPECT_TRUE(asked.out.contains(QStringLiteral("2 个单位"))) << asked.out.toStdString();
+    EXPECT_TRUE(asked.out.contains(QStringLiteral("界址点 0 个"))) << asked.out.toStdString();
     EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB where bgrq is null")), 1010);
+    for (int i = 0; i < attached.size(); ++i)
+        EXPECT_EQ(count(*c, QStringLiteral("select count(*) from ") + attached[i]), before[i])
+            << attached[i].toStdString();
+    EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_DJDCB where id > %1 and "
+                                       "(jzdgs <> 0 or qlrzs <> 0)")
+                            .arg(rows)),
+              0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, ZarnDbToolTest, ::testing::Values(Backend::Sqlite),

@@ -17,6 +17,11 @@ struct DemoOptions {
     int units = 0;     // 0: as many as keep a unit at kParcelsPerUnit or fewer
     int parcels = 300; // parcels in all, spread evenly over the units
     quint64 seed = 1;  // the same seed gives the same rows
+    // Without the attached rows (markers, designations, sides, co-holders) a
+    // district-sized session is made in a minute rather than an hour. The
+    // survey rows then count no markers and no co-holders, as the forms
+    // would recount them.
+    bool attached = true;
 };
 
 // A unit's parcel numbers run on from its street and block codes and four
