@@ -5,7 +5,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "support/backends.h"
-#include "support/tempdir.h"
+#include "support/scratch_db.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -32,11 +32,9 @@ class RowPagingTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
-        conn = std::make_unique<Connection>();
-        conn->setConnectionString(connectionStringFor(GetParam(), writeFile(tmp.file("t.db"), {})));
-        conn->open();
+        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
+        db = std::make_unique<ScratchDatabase>(GetParam());
+        conn = db->open();
         table = uniqueName("t_page");
         // Ids run against the parcel order, so a page by position is not a range of ids.
         QStringList rows;
@@ -60,21 +58,14 @@ protected:
     }
     void TearDown() override
     {
-        if (!conn) return;
         ds.reset();
-        if (conn->isOpen()) execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
         conn.reset();
+        db.reset();
     }
 
     // Another user's change, straight into the table.
     void meanwhile(const QString &statement) { execAll(*conn, {statement.arg(table)}); }
-    QString stored(int id, const QString &column)
-    {
-        Dataset q(conn.get());
-        q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
-        q.open();
-        return q.isEmpty() ? QStringLiteral("<no row>") : q.text(column);
-    }
+    QString stored(int id, const QString &column) { return test::stored(*conn, table, id, column); }
     bool bounded() const { return ds->rowsInMemory() <= (kPagesKept + 1) * kPageRows; }
     // A grid scrolled from the end to the top: every page is read, and all but
     // the first two (and the cursor's row) let go again.
@@ -84,7 +75,7 @@ protected:
             ds->valueAt(i, ds->indexOf("qlr"));
     }
 
-    TempDir tmp;
+    std::unique_ptr<ScratchDatabase> db;
     std::unique_ptr<Connection> conn;
     std::unique_ptr<Dataset> ds;
     QString table;

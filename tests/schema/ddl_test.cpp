@@ -7,7 +7,7 @@
 #include "schema/columns.h"
 #include "schema/number_claim.h"
 #include "schema/statements.h"
-#include "scratch_db.h"
+#include "support/scratch_db.h"
 #include "zarn-db/survey_ddl.h"
 
 #include <QHash>
@@ -82,8 +82,7 @@ class DdlTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
+        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
         db = std::make_unique<ScratchDatabase>(GetParam());
         conn = db->open();
     }

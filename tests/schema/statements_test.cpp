@@ -7,8 +7,7 @@
 #include "data/errors.h"
 #include "schema/statements.h"
 #include "schema/unit_code.h"
-#include "scratch_db.h"
-#include "zarn-db/survey_ddl.h"
+#include "support/scratch_db.h"
 
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -96,11 +95,9 @@ class StatementsTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
+        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
         db = std::make_unique<ScratchDatabase>(GetParam());
-        conn = db->open();
-        dbsetup::createSurveyDatabase(*conn);
+        conn = db->openSurvey();
         // One parcel with a current and a superseded version, each with its
         // attached rows, and the same parcel number in another unit.
         execAll(
