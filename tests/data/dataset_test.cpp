@@ -27,13 +27,12 @@ template <class F> Refusal refusalOf(F &&statement)
     return {};
 }
 
-class DatasetTest : public ::testing::TestWithParam<Backend> {
+class DatasetTest : public ScratchDatabaseTest {
 protected:
     void SetUp() override
     {
-        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
-        db = std::make_unique<ScratchDatabase>(GetParam());
-        conn = db->open();
+        ScratchDatabaseTest::SetUp();
+        if (IsSkipped()) return;
         table = uniqueName("t_ds");
         const QString dbl = GetParam() == Backend::Sqlite ? QStringLiteral("double")
                                                           : QStringLiteral("double precision");
@@ -54,8 +53,7 @@ protected:
     {
         ds.reset();
         other.reset();
-        conn.reset();
-        db.reset();
+        ScratchDatabaseTest::TearDown();
     }
 
     // A second user's view of the same table.
@@ -71,8 +69,6 @@ protected:
     QString stored(int id, const QString &column) { return test::stored(*conn, table, id, column); }
     int rowsInTable() { return int(count(*conn, QStringLiteral("select count(*) from ") + table)); }
 
-    std::unique_ptr<ScratchDatabase> db;
-    std::unique_ptr<Connection> conn;
     std::unique_ptr<Dataset> ds, other;
     QString table;
 };

@@ -28,13 +28,12 @@ QString holder(int id)
     return QStringLiteral("使用者%1").arg(id);
 }
 
-class RowPagingTest : public ::testing::TestWithParam<Backend> {
+class RowPagingTest : public ScratchDatabaseTest {
 protected:
     void SetUp() override
     {
-        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
-        db = std::make_unique<ScratchDatabase>(GetParam());
-        conn = db->open();
+        ScratchDatabaseTest::SetUp();
+        if (IsSkipped()) return;
         table = uniqueName("t_page");
         // Ids run against the parcel order, so a page by position is not a range of ids.
         QStringList rows;
@@ -59,8 +58,7 @@ protected:
     void TearDown() override
     {
         ds.reset();
-        conn.reset();
-        db.reset();
+        ScratchDatabaseTest::TearDown();
     }
 
     // Another user's change, straight into the table.
@@ -75,8 +73,6 @@ protected:
             ds->valueAt(i, ds->indexOf("qlr"));
     }
 
-    std::unique_ptr<ScratchDatabase> db;
-    std::unique_ptr<Connection> conn;
     std::unique_ptr<Dataset> ds;
     QString table;
 };

@@ -78,19 +78,8 @@ QStringList codeEntries(Connection &c, const sql::CodeList &list)
     return out;
 }
 
-class DdlTest : public ::testing::TestWithParam<Backend> {
+class DdlTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
-    {
-        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
-        db = std::make_unique<ScratchDatabase>(GetParam());
-        conn = db->open();
-    }
-    void TearDown() override
-    {
-        conn.reset();
-        db.reset();
-    }
     void init() { dbsetup::createSurveyDatabase(*conn); }
 
     // A survey row posted through a dataset, as the forms post them.
@@ -115,9 +104,6 @@ protected:
             throw;
         }
     }
-
-    std::unique_ptr<ScratchDatabase> db;
-    std::unique_ptr<Connection> conn;
 };
 
 TEST_P(DdlTest, EveryDocumentedColumnIsThereWithItsKind)

@@ -8,6 +8,7 @@
 #include "schema/statements.h"
 #include "schema/unit_code.h"
 #include "support/scratch_db.h"
+#include "zarn-db/survey_ddl.h"
 
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -91,13 +92,13 @@ QList<Statement> allStatements(const QSqlDatabase &db)
     };
 }
 
-class StatementsTest : public ::testing::TestWithParam<Backend> {
+class StatementsTest : public ScratchDatabaseTest {
 protected:
     void SetUp() override
     {
-        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
-        db = std::make_unique<ScratchDatabase>(GetParam());
-        conn = db->openSurvey();
+        ScratchDatabaseTest::SetUp();
+        if (IsSkipped()) return;
+        dbsetup::createSurveyDatabase(*conn);
         // One parcel with a current and a superseded version, each with its
         // attached rows, and the same parcel number in another unit.
         execAll(
@@ -129,8 +130,7 @@ protected:
     void TearDown() override
     {
         query.reset();
-        conn.reset();
-        db.reset();
+        ScratchDatabaseTest::TearDown();
     }
 
     // Runs a statement the way the forms do and gives the first column.
@@ -152,8 +152,6 @@ protected:
         return ids(QStringLiteral("select * from %1 order by id").arg(QLatin1String(table)), {});
     }
 
-    std::unique_ptr<ScratchDatabase> db;
-    std::unique_ptr<Connection> conn;
     std::unique_ptr<Dataset> query;
 };
 

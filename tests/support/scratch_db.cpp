@@ -95,6 +95,20 @@ void ScratchDatabase::openSurvey(Connection &c) const
     dbsetup::createSurveyDatabase(c);
 }
 
+void ScratchDatabaseTest::SetUp()
+{
+    ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
+    db = std::make_unique<ScratchDatabase>(GetParam());
+    conn = db->open();
+}
+
+void ScratchDatabaseTest::TearDown()
+{
+    // A server drops the database only once no connection is left on it.
+    conn.reset();
+    db.reset();
+}
+
 QVariant scalar(Connection &c, const QString &sql, const QVariantList &params)
 {
     Dataset d(&c);

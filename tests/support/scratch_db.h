@@ -46,6 +46,19 @@ private:
     QString m_connectionString;
 };
 
+// A test run once per back-end on a scratch database of its own: `db`, and
+// `conn` open on it. An unconfigured back-end skips the test. A fixture built
+// on it calls this SetUp first and stops when IsSkipped(), and lets its own
+// datasets go before calling this TearDown.
+class ScratchDatabaseTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<ScratchDatabase> db;
+    std::unique_ptr<Connection> conn;
+};
+
 // Runs a statement with values and gives the first column of its first row
 // (null when there is none).
 QVariant scalar(Connection &c, const QString &sql, const QVariantList &params = {});
