@@ -29,10 +29,8 @@ template <class F> Refusal refusalOf(F &&statement)
 
 class DatasetTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        ScratchDatabaseTest::SetUp();
-        if (IsSkipped()) return;
         table = uniqueName("t_ds");
         const QString dbl = GetParam() == Backend::Sqlite ? QStringLiteral("double")
                                                           : QStringLiteral("double precision");
@@ -48,12 +46,6 @@ protected:
         ds = std::make_unique<Dataset>(conn.get());
         ds->setQuery({.table = table, .order = {{.column = QStringLiteral("id")}}});
         ds->open();
-    }
-    void TearDown() override
-    {
-        ds.reset();
-        other.reset();
-        ScratchDatabaseTest::TearDown();
     }
 
     // A second user's view of the same table.

@@ -30,10 +30,8 @@ QString holder(int id)
 
 class RowPagingTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        ScratchDatabaseTest::SetUp();
-        if (IsSkipped()) return;
         table = uniqueName("t_page");
         // Ids run against the parcel order, so a page by position is not a range of ids.
         QStringList rows;
@@ -54,11 +52,6 @@ protected:
                       .order = {{.column = QStringLiteral("zdbh")}}},
                      {0});
         ds->open();
-    }
-    void TearDown() override
-    {
-        ds.reset();
-        ScratchDatabaseTest::TearDown();
     }
 
     // Another user's change, straight into the table.

@@ -94,10 +94,8 @@ QList<Statement> allStatements(const QSqlDatabase &db)
 
 class StatementsTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        ScratchDatabaseTest::SetUp();
-        if (IsSkipped()) return;
         dbsetup::createSurveyDatabase(*conn);
         // One parcel with a current and a superseded version, each with its
         // attached rows, and the same parcel number in another unit.
@@ -126,11 +124,6 @@ protected:
                             "(2, '0010010001', '320102001001', '李四', null), "
                             "(3, '0010010001', '320102001001', '王五', '20150301')")});
         query = std::make_unique<Dataset>(conn.get());
-    }
-    void TearDown() override
-    {
-        query.reset();
-        ScratchDatabaseTest::TearDown();
     }
 
     // Runs a statement the way the forms do and gives the first column.

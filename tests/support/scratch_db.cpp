@@ -100,13 +100,7 @@ void ScratchDatabaseTest::SetUp()
     ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
     db = std::make_unique<ScratchDatabase>(GetParam());
     conn = db->open();
-}
-
-void ScratchDatabaseTest::TearDown()
-{
-    // A server drops the database only once no connection is left on it.
-    conn.reset();
-    db.reset();
+    prepare();
 }
 
 QVariant scalar(Connection &c, const QString &sql, const QVariantList &params)

@@ -48,12 +48,13 @@ private:
 
 // A test run once per back-end on a scratch database of its own: `db`, and
 // `conn` open on it. An unconfigured back-end skips the test. A fixture built
-// on it calls this SetUp first and stops when IsSkipped(), and lets its own
-// datasets go before calling this TearDown.
+// on it makes its tables and datasets in prepare(); its own members go before
+// the connection, and the connection before the database (a server drops a
+// database only once no connection is left on it).
 class ScratchDatabaseTest : public ::testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() final;
+    virtual void prepare() {}
 
     std::unique_ptr<ScratchDatabase> db;
     std::unique_ptr<Connection> conn;
