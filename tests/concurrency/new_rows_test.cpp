@@ -4,13 +4,12 @@
 // refusal. ZARN_CONCURRENCY=PROCESSESxROWS makes the run bigger (default 4x25).
 // On PostgreSQL a held table lock also lines up one new row of each kind of
 // survey table exactly at their insert.
-#include "schema/scratch_db.h"
 #include "support/backends.h"
+#include "support/scratch_db.h"
 
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "schema/renumbering.h"
-#include "zarn-db/survey_ddl.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -37,11 +36,9 @@ int queryInt(Connection &c, const QString &sql)
 }
 
 // A survey database with one row, so that opening a form makes none of its own.
-std::unique_ptr<Connection> seeded(const ScratchDatabase &db, Backend backend)
+std::unique_ptr<Connection> seeded(const ScratchDatabase &db)
 {
-    if (backend == Backend::Sqlite) dbsetup::createSqliteFileIfMissing(db.connectionString());
-    std::unique_ptr<Connection> c = db.open();
-    dbsetup::createSurveyDatabase(*c);
+    std::unique_ptr<Connection> c = db.openSurvey();
     Dataset t(c.get());
     t.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {-1});
     t.open();
@@ -91,8 +88,7 @@ class NewRowsTest : public ::testing::TestWithParam<Backend> {};
 
 TEST_P(NewRowsTest, EveryWorkstationsNewRowsAreStoredWithNumbersOfTheirOwn)
 {
-    if (const QString why = unavailableReason(GetParam()); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
+    ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
     int processes = GetParam() == Backend::Sqlite ? 2 : 4, rows = 25;
     const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)$"))
                                              .match(qEnvironmentVariable("ZARN_CONCURRENCY"));
@@ -102,7 +98,7 @@ TEST_P(NewRowsTest, EveryWorkstationsNewRowsAreStoredWithNumbersOfTheirOwn)
     }
 
     ScratchDatabase db(GetParam());
-    const std::unique_ptr<Connection> c = seeded(db, GetParam());
+    const std::unique_ptr<Connection> c = seeded(db);
     std::vector<std::unique_ptr<QProcess>> workers;
     for (int i = 0; i < processes; ++i)
         workers.push_back(startWorker(db, rows));
@@ -128,10 +124,9 @@ TEST_P(NewRowsTest, EveryWorkstationsNewRowsAreStoredWithNumbersOfTheirOwn)
 // tested there by interleaving two connections in one process.
 TEST(PostgresNewRowsTest, TheTwoKindsPressingNewAtOneMomentTakeNumbersOfTheirOwn)
 {
-    if (const QString why = unavailableReason(Backend::Postgres); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
+    ZARN_SKIP_UNLESS_CONFIGURED(Backend::Postgres);
     ScratchDatabase db(Backend::Postgres);
-    const std::unique_ptr<Connection> c = seeded(db, Backend::Postgres);
+    const std::unique_ptr<Connection> c = seeded(db);
     // The forms open and read their highest numbers, but no row can be
     // written until the lock goes: both come to their insert with the same
     // parcel and survey table numbers.

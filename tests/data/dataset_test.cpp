@@ -3,7 +3,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "support/backends.h"
-#include "support/tempdir.h"
+#include "support/scratch_db.h"
 
 #include <QSqlQuery>
 #include <QThread>
@@ -27,16 +27,10 @@ template <class F> Refusal refusalOf(F &&statement)
     return {};
 }
 
-class DatasetTest : public ::testing::TestWithParam<Backend> {
+class DatasetTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
-        const QString file = writeFile(tmp.file("t.db"), {});
-        conn = std::make_unique<Connection>();
-        conn->setConnectionString(connectionStringFor(GetParam(), file));
-        conn->open();
         table = uniqueName("t_ds");
         const QString dbl = GetParam() == Backend::Sqlite ? QStringLiteral("double")
                                                           : QStringLiteral("double precision");
@@ -53,14 +47,6 @@ protected:
         ds->setQuery({.table = table, .order = {{.column = QStringLiteral("id")}}});
         ds->open();
     }
-    void TearDown() override
-    {
-        if (!conn) return;
-        ds.reset();
-        other.reset();
-        if (conn->isOpen()) execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
-        conn.reset();
-    }
 
     // A second user's view of the same table.
     Dataset &second()
@@ -72,24 +58,9 @@ protected:
     }
 
     // What the database holds now, through a fresh statement.
-    QString stored(int id, const QString &column)
-    {
-        Dataset q(conn.get());
-        q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
-        q.open();
-        if (q.isEmpty()) return QStringLiteral("<no row>");
-        return q.field(column).isNull() ? QStringLiteral("<null>") : q.field(column).asString();
-    }
-    int rowsInTable()
-    {
-        Dataset q(conn.get());
-        q.setSql(QStringLiteral("select count(*) as n from %1").arg(table));
-        q.open();
-        return int(q.field("n").asInteger());
-    }
+    QString stored(int id, const QString &column) { return test::stored(*conn, table, id, column); }
+    int rowsInTable() { return int(count(*conn, QStringLiteral("select count(*) from ") + table)); }
 
-    TempDir tmp;
-    std::unique_ptr<Connection> conn;
     std::unique_ptr<Dataset> ds, other;
     QString table;
 };

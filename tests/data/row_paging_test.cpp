@@ -5,7 +5,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "support/backends.h"
-#include "support/tempdir.h"
+#include "support/scratch_db.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -28,15 +28,10 @@ QString holder(int id)
     return QStringLiteral("使用者%1").arg(id);
 }
 
-class RowPagingTest : public ::testing::TestWithParam<Backend> {
+class RowPagingTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
-        conn = std::make_unique<Connection>();
-        conn->setConnectionString(connectionStringFor(GetParam(), writeFile(tmp.file("t.db"), {})));
-        conn->open();
         table = uniqueName("t_page");
         // Ids run against the parcel order, so a page by position is not a range of ids.
         QStringList rows;
@@ -58,23 +53,10 @@ protected:
                      {0});
         ds->open();
     }
-    void TearDown() override
-    {
-        if (!conn) return;
-        ds.reset();
-        if (conn->isOpen()) execAll(*conn, {QStringLiteral("drop table %1").arg(table)});
-        conn.reset();
-    }
 
     // Another user's change, straight into the table.
     void meanwhile(const QString &statement) { execAll(*conn, {statement.arg(table)}); }
-    QString stored(int id, const QString &column)
-    {
-        Dataset q(conn.get());
-        q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
-        q.open();
-        return q.isEmpty() ? QStringLiteral("<no row>") : q.text(column);
-    }
+    QString stored(int id, const QString &column) { return test::stored(*conn, table, id, column); }
     bool bounded() const { return ds->rowsInMemory() <= (kPagesKept + 1) * kPageRows; }
     // A grid scrolled from the end to the top: every page is read, and all but
     // the first two (and the cursor's row) let go again.
@@ -84,8 +66,6 @@ protected:
             ds->valueAt(i, ds->indexOf("qlr"));
     }
 
-    TempDir tmp;
-    std::unique_ptr<Connection> conn;
     std::unique_ptr<Dataset> ds;
     QString table;
 };

@@ -5,11 +5,10 @@
 #include "editors/frm_JZBS.h"
 #include "editors/frm_ZJ.h"
 #include "editors/frm_sz.h"
-#include "schema/scratch_db.h"
+#include "support/scratch_db.h"
 #include "widgets/messages.h"
 #include "widgets/speed_button.h"
 #include "zarn-db/demo_data.h"
-#include "zarn-db/survey_ddl.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -28,11 +27,8 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
 {
     if (qEnvironmentVariableIsEmpty("ZARN_TEST_DISPLAY")) GTEST_SKIP() << "no X display";
     ScratchDatabase db(Backend::Sqlite);
-    dbsetup::createSqliteFileIfMissing(db.connectionString());
     TDataMod dm;
-    dm.ADOConn1.setConnectionString(db.connectionString());
-    dm.ADOConn1.open();
-    dbsetup::createSurveyDatabase(dm.ADOConn1);
+    db.openSurvey(dm.ADOConn1);
     const demo::DemoSummary demo = demo::fillDemoData(dm.ADOConn1, {1, 60, 7});
     dm.dwdm = demo.unitCodes.value(0);
     // A current parcel of the unit with co-use-right holders (the rarest rows).

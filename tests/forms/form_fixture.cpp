@@ -3,7 +3,6 @@
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
 #include "widgets/data_aware.h"
-#include "zarn-db/survey_ddl.h"
 
 #include <QFile>
 
@@ -11,15 +10,11 @@ namespace zarn::test {
 
 void FormTest::SetUp()
 {
-    if (const QString why = unavailableReason(backend()); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
+    ZARN_SKIP_UNLESS_CONFIGURED(backend());
     db = std::make_unique<ScratchDatabase>(backend());
-    if (backend() == Backend::Sqlite) dbsetup::createSqliteFileIfMissing(db->connectionString());
     QFile::remove(configPath());
     DataMod = new TDataMod;
-    DataMod->ADOConn1.setConnectionString(db->connectionString());
-    DataMod->ADOConn1.open();
-    dbsetup::createSurveyDatabase(DataMod->ADOConn1);
+    db->openSurvey(DataMod->ADOConn1);
     messages = std::make_unique<ui::RecordingMessageService>();
 }
 
@@ -89,19 +84,12 @@ SurveyForm *FormTest::shownForm() const
 
 int FormTest::count(const QString &sql, const QVariantList &params)
 {
-    Dataset q(&DataMod->ADOConn1);
-    q.setSql(sql, params);
-    q.open();
-    return int(q.field(0).asInteger());
+    return int(test::count(DataMod->ADOConn1, sql, params));
 }
 
 QString FormTest::stored(const QString &table, qint64 id, const QString &column)
 {
-    Dataset q(&DataMod->ADOConn1);
-    q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
-    q.open();
-    if (q.isEmpty()) return QStringLiteral("<no row>");
-    return q.field(0).isNull() ? QStringLiteral("<null>") : q.field(0).asString();
+    return test::stored(DataMod->ADOConn1, table, id, column);
 }
 
 QString FormTest::configPath() const

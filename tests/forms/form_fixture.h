@@ -4,8 +4,8 @@
 #include "forms/frm_frameMain.h"
 #include "forms/frm_rptdjdcb.h"
 #include "forms/frm_syqdjdcb.h"
-#include "schema/scratch_db.h"
 #include "support/backends.h"
+#include "support/scratch_db.h"
 #include "widgets/messages.h"
 
 #include <QVariantMap>

@@ -7,7 +7,7 @@
 #include "schema/columns.h"
 #include "schema/number_claim.h"
 #include "schema/statements.h"
-#include "scratch_db.h"
+#include "support/scratch_db.h"
 #include "zarn-db/survey_ddl.h"
 
 #include <QHash>
@@ -78,20 +78,8 @@ QStringList codeEntries(Connection &c, const sql::CodeList &list)
     return out;
 }
 
-class DdlTest : public ::testing::TestWithParam<Backend> {
+class DdlTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
-    {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
-        db = std::make_unique<ScratchDatabase>(GetParam());
-        conn = db->open();
-    }
-    void TearDown() override
-    {
-        conn.reset();
-        db.reset();
-    }
     void init() { dbsetup::createSurveyDatabase(*conn); }
 
     // A survey row posted through a dataset, as the forms post them.
@@ -116,9 +104,6 @@ protected:
             throw;
         }
     }
-
-    std::unique_ptr<ScratchDatabase> db;
-    std::unique_ptr<Connection> conn;
 };
 
 TEST_P(DdlTest, EveryDocumentedColumnIsThereWithItsKind)

@@ -5,7 +5,7 @@
 #include "data/errors.h"
 #include "schema/columns.h"
 #include "schema/statements.h"
-#include "scratch_db.h"
+#include "support/scratch_db.h"
 #include "zarn-db/demo_data.h"
 #include "zarn-db/demo_people.h"
 #include "zarn-db/survey_ddl.h"
@@ -58,17 +58,10 @@ QHash<QString, int> attachedCounts(Connection &c, const char *table)
     return n;
 }
 
-std::unique_ptr<Connection> initialised(const ScratchDatabase &db)
-{
-    auto c = db.open();
-    dbsetup::createSurveyDatabase(*c);
-    return c;
-}
-
 TEST(DemoDataTest, TheSameSeedGivesTheSameRows)
 {
     ScratchDatabase a(Backend::Sqlite), b(Backend::Sqlite), other(Backend::Sqlite);
-    auto ca = initialised(a), cb = initialised(b), co = initialised(other);
+    auto ca = a.openSurvey(), cb = b.openSurvey(), co = other.openSurvey();
     demo::fillDemoData(*ca, {2, 150, 7});
     demo::fillDemoData(*cb, {2, 150, 7});
     demo::fillDemoData(*co, {2, 150, 8});
@@ -79,7 +72,7 @@ TEST(DemoDataTest, TheSameSeedGivesTheSameRows)
 TEST(DemoDataTest, RowsAgreeWithEachOtherAndWithTheCodeTables)
 {
     ScratchDatabase db(Backend::Sqlite);
-    auto c = initialised(db);
+    auto c = db.openSurvey();
     const demo::DemoSummary s = demo::fillDemoData(*c, {3, 1000, 11});
     EXPECT_EQ(s.parcels, 1000);
     ASSERT_EQ(s.unitCodes.size(), 3);
@@ -149,7 +142,7 @@ TEST(DemoDataTest, RowsAgreeWithEachOtherAndWithTheCodeTables)
 TEST(DemoDataTest, UseRightRowsFillEveryColumnOfTheSheet)
 {
     ScratchDatabase db(Backend::Sqlite);
-    auto c = initialised(db);
+    auto c = db.openSurvey();
     demo::fillDemoData(*c, {1, 300, 3});
     const QStringList sheet = {"DCBH",   "DCLX",   "qsmc",   "QLR",    "QSDM",   "DWXZ",   "DWDM",
                                "TXDZ",   "QLRYB",  "SJZGBM", "TDZL",   "FRDBXM", "FRSFZM", "FRDBDH",
@@ -174,7 +167,7 @@ TEST(DemoDataTest, UseRightRowsFillEveryColumnOfTheSheet)
 TEST(DemoDataTest, ParcelsAreNumberedAsTheFormsNumberThemAndASecondRunGoesOn)
 {
     ScratchDatabase db(Backend::Sqlite);
-    auto c = initialised(db);
+    auto c = db.openSurvey();
     const demo::DemoSummary first = demo::fillDemoData(*c, {2, 40, 5});
     EXPECT_EQ(first.unitCodes, QStringList({"320102001001", "320102001002"}));
     auto currentParcels = [&](const QString &unit) {
@@ -235,11 +228,10 @@ TEST(DemoDataTest, IdentityCheckCharacters)
 
 TEST(PostgresDemoDataTest, FillsTheServerDatabaseInOneGo)
 {
-    const QString why = unavailableReason(Backend::Postgres);
-    if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
+    ZARN_SKIP_UNLESS_CONFIGURED(Backend::Postgres);
     ScratchDatabase db(Backend::Postgres), same(Backend::Sqlite);
-    auto c = initialised(db);
-    auto local = initialised(same);
+    auto c = db.openSurvey();
+    auto local = same.openSurvey();
     const demo::DemoSummary s = demo::fillDemoData(*c, {2, 300, 9});
     demo::fillDemoData(*local, {2, 300, 9});
     EXPECT_EQ(count(*c, QStringLiteral("select count(*) from T_JZBSB")), s.markers);

@@ -7,7 +7,7 @@
 #include "data/errors.h"
 #include "schema/statements.h"
 #include "schema/unit_code.h"
-#include "scratch_db.h"
+#include "support/scratch_db.h"
 #include "zarn-db/survey_ddl.h"
 
 #include <QRegularExpression>
@@ -92,14 +92,10 @@ QList<Statement> allStatements(const QSqlDatabase &db)
     };
 }
 
-class StatementsTest : public ::testing::TestWithParam<Backend> {
+class StatementsTest : public ScratchDatabaseTest {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
-        db = std::make_unique<ScratchDatabase>(GetParam());
-        conn = db->open();
         dbsetup::createSurveyDatabase(*conn);
         // One parcel with a current and a superseded version, each with its
         // attached rows, and the same parcel number in another unit.
@@ -129,12 +125,6 @@ protected:
                             "(3, '0010010001', '320102001001', '王五', '20150301')")});
         query = std::make_unique<Dataset>(conn.get());
     }
-    void TearDown() override
-    {
-        query.reset();
-        conn.reset();
-        db.reset();
-    }
 
     // Runs a statement the way the forms do and gives the first column.
     QVariant first(const QString &sql, const QVariantList &params = {})
@@ -155,8 +145,6 @@ protected:
         return ids(QStringLiteral("select * from %1 order by id").arg(QLatin1String(table)), {});
     }
 
-    std::unique_ptr<ScratchDatabase> db;
-    std::unique_ptr<Connection> conn;
     std::unique_ptr<Dataset> query;
 };
 

@@ -1,7 +1,7 @@
 // The zarn-db program as an administrator runs it: init, then demo, on a new
 // SQLite file and on the PostgreSQL test server; clear refusals otherwise.
 #include "data/connection.h"
-#include "scratch_db.h"
+#include "support/scratch_db.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -36,8 +36,7 @@ class ZarnDbToolTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        const QString why = unavailableReason(GetParam());
-        if (!why.isEmpty()) GTEST_SKIP() << why.toStdString();
+        ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
         db = std::make_unique<ScratchDatabase>(GetParam());
     }
     std::unique_ptr<ScratchDatabase> db;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,13 @@ QString connectionStringFor(Backend b, const QString &sqliteFile);
 
 // Why a back-end cannot run (for GTEST_SKIP), empty when it can.
 QString unavailableReason(Backend b);
+
+// Skips the rest of the test when the back-end is not configured. A macro, as
+// GTEST_SKIP leaves the function it stands in (a fixture's SetUp, say).
+#define ZARN_SKIP_UNLESS_CONFIGURED(backend)                                                       \
+    if (const QString zarnWhyNot = ::zarn::test::unavailableReason(backend);                       \
+        !zarnWhyNot.isEmpty())                                                                     \
+    GTEST_SKIP() << zarnWhyNot.toStdString()
 
 // A name unique to this process, for tables that tests running side by side
 // on one server must not share.

@@ -11,10 +11,8 @@ namespace zarn::test {
 void WidgetTest::SetUp()
 {
     messages = std::make_unique<zarn::ui::RecordingMessageService>();
-    const QString file = writeFile(tmp.file("w.db"), {});
-    conn = std::make_unique<zarn::Connection>();
-    conn->setConnectionString(connectionStringFor(Backend::Sqlite, file));
-    conn->open();
+    db = std::make_unique<ScratchDatabase>(Backend::Sqlite);
+    conn = db->open();
     exec({QStringLiteral("create table t_w (id integer primary key, zdbh varchar(20), "
                          "qlr varchar(100), n integer, bz text, dclx varchar(10))"),
           QStringLiteral("insert into t_w (id, zdbh, qlr, n, bz, dclx) values "
@@ -36,6 +34,7 @@ void WidgetTest::TearDown()
     source.reset();
     ds.reset();
     conn.reset();
+    db.reset();
     messages.reset();
 }
 
@@ -46,19 +45,12 @@ void WidgetTest::exec(const QStringList &statements)
 
 QString WidgetTest::stored(int id, const QString &column)
 {
-    zarn::Dataset q(conn.get());
-    q.setSql(QStringLiteral("select %1 from t_w where id = ?").arg(column), {id});
-    q.open();
-    if (q.isEmpty()) return QStringLiteral("<no row>");
-    return q.field(column).isNull() ? QStringLiteral("<null>") : q.field(column).asString();
+    return test::stored(*conn, QStringLiteral("t_w"), id, column);
 }
 
 int WidgetTest::rowsInTable()
 {
-    zarn::Dataset q(conn.get());
-    q.setSql(QStringLiteral("select count(*) as n from t_w"));
-    q.open();
-    return int(q.field("n").asInteger());
+    return int(count(*conn, QStringLiteral("select count(*) from t_w")));
 }
 
 void WidgetTest::focus(QWidget *w)

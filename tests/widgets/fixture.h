@@ -2,7 +2,7 @@
 
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "support/tempdir.h"
+#include "support/scratch_db.h"
 #include "widgets/data_source.h"
 #include "widgets/messages.h"
 
@@ -13,7 +13,7 @@
 
 namespace zarn::test {
 
-// A small survey-like table in a fresh SQLite file, a dataset over it, a
+// A small survey-like table in a scratch SQLite file, a dataset over it, a
 // data source and a shown window to put controls on. Message windows are
 // recorded instead of shown.
 class WidgetTest : public ::testing::Test {
@@ -34,7 +34,7 @@ protected:
     // Errors reported through the standard error report.
     QStringList reportedErrors() const;
 
-    TempDir tmp;
+    std::unique_ptr<ScratchDatabase> db;
     std::unique_ptr<zarn::Connection> conn;
     std::unique_ptr<zarn::Dataset> ds;
     std::unique_ptr<zarn::ui::DataSource> source;

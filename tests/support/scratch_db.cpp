@@ -1,9 +1,10 @@
-#include "scratch_db.h"
+#include "support/scratch_db.h"
 
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "zarn-db/survey_ddl.h"
 
 #include <QFile>
 
@@ -65,13 +66,41 @@ ScratchDatabase::~ScratchDatabase()
     }
 }
 
-std::unique_ptr<Connection> ScratchDatabase::open() const
+void ScratchDatabase::create() const
 {
     if (m_backend == Backend::Sqlite && !QFile::exists(m_file)) writeFile(m_file, {});
+}
+
+std::unique_ptr<Connection> ScratchDatabase::open() const
+{
+    create();
     auto c = std::make_unique<Connection>();
     c->setConnectionString(m_connectionString);
     c->open();
     return c;
+}
+
+std::unique_ptr<Connection> ScratchDatabase::openSurvey() const
+{
+    std::unique_ptr<Connection> c = open();
+    dbsetup::createSurveyDatabase(*c);
+    return c;
+}
+
+void ScratchDatabase::openSurvey(Connection &c) const
+{
+    create();
+    c.setConnectionString(m_connectionString);
+    c.open();
+    dbsetup::createSurveyDatabase(c);
+}
+
+void ScratchDatabaseTest::SetUp()
+{
+    ZARN_SKIP_UNLESS_CONFIGURED(GetParam());
+    db = std::make_unique<ScratchDatabase>(GetParam());
+    conn = db->open();
+    prepare();
 }
 
 QVariant scalar(Connection &c, const QString &sql, const QVariantList &params)
@@ -85,6 +114,15 @@ QVariant scalar(Connection &c, const QString &sql, const QVariantList &params)
 qint64 count(Connection &c, const QString &sql, const QVariantList &params)
 {
     return scalar(c, sql, params).toLongLong();
+}
+
+QString stored(Connection &c, const QString &table, qint64 id, const QString &column)
+{
+    Dataset q(&c);
+    q.setSql(QStringLiteral("select %1 from %2 where id = ?").arg(column, table), {id});
+    q.open();
+    if (q.isEmpty()) return QStringLiteral("<no row>");
+    return q.field(0).isNull() ? QStringLiteral("<null>") : q.field(0).asString();
 }
 
 } // namespace zarn::test
