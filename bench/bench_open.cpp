@@ -131,8 +131,7 @@ int rawFetch(const QString &file, const QString &unit, bool keysOnly)
     sqlite3_stmt *st = nullptr;
     sqlite3_prepare_v2(db, (keysOnly ? keyStatement() : listStatement()).toUtf8().constData(), -1,
                        &st, nullptr);
-    const QVariantList params =
-        keysOnly ? keyValues(unit) : zarn::unitcode::unitListParams(unit);
+    const QVariantList params = keysOnly ? keyValues(unit) : zarn::unitcode::unitListParams(unit);
     QList<QByteArray> bound;
     for (int i = 0; i < params.size(); ++i) {
         bound << params[i].toString().toUtf8();

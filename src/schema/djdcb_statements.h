@@ -36,8 +36,7 @@ inline const QString djdcDesignTime = QStringLiteral("select * from ZARN.T_DJDCB
 inline const DeclaredQuery djdcListUseRight{
     .table = QStringLiteral("T_DJDCB"),
     .filter = QStringLiteral("dwdm >= ? and dwdm < ? and dwdm like ? escape '!'"),
-    .exactFilter =
-        QStringLiteral("dwdm = ? and cast(? as varchar(20)) like ? escape '!'"),
+    .exactFilter = QStringLiteral("dwdm = ? and cast(? as varchar(20)) like ? escape '!'"),
     .exactValues = {0, 0, 2},
     .exactProbe = QStringLiteral(
         "select min(dwdm) from T_DJDCB where dwdm > ? and dwdm < ? and dwdm like ? escape '!'"),

@@ -258,20 +258,21 @@ TEST_P(StatementsTest, AUnitWithoutSubUnitsIsReadInIndexOrder)
     const bool sqlite = GetParam() == Backend::Sqlite;
     // Enough rows, most of them the unit's, for PostgreSQL to prefer the index
     // to a sort (as it does for a big unit of a vacuumed table).
-    execAll(*conn,
-            {QStringLiteral(
-                 "insert into T_DJDCB (id, DWDM, ZDBH, dcblx) with recursive n(i) as (select 1 "
-                 "union all select i + 1 from n where i < 50000) select 100 + i, case when i % 10 "
-                 "= 0 then '320102001009' else '%1' end, '' || (900000 - i), 0 from n")
-                 .arg(kUnit),
-             QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, dcblx) values (99, '%1', null, 0)")
-                 .arg(kUnit),
-             sqlite ? QStringLiteral("analyze") : QStringLiteral("vacuum analyze T_DJDCB")});
+    execAll(
+        *conn,
+        {QStringLiteral(
+             "insert into T_DJDCB (id, DWDM, ZDBH, dcblx) with recursive n(i) as (select 1 "
+             "union all select i + 1 from n where i < 50000) select 100 + i, case when i % 10 "
+             "= 0 then '320102001009' else '%1' end, '' || (900000 - i), 0 from n")
+             .arg(kUnit),
+         QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, dcblx) values (99, '%1', null, 0)")
+             .arg(kUnit),
+         sqlite ? QStringLiteral("analyze") : QStringLiteral("vacuum analyze T_DJDCB")});
     auto open = [&](const QString &code) {
         RunSQL(*query, sql::djdcListUseRight, unitcode::unitListParams(code));
         // The plan of the statement the store read its keys with, values written in.
-        QString keys = QString(query->sql()).replace(QStringLiteral("select *"),
-                                                     QStringLiteral("select id, zdbh"));
+        QString keys = QString(query->sql())
+                           .replace(QStringLiteral("select *"), QStringLiteral("select id, zdbh"));
         QVariantList values = unitcode::unitListParams(code);
         if (query->sql().contains(QLatin1String("dwdm = ?")))
             values = {values[0], values[0], values[2]};
