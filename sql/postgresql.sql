@@ -64,8 +64,10 @@ create table zarn.T_DJDCB (
     dcblx integer
 );
 
--- The unit's rows (a range on dwdm) and its highest parcel number.
-create index IX_DJDCB_DWDM_ZDBH on zarn.T_DJDCB (DWDM, ZDBH);
+-- The unit's rows (a range on dwdm) and its highest parcel number. Carrying
+-- the id lets the unit's keys be read from the index alone, in parcel-number
+-- order for a unit without sub-units, rather than the table read and sorted.
+create index IX_DJDCB_DWDM_ZDBH_ID on zarn.T_DJDCB (DWDM, ZDBH) include (ID);
 -- The unit's highest survey number, without reading the unit's rows.
 create index IX_DJDCB_DWDM_DCBH on zarn.T_DJDCB (DWDM, DCBH);
 -- One current row per parcel and survey-table kind: two would share one set of

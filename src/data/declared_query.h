@@ -27,6 +27,14 @@ struct DeclaredQuery {
     // The condition after "where", values as positional placeholders bound
     // when the query is opened; empty: every row.
     QString filter{};
+    // The same condition narrowed, for when `exactProbe` (a statement bound
+    // with the same values as filter) reads a null or no row: written so that
+    // an index gives the rows in the asked order where filter leaves them to
+    // a sort. It binds the values of filter that exactValues lists by
+    // position, in its order. Empty: filter always.
+    QString exactFilter{};
+    QList<int> exactValues{};
+    QString exactProbe{};
     QList<OrderColumn> order{};
     // Further columns held for every row without reading the row (a form
     // locates by them).

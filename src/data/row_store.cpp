@@ -86,13 +86,25 @@ std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &par
     return fields;
 }
 
-std::vector<FieldDef> RowStore::read(const DeclaredQuery &query, const QVariantList &params)
+std::vector<FieldDef> RowStore::read(const DeclaredQuery &declared, const QVariantList &params)
 {
+    DeclaredQuery query = declared;
+    QVariantList values = params;
+    if (!query.exactFilter.isEmpty()) {
+        // Asked again at every read: rows the probe finds may come and go.
+        QSqlQuery probe = m_connection->exec(query.exactProbe, params, true);
+        if (!probe.next() || probe.isNull(0)) {
+            query.filter = query.exactFilter;
+            values.clear();
+            for (int i : query.exactValues)
+                values << params.value(i);
+        }
+    }
     RowStore fresh(m_connection);
     fresh.m_pageRows = m_nextPageRows;
     fresh.m_pagesKept = m_nextPagesKept;
     std::vector<FieldDef> fields;
-    fresh.readKeys(query, params, fields);
+    fresh.readKeys(query, values, fields);
     take(fresh);
     return fields;
 }

@@ -19,9 +19,27 @@ inline const QString djdcDesignTime = QStringLiteral("select * from ZARN.T_DJDCB
 // wildcards escaped with '!') decides which of them belong. zdbh sorts as text
 // with nulls last on every database, so a row without a parcel number never
 // heads the list; the form types ahead by zdbh, held for every row.
+//
+// Over a range of units the rows come out of the index in unit order and are
+// sorted by zdbh (only the keys: the row store reads id and zdbh first). A
+// unit without sub-units is read with "dwdm = ?" in place of the lower bound,
+// and the (DWDM, ZDBH) index then gives the order with no sort. Whether there
+// are sub-units is asked with one probe of the DWDM index (the lowest unit
+// code above the range's lower end that still matches), at every read, so a
+// sub-unit another user adds shows at the next refresh: a unit's code length
+// alone would not tell, as DWDM holds longer codes than a village group's.
+// The narrowed filter picks the same rows: every row of the range has dwdm
+// equal to its lower end or above it, the probe found none above, and a row
+// at the lower end belongs when the lower end itself matches the pattern (it
+// does for a code of digits). That last test binds values only, so planners
+// neither estimate rows by it nor walk the range it implies and sort again.
 inline const DeclaredQuery djdcListUseRight{
     .table = QStringLiteral("T_DJDCB"),
     .filter = QStringLiteral("dwdm >= ? and dwdm < ? and dwdm like ? escape '!'"),
+    .exactFilter = QStringLiteral("dwdm = ? and cast(? as varchar(20)) like ? escape '!'"),
+    .exactValues = {0, 0, 2},
+    .exactProbe = QStringLiteral(
+        "select min(dwdm) from T_DJDCB where dwdm > ? and dwdm < ? and dwdm like ? escape '!'"),
     .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}},
 };
 

@@ -16,6 +16,8 @@
 #include <QSqlRecord>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace zarn;
 using namespace zarn::test;
 
@@ -50,6 +52,7 @@ QList<Statement> allStatements(const QSqlDatabase &db)
     return {
         {"djdcListUseRight", list(sql::djdcListUseRight), unitcode::unitListParams(kUnit)},
         {"djdcListOwnership", list(sql::djdcListOwnership), unitcode::unitListParams(kUnit)},
+        {"djdcSubUnitProbe", sql::djdcListUseRight.exactProbe, unitcode::unitListParams(kUnit)},
         {"djdcMaxId", sql::djdcMaxId, {}},
         {"djdcMaxZdbh", sql::djdcMaxZdbh, {kUnit}},
         {"djdcMaxDcbh", sql::djdcMaxDcbh, {kUnit}},
@@ -235,6 +238,71 @@ TEST_P(StatementsTest, ListsSelectOneVersionOfOneParcelOfOneUnit)
     EXPECT_EQ(ids(sql::djdcListOwnership, unitcode::unitListParams(kUnit)).size(), 2);
 }
 
+// A unit without sub-units is read in the order of the (DWDM, ZDBH) index,
+// without a sort; a unit with sub-units keeps the range. Either way the rows
+// are the unit's, in parcel-number order with nulls last.
+TEST_P(StatementsTest, AUnitWithoutSubUnitsIsReadInIndexOrder)
+{
+    const bool sqlite = GetParam() == Backend::Sqlite;
+    // Enough rows, most of them the unit's, for PostgreSQL to prefer the index
+    // to a sort (as it does for a big unit of a vacuumed table).
+    execAll(
+        *conn,
+        {QStringLiteral(
+             "insert into T_DJDCB (id, DWDM, ZDBH, dcblx) with recursive n(i) as (select 1 "
+             "union all select i + 1 from n where i < 50000) select 100 + i, case when i % 10 "
+             "= 0 then '320102001009' else '%1' end, '' || (900000 - i), 0 from n")
+             .arg(kUnit),
+         QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, dcblx) values (99, '%1', null, 0)")
+             .arg(kUnit),
+         sqlite ? QStringLiteral("analyze") : QStringLiteral("vacuum analyze T_DJDCB")});
+    auto open = [&](const QString &code) {
+        RunSQL(*query, sql::djdcListUseRight, unitcode::unitListParams(code));
+        // The plan of the statement the store read its keys with, values written in.
+        QString keys = QString(query->sql())
+                           .replace(QStringLiteral("select *"), QStringLiteral("select id, zdbh"));
+        QVariantList values = unitcode::unitListParams(code);
+        if (query->sql().contains(QLatin1String("dwdm = ?")))
+            values = {values[0], values[0], values[2]};
+        for (const QVariant &v : values)
+            keys.replace(keys.indexOf(QLatin1Char('?')), 1,
+                         QLatin1Char('\'') + v.toString() + QLatin1Char('\''));
+        // Not prepared: PostgreSQL cannot prepare an explain.
+        QSqlQuery plan(conn->database());
+        EXPECT_TRUE(plan.exec(
+            (sqlite ? QStringLiteral("explain query plan ") : QStringLiteral("explain ")) + keys));
+        QStringList lines;
+        while (plan.next())
+            lines << plan.value(sqlite ? 3 : 0).toString();
+        return lines.join(QLatin1Char('\n'));
+    };
+    const QString sorted = sqlite ? QStringLiteral("TEMP B-TREE") : QStringLiteral("Sort");
+
+    const QString unitPlan = open(kUnit);
+    EXPECT_TRUE(query->sql().contains(QLatin1String("dwdm = ?"))) << query->sql().toStdString();
+    EXPECT_FALSE(unitPlan.contains(sorted)) << unitPlan.toStdString();
+    ASSERT_EQ(query->recordCount(), 45000 + 3);
+    QStringList zdbh;
+    for (int i = 0; i < query->recordCount(); ++i)
+        zdbh << Dataset::textOf(query->valueAt(i, query->indexOf("zdbh")));
+    EXPECT_EQ(zdbh.first(), "0010010001");
+    EXPECT_TRUE(zdbh.last().isEmpty()) << "no parcel number comes last";
+    zdbh.removeLast();
+    EXPECT_TRUE(std::is_sorted(zdbh.begin(), zdbh.end()));
+
+    // The district: the range, whatever its plan; all its rows.
+    open(QStringLiteral("320102001"));
+    EXPECT_TRUE(query->sql().contains(QLatin1String("dwdm >= ?"))) << query->sql().toStdString();
+    EXPECT_EQ(query->recordCount(), 50000 + 4);
+    // A sub-unit appearing under the unit's code turns the range back on.
+    execAll(*conn, {QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, dcblx) values "
+                                   "(98, '%1', '1', 0)")
+                        .arg(kUnit + QStringLiteral("01"))});
+    open(kUnit);
+    EXPECT_TRUE(query->sql().contains(QLatin1String("dwdm >= ?")));
+    EXPECT_EQ(query->recordCount(), 45000 + 4);
+}
+
 // A unit code selects itself and the codes that extend it, nothing else: its
 // wildcard characters stand for themselves, and the range that lets the index
 // find the rows holds under a Chinese ICU collation as well as byte order.
@@ -265,6 +333,8 @@ TEST_P(StatementsTest, AUnitCodeListsItselfAndItsSubUnitsOnly)
         EXPECT_EQ(units("3209!%"), QStringList({"3209!%"}));
         EXPECT_EQ(units("99"), QStringList({"99", "991"}));
         EXPECT_EQ(units("321"), QStringList({"321"}));
+        // Nothing under the code, but rows at its leading digits.
+        EXPECT_EQ(units("99X"), QStringList());
         EXPECT_EQ(units("320102").size(), 3);
         EXPECT_EQ(units("").size(), codes.size() + 3);
     };
