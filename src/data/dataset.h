@@ -134,6 +134,9 @@ public:
     void prior();
     void next();
     void last();
+    // One of the four navigator moves, for the cores that map buttons to them.
+    enum class Move { First, Prior, Next, Last };
+    void move(Move to);
     // Moves to a row by index (0-based), as a grid does.
     void moveTo(int row);
     bool locate(const QString &field, const QVariant &value, LocateOptions options = {});

@@ -138,6 +138,24 @@ void Dataset::last()
     setCursor(recordCount() - 1, isEmpty(), true, -1);
 }
 
+void Dataset::move(Move to)
+{
+    switch (to) {
+    case Move::First:
+        first();
+        break;
+    case Move::Prior:
+        prior();
+        break;
+    case Move::Next:
+        next();
+        break;
+    case Move::Last:
+        last();
+        break;
+    }
+}
+
 void Dataset::next()
 {
     checkBrowseMode();

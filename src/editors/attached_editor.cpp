@@ -254,21 +254,7 @@ void AttachedEditor::move(Move move, bool guarded)
 {
     if (guarded && !parcelGuard()) return;
     settle();
-    Dataset &ds = dataset();
-    switch (move) {
-    case Move::First:
-        ds.first();
-        break;
-    case Move::Prior:
-        ds.prior();
-        break;
-    case Move::Next:
-        ds.next();
-        break;
-    case Move::Last:
-        ds.last();
-        break;
-    }
+    dataset().move(move);
 }
 
 void AttachedEditor::spbFirstClick()

@@ -171,7 +171,7 @@ protected:
     void onClick(QPushButton *button, std::function<void()> handler);
 
 private:
-    enum class Move { First, Prior, Next, Last };
+    using Move = zarn::Dataset::Move;
     void move(Move move, bool guarded);
     void buildWindow();
     void buildEntryPage();

@@ -290,20 +290,7 @@ void SurveyForm::moveClick(Move move)
     // Whether the move stores a change of the row it leaves.
     const bool pending = t.isEditing() && t.isModified();
     try {
-        switch (move) {
-        case Move::First:
-            t.first();
-            break;
-        case Move::Prior:
-            t.prior();
-            break;
-        case Move::Next:
-            t.next();
-            break;
-        case Move::Last:
-            t.last();
-            break;
-        }
+        t.move(move);
     } catch (const RowsDeletedError &e) {
         // The row left was stored (if changed) before the rows ahead were found gone.
         messageBox(rowsDeletedText(e, pending && !t.isEditing()), QStringLiteral("提示"),

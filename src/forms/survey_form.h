@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/dataset.h"
 #include "data/declared_query.h"
 #include "schema/numbering.h"
 #include "widgets/survey_dialog.h"
@@ -13,7 +14,6 @@ class SurveySheet;
 class TDataMod;
 
 namespace zarn {
-class Dataset;
 class DatabaseError;
 class IniBatch;
 } // namespace zarn
@@ -157,7 +157,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Move { First, Prior, Next, Last };
+    using Move = zarn::Dataset::Move;
     zarn::forms::SheetValues shownValues() const;
     // Fresh numbers for a new row another workstation's row collided with.
     bool renumber(zarn::Dataset &t, const zarn::DatabaseError &refusal);
