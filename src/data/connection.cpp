@@ -154,13 +154,11 @@ bool Connection::inRecovery(const QSqlDatabase &db) const
 
 DatabaseError Connection::readOnlyForNow() const
 {
-    Refusal r;
-    r.kind = RefusalKind::ReadOnly;
     return DatabaseError(
         QStringLiteral("数据库服务器暂时只允许查阅，不允许写入（例如正在切换到备用服务器），这次"
                        "没有保存。表上填写的内容仍然保留，请不要关闭窗口；稍等片刻后再按“保存”"
                        "或移动记录，系统会连接可写入的服务器并保存。"),
-        std::move(r));
+        Refusal::of(RefusalKind::ReadOnly, {}));
 }
 
 // A standby refuses every write, so none is sent to it. It may have been
@@ -226,12 +224,10 @@ void Connection::openReadOnlySqlite(const ConnectionSettings &settings,
             return;
         unsafe.clear();
     }
-    Refusal r;
-    r.kind = RefusalKind::NoAccess;
     throw DatabaseError(
         sqlitefile::unreadableReadOnlyMessage(
             access, unsafe.isEmpty() ? QStringLiteral("数据库信息：") + driverWhy : unsafe),
-        std::move(r));
+        Refusal::of(RefusalKind::NoAccess, {}));
 }
 
 void Connection::reconnect()

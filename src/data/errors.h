@@ -55,6 +55,15 @@ struct Refusal {
 
     // The refused key is the table's row number id (not another unique key).
     bool primaryKey() const;
+
+    // A refusal of our own making, of `kind`, on `table`.
+    static Refusal of(RefusalKind kind, const QString &table)
+    {
+        Refusal r;
+        r.kind = kind;
+        r.table = table;
+        return r;
+    }
 };
 
 // The database refused something, or the connection to it failed. message()
@@ -83,17 +92,8 @@ private:
 class RowChangedError : public DatabaseError {
 public:
     explicit RowChangedError(const QString &message, const QString &table = {})
-        : DatabaseError(message, changed(table))
+        : DatabaseError(message, Refusal::of(RefusalKind::RowChanged, table))
     {
-    }
-
-private:
-    static Refusal changed(const QString &table)
-    {
-        Refusal r;
-        r.kind = RefusalKind::RowChanged;
-        r.table = table;
-        return r;
     }
 };
 
@@ -103,20 +103,13 @@ class RowsDeletedError : public DatabaseError {
 public:
     RowsDeletedError(int count, const QString &table)
         : DatabaseError(QStringLiteral("有 %1 条记录已被其他用户删除，已从列表中移去。").arg(count),
-                        deleted(table))
+                        Refusal::of(RefusalKind::RowsDeleted, table))
         , m_count(count)
     {
     }
     int count() const { return m_count; }
 
 private:
-    static Refusal deleted(const QString &table)
-    {
-        Refusal r;
-        r.kind = RefusalKind::RowsDeleted;
-        r.table = table;
-        return r;
-    }
     int m_count;
 };
 

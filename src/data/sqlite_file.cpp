@@ -45,9 +45,7 @@ bool noUserMayWrite(const QString &folder)
 
 DatabaseError noAccess(const QString &message)
 {
-    Refusal r;
-    r.kind = RefusalKind::NoAccess;
-    return DatabaseError(message, std::move(r));
+    return DatabaseError(message, Refusal::of(RefusalKind::NoAccess, {}));
 }
 
 } // namespace
