@@ -14,6 +14,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -172,8 +173,28 @@ Dataset::Dataset(Connection *connection, QObject *parent)
     : QObject(parent)
     , m_connection(connection)
     , m_store(std::make_unique<RowStore>(connection))
+    , m_arrival(new QTimer(this))
 {
     connect(m_connection, &Connection::aboutToClose, this, &Dataset::close);
+    // Rows added at the end leave every row and the cursor where they were;
+    // inside a reset the rows are announced as a whole.
+    m_store->setGrowth(
+        [this](int first, int last) {
+            if (!m_resetting) emit rowsAboutToArrive(first, last);
+        },
+        [this](int first, int last) {
+            if (!m_resetting) emit rowsArrived(first, last);
+        });
+    m_arrival->setSingleShot(true);
+    m_arrival->setInterval(0);
+    connect(m_arrival, &QTimer::timeout, this, [this] {
+        try {
+            arrive(kKeysPerTurn);
+        } catch (const DatabaseError &) {
+            return; // read again when a row needs them, and reported there
+        }
+        scheduleArrival();
+    });
 }
 
 Dataset::~Dataset() = default;
@@ -234,13 +255,45 @@ void Dataset::fetch()
 void Dataset::replaceRows(const std::function<void()> &replace)
 {
     emit aboutToReset();
+    m_resetting = true;
     try {
         replace();
     } catch (...) {
+        m_resetting = false;
         emit reset();
         throw;
     }
+    m_resetting = false;
     emit reset();
+    scheduleArrival();
+}
+
+void Dataset::arrive(qsizetype n)
+{
+    if (m_store->isArriving()) m_store->arrive(n);
+    // Rows counted at the open that another user deleted before their keys
+    // came: never shown, so they leave the list without a word.
+    for (int r = m_store->lastMissed(); r >= 0 && !m_resetting; r = m_store->lastMissed())
+        removeRow(r);
+}
+
+bool Dataset::keysArriving() const
+{
+    return m_store->isArriving();
+}
+
+void Dataset::scheduleArrival()
+{
+    if (m_store->isArriving())
+        m_arrival->start();
+    else
+        m_arrival->stop();
+}
+
+void Dataset::arriveBeyond(int row)
+{
+    while (m_store->isArriving() && row >= recordCount() - 1)
+        m_store->arrive(kKeysPerTurn);
 }
 
 void Dataset::open()

@@ -8,6 +8,8 @@
 
 #include "data/declared_query.h"
 
+class QTimer;
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -174,6 +176,9 @@ public:
     bool isModified() const { return m_modified; }
     int recordCount() const;
     bool isEmpty() const { return recordCount() == 0; }
+    // True while the keys of a long list are still arriving behind its
+    // first page (every rule holds meanwhile; a read waits for the keys it needs).
+    bool keysArriving() const;
     bool bof() const { return m_bof; }
     bool eof() const { return m_eof; }
     int recNo() const { return m_cursor; } // -1 when there is no row
@@ -222,6 +227,10 @@ signals:
     void rowAboutToBeRemoved(int row);  // the row is still there
     void rowRemoved(int row);           // the row is gone, the cursor on a row there is
     void rowChanged(int row);           // several values of a row changed (cancel)
+    // Rows first..last are about to be added at the end / were added: rows
+    // another user stored while the keys of a long list were arriving.
+    void rowsAboutToArrive(int first, int last);
+    void rowsArrived(int first, int last);
     void fieldChanged(int row, int column);
     void cursorMoved(int row);
     void stateChanged(zarn::Dataset::State state);
@@ -259,6 +268,12 @@ private:
     // Runs replace between aboutToReset and reset, also when it throws.
     void replaceRows(const std::function<void()> &replace);
     void reach(int row, int step);
+    // Keys of a long list arriving behind its first page, a chunk at a time
+    // from the event loop; n < 0 reads them all now.
+    void arrive(qsizetype n);
+    void scheduleArrival();
+    // Reads keys until a row follows the cursor or none can.
+    void arriveBeyond(int row);
     void land(int row, bool announce);
 
     Connection *m_connection;
@@ -271,6 +286,10 @@ private:
     std::vector<FieldDef> m_fields;
     std::vector<std::pair<QString, int>> m_lookup; // lower-case name -> column, sorted
     std::unique_ptr<RowStore> m_store;
+    // Keys read at each turn of the event loop while a long list arrives.
+    static constexpr qsizetype kKeysPerTurn = 8192;
+    QTimer *m_arrival = nullptr;
+    bool m_resetting = false;
     int m_idColumn = -1;
 
     State m_state = State::Inactive;

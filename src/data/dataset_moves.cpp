@@ -135,6 +135,8 @@ void Dataset::first()
 void Dataset::last()
 {
     checkBrowseMode();
+    // The true last row: every key, the rows another user added included.
+    arrive(-1);
     setCursor(recordCount() - 1, isEmpty(), true, -1);
 }
 
@@ -159,6 +161,7 @@ void Dataset::move(Move to)
 void Dataset::next()
 {
     checkBrowseMode();
+    arriveBeyond(m_cursor);
     if (isEmpty() || m_cursor >= recordCount() - 1)
         setCursor(m_cursor, isEmpty(), true, 1);
     else
@@ -192,8 +195,10 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
     const QString key = textOf(value);
     // Columns held for every row are searched without reading a row; any
     // other reads the rows page by page, letting earlier pages go.
-    const int n = recordCount();
-    for (int i = 0; i < n; ++i) {
+    // Keys not arrived yet are read as the search reaches them.
+    for (int i = 0;; ++i) {
+        arriveBeyond(i - 1);
+        if (i >= recordCount()) break;
         const QVariant v = m_store->read(i, column);
         if (m_store->isGone(i)) continue;
         bool hit;

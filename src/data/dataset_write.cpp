@@ -54,6 +54,16 @@ void Dataset::post()
         }
         m_store->setStored(m_cursor);
     } else if (m_state == State::Edit) {
+        // A changed order would let the row's key arrive again further on:
+        // with every key read first, the list holds it once, where it was.
+        if (m_store->isArriving()) {
+            const QVariantList &row = currentRow();
+            for (int c = 0; c < fieldCount(); ++c)
+                if (m_store->holdsForEveryRow(c) && !sameValue(row[c], m_original[c])) {
+                    arrive(-1);
+                    break;
+                }
+        }
         const std::optional<QVariantList> stored = postEdit();
         if (stored) {
             // Another user stored our values first: what the table holds now

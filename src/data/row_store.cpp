@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/errors.h"
+#include "data/key_feed.h"
 #include "data/sql_names.h"
 
 #include <QSqlError>
@@ -64,8 +65,11 @@ void RowStore::clear()
     m_names.clear();
     m_slots.clear();
     m_slots.shrink_to_fit();
-    m_keys = QList<QVariant>();
+    m_keys.clear();
     m_width = 0;
+    m_feed.reset();
+    m_fill = m_waiting = m_missed = 0;
+    m_placed.clear();
     m_keyColumns.clear();
     m_keyOf.clear();
     m_recentPages.clear();
@@ -88,25 +92,28 @@ std::vector<FieldDef> RowStore::read(const QString &sql, const QVariantList &par
 
 std::vector<FieldDef> RowStore::read(const DeclaredQuery &declared, const QVariantList &params)
 {
-    DeclaredQuery query = declared;
-    QVariantList values = params;
-    if (!query.exactFilter.isEmpty()) {
-        // Asked again at every read: rows the probe finds may come and go.
-        QSqlQuery probe = m_connection->exec(query.exactProbe, params, true);
-        if (!probe.next() || probe.isNull(0)) {
-            query.filter = query.exactFilter;
-            values.clear();
-            for (int i : query.exactValues)
-                values << params.value(i);
-        }
-    }
     RowStore fresh(m_connection);
     fresh.m_pageRows = m_nextPageRows;
     fresh.m_pagesKept = m_nextPagesKept;
     std::vector<FieldDef> fields;
-    fresh.readKeys(query, values, fields);
+    fresh.readKeys(declared, params, fields);
     take(fresh);
     return fields;
+}
+
+void RowStore::narrow(DeclaredQuery &query, QVariantList &values)
+{
+    if (query.exactFilter.isEmpty()) return;
+    // Asked again at every read: rows the probe finds may come and go.
+    QSqlQuery probe = m_connection->exec(query.exactProbe, values, true);
+    const bool subUnits = probe.next() && !probe.isNull(0);
+    probe.finish();
+    if (subUnits) return;
+    const QVariantList params = values;
+    query.filter = query.exactFilter;
+    values.clear();
+    for (int i : query.exactValues)
+        values << params.value(i);
 }
 
 void RowStore::take(RowStore &fresh)
@@ -122,6 +129,10 @@ void RowStore::take(RowStore &fresh)
     m_keys = std::move(fresh.m_keys);
     m_width = fresh.m_width;
     m_slots = std::move(fresh.m_slots);
+    m_feed = std::move(fresh.m_feed);
+    m_fill = fresh.m_fill;
+    m_waiting = fresh.m_waiting;
+    m_missed = fresh.m_missed;
     m_pageSql = std::move(fresh.m_pageSql);
     m_statement = std::move(fresh.m_statement);
     m_table = std::move(fresh.m_table);
@@ -141,10 +152,11 @@ void RowStore::readWhole(const QString &sql, const QVariantList &params,
     m_keyOf.assign(fields.size(), -1);
     while (q.next()) {
         Slot s;
-        s.values.reserve(m_columnCount);
+        s.values = std::make_unique<QVariantList>();
+        s.values->reserve(m_columnCount);
         for (int i = 0; i < m_columnCount; ++i)
-            s.values.append(q.isNull(i) ? QVariant() : q.value(i));
-        s.loaded = s.pinned = true;
+            s.values->append(q.isNull(i) ? QVariant() : q.value(i));
+        s.pinned = true;
         m_slots.push_back(std::move(s));
     }
     if (q.lastError().isValid()) throw m_connection->error(q.lastError());
@@ -152,9 +164,10 @@ void RowStore::readWhole(const QString &sql, const QVariantList &params,
     m_paged = false;
 }
 
-void RowStore::readKeys(const DeclaredQuery &query, const QVariantList &params,
+void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &declaredParams,
                         std::vector<FieldDef> &fields)
 {
+    const DeclaredQuery &query = declared;
     const QSqlDatabase db = m_connection->database();
     const QString table = quotedTable(db, query.table);
     {
@@ -169,7 +182,10 @@ void RowStore::readKeys(const DeclaredQuery &query, const QVariantList &params,
     m_idColumn = columnNamed(fields, query.idColumn);
     if (m_idColumn < 0) {
         // Rows without an id cannot be read again by it: held whole.
-        readWhole(selectText(query, db, columns), params, fields);
+        DeclaredQuery narrowed = declared;
+        QVariantList params = declaredParams;
+        narrow(narrowed, params);
+        readWhole(selectText(narrowed, db, columns), params, fields);
         return;
     }
     m_columnCount = int(fields.size());
@@ -186,19 +202,34 @@ void RowStore::readKeys(const DeclaredQuery &query, const QVariantList &params,
         hold(columnNamed(fields, o.column));
     for (const QString &name : query.held)
         hold(columnNamed(fields, name));
-    QStringList keys;
-    for (int c : m_keyColumns)
-        keys << quotedColumn(db, fields[size_t(c)].name);
-
-    m_statement = selectText(query, db, columns);
-    QSqlQuery q = m_connection->exec(
-        selectText(query, db, columns, keys.join(QStringLiteral(", "))), params, true);
     m_width = qsizetype(m_keyColumns.size());
-    while (q.next())
-        for (int i = 0; i < m_width; ++i)
-            m_keys.append(q.value(i)); // a null reads as a null QVariant
-    if (q.lastError().isValid()) throw m_connection->error(q.lastError());
-    m_slots.resize(size_t(m_keys.size() / std::max<qsizetype>(1, m_width)));
+    std::vector<KeyTable::Kind> kinds;
+    for (int c : m_keyColumns) {
+        const FieldType t = fields[size_t(c)].type;
+        kinds.push_back(isIntegerType(t) ? KeyTable::Kind::Integer
+                        : isTextType(t)  ? KeyTable::Kind::Text
+                                         : KeyTable::Kind::Other);
+    }
+    m_keys.setColumns(kinds);
+    if (!startFeed(declared, declaredParams, fields, columns)) {
+        DeclaredQuery narrowed = declared;
+        QVariantList params = declaredParams;
+        narrow(narrowed, params);
+        m_statement = selectText(narrowed, db, columns);
+        QStringList keys;
+        for (int c : m_keyColumns)
+            keys << quotedColumn(db, fields[size_t(c)].name);
+        QSqlQuery q = m_connection->exec(
+            selectText(narrowed, db, columns, keys.join(QStringLiteral(", "))), params, true);
+        while (q.next()) {
+            const qsizetype r = m_keys.rows();
+            m_keys.appendRow();
+            for (int i = 0; i < m_width; ++i)
+                m_keys.setValue(r, i, q.isNull(i) ? QVariant() : q.value(i));
+        }
+        if (q.lastError().isValid()) throw m_connection->error(q.lastError());
+        m_slots.resize(size_t(m_keys.rows()));
+    }
 
     QStringList marks;
     for (int i = 0; i < m_pageRows; ++i)
@@ -207,6 +238,8 @@ void RowStore::readKeys(const DeclaredQuery &query, const QVariantList &params,
                     .arg(table, quotedColumn(db, fields[size_t(m_idColumn)].name),
                          marks.join(QStringLiteral(", ")));
     m_paged = true;
+    // The first page's keys now: the list shows from them.
+    if (m_waiting > 0) keyUpTo(std::min(size(), m_pageRows) - 1);
 }
 
 // ---------------------------------------------------------------- pages
@@ -216,12 +249,13 @@ void RowStore::loadPage(int r)
     const int page = r / m_pageRows;
     const int begin = page * m_pageRows;
     const int end = std::min(size(), begin + m_pageRows);
+    keyUpTo(end - 1);
     QHash<QString, int> wanted; // id -> row
     QVariantList ids;
     for (int i = begin; i < end; ++i) {
         const Slot &s = m_slots[size_t(i)];
-        if (s.loaded || s.gone) continue;
-        const QVariant &id = key(i, 0);
+        if (s.loaded() || s.gone) continue;
+        const QVariant id = key(i, 0);
         if (Dataset::isNullValue(id)) {
             m_slots[size_t(i)].gone = true; // a row without an id cannot be read back
             continue;
@@ -251,18 +285,18 @@ void RowStore::loadPage(int r)
             const auto it = wanted.constFind(idText(q.value(idAt)));
             if (it == wanted.constEnd()) continue;
             Slot &s = m_slots[size_t(*it)];
-            if (s.loaded) continue;
-            s.values.clear();
-            s.values.reserve(m_columnCount);
+            if (s.loaded()) continue;
+            auto values = std::make_unique<QVariantList>();
+            values->reserve(m_columnCount);
             for (int c = 0; c < m_columnCount; ++c) {
                 const int i = from[size_t(c)];
-                s.values.append(i < 0 || q.isNull(i) ? QVariant() : q.value(i));
+                values->append(i < 0 || q.isNull(i) ? QVariant() : q.value(i));
             }
-            s.loaded = true;
+            s.values = std::move(values);
             ++m_loaded;
             // The list follows what the database holds now.
             for (size_t k = 0; k < m_keyColumns.size(); ++k)
-                key(*it, int(k)) = s.values[m_keyColumns[k]];
+                m_keys.setValue(*it, int(k), (*s.values)[m_keyColumns[k]]);
         }
         const bool failed = q.lastError().isValid();
         const DatabaseError error = failed ? m_connection->error(q.lastError()) : DatabaseError({});
@@ -270,7 +304,7 @@ void RowStore::loadPage(int r)
         q.finish();
         if (failed) throw error;
         for (auto it = wanted.constBegin(); it != wanted.constEnd(); ++it)
-            if (!m_slots[size_t(*it)].loaded) m_slots[size_t(*it)].gone = true;
+            if (!m_slots[size_t(*it)].loaded()) m_slots[size_t(*it)].gone = true;
     }
     touch(page);
     // Rows added and removed move rows between pages, so letting a page go
@@ -295,12 +329,11 @@ void RowStore::touch(int page)
 void RowStore::unload(int r)
 {
     Slot &s = m_slots[size_t(r)];
-    if (!s.loaded || s.pinned || r == m_current) return;
+    if (!s.loaded() || s.pinned || r == m_current) return;
     // Keep the held columns as the row last had them (a posted change).
     for (size_t k = 0; k < m_keyColumns.size(); ++k)
-        key(r, int(k)) = s.values[m_keyColumns[k]];
-    s.values = QVariantList();
-    s.loaded = false;
+        m_keys.setValue(r, int(k), (*s.values)[m_keyColumns[k]]);
+    s.values.reset();
     --m_loaded;
 }
 
@@ -315,7 +348,7 @@ void RowStore::letGo(int page)
 void RowStore::sweep()
 {
     for (int r = 0; r < size(); ++r) {
-        if (!m_slots[size_t(r)].loaded) continue;
+        if (!m_slots[size_t(r)].loaded()) continue;
         const int page = r / m_pageRows;
         if (std::find(m_recentPages.begin(), m_recentPages.end(), page) == m_recentPages.end())
             unload(r);
@@ -327,27 +360,28 @@ void RowStore::sweep()
 QVariantList *RowStore::row(int r)
 {
     Slot &s = m_slots[size_t(r)];
-    if (!s.loaded && !s.gone)
+    if (!s.loaded() && !s.gone)
         loadPage(r);
-    else if (s.loaded)
+    else if (s.loaded())
         touch(r / m_pageRows);
-    return s.loaded ? &s.values : nullptr;
+    return s.loaded() ? s.values.get() : nullptr;
 }
 
 QVariant RowStore::read(int r, int column)
 {
     Slot &s = m_slots[size_t(r)];
-    if (!s.loaded) {
+    if (!s.loaded()) {
         const int k = m_keyOf[size_t(column)];
+        if (s.waiting) keyUpTo(r);
         if (k >= 0) return key(r, k);
         if (s.gone) return {};
         loadPage(r);
-        if (!s.loaded) return {};
+        if (!s.loaded()) return {};
     } else {
         // A page a grid keeps reading stays in memory.
         touch(r / m_pageRows);
     }
-    return s.values[column];
+    return (*s.values)[column];
 }
 
 QVariant RowStore::value(int r, int column) noexcept
@@ -363,9 +397,9 @@ QVariant RowStore::held(int r, int column, bool *held) const
 {
     const Slot &s = m_slots[size_t(r)];
     *held = true;
-    if (s.loaded) return s.values[column];
+    if (s.loaded()) return (*s.values)[column];
     const int k = m_keyOf[size_t(column)];
-    if (k >= 0) return m_keys[qsizetype(r) * m_width + k];
+    if (k >= 0 && !s.waiting) return key(r, k);
     *held = s.gone;
     return {};
 }
@@ -375,7 +409,7 @@ bool RowStore::loadRows(int first, int last)
     bool read = false;
     for (int r = first; r <= last; ++r) {
         const Slot &s = m_slots[size_t(r)];
-        if (s.loaded || s.gone) continue;
+        if (s.loaded() || s.gone) continue;
         loadPage(r);
         read = true;
     }
@@ -393,11 +427,14 @@ bool RowStore::holdsForEveryRow(int column) const
 
 void RowStore::insertNew(int r, QVariantList values)
 {
+    // A new row goes among rows whose keys are there, or after the waiting ones.
+    if (r > m_fill && r < m_fill + m_waiting) keyUpTo(r - 1);
+    if (r <= m_fill) ++m_fill;
     Slot s;
-    s.values = std::move(values);
-    s.loaded = s.pinned = true;
+    s.values = std::make_unique<QVariantList>(std::move(values));
+    s.pinned = true;
     m_slots.insert(m_slots.begin() + r, std::move(s));
-    m_keys.insert(qsizetype(r) * m_width, m_width, QVariant());
+    m_keys.insertRows(r, 1);
     ++m_loaded;
     if (m_current >= r) ++m_current;
 }
@@ -406,30 +443,57 @@ void RowStore::setStored(int r)
 {
     Slot &s = m_slots[size_t(r)];
     // A row without an id could not be found again: it stays in memory.
-    if (m_paged && m_idColumn >= 0 && !Dataset::isNullValue(s.values[m_idColumn])) s.pinned = false;
+    if (m_paged && m_idColumn >= 0 && !Dataset::isNullValue((*s.values)[m_idColumn])) {
+        s.pinned = false;
+        setPlaced(r);
+    }
 }
 
 void RowStore::remove(int r)
 {
-    if (m_slots[size_t(r)].loaded) --m_loaded;
+    const Slot &s = m_slots[size_t(r)];
+    if (s.loaded()) --m_loaded;
+    if (s.missed) --m_missed;
+    if (s.waiting)
+        --m_waiting;
+    else if (r < m_fill)
+        --m_fill;
     m_slots.erase(m_slots.begin() + r);
-    m_keys.remove(qsizetype(r) * m_width, m_width);
+    m_keys.removeRow(r);
     if (m_current == r)
         m_current = -1;
     else if (m_current > r)
         --m_current;
 }
 
-int RowStore::indexOfId(const QVariant &id) const
+int RowStore::findId(const QString &wanted, int from, int to) const
+{
+    for (int r = from; r < to; ++r) {
+        const Slot &s = m_slots[size_t(r)];
+        if (s.waiting) continue;
+        if (s.loaded()) {
+            const QVariant &v = (*s.values)[m_idColumn];
+            if (!Dataset::isNullValue(v) && idText(v) == wanted) return r;
+        } else if (!m_keys.isNull(r, 0) && idText(key(r, 0)) == wanted) {
+            return r;
+        }
+    }
+    return -1;
+}
+
+int RowStore::indexOfId(const QVariant &id)
 {
     if (m_idColumn < 0 || Dataset::isNullValue(id)) return -1;
     const QString wanted = idText(id);
-    for (int r = 0; r < size(); ++r) {
-        const Slot &s = m_slots[size_t(r)];
-        const QVariant &v = s.loaded ? s.values[m_idColumn] : m_keys[qsizetype(r) * m_width];
-        if (!Dataset::isNullValue(v) && idText(v) == wanted) return r;
+    int found = findId(wanted, 0, size());
+    while (found < 0 && m_feed) {
+        // The keys that arrive next take the waiting rows' places or are added at the end.
+        const int fill = m_fill, end = size();
+        arrive(8192);
+        found = findId(wanted, fill, m_fill);
+        if (found < 0) found = findId(wanted, end, size());
     }
-    return -1;
+    return found;
 }
 
 } // namespace zarn

@@ -2,12 +2,15 @@
 
 #include "data/dataset.h"
 #include "data/declared_query.h"
+#include "data/key_table.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +19,7 @@ class QSqlQuery;
 namespace zarn {
 
 class Connection;
+class KeyFeed;
 
 // The rows of a dataset, in the dataset's order.
 //
@@ -25,6 +29,14 @@ class Connection;
 // a time, when a move, a grid or a field read reaches them. Pages not used
 // lately are let go, and read again, as the database has them then, when they
 // are reached again. A row the database no longer has reads as gone.
+//
+// A declared query that reads a unit's rows (DeclaredQuery::exactFilter)
+// opens with the count of its rows and the keys of its first page only; the
+// keys of the rest arrive behind (KeyFeed), a chunk at each arrive() and at
+// once as far as a read needs them. Until its key arrives a row is waiting:
+// it counts, reads no value from memory, and reading it reads keys up to it.
+// Rows the count missed (another user added them meanwhile) are added at the
+// end as they arrive; rows it counted that never arrive read as gone.
 //
 // Any other statement, and a declared query of a table without its id
 // column, is read whole at once, as are new rows until they are stored.
@@ -85,27 +97,52 @@ public:
     // The new row r is in the database now: it can be let go and read again by id.
     void setStored(int r);
     void remove(int r);
-    // Index of the row with this id, -1 when none.
-    int indexOfId(const QVariant &id) const;
+    // Index of the row with this id, -1 when none; reads keys until it arrives.
+    int indexOfId(const QVariant &id);
+
+    // True while keys are still to arrive.
+    bool isArriving() const { return bool(m_feed); }
+    // The last row counted whose key never arrived (another user deleted
+    // it before), -1 when none: it reads as gone until taken out.
+    int lastMissed() const;
+    // Reads up to n more keys (all of them for n < 0): waiting rows take
+    // theirs, rows beyond the count are added at the end. Throws DatabaseError.
+    void arrive(qsizetype n);
+    // Told about rows added at the end, before (first..last not there yet) and after.
+    void setGrowth(std::function<void(int, int)> aboutToGrow, std::function<void(int, int)> grown);
 
 private:
     struct Slot {
-        QVariantList values; // the whole row while it is in memory
-        bool loaded = false;
+        std::unique_ptr<QVariantList> values; // the whole row while it is in memory
         bool gone = false;
-        bool pinned = false; // not stored (or stored without an id): cannot be read again
+        bool pinned = false;  // not stored (or stored without an id): cannot be read again
+        bool waiting = false; // counted, its key not arrived yet
+        bool missed = false;  // counted, its key never arrived: deleted meanwhile
+        bool loaded() const { return bool(values); }
     };
 
     void readWhole(const QString &sql, const QVariantList &params, std::vector<FieldDef> &fields);
     void readKeys(const DeclaredQuery &query, const QVariantList &params,
                   std::vector<FieldDef> &fields);
+    // The reading of a unit's keys by KeyFeed; false when the query is not one.
+    bool startFeed(const DeclaredQuery &query, const QVariantList &params,
+                   const std::vector<FieldDef> &fields, const QStringList &columns);
+    // The declared query narrowed to its exact filter when the unit has no sub-units.
+    void narrow(DeclaredQuery &query, QVariantList &values);
+    // Reads keys until row r is no longer waiting.
+    void keyUpTo(int r);
+    void takeKey(int r, const QVariantList &keys);
+    int findId(const QString &wanted, int from, int to) const;
+    void endFeed();
+    // A new row stored while keys arrive: its key arrives too, and is passed over.
+    void setPlaced(int r);
     void take(RowStore &fresh);
     void loadPage(int r);
     void touch(int page);
     void letGo(int page);
     void unload(int r);
     void sweep();
-    QVariant &key(int r, int k) { return m_keys[qsizetype(r) * m_width + k]; }
+    QVariant key(int r, int k) const { return m_keys.value(r, k); }
 
     Connection *m_connection;
     int m_nextPageRows = kDefaultPageRows; // for the next read
@@ -118,11 +155,15 @@ private:
     int m_idColumn = -1;
     std::vector<int> m_keyColumns; // dataset columns held for every row, id first
     std::vector<int> m_keyOf;      // dataset column -> place in m_keyColumns, or -1
-    // m_width values per row. A QList: it grows and moves its values without
-    // copying them, which a hundred thousand rows notice.
-    QList<QVariant> m_keys;
+    KeyTable m_keys;       // m_keyColumns' values of every row
     qsizetype m_width = 0; // m_keyColumns.size()
     std::vector<Slot> m_slots;
+    std::unique_ptr<KeyFeed> m_feed;
+    int m_fill = 0;      // the first waiting row: the waiting rows follow one another
+    int m_waiting = 0;
+    int m_missed = 0; // rows missed still in the list
+    QSet<QString> m_placed; // ids of rows written while keys arrive
+    std::function<void(int, int)> m_aboutToGrow, m_grown;
     QString m_table;
     QStringList m_names; // column names, for reading a page
     QString m_pageSql;

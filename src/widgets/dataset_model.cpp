@@ -58,6 +58,9 @@ void DatasetModel::setDataset(Dataset *dataset)
                 << connect(dataset, &Dataset::rowAboutToBeRemoved, this,
                            &DatasetModel::onRowAboutToBeRemoved)
                 << connect(dataset, &Dataset::rowRemoved, this, &DatasetModel::onRowRemoved)
+                << connect(dataset, &Dataset::rowsAboutToArrive, this,
+                           &DatasetModel::onRowsAboutToArrive)
+                << connect(dataset, &Dataset::rowsArrived, this, &DatasetModel::onRowsArrived)
                 << connect(dataset, &Dataset::rowChanged, this, &DatasetModel::onRowChanged)
                 << connect(dataset, &Dataset::fieldChanged, this, &DatasetModel::onFieldChanged)
                 << connect(dataset, &Dataset::cursorMoved, this, &DatasetModel::onCursorMoved)
@@ -180,6 +183,26 @@ void DatasetModel::onRowAboutToBeInserted(int row)
     if (m_pending != Pending::None || row < 0 || row > m_rowCount) return;
     m_pending = Pending::Insert;
     beginInsertRows(QModelIndex(), row, row);
+}
+
+void DatasetModel::onRowsAboutToArrive(int first, int last)
+{
+    Following f(m_following);
+    if (m_pending != Pending::None || first != m_rowCount || last < first) return;
+    m_pending = Pending::Arrive;
+    beginInsertRows(QModelIndex(), first, last);
+}
+
+void DatasetModel::onRowsArrived(int first, int last)
+{
+    Following f(m_following);
+    if (m_pending != Pending::Arrive) {
+        onReset();
+        return;
+    }
+    m_pending = Pending::None;
+    m_rowCount += last - first + 1;
+    endInsertRows();
 }
 
 void DatasetModel::onRowInserted(int)

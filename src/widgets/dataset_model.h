@@ -88,6 +88,8 @@ private:
     void onReset();
     void onRowAboutToBeInserted(int row);
     void onRowInserted(int row);
+    void onRowsAboutToArrive(int first, int last);
+    void onRowsArrived(int first, int last);
     void onRowAboutToBeRemoved(int row);
     void onRowRemoved(int row);
     void wantRow(int row) const;
@@ -106,7 +108,7 @@ private:
     bool m_readOnly = false;
     int m_following = 0;
     // A change the dataset announced and the views were told of (begin*).
-    enum class Pending { None, Reset, Insert, Remove } m_pending = Pending::None;
+    enum class Pending { None, Reset, Insert, Arrive, Remove } m_pending = Pending::None;
     // Rows painted before they were in memory, read once the event returns.
     mutable int m_wantFirst = -1;
     mutable int m_wantLast = -1;

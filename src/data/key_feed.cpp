@@ -1,0 +1,190 @@
+#include "data/key_feed.h"
+
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+
+namespace zarn {
+
+namespace {
+
+// Keys held in pages side by side: a district's parts together stay within
+// about this many rows, and one part's pages grow to it.
+constexpr int kRowsInPages = 65536;
+constexpr int kLargestPage = 8192;
+
+int compareIds(const QVariant &a, const QVariant &b)
+{
+    bool okA = false, okB = false;
+    const qint64 x = a.toLongLong(&okA);
+    const qint64 y = b.toLongLong(&okB);
+    if (okA && okB) return x < y ? -1 : x > y ? 1 : 0;
+    return a.toString().compare(b.toString());
+}
+
+} // namespace
+
+KeyFeed::KeyFeed(Connection *connection, Shape shape, std::vector<QVariantList> parts,
+                 int firstPage)
+    : m_connection(connection)
+    , m_shape(std::move(shape))
+    , m_page(std::clamp(kRowsInPages / std::max<int>(1, int(parts.size())), 64, kLargestPage))
+    , m_firstPage(std::max(1, firstPage))
+{
+    m_parts.reserve(parts.size());
+    for (QVariantList &values : parts) {
+        Part p;
+        p.values = std::move(values);
+        m_parts.push_back(std::move(p));
+    }
+}
+
+KeyFeed::~KeyFeed() = default;
+
+qint64 KeyFeed::count()
+{
+    qint64 n = 0;
+    for (const Part &p : m_parts) {
+        QSqlQuery q = m_connection->exec(m_shape.count, p.values, true);
+        if (q.next()) n += q.value(0).toLongLong();
+        q.finish();
+    }
+    return n;
+}
+
+bool KeyFeed::fill(Part &part)
+{
+    while (part.at >= part.rows.size()) {
+        if (part.phase == Phase::Done) {
+            part.rows = QList<QVariantList>();
+            part.at = 0;
+            return false;
+        }
+        const QString &o = m_shape.orderColumn;
+        const QString &id = m_shape.idColumn;
+        QString sql = m_shape.select;
+        QVariantList values = part.values;
+        // Each read page a little longer than the last, up to the longest:
+        // few statements for a long part, a short first wait for any.
+        const int rows = int(std::min<qint64>(
+            m_page, std::max<qint64>(m_firstPage, qint64(part.rows.size()) * 2)));
+        switch (part.phase) {
+        case Phase::Ordered:
+            sql += QStringLiteral(" and %1 is not null order by %1, %2").arg(o, id);
+            break;
+        case Phase::OrderedAfter:
+            // ">=" first, so that an index on the column finds where to start.
+            sql += QStringLiteral(" and %1 >= ? and (%1 > ? or %2 > ?) order by %1, %2").arg(o, id);
+            values << part.lastOrder << part.lastOrder << part.lastId;
+            break;
+        case Phase::Nulls:
+            sql += QStringLiteral(" and %1 is null order by %2").arg(o, id);
+            break;
+        case Phase::NullsAfter:
+            sql += QStringLiteral(" and %1 is null and %2 > ? order by %2").arg(o, id);
+            values << part.lastId;
+            break;
+        case Phase::Done:
+            return false;
+        }
+        sql += m_shape.fetchFirst ? QStringLiteral(" fetch first ? rows only")
+                                  : QStringLiteral(" limit ?");
+        values << rows;
+
+        QSqlQuery q = m_connection->exec(sql, values, true);
+        QList<QVariantList> page;
+        page.reserve(rows);
+        const int width = q.record().count();
+        while (q.next()) {
+            QVariantList row;
+            row.reserve(width);
+            for (int i = 0; i < width; ++i)
+                row.append(q.isNull(i) ? QVariant() : q.value(i));
+            page.append(std::move(row));
+        }
+        const bool failed = q.lastError().isValid();
+        const DatabaseError error = failed ? m_connection->error(q.lastError()) : DatabaseError({});
+        q.finish();
+        if (failed) throw error;
+
+        const bool ordered = part.phase == Phase::Ordered || part.phase == Phase::OrderedAfter;
+        if (!page.isEmpty()) {
+            part.lastOrder = page.last().value(m_shape.orderKey);
+            part.lastId = page.last().value(m_shape.idKey);
+        }
+        if (page.size() < rows)
+            part.phase = ordered ? Phase::Nulls : Phase::Done;
+        else
+            part.phase = ordered ? Phase::OrderedAfter : Phase::NullsAfter;
+        // The next page's length follows this one's.
+        part.rows = std::move(page);
+        part.at = 0;
+    }
+    return true;
+}
+
+bool KeyFeed::before(int a, int b) const
+{
+    const Part &pa = m_parts[size_t(a)];
+    const Part &pb = m_parts[size_t(b)];
+    const QVariantList &x = pa.rows[pa.at];
+    const QVariantList &y = pb.rows[pb.at];
+    const QVariant &ox = x[m_shape.orderKey];
+    const QVariant &oy = y[m_shape.orderKey];
+    const bool nx = Dataset::isNullValue(ox), ny = Dataset::isNullValue(oy);
+    if (nx != ny) return ny; // nulls last
+    if (!nx) {
+        int c;
+        if (ox.metaType().id() == QMetaType::QString || oy.metaType().id() == QMetaType::QString)
+            c = ox.toString().compare(oy.toString());
+        else
+            c = QVariant::compare(ox, oy) == QPartialOrdering::Less      ? -1
+                : QVariant::compare(ox, oy) == QPartialOrdering::Greater ? 1
+                                                                          : 0;
+        if (c != 0) return c < 0;
+    }
+    const int c = compareIds(x[m_shape.idKey], y[m_shape.idKey]);
+    return c != 0 ? c < 0 : a < b;
+}
+
+bool KeyFeed::next(QVariantList &row)
+{
+    if (!m_started) {
+        // Every part's first page before the first row: the merge needs each head.
+        for (int i = int(m_parts.size()) - 1; i >= 0; --i)
+            m_pending.push_back(i);
+        m_started = true;
+    }
+    const auto after = [this](int a, int b) { return before(b, a); };
+    // A part whose page is used up reads its next one here, before any row
+    // is handed out: a page that cannot be read leaves every row in place.
+    while (!m_pending.empty()) {
+        const int i = m_pending.back();
+        if (fill(m_parts[size_t(i)])) {
+            m_heap.push_back(i);
+            std::push_heap(m_heap.begin(), m_heap.end(), after);
+        }
+        m_pending.pop_back();
+    }
+    if (m_heap.empty()) return false;
+    std::pop_heap(m_heap.begin(), m_heap.end(), after);
+    const int top = m_heap.back();
+    m_heap.pop_back();
+    Part &part = m_parts[size_t(top)];
+    row = part.rows[part.at++];
+    if (part.at < part.rows.size()) {
+        m_heap.push_back(top);
+        std::push_heap(m_heap.begin(), m_heap.end(), after);
+    } else {
+        m_pending.push_back(top);
+    }
+    return true;
+}
+
+} // namespace zarn

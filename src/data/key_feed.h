@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <vector>
+
+namespace zarn {
+
+class Connection;
+
+// The keys of a long result in its order, read a page at a time, so that a
+// list can show its first rows before the rest are read.
+//
+// The result is ordered by one column, text or number, with nulls last, and
+// then by the id (whole numbers): the id breaks ties, so that a page can
+// start right after the last key read (the order column and the id of the
+// last row) whatever other users write meanwhile; no page is read twice and
+// none depends on an offset. The rows with a null in the order column come
+// last, as a part of their own ordered by id.
+//
+// The result may be split into parts, each with the same condition bound
+// with its own values (a district read unit by unit), whose rows an index
+// gives in order: the parts are read side by side and merged here, so no
+// part is ever sorted by the database. The merge compares texts by their
+// characters' codes, as SQLite does and as PostgreSQL does for the codes of
+// digits that parcel numbers are made of.
+class KeyFeed {
+public:
+    struct Shape {
+        QString select;      // "select <keys> from <table> where (<condition>)"
+        QString count;       // "select count(*) from <table> where (<condition>)"
+        QString orderColumn; // quoted
+        QString idColumn;    // quoted
+        int orderKey = 1;    // places of the order column and the id in a key row
+        int idKey = 0;
+        bool fetchFirst = false; // "fetch first ? rows only" in place of "limit ?"
+    };
+
+    KeyFeed(Connection *connection, Shape shape, std::vector<QVariantList> parts, int firstPage);
+    ~KeyFeed();
+    KeyFeed(const KeyFeed &) = delete;
+    KeyFeed &operator=(const KeyFeed &) = delete;
+
+    // The rows of every part now; throws DatabaseError.
+    qint64 count();
+    // The next key row in order into row; false when every row was read.
+    // Throws DatabaseError when a page cannot be read (the row is read again
+    // at the next call).
+    bool next(QVariantList &row);
+    bool done() const { return m_started && m_heap.empty() && m_pending.empty(); }
+
+private:
+    enum class Phase { Ordered, OrderedAfter, Nulls, NullsAfter, Done };
+    struct Part {
+        QVariantList values;
+        Phase phase = Phase::Ordered;
+        QList<QVariantList> rows; // the page being handed out
+        qsizetype at = 0;
+        QVariant lastOrder, lastId;
+    };
+
+    // True when the part has a row to hand out, reading its next page if needed.
+    bool fill(Part &part);
+    bool before(int a, int b) const;
+
+    Connection *m_connection;
+    Shape m_shape;
+    std::vector<Part> m_parts;
+    std::vector<int> m_heap;    // parts with a row to hand out, smallest head on top
+    std::vector<int> m_pending; // parts that must read a page before they have one
+    int m_page;
+    int m_firstPage;
+    bool m_started = false;
+};
+
+} // namespace zarn

@@ -1,0 +1,194 @@
+// The keys of a unit's rows arriving behind its first page (RowStore).
+#include "data/row_store.h"
+
+#include "data/connection.h"
+#include "data/errors.h"
+#include "data/key_feed.h"
+#include "data/sql_names.h"
+
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace zarn {
+
+namespace {
+
+// More units than this are read as one sorted result: a part costs a few
+// statements before the first row, which hundreds of units would feel.
+constexpr int kMostParts = 256;
+
+
+QString idText(const QVariant &v)
+{
+    return Dataset::isNullValue(v) ? QString() : v.toString();
+}
+
+} // namespace
+
+bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
+                         const std::vector<FieldDef> &fields, const QStringList &columns)
+{
+    if (query.exactFilter.isEmpty() || query.exactProbe.isEmpty() || query.order.size() != 1 ||
+        query.order.first().descending || !query.order.first().nullsLast ||
+        !isIntegerType(fields[size_t(m_idColumn)].type) || params.isEmpty())
+        return false;
+    int orderColumn = -1;
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(query.order.first().column, Qt::CaseInsensitive) == 0)
+            orderColumn = int(i);
+    if (orderColumn < 0) return false;
+
+    // The units whose rows the filter picks, walked up the index one probe
+    // each: the range's lower end, then the lowest unit above the last found.
+    auto partValues = [&](const QVariant &unit) {
+        QVariantList all = params;
+        all[0] = unit;
+        QVariantList values;
+        for (int i : query.exactValues)
+            values << all.value(i);
+        return values;
+    };
+    std::vector<QVariantList> parts{partValues(params[0])};
+    QVariantList probe = params;
+    for (;;) {
+        QSqlQuery q = m_connection->exec(query.exactProbe, probe, true);
+        const QVariant found = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
+        q.finish();
+        if (!found.isValid()) break;
+        if (int(parts.size()) >= kMostParts) return false;
+        parts.push_back(partValues(found));
+        probe[0] = found;
+    }
+
+    const QSqlDatabase db = m_connection->database();
+    DeclaredQuery ran = query;
+    if (parts.size() == 1) ran.filter = query.exactFilter;
+    QStringList keys;
+    for (int c : m_keyColumns)
+        keys << quotedColumn(db, fields[size_t(c)].name);
+    const QString from = QStringLiteral(" from %1 where (%2)")
+                             .arg(quotedTable(db, query.table), query.exactFilter);
+    KeyFeed::Shape shape;
+    shape.select = QStringLiteral("select ") + keys.join(QStringLiteral(", ")) + from;
+    shape.count = QStringLiteral("select count(*)") + from;
+    shape.orderColumn = quotedColumn(db, fields[size_t(orderColumn)].name);
+    shape.idColumn = quotedColumn(db, fields[size_t(m_idColumn)].name);
+    shape.orderKey = m_keyOf[size_t(orderColumn)];
+    shape.idKey = 0;
+    shape.fetchFirst = m_connection->driverName() == QLatin1String("QOCI");
+    auto feed = std::make_unique<KeyFeed>(m_connection, shape, std::move(parts), m_pageRows);
+    const qint64 count = feed->count();
+    if (count > qint64(std::numeric_limits<int>::max() / 2))
+        throw DatabaseError(QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
+                                .arg(count));
+    m_feed = std::move(feed);
+    m_statement = selectText(ran, db, columns);
+    m_slots.resize(size_t(count));
+    for (Slot &s : m_slots)
+        s.waiting = true;
+    m_keys.insertRows(0, count);
+    m_fill = 0;
+    m_waiting = int(count);
+    return true;
+}
+
+int RowStore::lastMissed() const
+{
+    if (m_missed == 0) return -1;
+    // Missed rows follow the rows that arrived: only rows written in this
+    // session or added at the end come after them.
+    for (int r = size() - 1; r >= 0; --r)
+        if (m_slots[size_t(r)].missed) return r;
+    return -1;
+}
+
+void RowStore::setGrowth(std::function<void(int, int)> aboutToGrow,
+                         std::function<void(int, int)> grown)
+{
+    m_aboutToGrow = std::move(aboutToGrow);
+    m_grown = std::move(grown);
+}
+
+void RowStore::setPlaced(int r)
+{
+    if (!m_feed || m_idColumn < 0) return;
+    const Slot &s = m_slots[size_t(r)];
+    const QVariant id = s.loaded() ? (*s.values)[m_idColumn] : key(r, 0);
+    if (!Dataset::isNullValue(id)) m_placed.insert(idText(id));
+}
+
+void RowStore::takeKey(int r, const QVariantList &keys)
+{
+    for (int k = 0; k < int(m_width); ++k)
+        m_keys.setValue(r, k, keys[k]);
+}
+
+void RowStore::endFeed()
+{
+    // Counted rows that never arrived were deleted meanwhile.
+    for (int r = m_fill; r < m_fill + m_waiting; ++r) {
+        m_slots[size_t(r)].waiting = false;
+        m_slots[size_t(r)].gone = m_slots[size_t(r)].missed = true;
+    }
+    m_missed += m_waiting;
+    m_waiting = 0;
+    m_feed.reset();
+    m_placed.clear();
+}
+
+void RowStore::keyUpTo(int r)
+{
+    if (r < m_fill || r >= m_fill + m_waiting) return;
+    // A page at least: the reads that follow usually want the rows after it.
+    const int until = std::min(m_fill + m_waiting - 1, std::max(r, m_fill + m_pageRows - 1));
+    QVariantList keys;
+    while (m_fill <= until) {
+        if (!m_feed->next(keys)) {
+            endFeed();
+            return;
+        }
+        if (!m_placed.isEmpty() && m_placed.contains(idText(keys[0]))) continue;
+        takeKey(m_fill, keys);
+        m_slots[size_t(m_fill)].waiting = false;
+        ++m_fill;
+        --m_waiting;
+    }
+    if (m_waiting == 0 && m_feed->done()) endFeed();
+}
+
+void RowStore::arrive(qsizetype n)
+{
+    if (!m_feed) return;
+    if (n < 0) n = std::numeric_limits<qsizetype>::max();
+    if (m_waiting > 0) {
+        const qsizetype take = std::min<qsizetype>(n, m_waiting);
+        keyUpTo(int(m_fill + take - 1));
+        n -= take;
+    }
+    if (!m_feed || m_waiting > 0 || n <= 0) return;
+    // Beyond the count: rows added since it, put at the end together.
+    std::vector<QVariantList> more;
+    QVariantList keys;
+    bool done = false;
+    while (qsizetype(more.size()) < n) {
+        if (!m_feed->next(keys)) {
+            done = true;
+            break;
+        }
+        if (!m_placed.isEmpty() && m_placed.contains(idText(keys[0]))) continue;
+        more.push_back(keys);
+    }
+    if (!more.empty()) {
+        const int first = size(), last = size() + int(more.size()) - 1;
+        if (m_aboutToGrow) m_aboutToGrow(first, last);
+        m_slots.resize(m_slots.size() + more.size());
+        m_keys.insertRows(first, qsizetype(more.size()));
+        for (size_t i = 0; i < more.size(); ++i)
+            takeKey(first + int(i), more[i]);
+        if (m_grown) m_grown(first, last);
+    }
+    if (done) endFeed();
+}
+
+} // namespace zarn
