@@ -230,6 +230,21 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
     EXPECT_EQ(stored("T_DJDCB", a, "qsxz"), "<null>");
     EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
+    form.reset();
+
+    // A code table that cannot be read ends the opening before its recount,
+    // as it always did: said once, and the count neither stored nor left
+    // waiting in the row.
+    uncount();
+    zarn::test::execAll(DataMod->ADOConn1,
+                        {QStringLiteral("alter table S_DLDM rename to s_dldm_away")});
+    openBeforePaint(unit);
+    form->finishOpening();
+    EXPECT_EQ(messages->records.size(), 1);
+    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
+    EXPECT_FALSE(DataMod->djdcTable.isEditing());
+    EXPECT_EQ(shown("DBEdit26"), "9");
 }
 
 TEST_P(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
