@@ -3,7 +3,6 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
-#include "data/errors.h"
 #include "forms/frm_frameMain.h"
 #include "forms/sheet_layout.h"
 #include "schema/statements.h"
