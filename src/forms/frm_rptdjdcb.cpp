@@ -3,7 +3,6 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
-#include "data/errors.h"
 #include "forms/frm_frameMain.h"
 #include "forms/sheet_layout.h"
 #include "schema/statements.h"
@@ -55,6 +54,23 @@ constexpr NewRowColumn kNewRow[] = {
     {.column = "dcblx", .value = NewValue::Integer, .arg = "0"},
 };
 
+const SheetList kGylxLists[] = {{.control = "DBComboBox4", .column = &sql::codeGylx.column}};
+const SheetList kQsxzLists[] = {{.control = "DBComboBox3", .column = &sql::codeQsxz.column}};
+const SheetList kDwxzLists[] = {{.control = "DBComboBox2", .column = &sql::codeDwxz.column}};
+// The four land-use lists from one pass over the land classes.
+const SheetList kLandUseLists[] = {
+    {.control = "DBComboBox5", .column = &sql::codeDldm.column},
+    {.control = "DBComboBox7", .column = &sql::codeDldm.column},
+    {.control = "DBComboBox6", .column = &sql::codeDldmName},
+    {.control = "DBComboBox8", .column = &sql::codeDldmName},
+};
+const SheetCodeTable kCodeLists[] = {
+    {.sql = &sql::codeGylx.sql, .lists = kGylxLists},
+    {.sql = &sql::codeQsxz.sql, .lists = kQsxzLists},
+    {.sql = &sql::codeDwxz.sql, .lists = kDwxzLists},
+    {.sql = &sql::codeDldm.sql, .lists = kLandUseLists},
+};
+
 const SurveyFormDescription kForm{
     .objectName = "frmrptdjdcb",
     .caption = "使用权地籍调查表",
@@ -67,6 +83,8 @@ const SurveyFormDescription kForm{
     .newRow = kNewRow,
     .lockMemo = true,
     .gyLabel43 = nullptr,
+    .codeLists = kCodeLists,
+    .recountsBoundaryPoints = true,
 };
 
 } // namespace
@@ -110,8 +128,7 @@ void Tfrmrptdjdcb::FormCreate()
     }
     if (table().isEmpty()) spbNewClick();
     setcomp();
-    fillCodeLists();
-    recountBoundaryPoints();
+    openRest();
 }
 
 void Tfrmrptdjdcb::placeOnHostParcel()
@@ -133,92 +150,11 @@ void Tfrmrptdjdcb::placeOnHostParcel()
     if (any >= 0) t.moveTo(any);
 }
 
-void Tfrmrptdjdcb::fillCodeLists()
-{
-    Dataset &q = DataMod->ADOQuery1;
-    auto fill = [&](const sql::CodeList &code, DBComboBox *list) {
-        list->setEntries({});
-        RunSQL(q, code.sql);
-        QStringList entries;
-        const int column = q.indexOf(code.column);
-        for (int row = 0; row < q.recordCount(); ++row)
-            entries << trimBlanks(Dataset::textOf(q.valueAt(row, column)));
-        list->setEntries(entries);
-    };
-    fill(sql::codeGylx, frmFrameMain1->DBComboBox4);
-    fill(sql::codeQsxz, frmFrameMain1->DBComboBox3);
-    fill(sql::codeDwxz, frmFrameMain1->DBComboBox2);
-
-    // One pass over the land classes, so a position means one row in all four.
-    for (DBComboBox *list : {frmFrameMain1->DBComboBox5, frmFrameMain1->DBComboBox7,
-                             frmFrameMain1->DBComboBox6, frmFrameMain1->DBComboBox8})
-        list->setEntries({});
-    RunSQL(q, sql::codeDldm.sql);
-    const int code = q.indexOf(sql::codeDldm.column);
-    const int name = q.indexOf(sql::codeDldmName);
-    QStringList codes, names;
-    for (int row = 0; row < q.recordCount(); ++row) {
-        codes << trimBlanks(Dataset::textOf(q.valueAt(row, code)));
-        names << trimBlanks(Dataset::textOf(q.valueAt(row, name)));
-    }
-    frmFrameMain1->DBComboBox5->setEntries(codes);
-    frmFrameMain1->DBComboBox7->setEntries(codes);
-    frmFrameMain1->DBComboBox6->setEntries(names);
-    frmFrameMain1->DBComboBox8->setEntries(names);
-}
-
-void Tfrmrptdjdcb::recountBoundaryPoints()
-{
-    Dataset &t = table();
-    // No row, no count: stored into the empty dataset it would start a new row.
-    if (t.isEmpty()) return;
-    const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
-    // The parcel number as the sheet shows it and the session's unit code.
-    const QString shown = frmFrameMain1->DBEdit18->text();
-    Dataset &q = DataMod->ADOQuery1;
-    if (bgrq.isEmpty())
-        RunSQL(q, sql::jzbsbCountCurrent, {shown, DataMod->dwdm});
-    else
-        RunSQL(q, sql::jzbsbCountChanged, {shown, DataMod->dwdm, bgrq});
-    const QString count = q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
-    auto store = [&] {
-        t.edit();
-        t.setValue(QStringLiteral("jzdgs"), count);
-        t.post();
-    };
-    try {
-        store();
-    } catch (const RowChangedError &) {
-        // Another user changed this row since it was read. Left pending, the
-        // count would fail every later save and move of the row: take their
-        // version and store the count on it.
-        try {
-            if (t.refreshRow())
-                store();
-            else
-                t.cancel(); // the row is gone: there is nothing to count for
-        } catch (...) {
-        }
-    } catch (const DatabaseError &e) {
-        // A database open for browsing only never takes the count: left
-        // pending, it would stop every move with a refusal.
-        if (e.kind() == RefusalKind::ReadOnly) t.cancel();
-        // Any other refused store leaves the count pending; a later save,
-        // move or close writes it.
-    } catch (...) {
-    }
-}
-
 void Tfrmrptdjdcb::resizeEvent(QResizeEvent *event)
 {
     SurveyDialog::resizeEvent(event);
     const int frame = frameGeometry().width() - width();
     if (width() + frame > kDesignWidth) resize(kSnapWidth - frame, height());
-}
-
-void Tfrmrptdjdcb::afterMove()
-{
-    recountBoundaryPoints();
 }
 
 // ---------------------------------------------------------------- land use

@@ -26,7 +26,6 @@ public:
     QFrame *Panel1 = nullptr; // the speed-button band
 
     void FormCreate() override;
-    void recountBoundaryPoints();
     // The sheet's editor buttons, under the names this form gives them.
     void frmFrameMain1Button1Click() { Button1Click(); }
     void frmFrameMain1Button2Click() { Button2Click(); }
@@ -35,10 +34,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    void afterMove() override;
 
 private:
     void placeOnHostParcel();
-    void fillCodeLists();
     void landUseChanged(zarn::ui::DBComboBox *list);
 };

@@ -47,6 +47,8 @@ const SurveyFormDescription kForm{
     .newRow = kNewRow,
     .lockMemo = false,
     .gyLabel43 = "分摊土地系数",
+    .codeLists = {},
+    .recountsBoundaryPoints = false,
 };
 
 } // namespace
@@ -78,4 +80,5 @@ void Tfrmsyqdjdcb::FormCreate()
         messageBox(e.message(), QStringLiteral("提示"), MessageIcon::Warning, Ok, this);
     }
     setcomp();
+    openRest();
 }

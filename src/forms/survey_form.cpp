@@ -247,6 +247,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 
 void SurveyForm::closeEvent(QCloseEvent *event)
 {
+    finishOpening();
     try {
         Dataset &t = table();
         // A form whose rows never loaded (no table, no database) has nothing
@@ -281,6 +282,7 @@ void SurveyForm::closeEvent(QCloseEvent *event)
 
 void SurveyForm::moveClick(Move move)
 {
+    finishOpening();
     Dataset &t = table();
     // Untrimmed: a number of blanks is not empty here, unlike for saving.
     if (t.text(QStringLiteral("zdbh")).isEmpty()) {
@@ -300,7 +302,7 @@ void SurveyForm::moveClick(Move move)
         settleConflict(QString(), e);
         return;
     }
-    afterMove();
+    if (m_desc.recountsBoundaryPoints) recountBoundaryPoints();
     setcomp();
 }
 
@@ -336,6 +338,7 @@ void SurveyForm::spbLastClick()
 
 void SurveyForm::spbViewCurrRecClick()
 {
+    finishOpening();
     Dataset &t = table();
     {
         TFrmInput dialog(this);
@@ -368,6 +371,7 @@ void SurveyForm::setcomp()
 
 void SurveyForm::spbSaveClick()
 {
+    finishOpening();
     Dataset &t = table();
     if (trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty()) {
         showMessage(kEmptyParcel, this);
@@ -387,6 +391,7 @@ void SurveyForm::spbSaveClick()
 
 void SurveyForm::spbDelClick()
 {
+    finishOpening();
     if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
                    MessageIcon::Question, Ok | Cancel, this) != Ok)
         return;
@@ -436,6 +441,7 @@ void SurveyForm::spbDelClick()
 
 void SurveyForm::SaveThisDCBinfo()
 {
+    finishOpening();
     IniBatch ini = ConfigIniBatch();
     rememberValues(ini);
     ini.commit();
@@ -511,6 +517,7 @@ QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &p
 
 void SurveyForm::spbNewClick()
 {
+    finishOpening();
     Dataset &t = table();
     TDataMod &dm = dataModule();
     // The values remembered from this row are the ones the new row reads
@@ -560,6 +567,10 @@ void SurveyForm::spbNewClick()
 
 bool SurveyForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (exposedAtLast(watched, event)) return SurveyDialog::eventFilter(watched, event);
+    // The lists a key, a click or the wheel picks from, and the count a
+    // keystroke's edit would otherwise be stored with, are there first.
+    if (m_openingPending && isSurveyorInput(event)) finishOpening(true);
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return SurveyDialog::eventFilter(watched, event);
     auto *w = qobject_cast<QWidget *>(watched);

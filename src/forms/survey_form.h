@@ -6,6 +6,7 @@
 #include "widgets/survey_dialog.h"
 
 #include <QString>
+#include <optional>
 #include <span>
 
 class QFrame;
@@ -58,6 +59,19 @@ struct Band {
     int height;
 };
 
+// A drop-down list of the sheet and the code-table column its entries come from.
+struct SheetList {
+    const char *control;
+    const QString *column;
+};
+
+// A code table read once for the lists it fills, so that a position stands for
+// one row of it in all of them. Its lists are cleared together before it is read.
+struct SheetCodeTable {
+    const QString *sql; // no values to bind
+    std::span<const SheetList> lists;
+};
+
 // What tells one survey form from the other.
 struct SurveyFormDescription {
     const char *objectName;
@@ -71,6 +85,11 @@ struct SurveyFormDescription {
     std::span<const NewRowColumn> newRow;
     bool lockMemo;         // the change lock also takes the memo
     const char *gyLabel43; // caption of the co-use-right editor's Label43; null: its own
+    // Filled after the window is first painted, in this order: an editable
+    // list shows its column's value without its entries.
+    std::span<const SheetCodeTable> codeLists;
+    // Each move, and the opening, store the row's count of boundary markers.
+    bool recountsBoundaryPoints;
 };
 
 } // namespace zarn::forms
@@ -123,6 +142,17 @@ public:
     // Remembers the shown row's framed values in config.ini, for the next
     // new row: one read and one write of the file.
     void SaveThisDCBinfo();
+    // Stores in jzdgs the number of boundary markers of the row under the
+    // cursor, counted under the session's unit code.
+    void recountBoundaryPoints();
+
+    // The opening leaves for after the window's first paint what the first
+    // screen can do without: the code lists, and storing the opening row's
+    // boundary-point count (counted before the paint, so the sheet shows it).
+    // Whatever the surveyor does first runs it now, so no handler meets the
+    // opening half done; its errors are reported and the handler goes on.
+    void finishOpening();
+    bool openingPending() const { return m_openingPending; }
 
     // The row shown as a printed survey table: through the system's print
     // dialog, or into a PDF file the user names (Ctrl+P and the sheet's
@@ -147,14 +177,17 @@ protected:
 
     // Cuts the unit-code parts and loads the unit's rows.
     void loadRows();
-    // Runs after each of the four moves, before the change lock is set.
-    virtual void afterMove() {}
+    // The last step of a form's opening: counts the opening row's boundary
+    // markers into the row if the form recounts, and leaves the rest of the
+    // opening for after the first paint.
+    void openRest();
 
     zarn::Dataset &table() const;
     TDataMod &dataModule() const;
 
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     using Move = zarn::Dataset::Move;
@@ -173,6 +206,16 @@ private:
     void rememberValues(zarn::IniBatch &ini);
     QVariant newValue(const zarn::forms::NewRowColumn &c, qint64 id, const QString &parcel,
                       const QString &survey, const zarn::IniBatch &ini) const;
+    void fillCodeLists();
+    QString countBoundaryPoints() const;
+    void storeBoundaryPoints(const QString &count);
+    void finishOpening(bool insideEvent);
+    // The window's first expose, watched from its show: queues the rest of
+    // the opening. True for any expose event of the window.
+    bool exposedAtLast(QObject *watched, QEvent *event);
+    // Keys, typing, clicks, the wheel, a drop: what reaches a control only
+    // from the surveyor.
+    static bool isSurveyorInput(const QEvent *event);
 
     const zarn::forms::SurveyFormDescription &m_desc;
     SurveySheet *m_sheet = nullptr;
@@ -180,4 +223,7 @@ private:
     // The numbers the last new row was given, so that a collision renumbers
     // only what the surveyor has not typed over.
     QString m_givenParcel, m_givenSurvey;
+    bool m_openingPending = false;
+    // The opening row's count, in the row but not yet stored.
+    std::optional<QString> m_countToStore;
 };

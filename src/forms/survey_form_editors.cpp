@@ -109,6 +109,7 @@ void SurveyForm::Button4Click()
 
 void SurveyForm::openEditor(int which)
 {
+    finishOpening();
     const EditorButton &b = kButtons[which];
     Dataset &t = table();
     ui::DBEdit *count = b.count ? m_sheet->*b.count : nullptr;

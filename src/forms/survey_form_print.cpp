@@ -28,6 +28,7 @@ SheetValues SurveyForm::shownValues() const
 
 void SurveyForm::printSheet()
 {
+    finishOpening();
     QPrinter printer(QPrinter::HighResolution);
     setUpSheetPages(printer);
     printer.setDocName(text(m_desc.sheet.title));
@@ -48,6 +49,7 @@ void SurveyForm::printTo(QPrinter &printer)
 
 void SurveyForm::exportPdf()
 {
+    finishOpening();
     const QString suggested =
         trimBlanks(table().text(QStringLiteral("zdbh"))) + QStringLiteral(".pdf");
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出PDF"), suggested,

@@ -62,6 +62,12 @@ void FormTest::addAttached(const QString &table, const QVariantMap &values)
 
 Tfrmrptdjdcb &FormTest::open(const QString &dwdm, const QString &zdh)
 {
+    openBeforePaint(dwdm, zdh).finishOpening();
+    return *form;
+}
+
+Tfrmrptdjdcb &FormTest::openBeforePaint(const QString &dwdm, const QString &zdh)
+{
     DataMod->dwdm = dwdm;
     DataMod->zdh = zdh;
     form = std::make_unique<Tfrmrptdjdcb>();

@@ -31,8 +31,11 @@ protected:
     qint64 addSurvey(const QVariantMap &values);
     // Adds a row to an attached table.
     void addAttached(const QString &table, const QVariantMap &values);
-    // Opens the use-right form for the session's unit and parcel.
+    // Opens the use-right form for the session's unit and parcel, as the
+    // surveyor meets it once its window has been painted.
     Tfrmrptdjdcb &open(const QString &dwdm, const QString &zdh = {});
+    // The same, just made: what waits for the first paint has not run.
+    Tfrmrptdjdcb &openBeforePaint(const QString &dwdm, const QString &zdh = {});
     // Opens the ownership form for the session's unit.
     Tfrmsyqdjdcb &openOwnership(const QString &dwdm);
     // The form open now, of either kind.

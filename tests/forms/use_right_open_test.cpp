@@ -6,10 +6,15 @@
 
 #include "component/unt_Comm.h"
 #include "schema/numbering.h"
+#include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
 
+#include <QCoreApplication>
+#include <QImage>
 #include <QLabel>
+#include <QMap>
 #include <QResizeEvent>
+#include <QTest>
 
 using namespace zarn;
 
@@ -18,6 +23,15 @@ namespace {
 class OpenTest : public zarn::test::FormTest {
 protected:
     const QString unit = QStringLiteral("320102003004");
+
+    // What every data-bound control of the form shows, by name.
+    QMap<QString, QString> shownTexts() const
+    {
+        QMap<QString, QString> texts;
+        for (ui::DataAwareControl *c : ui::dataAwareControls(form.get()))
+            texts.insert(c->widget()->objectName(), c->controlText());
+        return texts;
+    }
 };
 
 TEST_P(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
@@ -136,6 +150,101 @@ TEST_P(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowWithTheSessionUnitCod
 
     open(unit, "0030040005");
     EXPECT_EQ(stored("T_DJDCB", sub, "jzdgs"), "0");
+}
+
+TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheCount)
+{
+    const qint64 a = addSurvey({{"dwdm", unit},
+                                {"zdbh", "0030040001"},
+                                {"jzdgs", 9},
+                                {"dwxz", QStringLiteral("国有企业")},
+                                {"tdyt", QStringLiteral("住宅用地")}});
+    const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"jzdgs", 5}});
+    for (int i = 0; i < 3; ++i)
+        addAttached("T_JZBSB", {{"zdbh", "0030040001"}, {"dwdm", unit}, {"xh", i + 1}});
+    addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", 1}});
+    const int dwxz = count("select count(*) from S_DWXZDM");
+    const auto uncount = [this] {
+        zarn::test::execAll(DataMod->ADOConn1, {QStringLiteral("update T_DJDCB set jzdgs = 9")});
+    };
+
+    // Shown, the loop not yet run: the sheet shows the stored values and the
+    // new count; the lists and writing the count wait.
+    openBeforePaint(unit);
+    form->show();
+    ASSERT_TRUE(form->openingPending());
+    EXPECT_TRUE(form->frmFrameMain1->DBComboBox2->entries().isEmpty());
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
+    EXPECT_EQ(shown("DBEdit26"), "3");
+    EXPECT_EQ(shown("DBComboBox2"), QStringLiteral("国有企业"));
+    EXPECT_EQ(shown("DBComboBox8"), QStringLiteral("住宅用地"));
+    const QMap<QString, QString> texts = shownTexts();
+    const QImage before = form->grab().toImage();
+    form->finishOpening();
+    EXPECT_FALSE(form->openingPending());
+    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
+    EXPECT_EQ(shownTexts(), texts);
+    EXPECT_TRUE(form->grab().toImage() == before) << "the sheet changed after its first paint";
+    form.reset();
+
+    // On its own, the rest of the opening runs once the loop has shown the window.
+    uncount();
+    openBeforePaint(unit);
+    form->show();
+    for (int turn = 0; form->openingPending() && turn < 100; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(form->openingPending());
+    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
+    form.reset();
+
+    // Before it: a move stores the opening row's count, then the next row's.
+    uncount();
+    openBeforePaint(unit);
+    form->spbNextClick();
+    EXPECT_EQ(current("zdbh"), "0030040002");
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
+    EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "1");
+    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    form.reset();
+
+    // Closing at once leaves the count stored.
+    uncount();
+    openBeforePaint(unit);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
+    form.reset();
+
+    // A digit typed into a list picks from the filled list, and the count
+    // is stored before, not with, what the surveyor typed.
+    uncount();
+    openBeforePaint(unit);
+    ui::DBComboBox *rights = form->frmFrameMain1->DBComboBox3;
+    rights->setFocus();
+    QTest::keyClicks(rights, "2");
+    EXPECT_FALSE(form->openingPending());
+    ASSERT_EQ(rights->entries().size(), count("select count(*) from S_QSXZ"));
+    ASSERT_GE(rights->entries().size(), 2);
+    EXPECT_EQ(current("qsxz"), rights->entries()[1]);
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
+    EXPECT_EQ(stored("T_DJDCB", a, "qsxz"), "<null>");
+    EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
+    form.reset();
+
+    // A code table that cannot be read ends the opening before its recount,
+    // as it always did: said once, and the count neither stored nor left
+    // waiting in the row.
+    uncount();
+    zarn::test::execAll(DataMod->ADOConn1,
+                        {QStringLiteral("alter table S_DLDM rename to s_dldm_away")});
+    openBeforePaint(unit);
+    form->finishOpening();
+    EXPECT_EQ(messages->records.size(), 1);
+    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
+    EXPECT_FALSE(DataMod->djdcTable.isEditing());
+    EXPECT_EQ(shown("DBEdit26"), "9");
 }
 
 TEST_P(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)

@@ -1,0 +1,183 @@
+// The end of a survey form's opening: what the first screen needs before the
+// window shows, what waits for its first paint, and the boundary-point recount
+// that the opening and every move run.
+#include "forms/survey_form.h"
+
+#include "component/DataM.h"
+#include "component/unt_Comm.h"
+#include "data/dataset.h"
+#include "data/errors.h"
+#include "forms/survey_sheet.h"
+#include "schema/statements.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
+#include "widgets/guard.h"
+
+#include <QShowEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include <utility>
+
+using namespace zarn;
+using namespace zarn::forms;
+using namespace zarn::ui;
+
+void SurveyForm::openRest()
+{
+    m_openingPending = !m_desc.codeLists.empty() || m_desc.recountsBoundaryPoints;
+    if (!m_desc.recountsBoundaryPoints) return;
+    Dataset &t = table();
+    // No row, no count: stored into the empty dataset it would start a new row.
+    if (t.isEmpty()) return;
+    // The sheet shows the count from its first paint; only writing it waits.
+    // A failing count is the opening's error to report; the lists still come.
+    const QString count = countBoundaryPoints();
+    try {
+        t.edit();
+        t.setValue(QStringLiteral("jzdgs"), count);
+        m_countToStore = count;
+    } catch (...) {
+        // As a failed store: the row keeps its old count.
+    }
+}
+
+void SurveyForm::showEvent(QShowEvent *event)
+{
+    SurveyDialog::showEvent(event);
+    // The window is painted while its first expose is handled: what is left
+    // of the opening runs right after that.
+    if (m_openingPending && windowHandle()) windowHandle()->installEventFilter(this);
+}
+
+bool SurveyForm::exposedAtLast(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::Expose || !windowHandle() || watched != windowHandle())
+        return false;
+    if (!windowHandle()->isExposed()) return true;
+    windowHandle()->removeEventFilter(this);
+    QTimer::singleShot(0, this, [this] { finishOpening(); });
+    return true;
+}
+
+bool SurveyForm::isSurveyorInput(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SurveyForm::finishOpening()
+{
+    finishOpening(false);
+}
+
+void SurveyForm::finishOpening(bool insideEvent)
+{
+    if (!m_openingPending) return;
+    m_openingPending = false;
+    const std::optional<QString> count = std::exchange(m_countToStore, std::nullopt);
+    const auto steps = [this, count] {
+        try {
+            fillCodeLists();
+        } catch (...) {
+            // A list that cannot be filled ends the opening before its
+            // recount, so the count waiting in the row goes unstored.
+            if (count) {
+                try {
+                    table().cancel();
+                } catch (...) {
+                }
+            }
+            throw;
+        }
+        if (count) storeBoundaryPoints(*count);
+    };
+    // Inside a control's event a box would take the focus from under it.
+    if (insideEvent)
+        guardInEvent(this, steps);
+    else
+        guard(this, steps);
+}
+
+void SurveyForm::fillCodeLists()
+{
+    Dataset &q = dataModule().ADOQuery1;
+    for (const SheetCodeTable &table : m_desc.codeLists) {
+        for (const SheetList &list : table.lists)
+            m_sheet->comboBox(QString::fromLatin1(list.control))->setEntries({});
+        RunSQL(q, *table.sql);
+        for (const SheetList &list : table.lists) {
+            QStringList entries;
+            const int column = q.indexOf(*list.column);
+            for (int row = 0; row < q.recordCount(); ++row)
+                entries << trimBlanks(Dataset::textOf(q.valueAt(row, column)));
+            m_sheet->comboBox(QString::fromLatin1(list.control))->setEntries(entries);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- recount
+
+void SurveyForm::recountBoundaryPoints()
+{
+    // No row, no count: stored into the empty dataset it would start a new row.
+    if (table().isEmpty()) return;
+    storeBoundaryPoints(countBoundaryPoints());
+}
+
+QString SurveyForm::countBoundaryPoints() const
+{
+    Dataset &t = table();
+    TDataMod &dm = dataModule();
+    const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
+    // The parcel number as the sheet shows it and the session's unit code.
+    const QString shown = m_sheet->DBEdit18->text();
+    Dataset &q = dm.ADOQuery1;
+    if (bgrq.isEmpty())
+        RunSQL(q, sql::jzbsbCountCurrent, {shown, dm.dwdm});
+    else
+        RunSQL(q, sql::jzbsbCountChanged, {shown, dm.dwdm, bgrq});
+    return q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
+}
+
+void SurveyForm::storeBoundaryPoints(const QString &count)
+{
+    Dataset &t = table();
+    auto store = [&] {
+        t.edit();
+        t.setValue(QStringLiteral("jzdgs"), count);
+        t.post();
+    };
+    try {
+        store();
+    } catch (const RowChangedError &) {
+        // Another user changed this row since it was read. Left pending, the
+        // count would fail every later save and move of the row: take their
+        // version and store the count on it.
+        try {
+            if (t.refreshRow())
+                store();
+            else
+                t.cancel(); // the row is gone: there is nothing to count for
+        } catch (...) {
+        }
+    } catch (const DatabaseError &e) {
+        // A database open for browsing only never takes the count: left
+        // pending, it would stop every move with a refusal.
+        if (e.kind() == RefusalKind::ReadOnly) t.cancel();
+        // Any other refused store leaves the count pending; a later save,
+        // move or close writes it.
+    } catch (...) {
+    }
+}
