@@ -33,13 +33,17 @@ inline const QString djdcDesignTime = QStringLiteral("select * from ZARN.T_DJDCB
 // at the lower end belongs when the lower end itself matches the pattern (it
 // does for a code of digits). That last test binds values only, so planners
 // neither estimate rows by it nor walk the range it implies and sort again.
+// The probe is asked again from each unit it found, to walk a district unit by
+// unit (the row store reads and merges their rows): its like test is on an
+// expression, so that SQLite, which turns "dwdm like" on a column into the
+// whole district's range, starts where "dwdm > ?" says.
 inline const DeclaredQuery djdcListUseRight{
     .table = QStringLiteral("T_DJDCB"),
     .filter = QStringLiteral("dwdm >= ? and dwdm < ? and dwdm like ? escape '!'"),
     .exactFilter = QStringLiteral("dwdm = ? and cast(? as varchar(20)) like ? escape '!'"),
     .exactValues = {0, 0, 2},
-    .exactProbe = QStringLiteral(
-        "select min(dwdm) from T_DJDCB where dwdm > ? and dwdm < ? and dwdm like ? escape '!'"),
+    .exactProbe = QStringLiteral("select min(dwdm) from T_DJDCB where dwdm > ? and dwdm < ? and "
+                                 "(dwdm || '') like ? escape '!'"),
     .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}},
 };
 
