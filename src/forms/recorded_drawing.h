@@ -29,7 +29,8 @@ public:
         QBrush brush;
         QList<QLineF> lines;
         QList<QRectF> rects;
-        // Text: glyphs of one font, at their places in the drawing.
+        // Text: the font and kind of run (a run without glyphs of its own),
+        // and the glyphs drawn in it, at their places in the drawing.
         QGlyphRun glyphs;
         QList<quint32> glyphIndexes;
         QList<QPointF> glyphPositions;
@@ -41,8 +42,6 @@ public:
     // object once for it rather than once for every piece of text.
     void addText(const QPointF &at, const QList<QGlyphRun> &runs, const QPen &pen,
                  const QBrush &brush = QBrush());
-    bool isEmpty() const { return m_steps.isEmpty(); }
-    void clear() { m_steps.clear(); }
 
 private:
     QList<Step> m_steps;

@@ -42,7 +42,10 @@ private:
         QString text;
         int pixels;
         friend bool operator==(const Key &, const Key &) = default;
-        friend size_t qHash(const Key &k, size_t seed = 0) { return qHashMulti(seed, k.text, k.pixels); }
+        friend size_t qHash(const Key &k, size_t seed = 0)
+        {
+            return qHashMulti(seed, k.text, k.pixels);
+        }
     };
     struct Kept {
         ShapedLine shaped;

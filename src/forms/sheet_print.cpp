@@ -1,8 +1,8 @@
 #include "forms/sheet_print.h"
 
+#include "forms/shaped_text.h"
 #include "forms/sheet_layout.h"
 #include "forms/sheet_paint.h"
-#include "forms/shaped_text.h"
 #include "widgets/fonts.h"
 
 #include <QFontMetricsF>

@@ -2,8 +2,8 @@
 // page, read back with poppler's pdftotext, and zarn-sheet's PDF of a whole unit.
 #include "form_fixture.h"
 
-#include "forms/sheet_layout.h"
 #include "forms/shaped_text.h"
+#include "forms/sheet_layout.h"
 #include "forms/sheet_print.h"
 #include "support/tempdir.h"
 #include "widgets/fonts.h"
