@@ -75,12 +75,7 @@ public:
         line.setPosition(QPointF(0, 0));
         layout.endLayout();
         const QPointF at = m_transform.map(baseline) - QPointF(0, line.ascent());
-        for (const QGlyphRun &run : layout.glyphRuns()) {
-            RecordedDrawing::Step s = step();
-            s.at = at;
-            s.glyphs = run;
-            m_out.add(std::move(s));
-        }
+        m_out.addText(at, layout.glyphRuns(), m_pen, m_brush);
     }
 
     void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
@@ -147,55 +142,41 @@ private:
 RecordedDrawing RecordedDrawing::record(const std::function<void(QPainter &)> &draw)
 {
     RecordedDrawing drawn;
-    {
-        RecordingDevice device(drawn);
-        QPainter p(&device);
-        draw(p);
-    }
-    drawn.mergeText();
+    RecordingDevice device(drawn);
+    QPainter p(&device);
+    draw(p);
     return drawn;
 }
 
-void RecordedDrawing::addText(const QPointF &at, const QTextLayout &layout, const QPen &pen)
+void RecordedDrawing::addText(const QPointF &at, const QList<QGlyphRun> &runs, const QPen &pen,
+                              const QBrush &brush)
 {
-    for (const QGlyphRun &run : layout.glyphRuns()) {
-        Step s;
-        s.pen = pen;
-        s.at = at;
-        s.glyphs = run;
-        m_steps.append(std::move(s));
-    }
-}
-
-void RecordedDrawing::mergeText()
-{
-    // Text of one font and colour goes out as one run: a PDF then starts a
-    // text object once for it rather than once for every piece of text.
-    QList<Step> out;
-    for (Step &s : m_steps) {
-        if (s.glyphs.isEmpty()) {
-            out.append(std::move(s));
-            continue;
-        }
-        QList<QPointF> positions = s.glyphs.positions();
-        for (QPointF &at : positions)
-            at += s.at;
+    for (const QGlyphRun &run : runs) {
+        const QList<quint32> indexes = run.glyphIndexes();
+        if (indexes.isEmpty()) continue;
         Step *same = nullptr;
-        for (Step &o : out)
-            if (!o.glyphs.isEmpty() && o.pen == s.pen && o.glyphs.rawFont() == s.glyphs.rawFont())
-                same = &o;
+        for (Step &s : m_steps)
+            if (!s.glyphIndexes.isEmpty() && s.pen == pen && s.glyphs.rawFont() == run.rawFont() &&
+                s.glyphs.flags() == run.flags()) {
+                same = &s;
+                break;
+            }
         if (!same) {
-            s.glyphs.setPositions(positions);
-            s.at = QPointF();
-            out.append(std::move(s));
-            continue;
+            Step s;
+            s.pen = pen;
+            s.brush = brush;
+            s.glyphs = run;
+            s.glyphs.setGlyphIndexes({});
+            s.glyphs.setPositions({});
+            m_steps.append(std::move(s));
+            same = &m_steps.last();
         }
-        const QList<quint32> indexes = same->glyphs.glyphIndexes() + s.glyphs.glyphIndexes();
-        const QList<QPointF> all = same->glyphs.positions() + positions;
-        same->glyphs.setGlyphIndexes(indexes);
-        same->glyphs.setPositions(all);
+        same->glyphIndexes.append(indexes);
+        const QList<QPointF> positions = run.positions();
+        same->glyphPositions.reserve(same->glyphPositions.size() + positions.size());
+        for (const QPointF &p : positions)
+            same->glyphPositions.append(p + at);
     }
-    m_steps = std::move(out);
 }
 
 void RecordedDrawing::replay(QPainter &p) const
@@ -206,7 +187,12 @@ void RecordedDrawing::replay(QPainter &p) const
         p.setBrush(s.brush);
         if (!s.lines.isEmpty()) p.drawLines(s.lines);
         if (!s.rects.isEmpty()) p.drawRects(s.rects);
-        if (!s.glyphs.isEmpty()) p.drawGlyphRun(s.at, s.glyphs);
+        if (!s.glyphIndexes.isEmpty()) {
+            QGlyphRun run = s.glyphs;
+            run.setGlyphIndexes(s.glyphIndexes);
+            run.setPositions(s.glyphPositions);
+            p.drawGlyphRun(QPointF(), run);
+        }
     }
     p.restore();
 }

@@ -10,7 +10,6 @@
 #include <functional>
 
 class QPainter;
-class QTextLayout;
 
 namespace zarn::forms {
 
@@ -30,15 +29,19 @@ public:
         QBrush brush;
         QList<QLineF> lines;
         QList<QRectF> rects;
-        QPointF at; // where the glyphs' run starts
+        // Text: the font and kind of run (a run without glyphs of its own),
+        // and the glyphs drawn in it, at their places in the drawing.
         QGlyphRun glyphs;
+        QList<quint32> glyphIndexes;
+        QList<QPointF> glyphPositions;
     };
     void add(Step step) { m_steps.append(std::move(step)); }
-    // Text laid out already, its top left at `at`.
-    void addText(const QPointF &at, const QTextLayout &layout, const QPen &pen);
-    // Joins the text of one font and pen into one run (drawn where the first
-    // of them was), so that a replay hands each font over once.
-    void mergeText();
+    // Glyphs placed from `at`, drawn with `pen`. Text of one font, pen and
+    // kind of run joins the run of the first such text (drawn where that was),
+    // so that a replay hands each font over once: a PDF then starts a text
+    // object once for it rather than once for every piece of text.
+    void addText(const QPointF &at, const QList<QGlyphRun> &runs, const QPen &pen,
+                 const QBrush &brush = QBrush());
 
 private:
     QList<Step> m_steps;

@@ -1,5 +1,6 @@
 #include "forms/sheet_print.h"
 
+#include "forms/shaped_text.h"
 #include "forms/sheet_layout.h"
 #include "forms/sheet_paint.h"
 #include "widgets/fonts.h"
@@ -53,48 +54,11 @@ QList<std::pair<int, int>> wrappedLines(const QString &text, const QFont &font, 
     return lines;
 }
 
-// How a value is set in its blank: the size (0 when it does not fit even at
-// the smallest), whether it takes one line, and for one line the text laid
-// out already, so that it is drawn as measured.
-struct Fit {
-    int pixels = 0;
-    bool oneLine = true;
-    std::shared_ptr<QTextLayout> laidOut;
-};
-
-std::shared_ptr<QTextLayout> oneLineLayout(const QString &text, const QFont &font)
+// Where a line shaped alone stands, vertically centred in `line` from the
+// left: where drawText with AlignLeft | AlignVCenter puts it.
+QPointF oneLineAt(const QRectF &line, const ShapedLine &shaped)
 {
-    auto layout = std::make_shared<QTextLayout>(text, font);
-    layout->beginLayout();
-    QTextLine line = layout->createLine();
-    if (line.isValid()) line.setLineWidth(1e9);
-    layout->endLayout();
-    return layout;
-}
-
-// The biggest size, from the sheet's own down to `smallest`, at which the
-// text fits the box, on one line or wrapped. Each size is measured once.
-Fit fitting(SheetPages &pages, const QString &text, const QRectF &line, const QRectF &box,
-            int smallest)
-{
-    for (int px = kSheetPixels; px >= smallest; --px) {
-        const QFont &f = pages.font(px);
-        if (!text.contains(QChar::LineSeparator)) {
-            auto layout = oneLineLayout(text, f);
-            if (layout->lineCount() == 1 && layout->lineAt(0).horizontalAdvance() <= line.width())
-                return {px, true, std::move(layout)};
-        }
-        const auto lines = wrappedLines(text, f, box.width(), QTextOption::WrapAnywhere);
-        if (lines.size() * QFontMetricsF(f).lineSpacing() <= box.height()) return {px, false, {}};
-    }
-    return {};
-}
-
-// Where a line laid out alone stands, vertically centred in `line` from
-// the left: where drawText with AlignLeft | AlignVCenter puts it.
-QPointF oneLineAt(const QRectF &line, const QTextLayout &layout)
-{
-    return {line.left(), line.top() + (line.height() - layout.lineAt(0).height()) / 2};
+    return {line.left(), line.top() + (line.height() - shaped.height) / 2};
 }
 
 QString firstLine(const char *label)
@@ -154,6 +118,37 @@ bool SheetPages::isOpen() const
     return m_painter != nullptr;
 }
 
+// What is the same on every page of a sheet kind: the title, frame, rules
+// and labels drawn once for replaying, and where each value goes.
+struct SheetPages::PrintedSheet {
+    struct Blank {
+        QString column;
+        QString label; // on one line, for a continuation
+        QRectF box;    // the blank, less a little air
+        QRectF line;   // the line a one-line value stands on
+    };
+    RecordedDrawing fixed;
+    QList<Blank> blanks;
+    QRectF notice;
+    qreal height = 0; // the table's, under the title
+};
+
+SheetPages::Fit SheetPages::fitting(const QString &text, const QRectF &line, const QRectF &box,
+                                    int smallest)
+{
+    const bool breaks = text.contains(QChar::LineSeparator);
+    for (int px = kSheetPixels; px >= smallest; --px) {
+        const QFont &f = font(px);
+        if (!breaks) {
+            ShapedLine shaped = m_shaped.line(text, px, f);
+            if (shaped.width <= line.width()) return {px, true, std::move(shaped)};
+        }
+        const auto lines = wrappedLines(text, f, box.width(), QTextOption::WrapAnywhere);
+        if (lines.size() * QFontMetricsF(f).lineSpacing() <= box.height()) return {px, false, {}};
+    }
+    return {};
+}
+
 void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
 {
     if (!m_painter) return;
@@ -174,47 +169,40 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
 
     // The title, and the rows spread over the rest of the page, so that the
     // blanks are tall enough to write in and the values keep the sheet's size.
-    fixedPart(layout, pageHeight).replay(p);
+    const PrintedSheet &sheet = printed(layout, pageHeight);
+    sheet.fixed.replay(p);
     p.translate(0, kTitleHeight);
-    const SheetGeometry g = SheetGeometry::paper(layout, pageHeight - kTitleHeight);
 
     QList<std::pair<QString, QString>> continued;
     p.setPen(kValueInk);
     // The one-line values, handed to the device together.
     RecordedDrawing oneLiners;
-    for (const SheetEntry &e : layout.entries) {
-        if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
-        const QString value = withLineSeparators(values.value(text(e.column)));
+    for (const PrintedSheet::Blank &b : sheet.blanks) {
+        const QString value = withLineSeparators(values.value(b.column));
         if (value.isEmpty()) continue;
-        const QRectF box = g.box(e).adjusted(2, 1, -2, -1);
-        // Beside a label of several lines the value starts level with its
-        // first line, at the top of the blank, as on the screen.
-        const QRectF line = text(e.label).contains(QLatin1Char('\n'))
-                                ? QRectF(box.topLeft(), QSizeF(box.width(), kControlHeight - 2))
-                                : g.line(e).adjusted(2, 1, -2, -1);
-        Fit fit = fitting(*this, value, line, box, smallest);
+        Fit fit = fitting(value, b.line, b.box, smallest);
         if (fit.pixels == 0) {
             // Shrunk further it could not be read: the whole value follows
             // under the table, and nothing is cut.
-            continued.append({firstLine(e.label), value});
+            continued.append({b.label, value});
             fit = {kSheetPixels, true,
-                   oneLineLayout(QStringLiteral("（见表下续）"), font(kSheetPixels))};
+                   m_shaped.line(QStringLiteral("（见表下续）"), kSheetPixels, font(kSheetPixels))};
         }
         if (fit.oneLine) {
-            oneLiners.addText(oneLineAt(line, *fit.laidOut), *fit.laidOut, kValueInk);
+            oneLiners.addText(oneLineAt(b.line, fit.shaped), fit.shaped.runs, kValueInk);
             continue;
         }
         // Wrapped text ends on the blank's line, or starts level with the
         // first line of a label of several.
-        const Qt::Alignment vertical = line.top() <= box.top() ? Qt::AlignTop : Qt::AlignBottom;
+        const Qt::Alignment vertical = b.line.top() <= b.box.top() ? Qt::AlignTop : Qt::AlignBottom;
         p.setFont(font(fit.pixels));
-        p.drawText(box, Qt::AlignLeft | vertical | Qt::TextWrapAnywhere, value);
+        p.drawText(b.box, Qt::AlignLeft | vertical | Qt::TextWrapAnywhere, value);
     }
     if (!values.changeNotice.isEmpty()) {
-        const auto notice = oneLineLayout(values.changeNotice, font(kSheetPixels));
-        oneLiners.addText(oneLineAt(g.place(layout.label50), *notice), *notice, kValueInk);
+        const ShapedLine notice =
+            m_shaped.line(values.changeNotice, kSheetPixels, font(kSheetPixels));
+        oneLiners.addText(oneLineAt(sheet.notice, notice), notice.runs, kValueInk);
     }
-    oneLiners.mergeText();
     oneLiners.replay(p);
     if (continued.isEmpty()) return;
 
@@ -225,7 +213,7 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
     // Some air between the lines: these are read as running text.
     const qreal lineHeight = QFontMetricsF(f).lineSpacing() * 1.25;
     const qreal width = layout.pictureWidth - 8;
-    qreal y = kTitleHeight + g.height() + 12;
+    qreal y = kTitleHeight + sheet.height + 12;
     for (const auto &[label, value] : continued) {
         const QString body = label + QStringLiteral("（续）：") + value;
         for (const auto &[start, length] :
@@ -253,11 +241,13 @@ const QFont &SheetPages::font(int pixels)
     return it->second;
 }
 
-const RecordedDrawing &SheetPages::fixedPart(const SheetLayout &layout, qreal pageHeight)
+const SheetPages::PrintedSheet &SheetPages::printed(const SheetLayout &layout, qreal pageHeight)
 {
-    if (const auto it = m_fixed.find(&layout); it != m_fixed.end()) return it->second;
+    if (const auto it = m_printed.find(&layout); it != m_printed.end()) return *it->second;
+    auto sheet = std::make_unique<PrintedSheet>();
+    const SheetGeometry g = SheetGeometry::paper(layout, pageHeight - kTitleHeight);
     const QFont &sheetFont = font(kSheetPixels);
-    RecordedDrawing fixed = RecordedDrawing::record([&](QPainter &p) {
+    sheet->fixed = RecordedDrawing::record([&](QPainter &p) {
         QFont title = pixelFont(20);
         title.setBold(true);
         p.setFont(title);
@@ -265,9 +255,21 @@ const RecordedDrawing &SheetPages::fixedPart(const SheetLayout &layout, qreal pa
         p.drawText(QRectF(0, 0, layout.pictureWidth, kTitleHeight - 8), Qt::AlignCenter,
                    text(layout.title));
         p.translate(0, kTitleHeight);
-        paintSheet(p, layout, sheetFont, SheetGeometry::paper(layout, pageHeight - kTitleHeight));
+        paintSheet(p, layout, sheetFont, g);
     });
-    return m_fixed.emplace(&layout, std::move(fixed)).first->second;
+    for (const SheetEntry &e : layout.entries) {
+        if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
+        const QRectF box = g.box(e).adjusted(2, 1, -2, -1);
+        // Beside a label of several lines the value starts level with its
+        // first line, at the top of the blank, as on the screen.
+        const QRectF line = text(e.label).contains(QLatin1Char('\n'))
+                                ? QRectF(box.topLeft(), QSizeF(box.width(), kControlHeight - 2))
+                                : g.line(e).adjusted(2, 1, -2, -1);
+        sheet->blanks.append({text(e.column), firstLine(e.label), box, line});
+    }
+    sheet->notice = g.place(layout.label50);
+    sheet->height = g.height();
+    return *m_printed.emplace(&layout, std::move(sheet)).first->second;
 }
 
 bool SheetPages::finish()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/recorded_drawing.h"
+#include "forms/shaped_text.h"
 
 #include <QFont>
 #include <QString>
@@ -57,16 +58,27 @@ public:
     const QFont &font(int pixels);
 
 private:
-    // The title, frame, rules and labels of a sheet: the same on every page
-    // of its kind, so laid out once and replayed.
-    const RecordedDrawing &fixedPart(const SheetLayout &layout, qreal pageHeight);
+    struct PrintedSheet;
+    // The sheet of a kind as printed on this device: a device has one page
+    // size, so a kind draws alike on all its pages.
+    const PrintedSheet &printed(const SheetLayout &layout, qreal pageHeight);
+
+    // How a value is set in its blank: the biggest size, from the sheet's
+    // own down to `smallest`, at which it fits, on one line or wrapped (0
+    // when none does); for one line, the text shaped at that size.
+    struct Fit {
+        int pixels = 0;
+        bool oneLine = true;
+        ShapedLine shaped;
+    };
+    Fit fitting(const QString &text, const QRectF &line, const QRectF &box, int smallest);
 
     QPagedPaintDevice &m_device;
     std::unique_ptr<QPainter> m_painter;
     int m_pages = 0;
     std::map<int, QFont> m_fonts; // by pixel size; a map keeps references good
-    // By sheet kind: a device has one page size, so a kind draws alike on all.
-    std::map<const SheetLayout *, RecordedDrawing> m_fixed;
+    std::map<const SheetLayout *, std::unique_ptr<PrintedSheet>> m_printed;
+    ShapedLines m_shaped;
 };
 
 // A PDF of survey tables, written into a device (the temporary file of

@@ -2,9 +2,11 @@
 // page, read back with poppler's pdftotext, and zarn-sheet's PDF of a whole unit.
 #include "form_fixture.h"
 
+#include "forms/shaped_text.h"
 #include "forms/sheet_layout.h"
 #include "forms/sheet_print.h"
 #include "support/tempdir.h"
+#include "widgets/fonts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -333,6 +335,11 @@ TEST_P(PrintTest, ZarnSheetWritesOnePagePerRowOfTheUnit)
     ASSERT_TRUE(pages.hasMatch()) << info.toStdString();
     EXPECT_GE(pages.captured(1).toInt(), 300); // the parcels and their older versions
     EXPECT_TRUE(said.contains(QStringLiteral("%1 页").arg(pages.captured(1))));
+    // Read a few rows at a time, every parcel is printed.
+    const QString all = pdfText(pdf);
+    for (int parcel = 1; parcel <= 300; ++parcel)
+        EXPECT_TRUE(all.contains(QStringLiteral("001001%1").arg(parcel, 4, 10, QChar('0'))))
+            << parcel;
     // The sheet laid out once is still text in the embedded face on the last
     // page as on the first.
     const QString last = pages.captured(1);
@@ -402,6 +409,42 @@ TEST_P(PrintTest, TheFormNeverExportsOntoTheDatabaseOrItsConfiguration)
     EXPECT_EQ(count("select count(*) from T_DJDCB"), 1);
     QString why;
     EXPECT_TRUE(form->writePdf(dir.file("row.pdf"), &why)) << why.toStdString();
+}
+
+// A value printed again is drawn from what it was shaped as the first times:
+// the same glyphs at the same places, at the size asked for; and however many
+// values recur, the record of them stays small.
+TEST(ShapedLinesTest, AValueKeptIsTheValueShapedAfreshAtItsOwnSize)
+{
+    auto at = [](int pixels) {
+        QFont f = ui::songFont(9);
+        f.setPixelSize(pixels);
+        return f;
+    };
+    auto glyphsOf = [](const ShapedLine &l) {
+        QList<std::pair<quint32, QPointF>> glyphs;
+        for (const QGlyphRun &run : l.runs)
+            for (qsizetype i = 0; i < run.glyphIndexes().size(); ++i)
+                glyphs.append({run.glyphIndexes()[i], run.positions()[i]});
+        return glyphs;
+    };
+    ShapedLines lines;
+    const QString value = QStringLiteral("城东村 No.7 AV号");
+    for (int time = 1; time <= 3; ++time) // met once, kept, then taken from the record
+        for (int pixels : {12, 9}) {
+            const ShapedLine fresh = shapeLine(value, at(pixels));
+            const ShapedLine got = lines.line(value, pixels, at(pixels));
+            EXPECT_EQ(glyphsOf(got), glyphsOf(fresh)) << time << " " << pixels;
+            EXPECT_EQ(got.width, fresh.width) << time << " " << pixels;
+            EXPECT_EQ(got.height, fresh.height) << time << " " << pixels;
+        }
+    EXPECT_GT(lines.line(value, 12, at(12)).width, lines.line(value, 9, at(9)).width);
+
+    for (int i = 0; i < 3 * ShapedLines::kKept; ++i)
+        for (int time = 0; time < 2; ++time)
+            lines.line(QString::number(i), 12, at(12));
+    EXPECT_LE(lines.keptCount(), ShapedLines::kKept);
+    EXPECT_GT(lines.keptCount(), 0);
 }
 
 using zarn::test::Backend;
