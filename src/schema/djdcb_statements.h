@@ -43,7 +43,7 @@ inline const DeclaredQuery djdcListUseRight{
     .exactFilter = QStringLiteral("dwdm = ? and cast(? as varchar(20)) like ? escape '!'"),
     .exactValues = {0, 0, 2},
     .exactProbe = QStringLiteral("select min(dwdm) from T_DJDCB where dwdm > ? and dwdm < ? and "
-                                 "(dwdm || '') like ? escape '!'"),
+                                 "substr(dwdm, 1) like ? escape '!'"),
     .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}},
 };
 

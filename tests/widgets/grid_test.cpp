@@ -355,6 +355,48 @@ TEST_F(GridTest, AHundredThousandRowsCostOnlyTheRowsOnScreen)
     EXPECT_GT(*model->rowsAsked.begin(), total - 100);
 }
 
+// A unit's list opens with its first page; the keys of the rest, and rows
+// another user added meanwhile, reach the grid's model as they arrive, with
+// the signals a view relies on (the model tester checks each one).
+TEST_F(GridTest, RowsArrivingBehindTheFirstPageReachTheModelInOrder)
+{
+    exec({QStringLiteral("create table t_arr (id integer primary key, dwdm varchar(12), "
+                         "zdbh varchar(20))"),
+          QStringLiteral("with recursive c(x) as (select 1 union all select x + 1 from c "
+                         "where x < 300) insert into t_arr (id, dwdm, zdbh) "
+                         "select x, case x % 2 when 0 then 'A' else 'B' end, printf('%04d', x) "
+                         "from c")});
+    Dataset arr(conn.get());
+    arr.setPaging(16, 2);
+    arr.setQuery({.table = QStringLiteral("t_arr"),
+                  .filter = QStringLiteral("dwdm >= ? and dwdm < ?"),
+                  .exactFilter = QStringLiteral("dwdm = ?"),
+                  .exactValues = {0},
+                  .exactProbe =
+                      QStringLiteral("select min(dwdm) from t_arr where dwdm > ? and dwdm < ?"),
+                  .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}}},
+                 {QStringLiteral("A"), QStringLiteral("Z")});
+    DatasetModel model;
+    QAbstractItemModelTester tester(&model,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setDataset(&arr);
+    arr.open();
+    ASSERT_TRUE(arr.keysArriving());
+    EXPECT_EQ(model.rowCount(), 300);
+    exec({QStringLiteral("insert into t_arr (id, dwdm, zdbh) values (999, 'A', '9999')")});
+    model.fetchRows(100, 120);
+    const int zdbh = model.columnOf(QStringLiteral("zdbh"));
+    EXPECT_EQ(model.data(model.index(110, zdbh)).toString(), QStringLiteral("0111"));
+    for (int turn = 0; turn < 100 && arr.keysArriving(); ++turn)
+        QApplication::processEvents();
+    EXPECT_FALSE(arr.keysArriving());
+    EXPECT_EQ(model.rowCount(), 301);
+    EXPECT_EQ(arr.recordCount(), 301);
+    model.fetchRows(300, 300);
+    EXPECT_EQ(model.data(model.index(300, zdbh)).toString(),
+              QStringLiteral("9999"));
+}
+
 TEST_F(GridTest, PaintingReadsNoRowAndARowThatCannotBeReadIsReported)
 {
     exec({QStringLiteral("with recursive c(x) as (select 100 union all select x + 1 from c "
