@@ -372,7 +372,7 @@ QVariant RowStore::read(int r, int column)
     Slot &s = m_slots[size_t(r)];
     if (!s.loaded()) {
         const int k = m_keyOf[size_t(column)];
-        if (s.waiting) keyUpTo(r);
+        if (isWaiting(r)) keyUpTo(r);
         if (k >= 0) return key(r, k);
         if (s.gone) return {};
         loadPage(r);
@@ -399,7 +399,7 @@ QVariant RowStore::held(int r, int column, bool *held) const
     *held = true;
     if (s.loaded()) return (*s.values)[column];
     const int k = m_keyOf[size_t(column)];
-    if (k >= 0 && !s.waiting) return key(r, k);
+    if (k >= 0 && !isWaiting(r)) return key(r, k);
     *held = s.gone;
     return {};
 }
@@ -454,7 +454,7 @@ void RowStore::remove(int r)
     const Slot &s = m_slots[size_t(r)];
     if (s.loaded()) --m_loaded;
     if (s.missed) --m_missed;
-    if (s.waiting)
+    if (isWaiting(r))
         --m_waiting;
     else if (r < m_fill)
         --m_fill;
@@ -470,7 +470,7 @@ int RowStore::findId(const QString &wanted, int from, int to) const
 {
     for (int r = from; r < to; ++r) {
         const Slot &s = m_slots[size_t(r)];
-        if (s.waiting) continue;
+        if (isWaiting(r)) continue;
         if (s.loaded()) {
             const QVariant &v = (*s.values)[m_idColumn];
             if (!Dataset::isNullValue(v) && idText(v) == wanted) return r;

@@ -116,7 +116,6 @@ private:
         std::unique_ptr<QVariantList> values; // the whole row while it is in memory
         bool gone = false;
         bool pinned = false;  // not stored (or stored without an id): cannot be read again
-        bool waiting = false; // counted, its key not arrived yet
         bool missed = false;  // counted, its key never arrived: deleted meanwhile
         bool loaded() const { return bool(values); }
     };
@@ -129,6 +128,8 @@ private:
                    const std::vector<FieldDef> &fields, const QStringList &columns);
     // The declared query narrowed to its exact filter when the unit has no sub-units.
     void narrow(DeclaredQuery &query, QVariantList &values);
+    // Counted, its key not arrived yet.
+    bool isWaiting(int r) const { return r >= m_fill && r < m_fill + m_waiting; }
     // Reads keys until row r is no longer waiting.
     void keyUpTo(int r);
     void takeKey(int r, const QVariantList &keys);

@@ -85,8 +85,6 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
     m_feed = std::move(feed);
     m_statement = selectText(ran, db, columns);
     m_slots.resize(size_t(count));
-    for (Slot &s : m_slots)
-        s.waiting = true;
     m_keys.insertRows(0, count);
     m_fill = 0;
     m_waiting = int(count);
@@ -128,7 +126,6 @@ void RowStore::endFeed()
 {
     // Counted rows that never arrived were deleted meanwhile.
     for (int r = m_fill; r < m_fill + m_waiting; ++r) {
-        m_slots[size_t(r)].waiting = false;
         m_slots[size_t(r)].gone = m_slots[size_t(r)].missed = true;
     }
     m_missed += m_waiting;
@@ -150,7 +147,6 @@ void RowStore::keyUpTo(int r)
         }
         if (!m_placed.isEmpty() && m_placed.contains(idText(keys[0]))) continue;
         takeKey(m_fill, keys);
-        m_slots[size_t(m_fill)].waiting = false;
         ++m_fill;
         --m_waiting;
     }
