@@ -232,6 +232,9 @@ typedef struct TYPEATTR {
  *   the survey form of kind lx modally and returns when the user closes it.
  *     getdwdm    the unit code of the parcels to show (12 characters); the
  *                form lists the survey tables whose unit code begins with it.
+ *                A shorter code (a street, a district) lists every sub-unit's
+ *                rows: the form shows once it has their count and first page,
+ *                and reads the rest while the surveyor works.
  *     getzdh     the parcel number the form shows first.
  *                Both are read up to their first NUL, during the call only: a
  *                BSTR from SysAllocString is the usual, any NUL-terminated

@@ -287,7 +287,7 @@ private:
     std::vector<std::pair<QString, int>> m_lookup; // lower-case name -> column, sorted
     std::unique_ptr<RowStore> m_store;
     // Keys read at each turn of the event loop while a long list arrives.
-    static constexpr qsizetype kKeysPerTurn = 8192;
+    static constexpr qsizetype kKeysPerTurn = 4096;
     QTimer *m_arrival = nullptr;
     bool m_resetting = false;
     int m_idColumn = -1;
