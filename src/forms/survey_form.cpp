@@ -342,7 +342,14 @@ void SurveyForm::spbViewCurrRecClick()
     Dataset &t = table();
     {
         TFrmInput dialog(this);
-        dialog.Label1->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
+        const auto count = [&] {
+            dialog.Label1->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
+        };
+        count();
+        // Rows another user added while a district's keys arrive, and counted
+        // rows found deleted, change the count while the dialog is open.
+        connect(&t, &Dataset::rowsArrived, &dialog, count);
+        connect(&t, &Dataset::rowRemoved, &dialog, count);
         dialog.exec();
     }
     setcomp();
