@@ -9,14 +9,20 @@
 //   - 新增 and 下记录 as a click feels: the real button clicked in-process,
 //     timed to the first frame painted after it and to the last frame before
 //     the form goes quiet.
-// Cases: a unit without rows, units of 1000 and 100 000 parcels, and a district
-// of 100 units x 10 000 parcels (no attached rows) opened by its district code.
+// Cases: a unit without rows, units of 1000, 100 000 and 999 999 parcels, and
+// a district of 100 units x 10 000 parcels opened by its district code (the
+// two biggest without attached rows).
 //
-//   DISPLAY=:N bench_window [--dir DIR] [--runs N]
+//   DISPLAY=:N bench_window [--dir DIR] [--runs N] [--pg CONNECTION]
 //
-// DIR (default $ZARN_BENCH_DIR, else /tmp/zarn-bench) keeps the databases
-// (shared with bench_open; the district takes a minute to make), a copy of the
-// component registered in DIR/registry, its config.ini and key.
+// DIR (default $ZARN_BENCH_DIR, else /tmp/zarn-bench) keeps the SQLite
+// databases (shared with bench_open; the district takes a minute to make) and
+// a copy of the component registered in DIR/component/registry, with its
+// config.ini and key. CONNECTION names a PostgreSQL database NAME: NAME_small,
+// NAME_big and NAME_district are made on its server and measured the same
+// way (libpq for the raw keys).
+#include "raw_keys.h"
+
 #include "component/DataM.h"
 #include "data/connection.h"
 #include "data/dataset.h"
@@ -37,16 +43,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
-#include <sqlite3.h>
 #include <xcb/xcb.h>
 
 #include <poll.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,86 +73,18 @@ void say(const QString &text)
     std::fflush(stdout);
 }
 
+// One clock for this process and its children.
+double monotonicMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
 double median(QList<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
-// ---------------------------------------------------------------- raw keys
-
-struct RawKeys {
-    double ms = 0;
-    qint64 rows = 0;
-    QString middle; // the parcel number halfway down the session, for the host to ask for
-};
-
-QString keyStatement(bool exact)
-{
-    const QSqlDatabase db =
-        QSqlDatabase::contains(QStringLiteral("bench-keys"))
-            ? QSqlDatabase::database(QStringLiteral("bench-keys"), false)
-            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-keys"));
-    zarn::DeclaredQuery keys = zarn::sql::djdcListUseRight;
-    if (exact) keys.filter = keys.exactFilter;
-    return zarn::selectText(keys, db, {}, QStringLiteral("id, zdbh")).remove(QLatin1Char('"'));
-}
-
-void bind(sqlite3_stmt *st, const QList<QByteArray> &values)
-{
-    for (int i = 0; i < values.size(); ++i)
-        sqlite3_bind_text(st, i + 1, values[i].constData(), int(values[i].size()), SQLITE_STATIC);
-}
-
-// The keys of every row of the session, as the form asks for them: the probe
-// for sub-units, then id and zdbh over the narrowed or the ranged condition.
-RawKeys rawKeys(const QString &file, const QString &unit)
-{
-    QList<QByteArray> range;
-    for (const QVariant &v : zarn::unitcode::unitListParams(unit)) range << v.toString().toUtf8();
-    QElapsedTimer t;
-    t.start();
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, zarn::sql::djdcListUseRight.exactProbe.toUtf8().constData(), -1, &st,
-                       nullptr);
-    bind(st, range);
-    const bool exact = sqlite3_step(st) != SQLITE_ROW || sqlite3_column_type(st, 0) == SQLITE_NULL;
-    sqlite3_finalize(st);
-    QList<QByteArray> values = range;
-    if (exact) {
-        values.clear();
-        for (int i : zarn::sql::djdcListUseRight.exactValues) values << range[i];
-    }
-    sqlite3_prepare_v2(db, keyStatement(exact).toUtf8().constData(), -1, &st, nullptr);
-    bind(st, values);
-    QList<QByteArray> zdbh;
-    zdbh.reserve(1 << 20);
-    RawKeys r;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        sqlite3_column_int64(st, 0);
-        zdbh << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, 1)),
-                           sqlite3_column_bytes(st, 1));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    r.ms = t.nsecsElapsed() / 1e6;
-    r.rows = zdbh.size();
-    r.middle = zdbh.isEmpty() ? QStringLiteral("0010010001") : QString::fromUtf8(zdbh[zdbh.size() / 2]);
-    return r;
-}
-
-void sqliteExec(const QString &file, const char *sql, const QString &value)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(file.toUtf8().constData(), &db);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-    bind(st, {value.toUtf8()});
-    sqlite3_step(st);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
 }
 
 // ---------------------------------------------------------------- the real path
@@ -167,11 +105,12 @@ public:
     ~Display() { xcb_disconnect(m_c); }
     bool ok() const { return !xcb_connection_has_error(m_c); }
 
-    // Waits for a window of process `pid` titled `title` to be mapped: the
-    // time it was seen (t's reading), or -1 after `timeoutMs`.
-    double waitMapped(qint64 pid, const QByteArray &title, const QElapsedTimer &t, int timeoutMs)
+    // Waits for a window of process `pid` titled `title` to be mapped: when
+    // it was seen (monotonicMs), or -1 after `timeoutMs`.
+    double waitMapped(qint64 pid, const QByteArray &title, int timeoutMs)
     {
-        while (t.elapsed() < timeoutMs) {
+        const double until = monotonicMs() + timeoutMs;
+        while (monotonicMs() < until) {
             pollfd p{xcb_get_file_descriptor(m_c), POLLIN, 0};
             std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e(xcb_poll_for_event(m_c),
                                                                          &std::free);
@@ -180,7 +119,7 @@ public:
                 continue;
             }
             if ((e->response_type & 0x7f) != XCB_MAP_NOTIFY) continue;
-            const double at = t.nsecsElapsed() / 1e6;
+            const double at = monotonicMs();
             const xcb_window_t w = reinterpret_cast<xcb_map_notify_event_t *>(e.get())->window;
             if (property(w, m_name) == title && property(w, m_pid).toUInt() == pid) return at;
         }
@@ -255,26 +194,41 @@ struct RealPath {
             {connection, QStringLiteral("--config"), dir + QStringLiteral("/config.ini")});
     }
 
-    // From the start of zarn-host to the form's window mapped; -1 when it
-    // never shows.
-    double open(Display &display, const QString &unit, const QString &parcel) const
+    QStringList hostArguments(const QString &unit, const QString &parcel) const
     {
-        QProcess host;
-        host.setProcessEnvironment(env);
-        host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        host.setStandardOutputFile(QProcess::nullDevice());
-        QElapsedTimer t;
-        t.start();
-        host.start(QStringLiteral(ZARN_BENCH_HOST), {QStringLiteral("--dwdm"), unit,
-                                                     QStringLiteral("--zdh"), parcel,
-                                                     QStringLiteral("--lx"), QStringLiteral("0")});
-        const double ms =
-            host.waitForStarted() ? display.waitMapped(host.processId(), kTitle, t, 60000) : -1;
-        host.terminate();
-        host.waitForFinished(-1);
-        return ms;
+        return {QStringLiteral("--dwdm"), unit, QStringLiteral("--zdh"), parcel,
+                QStringLiteral("--lx"), QStringLiteral("0")};
     }
 };
+
+struct Watched {
+    double start = 0, mapped = -1; // monotonicMs; mapped -1: never
+    QByteArray output;
+};
+
+// Starts a program on the display and waits for the form's window to be
+// mapped. zarn-host is then ended (its form is modal); a child of ours is
+// told by the end of its input and finishes by itself.
+Watched watch(Display &display, const QString &program, const QStringList &args,
+              const QProcessEnvironment &env, bool ours)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    Watched w;
+    w.start = monotonicMs();
+    p.start(program, args);
+    if (p.waitForStarted()) w.mapped = display.waitMapped(p.processId(), kTitle, 60000);
+    if (ours) {
+        p.closeWriteChannel();
+        p.waitForFinished(60000);
+        if (p.exitCode() == 0) w.output = p.readAllStandardOutput();
+    } else {
+        p.terminate();
+        p.waitForFinished(-1);
+    }
+    return w;
+}
 
 // ---------------------------------------------------------------- in-process children
 
@@ -342,6 +296,7 @@ int child(FrameClock &app, const QStringList &a)
     const QString what = a[0], connection = a[1], unit = a[2], parcel = a[3];
     zarn::ui::RecordingMessageService messages;
     QApplication::setCursorFlashTime(0); // a blinking caret would be a frame of its own
+    const double start = monotonicMs();
     app.clock.start();
     QDialog *form = openForm(connection, unit, parcel);
     QEventLoop loop;
@@ -352,25 +307,32 @@ int child(FrameClock &app, const QStringList &a)
     if (app.frames.isEmpty()) return 1;
     QList<double> first, settled;
     if (what == QLatin1String("open")) {
-        first << app.frames[0];
+        // The parent watches the window being mapped and then ends our input.
+        say(QStringLiteral("%1 %2").arg(start, 0, 'f', 3).arg(app.frames[0]));
+        while (std::fgetc(stdin) != EOF) {
+        }
     } else {
         const bool adding = what == QLatin1String("new");
-        const QString maxId = QStringLiteral("select max(id) from T_DJDCB");
         zarn::Dataset q(&DataMod->ADOConn1);
-        q.setSql(maxId);
+        q.setSql(zarn::sql::djdcMaxId);
         q.open();
         const qint64 before = q.value(0).toLongLong();
         q.close();
         auto *button = form->findChild<QAbstractButton *>(
             QString::fromLatin1(adding ? "spbNew" : "spbNext"));
+        // Connected after the form's own handler: notes when the click has been answered.
+        double answered = 0;
+        QObject::connect(button, &QAbstractButton::clicked,
+                         [&] { answered = app.clock.nsecsElapsed() / 1e6; });
         app.settle(500);
         for (int i = 0, n = a.value(4).toInt(); i < n; ++i) {
-            const qsizetype seen = app.frames.size();
             const double at = app.clock.nsecsElapsed() / 1e6;
             QTest::mouseClick(button, Qt::LeftButton);
             app.settle(300);
-            if (app.frames.size() == seen) return 1;
-            first << app.frames[seen] - at;
+            if (!messages.records.isEmpty()) break; // refused: said below
+            const auto next = std::lower_bound(app.frames.cbegin(), app.frames.cend(), answered);
+            if (answered < at || next == app.frames.cend()) return 1;
+            first << *next - at;
             settled << app.frames.last() - at;
         }
         if (adding) {
@@ -382,17 +344,23 @@ int child(FrameClock &app, const QStringList &a)
         std::fprintf(stderr, "message: %s\n", r.text.toUtf8().constData());
     delete form;
     delete std::exchange(DataMod, nullptr);
-    say(QStringLiteral("%1 %2").arg(median(first)).arg(median(settled)));
+    if (what != QLatin1String("open"))
+        say(QStringLiteral("%1 %2").arg(median(first)).arg(median(settled)));
     return messages.records.isEmpty() ? 0 : 1;
+}
+
+QProcessEnvironment childEnv()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
 }
 
 // Runs a child on the display: its two figures, or nothing when it failed.
 QList<double> runChild(const QStringList &args)
 {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    p.setProcessEnvironment(env);
+    p.setProcessEnvironment(childEnv());
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(QCoreApplication::applicationFilePath(), QStringList{QStringLiteral("--child")} + args);
     p.waitForFinished(-1);
@@ -406,38 +374,191 @@ QList<double> runChild(const QStringList &args)
 
 // ---------------------------------------------------------------- parent
 
-QString sqliteConnection(const QString &file)
+std::unique_ptr<bench::KeyReader> keyReader(const QString &connection)
 {
-    return QStringLiteral("Provider=SQLite;Data Source=") + file;
+    const zarn::ConnectionSettings s = zarn::mapConnectionString(connection, false);
+    if (s.driver == QLatin1String("QSQLITE"))
+        return std::make_unique<bench::SqliteKeys>(s.databaseName);
+    return std::make_unique<bench::PgKeys>(s);
 }
 
-void fill(const QString &file, const zarn::demo::DemoOptions &options)
+// The parcel number halfway down the session: what the host asks for.
+QString middleParcel(const QString &connection, const QString &unit)
 {
-    if (QFile::exists(file)) return;
-    say(QStringLiteral("making %1 (%2 parcels in %3 units)")
-            .arg(file)
-            .arg(options.parcels)
-            .arg(options.units));
-    const QString connection = sqliteConnection(file);
+    QList<QByteArray> all;
+    keyReader(connection)->read(unit, [&](const char *text, int n) { all << QByteArray(text, n); });
+    return all.isEmpty() ? QStringLiteral("0010010001") : QString::fromUtf8(all[all.size() / 2]);
+}
+
+void fill(const QString &connection, const zarn::demo::DemoOptions &options)
+{
     zarn::dbsetup::createSqliteFileIfMissing(connection);
     zarn::Connection c;
     c.setConnectionString(connection);
     c.open();
-    if (zarn::dbsetup::existingSurveyTables(c).isEmpty()) zarn::dbsetup::createSurveyDatabase(c);
+    if (!zarn::dbsetup::existingSurveyTables(c).isEmpty()) return;
+    say(QStringLiteral("making %1 parcels in %2 units: %3")
+            .arg(options.parcels)
+            .arg(options.units)
+            .arg(connection));
+    zarn::dbsetup::createSurveyDatabase(c);
     zarn::demo::fillDemoData(c, options);
+}
+
+// The form may give a unit without rows a first row of its own.
+void clearUnit(const QString &connection, const QString &unit)
+{
+    zarn::Connection c;
+    c.setConnectionString(connection);
+    c.open();
+    QSqlQuery q(c.database());
+    q.prepare(QStringLiteral("delete from T_DJDCB where dwdm = ?"));
+    q.addBindValue(unit);
+    q.exec();
+}
+
+// The connections of the databases: units of 1000, 100 000 and 999 999
+// parcels and the district, each made when it has no survey tables. 新增 in a
+// district's session is refused (no unit to number the parcel in): the unit
+// of 999 999 gives its figure on a session of a million rows.
+using Databases = std::array<QString, 4>;
+
+Databases sqliteDatabases(const QString &dir)
+{
+    Databases d;
+    const char *files[] = {"/small.db", "/big.db", "/million.db", "/district.db"};
+    for (size_t i = 0; i < d.size(); ++i)
+        d[i] = QStringLiteral("Provider=SQLite;Data Source=") + dir + QLatin1String(files[i]);
+    return d;
+}
+
+// Databases NAME_small, NAME_big, NAME_million and NAME_district on the server of the
+// database named (which need not exist), made through its "postgres" database.
+Databases pgDatabases(const QString &connection)
+{
+    const zarn::ConnectionSettings s = zarn::mapConnectionString(connection, false);
+    const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=postgres user=%3 password=%4")
+                                .arg(s.hostName)
+                                .arg(s.port)
+                                .arg(s.userName,
+                                     s.password.isEmpty() ? "''" : s.password)
+                                .toUtf8();
+    std::unique_ptr<PGconn, decltype(&PQfinish)> db(PQconnectdb(info.constData()), &PQfinish);
+    Databases d;
+    const char *suffixes[] = {"_small", "_big", "_million", "_district"};
+    for (size_t i = 0; i < d.size(); ++i) {
+        const QString name = s.databaseName + QLatin1String(suffixes[i]);
+        // A name, not a value: it cannot be bound. It is the given name and a suffix of ours.
+        PQclear(PQexec(db.get(), ("create database " + name).toUtf8().constData()));
+        d[i] = QStringLiteral("Provider=PostgreSQL;Data Source=%1:%2/%3;User ID=%4;Password=%5")
+                   .arg(s.hostName)
+                   .arg(s.port)
+                   .arg(name, s.userName, s.password);
+    }
+    return d;
 }
 
 struct Case {
     const char *name;
-    QString file, unit;
-};
-
-struct Figures {
-    QList<double> raw, inProcess, real;
+    QString connection, unit;
+    QString parcel = {};
+    QList<double> raw = {}, inProcessMapped = {}, inProcessFrame = {}, real = {};
     qint64 rows = 0;
 };
 
-int parent(const QString &dir, int runs)
+void measure(Display &display, const RealPath &real, const QString &title, const Databases &d,
+             int runs)
+{
+    fill(d[0], {1, 1000, 7});
+    fill(d[1], {1, 100000, 7});
+    fill(d[2], {1, zarn::demo::kMaxParcelsPerUnit, 7, false});
+    fill(d[3], {100, 1000000, 7, false});
+    Case cases[] = {{"unit without rows", d[1], kEmptyUnit},
+                    {"unit of 1000", d[0], kUnit},
+                    {"unit of 100 000", d[1], kUnit},
+                    {"unit of 999 999", d[2], kUnit},
+                    {"district, 100 units", d[3], kDistrict}};
+    enum { Empty, Small, Big, Million, District };
+    for (Case &c : cases) {
+        real.use(c.connection);
+        c.parcel = middleParcel(c.connection, c.unit);
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer t;
+            t.start();
+            qint64 bytes = 0;
+            c.rows = keyReader(c.connection)->read(c.unit, [&](const char *, int n) { bytes += n; });
+            c.raw << t.nsecsElapsed() / 1e6;
+            const Watched host = watch(display, QStringLiteral(ZARN_BENCH_HOST),
+                                       real.hostArguments(c.unit, c.parcel), real.env, false);
+            c.real << (host.mapped < 0 ? -1 : host.mapped - host.start);
+            const Watched in = watch(display, QCoreApplication::applicationFilePath(),
+                                     {"--child", "open", c.connection, c.unit, c.parcel},
+                                     childEnv(), true);
+            const QList<QByteArray> out = in.output.trimmed().split(' ');
+            if (in.mapped >= 0 && out.size() == 2) {
+                c.inProcessMapped << in.mapped - out[0].toDouble();
+                c.inProcessFrame << out[1].toDouble();
+            }
+            if (c.unit == kEmptyUnit) clearUnit(c.connection, c.unit);
+        }
+    }
+    say(QStringLiteral("%1, median of %2 runs, ms:").arg(title).arg(runs));
+    say(QStringLiteral("  %1 %2 %3 %4 %5")
+            .arg(QStringLiteral("session"), -20)
+            .arg(QStringLiteral("rows"), 8)
+            .arg(QStringLiteral("raw keys"), 9)
+            .arg(QStringLiteral("in-process: mapped / frame"), 28)
+            .arg(QStringLiteral("zarn-host: start to mapped")));
+    for (const Case &c : cases)
+        say(QStringLiteral("  %1 %2 %3 %4 / %5 %6")
+                .arg(QString::fromLatin1(c.name), -20)
+                .arg(c.rows, 8)
+                .arg(median(c.raw), 9, 'f', 1)
+                .arg(median(c.inProcessMapped), 18, 'f', 1)
+                .arg(median(c.inProcessFrame), -7, 'f', 1)
+                .arg(median(c.real), 10, 'f', 1));
+    const double empty = median(cases[Empty].real);
+    say(QStringLiteral("  district / unit without rows, zarn-host: %1x (goal <= 2x)")
+            .arg(median(cases[District].real) / empty, 0, 'f', 2));
+    say(QStringLiteral("  the 100 000 rows cost zarn-host %1 ms, %2x their raw keys "
+                       "(goal <= 1.0x)")
+            .arg(median(cases[Big].real) - empty, 0, 'f', 1)
+            .arg((median(cases[Big].real) - empty) / median(cases[Big].raw), 0, 'f', 2));
+
+    say(QStringLiteral("  a click in-process, ms to the first frame after it / to the last "
+                       "before the form is quiet:"));
+    say(QStringLiteral("  %1 %2 %3")
+            .arg(QStringLiteral("session"), -20)
+            .arg(QStringLiteral("新增"), -18)
+            .arg(QStringLiteral("下记录")));
+    double settled[std::size(cases)][2] = {};
+    for (size_t k = Small; k < std::size(cases); ++k) {
+        const Case &c = cases[k];
+        QString line = QStringLiteral("  %1").arg(QString::fromLatin1(c.name), -20);
+        for (int w = 0; w < 2; ++w) {
+            QList<double> first, last;
+            for (int i = 0; i < runs; ++i) {
+                const QList<double> f = runChild({w == 0 ? "new" : "move", c.connection, c.unit,
+                                                  c.parcel, w == 0 ? "10" : "30"});
+                if (f.isEmpty()) break;
+                first << f[0];
+                last << f[1];
+            }
+            settled[k][w] = median(last);
+            line += first.isEmpty() ? QStringLiteral(" %1").arg(QStringLiteral("failed"), -18)
+                                    : QStringLiteral(" %1 / %2")
+                                          .arg(median(first), 6, 'f', 1)
+                                          .arg(median(last), -8, 'f', 1);
+        }
+        say(line);
+    }
+    say(QStringLiteral("  to quiet, against the unit of 1000: 新增 on 999 999 rows %1x (goal <= "
+                       "1.2x), 下记录 on the district %2x")
+            .arg(settled[Million][0] / settled[Small][0], 0, 'f', 2)
+            .arg(settled[District][1] / settled[Small][1], 0, 'f', 2));
+}
+
+int parent(const QString &dir, int runs, const QString &pg)
 {
     const QByteArray displayName = qgetenv("DISPLAY");
     Display display(displayName);
@@ -447,76 +568,9 @@ int parent(const QString &dir, int runs)
         return 2;
     }
     QDir().mkpath(dir);
-    fill(dir + QStringLiteral("/small.db"), {1, 1000, 7});
-    fill(dir + QStringLiteral("/big.db"), {1, 100000, 7});
-    fill(dir + QStringLiteral("/district.db"), {100, 1000000, 7, false});
     const RealPath real(dir);
-
-    Case cases[] = {{"unit without rows", dir + QStringLiteral("/big.db"), kEmptyUnit},
-                    {"unit of 1000", dir + QStringLiteral("/small.db"), kUnit},
-                    {"unit of 100 000", dir + QStringLiteral("/big.db"), kUnit},
-                    {"district, 100 units", dir + QStringLiteral("/district.db"), kDistrict}};
-    Figures figures[std::size(cases)];
-    for (size_t k = 0; k < std::size(cases); ++k) {
-        const Case &c = cases[k];
-        Figures &f = figures[k];
-        const QString connection = sqliteConnection(c.file);
-        real.use(connection);
-        for (int i = 0; i < runs; ++i) {
-            const RawKeys keys = rawKeys(c.file, c.unit);
-            f.raw << keys.ms;
-            f.rows = keys.rows;
-            f.real << real.open(display, c.unit, keys.middle);
-            const QList<double> open = runChild({"open", connection, c.unit, keys.middle});
-            if (!open.isEmpty()) f.inProcess << open[0];
-            // The form may give a unit without rows a first row.
-            if (c.unit == kEmptyUnit) sqliteExec(c.file, "delete from T_DJDCB where dwdm = ?", c.unit);
-        }
-    }
-    say(QStringLiteral("SQLite, median of %1 runs, ms:").arg(runs));
-    say(QStringLiteral("  %1 %2 %3 %4 %5")
-            .arg(QStringLiteral("session"), -22)
-            .arg(QStringLiteral("rows"), 8)
-            .arg(QStringLiteral("raw keys"), 9)
-            .arg(QStringLiteral("in-process"), 11)
-            .arg(QStringLiteral("start to window mapped")));
-    for (size_t k = 0; k < std::size(cases); ++k)
-        say(QStringLiteral("  %1 %2 %3 %4 %5")
-                .arg(QString::fromLatin1(cases[k].name), -22)
-                .arg(figures[k].rows, 8)
-                .arg(median(figures[k].raw), 9, 'f', 1)
-                .arg(median(figures[k].inProcess), 11, 'f', 1)
-                .arg(median(figures[k].real), 9, 'f', 1));
-    const double empty = median(figures[0].real);
-    say(QStringLiteral("  district / unit without rows on the real path: %1x (goal <= 2x)")
-            .arg(median(figures[3].real) / empty, 0, 'f', 2));
-    say(QStringLiteral("  the 100 000 rows cost %1 ms on the real path, %2x their raw keys "
-                       "(goal <= 1.0x)")
-            .arg(median(figures[2].real) - empty, 0, 'f', 1)
-            .arg((median(figures[2].real) - empty) / median(figures[2].raw), 0, 'f', 2));
-
-    say(QStringLiteral("A click in-process, to the first frame after it / the last before "
-                       "quiet, median of the clicks' medians, ms:"));
-    for (const char *what : {"new", "move"}) {
-        QList<double> clicks[2][2];
-        for (int i = 0; i < runs; ++i)
-            for (int k = 0; k < 2; ++k) {
-                const Case &c = cases[k == 0 ? 1 : 3];
-                const QList<double> f = runChild({what, sqliteConnection(c.file), c.unit,
-                                                  rawKeys(c.file, c.unit).middle,
-                                                  what == QByteArray("new") ? "10" : "30"});
-                if (f.isEmpty()) continue;
-                clicks[k][0] << f[0];
-                clicks[k][1] << f[1];
-            }
-        say(QStringLiteral("  %1  unit of 1000 %2 / %3   district %4 / %5   %6x")
-                .arg(QString::fromUtf8(what == QByteArray("new") ? "新增  " : "下记录"))
-                .arg(median(clicks[0][0]), 0, 'f', 1)
-                .arg(median(clicks[0][1]), 0, 'f', 1)
-                .arg(median(clicks[1][0]), 0, 'f', 1)
-                .arg(median(clicks[1][1]), 0, 'f', 1)
-                .arg(median(clicks[1][1]) / median(clicks[0][1]), 0, 'f', 2));
-    }
+    measure(display, real, QStringLiteral("SQLite"), sqliteDatabases(dir), runs);
+    if (!pg.isEmpty()) measure(display, real, QStringLiteral("PostgreSQL"), pgDatabases(pg), runs);
     return 0;
 }
 
@@ -535,6 +589,7 @@ int main(int argc, char **argv)
     }
     QCoreApplication app(argc, argv);
     QString dir = qEnvironmentVariable("ZARN_BENCH_DIR", QStringLiteral("/tmp/zarn-bench"));
+    QString pg;
     int runs = 5;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
@@ -542,9 +597,11 @@ int main(int argc, char **argv)
             dir = args[++i];
         else if (args[i] == QLatin1String("--runs"))
             runs = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--pg"))
+            pg = args[++i];
     }
     try {
-        return parent(dir, runs);
+        return parent(dir, runs, pg);
     } catch (const zarn::Error &e) {
         std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
         return 1;
