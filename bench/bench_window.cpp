@@ -3,9 +3,10 @@
 //     it, through the registered component and its config.ini, timed from
 //     the process start to the form's window mapped on the display (the X
 //     server's MapNotify for a window of that process with the form's title),
-//     beside the same open in-process (data module to the first frame painted)
-//     and beside a raw fetch through the SQLite C interface of the columns the
-//     form reads for every row of the session (the keys, in its order);
+//     beside the same open in-process (from the data module to the window
+//     mapped and to the first frame painted) and beside a raw fetch through
+//     the SQLite C interface (libpq) of the columns the form reads for every
+//     row of the session (the keys, in its order);
 //   - 新增 and 下记录 as a click feels: the real button clicked in-process,
 //     timed to the first frame painted after it and to the last frame before
 //     the form goes quiet.
@@ -19,8 +20,9 @@
 // databases (shared with bench_open; the district takes a minute to make) and
 // a copy of the component registered in DIR/component/registry, with its
 // config.ini and key. CONNECTION names a PostgreSQL database NAME: NAME_small,
-// NAME_big and NAME_district are made on its server and measured the same
-// way (libpq for the raw keys).
+// NAME_big, NAME_million and NAME_district are made on its server and
+// measured the same way.
+#include "mapped_window.h"
 #include "raw_keys.h"
 
 #include "component/DataM.h"
@@ -47,10 +49,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <xcb/xcb.h>
-
-#include <poll.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -60,6 +58,9 @@
 #include <memory>
 
 namespace {
+
+using bench::Display;
+using bench::monotonicMs;
 
 const char kTitle[] = "使用权地籍调查表";
 const QString kUnit = QStringLiteral("320102001001"); // the demo's first unit
@@ -73,14 +74,6 @@ void say(const QString &text)
     std::fflush(stdout);
 }
 
-// One clock for this process and its children.
-double monotonicMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
 double median(QList<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -88,73 +81,6 @@ double median(QList<double> v)
 }
 
 // ---------------------------------------------------------------- the real path
-
-// The display, watched for the top-level windows mapped on it.
-class Display {
-public:
-    explicit Display(const QByteArray &name) : m_c(xcb_connect(name.constData(), nullptr))
-    {
-        if (xcb_connection_has_error(m_c)) return;
-        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
-        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
-        m_name = atom("_NET_WM_NAME");
-        m_pid = atom("_NET_WM_PID");
-        xcb_flush(m_c);
-    }
-    ~Display() { xcb_disconnect(m_c); }
-    bool ok() const { return !xcb_connection_has_error(m_c); }
-
-    // Waits for a window of process `pid` titled `title` to be mapped: when
-    // it was seen (monotonicMs), or -1 after `timeoutMs`.
-    double waitMapped(qint64 pid, const QByteArray &title, int timeoutMs)
-    {
-        const double until = monotonicMs() + timeoutMs;
-        while (monotonicMs() < until) {
-            pollfd p{xcb_get_file_descriptor(m_c), POLLIN, 0};
-            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e(xcb_poll_for_event(m_c),
-                                                                         &std::free);
-            if (!e) {
-                poll(&p, 1, 50);
-                continue;
-            }
-            if ((e->response_type & 0x7f) != XCB_MAP_NOTIFY) continue;
-            const double at = monotonicMs();
-            const xcb_window_t w = reinterpret_cast<xcb_map_notify_event_t *>(e.get())->window;
-            if (property(w, m_name) == title && property(w, m_pid).toUInt() == pid) return at;
-        }
-        return -1;
-    }
-
-private:
-    xcb_atom_t atom(const char *name)
-    {
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> r(
-            xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(strlen(name)), name),
-                                  nullptr),
-            &std::free);
-        return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    }
-
-    // A text property as bytes, a cardinal one as its number in decimal.
-    QByteArray property(xcb_window_t w, xcb_atom_t a)
-    {
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> r(
-            xcb_get_property_reply(
-                m_c, xcb_get_property(m_c, 0, w, a, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr),
-            &std::free);
-        if (!r) return {};
-        const auto *v = static_cast<const char *>(xcb_get_property_value(r.get()));
-        const int n = xcb_get_property_value_length(r.get());
-        if (r->type == XCB_ATOM_CARDINAL && n == 4)
-            return QByteArray::number(*reinterpret_cast<const uint32_t *>(v));
-        return QByteArray(v, n);
-    }
-
-    xcb_connection_t *m_c;
-    xcb_window_t m_root = 0;
-    xcb_atom_t m_name = 0, m_pid = 0;
-};
 
 // A copy of the component registered in a registry of its own, so that
 // config.ini can name each case's database without touching the build.
