@@ -2,8 +2,10 @@
 // --units 1 --parcels 100000` makes it, measured the way a surveyor meets it,
 // each figure in a process of its own and the median of several runs:
 //   - time to window: from the data module to the form on screen, against a
-//     raw fetch of the same statement through the SQLite C interface and the
-//     sqlite3 command line to /dev/null (and `psql -A -t` with --pg);
+//     raw fetch of the columns the form reads before it shows (the keys), and
+//     of every column of the same statement through the SQLite C interface and
+//     the sqlite3 command line to /dev/null (and `psql -A -t` with --pg);
+//     bench_window times the same from the host's process start on a display;
 //   - the session's peak memory against that of a unit without rows;
 //   - the locate dialog's opening, a type-ahead and 末记录 in its grid;
 //   - 新增 and a move with its boundary-point recount against a unit of 1000.
@@ -329,7 +331,7 @@ int parent(const QString &dir, int runs, const QString &pg)
             .arg(kUnit)
             .arg(raw.median(2))
             .arg(runs));
-    say(QStringLiteral("  raw fetch, SQLite C interface   %1 ms").arg(raw.median(0), 8, 'f', 1));
+    say(QStringLiteral("  raw fetch of all columns, C     %1 ms").arg(raw.median(0), 8, 'f', 1));
     say(QStringLiteral("  sqlite3 command line            %1 ms").arg(cliMs, 8, 'f', 1));
     say(QStringLiteral("  use-right form on screen        %1 ms   %2x the C interface, %3x the "
                        "command line (goal <= 0.25x)")
