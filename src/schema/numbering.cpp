@@ -9,14 +9,22 @@ namespace {
 const QString kParcel = QStringLiteral("地籍号");
 const QString kSurvey = QStringLiteral("调查表号");
 
+// No number to continue from: most often a session opened on a street's or a
+// district's code, whose parcels are numbered under their own units' codes.
+QString noBase(const QString &what)
+{
+    return QStringLiteral("无法生成新的%1：本单位代码下没有可接续的%1。若打开的是街道或区的代码，"
+                          "请用要新增宗地的那个单位的完整代码打开调查表后再新增。")
+        .arg(what);
+}
+
 // Reads a base as a non-negative 64-bit number and adds one. Only the ASCII
 // digits count: a sign, a blank or a full-width digit is a typing error in the
 // stored number, not something to guess around.
 qint64 incremented(const QString &base, const QString &what)
 {
     if (base.isEmpty())
-        throw NumberBaseError(
-            QStringLiteral("无法生成新的%1：编号基数为空，本单位没有可接续的%1").arg(what));
+        throw NumberBaseError(noBase(what));
     constexpr qint64 max = std::numeric_limits<qint64>::max();
     qint64 n = 0;
     for (const QChar c : base) {
@@ -67,8 +75,7 @@ QString nextParcelNumber(const QString &base)
     // A lone "1" means there was no highest number: the result would be an
     // empty parcel number, which no form can save or move away from.
     if (base.size() == 1 && base == QLatin1String("1"))
-        throw NumberBaseError(
-            QStringLiteral("无法生成新的%1：编号基数为空，本单位没有可接续的%1").arg(kParcel));
+        throw NumberBaseError(noBase(kParcel));
     const QString digits = QString::number(incremented(base, kParcel));
     return digits.mid(1, base.size() - 1);
 }

@@ -96,10 +96,11 @@ TEST(NumberingTest, UnusableBasesRaiseAClearError)
         const char *mentions;
     };
     const Case cases[] = {
-        // No highest number: an empty max(zdbh) leaves only the leading "1".
-        {parcelNumberBase(QString()), true, "为空"},
-        {QString(), true, "为空"},
-        {QString(), false, "为空"},
+        // No highest number (an empty max(zdbh) leaves only the leading "1"):
+        // the box says how to open the unit that numbers the parcel.
+        {parcelNumberBase(QString()), true, "完整代码"},
+        {QString(), true, "完整代码"},
+        {QString(), false, "完整代码"},
         {QStringLiteral("1001A"), true, "非数字"},
         {QStringLiteral("12 3"), false, "非数字"},
         {QStringLiteral("-5"), false, "非数字"},
