@@ -142,6 +142,13 @@ public:
     // Moves to a row by index (0-based), as a grid does.
     void moveTo(int row);
     bool locate(const QString &field, const QVariant &value, LocateOptions options = {});
+    // The first row whose value of field is value or sorts after it, in a
+    // list read in the order of that field whose keys still arrive behind
+    // its first page: found by counting in the database, without reading the
+    // keys before it. recordCount() when every row sorts before it; -1 when
+    // the list is not such a one, or the rows around the place counted do
+    // not bear it out (another user's changes): then search from the top.
+    int seek(const QString &field, const QVariant &value);
 
     void append();
     void insert();

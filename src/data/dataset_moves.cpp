@@ -184,6 +184,13 @@ void Dataset::moveTo(int row)
     setCursor(std::clamp(row, 0, recordCount() - 1), false, false, 0);
 }
 
+int Dataset::seek(const QString &field, const QVariant &value)
+{
+    requireOpen();
+    if (indexOf(field) != m_store->seekColumn()) return -1;
+    return m_store->seek(value);
+}
+
 bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions options)
 {
     checkBrowseMode();
@@ -195,6 +202,20 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
     const QString key = textOf(value);
     // Columns held for every row are searched without reading a row; any
     // other reads the rows page by page, letting earlier pages go.
+    // In a list in the order of the column, the first match is where the
+    // database counts it; when there is none there, a row added at the end
+    // may still hold it.
+    if (cs == Qt::CaseSensitive) {
+        const int at = seek(field, value);
+        if (at >= 0 && at < recordCount()) {
+            const QVariant v = m_store->read(at, column);
+            if (!isNullValue(v) &&
+                (partial ? textOf(v).startsWith(key, cs) : textOf(v).compare(key, cs) == 0)) {
+                setCursor(at, false, false, 0);
+                return true;
+            }
+        }
+    }
     // Keys not arrived yet are read as the search reaches them.
     for (int i = 0;; ++i) {
         arriveBeyond(i - 1);

@@ -31,7 +31,7 @@ int compareIds(const QVariant &a, const QVariant &b)
 } // namespace
 
 KeyFeed::KeyFeed(Connection *connection, Shape shape, std::vector<QVariantList> parts,
-                 int firstPage)
+                 int firstPage, QVariant from)
     : m_connection(connection)
     , m_shape(std::move(shape))
     , m_page(std::clamp(kRowsInPages / std::max<int>(1, int(parts.size())), 64, kLargestPage))
@@ -41,11 +41,37 @@ KeyFeed::KeyFeed(Connection *connection, Shape shape, std::vector<QVariantList> 
     for (QVariantList &values : parts) {
         Part p;
         p.values = std::move(values);
+        if (!Dataset::isNullValue(from)) {
+            p.phase = Phase::OrderedFrom;
+            p.lastOrder = from;
+        }
         m_parts.push_back(std::move(p));
     }
 }
 
 KeyFeed::~KeyFeed() = default;
+
+qint64 KeyFeed::countBefore(const QVariant &value)
+{
+    qint64 n = 0;
+    const QString sql = m_shape.count + QStringLiteral(" and %1 < ?").arg(m_shape.orderColumn);
+    for (const Part &p : m_parts) {
+        QSqlQuery q = m_connection->exec(sql, QVariantList(p.values) << value, true);
+        if (q.next()) n += q.value(0).toLongLong();
+        q.finish();
+    }
+    return n;
+}
+
+int KeyFeed::compareOrder(const QVariant &a, const QVariant &b)
+{
+    const bool na = Dataset::isNullValue(a), nb = Dataset::isNullValue(b);
+    if (na || nb) return na == nb ? 0 : na ? 1 : -1; // nulls last
+    if (a.metaType().id() == QMetaType::QString || b.metaType().id() == QMetaType::QString)
+        return a.toString().compare(b.toString());
+    const QPartialOrdering o = QVariant::compare(a, b);
+    return o == QPartialOrdering::Less ? -1 : o == QPartialOrdering::Greater ? 1 : 0;
+}
 
 qint64 KeyFeed::count()
 {
@@ -77,6 +103,10 @@ bool KeyFeed::fill(Part &part)
         switch (part.phase) {
         case Phase::Ordered:
             sql += QStringLiteral(" and %1 is not null order by %1, %2").arg(o, id);
+            break;
+        case Phase::OrderedFrom:
+            sql += QStringLiteral(" and %1 >= ? order by %1, %2").arg(o, id);
+            values << part.lastOrder;
             break;
         case Phase::OrderedAfter:
             // ">=" first, so that an index on the column finds where to start.
@@ -113,7 +143,8 @@ bool KeyFeed::fill(Part &part)
         q.finish();
         if (failed) throw error;
 
-        const bool ordered = part.phase == Phase::Ordered || part.phase == Phase::OrderedAfter;
+        const bool ordered = part.phase == Phase::Ordered || part.phase == Phase::OrderedFrom ||
+                             part.phase == Phase::OrderedAfter;
         if (!page.isEmpty()) {
             part.lastOrder = page.last().value(m_shape.orderKey);
             part.lastId = page.last().value(m_shape.idKey);
@@ -135,20 +166,7 @@ bool KeyFeed::before(int a, int b) const
     const Part &pb = m_parts[size_t(b)];
     const QVariantList &x = pa.rows[pa.at];
     const QVariantList &y = pb.rows[pb.at];
-    const QVariant &ox = x[m_shape.orderKey];
-    const QVariant &oy = y[m_shape.orderKey];
-    const bool nx = Dataset::isNullValue(ox), ny = Dataset::isNullValue(oy);
-    if (nx != ny) return ny; // nulls last
-    if (!nx) {
-        int c;
-        if (ox.metaType().id() == QMetaType::QString || oy.metaType().id() == QMetaType::QString)
-            c = ox.toString().compare(oy.toString());
-        else
-            c = QVariant::compare(ox, oy) == QPartialOrdering::Less      ? -1
-                : QVariant::compare(ox, oy) == QPartialOrdering::Greater ? 1
-                                                                          : 0;
-        if (c != 0) return c < 0;
-    }
+    if (const int c = compareOrder(x[m_shape.orderKey], y[m_shape.orderKey]); c != 0) return c < 0;
     const int c = compareIds(x[m_shape.idKey], y[m_shape.idKey]);
     return c != 0 ? c < 0 : a < b;
 }
@@ -173,6 +191,14 @@ bool KeyFeed::next(QVariantList &row)
         m_pending.pop_back();
     }
     if (m_heap.empty()) return false;
+    if (m_bound.isValid()) {
+        // The keys from the bound on are another feed's.
+        const Part &head = m_parts[size_t(m_heap.front())];
+        if (compareOrder(head.rows[head.at][m_shape.orderKey], m_bound) >= 0) {
+            m_heap.clear();
+            return false;
+        }
+    }
     std::pop_heap(m_heap.begin(), m_heap.end(), after);
     const int top = m_heap.back();
     m_heap.pop_back();

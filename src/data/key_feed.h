@@ -38,13 +38,23 @@ public:
         bool fetchFirst = false; // "fetch first ? rows only" in place of "limit ?"
     };
 
-    KeyFeed(Connection *connection, Shape shape, std::vector<QVariantList> parts, int firstPage);
+    // from: the first key handed out is the first whose order column is
+    // from or after it (null: from the start).
+    KeyFeed(Connection *connection, Shape shape, std::vector<QVariantList> parts, int firstPage,
+            QVariant from = {});
     ~KeyFeed();
     KeyFeed(const KeyFeed &) = delete;
     KeyFeed &operator=(const KeyFeed &) = delete;
 
     // The rows of every part now; throws DatabaseError.
     qint64 count();
+    // The rows of every part now whose order column is before value.
+    qint64 countBefore(const QVariant &value);
+    // Hands out no key whose order column is bound or after it (nor a null).
+    void setBound(const QVariant &bound) { m_bound = bound; }
+    const QVariant &bound() const { return m_bound; }
+    // Order of two values of the order column as the merge sees them (nulls last).
+    static int compareOrder(const QVariant &a, const QVariant &b);
     // The next key row in order into row; false when every row was read.
     // Throws DatabaseError when a page cannot be read (the row is read again
     // at the next call).
@@ -52,7 +62,7 @@ public:
     bool done() const { return m_started && m_heap.empty() && m_pending.empty(); }
 
 private:
-    enum class Phase { Ordered, OrderedAfter, Nulls, NullsAfter, Done };
+    enum class Phase { Ordered, OrderedFrom, OrderedAfter, Nulls, NullsAfter, Done };
     struct Part {
         QVariantList values;
         Phase phase = Phase::Ordered;
@@ -70,6 +80,7 @@ private:
     std::vector<Part> m_parts;
     std::vector<int> m_heap;    // parts with a row to hand out, smallest head on top
     std::vector<int> m_pending; // parts that must read a page before they have one
+    QVariant m_bound;
     int m_page;
     int m_firstPage;
     bool m_started = false;

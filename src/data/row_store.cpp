@@ -67,8 +67,9 @@ void RowStore::clear()
     m_slots.shrink_to_fit();
     m_keys.clear();
     m_width = 0;
-    m_feed.reset();
-    m_fill = m_waiting = m_missed = 0;
+    m_gaps.clear();
+    m_parts.clear();
+    m_missed = 0;
     m_placed.clear();
     m_keyColumns.clear();
     m_keyOf.clear();
@@ -129,9 +130,9 @@ void RowStore::take(RowStore &fresh)
     m_keys = std::move(fresh.m_keys);
     m_width = fresh.m_width;
     m_slots = std::move(fresh.m_slots);
-    m_feed = std::move(fresh.m_feed);
-    m_fill = fresh.m_fill;
-    m_waiting = fresh.m_waiting;
+    m_gaps = std::move(fresh.m_gaps);
+    m_shape = fresh.m_shape;
+    m_parts = std::move(fresh.m_parts);
     m_missed = fresh.m_missed;
     m_pageSql = std::move(fresh.m_pageSql);
     m_statement = std::move(fresh.m_statement);
@@ -239,7 +240,7 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
                          marks.join(QStringLiteral(", ")));
     m_paged = true;
     // The first page's keys now: the list shows from them.
-    if (m_waiting > 0) keyUpTo(std::min(size(), m_pageRows) - 1);
+    if (isArriving() && size() > 0) keyUpTo(std::min(size(), m_pageRows) - 1);
 }
 
 // ---------------------------------------------------------------- pages
@@ -249,12 +250,18 @@ void RowStore::loadPage(int r)
     const int page = r / m_pageRows;
     const int begin = page * m_pageRows;
     const int end = std::min(size(), begin + m_pageRows);
-    keyUpTo(end - 1);
+    // The page's waiting rows keyed where their run's keys have come near:
+    // row r always, the others unless reading them means reading a run's
+    // keys from far back (a seek's row next to keys not read yet).
+    for (int i = begin; i < end; ++i) {
+        const int g = gapOf(i);
+        if (g >= 0 && (i == r || i - m_gaps[size_t(g)].fill < m_pageRows)) keyUpTo(i);
+    }
     QHash<QString, int> wanted; // id -> row
     QVariantList ids;
     for (int i = begin; i < end; ++i) {
         const Slot &s = m_slots[size_t(i)];
-        if (s.loaded() || s.gone) continue;
+        if (s.loaded() || s.gone || isWaiting(i)) continue;
         const QVariant id = key(i, 0);
         if (Dataset::isNullValue(id)) {
             m_slots[size_t(i)].gone = true; // a row without an id cannot be read back
@@ -428,8 +435,9 @@ bool RowStore::holdsForEveryRow(int column) const
 void RowStore::insertNew(int r, QVariantList values)
 {
     // A new row goes among rows whose keys are there, or after the waiting ones.
-    if (r > m_fill && r < m_fill + m_waiting) keyUpTo(r - 1);
-    if (r <= m_fill) ++m_fill;
+    if (const int g = gapOf(r); g >= 0 && r > m_gaps[size_t(g)].fill) keyUpTo(r - 1);
+    for (Gap &gap : m_gaps)
+        if (r <= gap.fill) ++gap.fill;
     Slot s;
     s.values = std::make_unique<QVariantList>(std::move(values));
     s.pinned = true;
@@ -454,10 +462,9 @@ void RowStore::remove(int r)
     const Slot &s = m_slots[size_t(r)];
     if (s.loaded()) --m_loaded;
     if (s.missed) --m_missed;
-    if (isWaiting(r))
-        --m_waiting;
-    else if (r < m_fill)
-        --m_fill;
+    if (const int g = gapOf(r); g >= 0) --m_gaps[size_t(g)].waiting;
+    for (Gap &gap : m_gaps)
+        if (r < gap.fill) --gap.fill;
     m_slots.erase(m_slots.begin() + r);
     m_keys.removeRow(r);
     if (m_current == r)
@@ -486,11 +493,11 @@ int RowStore::indexOfId(const QVariant &id)
     if (m_idColumn < 0 || Dataset::isNullValue(id)) return -1;
     const QString wanted = idText(id);
     int found = findId(wanted, 0, size());
-    while (found < 0 && m_feed) {
-        // The keys that arrive next take the waiting rows' places or are added at the end.
-        const int fill = m_fill, end = size();
+    while (found < 0 && isArriving()) {
+        // The keys that arrive next take waiting rows' places or are added at the end.
+        const int fill = m_gaps.front().fill, end = size();
         arrive(8192);
-        found = findId(wanted, fill, m_fill);
+        found = findId(wanted, fill, m_gaps.empty() ? end : m_gaps.front().fill);
         if (found < 0) found = findId(wanted, end, size());
     }
     return found;

@@ -2,6 +2,7 @@
 
 #include "data/dataset.h"
 #include "data/declared_query.h"
+#include "data/key_feed.h"
 #include "data/key_table.h"
 
 #include <QHash>
@@ -19,7 +20,6 @@ class QSqlQuery;
 namespace zarn {
 
 class Connection;
-class KeyFeed;
 
 // The rows of a dataset, in the dataset's order.
 //
@@ -101,7 +101,15 @@ public:
     int indexOfId(const QVariant &id);
 
     // True while keys are still to arrive.
-    bool isArriving() const { return bool(m_feed); }
+    bool isArriving() const { return !m_gaps.empty(); }
+    // For a list whose keys arrive: the first row whose order column is
+    // value or after it in the list's order (size() when none), its key
+    // read without the keys before it (the database counts those). -1 when
+    // the list's keys do not arrive, or when the rows around it do not bear
+    // the count out (another user's changes): a search from the top finds it.
+    int seek(const QVariant &value);
+    // The column a seek goes by, -1 while no keys arrive.
+    int seekColumn() const { return isArriving() ? m_keyColumns[size_t(m_shape.orderKey)] : -1; }
     // The last row counted whose key never arrived (another user deleted
     // it before), -1 when none: it reads as gone until taken out.
     int lastMissed() const;
@@ -129,12 +137,17 @@ private:
     // The declared query narrowed to its exact filter when the unit has no sub-units.
     void narrow(DeclaredQuery &query, QVariantList &values);
     // Counted, its key not arrived yet.
-    bool isWaiting(int r) const { return r >= m_fill && r < m_fill + m_waiting; }
+    bool isWaiting(int r) const { return gapOf(r) >= 0; }
     // Reads keys until row r is no longer waiting.
     void keyUpTo(int r);
     void takeKey(int r, const QVariantList &keys);
     int findId(const QString &wanted, int from, int to) const;
-    void endFeed();
+    // The gap holding waiting row r, -1 when r is not waiting.
+    int gapOf(int r) const;
+    // Its feed has no more keys: rows still waiting never came.
+    void closeGap(size_t g);
+    // Keys for rows beyond the count, from the last gap's feed, added at the end.
+    void arriveBeyondCount(qsizetype n);
     // A new row stored while keys arrive: its key arrives too, and is passed over.
     void setPlaced(int r);
     void take(RowStore &fresh);
@@ -159,9 +172,18 @@ private:
     KeyTable m_keys;       // m_keyColumns' values of every row
     qsizetype m_width = 0; // m_keyColumns.size()
     std::vector<Slot> m_slots;
-    std::unique_ptr<KeyFeed> m_feed;
-    int m_fill = 0;      // the first waiting row: the waiting rows follow one another
-    int m_waiting = 0;
+    // Waiting rows come in runs, each with the feed that brings their keys:
+    // the run of the open, and one more from each seek into a run. Only the
+    // last run's feed goes on past the count.
+    struct Gap {
+        int fill = 0; // its first waiting row
+        int waiting = 0;
+        std::unique_ptr<KeyFeed> feed;
+    };
+    std::vector<Gap> m_gaps;
+    std::unique_ptr<KeyFeed> seekFeed(const QVariant &from) const;
+    KeyFeed::Shape m_shape;               // what a seek's feed reads
+    std::vector<QVariantList> m_parts;
     int m_missed = 0; // rows missed still in the list
     QSet<QString> m_placed; // ids of rows written while keys arrive
     std::function<void(int, int)> m_aboutToGrow, m_grown;

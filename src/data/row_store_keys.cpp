@@ -77,17 +77,17 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
     shape.orderKey = m_keyOf[size_t(orderColumn)];
     shape.idKey = 0;
     shape.fetchFirst = m_connection->driverName() == QLatin1String("QOCI");
-    auto feed = std::make_unique<KeyFeed>(m_connection, shape, std::move(parts), m_pageRows);
+    auto feed = std::make_unique<KeyFeed>(m_connection, shape, parts, m_pageRows);
     const qint64 count = feed->count();
     if (count > qint64(std::numeric_limits<int>::max() / 2))
         throw DatabaseError(QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
                                 .arg(count));
-    m_feed = std::move(feed);
     m_statement = selectText(ran, db, columns);
     m_slots.resize(size_t(count));
     m_keys.insertRows(0, count);
-    m_fill = 0;
-    m_waiting = int(count);
+    m_gaps.push_back({0, int(count), std::move(feed)});
+    m_shape = shape;
+    m_parts = std::move(parts);
     return true;
 }
 
@@ -110,7 +110,7 @@ void RowStore::setGrowth(std::function<void(int, int)> aboutToGrow,
 
 void RowStore::setPlaced(int r)
 {
-    if (!m_feed || m_idColumn < 0) return;
+    if (!isArriving() || m_idColumn < 0) return;
     const Slot &s = m_slots[size_t(r)];
     const QVariant id = s.loaded() ? (*s.values)[m_idColumn] : key(r, 0);
     if (!Dataset::isNullValue(id)) m_placed.insert(idText(id));
@@ -122,53 +122,82 @@ void RowStore::takeKey(int r, const QVariantList &keys)
         m_keys.setValue(r, k, keys[k]);
 }
 
-void RowStore::endFeed()
+int RowStore::gapOf(int r) const
+{
+    for (size_t g = 0; g < m_gaps.size(); ++g) {
+        const Gap &gap = m_gaps[g];
+        if (r < gap.fill) break;
+        if (r < gap.fill + gap.waiting) return int(g);
+    }
+    return -1;
+}
+
+void RowStore::closeGap(size_t g)
 {
     // Counted rows that never arrived were deleted meanwhile.
-    for (int r = m_fill; r < m_fill + m_waiting; ++r) {
+    Gap &gap = m_gaps[g];
+    for (int r = gap.fill; r < gap.fill + gap.waiting; ++r)
         m_slots[size_t(r)].gone = m_slots[size_t(r)].missed = true;
+    m_missed += gap.waiting;
+    m_gaps.erase(m_gaps.begin() + qsizetype(g));
+    if (m_gaps.empty()) {
+        m_placed.clear();
+        m_parts.clear();
     }
-    m_missed += m_waiting;
-    m_waiting = 0;
-    m_feed.reset();
-    m_placed.clear();
 }
 
 void RowStore::keyUpTo(int r)
 {
-    if (r < m_fill || r >= m_fill + m_waiting) return;
+    const int g = gapOf(r);
+    if (g < 0) return;
+    Gap &gap = m_gaps[size_t(g)];
     // A page at least: the reads that follow usually want the rows after it.
-    const int until = std::min(m_fill + m_waiting - 1, std::max(r, m_fill + m_pageRows - 1));
+    const int until = std::min(gap.fill + gap.waiting - 1, std::max(r, gap.fill + m_pageRows - 1));
     QVariantList keys;
-    while (m_fill <= until) {
-        if (!m_feed->next(keys)) {
-            endFeed();
+    while (gap.fill <= until) {
+        if (!gap.feed->next(keys)) {
+            closeGap(size_t(g));
             return;
         }
         if (!m_placed.isEmpty() && m_placed.contains(idText(keys[0]))) continue;
-        takeKey(m_fill, keys);
-        ++m_fill;
-        --m_waiting;
+        takeKey(gap.fill, keys);
+        ++gap.fill;
+        --gap.waiting;
     }
-    if (m_waiting == 0 && m_feed->done()) endFeed();
+    // A run before another is done when its rows are in: keys it still has
+    // are rows another user added meanwhile, which a refresh shows.
+    if (gap.waiting == 0 && (size_t(g) + 1 < m_gaps.size() || gap.feed->done()))
+        closeGap(size_t(g));
 }
 
 void RowStore::arrive(qsizetype n)
 {
-    if (!m_feed) return;
     if (n < 0) n = std::numeric_limits<qsizetype>::max();
-    if (m_waiting > 0) {
-        const qsizetype take = std::min<qsizetype>(n, m_waiting);
-        keyUpTo(int(m_fill + take - 1));
+    while (n > 0 && !m_gaps.empty()) {
+        Gap &gap = m_gaps.front();
+        if (gap.waiting == 0) {
+            if (m_gaps.size() > 1) {
+                closeGap(0);
+                continue;
+            }
+            arriveBeyondCount(n);
+            return;
+        }
+        const qsizetype take = std::min<qsizetype>(n, gap.waiting);
+        keyUpTo(int(gap.fill + take - 1));
         n -= take;
     }
-    if (!m_feed || m_waiting > 0 || n <= 0) return;
+}
+
+void RowStore::arriveBeyondCount(qsizetype n)
+{
+    KeyFeed &feed = *m_gaps.back().feed;
     // Beyond the count: rows added since it, put at the end together.
     std::vector<QVariantList> more;
     QVariantList keys;
     bool done = false;
     while (qsizetype(more.size()) < n) {
-        if (!m_feed->next(keys)) {
+        if (!feed.next(keys)) {
             done = true;
             break;
         }
@@ -184,7 +213,37 @@ void RowStore::arrive(qsizetype n)
             takeKey(first + int(i), more[i]);
         if (m_grown) m_grown(first, last);
     }
-    if (done) endFeed();
+    if (done) closeGap(m_gaps.size() - 1);
+}
+
+std::unique_ptr<KeyFeed> RowStore::seekFeed(const QVariant &from) const
+{
+    return std::make_unique<KeyFeed>(m_connection, m_shape, m_parts, m_pageRows, from);
+}
+
+int RowStore::seek(const QVariant &value)
+{
+    if (!isArriving() || Dataset::isNullValue(value)) return -1;
+    const int k = m_shape.orderKey;
+    auto before = [&](int r) { return KeyFeed::compareOrder(key(r, k), value) < 0; };
+    // Where the database puts the value: after every row that sorts before it.
+    const qint64 at = seekFeed({})->countBefore(value);
+    if (at < 0 || at > size()) return -1;
+    const int p = int(at);
+    if (const int g = gapOf(p); g >= 0 && p > m_gaps[size_t(g)].fill) {
+        // Split the run: its feed stops at the value, a new one starts there.
+        Gap &gap = m_gaps[size_t(g)];
+        Gap from{p, gap.fill + gap.waiting - p, seekFeed(value)};
+        from.feed->setBound(gap.feed->bound()); // the run's own end, if it has one
+        gap.waiting = p - gap.fill;
+        gap.feed->setBound(value);
+        m_gaps.insert(m_gaps.begin() + g + 1, std::move(from));
+    }
+    if (p < size()) keyUpTo(p);
+    // The rows around bear the count out, or the list is not the database's now.
+    if (p < size() && (isWaiting(p) || m_slots[size_t(p)].gone || before(p))) return -1;
+    if (p > 0 && !isWaiting(p - 1) && !m_slots[size_t(p - 1)].gone && !before(p - 1)) return -1;
+    return p;
 }
 
 } // namespace zarn

@@ -139,8 +139,14 @@ void Tfrmrptdjdcb::placeOnHostParcel()
     const int zdbh = t.indexOf(QStringLiteral("zdbh"));
     const int bgrq = t.indexOf(QStringLiteral("bgrq"));
     int any = -1;
-    for (int row = 0; row < t.recordCount(); ++row) {
-        if (Dataset::textOf(t.valueAt(row, zdbh)) != zdh) continue;
+    // In a district's list the parcel's rows are found where the database
+    // counts them, and end at the first other number.
+    const int from = t.seek(QStringLiteral("zdbh"), zdh);
+    for (int row = std::max(0, from); row < t.recordCount(); ++row) {
+        if (Dataset::textOf(t.valueAt(row, zdbh)) != zdh) {
+            if (from >= 0) break;
+            continue;
+        }
         if (Dataset::isNullValue(t.valueAt(row, bgrq))) {
             t.moveTo(row);
             return;
