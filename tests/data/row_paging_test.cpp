@@ -9,6 +9,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/key_table.h"
 #include "support/backends.h"
 #include "support/scratch_db.h"
 
@@ -336,4 +337,46 @@ INSTANTIATE_TEST_SUITE_P(ArrivingPostgres, RowPagingTest, ::testing::Values(Back
                          backendParamName<::testing::TestParamInfo<Backend>>);
 INSTANTIATE_TEST_SUITE_P(ArrivingOdbc, RowPagingTest, ::testing::Values(Backend::Odbc),
                          backendParamName<::testing::TestParamInfo<Backend>>);
+} // namespace
+
+namespace {
+
+// The keys of every row are held in plain arrays: whatever a driver hands
+// over (SQLite lets a text into an integer column), it reads back as it was,
+// through rows put in and taken out before it.
+TEST(KeyTableTest, EveryValueReadsBackAsItWasSet)
+{
+    KeyTable keys;
+    keys.setColumns({KeyTable::Kind::Integer, KeyTable::Kind::Text, KeyTable::Kind::Integer});
+    const QList<QVariantList> rows = {
+        {qlonglong(7), QStringLiteral("0010010001"), 5},
+        {QVariant(), QString(), QVariant()},               // nulls; an empty text is not null
+        {qlonglong(9), QStringLiteral("宗地"), qlonglong(6)}, // another integer type: held as such
+        {QStringLiteral("x1"), QVariant(), 1},               // a text in an integer column
+    };
+    for (const QVariantList &row : rows) {
+        keys.appendRow();
+        for (int c = 0; c < 3; ++c)
+            keys.setValue(keys.rows() - 1, c, row[c]);
+    }
+    keys.insertRows(1, 2);
+    keys.removeRow(2);
+    keys.setValue(0, 1, QStringLiteral("改过")); // a text set again
+    const QList<QVariantList> expected = {rows[0], {QVariant(), QVariant(), QVariant()}, rows[1],
+                                          rows[2], rows[3]};
+    ASSERT_EQ(keys.rows(), expected.size());
+    for (int r = 0; r < expected.size(); ++r)
+        for (int c = 0; c < 3; ++c) {
+            SCOPED_TRACE(QStringLiteral("row %1 column %2").arg(r).arg(c).toStdString());
+            const QVariant want = r == 0 && c == 1 ? QVariant(QStringLiteral("改过")) : expected[r][c];
+            const QVariant got = keys.value(r, c);
+            EXPECT_EQ(Dataset::isNullValue(got), Dataset::isNullValue(want));
+            if (!Dataset::isNullValue(want)) {
+                EXPECT_EQ(got, want);
+                EXPECT_EQ(got.metaType(), want.metaType());
+            }
+            EXPECT_EQ(keys.isNull(r, c), Dataset::isNullValue(want));
+        }
+}
+
 } // namespace
