@@ -51,14 +51,33 @@ KeyFeed::KeyFeed(Connection *connection, Shape shape, std::vector<QVariantList> 
 
 KeyFeed::~KeyFeed() = default;
 
-qint64 KeyFeed::countBefore(const QVariant &value)
+qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *ordered)
 {
-    qint64 n = 0;
-    const QString sql = m_shape.count + QStringLiteral(" and %1 < ?").arg(m_shape.orderColumn);
-    for (const Part &p : m_parts) {
-        QSqlQuery q = m_connection->exec(sql, QVariantList(p.values) << value, true);
-        if (q.next()) n += q.value(0).toLongLong();
+    const QString &o = m_shape.orderColumn;
+    const QString before = QStringLiteral("select count(*)") + m_shape.from +
+                           QStringLiteral(" and %1 < ?").arg(o);
+    auto one = [&](const QString &sql, const QVariantList &values) {
+        QSqlQuery q = m_connection->exec(sql, values, true);
+        const QVariant v = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
         q.finish();
+        return v;
+    };
+    qint64 n = 0;
+    for (size_t i = 0; i < m_parts.size(); ++i) {
+        const QVariantList &values = m_parts[i].values;
+        if (ordered && i < ordered->size()) {
+            // Two index probes instead of counting a unit wholly on one side.
+            const QVariant highest =
+                one(QStringLiteral("select max(%1)").arg(o) + m_shape.from, values);
+            if (Dataset::isNullValue(highest)) continue;
+            if (compareOrder(highest, value) < 0) {
+                n += (*ordered)[i];
+                continue;
+            }
+            const QVariant lowest = one(QStringLiteral("select min(%1)").arg(o) + m_shape.from, values);
+            if (compareOrder(lowest, value) >= 0) continue;
+        }
+        n += one(before, QVariantList(values) << value).toLongLong();
     }
     return n;
 }
@@ -73,12 +92,17 @@ int KeyFeed::compareOrder(const QVariant &a, const QVariant &b)
     return o == QPartialOrdering::Less ? -1 : o == QPartialOrdering::Greater ? 1 : 0;
 }
 
-qint64 KeyFeed::count()
+qint64 KeyFeed::count(std::vector<qint64> *ordered)
 {
     qint64 n = 0;
+    const QString sql =
+        QStringLiteral("select count(*), count(%1)").arg(m_shape.orderColumn) + m_shape.from;
+    if (ordered) ordered->clear();
     for (const Part &p : m_parts) {
-        QSqlQuery q = m_connection->exec(m_shape.count, p.values, true);
-        if (q.next()) n += q.value(0).toLongLong();
+        QSqlQuery q = m_connection->exec(sql, p.values, true);
+        const bool row = q.next();
+        n += row ? q.value(0).toLongLong() : 0;
+        if (ordered) ordered->push_back(row ? q.value(1).toLongLong() : 0);
         q.finish();
     }
     return n;

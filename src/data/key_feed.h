@@ -30,7 +30,7 @@ class KeyFeed {
 public:
     struct Shape {
         QString select;      // "select <keys> from <table> where (<condition>)"
-        QString count;       // "select count(*) from <table> where (<condition>)"
+        QString from;        // " from <table> where (<condition>)"
         QString orderColumn; // quoted
         QString idColumn;    // quoted
         int orderKey = 1;    // places of the order column and the id in a key row
@@ -46,10 +46,13 @@ public:
     KeyFeed(const KeyFeed &) = delete;
     KeyFeed &operator=(const KeyFeed &) = delete;
 
-    // The rows of every part now; throws DatabaseError.
-    qint64 count();
-    // The rows of every part now whose order column is before value.
-    qint64 countBefore(const QVariant &value);
+    // The rows of every part now, and of each part those with a value in
+    // the order column; throws DatabaseError.
+    qint64 count(std::vector<qint64> *ordered = nullptr);
+    // The rows of every part now whose order column is before value. A part
+    // wholly before it or after it is told by its highest and lowest value,
+    // and takes its share from ordered (as count gave it), when given.
+    qint64 countBefore(const QVariant &value, const std::vector<qint64> *ordered = nullptr);
     // Hands out no key whose order column is bound or after it (nor a null).
     void setBound(const QVariant &bound) { m_bound = bound; }
     const QVariant &bound() const { return m_bound; }

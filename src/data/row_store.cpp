@@ -69,6 +69,7 @@ void RowStore::clear()
     m_width = 0;
     m_gaps.clear();
     m_parts.clear();
+    m_partOrdered.clear();
     m_missed = 0;
     m_placed.clear();
     m_keyColumns.clear();
@@ -133,6 +134,7 @@ void RowStore::take(RowStore &fresh)
     m_gaps = std::move(fresh.m_gaps);
     m_shape = fresh.m_shape;
     m_parts = std::move(fresh.m_parts);
+    m_partOrdered = std::move(fresh.m_partOrdered);
     m_missed = fresh.m_missed;
     m_pageSql = std::move(fresh.m_pageSql);
     m_statement = std::move(fresh.m_statement);

@@ -184,6 +184,7 @@ private:
     std::unique_ptr<KeyFeed> seekFeed(const QVariant &from) const;
     KeyFeed::Shape m_shape;               // what a seek's feed reads
     std::vector<QVariantList> m_parts;
+    std::vector<qint64> m_partOrdered; // each part's rows with an order value, at the open
     int m_missed = 0; // rows missed still in the list
     QSet<QString> m_placed; // ids of rows written while keys arrive
     std::function<void(int, int)> m_aboutToGrow, m_grown;

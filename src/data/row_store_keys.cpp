@@ -71,14 +71,14 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
                              .arg(quotedTable(db, query.table), query.exactFilter);
     KeyFeed::Shape shape;
     shape.select = QStringLiteral("select ") + keys.join(QStringLiteral(", ")) + from;
-    shape.count = QStringLiteral("select count(*)") + from;
+    shape.from = from;
     shape.orderColumn = quotedColumn(db, fields[size_t(orderColumn)].name);
     shape.idColumn = quotedColumn(db, fields[size_t(m_idColumn)].name);
     shape.orderKey = m_keyOf[size_t(orderColumn)];
     shape.idKey = 0;
     shape.fetchFirst = m_connection->driverName() == QLatin1String("QOCI");
     auto feed = std::make_unique<KeyFeed>(m_connection, shape, parts, m_pageRows);
-    const qint64 count = feed->count();
+    const qint64 count = feed->count(&m_partOrdered);
     if (count > qint64(std::numeric_limits<int>::max() / 2))
         throw DatabaseError(QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
                                 .arg(count));
@@ -227,7 +227,7 @@ int RowStore::seek(const QVariant &value)
     const int k = m_shape.orderKey;
     auto before = [&](int r) { return KeyFeed::compareOrder(key(r, k), value) < 0; };
     // Where the database puts the value: after every row that sorts before it.
-    const qint64 at = seekFeed({})->countBefore(value);
+    const qint64 at = seekFeed({})->countBefore(value, &m_partOrdered);
     if (at < 0 || at > size()) return -1;
     const int p = int(at);
     if (const int g = gapOf(p); g >= 0 && p > m_gaps[size_t(g)].fill) {
