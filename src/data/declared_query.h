@@ -34,6 +34,10 @@ struct DeclaredQuery {
     // position, in its order. Empty: filter always.
     QString exactFilter{};
     QList<int> exactValues{};
+    // The probe is also walked: bound again with each value it found in
+    // place of the first filter value, it names the units one by one, and
+    // the row store reads each under exactFilter (that value in place of the
+    // first) and merges them in order (KeyFeed).
     QString exactProbe{};
     QList<OrderColumn> order{};
     // Further columns held for every row without reading the row (a form

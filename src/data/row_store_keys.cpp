@@ -18,7 +18,6 @@ namespace {
 // statements before the first row, which hundreds of units would feel.
 constexpr int kMostParts = 256;
 
-
 QString idText(const QVariant &v)
 {
     return Dataset::isNullValue(v) ? QString() : v.toString();
