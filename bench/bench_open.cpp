@@ -16,6 +16,7 @@
 // databases between runs; they are made on the first run (a minute or two).
 // CONNECTION names a PostgreSQL database, filled the same way when it has no
 // survey tables. Take figures on a quiet machine.
+#include "bench_options.h"
 #include "component/DataM.h"
 #include "data/connection.h"
 #include "data/connection_string.h"
@@ -431,22 +432,5 @@ int main(int argc, char **argv)
         }
     }
     QCoreApplication app(argc, argv);
-    QString dir = qEnvironmentVariable("ZARN_BENCH_DIR", QStringLiteral("/tmp/zarn-bench"));
-    QString pg;
-    int runs = 5;
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--dir"))
-            dir = args[++i];
-        else if (args[i] == QLatin1String("--runs"))
-            runs = std::max(1, args[++i].toInt());
-        else if (args[i] == QLatin1String("--pg"))
-            pg = args[++i];
-    }
-    try {
-        return parent(dir, runs, pg);
-    } catch (const zarn::Error &e) {
-        std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
-        return 1;
-    }
+    return zarn::bench::runParent(app, parent);
 }

@@ -22,6 +22,7 @@
 // config.ini and key. CONNECTION names a PostgreSQL database NAME: NAME_small,
 // NAME_big, NAME_million and NAME_district are made on its server and
 // measured the same way.
+#include "bench_options.h"
 #include "mapped_window.h"
 #include "raw_keys.h"
 
@@ -526,22 +527,5 @@ int main(int argc, char **argv)
         }
     }
     QCoreApplication app(argc, argv);
-    QString dir = qEnvironmentVariable("ZARN_BENCH_DIR", QStringLiteral("/tmp/zarn-bench"));
-    QString pg;
-    int runs = 5;
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--dir"))
-            dir = args[++i];
-        else if (args[i] == QLatin1String("--runs"))
-            runs = std::max(1, args[++i].toInt());
-        else if (args[i] == QLatin1String("--pg"))
-            pg = args[++i];
-    }
-    try {
-        return parent(dir, runs, pg);
-    } catch (const zarn::Error &e) {
-        std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
-        return 1;
-    }
+    return zarn::bench::runParent(app, parent);
 }

@@ -21,11 +21,6 @@ FieldDef fieldDefOf(const QSqlField &f, const QString &driver);
 
 namespace {
 
-QString idText(const QVariant &v)
-{
-    return Dataset::isNullValue(v) ? QString() : v.toString();
-}
-
 std::vector<FieldDef> fieldsOf(const QSqlRecord &rec, const QString &driver)
 {
     std::vector<FieldDef> fields;
@@ -43,6 +38,11 @@ int columnNamed(const std::vector<FieldDef> &fields, const QString &name)
 }
 
 } // namespace
+
+QString RowStore::idText(const QVariant &v)
+{
+    return Dataset::isNullValue(v) ? QString() : v.toString();
+}
 
 RowStore::RowStore(Connection *connection)
     : m_connection(connection)

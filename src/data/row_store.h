@@ -128,6 +128,8 @@ private:
         bool loaded() const { return bool(values); }
     };
 
+    // An id as text, the key rows are matched by across drivers' types.
+    static QString idText(const QVariant &v);
     void readWhole(const QString &sql, const QVariantList &params, std::vector<FieldDef> &fields);
     void readKeys(const DeclaredQuery &query, const QVariantList &params,
                   std::vector<FieldDef> &fields);

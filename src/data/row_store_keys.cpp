@@ -18,11 +18,6 @@ namespace {
 // statements before the first row, which hundreds of units would feel.
 constexpr int kMostParts = 256;
 
-QString idText(const QVariant &v)
-{
-    return Dataset::isNullValue(v) ? QString() : v.toString();
-}
-
 } // namespace
 
 bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
