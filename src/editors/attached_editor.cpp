@@ -68,11 +68,15 @@ Dataset &AttachedEditor::dataset() const
     return dataModule().*(m_desc.dataset);
 }
 
+QString AttachedEditor::unitCode() const
+{
+    return dwdm.isEmpty() ? dataModule().dwdm : dwdm;
+}
+
 // ---------------------------------------------------------------- loading
 
 void AttachedEditor::load()
 {
-    TDataMod &dm = dataModule();
     Dataset &ds = dataset();
     m_changed = !bgrq.isEmpty();
     setModeControls();
@@ -80,9 +84,9 @@ void AttachedEditor::load()
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
     if (m_changed)
-        RunSQL(ds, *m_desc.listChanged, {zdbh, dm.dwdm, bgrq});
+        RunSQL(ds, *m_desc.listChanged, {zdbh, unitCode(), bgrq});
     else
-        RunSQL(ds, *m_desc.listCurrent, {zdbh, dm.dwdm});
+        RunSQL(ds, *m_desc.listCurrent, {zdbh, unitCode()});
     if (!m_changed && ds.isEmpty()) addRow();
     fillCodeLists();
 }
@@ -166,7 +170,7 @@ void AttachedEditor::setKeyColumns(qint64 id)
     TDataMod &dm = dataModule();
     Dataset &ds = dataset();
     ds.setValue(QStringLiteral("ZDBH"), zdbh);
-    ds.setValue(QStringLiteral("DWDM"), dm.dwdm);
+    ds.setValue(QStringLiteral("DWDM"), unitCode());
     // An empty change date is stored as null: current rows are found by "bgrq is null".
     ds.setValue(QStringLiteral("BGRQ"), surveyRowText("BGRQ"));
     ds.setValue(QStringLiteral("DCRQ"), surveyRowText("DCRQ"));
@@ -303,9 +307,10 @@ void AttachedEditor::runPurge()
     // A stored row being saved with changes is spared, or the post after the
     // purge would find it gone and the typing would be lost with it.
     if (m_desc.purgeSparing && ds.state() == Dataset::State::Edit && ds.isModified())
-        RunSQL(dm.ADOQuery1, *m_desc.purgeSparing, {zdbh, dm.dwdm, ds.value(QStringLiteral("ID"))});
+        RunSQL(dm.ADOQuery1, *m_desc.purgeSparing,
+               {zdbh, unitCode(), ds.value(QStringLiteral("ID"))});
     else
-        RunSQL(dm.ADOQuery1, *m_desc.purge, {zdbh, dm.dwdm});
+        RunSQL(dm.ADOQuery1, *m_desc.purge, {zdbh, unitCode()});
 }
 
 void AttachedEditor::spbSaveClick()

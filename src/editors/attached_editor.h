@@ -11,6 +11,7 @@
 //     TFrmJZBS editor(this, dataModule);  // or on the data module it is given
 //     editor.zdbh = parcelNumber;         // the sheet's parcel number, trimmed
 //     editor.bgrq = changeDate;           // the survey row's BGRQ as text; "" for a current row
+//     editor.dwdm = unitCode;             // the survey row's own DWDM
 //     editor.Label43->setText(QStringLiteral("分摊土地系数")); // TFrmGY only, when the
 //                                                           // ownership form opens it
 //     editor.exec();                      // modal; returns when the user closes it
@@ -18,7 +19,10 @@
 // - `zdbh` and `bgrq` are read when the editor loads (on showing it), so set
 //   them before exec(). An empty `bgrq` opens the parcel's current rows for
 //   editing; a change date opens that version's rows read-only.
-// - The data module supplies the unit code (`dwdm`), the form kind (`lx`,
+// - `dwdm` is the survey row's own unit code, which in a street's or a
+//   district's session is longer than the session's; empty, the editor takes
+//   the session's unit code from the data module.
+// - The data module supplies the form kind (`lx`,
 //   written into DCBLX of new rows), the survey row under the cursor of
 //   `djdcTable` (its BGRQ and DCRQ go into new rows), the editor's own query
 //   (`JZBS`, `Zj`, `sz`, `GY`) and the scratch query `ADOQuery1`. It must
@@ -67,9 +71,13 @@ public:
     AttachedEditor(const AttachedEditorDescription &desc, QWidget *owner, TDataMod *dataModule);
     ~AttachedEditor() override;
 
-    // Set by the survey form before the editor is shown.
+    // Set by the survey form before the editor is shown. dwdm is the unit
+    // code of the survey row the editor was opened on; empty: the session's.
     QString zdbh;
     QString bgrq;
+    QString dwdm;
+    // The unit code the editor reads and stores rows under: dwdm, or the session's.
+    QString unitCode() const;
 
     const AttachedEditorDescription &description() const { return m_desc; }
     // The data module and the editor's query in it; throw zarn::Error without one.

@@ -143,7 +143,7 @@ void TFrmJZBS::addRow()
 {
     TDataMod &dm = dataModule();
     Dataset &q = dm.ADOQuery1;
-    RunSQL(q, sql::jzbsbMaxXh, {zdbh, dm.dwdm});
+    RunSQL(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
     const qint64 xh = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
     const qint64 id = nextId();
     const qint64 level = levelShown();
@@ -200,8 +200,7 @@ void TFrmJZBS::ppiInsertClick()
     // whole; insertBeforeCurrent reads a fresh highest id each time.
     againWhileIdTaken(
         [&](qint64 &tried) { asOneChange([&] { insertBeforeCurrent(level, tried); }); });
-    TDataMod &dm = dataModule();
-    RunSQL(ds, sql::jzbsbListCurrent, {zdbh, dm.dwdm});
+    RunSQL(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
 }
 
 void TFrmJZBS::ppmPopup()

@@ -186,8 +186,19 @@ void SurveyForm::loadRows()
     // row's new parcel number (given or typed) is refused when another
     // current row of the unit has it, a survey table number this form
     // generated when any row of the unit has it.
+    // What the row held when its editing began, for the check below.
+    connect(&dm.djdcTable, &Dataset::stateChanged, this, [this](Dataset::State state) {
+        m_keysAsBegun = state == Dataset::State::Edit ? keysOf(table()) : QStringList();
+    });
     dm.djdcTable.setWriteCheck(
         [this](Dataset &t) {
+            refuseIncomplete(t);
+            // A change of the survey table number alone claims nothing: the
+            // row would count against itself under its unchanged parcel number.
+            const QStringList keys = keysOf(t);
+            if (t.state() == Dataset::State::Edit && m_keysAsBegun.size() == keys.size() &&
+                keys.mid(0, 3) == m_keysAsBegun.mid(0, 3))
+                return;
             // A superseded version keeps the number of the parcel it was.
             if (!t.text(QStringLiteral("bgrq")).isEmpty()) return;
             const QString survey = t.text(QStringLiteral("dcbh"));
@@ -195,12 +206,48 @@ void SurveyForm::loadRows()
             numbering::claimNumbers(*t.connection(), t.text(QStringLiteral("dwdm")),
                                     t.text(QStringLiteral("zdbh")), generated ? survey : QString());
         },
-        {QStringLiteral("zdbh"), QStringLiteral("dwdm"), QStringLiteral("bgrq")});
+        {QStringLiteral("zdbh"), QStringLiteral("dwdm"), QStringLiteral("bgrq"),
+         QStringLiteral("dcbh")});
+}
+
+QStringList SurveyForm::keysOf(const Dataset &t)
+{
+    QStringList keys;
+    for (const char *column : {"dwdm", "zdbh", "bgrq", "dcbh"})
+        keys << t.text(QString::fromLatin1(column));
+    return keys;
+}
+
+void SurveyForm::refuseIncomplete(const Dataset &t) const
+{
+    // A survey table is found by its unit and parcel number and printed with
+    // its survey table number: a new row stores all three, and a change does
+    // not empty one the row had. (A row stored long ago without a survey
+    // table number can still be saved.)
+    const QStringList keys = keysOf(t);
+    const bool inserting = t.state() == Dataset::State::Insert;
+    const bool had = !inserting && m_keysAsBegun.size() == keys.size();
+    const struct {
+        int key;
+        const char *name;
+    } required[] = {{0, "单位代码"}, {1, "地籍号"}, {3, "调查表号"}};
+    QStringList missing;
+    for (const auto &r : required)
+        if (trimBlanks(keys[r.key]).isEmpty() &&
+            (inserting || (had && !trimBlanks(m_keysAsBegun[r.key]).isEmpty())))
+            missing << QString::fromUtf8(r.name);
+    if (missing.isEmpty()) return;
+    const QString what = missing.join(QStringLiteral("、"));
+    throw Error(inserting
+                    ? QStringLiteral("这张调查表没有%1，不能存入数据库。请填写%1后再保存。").arg(what)
+                    : QStringLiteral("这张调查表的%1被清空了，不能这样存入数据库。请填回%1后再保存，"
+                                     "或移动记录前先恢复原来的内容。")
+                          .arg(what));
 }
 
 QString SurveyForm::nextParcel(bool unitEmpty) const
 {
-    if (unitEmpty) return numbering::nextParcelNumber(numbering::firstParcelNumberBase(m_parts));
+    if (unitEmpty) return numbering::firstParcelNumber(m_parts);
     Dataset &q = dataModule().ADOQuery1;
     RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
     return numbering::nextParcelNumber(
@@ -209,11 +256,21 @@ QString SurveyForm::nextParcel(bool unitEmpty) const
 
 QString SurveyForm::nextSurvey(bool unitEmpty) const
 {
-    if (unitEmpty) return numbering::nextSurveyNumber(numbering::firstSurveyNumberBase(m_parts));
+    if (unitEmpty) return numbering::firstSurveyNumber(m_parts);
     Dataset &q = dataModule().ADOQuery1;
     RunSQL(q, sql::djdcMaxDcbh, {dataModule().dwdm});
     return numbering::nextSurveyNumber(
         numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
+}
+
+QString SurveyForm::rowUnit() const
+{
+    // A street's or a district's session lists the rows of all its units;
+    // each row's attached rows and counts are kept under the row's own unit
+    // code. Only a row that has none falls back to the code the session was
+    // opened with.
+    const QString own = trimBlanks(table().text(QStringLiteral("dwdm")));
+    return own.isEmpty() ? dataModule().dwdm : own;
 }
 
 bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
@@ -538,35 +595,30 @@ void SurveyForm::spbNewClick()
     RunSQL(q, sql::djdcMaxId);
     const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 
-    QString parcelBase, surveyBase;
-    if (t.isEmpty()) {
-        surveyBase = numbering::firstSurveyNumberBase(m_parts);
-        parcelBase = numbering::firstParcelNumberBase(m_parts);
-    } else {
-        RunSQL(q, sql::djdcMaxZdbh, {dm.dwdm});
-        parcelBase =
-            numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0)));
-        RunSQL(q, sql::djdcMaxDcbh, {dm.dwdm});
-        surveyBase =
-            numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0)));
-    }
+    // Every number is made before the row is: a unit without a number to
+    // continue from, or whose highest one holds a letter, refuses here and
+    // leaves the sheet on the row it showed.
+    const bool unitEmpty = t.isEmpty();
+    const QString parcel = nextParcel(unitEmpty);
+    const QString survey = nextSurvey(unitEmpty);
 
     t.append();
-    // A number that cannot be made stops here, with the columns set so far
-    // on the unposted row.
-    std::optional<QString> parcel, survey;
-    m_givenParcel.clear();
-    m_givenSurvey.clear();
-    for (const NewRowColumn &c : m_desc.newRow) {
-        if (c.value == NewValue::ParcelNumber && !parcel)
-            m_givenParcel = *(parcel = numbering::nextParcelNumber(parcelBase));
-        if (c.value == NewValue::SurveyNumber && !survey)
-            m_givenSurvey = *(survey = numbering::nextSurveyNumber(surveyBase));
-        t.setValue(QString::fromLatin1(c.column),
-                   newValue(c, id, parcel.value_or(QString()), survey.value_or(QString()), ini));
+    try {
+        m_givenParcel = parcel;
+        m_givenSurvey = survey;
+        for (const NewRowColumn &c : m_desc.newRow)
+            t.setValue(QString::fromLatin1(c.column), newValue(c, id, parcel, survey, ini));
+        t.edit();
+        t.post();
+    } catch (...) {
+        // A row the database would not take (busy, refused, the connection
+        // gone) is not left pending: the next move, close or 新增 would store
+        // it unasked. The sheet goes back to the row it came from.
+        m_givenParcel.clear();
+        m_givenSurvey.clear();
+        if (t.state() == Dataset::State::Insert) t.cancel();
+        throw;
     }
-    t.edit();
-    t.post();
     setcomp();
 }
 

@@ -6,6 +6,7 @@
 #include "widgets/survey_dialog.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <span>
 
@@ -45,8 +46,8 @@ enum class NewValue {
     Today,        // today as yyyymmdd
 };
 
-// One column a new row sets, in the order they are set: a failure leaves what
-// was set so far on the unposted row, for the user to see.
+// One column a new row sets, in the order they are set. The numbers are made
+// before the row: a new row the database does not take is dropped whole.
 struct NewRowColumn {
     const char *column;
     NewValue value;
@@ -143,7 +144,7 @@ public:
     // new row: one read and one write of the file.
     void SaveThisDCBinfo();
     // Stores in jzdgs the number of boundary markers of the row under the
-    // cursor, counted under the session's unit code.
+    // cursor, counted under the row's own unit code.
     void recountBoundaryPoints();
 
     // The opening leaves for after the window's first paint what the first
@@ -195,6 +196,13 @@ private:
     // Fresh numbers for a new row another workstation's row collided with.
     bool renumber(zarn::Dataset &t, const zarn::DatabaseError &refusal);
     QString nextParcel(bool unitEmpty) const;
+    // The unit code the row under the cursor keeps its attached rows under.
+    QString rowUnit() const;
+    // The row's unit, parcel number, change date and survey table number.
+    static QStringList keysOf(const zarn::Dataset &t);
+    // Throws, before the write, for a new row without its unit, parcel number
+    // or survey table number, and for a change that empties one of them.
+    void refuseIncomplete(const zarn::Dataset &t) const;
     QString nextSurvey(bool unitEmpty) const;
     void connectEditorButtons();
     void openEditor(int which);
@@ -223,6 +231,8 @@ private:
     // The numbers the last new row was given, so that a collision renumbers
     // only what the surveyor has not typed over.
     QString m_givenParcel, m_givenSurvey;
+    // keysOf the row as its editing began; empty while no stored row is edited.
+    QStringList m_keysAsBegun;
     bool m_openingPending = false;
     // The opening row's count, in the row but not yet stored.
     std::optional<QString> m_countToStore;

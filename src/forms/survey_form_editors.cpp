@@ -125,11 +125,13 @@ void SurveyForm::openEditor(int which)
     if (b.opens == Opens::CountNotZero && trimBlanks(count->text()) == QLatin1String("0")) return;
     if (b.opens == Opens::CountNotEmpty && trimBlanks(count->text()).isEmpty()) return;
 
-    // Read before the editor is shown: it decides the count afterwards.
+    // Read before the editor is shown: they decide the count afterwards.
     const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
+    const QString dwdm = rowUnit();
     {
         std::unique_ptr<editors::AttachedEditor> editor(b.make(this, &dataModule()));
         editor->zdbh = zdbh;
+        editor->dwdm = dwdm;
         editor->bgrq = b.trimBgrq ? bgrq : t.text(QStringLiteral("bgrq"));
         if (auto *gy = qobject_cast<TFrmGY *>(editor.get()); gy && m_desc.gyLabel43)
             gy->Label43->setText(text(m_desc.gyLabel43));
@@ -137,10 +139,10 @@ void SurveyForm::openEditor(int which)
     }
     if (!b.countSql || !bgrq.isEmpty()) return;
 
-    // The parcel number as the sheet shows it and the session's unit code; a
-    // failing count is reported, a failing store of it is not.
+    // The parcel number as the sheet shows it and the unit the editor worked
+    // under; a failing count is reported, a failing store of it is not.
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, *b.countSql, {m_sheet->DBEdit18->text(), dataModule().dwdm});
+    RunSQL(q, *b.countSql, {m_sheet->DBEdit18->text(), dwdm});
     const QString counted = q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
     try {
         t.edit();

@@ -141,13 +141,14 @@ QString SurveyForm::countBoundaryPoints() const
     Dataset &t = table();
     TDataMod &dm = dataModule();
     const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
-    // The parcel number as the sheet shows it and the session's unit code.
+    // The parcel number as the sheet shows it, under the row's own unit.
     const QString shown = m_sheet->DBEdit18->text();
+    const QString dwdm = rowUnit();
     Dataset &q = dm.ADOQuery1;
     if (bgrq.isEmpty())
-        RunSQL(q, sql::jzbsbCountCurrent, {shown, dm.dwdm});
+        RunSQL(q, sql::jzbsbCountCurrent, {shown, dwdm});
     else
-        RunSQL(q, sql::jzbsbCountChanged, {shown, dm.dwdm, bgrq});
+        RunSQL(q, sql::jzbsbCountChanged, {shown, dwdm, bgrq});
     return q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
 }
 

@@ -18,10 +18,31 @@ QString noBase(const QString &what)
         .arg(what);
 }
 
+enum class BaseFrom { HighestStored, UnitCode };
+
+// A base that holds something other than digits, or too many of them, told
+// by what it was made from: `shown` is the highest number as stored, or the
+// unit code.
+QString unusable(const QString &what, BaseFrom from, const QString &shown, bool tooLong)
+{
+    // A code of at most twelve characters cannot overflow: only a non-digit
+    // stops it.
+    if (from == BaseFrom::UnitCode)
+        return QStringLiteral("无法生成新的%1：单位代码“%2”含有数字以外的字符，无法由它编出本单位的"
+                              "第一个%1。请用正确的单位代码打开调查表后再新增。")
+            .arg(what, shown);
+    return tooLong ? QStringLiteral("无法生成新的%1：本单位已有的最大%1“%2”位数过多，无法在它之后"
+                                    "接着编号。请先改正那张调查表的%1，再新增。")
+                         .arg(what, shown)
+                   : QStringLiteral("无法生成新的%1：本单位已有的最大%1“%2”含有数字以外的字符，"
+                                    "无法在它之后接着编号。请先改正那张调查表的%1，再新增。")
+                         .arg(what, shown);
+}
+
 // Reads a base as a non-negative 64-bit number and adds one. Only the ASCII
 // digits count: a sign, a blank or a full-width digit is a typing error in the
 // stored number, not something to guess around.
-qint64 incremented(const QString &base, const QString &what)
+qint64 incremented(const QString &base, const QString &what, BaseFrom from, const QString &shown)
 {
     if (base.isEmpty())
         throw NumberBaseError(noBase(what));
@@ -29,18 +50,23 @@ qint64 incremented(const QString &base, const QString &what)
     qint64 n = 0;
     for (const QChar c : base) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            throw NumberBaseError(
-                QStringLiteral("无法生成新的%1：编号基数“%2”含有非数字字符").arg(what, base));
+            throw NumberBaseError(unusable(what, from, shown, false));
         const int d = c.unicode() - '0';
-        if (n > (max - d) / 10)
-            throw NumberBaseError(
-                QStringLiteral("无法生成新的%1：编号基数“%2”超出64位整数范围").arg(what, base));
+        if (n > (max - d) / 10) throw NumberBaseError(unusable(what, from, shown, true));
         n = n * 10 + d;
     }
-    if (n == max)
-        throw NumberBaseError(
-            QStringLiteral("无法生成新的%1：编号基数“%2”超出64位整数范围").arg(what, base));
+    if (n == max) throw NumberBaseError(unusable(what, from, shown, true));
     return n + 1;
+}
+
+QString parcelAfter(const QString &base, BaseFrom from, const QString &shown)
+{
+    // A lone "1" means there was no highest number: the result would be an
+    // empty parcel number, which no form can save or move away from.
+    if (base.size() == 1 && base == QLatin1String("1"))
+        throw NumberBaseError(noBase(kParcel));
+    const QString digits = QString::number(incremented(base, kParcel, from, shown));
+    return digits.mid(1, base.size() - 1);
 }
 
 } // namespace
@@ -72,17 +98,23 @@ QString parcelNumberBase(const QString &highestZdbh)
 
 QString nextParcelNumber(const QString &base)
 {
-    // A lone "1" means there was no highest number: the result would be an
-    // empty parcel number, which no form can save or move away from.
-    if (base.size() == 1 && base == QLatin1String("1"))
-        throw NumberBaseError(noBase(kParcel));
-    const QString digits = QString::number(incremented(base, kParcel));
-    return digits.mid(1, base.size() - 1);
+    return parcelAfter(base, BaseFrom::HighestStored, base.mid(1));
 }
 
 QString nextSurveyNumber(const QString &base)
 {
-    return QString::number(incremented(base, kSurvey));
+    return QString::number(incremented(base, kSurvey, BaseFrom::HighestStored, base));
+}
+
+QString firstParcelNumber(const UnitCodeParts &parts)
+{
+    return parcelAfter(firstParcelNumberBase(parts), BaseFrom::UnitCode, parts.joined());
+}
+
+QString firstSurveyNumber(const UnitCodeParts &parts)
+{
+    return QString::number(
+        incremented(firstSurveyNumberBase(parts), kSurvey, BaseFrom::UnitCode, parts.joined()));
 }
 
 qint64 nextRowNumber(const QVariant &highest)

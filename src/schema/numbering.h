@@ -55,6 +55,14 @@ QString nextParcelNumber(const QString &base);
 // ("0123456789010000" -> "123456789010001"). Throws NumberBaseError as above.
 QString nextSurveyNumber(const QString &base);
 
+// A base that cannot give a number is told as the surveyor knows it: the
+// unit's highest number as stored (never the base, whose leading "1" is ours),
+// or for a unit's first row the unit code it was made from.
+
+// The numbers of a unit's first row, from the first bases above.
+QString firstParcelNumber(const UnitCodeParts &parts);
+QString firstSurveyNumber(const UnitCodeParts &parts);
+
 // The next row number after a highest stored one (max(id), max(XH)): 1 when
 // the highest is null. Throws ConversionError when it is not a whole number.
 qint64 nextRowNumber(const QVariant &highest);

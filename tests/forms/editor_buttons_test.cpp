@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <functional>
+
 using namespace zarn;
 using namespace zarn::editors;
 
@@ -25,14 +27,18 @@ struct Opened {
     QString bgrq;
     bool changedMode = false;
     QString label43;
+    QString unit;  // the unit code it read and stored rows under
+    int rows = -1; // the rows it listed on opening
 };
 
 class EditorButtonTest : public zarn::test::FormTest {
 protected:
     const QString unit = QStringLiteral("320102001001");
 
-    // Presses a sheet button; an editor it opens is looked at and closed.
-    std::optional<Opened> press(QPushButton *button)
+    // Presses a sheet button; an editor it opens is looked at, `inside` is
+    // done in it, and it is closed.
+    std::optional<Opened> press(QPushButton *button,
+                                const std::function<void(AttachedEditor *)> &inside = {})
     {
         std::optional<Opened> seen;
         QTimer poll;
@@ -44,9 +50,12 @@ protected:
                      editor->zdbh,
                      editor->bgrq,
                      editor->isChangedMode(),
-                     {}};
+                     {},
+                     editor->unitCode(),
+                     editor->dataset().recordCount()};
             if (auto *gy = qobject_cast<TFrmGY *>(editor)) o.label43 = gy->Label43->text();
             seen = o;
+            if (inside) inside(editor);
             editor->close();
         });
         poll.start();
@@ -155,24 +164,53 @@ TEST_P(EditorButtonTest, AChangedRowOpensEveryEditorReadOnlyAndCountsNothing)
     EXPECT_EQ(current("qlrzs"), "1");
 }
 
-TEST_P(EditorButtonTest, CountsTakeTheSessionUnitAndTheOtherTwoCountNothing)
+// A street's session lists the parcels of all its units: each row is counted
+// and edited under its own unit code, never the street's.
+TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
 {
-    // A sub-unit's row: its markers are stored under its own unit code.
-    addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0010010001"}, {"jzdgs", "7"}, {"qlrzs", "2"}});
-    markers("0010010001", 3, unit + "01");
-    markers("0010010001", 2);
-    openOwnership(unit);
-    SurveySheet *s = syq->Panel3;
-    ASSERT_TRUE(press(s->Button2));
-    ASSERT_TRUE(press(s->Button4));
-    EXPECT_EQ(current("jzdgs"), "7");
-    EXPECT_EQ(current("qlrzs"), "2");
-    ASSERT_TRUE(press(s->Button1));
-    EXPECT_EQ(current("jzdgs"), "2"); // the session unit's markers of that number
+    const QString street = QStringLiteral("320102001");
+    const qint64 id =
+        addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}, {"jzdgs", "9"}, {"qlrzs", "0"}});
+    markers("0010010001", 9);
+    markers("0010010001", 2, street); // stray rows under the street's code
+    addAttached("T_GYQ", {{"zdbh", "0010010001"}, {"dwdm", unit}});
+    open(street, "0010010001");
+    Dataset &t = DataMod->djdcTable;
+    EXPECT_EQ(stored("T_DJDCB", id, "jzdgs"), "9"); // the opening's count
+
+    t.edit();
+    t.setValue("jzdgs", "2");
+    std::optional<Opened> o =
+        press(form->frmFrameMain1->Button1, [](AttachedEditor *e) { e->spbNew->click(); });
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->unit, unit);
+    EXPECT_EQ(o->rows, 9);
+    EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {unit}), 10);
+    EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {street}), 2);
+    EXPECT_EQ(current("jzdgs"), "10");
+    o = press(form->frmFrameMain1->Button3);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->rows, 1);
+    EXPECT_EQ(current("qlrzs"), "1");
+    // The designation and four-sides editors work under it too, and count nothing.
+    for (QPushButton *b : {form->frmFrameMain1->Button2, form->frmFrameMain1->Button4})
+        EXPECT_EQ(press(b)->unit, unit);
+    EXPECT_EQ(current("jzdgs"), "10");
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(stored("T_DJDCB", id, "jzdgs"), "10");
+    form.reset();
+
+    // The ownership form alike.
+    openOwnership(street);
+    o = press(syq->Panel3->Button1);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->rows, 10);
+    EXPECT_EQ(current("jzdgs"), "10");
 
     // With no parcel number nothing opens.
     DataMod->djdcTable.setValue("zdbh", QString());
-    for (QPushButton *b : {s->Button1, s->Button2, s->Button3, s->Button4})
+    for (QPushButton *b : {syq->Panel3->Button1, syq->Panel3->Button2, syq->Panel3->Button3,
+                           syq->Panel3->Button4})
         EXPECT_FALSE(press(b));
 }
 

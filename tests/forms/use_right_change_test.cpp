@@ -92,11 +92,49 @@ TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
     EXPECT_EQ(shown("DBEdit18"), "0030040003");
     EXPECT_EQ(stored("T_DJDCB", first, "zdbh"), "0030040001");
 
-    // Typed through the sheet and saved.
+    // Typed through the sheet and saved; the row never had a survey table
+    // number, and needs none to be saved.
     t.setValue("zdbh", "0030040009");
     form->spbSave->click();
     EXPECT_EQ(stored("T_DJDCB", first, "qlr"), QStringLiteral("丁"));
     EXPECT_EQ(t.state(), Dataset::State::Browse);
+
+    // One it has is not emptied, by 保存 nor by a move.
+    t.edit();
+    t.setValue("dcbh", "5");
+    form->spbSave->click();
+    t.edit();
+    t.setValue("dcbh", QString());
+    messages->records.clear();
+    form->spbSave->click();
+    form->spbNext->click();
+    ASSERT_EQ(messages->records.size(), 2);
+    EXPECT_TRUE(messages->records[0].text.startsWith(
+        QStringLiteral("数据保存失败！\n\n这张调查表的调查表号被清空了")))
+        << messages->records[0].text.toStdString();
+    EXPECT_EQ(stored("T_DJDCB", first, "dcbh"), "5");
+    EXPECT_EQ(t.field("id").asInteger(), first);
+    t.cancel();
+    form.reset();
+
+    // A unit whose code cannot number its first row: the row typed into the
+    // empty sheet has no unit and no survey table number, and is not stored.
+    const int rows = count("select count(*) from T_DJDCB");
+    messages->records.clear();
+    open(QStringLiteral("32010200A001"));
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("单位代码“32010200A001”")))
+        << messages->records[0].text.toStdString();
+    t.edit();
+    t.setValue("zdbh", "0010010001");
+    form->spbSave->click();
+    ASSERT_EQ(messages->records.size(), 2);
+    EXPECT_TRUE(messages->records[1].text.contains(
+        QStringLiteral("这张调查表没有单位代码、调查表号，不能存入数据库")))
+        << messages->records[1].text.toStdString();
+    messages->answers = {No}; // closing lets the row go
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(count("select count(*) from T_DJDCB"), rows);
 }
 
 TEST_P(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)

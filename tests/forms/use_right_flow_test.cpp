@@ -281,27 +281,82 @@ TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
     EXPECT_EQ(stored("T_DJDCB", id - 1, "dcblx"), "1");
 }
 
-TEST_P(FlowTest, ANewRowWithoutABaseStaysUnpostedWithoutParcelNumber)
+// A 新增 that cannot number its row, or whose row the database does not
+// take, leaves no row behind: the sheet is back on the row it showed, and no
+// later move, locate or close stores anything.
+TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
 {
-    // Only a sub-unit's rows: the session unit has no highest numbers.
-    addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040001"}, {"dcbh", "1"}});
+    struct Case {
+        const char *what;
+        QString session;
+        QVariantMap shownRow;
+        const char *says;
+    };
+    const Case cases[] = {
+        // Only a sub-unit's rows: the session unit has no highest numbers.
+        {"sub-unit only", unit, {{"dwdm", unit + "01"}, {"zdbh", "0030040001"}, {"dcbh", "1"}},
+         "完整代码"},
+        // A district's session: its parcels are all numbered under their units.
+        {"district", QStringLiteral("320102"),
+         {{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "3201020030040001"}}, "完整代码"},
+        // The unit's highest parcel number holds a letter: the box names it as stored.
+        {"lettered", unit, {{"dwdm", unit}, {"zdbh", "0010029999X"}, {"dcbh", "7"}},
+         "“0010029999X”含有数字以外的字符"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const qint64 shownId = addSurvey(c.shownRow);
+        open(c.session, c.shownRow.value("zdbh").toString());
+        Dataset &t = DataMod->djdcTable;
+        const int rows = t.recordCount();
+        const int stored = count("select count(*) from T_DJDCB");
+        form->spbNew->click();
+        ASSERT_EQ(messages->records.size(), 1);
+        EXPECT_FALSE(messages->records[0].plain);
+        EXPECT_TRUE(messages->records[0].text.startsWith(QStringLiteral("无法生成新的地籍号")));
+        EXPECT_TRUE(messages->records[0].text.contains(QString::fromUtf8(c.says)))
+            << messages->records[0].text.toStdString();
+        EXPECT_FALSE(messages->records[0].text.contains(QStringLiteral("10010029999X")));
+        EXPECT_EQ(t.state(), Dataset::State::Browse);
+        EXPECT_EQ(t.recordCount(), rows);
+        EXPECT_EQ(t.field("id").asInteger(), shownId);
+
+        // Moving and closing store nothing more.
+        messages->records.clear();
+        form->spbLast->click();
+        form->spbFirst->click();
+        EXPECT_TRUE(messages->records.isEmpty());
+        EXPECT_TRUE(form->close());
+        form.reset();
+        EXPECT_EQ(count("select count(*) from T_DJDCB"), stored);
+        EXPECT_EQ(count("select count(*) from T_DJDCB where zdbh is null or dcbh is null"), 0);
+        test::execAll(DataMod->ADOConn1, {QStringLiteral("delete from T_DJDCB")});
+    }
+
+    // The database busy with another workstation's write when 新增 posts.
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "3201020030040001"}});
     open(unit);
     Dataset &t = DataMod->djdcTable;
-    const int before = count("select count(*) from T_DJDCB");
+    auto other = db->open();
+    if (backend() == test::Backend::Sqlite) {
+        test::execAll(*other, {QStringLiteral("begin immediate")});
+    } else {
+        test::execAll(*other, {QStringLiteral("begin"),
+                         QStringLiteral("lock table T_DJDCB in exclusive mode")});
+        // Not waiting for the other workstation longer than the test needs.
+        test::execAll(DataMod->ADOConn1, {QStringLiteral("set lock_timeout = 200")});
+    }
     form->spbNew->click();
     ASSERT_EQ(messages->records.size(), 1);
-    EXPECT_FALSE(messages->records[0].plain);
-    EXPECT_EQ(t.state(), Dataset::State::Insert);
-    EXPECT_TRUE(t.text("zdbh").isEmpty());
-    EXPECT_EQ(t.text("dwdm"), unit); // what was set before the failure stays
-    EXPECT_EQ(count("select count(*) from T_DJDCB"), before);
-
-    // Moving away is refused; "新增" again first drops the unposted row.
-    messages->records.clear();
-    form->spbFirst->click();
-    EXPECT_EQ(messages->records.value(0).text, kEmptyParcel);
+    EXPECT_EQ(t.state(), Dataset::State::Browse);
+    EXPECT_EQ(t.recordCount(), 1);
+    EXPECT_EQ(current("zdbh"), "0030040001");
+    test::execAll(*other, {QStringLiteral("rollback")});
     form->spbNew->click();
-    EXPECT_EQ(t.recordCount(), 2);
+    EXPECT_EQ(messages->records.size(), 1) << messages->records.last().text.toStdString();
+    EXPECT_EQ(current("zdbh"), "0030040002");
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(count("select count(*) from T_DJDCB"), 2);
 }
 
 TEST_P(FlowTest, RememberedValuesDefaultToThreeZeros)

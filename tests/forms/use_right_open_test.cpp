@@ -131,17 +131,19 @@ TEST_P(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
               1);
 }
 
-TEST_P(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowWithTheSessionUnitCode)
+TEST_P(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowUnderItsOwnUnitCode)
 {
     const qint64 own = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"jzdgs", 9}});
-    const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040005"}, {"jzdgs", 4}});
+    const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040005"}, {"jzdgs", 1}});
     for (int i = 0; i < 3; ++i)
         addAttached("T_JZBSB", {{"zdbh", "0030040001"}, {"dwdm", unit}, {"xh", i + 1}});
     addAttached("T_JZBSB",
                 {{"zdbh", "0030040001"}, {"dwdm", unit}, {"xh", 9}, {"bgrq", "20050301"}});
-    // Markers of the sub-unit row under its own code are not seen.
+    // A sub-unit's row counts its markers under its own code, not the
+    // session's: those under the session's code with its number are another parcel's.
     for (int i = 0; i < 4; ++i)
         addAttached("T_JZBSB", {{"zdbh", "0030040005"}, {"dwdm", unit + "01"}, {"xh", i + 1}});
+    addAttached("T_JZBSB", {{"zdbh", "0030040005"}, {"dwdm", unit}, {"xh", 1}});
 
     open(unit, "0030040001");
     EXPECT_EQ(stored("T_DJDCB", own, "jzdgs"), "3");
@@ -149,7 +151,7 @@ TEST_P(OpenTest, StoresTheBoundaryPointCountOfTheOpeningRowWithTheSessionUnitCod
     form.reset();
 
     open(unit, "0030040005");
-    EXPECT_EQ(stored("T_DJDCB", sub, "jzdgs"), "0");
+    EXPECT_EQ(stored("T_DJDCB", sub, "jzdgs"), "4");
 }
 
 TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheCount)

@@ -2,6 +2,7 @@
 // parcel and survey numbers, row numbers and date texts.
 #include "schema/numbering.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zarn;
@@ -16,7 +17,7 @@ struct FirstRow {
 FirstRow firstRowOf(const QString &dwdm)
 {
     const UnitCodeParts p = splitUnitCode(dwdm);
-    return {nextParcelNumber(firstParcelNumberBase(p)), nextSurveyNumber(firstSurveyNumberBase(p))};
+    return {firstParcelNumber(p), firstSurveyNumber(p)};
 }
 
 } // namespace
@@ -88,41 +89,49 @@ TEST(NumberingTest, NextSurveyNumberLosesLeadingZeros)
     EXPECT_EQ(nextSurveyNumber(QStringLiteral("9223372036854775806")), "9223372036854775807");
 }
 
-TEST(NumberingTest, UnusableBasesRaiseAClearError)
+TEST(NumberingTest, UnusableBasesRaiseAClearErrorNamingWhatTheSurveyorKnows)
 {
+    const UnitCodeParts lettered = splitUnitCode(QStringLiteral("32010200A001"));
     struct Case {
-        QString base;
+        std::function<QString()> next;
         bool parcel;
         const char *mentions;
     };
     const Case cases[] = {
         // No highest number (an empty max(zdbh) leaves only the leading "1"):
         // the box says how to open the unit that numbers the parcel.
-        {parcelNumberBase(QString()), true, "完整代码"},
-        {QString(), true, "完整代码"},
-        {QString(), false, "完整代码"},
-        {QStringLiteral("1001A"), true, "非数字"},
-        {QStringLiteral("12 3"), false, "非数字"},
-        {QStringLiteral("-5"), false, "非数字"},
-        {QStringLiteral("+5"), false, "非数字"},
-        {QStringLiteral("１２"), false, "非数字"}, // full-width digits
+        {[] { return nextParcelNumber(parcelNumberBase(QString())); }, true, "完整代码"},
+        {[] { return nextParcelNumber(QString()); }, true, "完整代码"},
+        {[] { return nextSurveyNumber(QString()); }, false, "完整代码"},
+        // The highest number as stored, never the base with our leading "1".
+        {[] { return nextParcelNumber(parcelNumberBase(QStringLiteral("0010029999X"))); }, true,
+         "最大地籍号“0010029999X”含有数字以外的字符"},
+        {[] { return nextSurveyNumber(QStringLiteral("12 3")); }, false, "“12 3”含有数字以外"},
+        {[] { return nextSurveyNumber(QStringLiteral("-5")); }, false, "数字以外"},
+        {[] { return nextSurveyNumber(QStringLiteral("+5")); }, false, "数字以外"},
+        {[] { return nextSurveyNumber(QStringLiteral("１２")); }, false, "数字以外"}, // full-width
         // 19 stored digits no longer fit behind the leading "1".
-        {parcelNumberBase(QStringLiteral("1234567890123456789")), true, "超出"},
-        {QStringLiteral("99999999999999999999"), false, "超出"},
+        {[] { return nextParcelNumber(parcelNumberBase(QStringLiteral("1234567890123456789"))); },
+         true, "最大地籍号“1234567890123456789”位数过多"},
+        {[] { return nextSurveyNumber(QStringLiteral("99999999999999999999")); }, false, "位数过多"},
         // The largest 64-bit number has no successor.
-        {QStringLiteral("9223372036854775807"), false, "超出"},
+        {[] { return nextSurveyNumber(QStringLiteral("9223372036854775807")); }, false, "位数过多"},
+        // A unit's first numbers come from its code, and the box names it.
+        {[&] { return firstParcelNumber(lettered); }, true, "单位代码“32010200A001”含有数字以外"},
+        {[&] { return firstSurveyNumber(lettered); }, false, "单位代码“32010200A001”"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.base.toStdString());
+        SCOPED_TRACE(c.mentions);
         try {
-            c.parcel ? nextParcelNumber(c.base) : nextSurveyNumber(c.base);
+            c.next();
             ADD_FAILURE() << "no error";
         } catch (const NumberBaseError &e) {
             EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.mentions)))
                 << e.message().toStdString();
-            EXPECT_TRUE(e.message().contains(c.parcel ? QStringLiteral("地籍号")
-                                                      : QStringLiteral("调查表号")))
+            EXPECT_TRUE(e.message().startsWith(c.parcel ? QStringLiteral("无法生成新的地籍号")
+                                                        : QStringLiteral("无法生成新的调查表号")))
                 << e.message().toStdString();
+            EXPECT_FALSE(e.message().contains(QStringLiteral("10010029999X")));
         }
     }
     // The forms report it as the conversion error it is.
