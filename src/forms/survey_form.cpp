@@ -223,7 +223,8 @@ void SurveyForm::refuseIncomplete(const Dataset &t) const
     // A survey table is found by its unit and parcel number and printed with
     // its survey table number: a new row stores all three, and a change does
     // not empty one the row had. (A row stored long ago without a survey
-    // table number can still be saved.)
+    // table number can still be saved; blanks count as a value here, as they
+    // do for the moves.)
     const QStringList keys = keysOf(t);
     const bool inserting = t.state() == Dataset::State::Insert;
     const bool had = !inserting && m_keysAsBegun.size() == keys.size();
@@ -233,8 +234,7 @@ void SurveyForm::refuseIncomplete(const Dataset &t) const
     } required[] = {{0, "单位代码"}, {1, "地籍号"}, {3, "调查表号"}};
     QStringList missing;
     for (const auto &r : required)
-        if (trimBlanks(keys[r.key]).isEmpty() &&
-            (inserting || (had && !trimBlanks(m_keysAsBegun[r.key]).isEmpty())))
+        if (keys[r.key].isEmpty() && (inserting || (had && !m_keysAsBegun[r.key].isEmpty())))
             missing << QString::fromUtf8(r.name);
     if (missing.isEmpty()) return;
     const QString what = missing.join(QStringLiteral("、"));
