@@ -436,8 +436,11 @@ TEST_F(XvfbUseRightForm, AnOddUnitCodeOrAMissingTableSaysSoOnceAndLeavesTheDatab
     closeForm();
 }
 
+// Opened on the street's code, as a street office does: the parcel's markers
+// are its unit's, and 新增 has no number under the street's code to go on from.
 TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)
 {
+    const QString street = kUnit.left(9);
     const QString parcel = QStringLiteral("0010010011");
     const qint64 id = currentRowId(kUnit, parcel);
     const int markers = markersOf(id);
@@ -451,7 +454,20 @@ TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)
                     {markerId})
             .toString();
     };
-    ASSERT_TRUE(open(kUnit, parcel));
+    const int rows = db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt();
+    ASSERT_TRUE(open(street, parcel));
+    // The opening counts the parcel's markers under its own unit.
+    EXPECT_TRUE(eventually([&] { return stored(id, "jzdgs").toInt() == markers; }))
+        << "the opening stored 界址点个数 " << stored(id, "jzdgs").toStdString();
+
+    // 新增 refused: the box, and no row behind it for a move or the close to store.
+    ASSERT_TRUE(press(Button::New));
+    quint32 refusal = waitForWindow(QStringLiteral("^错误$"));
+    ASSERT_NE(refusal, 0u) << "新增 in the street's session said nothing";
+    screenshot(QStringLiteral("street-new-refused.png"));
+    ASSERT_TRUE(answer(refusal, QStringLiteral("Return")));
+    ASSERT_TRUE(press(Button::Next));
+    ASSERT_TRUE(press(Button::Prior));
 
     const quint32 editor = openEditor(kMarkerButton, kMarkerEditorName);
     ASSERT_NE(editor, 0u) << "界址标示表 opened no editor";
@@ -503,6 +519,10 @@ TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)
     closeForm();
     EXPECT_EQ(markersOf(id), markers + 1);
     EXPECT_EQ(stored(id, "jzdgs").toInt(), markersOf(id));
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt(), rows);
+    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_JZBSB where dwdm=?"), {street})
+                  .toInt(),
+              0);
 }
 
 } // namespace
