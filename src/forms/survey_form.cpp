@@ -238,11 +238,11 @@ void SurveyForm::refuseIncomplete(const Dataset &t) const
             missing << QString::fromUtf8(r.name);
     if (missing.isEmpty()) return;
     const QString what = missing.join(QStringLiteral("、"));
-    throw Error(inserting
-                    ? QStringLiteral("这张调查表没有%1，不能存入数据库。请填写%1后再保存。").arg(what)
-                    : QStringLiteral("这张调查表的%1被清空了，不能这样存入数据库。请填回%1后再保存，"
-                                     "或移动记录前先恢复原来的内容。")
-                          .arg(what));
+    throw Error(
+        inserting ? QStringLiteral("这张调查表没有%1，不能存入数据库。请填写%1后再保存。").arg(what)
+                  : QStringLiteral("这张调查表的%1被清空了，不能这样存入数据库。请填回%1后再保存，"
+                                   "或移动记录前先恢复原来的内容。")
+                        .arg(what));
 }
 
 QString SurveyForm::nextParcel(bool unitEmpty) const

@@ -44,8 +44,7 @@ QString unusable(const QString &what, BaseFrom from, const QString &shown, bool 
 // stored number, not something to guess around.
 qint64 incremented(const QString &base, const QString &what, BaseFrom from, const QString &shown)
 {
-    if (base.isEmpty())
-        throw NumberBaseError(noBase(what));
+    if (base.isEmpty()) throw NumberBaseError(noBase(what));
     constexpr qint64 max = std::numeric_limits<qint64>::max();
     qint64 n = 0;
     for (const QChar c : base) {
@@ -63,8 +62,7 @@ QString parcelAfter(const QString &base, BaseFrom from, const QString &shown)
 {
     // A lone "1" means there was no highest number: the result would be an
     // empty parcel number, which no form can save or move away from.
-    if (base.size() == 1 && base == QLatin1String("1"))
-        throw NumberBaseError(noBase(kParcel));
+    if (base.size() == 1 && base == QLatin1String("1")) throw NumberBaseError(noBase(kParcel));
     const QString digits = QString::number(incremented(base, kParcel, from, shown));
     return digits.mid(1, base.size() - 1);
 }

@@ -520,9 +520,9 @@ TEST_F(XvfbUseRightForm, MarkerAddedInItsEditorIsStoredAndCountedOnTheSheet)
     EXPECT_EQ(markersOf(id), markers + 1);
     EXPECT_EQ(stored(id, "jzdgs").toInt(), markersOf(id));
     EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_DJDCB")).toInt(), rows);
-    EXPECT_EQ(db->value(QStringLiteral("select count(*) from T_JZBSB where dwdm=?"), {street})
-                  .toInt(),
-              0);
+    EXPECT_EQ(
+        db->value(QStringLiteral("select count(*) from T_JZBSB where dwdm=?"), {street}).toInt(),
+        0);
 }
 
 } // namespace

@@ -46,13 +46,13 @@ protected:
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto *editor = qobject_cast<AttachedEditor *>(QApplication::activeModalWidget());
             if (!editor || !editor->isVisible()) return;
-            Opened o{editor->metaObject()->className(),
-                     editor->zdbh,
-                     editor->bgrq,
-                     editor->isChangedMode(),
-                     {},
-                     editor->unitCode(),
-                     editor->dataset().recordCount()};
+            Opened o{.editor = editor->metaObject()->className(),
+                     .zdbh = editor->zdbh,
+                     .bgrq = editor->bgrq,
+                     .changedMode = editor->isChangedMode(),
+                     .label43 = {},
+                     .unit = editor->unitCode(),
+                     .rows = editor->dataset().recordCount()};
             if (auto *gy = qobject_cast<TFrmGY *>(editor)) o.label43 = gy->Label43->text();
             seen = o;
             if (inside) inside(editor);
@@ -209,8 +209,8 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
 
     // With no parcel number nothing opens.
     DataMod->djdcTable.setValue("zdbh", QString());
-    for (QPushButton *b : {syq->Panel3->Button1, syq->Panel3->Button2, syq->Panel3->Button3,
-                           syq->Panel3->Button4})
+    for (QPushButton *b :
+         {syq->Panel3->Button1, syq->Panel3->Button2, syq->Panel3->Button3, syq->Panel3->Button4})
         EXPECT_FALSE(press(b));
 }
 

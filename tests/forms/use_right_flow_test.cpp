@@ -294,13 +294,19 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
     };
     const Case cases[] = {
         // Only a sub-unit's rows: the session unit has no highest numbers.
-        {"sub-unit only", unit, {{"dwdm", unit + "01"}, {"zdbh", "0030040001"}, {"dcbh", "1"}},
+        {"sub-unit only",
+         unit,
+         {{"dwdm", unit + "01"}, {"zdbh", "0030040001"}, {"dcbh", "1"}},
          "完整代码"},
         // A district's session: its parcels are all numbered under their units.
-        {"district", QStringLiteral("320102"),
-         {{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "3201020030040001"}}, "完整代码"},
+        {"district",
+         QStringLiteral("320102"),
+         {{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "3201020030040001"}},
+         "完整代码"},
         // The unit's highest parcel number holds a letter: the box names it as stored.
-        {"lettered", unit, {{"dwdm", unit}, {"zdbh", "0010029999X"}, {"dcbh", "7"}},
+        {"lettered",
+         unit,
+         {{"dwdm", unit}, {"zdbh", "0010029999X"}, {"dcbh", "7"}},
          "“0010029999X”含有数字以外的字符"},
     };
     for (const Case &c : cases) {
@@ -342,7 +348,7 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         test::execAll(*other, {QStringLiteral("begin immediate")});
     } else {
         test::execAll(*other, {QStringLiteral("begin"),
-                         QStringLiteral("lock table T_DJDCB in exclusive mode")});
+                               QStringLiteral("lock table T_DJDCB in exclusive mode")});
         // Not waiting for the other workstation longer than the test needs.
         test::execAll(DataMod->ADOConn1, {QStringLiteral("set lock_timeout = 200")});
     }

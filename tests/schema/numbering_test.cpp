@@ -113,7 +113,8 @@ TEST(NumberingTest, UnusableBasesRaiseAClearErrorNamingWhatTheSurveyorKnows)
         // 19 stored digits no longer fit behind the leading "1".
         {[] { return nextParcelNumber(parcelNumberBase(QStringLiteral("1234567890123456789"))); },
          true, "最大地籍号“1234567890123456789”位数过多"},
-        {[] { return nextSurveyNumber(QStringLiteral("99999999999999999999")); }, false, "位数过多"},
+        {[] { return nextSurveyNumber(QStringLiteral("99999999999999999999")); }, false,
+         "位数过多"},
         // The largest 64-bit number has no successor.
         {[] { return nextSurveyNumber(QStringLiteral("9223372036854775807")); }, false, "位数过多"},
         // A unit's first numbers come from its code, and the box names it.
