@@ -182,14 +182,14 @@ void SurveyForm::loadRows()
     dm.djdcTable.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
+    // What the row held when its editing began, for the write check.
+    connect(&dm.djdcTable, &Dataset::stateChanged, this, [this](Dataset::State state) {
+        m_keysAsBegun = state == Dataset::State::Edit ? keysOf(table()) : QStringList();
+    });
     // Both kinds of survey table number parcels from one sequence: a current
     // row's new parcel number (given or typed) is refused when another
     // current row of the unit has it, a survey table number this form
     // generated when any row of the unit has it.
-    // What the row held when its editing began, for the check below.
-    connect(&dm.djdcTable, &Dataset::stateChanged, this, [this](Dataset::State state) {
-        m_keysAsBegun = state == Dataset::State::Edit ? keysOf(table()) : QStringList();
-    });
     dm.djdcTable.setWriteCheck(
         [this](Dataset &t) {
             refuseIncomplete(t);
