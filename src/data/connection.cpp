@@ -12,6 +12,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+#include <utility>
+
 namespace zarn {
 
 namespace {
@@ -45,6 +48,7 @@ void Connection::open()
 {
     if (isOpen()) return;
     openDatabase(false);
+    m_open = true;
     m_lost = false;
     m_inTransaction = false;
     m_widths.clear();
@@ -68,8 +72,23 @@ QSqlDatabase Connection::handleFor(const QString &driver)
 void Connection::openDatabase(bool again)
 {
     m_standby = false;
-    const ConnectionSettings settings =
+    m_stalledLimitKnown = false;
+    ConnectionSettings settings =
         mapConnectionString(m_connectionString, QSqlDatabase::isDriverAvailable("QOCI"));
+    if (settings.driver == QLatin1String("QSQLITE")) {
+        settings.connectOptions =
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(std::max(0, m_waits.lock));
+    } else if (settings.driver == QLatin1String("QPSQL")) {
+        // A server or a network gone silent is noticed within half a minute
+        // rather than the system's two hours, and a server that does not
+        // answer a connect is given up after ten seconds (each, of several).
+        const QString link = QStringLiteral("keepalives=1;keepalives_idle=10;"
+                                            "keepalives_interval=5;keepalives_count=3;"
+                                            "connect_timeout=10");
+        settings.connectOptions = settings.connectOptions.isEmpty()
+                                      ? link
+                                      : settings.connectOptions + QLatin1Char(';') + link;
+    }
     if (!again) m_password = settings.password;
     if (!QSqlDatabase::isDriverAvailable(settings.driver))
         throw DatabaseError(QStringLiteral("数据库驱动 %1 不可用").arg(settings.driver));
@@ -127,7 +146,35 @@ void Connection::openDatabase(bool again)
             throw e;
         }
     }
+    if (db.driver()->dbmsType() == QSqlDriver::PostgreSQL) applyPostgresSettings(db);
     m_standby = settings.driver == QLatin1String("QPSQL") && inRecovery(db);
+}
+
+// The waits of a PostgreSQL session, as bound values. A setting an older
+// server does not know is let be: the session works as before without it.
+void Connection::applyPostgresSettings(QSqlDatabase &db)
+{
+    const std::pair<const char *, QString> settings[] = {
+        {"lock_timeout", QString::number(std::max(0, m_waits.lock))},
+        // The server's side of the link: a workstation that vanished (put to
+        // sleep, cut off) is noticed as the workstation notices a silent server.
+        {"tcp_keepalives_idle", QStringLiteral("10")},
+        {"tcp_keepalives_interval", QStringLiteral("5")},
+        {"tcp_keepalives_count", QStringLiteral("3")},
+    };
+    {
+        QSqlQuery q(db);
+        for (const auto &[name, value] : settings) {
+            if (!q.prepare(QStringLiteral("select set_config(?, ?, false)"))) continue;
+            q.bindValue(0, QString::fromLatin1(name));
+            q.bindValue(1, value);
+            q.exec();
+        }
+    }
+    QSqlQuery version(db);
+    m_stalledLimitKnown =
+        version.exec(QStringLiteral("select current_setting('server_version_num')")) &&
+        version.next() && version.value(0).toInt() >= 90600;
 }
 
 // Of several servers, the one that takes writes; when none does (the primary
@@ -254,6 +301,7 @@ void Connection::reconnect()
 
 void Connection::close()
 {
+    m_open = false;
     m_lost = false;
     m_standby = false;
     m_inTransaction = false;
@@ -265,8 +313,7 @@ void Connection::close()
 
 bool Connection::isOpen() const
 {
-    return m_lost ||
-           (QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen());
+    return m_open;
 }
 
 QSqlDatabase Connection::handle() const
@@ -276,9 +323,23 @@ QSqlDatabase Connection::handle() const
 
 QSqlDatabase Connection::database()
 {
-    if (m_lost) reconnect();
-    if (!isOpen()) throw DatabaseError(QStringLiteral("数据库连接未打开"));
+    if (!m_open) throw DatabaseError(QStringLiteral("数据库连接未打开"));
+    if (m_lost) {
+        reconnect();
+    } else if (!handle().isOpen()) {
+        // The driver gave the connection up when a statement met the loss
+        // (PostgreSQL's does): open anew. A transaction died with the old one.
+        const bool hadTransaction = m_inTransaction;
+        reconnect();
+        if (hadTransaction) throw lostTransaction();
+    }
     return handle();
+}
+
+DatabaseError Connection::lostTransaction() const
+{
+    return DatabaseError(QStringLiteral("与数据库服务器的连接中断，进行中的写入已被服务器撤销"),
+                         Refusal::of(RefusalKind::ConnectionLost, {}));
 }
 
 QString Connection::driverName() const
@@ -318,6 +379,9 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool 
             if (q.exec()) return q;
         }
         DatabaseError e = error(q.lastError());
+        // A driver that gave its connection up may say no more than that it is closed.
+        if (e.kind() != RefusalKind::ConnectionLost && !handle().isOpen())
+            e.refusal().kind = RefusalKind::ConnectionLost;
         if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
         const bool hadTransaction = m_inTransaction;
         q = QSqlQuery();
@@ -373,9 +437,23 @@ void Connection::begin()
             if (!q.exec(QStringLiteral("begin immediate"))) failure = q.lastError();
         } else if (!db.transaction()) {
             failure = db.lastError();
+        } else if (m_stalledLimitKnown && m_waits.stalledTransaction > 0) {
+            // For this transaction only: a reading session may rightly sit in
+            // its snapshot, a writing one never waits for its own workstation.
+            QSqlQuery q(db);
+            if (!q.prepare(QStringLiteral(
+                    "select set_config('idle_in_transaction_session_timeout', ?, true)"))) {
+                failure = q.lastError();
+            } else {
+                q.bindValue(0, QString::number(m_waits.stalledTransaction));
+                if (!q.exec()) failure = q.lastError();
+            }
+            if (failure.isValid()) db.rollback();
         }
         if (!failure.isValid()) break;
         DatabaseError e = error(failure);
+        if (e.kind() != RefusalKind::ConnectionLost && !handle().isOpen())
+            e.refusal().kind = RefusalKind::ConnectionLost;
         // Nothing was begun on a server that went away: begin on the one
         // that takes writes now (the failover's new primary).
         if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
@@ -384,6 +462,9 @@ void Connection::begin()
     m_inTransaction = true;
 }
 
+// A COMMIT whose reply was lost may or may not have been carried out: the
+// ConnectionLost refusal it throws leaves it to the writer to look its rows
+// up before it says anything or writes them again.
 void Connection::commit()
 {
     QSqlDatabase db = database();
@@ -391,16 +472,19 @@ void Connection::commit()
     if (!db.commit()) {
         // A transaction left open would hold its locks and its half.
         DatabaseError e = error(db.lastError());
+        if (e.kind() != RefusalKind::ConnectionLost && !db.isOpen())
+            e.refusal().kind = RefusalKind::ConnectionLost;
         db.rollback();
         throw e;
     }
+    if (m_afterCommit) m_afterCommit();
 }
 
 void Connection::rollback()
 {
     const bool had = m_inTransaction;
     m_inTransaction = false;
-    if (had && !m_lost && isOpen()) handle().rollback();
+    if (had && !m_lost && m_open && handle().isOpen()) handle().rollback();
 }
 
 } // namespace zarn

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
+
 class QSqlError;
 
 namespace zarn {
@@ -27,6 +29,13 @@ struct Access;
 // datasets, so the rows and pending changes on the forms stay. While the
 // server cannot be reached, every statement fails with a ConnectionLost
 // refusal and the next one tries again.
+//
+// No wait is without end: a lock another workstation holds is waited for a
+// few seconds (SQLite's busy wait, PostgreSQL's lock_timeout) and then
+// refused as Busy; a server that stops answering is found out by TCP
+// keepalives, and a workstation stopped inside a write transaction (a hung
+// process, a laptop put to sleep) loses that transaction on the server after
+// a while, so that what it held is free for the others.
 class Connection : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +43,18 @@ public:
     ~Connection() override;
 
     void setConnectionString(const QString &text);
+
+    // How long this workstation waits, in milliseconds, taking effect at the
+    // next open. lock: for a lock another workstation holds (SQLite's write
+    // lock; a PostgreSQL row, table or advisory lock). stalledTransaction:
+    // PostgreSQL ends a session whose write transaction stays idle longer
+    // (0: never), the transaction rolled back and its locks freed.
+    struct Waits {
+        int lock = 5000;
+        int stalledTransaction = 60000;
+    };
+    void setWaits(const Waits &waits) { m_waits = waits; }
+    const Waits &waits() const { return m_waits; }
     const QString &connectionString() const { return m_connectionString; }
 
     // Opens with the connection string; throws DatabaseError (driver's text,
@@ -90,6 +111,12 @@ public:
     void rollback();
     bool inTransaction() const { return m_inTransaction; }
 
+    // For tests: runs after every commit the server confirmed, before
+    // commit() returns; what it throws, commit() throws. A test ends the
+    // backend there and throws a ConnectionLost refusal to stand for a
+    // COMMIT whose reply never arrived.
+    void setAfterCommit(std::function<void()> hook) { m_afterCommit = std::move(hook); }
+
 signals:
     // Emitted before the database closes; datasets close on it.
     void aboutToClose();
@@ -102,6 +129,8 @@ private:
     void openDatabase(bool again);
     void openReadOnlySqlite(const ConnectionSettings &settings, const sqlitefile::Access &access);
     void reconnect();
+    DatabaseError lostTransaction() const;
+    void applyPostgresSettings(QSqlDatabase &db);
     QSqlDatabase handle() const;
     bool openOnServers(QSqlDatabase &db, const ConnectionSettings &settings);
     bool inRecovery(const QSqlDatabase &db) const;
@@ -112,11 +141,15 @@ private:
     QString m_connectionString;
     QString m_name;
     QString m_password; // to strip it from error texts, and to open again after a loss
+    bool m_open = false; // open() succeeded and close() was not called since
     bool m_lost = false;
     bool m_readOnly = false;
     bool m_standby = false;
     int m_servers = 1;
     bool m_inTransaction = false;
+    bool m_stalledLimitKnown = false; // the server has idle_in_transaction_session_timeout
+    Waits m_waits;
+    std::function<void()> m_afterCommit;
     QHash<QString, QHash<QString, int>> m_widths;
 };
 

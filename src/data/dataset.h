@@ -177,6 +177,8 @@ public:
     // DuplicateKey refusal of a new row renumbers).
     using WriteCheck = std::function<void(Dataset &)>;
     void setWriteCheck(WriteCheck check, QStringList columns = {});
+    const WriteCheck &writeCheck() const { return m_writeCheck; }
+    const QStringList &writeCheckColumns() const { return m_checkColumns; }
 
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
@@ -248,6 +250,12 @@ private:
     void fetch();
     void setCursor(int row, bool bof, bool eof, int step);
     void setState(State s);
+    void postPending();
+    // The id of the row being inserted or changed (invalid without an id column).
+    QVariant pendingId() const;
+    // Whether the write of the pending row that met a lost connection got
+    // there after all; if so the row is as stored and no longer pending.
+    bool storedBeforeLoss();
     void postInsert();
     // The stored row instead of ours when the table already held our changes.
     std::optional<QVariantList> postEdit();
@@ -310,6 +318,9 @@ private:
     int m_renumberAttempts = 0;
     WriteCheck m_writeCheck;
     QStringList m_checkColumns;
+    // The id of the row whose last write met a lost connection (a lost reply
+    // to COMMIT may hide a stored row): looked up before it is written again.
+    QVariant m_unsureId;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)

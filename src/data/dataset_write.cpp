@@ -35,9 +35,71 @@ qsizetype characters(const QString &s)
 
 } // namespace
 
+// A write that met a lost connection is tried once more at once when the
+// connection is back, and otherwise at the next post: either way the row is
+// looked up first, as a COMMIT whose reply was lost may have stored it, so it
+// is neither stored twice nor said unsaved when it was saved.
 void Dataset::post()
 {
     requireOpen();
+    if (!isEditing()) return;
+    // Inside the caller's transaction the loss took the caller's other
+    // writes too: the caller settles it.
+    const bool ownTransaction = !m_connection->inTransaction();
+    for (bool again = false;; again = true) {
+        try {
+            if (!storedBeforeLoss()) postPending();
+            m_unsureId = QVariant();
+            return;
+        } catch (const DatabaseError &e) {
+            if (e.kind() != RefusalKind::ConnectionLost) {
+                m_unsureId = QVariant();
+                throw;
+            }
+            if (isEditing()) m_unsureId = pendingId();
+            if (again || !ownTransaction || m_connection->isLost()) throw;
+        }
+    }
+}
+
+QVariant Dataset::pendingId() const
+{
+    if (m_idColumn < 0 || !isEditing()) return {};
+    const QVariantList *row = m_state == State::Insert ? m_store->row(m_cursor) : &m_original;
+    if (!row || row->size() <= m_idColumn || isNullValue((*row)[m_idColumn])) return {};
+    return (*row)[m_idColumn];
+}
+
+bool Dataset::storedBeforeLoss()
+{
+    if (!m_unsureId.isValid()) return false;
+    const QVariant id = pendingId();
+    if (!id.isValid() || !sameValue(id, m_unsureId)) {
+        m_unsureId = QVariant();
+        return false;
+    }
+    const bool inserting = m_state == State::Insert;
+    const QVariantList &row = currentRow();
+    const std::optional<QVariantList> stored = storedRow(id);
+    if (!stored || !holdsOurChanges(*stored, row, inserting ? nullptr : &m_original)) return false;
+    if (inserting) {
+        m_store->setStored(m_cursor);
+    } else {
+        QVariantList fresh = row;
+        for (qsizetype c = 0; c < fresh.size(); ++c)
+            if ((*stored)[c].isValid())
+                fresh[c] = isNullValue((*stored)[c]) ? QVariant() : (*stored)[c];
+        currentRow() = fresh;
+    }
+    m_original.clear();
+    m_modified = false;
+    setState(State::Browse);
+    if (!inserting) emit rowChanged(m_cursor);
+    return true;
+}
+
+void Dataset::postPending()
+{
     if (m_state == State::Insert) {
         for (int renumbered = 0;; ++renumbered) {
             try {

@@ -61,9 +61,14 @@ bool isSqlState(const QString &code)
 
 RefusalKind sqlStateKind(const QString &state)
 {
+    // The session ended: by the server or its administrator (57P0x), or
+    // because it sat idle too long (25P03 in a transaction, 57P05 outside).
     if (state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01") ||
-        state == QLatin1String("57P02") || state == QLatin1String("57P03"))
+        state == QLatin1String("57P02") || state == QLatin1String("57P03") ||
+        state == QLatin1String("57P05") || state == QLatin1String("25P03"))
         return RefusalKind::ConnectionLost;
+    // A lock not granted within lock_timeout.
+    if (state == QLatin1String("55P03")) return RefusalKind::Busy;
     if (state == QLatin1String("XX001") || state == QLatin1String("XX002"))
         return RefusalKind::DamagedFile;
     if (state == QLatin1String("23505")) return RefusalKind::DuplicateKey;
@@ -118,7 +123,8 @@ RefusalKind oracleKind(int ora)
     case 12899: // value too large for column
     case 1401:  // inserted value too large for column
         return RefusalKind::ValueTooLong;
-    case 54: // resource busy
+    case 54:    // resource busy
+    case 30006: // resource busy; acquire with WAIT timeout expired
         return RefusalKind::Busy;
     case 16000: // database open for read-only access
         return RefusalKind::ReadOnly;
@@ -152,7 +158,8 @@ RefusalKind textKind(const QString &driver, const QString &code, const QString &
     if (has(text, "value too long for type") || has(text, "string data, right truncat") ||
         has(text, "值太长了"))
         return RefusalKind::ValueTooLong;
-    if (has(text, "database is locked") || has(text, "database table is locked"))
+    if (has(text, "database is locked") || has(text, "database table is locked") ||
+        has(text, "due to lock timeout") || has(text, "由于锁超时"))
         return RefusalKind::Busy;
     if (has(text, "attempt to write a readonly database") ||
         has(text, "in a read-only transaction") || has(text, "只读模式的事务"))

@@ -33,7 +33,8 @@ enum class RefusalKind {
     RowsDeleted,    // rows a move reached were deleted by another user and left the list
     ConnectionLost, // the server cannot be reached (any more)
     DamagedFile,    // the database file is damaged or is no database
-    Busy,           // another user holds the database (SQLite's lock) longer than we wait
+    Busy,           // another user holds a lock (SQLite's, a row's) longer than we wait
+    NumberingHeld,  // another workstation's claim of the unit's numbers outlasted our wait
     ReadOnly,       // the database may be read but not written (a write-protected file)
     NoAccess,       // the user may not use the database file or its folder as it needs
 };

@@ -70,11 +70,20 @@ inline const QString djdcMaxZdbh = QStringLiteral("select max(zdbh) from T_DJDCB
 inline const QString djdcMaxDcbh = QStringLiteral("select max(dcbh) from T_DJDCB where dwdm=?");
 
 // Both forms, first in the transaction that writes a current row with a new
-// parcel number (numbering::claimNumbers), on PostgreSQL and Oracle: the
-// claims take turns. The mode conflicts with itself and with writers, not
-// with readers; it ends with the transaction. No values.
+// parcel number (numbering::claimNumbers), on PostgreSQL (also through
+// ODBC): the claims of one unit's numbers take turns, and nothing else waits
+// for them. A transaction-level advisory lock, freed at commit or rollback,
+// waited for no longer than the session's lock_timeout. Binds:
+// numbering::kClaimClass, numbering::claimKey(the row's unit code).
+inline const QString djdcClaimUnitNumbers = QStringLiteral(
+    "select pg_advisory_xact_lock(cast(? as integer), cast(? as integer))");
+
+// The same on Oracle, which has no advisory lock a plain grant allows: the
+// claims take turns over the table. The mode conflicts with itself and with
+// writers, not with readers; it ends with the transaction and is waited for
+// five seconds at most. No values.
 inline const QString djdcLockForNewRows =
-    QStringLiteral("lock table T_DJDCB in share row exclusive mode");
+    QStringLiteral("lock table T_DJDCB in share row exclusive mode wait 5");
 
 // Both forms, in the same transaction: the unit's current rows with the
 // row's new parcel number, whatever their kind. Binds: the row's unit code,

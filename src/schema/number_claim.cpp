@@ -30,7 +30,43 @@ bool taken(Connection &c, const QString &sql, const QVariantList &params)
     throw DatabaseError(message.arg(number, dwdm), std::move(r));
 }
 
+// Waits for the unit's turn; a wait that ran out is said as the unit's
+// numbering being held, for the surveyor to know what to wait for.
+void takeTurn(Connection &c, const QString &dwdm)
+{
+    const QSqlDriver::DbmsType dbms = c.database().driver()->dbmsType();
+    try {
+        if (dbms == QSqlDriver::PostgreSQL) {
+            c.exec(sql::djdcClaimUnitNumbers, {kClaimClass, claimKey(dwdm)}, false);
+        } else if (dbms == QSqlDriver::Oracle) {
+            // Run as it stands: not every driver prepares a lock statement.
+            QSqlQuery lock(c.database());
+            if (!lock.exec(sql::djdcLockForNewRows)) throw c.error(lock.lastError());
+        }
+    } catch (DatabaseError &e) {
+        if (e.kind() != RefusalKind::Busy) throw;
+        Refusal r = e.refusal();
+        r.kind = RefusalKind::NumberingHeld;
+        r.table = QStringLiteral("T_DJDCB");
+        r.row.insert(QStringLiteral("dwdm"), dwdm);
+        throw DatabaseError(
+            QStringLiteral("单位 %1 的编号正被另一个工作站占用，等候后仍未轮到").arg(dwdm),
+            std::move(r));
+    }
+}
+
 } // namespace
+
+qint32 claimKey(const QString &dwdm)
+{
+    // FNV-1a over the code's UTF-8: the same on every workstation and release.
+    quint32 h = 2166136261u;
+    for (const char c : dwdm.toUtf8()) {
+        h ^= quint8(c);
+        h *= 16777619u;
+    }
+    return qint32(h);
+}
 
 void claimNumbers(Connection &connection, const QString &dwdm, const QString &parcel,
                   const QString &generatedSurvey)
@@ -38,12 +74,7 @@ void claimNumbers(Connection &connection, const QString &dwdm, const QString &pa
     if (parcel.isEmpty() && generatedSurvey.isEmpty()) return;
     // SQLite's transactions hold the write lock from their first statement
     // (Connection::begin); a server needs to be asked. Readers never wait.
-    const QSqlDriver::DbmsType dbms = connection.database().driver()->dbmsType();
-    if (dbms == QSqlDriver::PostgreSQL || dbms == QSqlDriver::Oracle) {
-        // Run as it stands: PostgreSQL cannot prepare a lock statement.
-        QSqlQuery lock(connection.database());
-        if (!lock.exec(sql::djdcLockForNewRows)) throw connection.error(lock.lastError());
-    }
+    takeTurn(connection, dwdm);
     if (!parcel.isEmpty() && taken(connection, sql::djdcCurrentParcelCount, {dwdm, parcel}))
         refuse(QStringLiteral("地籍号 %1 在单位 %2 已有现行调查表"), QStringLiteral("ZDBH"), dwdm,
                parcel);

@@ -72,6 +72,16 @@ QString duplicate(const Refusal &r)
                              : QStringLiteral("（%1）").arg(names.join(QStringLiteral("、"))));
 }
 
+QString numberingHeld(const Refusal &r)
+{
+    const QString unit = rowValue(r, "dwdm");
+    return QStringLiteral("另一个工作站正在为单位%1生成新的地籍号，等候几秒后仍未轮到，这次没有"
+                          "保存。表上填写的内容仍然保留，请稍后再按“保存”。若一直如此，请查看"
+                          "有没有工作站停在“新增”或保存的中途（程序没有响应，或电脑已休眠），"
+                          "让它继续或关闭它。")
+        .arg(unit.isEmpty() ? QString() : QStringLiteral(" %1 ").arg(unit));
+}
+
 } // namespace
 
 QString refusalSentence(const DatabaseError &error)
@@ -95,8 +105,12 @@ QString refusalSentence(const DatabaseError &error)
         return QStringLiteral("数据库文件已损坏，无法读写。请停止录入，并通知系统管理员用备份"
                               "恢复数据库文件。");
     case RefusalKind::Busy:
-        return QStringLiteral("其他用户正在写入数据库，等候之后仍未轮到，这次没有保存。请稍后"
-                              "再保存。");
+        return QStringLiteral("其他工作站正在写入数据库，等候几秒后仍未轮到，这次没有保存。表上"
+                              "填写的内容仍然保留，请稍后再按“保存”。若一直如此，请查看是否有"
+                              "工作站停在保存的中途（程序没有响应，或电脑已休眠），让它继续或"
+                              "关闭它。");
+    case RefusalKind::NumberingHeld:
+        return numberingHeld(r);
     case RefusalKind::ReadOnly:
         if (r.driverText.isEmpty()) return error.message(); // why, said when opening
         return QStringLiteral("数据库只允许查阅，不允许写入，这次没有保存。如需修改调查表，请系统"

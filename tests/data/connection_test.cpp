@@ -1,15 +1,26 @@
-// The ADO-style connection string and what it opens.
+// The ADO-style connection string and what it opens; a connection lost in
+// the middle of a write.
 #include "data/connection.h"
 #include "data/connection_string.h"
+#include "data/dataset.h"
 #include "data/errors.h"
+#include "schema/djdcb_statements.h"
+#include "schema/number_claim.h"
+#include "schema/unit_code.h"
 #include "support/backends.h"
+#include "support/scratch_db.h"
 #include "support/tempdir.h"
 #include "support/unprivileged.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <QThread>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <utility>
 
 using namespace zarn;
 
@@ -303,4 +314,146 @@ TEST(ConnectionTest, AWriteProtectedSqliteFileOpensForBrowsingWhereNobodyCanChan
         c.close();
         setMode(folder, kFolderReadOnly | QFileDevice::WriteOwner);
     }
+}
+
+namespace {
+
+const QString kUnit = QStringLiteral("320102001001");
+
+// The use-right form's list of the unit, its writes claiming their numbers as the form's do.
+std::unique_ptr<Dataset> claimingList(Connection &c)
+{
+    auto d = std::make_unique<Dataset>(&c);
+    d->setQuery(sql::djdcListUseRight, unitcode::unitListParams(kUnit));
+    d->open();
+    d->setWriteCheck(
+        [](Dataset &t) {
+            numbering::claimNumbers(*t.connection(), t.text("dwdm"), t.text("zdbh"), QString());
+        },
+        {QStringLiteral("zdbh")});
+    return d;
+}
+
+void typeNewRow(Dataset &d, int id)
+{
+    d.append();
+    d.setValue("id", id);
+    d.setValue("dwdm", kUnit);
+    d.setValue("zdbh", QStringLiteral("00100100%1").arg(id));
+    d.setValue("qlr", QStringLiteral("户%1").arg(id));
+}
+
+DatabaseError lostReply()
+{
+    return DatabaseError(QStringLiteral("server closed the connection unexpectedly"),
+                         Refusal::of(RefusalKind::ConnectionLost, {}));
+}
+
+} // namespace
+
+// The backend of a workstation ended while its new row waited for the unit's
+// claim, or right after its COMMIT went through with the reply lost; the
+// server taking no connections for a while, or at once again. Each time the
+// typing stays pending while the server is away, and the row is stored once:
+// a row whose COMMIT got there is found, not stored again nor refused as
+// taking its own parcel number.
+TEST(PostgresLostConnectionTest, AWriteCutOffIsStoredOnceWhenTheServerAnswersAgain)
+{
+    ZARN_SKIP_UNLESS_CONFIGURED(zarn::test::Backend::Postgres);
+    using zarn::test::count;
+    zarn::test::ScratchDatabase db(zarn::test::Backend::Postgres);
+    const std::unique_ptr<Connection> admin = db.openSurvey();
+    // A database's connections are let in or kept out from another one.
+    const QString serverText = zarn::test::connectionStringFor(zarn::test::Backend::Postgres, {});
+    Connection server;
+    server.setConnectionString(serverText);
+    server.open();
+    const QString name = zarn::test::scalar(*admin, QStringLiteral("select current_database()")).toString();
+    const auto serverTakes = [&](Connection &c, bool connections) {
+        zarn::test::execAll(c, {QStringLiteral("alter database %1 allow_connections %2")
+                                    .arg(name, connections ? QStringLiteral("true")
+                                                           : QStringLiteral("false"))});
+    };
+    const std::unique_ptr<Connection> writer = db.open();
+    const auto pidOf = [](Connection &c) {
+        return zarn::test::scalar(c, QStringLiteral("select pg_backend_pid()")).toString();
+    };
+    const auto rows = [&](const QString &where) {
+        return count(*admin, QStringLiteral("select count(*) from T_DJDCB where ") + where);
+    };
+    const std::unique_ptr<Dataset> list = claimingList(*writer);
+
+    // Ended while waiting for another workstation's claim of the unit.
+    const QString waitingPid = pidOf(*writer);
+    std::atomic<bool> claimed{false};
+    std::thread holder([&] {
+        Connection other, killer;
+        other.setConnectionString(db.connectionString());
+        other.open();
+        killer.setConnectionString(serverText);
+        killer.open();
+        other.begin();
+        numbering::claimNumbers(other, kUnit, QStringLiteral("0010019999"), QString());
+        claimed = true;
+        const QString waiting = QStringLiteral(
+            "select count(*) from pg_locks where locktype = 'advisory' and not granted");
+        while (count(killer, waiting) == 0)
+            QThread::msleep(10);
+        serverTakes(killer, false);
+        zarn::test::execAll(killer,
+                            {QStringLiteral("select pg_terminate_backend(%1)").arg(waitingPid)});
+        other.rollback();
+    });
+    while (!claimed)
+        QThread::msleep(10);
+    typeNewRow(*list, 11);
+    try {
+        list->post();
+        ADD_FAILURE() << "stored while the unit was claimed and the server away";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.kind(), RefusalKind::ConnectionLost) << e.message().toStdString();
+    }
+    holder.join();
+    EXPECT_EQ(list->state(), Dataset::State::Insert);
+    EXPECT_EQ(list->text("qlr"), QStringLiteral("户11"));
+    EXPECT_TRUE(writer->isOpen());
+    serverTakes(server, true);
+    list->post();
+    EXPECT_EQ(list->state(), Dataset::State::Browse);
+    EXPECT_EQ(rows(QStringLiteral("id = 11")), 1);
+
+    // The COMMIT of a new row got there, its reply did not, and no server answers.
+    typeNewRow(*list, 12);
+    bool cut = true;
+    writer->setAfterCommit([&] {
+        if (!std::exchange(cut, false)) return;
+        const QString pid = pidOf(*writer);
+        serverTakes(server, false);
+        zarn::test::execAll(server, {QStringLiteral("select pg_terminate_backend(%1)").arg(pid)});
+        throw lostReply();
+    });
+    EXPECT_THROW(list->post(), DatabaseError);
+    EXPECT_EQ(list->state(), Dataset::State::Insert);
+    serverTakes(server, true);
+    list->post();
+    EXPECT_EQ(list->state(), Dataset::State::Browse);
+    EXPECT_EQ(rows(QStringLiteral("id = 12")), 1);
+
+    // A renumbering whose COMMIT reply was lost, the server back at once: the
+    // row already holds its new number, which is no refusal.
+    cut = true;
+    writer->setAfterCommit([&] {
+        if (!std::exchange(cut, false)) return;
+        zarn::test::execAll(server, {QStringLiteral("select pg_terminate_backend(%1)")
+                                         .arg(pidOf(*writer))});
+        throw lostReply();
+    });
+    list->edit();
+    list->setValue("zdbh", QStringLiteral("0010010099"));
+    list->post();
+    writer->setAfterCommit({});
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(list->state(), Dataset::State::Browse);
+    EXPECT_EQ(rows(QStringLiteral("id = 12 and zdbh = '0010010099'")), 1);
+    EXPECT_EQ(rows(QStringLiteral("1 = 1")), 2);
 }
