@@ -579,6 +579,16 @@ QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &p
     return {};
 }
 
+void SurveyForm::dropNewRow()
+{
+    // A row the database would not take (busy, refused, the connection gone)
+    // is not left pending: the next move, close or 新增 would store it
+    // unasked. The sheet goes back to the row it came from.
+    m_givenParcel.clear();
+    m_givenSurvey.clear();
+    if (table().state() == Dataset::State::Insert) table().cancel();
+}
+
 void SurveyForm::spbNewClick()
 {
     finishOpening();
@@ -610,13 +620,14 @@ void SurveyForm::spbNewClick()
             t.setValue(QString::fromLatin1(c.column), newValue(c, id, parcel, survey, ini));
         t.edit();
         t.post();
+    } catch (const DatabaseError &e) {
+        dropNewRow();
+        // The refusal's own sentence would say the typing stays for 保存.
+        const QString sentence = newRowNotMadeSentence(e);
+        if (sentence.isEmpty()) throw;
+        throw DatabaseError(sentence, Refusal::of(RefusalKind::Other, e.refusal().table));
     } catch (...) {
-        // A row the database would not take (busy, refused, the connection
-        // gone) is not left pending: the next move, close or 新增 would store
-        // it unasked. The sheet goes back to the row it came from.
-        m_givenParcel.clear();
-        m_givenSurvey.clear();
-        if (t.state() == Dataset::State::Insert) t.cancel();
+        dropNewRow();
         throw;
     }
     setcomp();

@@ -184,6 +184,8 @@ protected:
     void openRest();
 
     zarn::Dataset &table() const;
+    // Cancels a new row its 新增 could not store, the sheet back on the row it came from.
+    void dropNewRow();
     TDataMod &dataModule() const;
 
     void closeEvent(QCloseEvent *event) override;

@@ -125,6 +125,30 @@ QString refusalSentence(const DatabaseError &error)
     return QStringLiteral("数据库拒绝了这次操作，没有保存。请把下面的数据库信息告诉系统管理员。");
 }
 
+QString newRowNotMadeSentence(const DatabaseError &error)
+{
+    const Refusal &r = error.refusal();
+    const QString again =
+        QStringLiteral("新的调查表没有建立，表上仍是原来的记录。请稍后再按“新增”。");
+    const QString stalled = QStringLiteral("若一直如此，请查看有没有工作站停在“新增”或保存的中途"
+                                           "（程序没有响应，或电脑已休眠），让它继续或关闭它。");
+    switch (r.kind) {
+    case RefusalKind::Busy:
+        return QStringLiteral("其他工作站正在写入数据库，等候几秒后仍未轮到，") + again + stalled;
+    case RefusalKind::NumberingHeld: {
+        const QString unit = rowValue(r, "dwdm");
+        return QStringLiteral("另一个工作站正在为单位%1生成新的地籍号，等候几秒后仍未轮到，")
+                   .arg(unit.isEmpty() ? QString() : QStringLiteral(" %1 ").arg(unit)) +
+               again + stalled;
+    }
+    case RefusalKind::ConnectionLost:
+        return QStringLiteral("与数据库服务器的连接已中断，新的调查表没有建立，表上仍是原来的记录。"
+                              "请等网络或服务器恢复后再按“新增”。");
+    default:
+        return {};
+    }
+}
+
 QString rowsDeletedText(const DatabaseError &error, bool changeStored)
 {
     const auto *gone = dynamic_cast<const RowsDeletedError *>(&error);

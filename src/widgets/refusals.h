@@ -22,6 +22,11 @@ QString refusalText(const DatabaseError &error);
 // A unit's rows that did not load: nothing was being saved, so the sentence
 // says what the form cannot do now and whom to tell, then the database's text.
 QString loadFailureText(const DatabaseError &error);
+// A 新增 the database did not take, for the refusals that leave nothing
+// typed behind (the new row is dropped, the sheet back on the row it came
+// from): what to press again, and when. Empty for any other refusal, whose
+// own sentence holds.
+QString newRowNotMadeSentence(const DatabaseError &error);
 
 // What a move that found rows another user deleted says (RowsDeletedError):
 // how many left the list, that the sheet still shows the row it left, and

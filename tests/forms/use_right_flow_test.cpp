@@ -354,6 +354,10 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
     }
     form->spbNew->click();
     ASSERT_EQ(messages->records.size(), 1);
+    // Nothing typed stays behind to be saved: the box says to press 新增 again.
+    EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("新的调查表没有建立")))
+        << messages->records[0].text.toStdString();
+    EXPECT_FALSE(messages->records[0].text.contains(QStringLiteral("再按“保存”")));
     EXPECT_EQ(t.state(), Dataset::State::Browse);
     EXPECT_EQ(t.recordCount(), 1);
     EXPECT_EQ(current("zdbh"), "0030040001");
