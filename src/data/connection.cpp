@@ -108,11 +108,14 @@ void Connection::openDatabase(bool again)
         // a writer nor a writer for readers; sorts and temporary indexes in
         // memory rather than in temporary files; 16 MiB of page cache for
         // the indexes of a big unit. The log is kept in the file, so a
-        // database that cannot switch (read-only, locked) stays as it is.
+        // database that cannot switch (read-only, locked) stays as it is,
+        // and so does a file that is no survey database.
         QSqlQuery q(db);
-        for (const char *pragma : {"pragma foreign_keys = on", "pragma journal_mode = wal",
-                                   "pragma temp_store = memory", "pragma cache_size = -16384"})
+        for (const char *pragma : {"pragma foreign_keys = on", "pragma temp_store = memory",
+                                   "pragma cache_size = -16384"})
             q.exec(QString::fromLatin1(pragma));
+        if (sqlitefile::maySwitchToWriteAheadLog(db))
+            q.exec(QStringLiteral("pragma journal_mode = wal"));
         q.finish();
     }
     // Through ODBC a PostgreSQL server is still a PostgreSQL server: the survey
@@ -318,6 +321,7 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool 
             if (q.exec()) return q;
         }
         DatabaseError e = error(q.lastError());
+        e.refusal().reading = !writes(sql);
         if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
         const bool hadTransaction = m_inTransaction;
         q = QSqlQuery();

@@ -146,16 +146,24 @@ void RecordingMessageService::keepOpen()
     if (before) QApplication::setActiveWindow(before);
 }
 
-void RecordingMessageService::showMessage(const QString &text, QWidget *)
+namespace {
+bool overShownWindow(const QWidget *parent)
 {
-    records.append({true, text, captionFor(QString(), MessageIcon::None), MessageIcon::None, Ok});
+    return parent && parent->window()->isVisible();
+}
+} // namespace
+
+void RecordingMessageService::showMessage(const QString &text, QWidget *parent)
+{
+    records.append({true, text, captionFor(QString(), MessageIcon::None), MessageIcon::None, Ok,
+                    overShownWindow(parent)});
     keepOpen();
 }
 
 int RecordingMessageService::messageBox(const QString &text, const QString &caption,
-                                        MessageIcon icon, int buttons, QWidget *)
+                                        MessageIcon icon, int buttons, QWidget *parent)
 {
-    records.append({false, text, caption, icon, buttons});
+    records.append({false, text, caption, icon, buttons, overShownWindow(parent)});
     keepOpen();
     if (!answers.isEmpty()) return answers.takeFirst();
     for (int b : {Ok, Save, Yes, No, Discard, Cancel})

@@ -3,6 +3,8 @@
 #include "fixture.h"
 
 #include "data/errors.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 
 #include <QAbstractItemModelTester>
@@ -217,6 +219,53 @@ TEST_F(GridTest, TypingInACellEditsTheDataset)
     if (!pick) pick = qobject_cast<QComboBox *>(QApplication::focusWidget());
     ASSERT_NE(pick, nullptr);
     EXPECT_EQ(pick->count(), 3);
+}
+
+// No line cuts a value it shows (QLineEdit's own limit is 32,767): a text
+// longer than that is shown whole in an edit, a drop-down list's line and a
+// cell editor, and what is written back is the whole text as changed.
+TEST_F(GridTest, ALongTextIsShownAndWrittenWholeByEveryLine)
+{
+    const QString note = QStringLiteral("首") + QString(40000, u'x');
+    ds->edit();
+    ds->setValue("bz", note);
+    ds->post();
+    auto *edit = new DBEdit(window.get());
+    edit->bind(source.get(), "bz");
+    auto *list = new DBComboBox(window.get());
+    list->bind(source.get(), "bz");
+    edit->show();
+    list->show();
+    EXPECT_EQ(edit->text(), note);
+    EXPECT_EQ(list->currentText(), note);
+
+    focus(edit);
+    edit->end(false);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    focus(list);
+    EXPECT_EQ(ds->text("bz"), note.chopped(1));
+    EXPECT_EQ(list->currentText(), note.chopped(1));
+    list->lineEdit()->end(false);
+    typeText(list->lineEdit(), "yz");
+    EXPECT_EQ(ds->text("bz"), note.chopped(1) + "yz");
+    ds->post();
+    EXPECT_EQ(stored(1, "bz"), note.chopped(1) + "yz");
+
+    grid->setColumns({{"zdbh", QStringLiteral("宗地号"), 60, {}, false},
+                      {"bz", QStringLiteral("备注"), 90, {}, false}});
+    focus(grid);
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    grid->edit(grid->currentIndex());
+    auto *cell = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(), note.chopped(1) + "yz");
+    cell->end(false);
+    QTest::keyClick(cell, Qt::Key_Backspace);
+    QTest::keyClick(cell, Qt::Key_Return);
+    QApplication::processEvents();
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(stored(1, "bz"), note.chopped(1) + "y");
+    EXPECT_TRUE(reportedErrors().isEmpty());
 }
 
 // A box that stays open, as a real one does, takes the focus from the cell

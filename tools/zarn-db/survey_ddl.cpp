@@ -153,6 +153,15 @@ InitSummary createSurveyDatabase(Connection &connection)
     return summary;
 }
 
+QString analyseSurveyTables(Connection &connection)
+{
+    if (dialectOf(connection) != Dialect::Postgres) return {};
+    QSqlQuery q(connection.database());
+    if (q.exec(QStringLiteral("analyze ") + surveyTables().join(QStringLiteral(", ")))) return {};
+    const QString why = q.lastError().databaseText().trimmed();
+    return why.isEmpty() ? q.lastError().text() : why;
+}
+
 QString createSqliteFileIfMissing(const QString &connectionString)
 {
     const ConnectionSettings settings = mapConnectionString(connectionString, false);
