@@ -422,6 +422,8 @@ TEST_P(OwnershipTest, ALongNoteStaysWholeAndARefusalAtClosingIsToldOverTheForm)
     const QString note = QString(40000, u'x') + QStringLiteral("尾");
     const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}, {"QSDCJS", note}});
     openOwnership(unit);
+    syq->show();
+    QApplication::processEvents();
     auto *line = qobject_cast<DBEdit *>(control(QStringLiteral("DBEdit28")));
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->text(), note);

@@ -112,10 +112,10 @@ int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &opti
         QStringList what;
         for (const auto &[table, rows] : held)
             what << (table == QLatin1String("T_DJDCB")
-                         ? QStringLiteral("%1 张调查表").arg(rows)
+                         ? QStringLiteral(" %1 张调查表").arg(rows)
                          : QStringLiteral("表 %1 的 %2 行").arg(table).arg(rows));
         throw zarn::Error(
-            QStringLiteral("数据库中已有 %1，没有写入演示数据：演示宗地混入后"
+            QStringLiteral("数据库中已有%1，没有写入演示数据：演示宗地混入后"
                            "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
                            "demo；确要加入这个数据库时，加上 --add-to-existing。")
                 .arg(what.join(QStringLiteral("、"))));
