@@ -203,6 +203,42 @@ TEST(MessageTest, AQuestionAboutUnstoredTypingOffersSaveDiscardAndCancelAndSaysW
     }
 }
 
+// A name with an underscore on a box's last line shows its underscore: the
+// Ming face draws it below the line, where the label would cut it off.
+TEST(MessageTest, AnUnderscoreOnTheLastLineIsNotCutOff)
+{
+    QList<QImage> labels;
+    const auto grabLabel = [&] {
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            labels << label->grab().toImage();
+            box->buttons().value(0)->click();
+        });
+    };
+    for (const char *name : {"T_DJDCB", "T DJDCB"}) {
+        grabLabel();
+        messageBox(QStringLiteral("数据库拒绝了这次读取，需要的内容没有读到。\n\n数据库信息：no "
+                                  "such table: ") +
+                       QLatin1String(name),
+                   QStringLiteral("错误"), MessageIcon::Critical, Ok);
+    }
+    ASSERT_EQ(labels.size(), 2);
+    // The two differ only in the underscore: it must have left some ink.
+    const auto ink = [](const QImage &image) {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        const QRgb paper = rgb.pixel(0, 0);
+        int n = 0;
+        for (int y = 0; y < rgb.height(); ++y)
+            for (int x = 0; x < rgb.width(); ++x)
+                n += rgb.pixel(x, y) != paper;
+        return n;
+    };
+    EXPECT_GT(ink(labels[0]), ink(labels[1]));
+}
+
 TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey)
 {
     QWidget w;
