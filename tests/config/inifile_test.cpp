@@ -172,8 +172,8 @@ TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone)
 // the same bytes as key-by-key writes, nothing on disk before commit().
 TEST_F(IniFileTest, ABatchReadsOnceWritesOnceAndEndsAsSingleWritesWould)
 {
-    const QByteArray before = "[SystemInfo]\r\nA=1\r\n\r\n[DCB]\r\nsm=old\r\nKZY=" +
-                              ZhangSanGbk + "\r\n";
+    const QByteArray before =
+        "[SystemInfo]\r\nA=1\r\n\r\n[DCB]\r\nsm=old\r\nKZY=" + ZhangSanGbk + "\r\n";
     writeFile(tmp.file("single.ini"), before);
     const IniFile single(tmp.file("single.ini"));
     const QList<std::pair<QString, QString>> keys = {{"SM", "new"},
@@ -331,7 +331,8 @@ TEST(IniFileAccessTest, AFileTheUserMayNotReadIsNotMissing)
     writeFile(locked, "[SystemInfo]\nConnectionString=x\n");
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
     EXPECT_EQ(IniFile::state(locked), FileState::NotAllowed);
-    EXPECT_TRUE(IniFile::describe(FileState::NotAllowed).contains(QStringLiteral("没有读取它的权限")));
+    EXPECT_TRUE(
+        IniFile::describe(FileState::NotAllowed).contains(QStringLiteral("没有读取它的权限")));
     EXPECT_EQ(IniFile(locked).read(u"SystemInfo", u"ConnectionString", "d"), "d");
     // Behind a folder the user may not enter, a file is no more missing.
     const QString folder = tmp.file("closed");

@@ -88,8 +88,8 @@ TEST(ConnectionStringTest, SeveralPostgresServersBecomeOneList)
         int servers;
     };
     for (const Case &c : {
-             Case{"Data Source=hostA:5432,hostB:5433/landreg", "hostA,hostB", -1,
-                  "port=5432,5433", 2},
+             Case{"Data Source=hostA:5432,hostB:5433/landreg", "hostA,hostB", -1, "port=5432,5433",
+                  2},
              Case{"Data Source= hostA , hostB:5433 ,hostC/landreg", "hostA,hostB,hostC", -1,
                   "port=,5433,", 3},
              Case{"Data Source=hostA,hostB/landreg", "hostA,hostB", -1, "", 2},
@@ -185,8 +185,8 @@ TEST(ConnectionTest, OnlyANewOrASurveySqliteFileIsSwitchedToAWriteAheadLog)
         const char *file;
         const char *table; // made before the first open; none: an empty file
         bool wal;
-    } cases[] = {{"foreign.db", "orders", false}, {"survey.db", "T_DJDCB", true},
-                 {"new.db", nullptr, true}};
+    } cases[] = {
+        {"foreign.db", "orders", false}, {"survey.db", "T_DJDCB", true}, {"new.db", nullptr, true}};
     for (const auto &c : cases) {
         const QString file = tmp.file(QString::fromLatin1(c.file));
         if (c.table) {

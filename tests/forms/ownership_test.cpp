@@ -447,7 +447,8 @@ TEST_P(OwnershipTest, ALongNoteStaysWholeAndARefusalAtClosingIsToldOverTheForm)
     EXPECT_EQ(count->text(), "3q");
     syq->close();
     ASSERT_EQ(messages->records.size(), 1);
-    EXPECT_TRUE(messages->records[0].text.contains("3q")) << messages->records[0].text.toStdString();
+    EXPECT_TRUE(messages->records[0].text.contains("3q"))
+        << messages->records[0].text.toStdString();
     EXPECT_EQ(messages->records[0].caption, QStringLiteral("错误"));
     EXPECT_TRUE(messages->records[0].overShownWindow);
     QApplication::processEvents();

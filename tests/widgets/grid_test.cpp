@@ -417,17 +417,16 @@ TEST_F(GridTest, RowsArrivingBehindTheFirstPageReachTheModelInOrder)
                          "from c")});
     Dataset arr(conn.get());
     arr.setPaging(16, 2);
-    arr.setQuery({.table = QStringLiteral("t_arr"),
-                  .filter = QStringLiteral("dwdm >= ? and dwdm < ?"),
-                  .exactFilter = QStringLiteral("dwdm = ?"),
-                  .exactValues = {0},
-                  .exactProbe =
-                      QStringLiteral("select min(dwdm) from t_arr where dwdm > ? and dwdm < ?"),
-                  .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}}},
-                 {QStringLiteral("A"), QStringLiteral("Z")});
+    arr.setQuery(
+        {.table = QStringLiteral("t_arr"),
+         .filter = QStringLiteral("dwdm >= ? and dwdm < ?"),
+         .exactFilter = QStringLiteral("dwdm = ?"),
+         .exactValues = {0},
+         .exactProbe = QStringLiteral("select min(dwdm) from t_arr where dwdm > ? and dwdm < ?"),
+         .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}}},
+        {QStringLiteral("A"), QStringLiteral("Z")});
     DatasetModel model;
-    QAbstractItemModelTester tester(&model,
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.setDataset(&arr);
     arr.open();
     ASSERT_TRUE(arr.keysArriving());
@@ -442,8 +441,7 @@ TEST_F(GridTest, RowsArrivingBehindTheFirstPageReachTheModelInOrder)
     EXPECT_EQ(model.rowCount(), 301);
     EXPECT_EQ(arr.recordCount(), 301);
     model.fetchRows(300, 300);
-    EXPECT_EQ(model.data(model.index(300, zdbh)).toString(),
-              QStringLiteral("9999"));
+    EXPECT_EQ(model.data(model.index(300, zdbh)).toString(), QStringLiteral("9999"));
 }
 
 TEST_F(GridTest, PaintingReadsNoRowAndARowThatCannotBeReadIsReported)

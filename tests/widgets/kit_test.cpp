@@ -94,7 +94,7 @@ TEST(GuardTest, AReportAfterTheEventKeepsItsKindAndItsWindow)
     reportAfterEvent(field, std::make_exception_ptr(RowsDeletedError(1, "T_DJDCB")));
     reportAfterEvent(field, QStringLiteral("'3q' 不是有效的整数"));
     reportAfterEvent(field, QStringLiteral("'3q' 不是有效的整数")); // the same: once
-    EXPECT_TRUE(rec.records.isEmpty()); // not inside the event
+    EXPECT_TRUE(rec.records.isEmpty());                             // not inside the event
     QApplication::processEvents();
     ASSERT_EQ(rec.records.size(), 2);
     EXPECT_EQ(rec.records[0].caption, "提示");

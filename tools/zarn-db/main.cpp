@@ -71,9 +71,11 @@ void warnIfNotAnalysed(zarn::Connection &conn)
 {
     const QString why = zarn::dbsetup::analyseSurveyTables(conn);
     if (!why.isEmpty())
-        say(stderr, QStringLiteral("zarn-db: 数据已写入，但数据库没有统计这些表（analyze）：%1。"
-                                   "请数据库管理员对这些表运行 analyze，否则最初打开调查表会较慢。")
-                        .arg(why));
+        say(stderr,
+            QStringLiteral("zarn-db: 数据已写入，但数据库没有整理和统计这些表（vacuum analyze）："
+                           "%1。请数据库管理员对这些表运行 vacuum analyze，否则最初打开"
+                           "调查表会较慢。")
+                .arg(why));
 }
 
 int runInit(const QString &connectionString)
@@ -114,11 +116,10 @@ int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &opti
             what << (table == QLatin1String("T_DJDCB")
                          ? QStringLiteral(" %1 张调查表").arg(rows)
                          : QStringLiteral("表 %1 的 %2 行").arg(table).arg(rows));
-        throw zarn::Error(
-            QStringLiteral("数据库中已有%1，没有写入演示数据：演示宗地混入后"
-                           "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
-                           "demo；确要加入这个数据库时，加上 --add-to-existing。")
-                .arg(what.join(QStringLiteral("、"))));
+        throw zarn::Error(QStringLiteral("数据库中已有%1，没有写入演示数据：演示宗地混入后"
+                                         "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
+                                         "demo；确要加入这个数据库时，加上 --add-to-existing。")
+                              .arg(what.join(QStringLiteral("、"))));
     }
     QElapsedTimer timer;
     timer.start();

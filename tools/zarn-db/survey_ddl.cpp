@@ -157,7 +157,10 @@ QString analyseSurveyTables(Connection &connection)
 {
     if (dialectOf(connection) != Dialect::Postgres) return {};
     QSqlQuery q(connection.database());
-    if (q.exec(QStringLiteral("analyze ") + surveyTables().join(QStringLiteral(", ")))) return {};
+    // With the vacuum the unit's keys are read from the index alone at once,
+    // not only once autovacuum has set the table's visibility map.
+    if (q.exec(QStringLiteral("vacuum analyze ") + surveyTables().join(QStringLiteral(", "))))
+        return {};
     const QString why = q.lastError().databaseText().trimmed();
     return why.isEmpty() ? q.lastError().text() : why;
 }
