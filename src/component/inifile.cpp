@@ -5,11 +5,16 @@
 #include "decrypt/module_path.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <atomic>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zarn {
 
@@ -201,26 +206,63 @@ struct Contents {
     Encoding enc = Encoding::Gbk;
 };
 
-// False when the file exists but cannot be used; a missing file is empty.
-bool load(const QString &path, Contents &c)
+// Reads the file without ever waiting: opened without blocking (a named
+// pipe would hold the caller until some writer came) and read only when it
+// is an ordinary file of a sensible size. A missing file is empty.
+FileState load(const QString &path, Contents &c)
 {
     ++loads;
+    const QByteArray native = QFile::encodeName(path);
     // A link to a file not made yet (the package links config.ini to /etc)
-    // is a missing file; QFile::exists() on the link itself would say it is there.
-    if (!QFileInfo::exists(path)) return true;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > IniFile::MaxFileBytes) return false;
-    // As much as the file holds (read() would first take room for the most
-    // it may read, 16 MiB, on every call); one byte more tells a file that
-    // grew meanwhile. A file without a size (a device) is read to the limit.
-    const qint64 size = f.size();
-    c.bytes = f.read(size > 0 ? size + 1 : IniFile::MaxFileBytes + 1);
-    if (c.bytes.size() > IniFile::MaxFileBytes || f.error() != QFileDevice::NoError) return false;
+    // is a missing file, as is a path through something that is no folder.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        switch (errno) {
+        case ENOENT:
+        case ENOTDIR:
+            return FileState::Missing;
+        case EACCES:
+        case EPERM:
+            return FileState::NotAllowed;
+        default:
+            return FileState::ReadFailed;
+        }
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return FileState::ReadFailed;
+    if (S_ISDIR(st.st_mode)) return FileState::Folder;
+    if (!S_ISREG(st.st_mode)) return FileState::NotAFile;
+    if (st.st_size > IniFile::MaxFileBytes) return FileState::TooBig;
+    // As much as the file holds; one byte more tells a file that grew meanwhile.
+    c.bytes.resize(qsizetype(st.st_size) + 1);
+    qsizetype got = 0;
+    while (got < c.bytes.size()) {
+        const ssize_t n = ::read(fd, c.bytes.data() + got, size_t(c.bytes.size() - got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            c.bytes.clear();
+            return errno == EACCES || errno == EPERM ? FileState::NotAllowed
+                                                     : FileState::ReadFailed;
+        }
+        if (n == 0) break;
+        got += n;
+        if (got == c.bytes.size() && got <= IniFile::MaxFileBytes)
+            c.bytes.resize(std::min<qsizetype>(got * 2, IniFile::MaxFileBytes + 1));
+    }
+    c.bytes.resize(got);
+    if (c.bytes.size() > IniFile::MaxFileBytes) {
+        c.bytes.clear();
+        return FileState::TooBig;
+    }
     if (c.bytes.startsWith(Utf8Bom)) {
         c.bodyStart = 3;
         c.enc = Encoding::Utf8;
     }
-    return true;
+    return FileState::Readable;
 }
 
 // Names are compared trimmed, as the file's names are read.
@@ -259,6 +301,34 @@ QString fromGbk(QByteArrayView bytes)
     return decode(bytes, Encoding::Gbk);
 }
 
+FileState IniFile::state(const QString &path)
+{
+    Contents c;
+    return load(path, c);
+}
+
+QString IniFile::describe(FileState state)
+{
+    switch (state) {
+    case FileState::Readable:
+        return QStringLiteral("可以读取");
+    case FileState::Missing:
+        return QStringLiteral("不存在");
+    case FileState::NotAllowed:
+        return QStringLiteral("当前用户没有读取它的权限（请检查文件和它所在文件夹的权限）");
+    case FileState::Folder:
+        return QStringLiteral("是一个文件夹，不是配置文件");
+    case FileState::NotAFile:
+        return QStringLiteral("不是普通文件（是命名管道、设备或套接字），不能作为配置文件读取");
+    case FileState::TooBig:
+        return QStringLiteral("超过 %1 MB，不是配置文件，没有读取")
+            .arg(IniFile::MaxFileBytes / (1024 * 1024));
+    case FileState::ReadFailed:
+        break;
+    }
+    return QStringLiteral("读取时出错");
+}
+
 IniFile::IniFile(QString path)
     : m_path(std::move(path))
 {
@@ -285,9 +355,10 @@ IniBatch::IniBatch(QString path)
 {
     if (m_path.isEmpty()) return;
     Contents c;
-    m_usable = load(m_path, c);
+    const FileState state = load(m_path, c);
+    m_usable = state == FileState::Readable || state == FileState::Missing;
     if (!m_usable) return;
-    m_existed = QFile::exists(m_path);
+    m_existed = state == FileState::Readable;
     m_utf8 = c.enc == Encoding::Utf8;
     m_bodyStart = c.bodyStart;
     m_loaded = c.bytes;

@@ -12,6 +12,17 @@ QByteArray toGbk(QStringView text, bool *exact = nullptr);
 // Undecodable bytes become replacement characters; a cut final lead byte is dropped.
 QString fromGbk(QByteArrayView bytes);
 
+// What reading a file found.
+enum class FileState {
+    Readable,
+    Missing,    // no such file (reads as empty)
+    NotAllowed, // the user may not read it, or not reach its folder
+    Folder,     // a folder of that name
+    NotAFile,   // a named pipe, a device or a socket: never read, never waited on
+    TooBig,     // larger than IniFile::MaxFileBytes
+    ReadFailed, // any other error of the system
+};
+
 // An initialisation file: "[section]" lines followed by "key=value" lines.
 //
 // Section and key names match without regard to case; the first section of a
@@ -28,6 +39,11 @@ public:
     static constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
 
     explicit IniFile(QString path);
+
+    // What reading the file at path finds, and that said in Chinese for the
+    // administrator ("不存在", "当前用户没有读取它的权限…").
+    static FileState state(const QString &path);
+    static QString describe(FileState state);
     const QString &path() const { return m_path; }
 
     // The key's value with surrounding blanks removed, or `defaultValue` when

@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
-#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QThread>
@@ -223,12 +222,12 @@ void warnNoConnectionString()
 {
     const QString config = GetDllPath() + QStringLiteral("config.ini");
     QString why;
-    if (!QFileInfo::exists(config)) {
-        why = QStringLiteral("%1 is missing").arg(config);
+    if (const FileState state = IniFile::state(config); state != FileState::Readable) {
+        why = QStringLiteral("配置文件 %1 %2").arg(config, IniFile::describe(state));
     } else if (const QString absent = QStringLiteral("\x01");
                ReadIniStr(QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"),
                           absent) == absent) {
-        why = QStringLiteral("%1 has no ConnectionString in its [SystemInfo] section").arg(config);
+        why = QStringLiteral("配置文件 %1 的 [SystemInfo] 一节里没有 ConnectionString").arg(config);
     } else {
         // The decryption library's key: $ZARN_KEY_FILE, or its file beside the library.
         QString key = qEnvironmentVariable(cipher::KeyFileVariable);
@@ -244,28 +243,26 @@ void warnNoConnectionString()
         explicit_bzero(bytes, sizeof bytes);
         switch (r.result) {
         case cipher::KeyFileResult::Missing:
-            why = QStringLiteral("the key file %1 for the connection string of %2 is missing")
-                      .arg(key, config);
+            why = QStringLiteral("解密 %2 中连接字符串所用的密钥文件 %1 不存在").arg(key, config);
             break;
         case cipher::KeyFileResult::Unreadable:
-            why = QStringLiteral("the key file %1 for the connection string of %2 cannot be "
-                                 "read: %3")
+            why = QStringLiteral("解密 %2 中连接字符串所用的密钥文件 %1 无法读取：%3")
                       .arg(key, config, QString::fromLocal8Bit(std::strerror(r.error)));
             break;
         case cipher::KeyFileResult::Invalid:
-            why = QStringLiteral("the key file %1 for the connection string of %2 is no key "
-                                 "(a key is a file of exactly %3 bytes)")
+            why = QStringLiteral("解密 %2 中连接字符串所用的密钥文件 %1 不是密钥（密钥文件恰好 "
+                                 "%3 字节）")
                       .arg(key, config)
                       .arg(cipher::KeySize);
             break;
         case cipher::KeyFileResult::Ok:
-            why = QStringLiteral("the connection string in %1 does not decipher with the key "
-                                 "file %2 (enciphered with another key, or damaged)")
+            why = QStringLiteral("%1 中的连接字符串无法用密钥文件 %2 解密（它用另一个密钥加密，"
+                                 "或已损坏）")
                       .arg(config, key);
             break;
         }
     }
-    qWarning("Zarndcbdll: %s; no survey form is shown", qUtf8Printable(why));
+    qWarning("Zarndcbdll: %s；不显示调查表", qUtf8Printable(why));
 }
 
 void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx)

@@ -127,11 +127,14 @@ void Connection::openDatabase(bool again)
         // a writer nor a writer for readers; sorts and temporary indexes in
         // memory rather than in temporary files; 16 MiB of page cache for
         // the indexes of a big unit. The log is kept in the file, so a
-        // database that cannot switch (read-only, locked) stays as it is.
+        // database that cannot switch (read-only, locked) stays as it is,
+        // and so does a file that is no survey database.
         QSqlQuery q(db);
-        for (const char *pragma : {"pragma foreign_keys = on", "pragma journal_mode = wal",
-                                   "pragma temp_store = memory", "pragma cache_size = -16384"})
+        for (const char *pragma : {"pragma foreign_keys = on", "pragma temp_store = memory",
+                                   "pragma cache_size = -16384"})
             q.exec(QString::fromLatin1(pragma));
+        if (sqlitefile::maySwitchToWriteAheadLog(db))
+            q.exec(QStringLiteral("pragma journal_mode = wal"));
         q.finish();
     }
     // Through ODBC a PostgreSQL server is still a PostgreSQL server: the survey
@@ -382,6 +385,7 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool 
         // A driver that gave its connection up may say no more than that it is closed.
         if (e.kind() != RefusalKind::ConnectionLost && !handle().isOpen())
             e.refusal().kind = RefusalKind::ConnectionLost;
+        e.refusal().reading = !writes(sql);
         if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
         const bool hadTransaction = m_inTransaction;
         q = QSqlQuery();

@@ -17,7 +17,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <optional>
 
 namespace zarn {
 
@@ -33,6 +35,25 @@ bool isTextType(FieldType t)
 {
     return t == FieldType::UnicodeText || t == FieldType::Text || t == FieldType::LongText;
 }
+
+namespace {
+
+bool isFloatValue(const QVariant &v)
+{
+    const int id = v.metaType().id();
+    return id == QMetaType::Double || id == QMetaType::Float;
+}
+
+// A double as a 64-bit whole number when it lies in that range: casting one
+// outside it (or infinity, or NaN) is undefined. The fraction is dropped.
+std::optional<qint64> wholeNumber(double d)
+{
+    constexpr double limit = 9223372036854775808.0; // 2^63, exact as a double
+    if (!std::isfinite(d) || d >= limit || d < -limit) return std::nullopt;
+    return qint64(d);
+}
+
+} // namespace
 
 // ---------------------------------------------------------------- Field
 
@@ -62,7 +83,15 @@ qint64 Field::asInteger() const
     const QVariant v = value();
     if (Dataset::isNullValue(v)) return 0;
     bool ok = false;
-    const qint64 n = v.toLongLong(&ok);
+    qint64 n = 0;
+    if (isFloatValue(v)) {
+        // Rounded to the nearest, as the driver's own conversion does.
+        const std::optional<qint64> whole = wholeNumber(std::round(v.toDouble()));
+        ok = whole.has_value();
+        n = whole.value_or(0);
+    } else {
+        n = v.toLongLong(&ok);
+    }
     if (!ok)
         throw ConversionError(
             QStringLiteral("'%1' 不是有效的整数 (字段 %2)").arg(Dataset::textOf(v), name()));
@@ -534,10 +563,11 @@ QVariant Dataset::convert(int column, const QVariant &v) const
         qint64 n;
         if (isString)
             n = s.trimmed().toLongLong(&ok);
-        else if (v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Float) {
+        else if (isFloatValue(v)) {
             const double d = v.toDouble();
-            ok = d == double(qint64(d));
-            n = qint64(d);
+            const std::optional<qint64> whole = wholeNumber(d);
+            ok = whole && double(*whole) == d;
+            n = whole.value_or(0);
         } else
             n = v.toLongLong(&ok);
         if (!ok) throw bad(QStringLiteral("有效的整数"));

@@ -116,8 +116,8 @@ public:
     // longer there (the list keeps it as it was) or is a new row not yet stored.
     bool refreshRow();
     // True when the table no longer has the current row as it was read
-    // (another user deleted it); false for a row it has, a new row, or when
-    // the dataset cannot tell.
+    // (another user deleted it); false for a row it has or a new row. A read
+    // of the table that fails throws its DatabaseError: it tells nothing.
     bool rowDeletedMeanwhile();
     // Takes the current row out of the list without touching the table (it is
     // gone there), dropping a pending change of it; the cursor goes to the

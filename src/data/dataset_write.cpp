@@ -8,6 +8,7 @@
 #include "data/errors.h"
 #include "data/row_store.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -361,7 +362,11 @@ std::optional<QVariantList> Dataset::storedRow(const QVariant &id) const
     QSqlQuery q = m_connection->exec(
         QStringLiteral("select * from %1 where %2 = ?").arg(m_sqlTable, sqlColumn(m_idColumn)),
         {id}, true);
-    if (!q.next()) return std::nullopt;
+    if (!q.next()) {
+        // A read that failed on the way is no answer: the row may well be there.
+        if (q.lastError().isValid()) throw m_connection->error(q.lastError());
+        return std::nullopt;
+    }
     // The statement may read fewer columns, or in another order, than the table has.
     const QSqlRecord rec = q.record();
     QVariantList row;

@@ -53,6 +53,8 @@ struct Refusal {
     QString constraint;
     QStringList keyColumns;
     QVariantMap row;
+    // The refused statement only read: nothing was being stored.
+    bool reading = false;
 
     // The refused key is the table's row number id (not another unique key).
     bool primaryKey() const;

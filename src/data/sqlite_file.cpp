@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QUrl>
 
 #include <fcntl.h>
@@ -94,6 +96,19 @@ bool immutableIsSafe(const Access &access, QString *whyNot)
         return true;
     if (whyNot) *whyNot = why;
     return false;
+}
+
+bool maySwitchToWriteAheadLog(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    // A survey table's name is bound as a value; any table at all makes the
+    // file someone's database.
+    if (!q.prepare(QStringLiteral("select count(*), coalesce(sum(lower(name) = ?), 0) from "
+                                  "sqlite_master where type = 'table'")))
+        return false;
+    q.addBindValue(QStringLiteral("t_djdcb"));
+    if (!q.exec() || !q.next()) return false;
+    return q.value(0).toLongLong() == 0 || q.value(1).toLongLong() > 0;
 }
 
 QString immutableUri(const QString &file)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QSqlDatabase;
+
 // What the user running the component may do with an SQLite survey file and
 // its folder, decided before the file is opened. SQLite needs more than the
 // file: saving makes a journal beside it, and a database in write-ahead-log
@@ -37,6 +39,11 @@ void requireUsable(const Access &access);
 // file system mounted read-only), so that no writer can make its log. Else
 // whyNot says why not, in Chinese, for the administrator.
 bool immutableIsSafe(const Access &access, QString *whyNot);
+
+// Whether an open file may be switched to a write-ahead log, which stays with
+// the file: a new, empty database, or one holding the survey table. A file
+// of some other program is left in the mode it has.
+bool maySwitchToWriteAheadLog(const QSqlDatabase &db);
 
 // The name SQLite opens without locks ("file:...?immutable=1", with
 // QSQLITE_OPEN_URI).

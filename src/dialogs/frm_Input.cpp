@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 using namespace zarn::ui;
@@ -79,3 +80,9 @@ TFrmInput::TFrmInput(QWidget *owner)
 }
 
 TFrmInput::~TFrmInput() = default;
+
+void TFrmInput::showEvent(QShowEvent *event)
+{
+    SurveyDialog::showEvent(event);
+    if (!event->spontaneous()) centreOnScreen(); // a window brought back stays where it is
+}

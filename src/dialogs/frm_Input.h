@@ -22,4 +22,8 @@ public:
     QFrame *Panel1 = nullptr;
     QLabel *Label1 = nullptr;
     zarn::ui::DataSource *DataSource1 = nullptr;
+
+protected:
+    // In the middle of the screen, not over the form that opened it.
+    void showEvent(QShowEvent *event) override;
 };

@@ -5,11 +5,13 @@
 #include "widgets/data_source.h"
 #include "widgets/guard.h"
 
+#include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace zarn::ui {
@@ -288,6 +290,11 @@ void DataAwareControl::focusLeft(Qt::FocusReason reason)
     d->endTyping();
     // The column's own rendering of what was typed (" 5" in a number column shows 5).
     d->show();
+}
+
+void holdWholeValues(QLineEdit *line)
+{
+    if (line) line->setMaxLength(std::numeric_limits<int>::max());
 }
 
 QList<DataAwareControl *> dataAwareControls(QWidget *root)

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class QLineEdit;
 class QWidget;
 
 namespace zarn {
@@ -96,6 +97,11 @@ private:
     std::unique_ptr<Private> d;
     friend struct Private;
 };
+
+// Lifts a line's own limit on its text (QLineEdit cuts what it is given at
+// 32,767 UTF-16 units) so that a line shows and writes back a stored value
+// whole, however long; the column's width is held by the control instead.
+void holdWholeValues(QLineEdit *line);
 
 // The data-bound controls under root (root included), in child order, which
 // is the order the form created them in.

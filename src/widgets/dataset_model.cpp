@@ -3,6 +3,8 @@
 #include "data/dataset.h"
 #include "widgets/guard.h"
 
+#include <QWidget>
+
 #include <algorithm>
 
 namespace zarn::ui {
@@ -314,7 +316,8 @@ void DatasetModel::fetchWanted()
     const int first = m_wantFirst;
     const int last = std::min(m_wantLast, m_rowCount - 1);
     m_wantFirst = m_wantLast = -1;
-    if (first >= 0 && first <= last) fetchRows(first, last);
+    // A failure is told over the view the model belongs to, while it is open.
+    if (first >= 0 && first <= last) fetchRows(first, last, qobject_cast<QWidget *>(parent()));
 }
 
 bool DatasetModel::fetchRows(int first, int last, QWidget *context)

@@ -60,6 +60,7 @@ void DBComboBox::setUpLineEdit()
 {
     QLineEdit *edit = lineEdit();
     if (!edit) return;
+    holdWholeValues(edit);
     // Inline completion would put text on screen that was never typed nor
     // written to the column.
     setCompleter(nullptr);

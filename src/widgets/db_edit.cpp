@@ -55,6 +55,7 @@ DBEdit::DBEdit(QWidget *parent)
     pal.setColor(QPalette::Base, Qt::white);
     setPalette(pal);
     resize(width(), kControlLineHeight);
+    holdWholeValues(this);
     m_limit = new CharacterLimit(this);
     setValidator(m_limit);
     connect(this, &QLineEdit::textEdited, this, [this](const QString &text) { textTyped(text); });

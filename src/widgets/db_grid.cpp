@@ -2,6 +2,7 @@
 
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "widgets/data_aware.h"
 #include "widgets/data_source.h"
 #include "widgets/guard.h"
 
@@ -57,6 +58,7 @@ public:
             line->setFrame(false);
             editor = line;
         }
+        holdWholeValues(line);
         connect(line, &QLineEdit::textEdited, editor,
                 [this, editor](const QString &text) { typed(editor, text); });
         // A grid with a menu of its own shows it on the open cell too, not

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 namespace zarn::ui {
 
 QString unknownErrorText()
@@ -28,18 +30,21 @@ QString errorText(const std::exception &error)
     return text.isEmpty() ? unknownErrorText() : text;
 }
 
-void reportError(QWidget *context, const QString &text)
+namespace {
+
+// What a report shows: its text and its kind.
+struct Report {
+    QString text;
+    QString caption;
+    MessageIcon icon = MessageIcon::Critical;
+};
+
+Report errorReport(const QString &text)
 {
-    // Reporting must never fail in turn: a broken message service or an
-    // allocation failure here would otherwise escape into the event loop.
-    try {
-        messageBox(text, QStringLiteral("错误"), MessageIcon::Critical, Ok, context);
-    } catch (...) {
-        qWarning("zarn: could not show an error report: %s", qUtf8Printable(text));
-    }
+    return {text, QStringLiteral("错误"), MessageIcon::Critical};
 }
 
-void reportError(QWidget *context, const std::exception &error)
+Report reportOf(const std::exception &error)
 {
     QString text;
     try {
@@ -48,65 +53,110 @@ void reportError(QWidget *context, const std::exception &error)
         text = unknownErrorText();
     }
     // Rows another user deleted leaving the list is news, not a failure.
-    if (dynamic_cast<const zarn::RowsDeletedError *>(&error)) {
-        try {
-            messageBox(text, QStringLiteral("提示"), MessageIcon::Information, Ok, context);
-        } catch (...) {
-            qWarning("zarn: could not show a notice: %s", qUtf8Printable(text));
-        }
-        return;
-    }
-    reportError(context, text);
+    if (dynamic_cast<const zarn::RowsDeletedError *>(&error))
+        return {text, QStringLiteral("提示"), MessageIcon::Information};
+    return errorReport(text);
 }
 
-namespace {
+void show(QWidget *context, const Report &report)
+{
+    // Reporting must never fail in turn: a broken message service or an
+    // allocation failure here would otherwise escape into the event loop.
+    try {
+        messageBox(report.text, report.caption, report.icon, Ok, context);
+    } catch (...) {
+        qWarning("zarn: could not show a report: %s", qUtf8Printable(report.text));
+    }
+}
 
-// Reports queued or on screen, by context and text.
+// A report waiting for the event it was made in to return, or on screen.
 struct PendingReport {
     quintptr context; // compared only: the widget may be gone
-    QString text;
-    bool operator==(const PendingReport &) const = default;
+    QPointer<QWidget> alive;
+    Report report;
+    bool showing = false;
 };
-QList<PendingReport> s_pending;
+QList<std::shared_ptr<PendingReport>> s_pending;
 
-} // namespace
-
-void reportAfterEvent(QWidget *context, const QString &text)
+// Shows a waiting report while the window it belongs to is open; once that
+// window has closed (or the widget is gone) there is no one left to tell,
+// and a box without its window would stand alone on the desktop.
+void showPending(const std::shared_ptr<PendingReport> &pending)
 {
-    const PendingReport key{reinterpret_cast<quintptr>(context), text};
-    if (s_pending.contains(key)) return;
-    s_pending.append(key);
-    QPointer<QWidget> alive(context);
-    // A timer of its own, not the context's: the report is not lost with a
-    // context closed meanwhile. A real timer rather than a posted call, so a
-    // report made while posted events are being delivered (a view commits
-    // its editor on Return that way) comes in the same turn of the loop.
+    if (pending->showing || !s_pending.contains(pending)) return;
+    QWidget *context = pending->alive.data();
+    // A report made for no window at all is shown on its own.
+    if (pending->context != 0 && (!context || !context->window()->isVisible())) {
+        s_pending.removeOne(pending);
+        return;
+    }
+    pending->showing = true;
+    show(context, pending->report);
+    // Only now: a second commit while the box is open says the same again.
+    s_pending.removeOne(pending);
+}
+
+void reportLater(QWidget *context, Report report)
+{
+    const quintptr key = reinterpret_cast<quintptr>(context);
+    for (const auto &p : std::as_const(s_pending))
+        if (p->context == key && p->report.text == report.text) return;
+    auto pending = std::make_shared<PendingReport>();
+    pending->context = key;
+    pending->alive = context;
+    pending->report = std::move(report);
+    s_pending.append(pending);
+    // A timer of its own, not the context's: a window closing meanwhile
+    // shows it first (flushReports). A real timer rather than a posted call,
+    // so a report made while posted events are being delivered (a view
+    // commits its editor on Return that way) comes in the same turn of the loop.
     auto *timer = new QTimer;
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, key, alive] {
-        reportError(alive.data(), key.text);
-        // Only now: a second commit while the box is open says the same again.
-        s_pending.removeOne(key);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, pending] {
         timer->deleteLater();
+        showPending(pending);
     });
     timer->start(0);
 }
 
+} // namespace
+
+void reportError(QWidget *context, const QString &text)
+{
+    show(context, errorReport(text));
+}
+
+void reportError(QWidget *context, const std::exception &error)
+{
+    show(context, reportOf(error));
+}
+
+void reportAfterEvent(QWidget *context, const QString &text)
+{
+    reportLater(context, errorReport(text));
+}
+
 void reportAfterEvent(QWidget *context, std::exception_ptr error)
 {
-    QString text;
+    Report report;
     try {
         std::rethrow_exception(error);
     } catch (const std::exception &e) {
-        try {
-            text = errorText(e);
-        } catch (...) {
-            text = unknownErrorText();
-        }
+        report = reportOf(e);
     } catch (...) {
-        text = unknownErrorText();
+        report = errorReport(unknownErrorText());
     }
-    reportAfterEvent(context, text);
+    reportLater(context, std::move(report));
+}
+
+void flushReports(QWidget *window)
+{
+    if (!window) return;
+    const QList<std::shared_ptr<PendingReport>> waiting = s_pending;
+    for (const auto &p : waiting) {
+        QWidget *context = p->alive.data();
+        if (context && context->window() == window) showPending(p);
+    }
 }
 
 void guardInEvent(QWidget *context, const std::function<void()> &handler)

@@ -25,11 +25,18 @@ void guardInEvent(QWidget *context, const std::function<void()> &handler);
 // Reports an error once the event being handled has returned. A modal box
 // opened inside the event takes the focus from the widget whose handler is
 // still running: a cell editor commits once more (a second box) and may be
-// deleted by Qt under its own key press. The report still appears if the
-// context goes meanwhile (without it as parent), and one the same as a report
-// already waiting or on screen for the same context is dropped.
+// deleted by Qt under its own key press. The report keeps its kind (rows
+// another user deleted are news, not an error), and is shown only while the
+// context's window is open: a window that closes first shows it as it closes
+// (flushReports); one gone or hidden by then drops it. A report for no
+// context (null) is shown on its own. A report the same as
+// one already waiting or on screen for the same context is dropped.
 void reportAfterEvent(QWidget *context, std::exception_ptr error);
 void reportAfterEvent(QWidget *context, const QString &text);
+
+// Shows now, over the window, the reports still waiting for widgets of it: a
+// window calls it as it closes, while it is still there to own them.
+void flushReports(QWidget *window);
 
 // The standard error report itself.
 void reportError(QWidget *context, const std::exception &error);

@@ -21,12 +21,21 @@ void useFormFace(QMessageBox &box)
     box.setFont(songFont(9));
 }
 
+// The Ming face of Linux desktops draws its underscore below the line: on the
+// text's last line the label would cut it off, and a table name such as
+// T_DJDCB would read "T DJDCB". An empty line after it gives it room.
+QString withRoomBelow(const QString &text)
+{
+    const QStringView last = QStringView(text).mid(text.lastIndexOf(u'\n') + 1);
+    return last.contains(u'_') ? text + u'\n' : text;
+}
+
 class ScreenMessageService : public MessageService {
 public:
     void showMessage(const QString &text, QWidget *parent) override
     {
-        QMessageBox box(QMessageBox::NoIcon, captionFor(QString(), MessageIcon::None), text,
-                        QMessageBox::NoButton, parent);
+        QMessageBox box(QMessageBox::NoIcon, captionFor(QString(), MessageIcon::None),
+                        withRoomBelow(text), QMessageBox::NoButton, parent);
         useFormFace(box);
         box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box.exec();
@@ -52,7 +61,8 @@ public:
             qicon = QMessageBox::Question;
             break;
         }
-        QMessageBox box(qicon, captionFor(caption, icon), text, QMessageBox::NoButton, parent);
+        QMessageBox box(qicon, captionFor(caption, icon), withRoomBelow(text),
+                        QMessageBox::NoButton, parent);
         useFormFace(box);
         struct Choice {
             int ours;
@@ -146,16 +156,24 @@ void RecordingMessageService::keepOpen()
     if (before) QApplication::setActiveWindow(before);
 }
 
-void RecordingMessageService::showMessage(const QString &text, QWidget *)
+namespace {
+bool overShownWindow(const QWidget *parent)
 {
-    records.append({true, text, captionFor(QString(), MessageIcon::None), MessageIcon::None, Ok});
+    return parent && parent->window()->isVisible();
+}
+} // namespace
+
+void RecordingMessageService::showMessage(const QString &text, QWidget *parent)
+{
+    records.append({true, text, captionFor(QString(), MessageIcon::None), MessageIcon::None, Ok,
+                    overShownWindow(parent)});
     keepOpen();
 }
 
 int RecordingMessageService::messageBox(const QString &text, const QString &caption,
-                                        MessageIcon icon, int buttons, QWidget *)
+                                        MessageIcon icon, int buttons, QWidget *parent)
 {
-    records.append({false, text, caption, icon, buttons});
+    records.append({false, text, caption, icon, buttons, overShownWindow(parent)});
     keepOpen();
     if (!answers.isEmpty()) return answers.takeFirst();
     for (int b : {Ok, Save, Yes, No, Discard, Cancel})

@@ -57,6 +57,8 @@ public:
         QString caption;
         MessageIcon icon = MessageIcon::None;
         int buttons = Ok;
+        // The window the box was shown over, when it had one on screen.
+        bool overShownWindow = false;
     };
     RecordingMessageService();
     ~RecordingMessageService() override;

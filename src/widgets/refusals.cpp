@@ -122,6 +122,9 @@ QString refusalSentence(const DatabaseError &error)
         break;
     }
     if (r.driverText.isEmpty()) return error.message(); // our own words already
+    if (r.reading)
+        return QStringLiteral("数据库拒绝了这次读取，需要的内容没有读到（没有改动任何数据）。请把"
+                              "下面的数据库信息告诉系统管理员。");
     return QStringLiteral("数据库拒绝了这次操作，没有保存。请把下面的数据库信息告诉系统管理员。");
 }
 

@@ -3,8 +3,10 @@
 #include <QFrame>
 
 #include "widgets/fonts.h"
+#include "widgets/guard.h"
 #include "widgets/speed_button.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -74,6 +76,15 @@ void SurveyDialog::showEvent(QShowEvent *event)
     // picks a default button of its own.
     noAutoDefault(this);
     QDialog::showEvent(event);
+}
+
+void SurveyDialog::closeEvent(QCloseEvent *event)
+{
+    // A refusal reported after the event that closed the window (typing in a
+    // number field, then the close box) would otherwise come after the
+    // window, on its own.
+    if (event->isAccepted()) flushReports(this);
+    QDialog::closeEvent(event);
 }
 
 } // namespace zarn::ui

@@ -28,6 +28,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // Reports still waiting for the window's widgets are shown before it goes.
+    void closeEvent(QCloseEvent *event) override;
 };
 
 } // namespace zarn::ui

@@ -2,12 +2,14 @@
 // creation by ProgID, one showdcbfrm call.
 #include "module_copy.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace zarn::test;
 
@@ -118,17 +120,30 @@ TEST(ComponentHost, AnUnreachableDisplayOrAnUnusableConfigurationIsOneWarningLin
         QString why;
     };
     const Case cases[] = {
-        {[&] { QFile::remove(config); }, QStringLiteral("config.ini is missing")},
+        {[&] { QFile::remove(config); }, QStringLiteral("config.ini 不存在")},
+        // Neither a folder, nor a named pipe (which would hold the host for
+        // ever), nor a file too big to be one is "without a connection string".
+        {[&] { QDir().mkdir(config); }, QStringLiteral("是一个文件夹")},
+        {[&] {
+             QDir().rmdir(config);
+             ASSERT_EQ(mkfifo(QFile::encodeName(config).constData(), 0600), 0);
+         },
+         QStringLiteral("不是普通文件")},
+        {[&] {
+             QFile::remove(config);
+             r.module.writeConfig(QByteArray(16 * 1024 * 1024 + 1, ';'));
+         },
+         QStringLiteral("超过 16 MB")},
         {[&] { r.module.writeConfig("[SystemInfo]\r\nOther=1\r\n"); },
-         QStringLiteral("has no ConnectionString in its [SystemInfo] section")},
+         QStringLiteral("[SystemInfo] 一节里没有 ConnectionString")},
         {[&] {
              r.module.configure(plain);
              r.env.insert(QStringLiteral("ZARN_KEY_FILE"), r.reg.file(QStringLiteral("no.key")));
          },
-         QStringLiteral("no.key for the connection string of")},
+         QStringLiteral("no.key 不存在")},
         // A key that is there but cannot be read is not "another key".
         {[&] { r.env.insert(QStringLiteral("ZARN_KEY_FILE"), r.reg.path()); },
-         QStringLiteral("cannot be read")},
+         QStringLiteral("无法读取")},
         {[&] {
              ModuleCopy other;
              r.module.writeConfig("[SystemInfo]\r\nConnectionString=" + other.encipher(plain) +
@@ -137,7 +152,7 @@ TEST(ComponentHost, AnUnreachableDisplayOrAnUnusableConfigurationIsOneWarningLin
              r.env.insert(QStringLiteral("ZARN_KEY_FILE"),
                           QProcessEnvironment::systemEnvironment().value("ZARN_KEY_FILE"));
          },
-         QStringLiteral("does not decipher with the key file")},
+         QStringLiteral("无法用密钥文件")},
     };
     for (const Case &c : cases) {
         c.arrange();

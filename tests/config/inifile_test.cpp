@@ -2,6 +2,7 @@
 #include "component/file_output.h"
 #include "component/inifile.h"
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -171,8 +172,8 @@ TEST_F(IniFileTest, FailedWritesLeaveTheFileAlone)
 // the same bytes as key-by-key writes, nothing on disk before commit().
 TEST_F(IniFileTest, ABatchReadsOnceWritesOnceAndEndsAsSingleWritesWould)
 {
-    const QByteArray before = "[SystemInfo]\r\nA=1\r\n\r\n[DCB]\r\nsm=old\r\nKZY=" +
-                              ZhangSanGbk + "\r\n";
+    const QByteArray before =
+        "[SystemInfo]\r\nA=1\r\n\r\n[DCB]\r\nsm=old\r\nKZY=" + ZhangSanGbk + "\r\n";
     writeFile(tmp.file("single.ini"), before);
     const IniFile single(tmp.file("single.ini"));
     const QList<std::pair<QString, QString>> keys = {{"SM", "new"},
@@ -285,6 +286,62 @@ TEST_F(IniFileTest, HostileFilesGiveValuesOrDefaults)
     EXPECT_EQ(file("[A]\nk=a\xB5").read(u"A", u"k", {}), "a");
     EXPECT_EQ(file("[A").read(u"A", u"k", "d"), "d");
     EXPECT_EQ(file("").read(u"A", u"k", "d"), "d");
+}
+
+// What is no readable file is told by its real cause, and nothing waits: a
+// named pipe would hold the caller until a writer came.
+TEST_F(IniFileTest, WhatCannotBeReadSaysWhyAndNothingWaits)
+{
+    EXPECT_EQ(IniFile::state(path()), FileState::Missing);
+    file("[A]\nk=v\n");
+    EXPECT_EQ(IniFile::state(path()), FileState::Readable);
+
+    const QString dir = tmp.file("dir.ini");
+    QDir(tmp.path()).mkdir("dir.ini");
+    const QString fifo = tmp.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString big = tmp.file("big.ini");
+    writeFile(big, "[A]\nk=v\n" + QByteArray(IniFile::MaxFileBytes, ';'));
+    const struct {
+        QString path;
+        FileState state;
+        const char *said;
+    } cases[] = {{dir, FileState::Folder, "文件夹"},
+                 {fifo, FileState::NotAFile, "命名管道"},
+                 {big, FileState::TooBig, "超过 16 MB"}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(IniFile::state(c.path), c.state) << c.said;
+        EXPECT_TRUE(IniFile::describe(c.state).contains(QString::fromUtf8(c.said)));
+        const IniFile ini(c.path);
+        EXPECT_EQ(ini.read(u"A", u"k", "d"), "d") << c.said;
+        EXPECT_FALSE(ini.write(u"A", u"k", "w")) << c.said;
+    }
+    // Neither the pipe nor the big file was replaced by a write.
+    EXPECT_EQ(QFileInfo(big).size(), IniFile::MaxFileBytes + 8);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(IniFileAccessTest, AFileTheUserMayNotReadIsNotMissing)
+{
+    ZARN_RUN_UNPRIVILEGED()
+    TempDir tmp;
+    const QString locked = tmp.file("locked.ini");
+    writeFile(locked, "[SystemInfo]\nConnectionString=x\n");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    EXPECT_EQ(IniFile::state(locked), FileState::NotAllowed);
+    EXPECT_TRUE(
+        IniFile::describe(FileState::NotAllowed).contains(QStringLiteral("没有读取它的权限")));
+    EXPECT_EQ(IniFile(locked).read(u"SystemInfo", u"ConnectionString", "d"), "d");
+    // Behind a folder the user may not enter, a file is no more missing.
+    const QString folder = tmp.file("closed");
+    QDir(tmp.path()).mkdir("closed");
+    writeFile(folder + "/config.ini", "[A]\nk=v\n");
+    ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner));
+    EXPECT_EQ(IniFile::state(folder + "/config.ini"), FileState::NotAllowed);
+    ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner));
 }
 
 } // namespace

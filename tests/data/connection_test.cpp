@@ -99,8 +99,8 @@ TEST(ConnectionStringTest, SeveralPostgresServersBecomeOneList)
         int servers;
     };
     for (const Case &c : {
-             Case{"Data Source=hostA:5432,hostB:5433/landreg", "hostA,hostB", -1,
-                  "port=5432,5433", 2},
+             Case{"Data Source=hostA:5432,hostB:5433/landreg", "hostA,hostB", -1, "port=5432,5433",
+                  2},
              Case{"Data Source= hostA , hostB:5433 ,hostC/landreg", "hostA,hostB,hostC", -1,
                   "port=,5433,", 3},
              Case{"Data Source=hostA,hostB/landreg", "hostA,hostB", -1, "", 2},
@@ -184,6 +184,47 @@ TEST(ConnectionTest, ASqliteReaderNeverHoldsUpAWriter)
     QSqlQuery after(reader.database());
     ASSERT_TRUE(after.exec(QStringLiteral("select count(*) from t")) && after.next());
     EXPECT_EQ(after.value(0).toInt(), 3);
+}
+
+// The journal mode stays with the file: a file some other program keeps is
+// read as it is, in the mode it has; a new file and a survey file take the
+// write-ahead log.
+TEST(ConnectionTest, OnlyANewOrASurveySqliteFileIsSwitchedToAWriteAheadLog)
+{
+    zarn::test::TempDir tmp;
+    const struct {
+        const char *file;
+        const char *table; // made before the first open; none: an empty file
+        bool wal;
+    } cases[] = {
+        {"foreign.db", "orders", false}, {"survey.db", "T_DJDCB", true}, {"new.db", nullptr, true}};
+    for (const auto &c : cases) {
+        const QString file = tmp.file(QString::fromLatin1(c.file));
+        if (c.table) {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "raw");
+            raw.setDatabaseName(file);
+            ASSERT_TRUE(raw.open());
+            QSqlQuery(raw).exec(QStringLiteral("create table %1 (id integer primary key)")
+                                    .arg(QString::fromLatin1(c.table)));
+            raw.close();
+            raw = QSqlDatabase();
+            QSqlDatabase::removeDatabase("raw");
+        } else {
+            zarn::test::writeFile(file, {});
+        }
+        const QByteArray before = zarn::test::readFile(file);
+        Connection conn;
+        conn.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1").arg(file));
+        conn.open();
+        QSqlQuery q(conn.database());
+        ASSERT_TRUE(q.exec(QStringLiteral("pragma journal_mode")) && q.next());
+        EXPECT_EQ(q.value(0).toString(), c.wal ? "wal" : "delete") << c.file;
+        q.finish();
+        conn.close();
+        if (!c.wal) {
+            EXPECT_EQ(zarn::test::readFile(file), before) << "the foreign file changed";
+        }
+    }
 }
 
 namespace {

@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <memory>
 
 using namespace zarn;
@@ -535,6 +537,19 @@ TEST_P(DatasetTest, RefreshingTheRowTakesAnotherUsersVersionAndEndsTheConflict)
     EXPECT_EQ(ds->field("id").asInteger(), 2);
     EXPECT_EQ(rowsInTable(), rows - 1);
 
+    // A read that fails tells nothing: the row is not taken for deleted.
+    execAll(*conn, {QStringLiteral("alter table %1 rename to %1_away").arg(table)});
+    try {
+        ds->rowDeletedMeanwhile();
+        ADD_FAILURE() << "a failed read was taken for an answer";
+    } catch (const DatabaseError &e) {
+        EXPECT_NE(e.kind(), RefusalKind::RowChanged);
+        EXPECT_TRUE(e.refusal().reading);
+    }
+    EXPECT_THROW(ds->refreshRow(), DatabaseError);
+    execAll(*conn, {QStringLiteral("alter table %1_away rename to %1").arg(table)});
+    EXPECT_FALSE(ds->rowDeletedMeanwhile());
+
     // A new row was never stored.
     ds->append();
     EXPECT_FALSE(ds->refreshRow());
@@ -610,6 +625,18 @@ TEST_P(DatasetTest, FieldsAreFoundWithoutCaseAndCheckTheirValues)
     EXPECT_EQ(ds->field("n").asInteger(), 12);
     EXPECT_DOUBLE_EQ(ds->field("x").asFloat(), 2.5);
     EXPECT_EQ(ds->text("zdbh"), "77");
+    // A double is a whole number only when it is one and in range: a cast of
+    // any other is undefined.
+    for (double d : {1e300, -1e300, 9.3e18, 2.5, std::nan(""), HUGE_VAL})
+        EXPECT_THROW(ds->setValue("n", d), ConversionError) << d;
+    ds->setValue("n", -42.0);
+    EXPECT_EQ(ds->field("n").asInteger(), -42);
+    for (double d : {1e300, -9.3e18, std::nan(""), -HUGE_VAL}) {
+        ds->setValue("x", d);
+        EXPECT_THROW(ds->field("x").asInteger(), ConversionError) << d;
+    }
+    ds->setValue("x", 2.5);
+    EXPECT_EQ(ds->field("x").asInteger(), 3); // rounded, as the driver's own conversion
     ds->cancel();
 
     EXPECT_TRUE(isIntegerType(ds->fieldDef(ds->indexOf("id")).type));

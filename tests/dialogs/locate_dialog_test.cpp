@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -96,6 +97,21 @@ TEST_F(LocateDialogTest, TypingAParcelNumberLandsOnItsCurrentVersion)
     typeText(grid, "0030040003"); // no current version: the first row of the parcel
     EXPECT_EQ(ds->field("id").asInteger(), 5);
     EXPECT_EQ(ds->state(), Dataset::State::Browse);
+}
+
+TEST_F(LocateDialogTest, ItOpensInTheMiddleOfTheScreenNotOverItsForm)
+{
+    // The form that opens it sits in a corner of the screen.
+    window->setGeometry(0, 0, 300, 200);
+    TFrmInput owned(window.get());
+    owned.DataSource1->setDataset(ds.get());
+    owned.show();
+    QApplication::processEvents();
+    const QRect area = owned.screen()->availableGeometry();
+    const QPoint off = owned.frameGeometry().center() - area.center();
+    EXPECT_LE(off.manhattanLength(), 2) << off.x() << "," << off.y();
+    EXPECT_GT((owned.frameGeometry().center() - window->frameGeometry().center()).manhattanLength(),
+              100);
 }
 
 } // namespace

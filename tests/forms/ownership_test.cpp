@@ -414,6 +414,48 @@ TEST_P(OwnershipTest, SaveDeleteAndCloseKeepWhatTheSurveyorMeant)
     EXPECT_EQ(stored("T_DJDCB", last, "qsmc"), QStringLiteral("关窗前输入"));
 }
 
+// No line cuts what it shows: a note longer than a line's own limit (32,767)
+// is shown and stored whole. A number refused as the window closes is told
+// over the window, once, before it goes.
+TEST_P(OwnershipTest, ALongNoteStaysWholeAndARefusalAtClosingIsToldOverTheForm)
+{
+    const QString note = QString(40000, u'x') + QStringLiteral("尾");
+    const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}, {"QSDCJS", note}});
+    openOwnership(unit);
+    syq->show();
+    QApplication::processEvents();
+    auto *line = qobject_cast<DBEdit *>(control(QStringLiteral("DBEdit28")));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), note);
+    syq->activateWindow();
+    line->setFocus();
+    line->end(false);
+    QTest::keyClick(line, Qt::Key_Backspace);
+    syq->spbSave->click();
+    EXPECT_TRUE(messages->records.isEmpty());
+    EXPECT_EQ(stored("T_DJDCB", id, "QSDCJS"), note.chopped(1));
+    // Typing at the end of the whole value and saving again.
+    QTest::keyClicks(line, "yz");
+    syq->spbSave->click();
+    EXPECT_EQ(stored("T_DJDCB", id, "QSDCJS"), note.chopped(1) + "yz");
+
+    auto *count = qobject_cast<DBEdit *>(control(QStringLiteral("DBEdit24")));
+    ASSERT_NE(count, nullptr);
+    count->setFocus();
+    count->selectAll();
+    QTest::keyClicks(count, "3q");
+    EXPECT_EQ(count->text(), "3q");
+    syq->close();
+    ASSERT_EQ(messages->records.size(), 1);
+    EXPECT_TRUE(messages->records[0].text.contains("3q"))
+        << messages->records[0].text.toStdString();
+    EXPECT_EQ(messages->records[0].caption, QStringLiteral("错误"));
+    EXPECT_TRUE(messages->records[0].overShownWindow);
+    QApplication::processEvents();
+    EXPECT_EQ(messages->records.size(), 1); // not again once the window is gone
+    EXPECT_EQ(stored("T_DJDCB", id, "QLRZS"), "3");
+}
+
 TEST_P(OwnershipTest, EnterWalksItsChainSkippingTheCoUserCount)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}});

@@ -3,6 +3,8 @@
 #include "fixture.h"
 
 #include "data/errors.h"
+#include "widgets/db_combo_box.h"
+#include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 
 #include <QAbstractItemModelTester>
@@ -219,6 +221,53 @@ TEST_F(GridTest, TypingInACellEditsTheDataset)
     EXPECT_EQ(pick->count(), 3);
 }
 
+// No line cuts a value it shows (QLineEdit's own limit is 32,767): a text
+// longer than that is shown whole in an edit, a drop-down list's line and a
+// cell editor, and what is written back is the whole text as changed.
+TEST_F(GridTest, ALongTextIsShownAndWrittenWholeByEveryLine)
+{
+    const QString note = QStringLiteral("首") + QString(40000, u'x');
+    ds->edit();
+    ds->setValue("bz", note);
+    ds->post();
+    auto *edit = new DBEdit(window.get());
+    edit->bind(source.get(), "bz");
+    auto *list = new DBComboBox(window.get());
+    list->bind(source.get(), "bz");
+    edit->show();
+    list->show();
+    EXPECT_EQ(edit->text(), note);
+    EXPECT_EQ(list->currentText(), note);
+
+    focus(edit);
+    edit->end(false);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    focus(list);
+    EXPECT_EQ(ds->text("bz"), note.chopped(1));
+    EXPECT_EQ(list->currentText(), note.chopped(1));
+    list->lineEdit()->end(false);
+    typeText(list->lineEdit(), "yz");
+    EXPECT_EQ(ds->text("bz"), note.chopped(1) + "yz");
+    ds->post();
+    EXPECT_EQ(stored(1, "bz"), note.chopped(1) + "yz");
+
+    grid->setColumns({{"zdbh", QStringLiteral("宗地号"), 60, {}, false},
+                      {"bz", QStringLiteral("备注"), 90, {}, false}});
+    focus(grid);
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    grid->edit(grid->currentIndex());
+    auto *cell = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(), note.chopped(1) + "yz");
+    cell->end(false);
+    QTest::keyClick(cell, Qt::Key_Backspace);
+    QTest::keyClick(cell, Qt::Key_Return);
+    QApplication::processEvents();
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(stored(1, "bz"), note.chopped(1) + "y");
+    EXPECT_TRUE(reportedErrors().isEmpty());
+}
+
 // A box that stays open, as a real one does, takes the focus from the cell
 // editor: the refusal must come once, after the key that closed the editor.
 TEST_F(GridTest, ARefusedCellIsReportedOnceAfterTheKeyWithTheBoxHeldOpen)
@@ -368,17 +417,16 @@ TEST_F(GridTest, RowsArrivingBehindTheFirstPageReachTheModelInOrder)
                          "from c")});
     Dataset arr(conn.get());
     arr.setPaging(16, 2);
-    arr.setQuery({.table = QStringLiteral("t_arr"),
-                  .filter = QStringLiteral("dwdm >= ? and dwdm < ?"),
-                  .exactFilter = QStringLiteral("dwdm = ?"),
-                  .exactValues = {0},
-                  .exactProbe =
-                      QStringLiteral("select min(dwdm) from t_arr where dwdm > ? and dwdm < ?"),
-                  .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}}},
-                 {QStringLiteral("A"), QStringLiteral("Z")});
+    arr.setQuery(
+        {.table = QStringLiteral("t_arr"),
+         .filter = QStringLiteral("dwdm >= ? and dwdm < ?"),
+         .exactFilter = QStringLiteral("dwdm = ?"),
+         .exactValues = {0},
+         .exactProbe = QStringLiteral("select min(dwdm) from t_arr where dwdm > ? and dwdm < ?"),
+         .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}}},
+        {QStringLiteral("A"), QStringLiteral("Z")});
     DatasetModel model;
-    QAbstractItemModelTester tester(&model,
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.setDataset(&arr);
     arr.open();
     ASSERT_TRUE(arr.keysArriving());
@@ -393,8 +441,7 @@ TEST_F(GridTest, RowsArrivingBehindTheFirstPageReachTheModelInOrder)
     EXPECT_EQ(model.rowCount(), 301);
     EXPECT_EQ(arr.recordCount(), 301);
     model.fetchRows(300, 300);
-    EXPECT_EQ(model.data(model.index(300, zdbh)).toString(),
-              QStringLiteral("9999"));
+    EXPECT_EQ(model.data(model.index(300, zdbh)).toString(), QStringLiteral("9999"));
 }
 
 TEST_F(GridTest, PaintingReadsNoRowAndARowThatCannotBeReadIsReported)

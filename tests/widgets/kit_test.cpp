@@ -82,6 +82,51 @@ TEST(GuardTest, AFailingReportDoesNotEscapeEither)
     EXPECT_NO_THROW(guard(nullptr, [] { throw std::logic_error("first"); }));
 }
 
+// A report made inside an event waits for it to return: it keeps its kind,
+// comes over its window if that closes first, and never after the window.
+TEST(GuardTest, AReportAfterTheEventKeepsItsKindAndItsWindow)
+{
+    RecordingMessageService rec;
+    SurveyDialog dialog;
+    auto *field = new QWidget(&dialog);
+    dialog.show();
+
+    reportAfterEvent(field, std::make_exception_ptr(RowsDeletedError(1, "T_DJDCB")));
+    reportAfterEvent(field, QStringLiteral("'3q' 不是有效的整数"));
+    reportAfterEvent(field, QStringLiteral("'3q' 不是有效的整数")); // the same: once
+    EXPECT_TRUE(rec.records.isEmpty());                             // not inside the event
+    QApplication::processEvents();
+    ASSERT_EQ(rec.records.size(), 2);
+    EXPECT_EQ(rec.records[0].caption, "提示");
+    EXPECT_EQ(rec.records[0].icon, MessageIcon::Information);
+    EXPECT_EQ(rec.records[1].caption, "错误");
+    EXPECT_EQ(rec.records[1].icon, MessageIcon::Critical);
+    for (const auto &r : rec.records)
+        EXPECT_TRUE(r.overShownWindow);
+
+    // The window closes before the report's turn: it is shown as the window goes.
+    rec.records.clear();
+    reportAfterEvent(field, QStringLiteral("关窗前的错误"));
+    dialog.close();
+    ASSERT_EQ(rec.records.size(), 1);
+    EXPECT_TRUE(rec.records[0].overShownWindow);
+    QApplication::processEvents();
+    EXPECT_EQ(rec.records.size(), 1);
+
+    // A window hidden without closing, or a widget gone, has no one to tell.
+    rec.records.clear();
+    QWidget plain;
+    auto *inside = new QWidget(&plain);
+    plain.show();
+    reportAfterEvent(inside, QStringLiteral("无人可告"));
+    plain.hide();
+    auto *gone = new QWidget(&dialog);
+    reportAfterEvent(gone, QStringLiteral("控件已不在"));
+    delete gone;
+    QApplication::processEvents();
+    EXPECT_TRUE(rec.records.isEmpty());
+}
+
 TEST(FontTest, TheSongFaceWithFallbacksAtTwelvePixels)
 {
     const QStringList families = songFamilies();
@@ -156,6 +201,42 @@ TEST(MessageTest, AQuestionAboutUnstoredTypingOffersSaveDiscardAndCancelAndSaysW
         labels.sort();
         EXPECT_EQ(labels, QStringList({"不保存", "保存", "取消"})) << label; // in code order
     }
+}
+
+// A name with an underscore on a box's last line shows its underscore: the
+// Ming face draws it below the line, where the label would cut it off.
+TEST(MessageTest, AnUnderscoreOnTheLastLineIsNotCutOff)
+{
+    QList<QImage> labels;
+    const auto grabLabel = [&] {
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            labels << label->grab().toImage();
+            box->buttons().value(0)->click();
+        });
+    };
+    for (const char *name : {"T_DJDCB", "T DJDCB"}) {
+        grabLabel();
+        messageBox(QStringLiteral("数据库拒绝了这次读取，需要的内容没有读到。\n\n数据库信息：no "
+                                  "such table: ") +
+                       QLatin1String(name),
+                   QStringLiteral("错误"), MessageIcon::Critical, Ok);
+    }
+    ASSERT_EQ(labels.size(), 2);
+    // The two differ only in the underscore: it must have left some ink.
+    const auto ink = [](const QImage &image) {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        const QRgb paper = rgb.pixel(0, 0);
+        int n = 0;
+        for (int y = 0; y < rgb.height(); ++y)
+            for (int x = 0; x < rgb.width(); ++x)
+                n += rgb.pixel(x, y) != paper;
+        return n;
+    };
+    EXPECT_GT(ink(labels[0]), ink(labels[1]));
 }
 
 TEST(SpeedButtonTest, FlatWithAPictureBesideTheCaptionAndAnAccessKey)

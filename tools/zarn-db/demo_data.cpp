@@ -605,10 +605,18 @@ int defaultUnitCount(int parcels)
     return std::max(1, std::min(std::max(3, needed), parcels));
 }
 
-qint64 existingSurveyRows(Connection &connection)
+QList<QPair<QString, qint64>> existingSurveyRows(Connection &connection)
 {
-    if (!dbsetup::existingSurveyTables(connection).contains(QStringLiteral("T_DJDCB"))) return 0;
-    return highest(connection, sql::djdcRowCount).toLongLong();
+    QList<QPair<QString, qint64>> found;
+    const QStringList existing = dbsetup::existingSurveyTables(connection);
+    for (const QString &t : dbsetup::surveyTables()) {
+        if (t.startsWith(QLatin1String("S_")) || !existing.contains(t)) continue;
+        // The name is one of our own table names, never a value.
+        const qint64 rows =
+            highest(connection, QStringLiteral("select count(*) from %1").arg(t)).toLongLong();
+        if (rows > 0) found.append({t, rows});
+    }
+    return found;
 }
 
 DemoSummary fillDemoData(Connection &connection, const DemoOptions &options)

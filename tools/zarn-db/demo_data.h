@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -47,9 +49,11 @@ struct DemoSummary {
 QString demoUnitCode(int index);
 int defaultUnitCount(int parcels);
 
-// The survey rows (current and superseded) the database holds already; 0
-// without a survey table (fillDemoData then says to run zarn-db init).
-qint64 existingSurveyRows(Connection &connection);
+// The rows the survey tables (the main table and its attached tables, not
+// the code tables) hold already, by table, for the tables that hold any:
+// attached rows without a survey row are data too. Tables not there count
+// none (fillDemoData then says to run zarn-db init).
+QList<QPair<QString, qint64>> existingSurveyRows(Connection &connection);
 
 // Fills the database in one transaction: everything or nothing. Numbers go on
 // from what the database holds (row ids over each table, parcel and survey

@@ -66,6 +66,18 @@ qint64 number(const QStringList &args, int &i, const QString &option)
     return n;
 }
 
+// The tables are made or filled either way; only the first sessions would be slow.
+void warnIfNotAnalysed(zarn::Connection &conn)
+{
+    const QString why = zarn::dbsetup::analyseSurveyTables(conn);
+    if (!why.isEmpty())
+        say(stderr,
+            QStringLiteral("zarn-db: 数据已写入，但数据库没有整理和统计这些表（vacuum analyze）："
+                           "%1。请数据库管理员对这些表运行 vacuum analyze，否则最初打开"
+                           "调查表会较慢。")
+                .arg(why));
+}
+
 int runInit(const QString &connectionString)
 {
     const QString created = zarn::dbsetup::createSqliteFileIfMissing(connectionString);
@@ -74,6 +86,7 @@ int runInit(const QString &connectionString)
         conn.setConnectionString(connectionString);
         conn.open();
         const auto s = zarn::dbsetup::createSurveyDatabase(conn);
+        warnIfNotAnalysed(conn);
         say(stdout, QStringLiteral("zarn-db init: 已建 %1 张表、%2 个索引，代码表共 %3 行 (%4)")
                         .arg(s.tables)
                         .arg(s.indexes)
@@ -95,16 +108,23 @@ int runDemo(const QString &connectionString, const zarn::demo::DemoOptions &opti
     zarn::Connection conn;
     conn.setConnectionString(connectionString);
     conn.open();
-    // Made-up parcels among a registry's real ones could never be told apart again.
-    if (const qint64 rows = zarn::demo::existingSurveyRows(conn); rows > 0 && !addToExisting)
-        throw zarn::Error(
-            QStringLiteral("数据库中已有 %1 张调查表，没有写入演示数据：演示宗地混入后"
-                           "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
-                           "demo；确要加入这个数据库时，加上 --add-to-existing。")
-                .arg(rows));
+    // Made-up parcels among a registry's real ones could never be told apart
+    // again, nor made-up attached rows from real ones left without their survey row.
+    if (const auto held = zarn::demo::existingSurveyRows(conn); !held.isEmpty() && !addToExisting) {
+        QStringList what;
+        for (const auto &[table, rows] : held)
+            what << (table == QLatin1String("T_DJDCB")
+                         ? QStringLiteral(" %1 张调查表").arg(rows)
+                         : QStringLiteral("表 %1 的 %2 行").arg(table).arg(rows));
+        throw zarn::Error(QStringLiteral("数据库中已有%1，没有写入演示数据：演示宗地混入后"
+                                         "无法再与真实数据分开。请对一个新建的数据库运行 zarn-db "
+                                         "demo；确要加入这个数据库时，加上 --add-to-existing。")
+                              .arg(what.join(QStringLiteral("、"))));
+    }
     QElapsedTimer timer;
     timer.start();
     const auto s = zarn::demo::fillDemoData(conn, options);
+    warnIfNotAnalysed(conn);
     say(stdout, QStringLiteral("zarn-db demo: %1 个单位 (%2 至 %3)，%4 宗地 (所有权调查表 %5 宗)，"
                                "变更前版本 %6 个，界址点 %7 个，指界 %8 条，四至 %9 条，"
                                "共有使用权人 %10 人，用时 %11 秒")

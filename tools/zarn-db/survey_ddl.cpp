@@ -153,6 +153,18 @@ InitSummary createSurveyDatabase(Connection &connection)
     return summary;
 }
 
+QString analyseSurveyTables(Connection &connection)
+{
+    if (dialectOf(connection) != Dialect::Postgres) return {};
+    QSqlQuery q(connection.database());
+    // With the vacuum the unit's keys are read from the index alone at once,
+    // not only once autovacuum has set the table's visibility map.
+    if (q.exec(QStringLiteral("vacuum analyze ") + surveyTables().join(QStringLiteral(", "))))
+        return {};
+    const QString why = q.lastError().databaseText().trimmed();
+    return why.isEmpty() ? q.lastError().text() : why;
+}
+
 QString createSqliteFileIfMissing(const QString &connectionString)
 {
     const ConnectionSettings settings = mapConnectionString(connectionString, false);

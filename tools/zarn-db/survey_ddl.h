@@ -44,6 +44,14 @@ struct InitSummary {
 // zarn::Error, changing nothing, when any of the tables exists already.
 InitSummary createSurveyDatabase(Connection &connection);
 
+// Has the database vacuum the survey tables and gather their statistics, so
+// that the first sessions on a database just made or filled are planned on
+// what it holds rather than on an empty table's guesses (until autovacuum
+// came by, a unit opened by scanning the whole table). PostgreSQL only:
+// SQLite plans from its indexes alone. Returns the database's text when it
+// refused, else empty; the rows written stay either way.
+QString analyseSurveyTables(Connection &connection);
+
 // For an SQLite connection string whose file does not exist: creates the empty
 // file (the connection itself refuses missing files) and returns its path, so
 // a failed set-up can remove it again. Returns empty for any other case.
