@@ -136,6 +136,11 @@ public:
     void prior();
     void next();
     void last();
+    // The first / the last row whose field reads as a text that is not
+    // empty (rows without one, null or '', are passed over), -1 when none:
+    // the list's ends a surveyor can move from. lastRowWith reads every key.
+    int firstRowWith(const QString &field);
+    int lastRowWith(const QString &field);
     // One of the four navigator moves, for the cores that map buttons to them.
     enum class Move { First, Prior, Next, Last };
     void move(Move to);
@@ -282,6 +287,8 @@ private:
     // Reads keys until a row follows the cursor or none can.
     void arriveBeyond(int row);
     void land(int row, bool announce);
+    // Takes out of the list the rows found deleted, but the cursor's.
+    void dropGoneRows();
 
     Connection *m_connection;
     QString m_sql;
@@ -297,6 +304,7 @@ private:
     static constexpr qsizetype kKeysPerTurn = 4096;
     QTimer *m_arrival = nullptr;
     bool m_resetting = false;
+    bool m_dropQueued = false;
     int m_idColumn = -1;
 
     State m_state = State::Inactive;

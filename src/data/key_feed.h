@@ -46,6 +46,15 @@ public:
     KeyFeed(const KeyFeed &) = delete;
     KeyFeed &operator=(const KeyFeed &) = delete;
 
+    // Where the keys are read. Not repeatable: a statement that finds the
+    // connection lost is not run again on a new one, whose reads would not
+    // be of the moment the earlier ones were (a read transaction's).
+    void setConnection(Connection *connection, bool repeatable)
+    {
+        m_connection = connection;
+        m_repeatable = repeatable;
+    }
+
     // The rows of every part now, and of each part those with a value in
     // the order column; throws DatabaseError.
     qint64 count(std::vector<qint64> *ordered = nullptr);
@@ -79,6 +88,7 @@ private:
     bool before(int a, int b) const;
 
     Connection *m_connection;
+    bool m_repeatable = true;
     Shape m_shape;
     std::vector<Part> m_parts;
     std::vector<int> m_heap;    // parts with a row to hand out, smallest head on top
