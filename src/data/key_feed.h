@@ -24,8 +24,8 @@ class Connection;
 // with its own values (a district read unit by unit), whose rows an index
 // gives in order: the parts are read side by side and merged here, so no
 // part is ever sorted by the database. The merge compares texts by their
-// characters' codes, as SQLite does and as PostgreSQL does for the codes of
-// digits that parcel numbers are made of.
+// characters' codes, as SQLite's and PostgreSQL's "C" collations do: a column
+// collated otherwise is not read by a feed (RowStore reads it whole).
 class KeyFeed {
 public:
     struct Shape {
