@@ -129,9 +129,11 @@ public:
     // Whole rows in memory now (all of them when the result is not paged).
     int rowsInMemory() const;
 
-    // A move that reaches a row another user deleted since the open drops it
-    // from the list, with the deleted rows right beyond it in the move's
-    // direction, stays where it was and throws RowsDeletedError to say so.
+    // A move lands on its row as stored now: a row kept in memory since
+    // before the move is read again by id (one statement). A move that
+    // reaches a row another user deleted since the open drops it from the
+    // list, with the deleted rows right beyond it in the move's direction,
+    // stays where it was and throws RowsDeletedError to say so.
     void first();
     void prior();
     void next();
@@ -219,7 +221,9 @@ public:
     QVariant heldValueAt(int row, int column, bool *held) const;
     // Reads the pages of rows first..last (clamped to the rows there are) that
     // are not in memory, as a view about to show them does. True when any row
-    // was read. Throws DatabaseError when a page cannot be read.
+    // was read. Throws DatabaseError when a page cannot be read. Rows the read
+    // finds deleted leave the list (but the cursor's) at the next turn of the
+    // event loop, announced as any removed row.
     bool fetchRows(int first, int last);
 
     static QString textOf(const QVariant &v);

@@ -6,7 +6,6 @@
 #include "data/key_feed.h"
 #include "data/sql_names.h"
 
-#include <QHash>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -21,6 +20,13 @@ namespace {
 // More units than this are read as one sorted result: a part costs a few
 // statements before the first row, which hundreds of units would feel.
 constexpr int kMostParts = 256;
+
+// The read transaction holds a share lock on the table, which a change of
+// the table's definition (another program's) waits for, and every statement
+// after that change waits behind it, this session's own too: should this
+// session stop reading keys for that long, the server ends the transaction
+// and the rest of the keys come on the session's connection.
+constexpr char kIdleSnapshot[] = "set local idle_in_transaction_session_timeout = 10000";
 
 } // namespace
 
@@ -127,13 +133,9 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
 bool RowStore::binaryOrder(const QString &column, const QString &table)
 {
     // The merge compares texts by their characters' codes: a database that
-    // orders the column otherwise sorts the list itself. Asked once a
-    // process for a database, table and column.
-    static QHash<QString, bool> known;
+    // orders the column otherwise sorts the list itself. Asked at every
+    // read, as the sub-units are: a catalogue lookup or two.
     const QString driver = m_connection->driverName();
-    const QString name = m_connection->connectionString() + QLatin1Char('\n') + table.toLower() +
-                         QLatin1Char('\n') + column.toLower();
-    if (const auto it = known.constFind(name); it != known.constEnd()) return *it;
     Connection *on = m_snapshot ? m_snapshot.get() : m_connection;
     bool binary = true;
     const QSqlDatabase db = on->database();
@@ -178,7 +180,6 @@ bool RowStore::binaryOrder(const QString &column, const QString &table)
                  collation == QLatin1String("ucs_basic") ||
                  collation.startsWith(QLatin1String("C."));
     }
-    known.insert(name, binary);
     return binary;
 }
 
@@ -201,7 +202,8 @@ bool RowStore::beginSnapshot()
             // The read transaction takes its moment at its first read, the count.
             if (!q.exec(QStringLiteral("begin"))) return false;
         } else if (driver == QLatin1String("QPSQL")) {
-            if (!q.exec(QStringLiteral("begin isolation level repeatable read, read only")))
+            if (!q.exec(QStringLiteral("begin isolation level repeatable read, read only")) ||
+                !q.exec(QString::fromLatin1(kIdleSnapshot)))
                 return false;
         } else if (driver == QLatin1String("QODBC") &&
                    db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
@@ -214,6 +216,8 @@ bool RowStore::beginSnapshot()
             if (!q.exec(QStringLiteral("select current_setting('transaction_isolation')")) ||
                 !q.next() || q.value(0).toString() != QLatin1String("repeatable read"))
                 return false;
+            q.finish();
+            if (!q.exec(QString::fromLatin1(kIdleSnapshot))) return false;
         } else {
             return false;
         }

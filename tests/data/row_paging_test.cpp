@@ -423,6 +423,28 @@ TEST_P(RowPagingTest, RowsWithoutAParcelNumberSortAroundTheParcels)
     EXPECT_EQ(ds->lastRowWith("zdbh"), kRows + 2);
 }
 
+// A parcel number collated otherwise than by characters' codes: the list
+// is the database's order, not a merge's.
+TEST_P(RowPagingTest, AParcelNumberCollatedOtherwiseIsListedInTheDatabasesOrder)
+{
+    if (!arriving() || GetParam() == Backend::Sqlite)
+        GTEST_SKIP() << "a collation of PostgreSQL's";
+    allKeys(); // the keys' read transaction is over: the table's definition can change
+    meanwhile(QStringLiteral("alter table %1 alter column zdbh type varchar(20) collate "
+                             "\"und-x-icu\""));
+    meanwhile(QStringLiteral("insert into %1 (id, dwdm, zdbh, qlr, n) values "
+                             "(4001, 'U0', 'a1', 'x', 1), (4002, 'U1', 'B1', 'x', 1)"));
+    ds->refresh();
+    Dataset order(conn.get());
+    order.setSql(QStringLiteral("select id from %1 order by zdbh, id").arg(table));
+    order.open();
+    QList<qint64> expected;
+    for (; !order.eof(); order.next())
+        expected << order.field("id").asInteger();
+    EXPECT_EQ(walk(), expected);
+    EXPECT_LT(expected.indexOf(4001), expected.indexOf(4002)); // 'a1' before 'B1'
+}
+
 // A move onto a row shows it as stored now, whether its page was in memory
 // or read afresh; a grid's list leaves out the rows found deleted.
 TEST_P(RowPagingTest, AMoveShowsTheRowAsStoredNowAndAGridListsNoDeletedRow)
