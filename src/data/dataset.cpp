@@ -529,7 +529,23 @@ bool Dataset::fetchRows(int first, int last)
     if (m_state == State::Inactive || isEmpty()) return false;
     first = std::clamp(first, 0, recordCount() - 1);
     last = std::clamp(last, first, recordCount() - 1);
-    return m_store->loadRows(first, last);
+    const bool read = m_store->loadRows(first, last);
+    // Rows the read found deleted leave a grid's list (and its count) once
+    // the view is done with the rows it asked for.
+    for (int row = first; read && row <= last && !m_dropQueued; ++row)
+        if (row != m_cursor && m_store->isGone(row)) {
+            m_dropQueued = true;
+            QMetaObject::invokeMethod(this, &Dataset::dropGoneRows, Qt::QueuedConnection);
+        }
+    return read;
+}
+
+void Dataset::dropGoneRows()
+{
+    m_dropQueued = false;
+    if (m_state == State::Inactive || m_resetting) return;
+    for (int row = recordCount() - 1; row >= 0; --row)
+        if (row != m_cursor && row < recordCount() && m_store->isGone(row)) removeRow(row);
 }
 
 int Dataset::recordCount() const

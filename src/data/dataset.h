@@ -129,13 +129,20 @@ public:
     // Whole rows in memory now (all of them when the result is not paged).
     int rowsInMemory() const;
 
-    // A move that reaches a row another user deleted since the open drops it
-    // from the list, with the deleted rows right beyond it in the move's
-    // direction, stays where it was and throws RowsDeletedError to say so.
+    // A move lands on its row as stored now: a row kept in memory since
+    // before the move is read again by id (one statement). A move that
+    // reaches a row another user deleted since the open drops it from the
+    // list, with the deleted rows right beyond it in the move's direction,
+    // stays where it was and throws RowsDeletedError to say so.
     void first();
     void prior();
     void next();
     void last();
+    // The first / the last row whose field reads as a text that is not
+    // empty (rows without one, null or '', are passed over), -1 when none:
+    // the list's ends a surveyor can move from. lastRowWith reads every key.
+    int firstRowWith(const QString &field);
+    int lastRowWith(const QString &field);
     // One of the four navigator moves, for the cores that map buttons to them.
     enum class Move { First, Prior, Next, Last };
     void move(Move to);
@@ -216,7 +223,9 @@ public:
     QVariant heldValueAt(int row, int column, bool *held) const;
     // Reads the pages of rows first..last (clamped to the rows there are) that
     // are not in memory, as a view about to show them does. True when any row
-    // was read. Throws DatabaseError when a page cannot be read.
+    // was read. Throws DatabaseError when a page cannot be read. Rows the read
+    // finds deleted leave the list (but the cursor's) at the next turn of the
+    // event loop, announced as any removed row.
     bool fetchRows(int first, int last);
 
     static QString textOf(const QVariant &v);
@@ -290,6 +299,8 @@ private:
     // Reads keys until a row follows the cursor or none can.
     void arriveBeyond(int row);
     void land(int row, bool announce);
+    // Takes out of the list the rows found deleted, but the cursor's.
+    void dropGoneRows();
 
     Connection *m_connection;
     QString m_sql;
@@ -305,6 +316,7 @@ private:
     static constexpr qsizetype kKeysPerTurn = 4096;
     QTimer *m_arrival = nullptr;
     bool m_resetting = false;
+    bool m_dropQueued = false;
     int m_idColumn = -1;
 
     State m_state = State::Inactive;

@@ -40,6 +40,8 @@ void Dataset::dropRow()
 void Dataset::checkBrowseMode()
 {
     requireOpen();
+    // Every move starts here: rows read before it are read again when reached.
+    m_store->newMove();
     if (!isEditing()) return;
     if (m_modified)
         post();
@@ -56,7 +58,9 @@ void Dataset::checkBrowseMode()
 void Dataset::reach(int row, int step)
 {
     if (row < 0 || row == m_cursor) return;
-    if (m_store->row(row)) return;
+    // As stored now: a row kept in memory is read again, a row another
+    // user deleted is found so whether its page was in memory or not.
+    if (m_store->row(row, true)) return;
     int removed = 0;
     for (;;) {
         removeRow(row);
@@ -65,7 +69,7 @@ void Dataset::reach(int row, int step)
         if (step < 0) --row; // going forward, the following row slid into its place
         if (row < 0 || row >= recordCount() || row == m_cursor) break;
         try {
-            if (m_store->row(row)) break;
+            if (m_store->row(row, true)) break;
         } catch (const DatabaseError &) {
             break; // read when it is next reached
         }
@@ -100,6 +104,9 @@ void Dataset::removeRow(int row)
 {
     emit rowAboutToBeRemoved(row);
     m_store->remove(row);
+    // A pending new row goes back to the row it came from, wherever rows
+    // before it left meanwhile.
+    if (m_state == State::Insert && m_cursorBeforeInsert > row) --m_cursorBeforeInsert;
     if (m_cursor > row || m_cursor >= recordCount()) --m_cursor;
     m_store->setCurrent(m_cursor);
     emit rowRemoved(row);
@@ -130,6 +137,27 @@ void Dataset::first()
 {
     checkBrowseMode();
     setCursor(isEmpty() ? -1 : 0, true, isEmpty(), 1);
+}
+
+int Dataset::firstRowWith(const QString &field)
+{
+    requireOpen();
+    const int column = indexOf(field);
+    for (int row = 0;; ++row) {
+        arriveBeyond(row - 1);
+        if (row >= recordCount()) return -1;
+        if (!m_store->isGone(row) && !textOf(m_store->read(row, column)).isEmpty()) return row;
+    }
+}
+
+int Dataset::lastRowWith(const QString &field)
+{
+    requireOpen();
+    const int column = indexOf(field);
+    arrive(-1);
+    for (int row = recordCount() - 1; row >= 0; --row)
+        if (!m_store->isGone(row) && !textOf(m_store->read(row, column)).isEmpty()) return row;
+    return -1;
 }
 
 void Dataset::last()

@@ -117,9 +117,11 @@ void Dataset::postPending()
         }
         m_store->setStored(m_cursor);
     } else if (m_state == State::Edit) {
-        // A changed order would let the row's key arrive again further on:
-        // with every key read first, the list holds it once, where it was.
-        if (m_store->isArriving()) {
+        // A changed order would let the row's key arrive again further on
+        // from the database as it is now (keys of the open's moment bring
+        // it where it was): with every key read first, the list holds it
+        // once, where it was.
+        if (m_store->isArriving() && !m_store->arrivesAsOfOpen()) {
             const QVariantList &row = currentRow();
             for (int c = 0; c < fieldCount(); ++c)
                 if (m_store->holdsForEveryRow(c) && !sameValue(row[c], m_original[c])) {

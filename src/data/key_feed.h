@@ -24,8 +24,8 @@ class Connection;
 // with its own values (a district read unit by unit), whose rows an index
 // gives in order: the parts are read side by side and merged here, so no
 // part is ever sorted by the database. The merge compares texts by their
-// characters' codes, as SQLite does and as PostgreSQL does for the codes of
-// digits that parcel numbers are made of.
+// characters' codes, as SQLite's and PostgreSQL's "C" collations do: a column
+// collated otherwise is not read by a feed (RowStore reads it whole).
 class KeyFeed {
 public:
     struct Shape {
@@ -45,6 +45,15 @@ public:
     ~KeyFeed();
     KeyFeed(const KeyFeed &) = delete;
     KeyFeed &operator=(const KeyFeed &) = delete;
+
+    // Where the keys are read. Not repeatable: a statement that finds the
+    // connection lost is not run again on a new one, whose reads would not
+    // be of the moment the earlier ones were (a read transaction's).
+    void setConnection(Connection *connection, bool repeatable)
+    {
+        m_connection = connection;
+        m_repeatable = repeatable;
+    }
 
     // The rows of every part now, and of each part those with a value in
     // the order column; throws DatabaseError.
@@ -79,6 +88,7 @@ private:
     bool before(int a, int b) const;
 
     Connection *m_connection;
+    bool m_repeatable = true;
     Shape m_shape;
     std::vector<Part> m_parts;
     std::vector<int> m_heap;    // parts with a row to hand out, smallest head on top

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <limits>
 
 namespace zarn {
@@ -140,9 +141,25 @@ void KeyTable::setValue(qsizetype row, int column, const QVariant &v)
         c.nulls[size_t(row)] = null;
         c.ints[size_t(row)] = null ? 0 : v.toLongLong();
         return;
-    case Kind::Text:
-        c.spans[size_t(row)] = null ? Span{} : store(v.toString());
+    case Kind::Text: {
+        Span &span = c.spans[size_t(row)];
+        if (null) {
+            span = Span{};
+            return;
+        }
+        const QString s = v.toString();
+        // A row's span is its own: a text no longer than the one it held is
+        // written over it, so reading a page and letting it go again (which
+        // sets the same texts) never grows the buffer.
+        if (span.length >= 0 && s.size() <= span.length) {
+            std::copy_n(reinterpret_cast<const char16_t *>(s.utf16()), s.size(),
+                        m_chars.begin() + span.offset);
+            span.length = std::int32_t(s.size());
+            return;
+        }
+        span = store(s);
         return;
+    }
     case Kind::Other:
         c.others[row] = null ? QVariant() : v;
         return;

@@ -27,6 +27,8 @@ public:
 
     int width() const { return int(m_columns.size()); }
     qsizetype rows() const { return m_rows; }
+    // Characters held for the text columns, for a look at what the list costs.
+    qsizetype characters() const { return qsizetype(m_chars.size()); }
 
     // A row of nulls at the end, or n of them before row `at`.
     void appendRow() { insertRows(m_rows, 1); }
@@ -57,8 +59,9 @@ private:
     Span store(const QString &s);
 
     std::vector<Column> m_columns;
-    // Every text value, appended; a text set again takes a new span, so the
-    // buffer grows with the edits of a session, not with moves.
+    // Every text value, appended; a text set again is written over its
+    // row's span when it fits, else takes a new one, so the buffer grows
+    // only with texts made longer, not with moves or pages read again.
     std::u16string m_chars;
     qsizetype m_rows = 0;
 };

@@ -71,7 +71,12 @@ void RowStore::clear()
     m_parts.clear();
     m_partOrdered.clear();
     m_missed = 0;
-    m_placed.clear();
+    endSnapshot();
+    m_live = false;
+    m_listed = {};
+    m_own = 0;
+    m_removedKeys.clear();
+    m_rowSql.clear();
     m_keyColumns.clear();
     m_keyOf.clear();
     m_recentPages.clear();
@@ -136,7 +141,11 @@ void RowStore::take(RowStore &fresh)
     m_parts = std::move(fresh.m_parts);
     m_partOrdered = std::move(fresh.m_partOrdered);
     m_missed = fresh.m_missed;
+    m_snapshot = std::move(fresh.m_snapshot);
+    m_live = fresh.m_live;
+    m_listed = std::move(fresh.m_listed);
     m_pageSql = std::move(fresh.m_pageSql);
+    m_rowSql = std::move(fresh.m_rowSql);
     m_statement = std::move(fresh.m_statement);
     m_table = std::move(fresh.m_table);
     m_names = std::move(fresh.m_names);
@@ -240,9 +249,12 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
     m_pageSql = QStringLiteral("select * from %1 where %2 in (%3)")
                     .arg(table, quotedColumn(db, fields[size_t(m_idColumn)].name),
                          marks.join(QStringLiteral(", ")));
+    m_rowSql = QStringLiteral("select * from %1 where %2 = ?")
+                   .arg(table, quotedColumn(db, fields[size_t(m_idColumn)].name));
     m_paged = true;
     // The first page's keys now: the list shows from them.
     if (isArriving() && size() > 0) keyUpTo(std::min(size(), m_pageRows) - 1);
+    if (!isArriving()) endSnapshot();
 }
 
 // ---------------------------------------------------------------- pages
@@ -278,34 +290,12 @@ void RowStore::loadPage(int r)
             ids << ids.first();
         // Through the connection, which opens a lost server connection anew.
         QSqlQuery q = m_connection->exec(m_pageSql, ids, true);
-        // The page reads the same columns as the statement, looked up by name
-        // should the table have changed since.
-        const QSqlRecord rec = q.record();
-        std::vector<int> from(size_t(m_columnCount), -1);
-        for (int c = 0; c < m_columnCount; ++c)
-            from[size_t(c)] = rec.count() == m_columnCount ? c : rec.indexOf(m_names[c]);
+        const std::vector<int> from = placesIn(q.record());
         const int idAt = from[size_t(m_idColumn)];
-        if (idAt < 0) {
-            q.finish();
-            throw DatabaseError(QStringLiteral("表 %1 已没有列 %2，无法读取记录")
-                                    .arg(m_table, m_names[m_idColumn]));
-        }
         while (q.next()) {
             const auto it = wanted.constFind(idText(q.value(idAt)));
-            if (it == wanted.constEnd()) continue;
-            Slot &s = m_slots[size_t(*it)];
-            if (s.loaded()) continue;
-            auto values = std::make_unique<QVariantList>();
-            values->reserve(m_columnCount);
-            for (int c = 0; c < m_columnCount; ++c) {
-                const int i = from[size_t(c)];
-                values->append(i < 0 || q.isNull(i) ? QVariant() : q.value(i));
-            }
-            s.values = std::move(values);
-            ++m_loaded;
-            // The list follows what the database holds now.
-            for (size_t k = 0; k < m_keyColumns.size(); ++k)
-                m_keys.setValue(*it, int(k), (*s.values)[m_keyColumns[k]]);
+            if (it == wanted.constEnd() || m_slots[size_t(*it)].loaded()) continue;
+            readInto(*it, q, from);
         }
         const bool failed = q.lastError().isValid();
         const DatabaseError error = failed ? m_connection->error(q.lastError()) : DatabaseError({});
@@ -319,6 +309,55 @@ void RowStore::loadPage(int r)
     // Rows added and removed move rows between pages, so letting a page go
     // may miss a row read with another: a sweep finds those.
     if (m_loaded > (m_pagesKept + 1) * m_pageRows) sweep();
+}
+
+std::vector<int> RowStore::placesIn(const QSqlRecord &rec) const
+{
+    // The same columns as the statement, looked up by name should the table
+    // have changed since.
+    std::vector<int> from(size_t(m_columnCount), -1);
+    for (int c = 0; c < m_columnCount; ++c)
+        from[size_t(c)] = rec.count() == m_columnCount ? c : rec.indexOf(m_names[c]);
+    if (from[size_t(m_idColumn)] < 0)
+        throw DatabaseError(
+            QStringLiteral("表 %1 已没有列 %2，无法读取记录").arg(m_table, m_names[m_idColumn]));
+    return from;
+}
+
+void RowStore::readInto(int r, const QSqlQuery &q, const std::vector<int> &from)
+{
+    Slot &s = m_slots[size_t(r)];
+    auto values = std::make_unique<QVariantList>();
+    values->reserve(m_columnCount);
+    for (int c = 0; c < m_columnCount; ++c) {
+        const int i = from[size_t(c)];
+        values->append(i < 0 || q.isNull(i) ? QVariant() : q.value(i));
+    }
+    if (!s.loaded()) ++m_loaded;
+    s.values = std::move(values);
+    s.readIn = m_move;
+    // The list follows what the database holds now.
+    for (size_t k = 0; k < m_keyColumns.size(); ++k)
+        m_keys.setValue(r, int(k), (*s.values)[m_keyColumns[k]]);
+}
+
+bool RowStore::reread(int r)
+{
+    Slot &s = m_slots[size_t(r)];
+    QSqlQuery q = m_connection->exec(m_rowSql, {(*s.values)[m_idColumn]}, true);
+    const std::vector<int> from = placesIn(q.record());
+    const bool found = q.next();
+    if (found) readInto(r, q, from);
+    const bool failed = q.lastError().isValid();
+    const DatabaseError error = failed ? m_connection->error(q.lastError()) : DatabaseError({});
+    q.finish();
+    // A failed read is no answer: the row stays as it was read before.
+    if (failed) throw error;
+    if (found) return true;
+    s.values.reset();
+    --m_loaded;
+    s.gone = true;
+    return false;
 }
 
 void RowStore::touch(int page)
@@ -366,13 +405,19 @@ void RowStore::sweep()
 
 // ---------------------------------------------------------------- rows
 
-QVariantList *RowStore::row(int r)
+QVariantList *RowStore::row(int r, bool stored)
 {
     Slot &s = m_slots[size_t(r)];
-    if (!s.loaded() && !s.gone)
+    if (!s.loaded() && !s.gone) {
         loadPage(r);
-    else if (s.loaded())
+    } else if (s.loaded()) {
+        // A row kept in memory from before may have been changed or deleted
+        // by another user since: one statement reads it as it is now.
+        if (stored && m_paged && !s.pinned && r != m_current && s.readIn != m_move &&
+            !m_rowSql.isEmpty() && !Dataset::isNullValue((*s.values)[m_idColumn]) && !reread(r))
+            return nullptr;
         touch(r / m_pageRows);
+    }
     return s.loaded() ? s.values.get() : nullptr;
 }
 
@@ -443,6 +488,10 @@ void RowStore::insertNew(int r, QVariantList values)
     Slot s;
     s.values = std::make_unique<QVariantList>(std::move(values));
     s.pinned = true;
+    if (isArriving()) {
+        s.own = true;
+        ++m_own;
+    }
     m_slots.insert(m_slots.begin() + r, std::move(s));
     m_keys.insertRows(r, 1);
     ++m_loaded;
@@ -462,6 +511,15 @@ void RowStore::setStored(int r)
 void RowStore::remove(int r)
 {
     const Slot &s = m_slots[size_t(r)];
+    if (isArriving() && !isWaiting(r) && !s.missed) {
+        // A seek counts the rows of the open's moment: it must know which
+        // are no longer in the list.
+        if (s.own)
+            --m_own;
+        else
+            m_removedKeys.push_back(s.loaded() ? (*s.values)[m_keyColumns[size_t(m_shape.orderKey)]]
+                                               : key(r, m_shape.orderKey));
+    }
     if (s.loaded()) --m_loaded;
     if (s.missed) --m_missed;
     if (const int g = gapOf(r); g >= 0) --m_gaps[size_t(g)].waiting;

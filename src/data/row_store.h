@@ -13,9 +13,11 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 class QSqlQuery;
+class QSqlRecord;
 
 namespace zarn {
 
@@ -35,8 +37,22 @@ class Connection;
 // keys of the rest arrive behind (KeyFeed), a chunk at each arrive() and at
 // once as far as a read needs them. Until its key arrives a row is waiting:
 // it counts, reads no value from memory, and reading it reads keys up to it.
-// Rows the count missed (another user added them meanwhile) are added at the
-// end as they arrive; rows it counted that never arrive read as gone.
+//
+// The count, every page of keys and every seek's count are read as of one
+// moment: on a connection of the list's own, inside one read transaction
+// (SQLite under its write-ahead log, PostgreSQL in repeatable read), ended
+// once every key is in. So each row there was at the open arrives once, in
+// its place, whatever other users write meanwhile (their rows show at the
+// next read of the list), and the count is the list's. Whole rows are read
+// by id on the session's connection, as stored now: a row deleted since
+// reads as gone. Rows this session stores meanwhile are not of that moment
+// and stay where they were put.
+//
+// Where no such read is to be had (another driver, a database file without
+// its log), or once that connection is lost, the keys still to come are read
+// as the database has them then: rows the count missed (another user added
+// them) are added at the end, rows it counted that never arrive read as
+// gone, a row already listed is passed over, and a seek is not made.
 //
 // Any other statement, and a declared query of a table without its id
 // column, is read whole at once, as are new rows until they are stored.
@@ -70,8 +86,11 @@ public:
 
     // Row r whole, for reading and writing, read with its page when needed.
     // Null when the database no longer has the row. Throws DatabaseError when
-    // its page cannot be read.
-    QVariantList *row(int r);
+    // its page cannot be read. stored: as the database holds it now, read
+    // again by id when it was in memory since before the last newMove().
+    QVariantList *row(int r, bool stored = false);
+    // A move begins: rows read from now on are as stored for it.
+    void newMove() { ++m_move; }
     // A value of row r: a column the store holds for every row without reading
     // the row, any other read with its page. Null for a gone row. Throws
     // DatabaseError when the page cannot be read.
@@ -102,6 +121,8 @@ public:
 
     // True while keys are still to arrive.
     bool isArriving() const { return !m_gaps.empty(); }
+    // True while the keys still to arrive are of the moment of the open.
+    bool arrivesAsOfOpen() const { return isArriving() && m_snapshot != nullptr; }
     // For a list whose keys arrive: the first row whose order column is
     // value or after it in the list's order (size() when none), its key
     // read without the keys before it (the database counts those). -1 when
@@ -122,9 +143,11 @@ public:
 private:
     struct Slot {
         std::unique_ptr<QVariantList> values; // the whole row while it is in memory
+        quint32 readIn = 0;   // the move it was read in
         bool gone = false;
         bool pinned = false;  // not stored (or stored without an id): cannot be read again
         bool missed = false;  // counted, its key never arrived: deleted meanwhile
+        bool own = false;     // put in by this session, not of the open's moment
         bool loaded() const { return bool(values); }
     };
 
@@ -150,8 +173,30 @@ private:
     void closeGap(size_t g);
     // Keys for rows beyond the count, from the last gap's feed, added at the end.
     void arriveBeyondCount(qsizetype n);
-    // A new row stored while keys arrive: its key arrives too, and is passed over.
+    // A new row stored while keys arrive: should its key arrive from the
+    // database as it is now, it is passed over.
     void setPlaced(int r);
+    // The connection the keys are read on, in one read transaction; false
+    // when the driver or the database offers none.
+    bool beginSnapshot();
+    // True when the database orders the column as the merge does.
+    bool binaryOrder(const QString &column, const QString &table);
+    void endSnapshot();
+    // The keys still to come are read on the session's connection from now
+    // on, passing over every row already listed.
+    void loseSnapshot();
+    // The next key of a feed, read on the session's connection should the
+    // keys' own connection fail.
+    bool nextKey(KeyFeed &feed, QVariantList &keys);
+    // A key read from the database as it is now whose row is listed already.
+    bool passOver(const QVariantList &keys);
+    // Reads row r again by id; false when the database no longer has it.
+    bool reread(int r);
+    // Where each column of the list is in a result read by id (-1: the
+    // table no longer has it); throws when the id is not there.
+    std::vector<int> placesIn(const QSqlRecord &rec) const;
+    // A row read by id, into the row's slot and its keys.
+    void readInto(int r, const QSqlQuery &q, const std::vector<int> &from);
     void take(RowStore &fresh);
     void loadPage(int r);
     void touch(int page);
@@ -188,7 +233,18 @@ private:
     std::vector<QVariantList> m_parts;
     std::vector<qint64> m_partOrdered; // each part's rows with an order value, at the open
     int m_missed = 0; // rows missed still in the list
-    QSet<QString> m_placed; // ids of rows written while keys arrive
+    // The keys' own connection, in its read transaction, while keys arrive.
+    std::unique_ptr<Connection> m_snapshot;
+    // Keys read from the database as it is now: the ids listed, so none is
+    // listed twice (another user renumbered a row already listed).
+    bool m_live = false;
+    std::unordered_set<qint64> m_listed;
+    // What moved rows from where the open's count puts them: rows this
+    // session put in, and the order keys of rows it took out.
+    int m_own = 0;
+    std::vector<QVariant> m_removedKeys;
+    quint32 m_move = 0;
+    QString m_rowSql; // one row by id
     std::function<void(int, int)> m_aboutToGrow, m_grown;
     QString m_table;
     QStringList m_names; // column names, for reading a page

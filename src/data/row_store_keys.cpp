@@ -6,7 +6,10 @@
 #include "data/key_feed.h"
 #include "data/sql_names.h"
 
+#include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -17,6 +20,13 @@ namespace {
 // More units than this are read as one sorted result: a part costs a few
 // statements before the first row, which hundreds of units would feel.
 constexpr int kMostParts = 256;
+
+// The read transaction holds a share lock on the table, which a change of
+// the table's definition (another program's) waits for, and every statement
+// after that change waits behind it, this session's own too: should this
+// session stop reading keys for that long, the server ends the transaction
+// and the rest of the keys come on the session's connection.
+constexpr char kIdleSnapshot[] = "set local idle_in_transaction_session_timeout = 10000";
 
 } // namespace
 
@@ -43,17 +53,41 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
             values << all.value(i);
         return values;
     };
-    std::vector<QVariantList> parts{partValues(params[0])};
-    QVariantList probe = params;
+    // The units, their count and their first keys as of one moment, when
+    // the database offers one; a failure of that connection on the way
+    // reads them all on the session's.
+    const bool snapshot = beginSnapshot();
+    std::vector<QVariantList> parts;
+    std::unique_ptr<KeyFeed> feed;
     for (;;) {
-        QSqlQuery q = m_connection->exec(query.exactProbe, probe, true);
-        const QVariant found = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
-        q.finish();
-        if (!found.isValid()) break;
-        if (int(parts.size()) >= kMostParts) return false;
-        parts.push_back(partValues(found));
-        probe[0] = found;
+        Connection *keys = m_snapshot ? m_snapshot.get() : m_connection;
+        try {
+            parts = {partValues(params[0])};
+            QVariantList probe = params;
+            bool tooMany = false;
+            for (;;) {
+                QSqlQuery q = keys->exec(query.exactProbe, probe, !m_snapshot);
+                const QVariant found = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
+                q.finish();
+                if (!found.isValid()) break;
+                if (int(parts.size()) >= kMostParts) {
+                    tooMany = true;
+                    break;
+                }
+                parts.push_back(partValues(found));
+                probe[0] = found;
+            }
+            if (tooMany || !binaryOrder(fields[size_t(orderColumn)].name, query.table)) {
+                endSnapshot();
+                return false;
+            }
+            break;
+        } catch (const DatabaseError &) {
+            if (!m_snapshot) throw;
+            endSnapshot();
+        }
     }
+    m_live = !snapshot;
 
     const QSqlDatabase db = m_connection->database();
     DeclaredQuery ran = query;
@@ -71,8 +105,19 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
     shape.orderKey = m_keyOf[size_t(orderColumn)];
     shape.idKey = 0;
     shape.fetchFirst = m_connection->driverName() == QLatin1String("QOCI");
-    auto feed = std::make_unique<KeyFeed>(m_connection, shape, parts, m_pageRows);
-    const qint64 count = feed->count(&m_partOrdered);
+    qint64 count = 0;
+    for (;;) {
+        feed = std::make_unique<KeyFeed>(m_connection, shape, parts, m_pageRows);
+        if (m_snapshot) feed->setConnection(m_snapshot.get(), false);
+        try {
+            count = feed->count(&m_partOrdered);
+            break;
+        } catch (const DatabaseError &) {
+            if (!m_snapshot) throw;
+            endSnapshot();
+            m_live = true;
+        }
+    }
     if (count > qint64(std::numeric_limits<int>::max() / 2))
         throw DatabaseError(QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
                                 .arg(count));
@@ -83,6 +128,149 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
     m_shape = shape;
     m_parts = std::move(parts);
     return true;
+}
+
+bool RowStore::binaryOrder(const QString &column, const QString &table)
+{
+    // The merge compares texts by their characters' codes: a database that
+    // orders the column otherwise sorts the list itself. Asked at every
+    // read, as the sub-units are: a catalogue lookup or two.
+    const QString driver = m_connection->driverName();
+    Connection *on = m_snapshot ? m_snapshot.get() : m_connection;
+    bool binary = true;
+    const QSqlDatabase db = on->database();
+    if (driver == QLatin1String("QSQLITE")) {
+        // SQLite keeps a column's collation only in the table's declaration.
+        QSqlQuery q = on->exec(QStringLiteral("select sql from sqlite_master where type = 'table' "
+                                              "and lower(name) = lower(?)"),
+                               {table}, !m_snapshot);
+        const QString declared = q.next() ? q.value(0).toString() : QString();
+        q.finish();
+        const QRegularExpression collate(
+            QStringLiteral(R"((^|[\s,("])%1["]?\s[^,]*\bcollate\s+"?(\w+))")
+                .arg(QRegularExpression::escape(column)),
+            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = collate.match(declared);
+        binary = !m.hasMatch() || m.captured(2).compare(QLatin1String("binary"), Qt::CaseInsensitive) == 0;
+    } else if (driver == QLatin1String("QPSQL") ||
+               (driver == QLatin1String("QODBC") &&
+                db.driver()->dbmsType() == QSqlDriver::PostgreSQL)) {
+        QSqlQuery q = on->exec(
+            QStringLiteral("select c.collname from pg_attribute a join pg_collation c on c.oid = "
+                           "a.attcollation where a.attrelid = to_regclass(?) and "
+                           "lower(a.attname) = lower(?)"),
+            {table, column}, !m_snapshot);
+        QString collation = q.next() ? q.value(0).toString() : QStringLiteral("default");
+        q.finish();
+        if (collation == QLatin1String("default")) {
+            QSqlQuery d = on->exec(
+                QStringLiteral("select * from pg_database where datname = current_database()"), {},
+                !m_snapshot);
+            if (d.next()) {
+                const QSqlRecord rec = d.record();
+                // From PostgreSQL 15 a database's own collation may be ICU's.
+                const int provider = rec.indexOf(QStringLiteral("datlocprovider"));
+                collation = provider >= 0 && d.value(provider).toString() == QLatin1String("i")
+                                ? QStringLiteral("icu")
+                                : d.value(rec.indexOf(QStringLiteral("datcollate"))).toString();
+            }
+            d.finish();
+        }
+        binary = collation == QLatin1String("C") || collation == QLatin1String("POSIX") ||
+                 collation == QLatin1String("ucs_basic") ||
+                 collation.startsWith(QLatin1String("C."));
+    }
+    return binary;
+}
+
+bool RowStore::beginSnapshot()
+{
+    const QString driver = m_connection->driverName();
+    auto keys = std::make_unique<Connection>();
+    keys->setConnectionString(m_connection->connectionString());
+    try {
+        keys->open();
+        QSqlDatabase db = keys->database();
+        QSqlQuery q(db);
+        if (driver == QLatin1String("QSQLITE")) {
+            // Under the write-ahead log a reader holds no lock a writer waits
+            // for; a file without it would hold every writer up.
+            if (!q.exec(QStringLiteral("pragma journal_mode")) || !q.next() ||
+                q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+                return false;
+            q.finish();
+            // The read transaction takes its moment at its first read, the count.
+            if (!q.exec(QStringLiteral("begin"))) return false;
+        } else if (driver == QLatin1String("QPSQL")) {
+            if (!q.exec(QStringLiteral("begin isolation level repeatable read, read only")) ||
+                !q.exec(QString::fromLatin1(kIdleSnapshot)))
+                return false;
+        } else if (driver == QLatin1String("QODBC") &&
+                   db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+            // The driver begins the transaction before the first statement.
+            if (!db.transaction() ||
+                !q.exec(QStringLiteral("set transaction isolation level repeatable read, read only")))
+                return false;
+            q.finish();
+            // Said outside a transaction the setting would be only a warning.
+            if (!q.exec(QStringLiteral("select current_setting('transaction_isolation')")) ||
+                !q.next() || q.value(0).toString() != QLatin1String("repeatable read"))
+                return false;
+            q.finish();
+            if (!q.exec(QString::fromLatin1(kIdleSnapshot))) return false;
+        } else {
+            return false;
+        }
+        q.finish();
+    } catch (const Error &) {
+        return false;
+    }
+    m_snapshot = std::move(keys);
+    return true;
+}
+
+void RowStore::endSnapshot()
+{
+    if (!m_snapshot) return;
+    // Closing the connection ends its read transaction.
+    std::unique_ptr<Connection> keys = std::move(m_snapshot);
+    for (Gap &gap : m_gaps)
+        gap.feed->setConnection(m_connection, true);
+    keys->close();
+}
+
+void RowStore::loseSnapshot()
+{
+    endSnapshot();
+    if (m_live) return;
+    m_live = true;
+    // Every row listed, so that none arrives again from the database as it is now.
+    m_listed.reserve(m_slots.size());
+    for (int r = 0; r < size(); ++r) {
+        if (isWaiting(r)) continue;
+        const Slot &s = m_slots[size_t(r)];
+        const QVariant id = s.loaded() ? (*s.values)[m_idColumn] : key(r, 0);
+        if (!Dataset::isNullValue(id)) m_listed.insert(id.toLongLong());
+    }
+}
+
+bool RowStore::nextKey(KeyFeed &feed, QVariantList &keys)
+{
+    if (!m_snapshot) return feed.next(keys);
+    try {
+        return feed.next(keys);
+    } catch (const DatabaseError &) {
+        // The keys' own connection failed (lost, or its transaction ended by
+        // the server): the rest as the database has them now.
+        loseSnapshot();
+    }
+    return feed.next(keys);
+}
+
+bool RowStore::passOver(const QVariantList &keys)
+{
+    if (!m_live || Dataset::isNullValue(keys[0])) return false;
+    return !m_listed.insert(keys[0].toLongLong()).second;
 }
 
 int RowStore::lastMissed() const
@@ -104,10 +292,10 @@ void RowStore::setGrowth(std::function<void(int, int)> aboutToGrow,
 
 void RowStore::setPlaced(int r)
 {
-    if (!isArriving() || m_idColumn < 0) return;
+    if (!isArriving() || !m_live || m_idColumn < 0) return;
     const Slot &s = m_slots[size_t(r)];
     const QVariant id = s.loaded() ? (*s.values)[m_idColumn] : key(r, 0);
-    if (!Dataset::isNullValue(id)) m_placed.insert(idText(id));
+    if (!Dataset::isNullValue(id)) m_listed.insert(id.toLongLong());
 }
 
 void RowStore::takeKey(int r, const QVariantList &keys)
@@ -135,7 +323,11 @@ void RowStore::closeGap(size_t g)
     m_missed += gap.waiting;
     m_gaps.erase(m_gaps.begin() + qsizetype(g));
     if (m_gaps.empty()) {
-        m_placed.clear();
+        // Every key is in: the moment of the open is over.
+        endSnapshot();
+        m_listed = {};
+        m_own = 0;
+        m_removedKeys.clear();
         m_parts.clear();
     }
 }
@@ -149,11 +341,11 @@ void RowStore::keyUpTo(int r)
     const int until = std::min(gap.fill + gap.waiting - 1, std::max(r, gap.fill + m_pageRows - 1));
     QVariantList keys;
     while (gap.fill <= until) {
-        if (!gap.feed->next(keys)) {
+        if (!nextKey(*gap.feed, keys)) {
             closeGap(size_t(g));
             return;
         }
-        if (!m_placed.isEmpty() && m_placed.contains(idText(keys[0]))) continue;
+        if (passOver(keys)) continue;
         takeKey(gap.fill, keys);
         ++gap.fill;
         --gap.waiting;
@@ -191,11 +383,11 @@ void RowStore::arriveBeyondCount(qsizetype n)
     QVariantList keys;
     bool done = false;
     while (qsizetype(more.size()) < n) {
-        if (!feed.next(keys)) {
+        if (!nextKey(feed, keys)) {
             done = true;
             break;
         }
-        if (!m_placed.isEmpty() && m_placed.contains(idText(keys[0]))) continue;
+        if (passOver(keys)) continue;
         more.push_back(keys);
     }
     if (!more.empty()) {
@@ -212,18 +404,35 @@ void RowStore::arriveBeyondCount(qsizetype n)
 
 std::unique_ptr<KeyFeed> RowStore::seekFeed(const QVariant &from) const
 {
-    return std::make_unique<KeyFeed>(m_connection, m_shape, m_parts, m_pageRows, from);
+    auto feed = std::make_unique<KeyFeed>(m_connection, m_shape, m_parts, m_pageRows, from);
+    if (m_snapshot) feed->setConnection(m_snapshot.get(), false);
+    return feed;
 }
 
 int RowStore::seek(const QVariant &value)
 {
-    if (!isArriving() || Dataset::isNullValue(value)) return -1;
+    // Only a count of the open's moment tells where its rows are.
+    if (!arrivesAsOfOpen() || Dataset::isNullValue(value)) return -1;
     const int k = m_shape.orderKey;
     auto before = [&](int r) { return KeyFeed::compareOrder(key(r, k), value) < 0; };
     // Where the database puts the value: after every row that sorts before it.
-    const qint64 at = seekFeed({})->countBefore(value, &m_partOrdered);
+    qint64 at = -1;
+    try {
+        at = seekFeed({})->countBefore(value, &m_partOrdered);
+    } catch (const DatabaseError &) {
+        loseSnapshot();
+        return -1;
+    }
+    // Less the rows this session took out before it, and past the rows it put in.
+    for (const QVariant &removed : m_removedKeys)
+        if (KeyFeed::compareOrder(removed, value) < 0) --at;
     if (at < 0 || at > size()) return -1;
-    const int p = int(at);
+    int p = int(at);
+    for (int r = 0, own = m_own; own > 0 && r < size() && r <= p; ++r)
+        if (m_slots[size_t(r)].own) {
+            --own;
+            if (p < size()) ++p;
+        }
     if (const int g = gapOf(p); g >= 0 && p > m_gaps[size_t(g)].fill) {
         // Split the run: its feed stops at the value, a new one starts there.
         Gap &gap = m_gaps[size_t(g)];

@@ -126,6 +126,7 @@ void Tfrmrptdjdcb::FormCreate()
     } catch (...) {
         // Not finding the host's parcel leaves the cursor where it is.
     }
+    placeOnFirstParcel();
     if (table().isEmpty()) spbNewClick();
     setcomp();
     openRest();

@@ -79,6 +79,7 @@ void Tfrmsyqdjdcb::FormCreate()
         // The form opens without rows; the user reads why.
         messageBox(e.message(), QStringLiteral("提示"), MessageIcon::Warning, Ok, this);
     }
+    placeOnFirstParcel();
     setcomp();
     openRest();
 }

@@ -349,7 +349,18 @@ void SurveyForm::moveClick(Move move)
     // Whether the move stores a change of the row it leaves.
     const bool pending = t.isEditing() && t.isModified();
     try {
-        t.move(move);
+        // The ends are the first and the last row with a parcel number: rows
+        // without one sort before and after every parcel, and standing on
+        // one locks these buttons. 上记录 and 下记录 still reach them.
+        const bool first = move == Move::First;
+        const int end = first || move == Move::Last
+                            ? (first ? t.firstRowWith(QStringLiteral("zdbh"))
+                                     : t.lastRowWith(QStringLiteral("zdbh")))
+                            : -1;
+        if (end < 0 || end == (first ? 0 : t.recordCount() - 1))
+            t.move(move);
+        else
+            t.moveTo(end);
     } catch (const RowsDeletedError &e) {
         // The row left was stored (if changed) before the rows ahead were found gone.
         messageBox(rowsDeletedText(e, pending && !t.isEditing()), QStringLiteral("提示"),

@@ -178,6 +178,10 @@ protected:
 
     // Cuts the unit-code parts and loads the unit's rows.
     void loadRows();
+    // Off a row without a parcel number (null or '', kept from other
+    // software) at the opening, onto the first row with one: on such a row
+    // the move buttons refuse to move. Errors leave the cursor where it is.
+    void placeOnFirstParcel();
     // The last step of a form's opening: counts the opening row's boundary
     // markers into the row if the form recounts, and leaves the rest of the
     // opening for after the first paint.

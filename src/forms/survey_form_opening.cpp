@@ -23,6 +23,18 @@ using namespace zarn;
 using namespace zarn::forms;
 using namespace zarn::ui;
 
+void SurveyForm::placeOnFirstParcel()
+{
+    Dataset &t = table();
+    try {
+        if (!t.isOpen() || t.isEmpty() || !t.text(QStringLiteral("zdbh")).isEmpty()) return;
+        const int row = t.firstRowWith(QStringLiteral("zdbh"));
+        if (row >= 0) t.moveTo(row);
+    } catch (const Error &) {
+        // The opening goes on from the row it stands on.
+    }
+}
+
 void SurveyForm::openRest()
 {
     m_openingPending = !m_desc.codeLists.empty() || m_desc.recountsBoundaryPoints;

@@ -91,6 +91,34 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     EXPECT_EQ(t.field("id").asInteger(), a);
 }
 
+// Rows kept without a parcel number (null or '', from other software) sort
+// before and after every parcel: the form opens on the first parcel and
+// 首记录 and 末记录 stop at the parcels, where the move buttons work; 上记录
+// and 下记录 still reach those rows.
+TEST_P(FlowTest, RowsWithoutAParcelNumberAreNotWhereTheFormOpensNorItsEnds)
+{
+    const qint64 empty = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧甲")}});
+    DataMod->ADOConn1.exec(QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty},
+                           false);
+    const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
+    const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
+    const qint64 none = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧乙")}});
+    open(unit);
+    Dataset &t = DataMod->djdcTable;
+    EXPECT_EQ(t.recordCount(), 4);
+    EXPECT_EQ(t.field("id").asInteger(), a);
+    form->spbLast->click();
+    EXPECT_EQ(t.field("id").asInteger(), b);
+    form->spbNext->click();
+    EXPECT_EQ(t.field("id").asInteger(), none);
+    t.moveTo(1);
+    form->spbFirst->click();
+    EXPECT_EQ(t.field("id").asInteger(), a);
+    form->spbPre->click();
+    EXPECT_EQ(t.field("id").asInteger(), empty);
+    EXPECT_TRUE(messages->records.isEmpty());
+}
+
 TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlockingMoves)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
