@@ -104,8 +104,8 @@ int main(int argc, char **argv)
     const char *step = nullptr;
     if (o.call && !o.owner) {
         // Like a host without Qt: the component brings its own application.
-        return report(showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), 0, &error, &step), error,
-                      step);
+        const int32_t hr = showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), 0, &error, &step);
+        return report(hr, error, step);
     }
     QApplication app(argc, argv);
     if (o.call) {
@@ -116,9 +116,9 @@ int main(int argc, char **argv)
         owner.show();
         std::printf("owner window 0x%llx\n", static_cast<unsigned long long>(owner.winId()));
         std::fflush(stdout);
-        return report(showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), uint32_t(owner.winId()),
-                                      &error, &step),
-                      error, step);
+        const int32_t hr = showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx),
+                                           uint32_t(owner.winId()), &error, &step);
+        return report(hr, error, step);
     }
     HostWindow window;
     window.show();
