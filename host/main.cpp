@@ -116,8 +116,8 @@ int main(int argc, char **argv)
         owner.show();
         std::printf("owner window 0x%llx\n", static_cast<unsigned long long>(owner.winId()));
         std::fflush(stdout);
-        const int32_t hr = showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx),
-                                           uint32_t(owner.winId()), &error, &step);
+        const int32_t hr =
+            showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), uint32_t(owner.winId()), &error, &step);
         return report(hr, error, step);
     }
     HostWindow window;

@@ -4,12 +4,13 @@
  * The component is the shared library Zarndcbdll.so (the package installs it
  * as /usr/lib/<arch>/zarn/Zarndcbdll.so and registers it for every user). It
  * follows the classic in-process server model: four exported entry points
- * (and ZarnVersion beside them), a class factory, and interfaces that are tables of functions in declaration
- * order. This header compiles as C (interfaces as structs with an lpVtbl
- * pointer, every function taking the object first) and as C++ (interfaces as
- * classes of pure virtual functions with no virtual destructor); both views
- * have the same layout. Zarndcbdll.idl beside this header describes the same
- * interface and class for tools that read IDL.
+ * (and ZarnVersion beside them), a class factory, and interfaces that are
+ * tables of functions in declaration order. This header compiles as C
+ * (interfaces as structs with an lpVtbl pointer, every function taking the
+ * object first) and as C++ (interfaces as classes of pure virtual functions
+ * with no virtual destructor); both views have the same layout.
+ * Zarndcbdll.idl beside this header describes the same interface and class
+ * for tools that read IDL.
  *
  * The helper library libzarnhost (pkg-config zarnhost, or CMake
  * find_package(Zarndcbdll) and Zarndcbdll::zarnhost) adds what the host

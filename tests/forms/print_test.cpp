@@ -277,10 +277,10 @@ TEST_P(PrintTest, LongNotesContinueOnFurtherPagesWithNothingCut)
     QStringList resumed;
     for (int page = 2; page <= pages; ++page) {
         const QString n = QString::number(page);
-        const QString text =
-            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), "-f", n, "-l", n, pdf, "-"})
-                .remove(QRegularExpression(QStringLiteral("\\s")))
-                .remove(header);
+        const QString text = run(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-layout"), "-f", n, "-l", n, pdf, "-"})
+                                 .remove(QRegularExpression(QStringLiteral("\\s")))
+                                 .remove(header);
         const QRegularExpressionMatch m = labelled.match(text);
         ASSERT_TRUE(m.hasMatch()) << "page " << page << " starts " << text.left(20).toStdString();
         if (m.captured(2) == QStringLiteral("接上页")) {
