@@ -33,9 +33,10 @@ struct Bstr {
 } // namespace
 
 int32_t showSurveyTable(const QString &dwdm, const QString &zdh, int8_t lx, uint32_t winhandle,
-                        QString *error)
+                        QString *error, const char **step)
 {
     void *object = nullptr;
+    if (step) *step = "ZarnCreateInstanceFromProgID";
     const HRESULT created = ZarnCreateInstanceFromProgID(ZARN_PROGID, &IID_IZarndjdcbshow, &object);
     if (FAILED(created)) {
         if (error)
@@ -46,6 +47,7 @@ int32_t showSurveyTable(const QString &dwdm, const QString &zdh, int8_t lx, uint
         return created;
     }
     auto *show = static_cast<IZarndjdcbshow *>(object);
+    if (step) *step = "showdcbfrm";
     HRESULT hr;
     {
         Bstr getdwdm(dwdm), getzdh(zdh);
@@ -111,10 +113,11 @@ void HostWindow::openSurveyTable()
 {
     QString error;
     m_open->setEnabled(false);
+    const char *step = nullptr;
     const int32_t hr =
         showSurveyTable(m_dwdm->text(), m_zdh->text(), int8_t(m_kind->currentData().toInt()),
-                        uint32_t(winId()), &error);
+                        uint32_t(winId()), &error, &step);
     m_open->setEnabled(true);
-    m_result->setText(QStringLiteral("showdcbfrm 返回 %1").arg(hex(hr)));
+    m_result->setText(QStringLiteral("%1 返回 %2").arg(QLatin1String(step), hex(hr)));
     if (!error.isEmpty()) QMessageBox::critical(this, QStringLiteral("错误"), error);
 }

@@ -31,6 +31,8 @@ private:
 
 // Creates the component by its ProgID, calls showdcbfrm once (blocking until
 // the user closes the survey form) and releases it again. Returns the call's
-// result, or the creation failure; error gets a message for the user.
+// result, or the creation failure; error gets a message for the user, step
+// the name of the call the result is of (ZarnCreateInstanceFromProgID or
+// showdcbfrm).
 int32_t showSurveyTable(const QString &dwdm, const QString &zdh, int8_t lx, uint32_t winhandle,
-                        QString *error);
+                        QString *error, const char **step = nullptr);

@@ -27,7 +27,8 @@ const zarn::cli::Tool Tool{
     "zarn-host",
     "用法: zarn-host [--dwdm 单位代码 --zdh 宗地号 --lx 表类型 [--no-owner]]\n"
     "  不带参数时打开主窗口；带 --lx 时直接调用一次 showdcbfrm，\n"
-    "  输出其返回码后退出。--no-owner 不给调查表指定宿主窗口\n"
+    "  输出其返回码后退出（创建组件失败时输出的是\n"
+    "  ZarnCreateInstanceFromProgID 的返回码）。--no-owner 不给调查表指定宿主窗口\n"
     "  （此时本程序不创建 Qt 应用，由组件自己创建）。\n"
     "  表类型: 0 使用权地籍调查表，1 所有权地籍调查表（其他值原样交给组件）。\n"
     "  组件须已注册（zarn-regsvr），连接字符串在组件旁的 config.ini 中（zarn-encrypt）。\n"
@@ -38,9 +39,14 @@ const zarn::cli::Tool Tool{
 std::optional<Options> parse(int argc, char **argv)
 {
     Options o;
+    zarn::cli::GivenOptions given;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool takesValue = a == "--dwdm" || a == "--zdh" || a == "--lx";
+        if ((takesValue || a == "--no-owner") && !given.first(a)) {
+            zarn::cli::refuse(Tool, zarn::cli::givenTwice(a));
+            return std::nullopt;
+        }
         if (takesValue && i + 1 >= argc) {
             zarn::cli::refuse(Tool, a + " 缺少参数值");
             return std::nullopt;
@@ -76,10 +82,12 @@ std::optional<Options> parse(int argc, char **argv)
     return o;
 }
 
-int report(int32_t hr, const QString &error)
+// The result line names the call it is of: a failure to create the object
+// is not one of showdcbfrm's.
+int report(int32_t hr, const QString &error, const char *step)
 {
     if (!error.isEmpty()) std::fprintf(stderr, "zarn-host: %s\n", error.toLocal8Bit().constData());
-    std::printf("showdcbfrm 0x%08x\n", unsigned(hr));
+    std::printf("%s 0x%08x\n", step, unsigned(hr));
     std::fflush(stdout);
     return hr == 0 ? 0 : 1;
 }
@@ -93,9 +101,11 @@ int main(int argc, char **argv)
     if (!options) return zarn::cli::ExitUsage;
     const Options &o = *options;
     QString error;
+    const char *step = nullptr;
     if (o.call && !o.owner) {
         // Like a host without Qt: the component brings its own application.
-        return report(showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), 0, &error), error);
+        const int32_t hr = showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), 0, &error, &step);
+        return report(hr, error, step);
     }
     QApplication app(argc, argv);
     if (o.call) {
@@ -106,8 +116,9 @@ int main(int argc, char **argv)
         owner.show();
         std::printf("owner window 0x%llx\n", static_cast<unsigned long long>(owner.winId()));
         std::fflush(stdout);
-        return report(
-            showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), uint32_t(owner.winId()), &error), error);
+        const int32_t hr =
+            showSurveyTable(o.dwdm, o.zdh, int8_t(*o.lx), uint32_t(owner.winId()), &error, &step);
+        return report(hr, error, step);
     }
     HostWindow window;
     window.show();

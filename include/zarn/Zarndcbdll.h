@@ -3,13 +3,14 @@
  *
  * The component is the shared library Zarndcbdll.so (the package installs it
  * as /usr/lib/<arch>/zarn/Zarndcbdll.so and registers it for every user). It
- * follows the classic in-process server model: four exported entry points, a
- * class factory, and interfaces that are tables of functions in declaration
- * order. This header compiles as C (interfaces as structs with an lpVtbl
- * pointer, every function taking the object first) and as C++ (interfaces as
- * classes of pure virtual functions with no virtual destructor); both views
- * have the same layout. Zarndcbdll.idl beside this header describes the same
- * interface and class for tools that read IDL.
+ * follows the classic in-process server model: four exported entry points
+ * (and ZarnVersion beside them), a class factory, and interfaces that are
+ * tables of functions in declaration order. This header compiles as C
+ * (interfaces as structs with an lpVtbl pointer, every function taking the
+ * object first) and as C++ (interfaces as classes of pure virtual functions
+ * with no virtual destructor); both views have the same layout.
+ * Zarndcbdll.idl beside this header describes the same interface and class
+ * for tools that read IDL.
  *
  * The helper library libzarnhost (pkg-config zarnhost, or CMake
  * find_package(Zarndcbdll) and Zarndcbdll::zarnhost) adds what the host
@@ -55,6 +56,18 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* ---- version ---------------------------------------------------------- */
+
+/* The version of the component this header describes. ZARN_VERSION is the
+ * text "MAJOR.MINOR.PATCH"; compare the numbers, not the text. A host learns
+ * which component it actually loaded from the module's ZarnVersion export
+ * (below), which answers the same text as the header the module was built
+ * with. Within one MAJOR, the interfaces and exports only grow. */
+#define ZARN_VERSION_MAJOR 1
+#define ZARN_VERSION_MINOR 0
+#define ZARN_VERSION_PATCH 0
+#define ZARN_VERSION "1.0.0"
 
 /* ---- basic types ---------------------------------------------------- */
 
@@ -295,23 +308,39 @@ typedef struct TYPEATTR {
 
 #ifdef __cplusplus
 
+/* The destructors are protected and not virtual: an object is freed by its
+ * last Release, never with delete through an interface pointer, and a
+ * virtual destructor would add a slot to every table of functions. */
+
 struct IUnknown {
     virtual HRESULT QueryInterface(const IID *iid, void **out) = 0;
     virtual uint32_t AddRef() = 0;
     virtual uint32_t Release() = 0;
+
+protected:
+    ~IUnknown() = default;
 };
 
 struct IClassFactory : IUnknown {
     virtual HRESULT CreateInstance(IUnknown *outer, const IID *iid, void **out) = 0;
     virtual HRESULT LockServer(int32_t lock) = 0;
+
+protected:
+    ~IClassFactory() = default;
 };
 
 struct IZarndjdcbshow : IUnknown {
     virtual HRESULT showdcbfrm(BSTR getdwdm, BSTR getzdh, int8_t lx, OLE_HANDLE winhandle) = 0;
+
+protected:
+    ~IZarndjdcbshow() = default;
 };
 
 struct ISupportErrorInfo : IUnknown {
     virtual HRESULT InterfaceSupportsErrorInfo(const IID *iid) = 0;
+
+protected:
+    ~ISupportErrorInfo() = default;
 };
 
 struct ITypeInfo : IUnknown {
@@ -337,10 +366,16 @@ struct ITypeInfo : IUnknown {
     virtual void ReleaseTypeAttr(TYPEATTR *attr) = 0;
     virtual void ReleaseFuncDesc(void *desc) = 0;
     virtual void ReleaseVarDesc(void *desc) = 0;
+
+protected:
+    ~ITypeInfo() = default;
 };
 
 struct IProvideClassInfo : IUnknown {
     virtual HRESULT GetClassInfo(ITypeInfo **info) = 0;
+
+protected:
+    ~IProvideClassInfo() = default;
 };
 
 #else /* C */
@@ -460,12 +495,30 @@ extern "C" {
  *     Entries of other components in the file are kept as they are.
  *   DllUnregisterServer(): removes exactly what DllRegisterServer wrote;
  *     S_OK also when nothing was registered; REGDB_E_WRITEREGDB, E_FAIL.
- *   zarn-regsvr does both from the command line, also for the machine. */
+ *   zarn-regsvr does both from the command line, also for the machine.
+ *   ZarnVersion(): the module's version, "MAJOR.MINOR.PATCH" as in
+ *     ZARN_VERSION, a constant text that stays valid while the module is
+ *     loaded (that is, for the rest of the process). A module without this
+ *     export (dlsym gives null) is older than any version this header
+ *     names. A host that created the object through libzarnhost finds the
+ *     module by the object's table of functions, which lies in it (in C++,
+ *     *(const void *const *)show):
+ *
+ *         Dl_info where;   (with _GNU_SOURCE defined, <dlfcn.h>)
+ *         if (dladdr(show->lpVtbl, &where)) {
+ *             void *module = dlopen(where.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+ *             ZarnVersionFn version = NULL;
+ *             if (module) *(void **)&version = dlsym(module, "ZarnVersion");
+ *             if (version) printf("component %s\n", version());
+ *             if (module) dlclose(module);
+ *         }
+ */
 
 typedef HRESULT (*ZarnDllGetClassObjectFn)(const CLSID *clsid, const IID *iid, void **out);
 typedef HRESULT (*ZarnDllCanUnloadNowFn)(void);
 typedef HRESULT (*ZarnDllRegisterServerFn)(void);
 typedef HRESULT (*ZarnDllUnregisterServerFn)(void);
+typedef const char *(*ZarnVersionFn)(void);
 
 /* ---- libzarnhost: strings ---------------------------------------------- */
 

@@ -9,9 +9,10 @@ target_include_directories(zarn_core PUBLIC ${PROJECT_SOURCE_DIR}/include)
 add_library(Zarndcbdll MODULE
   component/unt_interface.cpp component/unt_interface.h
   component/session.cpp component/session.h)
-# A plug-in: no "lib" prefix. Only the four entry points are exported; the
-# static libraries inside stay private to the module, so their symbols bind
-# here and never to a host's copies.
+# A plug-in: no "lib" prefix. Only the four entry points, and ZarnVersion
+# that tells a host which module it loaded, are exported; the static libraries
+# inside stay private to the module, so their symbols bind here and never to a
+# host's copies.
 set_target_properties(Zarndcbdll PROPERTIES
   PREFIX ""
   CXX_VISIBILITY_PRESET hidden
@@ -21,6 +22,7 @@ set_target_properties(Zarndcbdll PROPERTIES
 target_link_libraries(Zarndcbdll PRIVATE zarn_gui zarn_core ZarnDecryptString Qt6::Widgets)
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/Zarndcbdll.map "{
   global: DllGetClassObject; DllCanUnloadNow; DllRegisterServer; DllUnregisterServer;
+    ZarnVersion;
   local: *;
 };
 ")

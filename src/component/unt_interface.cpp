@@ -168,6 +168,13 @@ extern "C" HRESULT DllCanUnloadNow(void)
     return zarn::com::canUnloadNow();
 }
 
+// The header's version, compiled in: what the module was built as, whatever
+// header the host was built with.
+extern "C" const char *ZarnVersion(void)
+{
+    return ZARN_VERSION;
+}
+
 extern "C" HRESULT DllRegisterServer(void)
 {
     try {

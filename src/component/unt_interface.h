@@ -44,4 +44,5 @@ __attribute__((visibility("default"))) HRESULT DllGetClassObject(const CLSID *cl
 __attribute__((visibility("default"))) HRESULT DllCanUnloadNow(void);
 __attribute__((visibility("default"))) HRESULT DllRegisterServer(void);
 __attribute__((visibility("default"))) HRESULT DllUnregisterServer(void);
+__attribute__((visibility("default"))) const char *ZarnVersion(void);
 }

@@ -214,20 +214,28 @@ void SheetPages::add(const SheetLayout &layout, const SheetValues &values)
     const qreal lineHeight = QFontMetricsF(f).lineSpacing() * 1.25;
     const qreal width = layout.pictureWidth - 8;
     qreal y = kTitleHeight + sheet.height + 12;
+    auto drawLine = [&](const QString &line) {
+        p.setFont(f);
+        p.setPen(Qt::black);
+        // A line's separator has ended it already; drawn, it would break again.
+        p.drawText(QRectF(4, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString(line).remove(QChar::LineSeparator));
+        y += lineHeight;
+    };
     for (const auto &[label, value] : continued) {
         const QString body = label + QStringLiteral("（续）：") + value;
+        bool first = true;
         for (const auto &[start, length] :
              wrappedLines(body, f, width, QTextOption::WrapAtWordBoundaryOrAnywhere)) {
             if (y + lineHeight > pageHeight) {
                 startPage();
                 y = paintContinuedHeader(p, layout, number);
+                // A value broken across pages says on the new page whose it
+                // is: a page read on its own starts with the label.
+                if (!first) drawLine(label + QStringLiteral("（接上页）："));
             }
-            p.setFont(f);
-            p.setPen(Qt::black);
-            // A line's separator has ended it already; drawn, it would break again.
-            p.drawText(QRectF(4, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                       body.mid(start, length).remove(QChar::LineSeparator));
-            y += lineHeight;
+            drawLine(body.mid(start, length));
+            first = false;
         }
         y += 8;
     }

@@ -99,7 +99,12 @@ void DBEdit::showValue(const QString &text)
     }
     static_cast<CharacterLimit *>(m_limit)->limit =
         width > 0 ? std::max(width, int(zarn::characterCount(text))) : -1;
-    if (text != QLineEdit::text()) setText(text);
+    if (text == QLineEdit::text()) return;
+    setText(text);
+    // A new value is shown from its beginning, as the memo shows it: setText
+    // leaves the caret at the end, and a value wider than the blank would
+    // show only its tail. Typing never comes here: what is typed is the text.
+    setCursorPosition(0);
 }
 
 int DBEdit::characterLimit() const

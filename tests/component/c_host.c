@@ -11,6 +11,8 @@
  *                    returns when it is closed.
  *
  * Exit status 0 when all holds. */
+/* dladdr, to find the module an object came from. */
+#define _GNU_SOURCE
 #include <zarn/Zarndcbdll.h>
 
 #include <dlfcn.h>
@@ -30,9 +32,33 @@ static int failures = 0;
 static const IID IID_IDispatch = {
     0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+/* The module the object came from, found as the header shows a host that
+ * made it through libzarnhost, is of the header's version. */
+static void check_version_of_module(IZarndjdcbshow *show)
+{
+    Dl_info where;
+    CHECK(dladdr(show->lpVtbl, &where) != 0);
+    void *module = dlopen(where.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+    CHECK(module != NULL);
+    if (!module) return;
+    ZarnVersionFn version = NULL;
+    *(void **)&version = dlsym(module, "ZarnVersion");
+    CHECK(version != NULL);
+    if (version) {
+        char expected[32];
+        snprintf(expected, sizeof expected, "%d.%d.%d", ZARN_VERSION_MAJOR, ZARN_VERSION_MINOR,
+                 ZARN_VERSION_PATCH);
+        CHECK(strcmp(version(), ZARN_VERSION) == 0);
+        CHECK(strcmp(version(), expected) == 0);
+    }
+    dlclose(module);
+}
+
 /* What any host may rely on of the object, however it was made. */
 static void check_object(IZarndjdcbshow *show)
 {
+    check_version_of_module(show);
+
     void *none = NULL;
     IUnknown *unknown = NULL;
     ISupportErrorInfo *errorInfo = NULL;

@@ -85,6 +85,10 @@ TEST(ComponentHost, CommandLineReportsAnUnregisteredComponent)
         QStringList{QStringLiteral("--lx"), QStringLiteral("0"), QStringLiteral("--no-owner")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("zarn-regsvr"))) << run.err.toStdString();
+    // The result is of the creation, which failed: showdcbfrm was never called.
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("ZarnCreateInstanceFromProgID 0x800401f3")))
+        << run.out.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("showdcbfrm"))) << run.out.toStdString();
     EXPECT_EQ(r.run(QStringList{QStringLiteral("--lx"), QStringLiteral("300")}).exitCode, 2);
 }
 

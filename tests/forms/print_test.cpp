@@ -271,7 +271,29 @@ TEST_P(PrintTest, LongNotesContinueOnFurtherPagesWithNothingCut)
     // Every page that carries the notes on says which table it belongs to.
     const QString header = QStringLiteral("土地使用权地籍调查表（续）调查表号3201020010010007");
     EXPECT_EQ(all.count(header), pages - 1);
+    // Each of those pages then starts with a label: of a note that begins
+    // there, or of one resumed from the page before, which began under it.
+    static const QRegularExpression labelled(QStringLiteral("^(.+?)（(续|接上页)）："));
+    QStringList resumed;
+    for (int page = 2; page <= pages; ++page) {
+        const QString n = QString::number(page);
+        const QString text = run(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-layout"), "-f", n, "-l", n, pdf, "-"})
+                                 .remove(QRegularExpression(QStringLiteral("\\s")))
+                                 .remove(header);
+        const QRegularExpressionMatch m = labelled.match(text);
+        ASSERT_TRUE(m.hasMatch()) << "page " << page << " starts " << text.left(20).toStdString();
+        if (m.captured(2) == QStringLiteral("接上页")) {
+            const QString begun = m.captured(1) + QStringLiteral("（续）：");
+            EXPECT_TRUE(all.left(all.indexOf(header + m.captured(0))).contains(begun))
+                << "page " << page << " resumes " << m.captured(1).toStdString();
+            resumed << m.captured(0);
+        }
+    }
+    EXPECT_FALSE(resumed.isEmpty()) << "the notes longer than a page were never resumed";
     all.remove(header);
+    for (const QString &label : resumed)
+        all.remove(label);
     for (qsizetype n = 0; n < notes.size(); ++n)
         EXPECT_TRUE(all.contains(QString(notes[n]).remove('\n')))
             << columns[n].toStdString() << " was cut";

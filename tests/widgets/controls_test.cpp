@@ -95,6 +95,33 @@ TEST_F(ControlsTest, AnEditTakesNoMoreCharactersThanItsColumnHolds)
     EXPECT_EQ(edit->characterLimit(), 100);
 }
 
+TEST_F(ControlsTest, ALineWiderThanItsBlankShowsItsBeginningAndTypingKeepsTheCaret)
+{
+    const QString longName = QStringLiteral("南京市玄武区秦淮街道钟山经济合作社第三村民小组");
+    exec({QStringLiteral("update t_w set qlr = '%1' where id in (1, 3)").arg(longName)});
+    ds->refresh();
+    edit->setFixedWidth(60);
+    window->show();
+    QApplication::processEvents();
+    auto caretX = [this] { return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(); };
+    // On opening and after each move, the first character stands at the left.
+    for (int move = 0; move < 3; ++move) {
+        EXPECT_EQ(edit->controlText(), move == 1 ? QStringLiteral("李四") : longName) << move;
+        EXPECT_EQ(edit->cursorPosition(), 0) << move;
+        EXPECT_LT(caretX(), 10) << move;
+        ds->next();
+    }
+    // Typing at the end goes on at the end, the view following the caret.
+    ds->first();
+    focus(edit);
+    edit->end(false);
+    typeText(edit, QStringLiteral("甲"));
+    typeText(edit, QStringLiteral("乙"));
+    EXPECT_EQ(ds->text("qlr"), longName + QStringLiteral("甲乙"));
+    EXPECT_EQ(edit->cursorPosition(), longName.size() + 2);
+    EXPECT_GT(caretX(), 30);
+}
+
 TEST_F(ControlsTest, ControlsFollowTheCurrentRowWithoutPuttingItIntoEdit)
 {
     EXPECT_EQ(shown(), QStringList({"张三", "5", "初始", "第一行"}));
@@ -268,6 +295,7 @@ TEST_F(ControlsTest, EscapeGivesTheFieldBackAndKeepsTheDialogOpen)
 
     // Typing that started the edit: Escape leaves the row untouched and not in edit.
     focus(first);
+    first->end(false);
     typeText(first, "abc");
     EXPECT_EQ(ds->text("qlr"), "张三abc");
     QTest::keyClick(first, Qt::Key_Escape);
@@ -398,6 +426,7 @@ TEST_F(ControlsTest, ADropDownListWritesTheChosenOrTypedText)
 TEST_F(ControlsTest, ListsAreFlatWithRoomyEntriesAndEscapeInTheirDropDownOnlyClosesIt)
 {
     focus(edit);
+    edit->end(false);
     typeText(edit, "x");
     focus(combo); // the edit's typing is over, its change still pending
     const auto popupRowsAreRoomy = [&] {

@@ -4,11 +4,14 @@
 //   --help, -h    the usage on standard output, exit 0
 //   --version     "name version" on standard output, exit 0
 //   a wrong command line: one line on standard error naming what is wrong
-//   and pointing at --help, exit 2
-// The manual pages are made from the --help text at build time.
+//   and pointing at --help, exit 2; an option given twice is wrong (the
+//   second would silently win), and so is --help or --version beside
+//   anything else (what was meant is unclear)
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zarn::cli {
 
@@ -19,10 +22,24 @@ struct Tool {
     const char *usage; // the whole --help text, ending in a newline
 };
 
-// 0 when --help, -h or --version stands among the arguments (before a "--"
-// that ends the options), after printing what it asks for; nothing otherwise.
-// Either answers even beside a wrong argument: help is what that user needs.
+// When --help, -h or --version stands among the arguments (before a "--"
+// that ends the options): 0 after printing what it asks for if it stands
+// alone, else ExitUsage after refusing the command line. Nothing otherwise.
 std::optional<int> answerHelpOrVersion(const Tool &tool, int argc, char **argv);
+
+// The options a command line has given so far, by the name that stands for
+// them (an option with two spellings is noted under one).
+class GivenOptions {
+public:
+    // True the first time an option is noted, false when it was given before.
+    bool first(std::string_view option);
+
+private:
+    std::vector<std::string> m_given;
+};
+
+// The refusal's text for an option given twice.
+std::string givenTwice(std::string_view option);
 
 // Prints "name: what (用法见 name --help)" to standard error; gives ExitUsage.
 int refuse(const Tool &tool, const std::string &what);

@@ -158,8 +158,11 @@ int main(int argc, char **argv)
             throw UsageError{QStringLiteral("init 不接受其他参数: %1").arg(args[3])};
         zarn::demo::DemoOptions options;
         bool addToExisting = false;
+        zarn::cli::GivenOptions given;
         for (int i = 3; i < args.size(); ++i) {
             const QString &a = args[i];
+            if (a.startsWith(u'-') && !given.first(a.toStdString()))
+                throw UsageError{QString::fromStdString(zarn::cli::givenTwice(a.toStdString()))};
             if (a == QLatin1String("--add-to-existing"))
                 addToExisting = true;
             else if (a == QLatin1String("--no-attached"))

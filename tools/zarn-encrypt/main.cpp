@@ -90,7 +90,7 @@ QString parse(int argc, char **argv, Arguments &args)
         } else if (arg == u"--") {
             optionsEnded = true;
         } else if (arg == u"--config" || arg.startsWith(u"--config=")) {
-            if (args.config) return QStringLiteral("--config 只能给一次");
+            if (args.config) return QString::fromStdString(zarn::cli::givenTwice("--config"));
             if (arg == u"--config") {
                 if (++i >= argc) return QStringLiteral("--config 后面缺少 config.ini 的路径");
                 args.config = QFile::decodeName(argv[i]);

@@ -43,8 +43,13 @@ int main(int argc, char **argv)
     bool silent = false;
     bool system = false;
     const char *module = nullptr;
+    zarn::cli::GivenOptions given;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        // /u and /s, as the classic tool spells them, are -u and -s.
+        const std::string option = a.size() == 2 && a[0] == '/' ? "-" + a.substr(1) : a;
+        if ((option == "-u" || option == "-s" || option == "--system") && !given.first(option))
+            return zarn::cli::refuse(tool, zarn::cli::givenTwice(option));
         if (a == "-u" || a == "/u")
             unregister = true;
         else if (a == "-s" || a == "/s")

@@ -118,9 +118,12 @@ int main(int argc, char **argv)
     QString dwdm, zdh, connection, config, out;
     int lx = -1; // both kinds
     const QStringList options{"--dwdm", "--zdh", "--lx", "--connection", "--config", "-o"};
+    cli::GivenOptions given;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (!options.contains(a)) return usageError(QStringLiteral("不认识的参数: %1").arg(a));
+        if (!given.first(a.toStdString()))
+            return usageError(QString::fromStdString(cli::givenTwice(a.toStdString())));
         if (i + 1 >= args.size()) return usageError(QStringLiteral("%1 缺少参数值").arg(a));
         const QString v = args[++i];
         if (a == QLatin1String("--dwdm"))
