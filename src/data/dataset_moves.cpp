@@ -58,9 +58,13 @@ void Dataset::checkBrowseMode()
 void Dataset::reach(int row, int step)
 {
     if (row < 0 || row == m_cursor) return;
-    // As stored now: a row kept in memory is read again, a row another
-    // user deleted is found so whether its page was in memory or not.
-    if (m_store->row(row, true)) return;
+    // A navigator move shows the row as stored now: a row kept in memory is
+    // read again, and one another user deleted is found so whether its page
+    // was in memory or not. A move to a row by its place (a grid, a loop of
+    // the program's own over rows it read) takes the row as read, so that a
+    // change written over it still meets the other user's change.
+    const bool stored = step != 0;
+    if (m_store->row(row, stored)) return;
     int removed = 0;
     for (;;) {
         removeRow(row);
@@ -69,7 +73,7 @@ void Dataset::reach(int row, int step)
         if (step < 0) --row; // going forward, the following row slid into its place
         if (row < 0 || row >= recordCount() || row == m_cursor) break;
         try {
-            if (m_store->row(row, true)) break;
+            if (m_store->row(row, stored)) break;
         } catch (const DatabaseError &) {
             break; // read when it is next reached
         }

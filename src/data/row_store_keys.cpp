@@ -127,6 +127,8 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
     m_gaps.push_back({0, int(count), std::move(feed)});
     m_shape = shape;
     m_parts = std::move(parts);
+    // Nothing counted: nothing arrives, and no read transaction is kept for it.
+    if (count == 0 && arrivesAsOfOpen()) closeGap(0);
     return true;
 }
 
@@ -351,8 +353,11 @@ void RowStore::keyUpTo(int r)
         --gap.waiting;
     }
     // A run before another is done when its rows are in: keys it still has
-    // are rows another user added meanwhile, which a refresh shows.
-    if (gap.waiting == 0 && (size_t(g) + 1 < m_gaps.size() || gap.feed->done()))
+    // are rows another user added meanwhile, which a refresh shows. Read as
+    // of the open, the last run is done too: its count holds every row, and
+    // the read transaction should not outlive the keys it was for.
+    if (gap.waiting == 0 &&
+        (size_t(g) + 1 < m_gaps.size() || gap.feed->done() || arrivesAsOfOpen()))
         closeGap(size_t(g));
 }
 
@@ -362,7 +367,7 @@ void RowStore::arrive(qsizetype n)
     while (n > 0 && !m_gaps.empty()) {
         Gap &gap = m_gaps.front();
         if (gap.waiting == 0) {
-            if (m_gaps.size() > 1) {
+            if (m_gaps.size() > 1 || arrivesAsOfOpen()) {
                 closeGap(0);
                 continue;
             }

@@ -148,7 +148,10 @@ TEST(ComponentSession, SurveyFormIsShownModallyOverTheHostAndGoneAfterTheCall)
     const BoxWatcher::Form &form = windows.forms[0];
     EXPECT_EQ(form.caption, QStringLiteral("使用权地籍调查表"));
     EXPECT_TRUE(form.modal);
-    EXPECT_EQ(form.connections.size(), 1); // the session's one connection, open
+    // The session's connection, and while the unit's keys still arrive
+    // behind the window, the one they are read on.
+    EXPECT_GE(form.connections.size(), 1);
+    EXPECT_LE(form.connections.size(), 2);
     EXPECT_EQ(form.transientParent, host.windowHandle());
     EXPECT_TRUE(windows.boxes.isEmpty()) << windows.boxes.value(0).text.toStdString();
 
