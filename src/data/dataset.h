@@ -146,8 +146,12 @@ public:
     // One of the four navigator moves, for the cores that map buttons to them.
     enum class Move { First, Prior, Next, Last };
     void move(Move to);
-    // Moves to a row by index (0-based), as a grid does.
-    void moveTo(int row);
+    // Moves to a row by index (0-based). asStoredNow: as the navigator moves
+    // do, for the user's own moves (a grid's click, a jump to the list's
+    // end); without it the row is taken as read, as a loop over the rows it
+    // is rewriting wants, so that a change written over another user's still
+    // meets it.
+    void moveTo(int row, bool asStoredNow = false);
     bool locate(const QString &field, const QVariant &value, LocateOptions options = {});
     // The first row whose value of field is value or sorts after it, in a
     // list read in the order of that field whose keys still arrive behind
@@ -257,7 +261,7 @@ private:
     void requireOpen() const;
     void checkBrowseMode();
     void fetch();
-    void setCursor(int row, bool bof, bool eof, int step);
+    void setCursor(int row, bool bof, bool eof, int step, bool asStoredNow);
     void setState(State s);
     void postPending();
     // The id of the row being inserted or changed (invalid without an id column).
@@ -291,7 +295,7 @@ private:
     void removeRow(int row);
     // Runs replace between aboutToReset and reset, also when it throws.
     void replaceRows(const std::function<void()> &replace);
-    void reach(int row, int step);
+    void reach(int row, int step, bool asStoredNow);
     // Keys of a long list arriving behind its first page, a chunk at a time
     // from the event loop; n < 0 reads them all now.
     void arrive(qsizetype n);

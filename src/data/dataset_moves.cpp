@@ -55,16 +55,15 @@ void Dataset::checkBrowseMode()
 // the move (step; 0 for a move to one row), so that the same move once more
 // reaches a row that is there. The cursor stays where it was, and one error
 // says how many rows went.
-void Dataset::reach(int row, int step)
+void Dataset::reach(int row, int step, bool asStoredNow)
 {
     if (row < 0 || row == m_cursor) return;
-    // A navigator move shows the row as stored now: a row kept in memory is
-    // read again, and one another user deleted is found so whether its page
-    // was in memory or not. A move to a row by its place (a grid, a loop of
-    // the program's own over rows it read) takes the row as read, so that a
-    // change written over it still meets the other user's change.
-    const bool stored = step != 0;
-    if (m_store->row(row, stored)) return;
+    // A move of the user's shows the row as stored now: a row kept in memory
+    // is read again, and one another user deleted is found so whether its
+    // page was in memory or not. A loop of the program's own over rows it
+    // read takes each as read, so that a change written over one still meets
+    // another user's change of it.
+    if (m_store->row(row, asStoredNow)) return;
     int removed = 0;
     for (;;) {
         removeRow(row);
@@ -73,7 +72,7 @@ void Dataset::reach(int row, int step)
         if (step < 0) --row; // going forward, the following row slid into its place
         if (row < 0 || row >= recordCount() || row == m_cursor) break;
         try {
-            if (m_store->row(row, stored)) break;
+            if (m_store->row(row, asStoredNow)) break;
         } catch (const DatabaseError &) {
             break; // read when it is next reached
         }
@@ -126,9 +125,9 @@ QVariantList &Dataset::currentRow()
     return *row;
 }
 
-void Dataset::setCursor(int row, bool bof, bool eof, int step)
+void Dataset::setCursor(int row, bool bof, bool eof, int step, bool asStoredNow)
 {
-    reach(row, step);
+    reach(row, step, asStoredNow);
     const bool moved = row != m_cursor;
     m_cursor = row;
     m_store->setCurrent(row);
@@ -140,7 +139,7 @@ void Dataset::setCursor(int row, bool bof, bool eof, int step)
 void Dataset::first()
 {
     checkBrowseMode();
-    setCursor(isEmpty() ? -1 : 0, true, isEmpty(), 1);
+    setCursor(isEmpty() ? -1 : 0, true, isEmpty(), 1, true);
 }
 
 int Dataset::firstRowWith(const QString &field)
@@ -169,7 +168,7 @@ void Dataset::last()
     checkBrowseMode();
     // The true last row: every key, the rows another user added included.
     arrive(-1);
-    setCursor(recordCount() - 1, isEmpty(), true, -1);
+    setCursor(recordCount() - 1, isEmpty(), true, -1, true);
 }
 
 void Dataset::move(Move to)
@@ -195,25 +194,25 @@ void Dataset::next()
     checkBrowseMode();
     arriveBeyond(m_cursor);
     if (isEmpty() || m_cursor >= recordCount() - 1)
-        setCursor(m_cursor, isEmpty(), true, 1);
+        setCursor(m_cursor, isEmpty(), true, 1, true);
     else
-        setCursor(m_cursor + 1, false, false, 1);
+        setCursor(m_cursor + 1, false, false, 1, true);
 }
 
 void Dataset::prior()
 {
     checkBrowseMode();
     if (isEmpty() || m_cursor <= 0)
-        setCursor(m_cursor, true, isEmpty(), -1);
+        setCursor(m_cursor, true, isEmpty(), -1, true);
     else
-        setCursor(m_cursor - 1, false, false, -1);
+        setCursor(m_cursor - 1, false, false, -1, true);
 }
 
-void Dataset::moveTo(int row)
+void Dataset::moveTo(int row, bool asStoredNow)
 {
     checkBrowseMode();
     if (isEmpty()) return;
-    setCursor(std::clamp(row, 0, recordCount() - 1), false, false, 0);
+    setCursor(std::clamp(row, 0, recordCount() - 1), false, false, 0, asStoredNow);
 }
 
 int Dataset::seek(const QString &field, const QVariant &value)
@@ -243,7 +242,7 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
             const QVariant v = m_store->read(at, column);
             if (!isNullValue(v) &&
                 (partial ? textOf(v).startsWith(key, cs) : textOf(v).compare(key, cs) == 0)) {
-                setCursor(at, false, false, 0);
+                setCursor(at, false, false, 0, true);
                 return true;
             }
         }
@@ -264,7 +263,7 @@ bool Dataset::locate(const QString &field, const QVariant &value, LocateOptions 
         else
             hit = textOf(v).compare(key, cs) == 0;
         if (hit) {
-            setCursor(i, false, false, 0);
+            setCursor(i, false, false, 0, true);
             return true;
         }
     }

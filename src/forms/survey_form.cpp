@@ -360,7 +360,7 @@ void SurveyForm::moveClick(Move move)
         if (end < 0 || end == (first ? 0 : t.recordCount() - 1))
             t.move(move);
         else
-            t.moveTo(end);
+            t.moveTo(end, true);
     } catch (const RowsDeletedError &e) {
         // The row left was stored (if changed) before the rows ahead were found gone.
         messageBox(rowsDeletedText(e, pending && !t.isEditing()), QStringLiteral("提示"),

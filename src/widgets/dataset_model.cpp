@@ -388,7 +388,7 @@ void DatasetModel::writeCell(const QModelIndex &index, const QString &text)
     Dataset *ds = m_dataset;
     const int column = m_shown[index.column()].datasetColumn;
     if (Dataset::textOf(ds->valueAt(index.row(), column)) == text) return;
-    if (ds->recNo() != index.row()) ds->moveTo(index.row());
+    if (ds->recNo() != index.row()) ds->moveTo(index.row(), true);
     ds->edit();
     ds->setValue(column, text);
 }

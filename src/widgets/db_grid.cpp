@@ -380,7 +380,7 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     if (!ds || !ds->isOpen()) return;
     if (current.row() != ds->recNo()) {
         const int wanted = current.row();
-        guardInEvent(this, [&] { ds->moveTo(wanted); });
+        guardInEvent(this, [&] { ds->moveTo(wanted, true); });
         if (ds->recNo() != wanted) {
             // The row left could not be posted: the grid stays with the dataset.
             followCursor();

@@ -459,14 +459,27 @@ TEST_P(RowPagingTest, AMoveShowsTheRowAsStoredNowAndAGridListsNoDeletedRow)
     EXPECT_EQ(ds->text("qlr"), QStringLiteral("他人改过"));
     EXPECT_EQ(ds->recordCount(), kRows - 1);
 
+    // A grid's click is the user's move too; a program's own pass over rows
+    // it read (renumbering them) takes them as read.
+    meanwhile(QStringLiteral("update %1 set qlr = '又改过' where id = 996")); // parcel 4
+    meanwhile(QStringLiteral("delete from %1 where id = 995"));              // parcel 5
+    ds->moveTo(2);
+    EXPECT_NE(ds->text("qlr"), QStringLiteral("又改过"));
+    ds->moveTo(1);
+    ds->moveTo(2, true);
+    EXPECT_EQ(ds->text("qlr"), QStringLiteral("又改过"));
+    EXPECT_THROW(ds->moveTo(3, true), RowsDeletedError);
+    EXPECT_EQ(ds->text("zdbh"), parcel(4));
+    EXPECT_EQ(ds->recordCount(), kRows - 2);
+
     // The locate dialog's grid reads rows another user deleted: they leave
     // its list and its count once the view is done with them.
     meanwhile(QStringLiteral("delete from %1 where id in (960, 959)")); // parcels 40, 41
     ds->fetchRows(36, 44);
     settle();
-    EXPECT_EQ(ds->recordCount(), kRows - 3);
-    EXPECT_EQ(ds->text("zdbh"), parcel(3));
-    EXPECT_EQ(ds->valueAt(38, ds->indexOf("zdbh")).toString(), parcel(40 + 2));
+    EXPECT_EQ(ds->recordCount(), kRows - 4);
+    EXPECT_EQ(ds->text("zdbh"), parcel(4));
+    EXPECT_EQ(ds->valueAt(38, ds->indexOf("zdbh")).toString(), parcel(40 + 3));
 }
 
 // A new row started while the keys arrive and given up returns to the row it
