@@ -9,11 +9,13 @@
 #   nothing under /usr is written after installation
 #   the packages: cmake --build BUILD --target package (or cpack in BUILD),
 #   from a build configured with -DCMAKE_INSTALL_PREFIX=/usr:
-#     zarndcbdll      (component "runtime") what a machine running a host needs
+#     libzarnhost1    (component "lib") the library hosts link, with its symbols
+#     zarndcbdll      (component "runtime") the component, its tools and zarn-host
 #     zarndcbdll-dev  (component "dev") what building a host needs
 include(CMakePackageConfigHelpers)
 
 set(ZARN_PACKAGE_NAME zarndcbdll)
+set(ZARN_LIB_PACKAGE_NAME libzarnhost1)
 set(ZARN_PACKAGE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(ZARN_PACKAGE_OUT ${CMAKE_BINARY_DIR}/packaging)
 
@@ -59,6 +61,8 @@ install(FILES ${ZARN_PACKAGE_DIR}/copyright ${ZARN_PACKAGE_OUT}/changelog.Debian
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZARN_PACKAGE_NAME} COMPONENT runtime)
 install(FILES ${ZARN_PACKAGE_DIR}/copyright ${ZARN_PACKAGE_OUT}/changelog.Debian.gz
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZARN_PACKAGE_NAME}-dev COMPONENT dev)
+install(FILES ${ZARN_PACKAGE_DIR}/copyright ${ZARN_PACKAGE_OUT}/changelog.Debian.gz
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZARN_LIB_PACKAGE_NAME} COMPONENT lib)
 
 # The machine's configuration folder. A system installation keeps config.ini
 # and the key in a folder of their own there (an administrator may open it to
@@ -93,6 +97,29 @@ install(FILES ${ZARN_PACKAGE_OUT}/lintian/${ZARN_PACKAGE_NAME}
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT runtime)
 install(FILES ${ZARN_PACKAGE_OUT}/lintian/${ZARN_PACKAGE_NAME}-dev
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT dev)
+configure_file(${ZARN_PACKAGE_DIR}/lintian-overrides-lib.in
+  ${ZARN_PACKAGE_OUT}/lintian/${ZARN_LIB_PACKAGE_NAME} @ONLY)
+install(FILES ${ZARN_PACKAGE_OUT}/lintian/${ZARN_LIB_PACKAGE_NAME}
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT lib)
+
+# A stripped installation (cpack, cmake --install --strip) also drops the
+# compilers' identification from the programs and libraries: strip keeps the
+# .comment section, which nothing reads at run time. Only the files this
+# installation has just written are touched, never others under the prefix.
+foreach(component lib runtime)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  foreach(file IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
+    set(file \"\$ENV{DESTDIR}\${file}\")
+    if(NOT IS_SYMLINK \"\${file}\" AND EXISTS \"\${file}\")
+      file(READ \"\${file}\" magic LIMIT 4 HEX)
+      if(magic STREQUAL \"7f454c46\")
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \"\${file}\"
+          COMMAND_ERROR_IS_FATAL ANY)
+      endif()
+    endif()
+  endforeach()
+endif()" COMPONENT ${component})
+endforeach()
 
 # Maintainer scripts: register on installation, unregister on removal.
 set(ZARN_MODULE_PATH ${CMAKE_INSTALL_FULL_LIBDIR}/zarn/Zarndcbdll.so)
@@ -112,7 +139,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev)
+set(CPACK_COMPONENTS_ALL lib runtime dev)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 # Libraries the programs link come from dpkg-shlibdeps; the plug-ins Qt loads
@@ -122,17 +149,46 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# No synopsis common to both packages: each description's first line is its own.
+# No synopsis common to the packages: each description's first line is its own.
 unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
+
+# The library's package, as Debian names a shared library's: the dynamic
+# linker's cache is refreshed by the ldconfig trigger, not by maintainer scripts
+# (CPack writes those for any library in the linker's folders; they are taken
+# out of the finished package again).
+# Its symbols file lets a host's package depend on the oldest version that has
+# what it calls.
+# The list is written by hand; the package test compares it with what the
+# library exports, so a new export cannot ship without its line.
+set(CPACK_DEBIAN_LIB_PACKAGE_NAME ${ZARN_LIB_PACKAGE_NAME})
+set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
+configure_file(${ZARN_PACKAGE_DIR}/libzarnhost1.symbols.in ${ZARN_PACKAGE_OUT}/lib/symbols @ONLY)
+set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${ZARN_PACKAGE_OUT}/lib/symbols
+  ${ZARN_PACKAGE_DIR}/triggers)
+set(CPACK_POST_BUILD_SCRIPTS ${ZARN_PACKAGE_DIR}/without-ldconfig-scripts.cmake)
+set(CPACK_DEBIAN_LIB_DESCRIPTION
+  "host library of the Zarndcbdll survey component
+Zarndcbdll is an in-process component that a land-registry application loads
+to show, fill in and keep the cadastral survey tables (地籍调查表) of a unit's
+parcels.
+.
+This package holds libzarnhost, the shared library through which a host
+creates the component from the machine's or the user's registration and
+passes strings to it.")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${ZARN_PACKAGE_NAME})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS
   "libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, qt6-translations-l10n, \
 fonts-arphic-uming | fonts-noto-cjk")
+# zarn-host and the tools link libzarnhost, which is in a package of this build:
+# dpkg-shlibdeps finds it in the build tree, and the dependency on its package
+# (of this very version) is the component's.
+set(CPACK_COMPONENT_RUNTIME_DEPENDS lib)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "odbc-postgresql, libsqliteodbc")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${ZARN_PACKAGE_OUT}/postinst
-  ${ZARN_PACKAGE_OUT}/prerm ${ZARN_PACKAGE_OUT}/postrm ${ZARN_PACKAGE_DIR}/triggers)
+  ${ZARN_PACKAGE_OUT}/prerm ${ZARN_PACKAGE_OUT}/postrm)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
   "cadastral survey table component for land-registry applications
 Zarndcbdll is an in-process component that a land-registry application loads
@@ -140,14 +196,15 @@ to show, fill in and keep the cadastral survey tables (地籍调查表) of a uni
 parcels, on SQLite, PostgreSQL or any ODBC database.
 .
 The package holds the component, registered for every user of the machine,
-the helper library libzarnhost that hosts create it through, the demo host
-zarn-host and the tools zarn-db, zarn-encrypt, zarn-regsvr and zarn-sheet
-(survey tables as PDF). The DDL of the survey database is in
+the demo host zarn-host and the tools zarn-db, zarn-encrypt, zarn-regsvr and
+zarn-sheet (survey tables as PDF). The DDL of the survey database is in
 /usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${ZARN_PACKAGE_NAME}-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_COMPONENT_DEV_DEPENDS runtime)
+# Building a host needs the library; running it needs the component too.
+set(CPACK_COMPONENT_DEV_DEPENDS lib)
+set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS ${ZARN_PACKAGE_NAME})
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "")
 set(CPACK_DEBIAN_DEV_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_DEBIAN_DEV_DESCRIPTION
