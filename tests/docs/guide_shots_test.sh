@@ -28,7 +28,7 @@ for name in "${shown[@]}"; do
   f=$work/shots/$name
   [ -s "$f" ] || fail "the guide shows $name, which the script did not make"
   read -r w h colours < <(identify -format '%w %h %k\n' "$f")
-  [ "$w" -ge 150 ] && [ "$h" -ge 40 ] || fail "$name is only ${w}x${h}"
+  if [ "$w" -lt 150 ] || [ "$h" -lt 40 ]; then fail "$name is only ${w}x${h}"; fi
   [ "$colours" -ge 8 ] || fail "$name is blank ($colours colours)"
   echo "$name ${w}x${h}, $colours colours"
 done
