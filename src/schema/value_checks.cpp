@@ -1,8 +1,11 @@
 #include "schema/value_checks.h"
 
 #include <QDate>
+#include <QFile>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace zarn::checks {
 
@@ -23,6 +26,39 @@ bool realDate(QStringView yyyymmdd)
     return d.isValid() && d.year() >= 1000;
 }
 
+// Every region code any edition of GB/T 2260 has held, abolished ones
+// included: people keep the number they got in a county that has since been
+// renamed or merged. Read once from the library's own resource.
+const std::vector<int> &regionCodes()
+{
+    static const std::vector<int> codes = [] {
+        std::vector<int> out;
+        QFile f(QStringLiteral(":/zarn/gb2260_codes.txt"));
+        if (!f.open(QIODevice::ReadOnly)) return out;
+        out.reserve(5000);
+        while (!f.atEnd()) {
+            const QByteArray line = f.readLine().trimmed();
+            bool ok = false;
+            const int code = line.toInt(&ok);
+            if (ok && line.size() == 6) out.push_back(code);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }();
+    return codes;
+}
+
+// A number whose first six digits name no region at all is mistyped there,
+// even when its check digit happens to fit. A missing table marks nothing.
+QString regionProblem(QStringView region)
+{
+    const std::vector<int> &codes = regionCodes();
+    if (codes.empty()) return {};
+    if (std::binary_search(codes.begin(), codes.end(), region.toInt())) return {};
+    return QStringLiteral("身份证号码前六位 %1 不是任何一版行政区划代码（GB/T 2260）中的地区，请核对。")
+        .arg(region);
+}
+
 QString idCardProblem(const QString &v)
 {
     if (v.size() == 15) {
@@ -32,7 +68,7 @@ QString idCardProblem(const QString &v)
         if (!realDate(QString(QStringLiteral("19") + v.mid(6, 6))))
             return QStringLiteral("身份证号码中的出生日期“%1”不是实际日期，请核对。")
                 .arg(v.mid(6, 6));
-        return {};
+        return regionProblem(QStringView(v).left(6));
     }
     if (v.size() != 18)
         return QStringLiteral("身份证号码应为18位（旧号码15位），现在是%1位，请核对。")
@@ -48,7 +84,7 @@ QString idCardProblem(const QString &v)
         return QStringLiteral("身份证号码校验位不符：按前17位应为“%1”，现在是“%2”，请核对号码。")
             .arg(expected)
             .arg(v.at(17));
-    return {};
+    return regionProblem(QStringView(v).left(6));
 }
 
 QString dateProblem(const QString &v)

@@ -1,5 +1,5 @@
-// Soft checks of typed values: identity card numbers with their check digit,
-// dates, postal codes and telephone numbers. A value passes or names its
+// Soft checks of typed values: identity card numbers with their check digit
+// and region code, dates, postal codes and telephone numbers. A value passes or names its
 // slip; an empty blank always passes.
 #include "schema/value_checks.h"
 
@@ -21,7 +21,16 @@ const Case kCases[] = {
     {ValueCheck::IdCard, "11010519491231002X", ""},
     {ValueCheck::IdCard, "11010519491231002x", ""},
     {ValueCheck::IdCard, " 11010519491231002X ", ""},
-    {ValueCheck::IdCard, "440524188001010014", ""},
+    {ValueCheck::IdCard, "440582188001010018", ""},
+    // Region codes: a current district, one abolished in 2010 (old numbers
+    // stay valid), a city-level code, and codes no edition ever held; the
+    // region is only looked at once the rest of the number is sound.
+    {ValueCheck::IdCard, "11011519900307001X", ""},
+    {ValueCheck::IdCard, "110103196508150024", ""},
+    {ValueCheck::IdCard, "440300198001010038", ""},
+    {ValueCheck::IdCard, "999999199003070012", "前六位 999999 不是任何一版行政区划代码"},
+    {ValueCheck::IdCard, "110199199003070017", "前六位 110199"},
+    {ValueCheck::IdCard, "999999199003070013", "校验位"},
     // One digit wrong, two digits swapped, the check digit wrong.
     {ValueCheck::IdCard, "11010519491231003X", "校验位"},
     {ValueCheck::IdCard, "11001519491231002X", "校验位"},
@@ -33,6 +42,9 @@ const Case kCases[] = {
     {ValueCheck::IdCard, "110105491231002", ""},
     {ValueCheck::IdCard, "110105490231002", "出生日期"},
     {ValueCheck::IdCard, "11010549123100X", "数字"},
+    {ValueCheck::IdCard, "110104650815002", ""},
+    {ValueCheck::IdCard, "110199650815002", "前六位 110199"},
+    {ValueCheck::IdCard, "999999650231002", "出生日期"},
     {ValueCheck::Date, "20240229", ""},
     {ValueCheck::Date, "20230229", "不是实际日期"},
     {ValueCheck::Date, "20241301", "不是实际日期"},
@@ -64,6 +76,8 @@ TEST(ValueChecksTest, EachValueEitherPassesOrNamesItsSlip)
     // An empty blank is left for later, whatever the check.
     for (ValueCheck check : {ValueCheck::IdCard, ValueCheck::Date, ValueCheck::PostalCode})
         EXPECT_TRUE(problem(check, QStringLiteral("  ")).isEmpty());
+    EXPECT_EQ(problem(ValueCheck::IdCard, QStringLiteral("999999199003070012")),
+              QStringLiteral("身份证号码前六位 999999 不是任何一版行政区划代码（GB/T 2260）中的地区，请核对。"));
     EXPECT_EQ(idCardCheckCharacter(QStringLiteral("11010519491231002")), QChar(u'X'));
     EXPECT_TRUE(idCardCheckCharacter(QStringLiteral("1101051949123100")).isNull());
 }
