@@ -256,6 +256,11 @@ TEST_P(SheetTest, ASlipIsMarkedWhileTypingAndSavedAsTyped)
     type("DBEdit11", QStringLiteral("11010519491231002X"));
     EXPECT_FALSE(markOf(id1)->isVisible());
     EXPECT_TRUE(id1->toolTip().isEmpty());
+    // A sound check digit on a region that never was still earns a mark.
+    type("DBEdit11", QStringLiteral("999999199003070012"));
+    EXPECT_TRUE(markOf(id1)->isVisible());
+    EXPECT_TRUE(id1->toolTip().contains(QStringLiteral("前六位 999999")))
+        << qPrintable(id1->toolTip());
 
     // Nothing is refused, nothing stops the save.
     type("DBEdit11", QStringLiteral("110105194912310021"));

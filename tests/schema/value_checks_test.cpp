@@ -76,8 +76,10 @@ TEST(ValueChecksTest, EachValueEitherPassesOrNamesItsSlip)
     // An empty blank is left for later, whatever the check.
     for (ValueCheck check : {ValueCheck::IdCard, ValueCheck::Date, ValueCheck::PostalCode})
         EXPECT_TRUE(problem(check, QStringLiteral("  ")).isEmpty());
-    EXPECT_EQ(problem(ValueCheck::IdCard, QStringLiteral("999999199003070012")),
-              QStringLiteral("身份证号码前六位 999999 不是任何一版行政区划代码（GB/T 2260）中的地区，请核对。"));
+    EXPECT_EQ(
+        problem(ValueCheck::IdCard, QStringLiteral("999999199003070012")),
+        QStringLiteral(
+            "身份证号码前六位 999999 不是任何一版行政区划代码（GB/T 2260）中的地区，请核对。"));
     EXPECT_EQ(idCardCheckCharacter(QStringLiteral("11010519491231002")), QChar(u'X'));
     EXPECT_TRUE(idCardCheckCharacter(QStringLiteral("1101051949123100")).isNull());
 }
