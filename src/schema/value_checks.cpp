@@ -56,7 +56,7 @@ QString regionProblem(QStringView region)
     if (codes.empty()) return {};
     if (std::binary_search(codes.begin(), codes.end(), region.toInt())) return {};
     return QStringLiteral(
-               "身份证号码前六位 %1 不是任何一版行政区划代码（GB/T 2260）中的地区，请核对。")
+               "身份证号码前六位 %1 不在本组件所带的各版行政区划代码（GB/T 2260）中，请核对。")
         .arg(region);
 }
 

@@ -28,7 +28,7 @@ const Case kCases[] = {
     {ValueCheck::IdCard, "11011519900307001X", ""},
     {ValueCheck::IdCard, "110103196508150024", ""},
     {ValueCheck::IdCard, "440300198001010038", ""},
-    {ValueCheck::IdCard, "999999199003070012", "前六位 999999 不是任何一版行政区划代码"},
+    {ValueCheck::IdCard, "999999199003070012", "前六位 999999 不在本组件所带的各版行政区划代码"},
     {ValueCheck::IdCard, "110199199003070017", "前六位 110199"},
     {ValueCheck::IdCard, "999999199003070013", "校验位"},
     // One digit wrong, two digits swapped, the check digit wrong.
@@ -79,7 +79,7 @@ TEST(ValueChecksTest, EachValueEitherPassesOrNamesItsSlip)
     EXPECT_EQ(
         problem(ValueCheck::IdCard, QStringLiteral("999999199003070012")),
         QStringLiteral(
-            "身份证号码前六位 999999 不是任何一版行政区划代码（GB/T 2260）中的地区，请核对。"));
+            "身份证号码前六位 999999 不在本组件所带的各版行政区划代码（GB/T 2260）中，请核对。"));
     EXPECT_EQ(idCardCheckCharacter(QStringLiteral("11010519491231002")), QChar(u'X'));
     EXPECT_TRUE(idCardCheckCharacter(QStringLiteral("1101051949123100")).isNull());
 }
