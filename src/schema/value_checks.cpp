@@ -1,7 +1,6 @@
 #include "schema/value_checks.h"
 
 #include <QDate>
-#include <QFile>
 
 #include <algorithm>
 #include <array>
@@ -26,35 +25,19 @@ bool realDate(QStringView yyyymmdd)
     return d.isValid() && d.year() >= 1000;
 }
 
-// Every region code any edition of GB/T 2260 has held, abolished ones
-// included: people keep the number they got in a county that has since been
-// renamed or merged. Read once from the library's own resource.
-const std::vector<int> &regionCodes()
-{
-    static const std::vector<int> codes = [] {
-        std::vector<int> out;
-        QFile f(QStringLiteral(":/zarn/gb2260_codes.txt"));
-        if (!f.open(QIODevice::ReadOnly)) return out;
-        out.reserve(5000);
-        while (!f.atEnd()) {
-            const QByteArray line = f.readLine().trimmed();
-            bool ok = false;
-            const int code = line.toInt(&ok);
-            if (ok && line.size() == 6) out.push_back(code);
-        }
-        std::sort(out.begin(), out.end());
-        return out;
-    }();
-    return codes;
-}
+// The region codes of the editions of GB/T 2260 the component carries,
+// abolished ones included: people keep the number they got in a county that
+// has since been renamed or merged. Sorted when the build writes them.
+constexpr int kRegionCodes[] = {
+#include "region_codes.inc"
+};
 
 // A number whose first six digits name no region at all is mistyped there,
-// even when its check digit happens to fit. A missing table marks nothing.
+// even when its check digit happens to fit.
 QString regionProblem(QStringView region)
 {
-    const std::vector<int> &codes = regionCodes();
-    if (codes.empty()) return {};
-    if (std::binary_search(codes.begin(), codes.end(), region.toInt())) return {};
+    if (std::binary_search(std::begin(kRegionCodes), std::end(kRegionCodes), region.toInt()))
+        return {};
     return QStringLiteral(
                "身份证号码前六位 %1 不在本组件所带的各版行政区划代码（GB/T 2260）中，请核对。")
         .arg(region);
