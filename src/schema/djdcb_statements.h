@@ -51,10 +51,6 @@ inline const DeclaredQuery djdcListUseRight{
 // Binds unitcode::unitListParams(session unit code).
 inline const DeclaredQuery djdcListOwnership = djdcListUseRight;
 
-// zarn-db demo, before it adds made-up parcels: how many survey rows the
-// database already holds. No values.
-inline const QString djdcRowCount = QStringLiteral("select count(*) from T_DJDCB");
-
 // Both forms' new record, on ADOQuery1: the highest row number of the whole
 // table (null when the table is empty). No values.
 // Reading max(id) instead of the last row of the whole table ordered by id

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
+#include <iterator>
 
 namespace zarn::checks {
 
