@@ -28,6 +28,13 @@ const Case kCases[] = {
     {ValueCheck::IdCard, "11011519900307001X", ""},
     {ValueCheck::IdCard, "110103196508150024", ""},
     {ValueCheck::IdCard, "440300198001010038", ""},
+    // Counties merged away in the 1980s and 1990s: 潮阳县 of 汕头市 (1983-1990
+    // revisions) and of 汕头地区 before it (1980); people born there keep them.
+    {ValueCheck::IdCard, "44052419850101001X", ""},
+    {ValueCheck::IdCard, "440524850101001", ""},
+    {ValueCheck::IdCard, "442724198203050024", ""},
+    // The same prefecture with a county number no revision ever used.
+    {ValueCheck::IdCard, "442799198501010013", "前六位 442799"},
     {ValueCheck::IdCard, "999999199003070012", "前六位 999999 不在本组件所带的各版行政区划代码"},
     {ValueCheck::IdCard, "110199199003070017", "前六位 110199"},
     {ValueCheck::IdCard, "999999199003070013", "校验位"},
