@@ -303,7 +303,9 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
         // The host window already owns every window of the call (HostOwner).
         if (refused.isEmpty()) showSurveyForm(DataMod->lx);
         freeDataModule();
-    } catch (...) {
+    } catch (const Error &) {
+        // The connection string or the database; anything else ends the
+        // session at its boundary.
         failed = true;
     }
     if (!failed && !refused.isEmpty()) {
@@ -325,7 +327,7 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
 } // namespace
 
 void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx,
-                      quint32 winhandle)
+                      quint32 winhandle) noexcept
 {
     // The session state is process-wide: a call from inside a running session
     // (a host reacting to its own events meanwhile) would tear it apart.
@@ -342,8 +344,9 @@ void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, q
         QtChineseTexts qtTexts;
         surveySession(getdwdm, getzdh, lx);
     } catch (...) {
-        // Before the connection is tried (no memory, say) there is nothing to
-        // tell the user that would help; the host must not see it either.
+        // The session's boundary. Before the connection is tried (no memory,
+        // say) there is nothing to tell the user that would help; the host
+        // must not see it either.
         freeDataModule();
     }
 }

@@ -20,9 +20,11 @@ namespace zarn {
 // as Qt arranges.
 //
 // When the process has no QApplication, one is made for the call and removed
-// afterwards. A call made while a session runs returns at once.
+// afterwards. A call made while a session runs returns at once. Nothing
+// thrown inside the session leaves it: this is the boundary the host calls
+// across.
 void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx,
-                      quint32 winhandle);
+                      quint32 winhandle) noexcept;
 
 } // namespace zarn
 

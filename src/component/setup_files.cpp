@@ -2,6 +2,7 @@
 
 #include "component/unt_Comm.h"
 #include "data/connection_string.h"
+#include "data/errors.h"
 #include "decrypt/key_file.h"
 #include "decrypt/module_path.h"
 
@@ -138,7 +139,7 @@ void ProtectedFiles::addDatabase(const QString &connectionString)
     ConnectionSettings settings;
     try {
         settings = mapConnectionString(connectionString, false);
-    } catch (...) {
+    } catch (const Error &) {
         return; // a string no database opens with names no file either
     }
     if (settings.driver != QLatin1String("QSQLITE") || settings.databaseName.isEmpty() ||

@@ -90,12 +90,9 @@ HRESULT TZarndjdcbshow::showdcbfrm(BSTR getdwdm, BSTR getzdh, int8_t lx, OLE_HAN
     // The host keeps a reference for the whole call, but a form could
     // release the host's last one meanwhile; hold our own.
     AddRef();
-    try {
-        zarn::runSurveySession(zarn::com::stringView(getdwdm), zarn::com::stringView(getzdh), lx,
-                               winhandle);
-    } catch (...) {
-        // Nothing may leave the component; the session has said what it had to.
-    }
+    // Lets nothing out (noexcept): the session has said what it had to.
+    zarn::runSurveySession(zarn::com::stringView(getdwdm), zarn::com::stringView(getzdh), lx,
+                           winhandle);
     Release();
     return S_OK;
 }

@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/errors.h"
+#include "schema/attached_rows.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
 #include "schema/renumbering.h"
@@ -11,6 +12,7 @@
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 #include "widgets/guard.h"
+#include "widgets/key_flow.h"
 #include "widgets/messages.h"
 #include "widgets/refusals.h"
 #include "widgets/speed_button.h"
@@ -18,7 +20,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 
 using namespace zarn;
@@ -42,6 +43,7 @@ AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, QWidget *o
     : SurveyDialog(owner)
     , m_desc(desc)
     , m_dm(dataModule ? dataModule : DataMod)
+    , m_keyFlow(keyFlowRoutes())
 {
     buildWindow();
     if (desc.loadOn == LoadOn::Activation) qApp->installEventFilter(this);
@@ -299,20 +301,6 @@ void AttachedEditor::deleteCurrent()
     dataset().remove();
 }
 
-void AttachedEditor::runPurge()
-{
-    if (!m_desc.purge) return;
-    TDataMod &dm = dataModule();
-    Dataset &ds = dataset();
-    // A stored row being saved with changes is spared, or the post after the
-    // purge would find it gone and the typing would be lost with it.
-    if (m_desc.purgeSparing && ds.state() == Dataset::State::Edit && ds.isModified())
-        RunSQL(dm.ADOQuery1, *m_desc.purgeSparing,
-               {zdbh, unitCode(), ds.value(QStringLiteral("ID"))});
-    else
-        RunSQL(dm.ADOQuery1, *m_desc.purge, {zdbh, unitCode()});
-}
-
 void AttachedEditor::spbSaveClick()
 {
     save();
@@ -345,7 +333,7 @@ bool AttachedEditor::save()
         if (!ds.isEditing()) {
             try {
                 reloadKeeping(ds.recNo() >= 0 ? ds.value(QStringLiteral("ID")) : QVariant());
-            } catch (...) {
+            } catch (const Error &) {
                 // The first error is the one to report.
             }
         }
@@ -359,11 +347,11 @@ bool AttachedEditor::save()
 
 void AttachedEditor::writeSaved()
 {
-    dataModule().ADOConn1.transaction([this] {
-        if (m_desc.purgeWhen == Purge::BeforePost) runPurge();
-        postPending();
-        if (m_desc.purgeWhen == Purge::AfterPost) runPurge();
-    });
+    attached::saveWithPurge(dataset(), {.statement = m_desc.purge,
+                                        .sparing = m_desc.purgeSparing,
+                                        .when = m_desc.purgeWhen,
+                                        .parcel = zdbh,
+                                        .unit = unitCode()});
 }
 
 void AttachedEditor::againWhileIdTaken(const std::function<void(qint64 &tried)> &write)
@@ -424,17 +412,17 @@ bool AttachedEditor::mayClose()
 
 // ---------------------------------------------------------------- several rows at once
 
-void AttachedEditor::asOneChange(const std::function<void()> &change)
+void AttachedEditor::reloadOnFailure(const std::function<void()> &change)
 {
     Dataset &ds = dataset();
     const QVariant current =
         ds.isOpen() && ds.recNo() >= 0 ? ds.value(QStringLiteral("ID")) : QVariant();
     try {
-        dataModule().ADOConn1.transaction(change);
-    } catch (...) {
+        change();
+    } catch (const std::exception &) {
         try {
             reloadKeeping(current);
-        } catch (...) {
+        } catch (const Error &) {
             // The first error is the one to report.
         }
         throw;
@@ -476,26 +464,22 @@ bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
         return SurveyDialog::eventFilter(watched, event);
     }
 
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
-        return SurveyDialog::eventFilter(watched, event);
-    auto *w = qobject_cast<QWidget *>(watched);
-    // An editable list's keys arrive at its line edit; they are the list's.
-    if (w && qobject_cast<QLineEdit *>(w) && qobject_cast<DBComboBox *>(w->parentWidget()))
-        w = w->parentWidget();
-    if (!w || control(w->objectName()) != w) return SurveyDialog::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
-
-    if (type == QEvent::KeyPress && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-        if (QWidget *next = enterTarget(w)) next->setFocus(Qt::TabFocusReason);
-        return true;
-    }
-    if (type == QEvent::KeyRelease && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
-        !(key->modifiers() & Qt::KeypadModifier)) {
-        for (const EntryField &e : m_desc.entries)
-            if (e.digitPicker && w->objectName() == QLatin1String(e.control))
-                static_cast<DBComboBox *>(w)->pickNthEntry();
-    }
+    if (followKeyFlow(m_keyFlow, watched, event)) return true;
     return SurveyDialog::eventFilter(watched, event);
+}
+
+KeyFlowRoutes AttachedEditor::keyFlowRoutes() const
+{
+    return {
+        .isEntry = [this](const QWidget *w) { return control(w->objectName()) == w; },
+        .enterTarget = [this](QWidget *from) { return enterTarget(from); },
+        .picksByDigit =
+            [this](const QWidget *w) {
+                for (const EntryField &e : m_desc.entries)
+                    if (e.digitPicker && w->objectName() == QLatin1String(e.control)) return true;
+                return false;
+            },
+    };
 }
 
 QWidget *AttachedEditor::enterTarget(QWidget *from) const

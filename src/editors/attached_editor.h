@@ -35,6 +35,7 @@
 // - Errors inside the editor are shown to the user there; exec() does not throw.
 
 #include "editors/editor_description.h"
+#include "widgets/key_flow.h"
 #include "widgets/survey_dialog.h"
 
 #include <QHash>
@@ -155,15 +156,15 @@ protected:
     void settle();
     // False, after the parcel-number message, when the current row's parcel number is blank.
     bool parcelGuard();
-    // Runs several changes as one: on failure everything is rolled back, the
-    // list re-read with the cursor back on the row it was on, and the error passed on.
-    void asOneChange(const std::function<void()> &change);
+    // Runs a change the attached-rows layer makes as one transaction: when it
+    // fails (everything rolled back) the list is read again with the cursor
+    // back on the row it was on, and the error passed on.
+    void reloadOnFailure(const std::function<void()> &change);
     // Re-reads the listed rows; the cursor stays on the row with that ID when it
     // is still there.
     void reloadKeeping(const QVariant &id);
     void fillCodeLists();
     void setModeControls();
-    void runPurge();
     // The save of 保存: the purge and the post in one transaction, then the
     // list read again. True when the row on screen is stored; otherwise the
     // surveyor has been told "数据保存失败！" and why, and the database is as
@@ -185,6 +186,8 @@ private:
     void buildEntryPage();
     void buildButtons(QWidget *panel);
     bool ownsWindow(const QWidget *window) const;
+    // The Enter chain and the digit pickers of the entry page.
+    zarn::ui::KeyFlowRoutes keyFlowRoutes() const;
     bool isPendingNewRow() const;
     // Asks about an unstored change and acts on the answer; false keeps the editor open.
     bool mayClose();
@@ -204,6 +207,7 @@ private:
     QHash<QString, QWidget *> m_controls;
     QHash<QString, QLabel *> m_labels;
     QList<QWidget *> m_tabOrder;
+    zarn::ui::KeyFlowRoutes m_keyFlow;
     // Loading on activation: the last other window of the component that
     // became active, and whether the editor was activated since it was shown.
     QPointer<QWidget> m_lastOtherActive;

@@ -143,7 +143,6 @@ void AttachedEditor::buildEntryPage()
             c->setEntries(splitItems(e.items));
             c->setFrame(true);
             c->bind(DataSource1, QString::fromLatin1(e.column));
-            if (c->lineEdit()) c->lineEdit()->installEventFilter(this);
             w = c;
             break;
         }
@@ -155,7 +154,7 @@ void AttachedEditor::buildEntryPage()
         }
         }
         w->setFixedHeight(e.kind == EntryKind::Button ? kButtonHeight - 4 : kRowHeight);
-        w->installEventFilter(this);
+        watchKeys(w, this);
         m_controls.insert(name, w);
         tabs.append({e.tab, w});
         lastRow = std::max(lastRow, e.row);

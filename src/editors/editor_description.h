@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/dataset.h"
+#include "schema/attached_rows.h"
 
 #include <QSize>
 #include <QString>
@@ -73,12 +74,7 @@ enum class LoadOn {
                 // window of the component (never after one of its own message boxes)
 };
 
-// When a save purges the parcel's empty current rows.
-enum class Purge {
-    None,
-    BeforePost, // the row being saved is written even with its key columns empty
-    AfterPost,  // the row just saved is purged like any other; a refused post purges nothing
-};
+using Purge = zarn::attached::Purge;
 
 struct AttachedEditorDescription {
     const char *name;    // objectName of the window

@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/errors.h"
+#include "schema/attached_rows.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
@@ -159,17 +160,7 @@ void TFrmJZBS::deleteCurrent()
 {
     // The deletion and the renumbering stand or fall together: a failure
     // part-way leaves the markers as they were, never half renumbered.
-    asOneChange([this] {
-        Dataset &ds = dataset();
-        ds.remove();
-        const int n = ds.recordCount();
-        for (int row = 0; row < n; ++row) {
-            ds.moveTo(row);
-            ds.edit();
-            ds.setValue(QStringLiteral("XH"), row + 1);
-            ds.post();
-        }
-    });
+    reloadOnFailure([this] { attached::removeMarker(dataset()); });
 }
 
 void TFrmJZBS::insertBeforeCurrent(qint64 level, qint64 &triedId)
@@ -177,18 +168,12 @@ void TFrmJZBS::insertBeforeCurrent(qint64 level, qint64 &triedId)
     Dataset &ds = dataset();
     triedId = nextId();
     const int position = ds.recNo() + 1;
-    ds.insert();
-    setKeyColumns(triedId);
-    ds.setValue(QStringLiteral("XH"), position);
-    ds.setValue(QStringLiteral("TZJB"), level);
-    postPending();
-    // The old current marker and those after it move one number up, from the last back.
-    for (int row = ds.recordCount() - 1; row >= position; --row) {
-        ds.moveTo(row);
-        ds.edit();
-        ds.setValue(QStringLiteral("XH"), ds.field(QStringLiteral("XH")).asInteger() + 1);
-        ds.post();
-    }
+    // The old current marker and those after it move one number up.
+    attached::insertMarker(ds, position, [&] {
+        setKeyColumns(triedId);
+        ds.setValue(QStringLiteral("XH"), position);
+        ds.setValue(QStringLiteral("TZJB"), level);
+    });
 }
 
 void TFrmJZBS::ppiInsertClick()
@@ -199,7 +184,7 @@ void TFrmJZBS::ppiInsertClick()
     // A rolled-back insertion whose id was taken meanwhile is made again
     // whole; insertBeforeCurrent reads a fresh highest id each time.
     againWhileIdTaken(
-        [&](qint64 &tried) { asOneChange([&] { insertBeforeCurrent(level, tried); }); });
+        [&](qint64 &tried) { reloadOnFailure([&] { insertBeforeCurrent(level, tried); }); });
     RunSQL(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
 }
 

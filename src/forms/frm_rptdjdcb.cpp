@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
+#include "data/errors.h"
 #include "forms/frm_frameMain.h"
 #include "forms/sheet_layout.h"
 #include "schema/statements.h"
@@ -123,7 +124,7 @@ void Tfrmrptdjdcb::FormCreate()
     loadRows();
     try {
         placeOnHostParcel();
-    } catch (...) {
+    } catch (const Error &) {
         // Not finding the host's parcel leaves the cursor where it is.
     }
     placeOnFirstParcel();

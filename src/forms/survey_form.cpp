@@ -10,6 +10,7 @@
 #include "schema/number_claim.h"
 #include "schema/renumbering.h"
 #include "schema/statements.h"
+#include "schema/survey_removal.h"
 #include "widgets/banner.h"
 #include "widgets/data_aware.h"
 #include "widgets/data_source.h"
@@ -17,6 +18,7 @@
 #include "widgets/db_edit.h"
 #include "widgets/fonts.h"
 #include "widgets/guard.h"
+#include "widgets/key_flow.h"
 #include "widgets/messages.h"
 #include "widgets/refusals.h"
 #include "widgets/speed_button.h"
@@ -24,9 +26,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -132,11 +132,17 @@ void SurveyForm::setUp(SurveySheet *sheet)
     sheet->bind(DataSource1);
 
     // The Enter chain and the digit pickers listen to the sheet's keys.
-    for (DataAwareControl *c : sheet->boundControls()) {
-        c->widget()->installEventFilter(this);
-        if (auto *combo = qobject_cast<QComboBox *>(c->widget()); combo && combo->lineEdit())
-            combo->lineEdit()->installEventFilter(this);
-    }
+    m_keyFlow = {
+        .isEntry = [sheet](const QWidget *w) { return sheet->entryOf(w) != nullptr; },
+        .enterTarget = [sheet](QWidget *from) { return sheet->enterTarget(from); },
+        .picksByDigit =
+            [sheet](const QWidget *w) {
+                const SheetEntry *entry = sheet->entryOf(w);
+                return entry && (entry->flags & DigitPicker);
+            },
+    };
+    for (DataAwareControl *c : sheet->boundControls())
+        watchKeys(c->widget(), this);
     noAutoDefault(this);
 
     connectEditorButtons();
@@ -245,24 +251,6 @@ void SurveyForm::refuseIncomplete(const Dataset &t) const
                         .arg(what));
 }
 
-QString SurveyForm::nextParcel(bool unitEmpty) const
-{
-    if (unitEmpty) return numbering::firstParcelNumber(m_parts);
-    Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
-    return numbering::nextParcelNumber(
-        numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
-}
-
-QString SurveyForm::nextSurvey(bool unitEmpty) const
-{
-    if (unitEmpty) return numbering::firstSurveyNumber(m_parts);
-    Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxDcbh, {dataModule().dwdm});
-    return numbering::nextSurveyNumber(
-        numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
-}
-
 QString SurveyForm::rowUnit() const
 {
     // A street's or a district's session lists the rows of all its units;
@@ -273,38 +261,22 @@ QString SurveyForm::rowUnit() const
     return own.isEmpty() ? dataModule().dwdm : own;
 }
 
-bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
-{
-    if (t.state() != Dataset::State::Insert) return false;
-    Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxId);
-    const QVariant highest = q.isEmpty() ? QVariant() : q.value(0);
-    const bool idTaken = !Dataset::isNullValue(highest) &&
-                         highest.toLongLong() >= t.field(QStringLiteral("id")).asInteger();
-    const numbering::Retake what = numbering::whatToRetake(refusal, idTaken);
-    if (what == numbering::Retake::Nothing) return false;
-    t.setValue(QStringLiteral("id"), numbering::nextRowNumber(highest));
-    if (what == numbering::Retake::RowId) return true;
-    // The parcel number: only one this form gave; a number the surveyor
-    // typed that another parcel has is theirs to mend.
-    if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
-    const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
-    m_givenParcel = nextParcel(unitEmpty);
-    const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
-    if (surveyGiven) m_givenSurvey = nextSurvey(unitEmpty);
-    for (const NewRowColumn &c : m_desc.newRow) {
-        if (c.value == NewValue::ParcelNumber)
-            t.setValue(QString::fromLatin1(c.column), m_givenParcel);
-        else if (c.value == NewValue::SurveyNumber && surveyGiven)
-            t.setValue(QString::fromLatin1(c.column), m_givenSurvey);
-    }
-    return true;
-}
-
 void SurveyForm::closeEvent(QCloseEvent *event)
 {
     finishOpening();
+    bool stays = false;
+    // Anything unforeseen is reported, and the window closes.
+    guard(this, [&] { stays = !storeBeforeClosing(); });
+    if (stays) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    SurveyDialog::closeEvent(event);
+}
+
+bool SurveyForm::storeBeforeClosing()
+{
     try {
         Dataset &t = table();
         // A form whose rows never loaded (no table, no database) has nothing
@@ -320,19 +292,14 @@ void SurveyForm::closeEvent(QCloseEvent *event)
             QStringLiteral("调查表的修改无法保存：\n") + reasonText(e) +
                 QStringLiteral("\n\n要返回调查表继续修改吗？选“否”将放弃这些修改并关闭窗口。"),
             QStringLiteral("警告"), MessageIcon::Warning, Yes | No, this);
-        if (answer != No) {
-            event->ignore();
-            return;
-        }
+        if (answer != No) return false;
         try {
             table().cancel();
-        } catch (...) {
+        } catch (const Error &) {
+            // Let go knowingly: the window closes all the same.
         }
-    } catch (...) {
-        // Anything else: the window closes.
     }
-    event->accept();
-    SurveyDialog::closeEvent(event);
+    return true;
 }
 
 // ---------------------------------------------------------------- moving
@@ -437,7 +404,7 @@ void SurveyForm::setcomp()
             if (c->family() == ControlFamily::Memo && !m_desc.lockMemo) continue;
             c->setReadOnly(changed);
         }
-    } catch (...) {
+    } catch (const Error &) {
         // The controls handled so far keep their state.
     }
 }
@@ -484,164 +451,19 @@ void SurveyForm::spbDelClick()
         }
         // The row as stored is the one deleted, with its own attached rows.
         if (t.isEditing()) t.cancel();
-        const QString zdbh = trimBlanks(t.text(QStringLiteral("zdbh")));
-        const QString bgrq = t.text(QStringLiteral("bgrq"));
-        // The attached rows are keyed by the row's own unit code, which for a
-        // sub-unit's row is longer than the session's.
-        const QString dwdm = t.text(QStringLiteral("dwdm"));
-        const QVariant id = t.value(QStringLiteral("id"));
-        Dataset &q = dataModule().ADOQuery1;
         // The row and its attached rows go together or not at all, and the
         // list lets the row go only once the database has: a refusal
         // anywhere, the commit's included, leaves both as they were.
-        t.connection()->transaction([&] {
-            if (bgrq.isEmpty()) {
-                for (const QString &statement : sql::deleteCurrentAttached)
-                    RunSQL(q, statement, {zdbh, dwdm});
-            } else {
-                // A changed row takes the attached rows of its own version with it.
-                for (const QString &statement : sql::deleteChangedAttached)
-                    RunSQL(q, statement, {zdbh, dwdm, bgrq});
-            }
-            RunSQL(q, sql::djdcDeleteRow, {id});
-        });
+        survey::removeSurveyRow(*t.connection(),
+                                {.id = t.value(QStringLiteral("id")),
+                                 .parcel = trimBlanks(t.text(QStringLiteral("zdbh"))),
+                                 .unit = t.text(QStringLiteral("dwdm")),
+                                 .changeDate = t.text(QStringLiteral("bgrq"))});
         t.dropRow();
     } catch (const Error &e) {
         showFailure(QStringLiteral("删除失败，调查表及其附表均未改动。"), QStringLiteral("警告"),
                     MessageIcon::Warning, e, this);
     }
-}
-
-// ---------------------------------------------------------------- new record
-
-void SurveyForm::SaveThisDCBinfo()
-{
-    finishOpening();
-    IniBatch ini = ConfigIniBatch();
-    rememberValues(ini);
-    ini.commit();
-}
-
-void SurveyForm::rememberValues(IniBatch &ini)
-{
-    try {
-        Dataset &t = table();
-        // No row shown, nothing to remember: empty texts would overwrite what
-        // the surveyor's last row left there. A new row without a parcel
-        // number is not a survey table yet; 新增 drops it.
-        if (t.recNo() < 0) return;
-        if (t.state() == Dataset::State::Insert &&
-            trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty())
-            return;
-        for (DataAwareControl *c : m_sheet->boundControls()) {
-            if (c->family() != ControlFamily::Framed) continue;
-            const QString key = c->dataField();
-            const int column = t.indexOf(key);
-            const FieldType type = t.fieldDef(column).type;
-            const QVariant v = t.value(column);
-            const bool isList = qobject_cast<DBComboBox *>(c->widget()) != nullptr;
-            std::optional<QString> text;
-            const bool textual =
-                isList ? (type == FieldType::Text || type == FieldType::LongText)
-                       : (type == FieldType::UnicodeText || type == FieldType::LongText);
-            if (textual)
-                text = trimBlanks(Dataset::textOf(v));
-            else if (type == FieldType::Int16 || type == FieldType::Int32)
-                text =
-                    Dataset::isNullValue(v) ? QStringLiteral("0") : QString::number(v.toLongLong());
-            else if (type == FieldType::Double)
-                text = Dataset::isNullValue(v) ? QStringLiteral("0")
-                                               : QString::number(v.toDouble(), 'g', 15);
-            if (text) ini.write(QStringLiteral("DCB"), key, *text);
-        }
-    } catch (...) {
-        // What was written so far stays written: the caller commits it.
-    }
-}
-
-QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &parcel,
-                              const QString &survey, const IniBatch &ini) const
-{
-    switch (c.value) {
-    case NewValue::Text:
-        return QString::fromUtf8(c.arg);
-    case NewValue::Integer:
-        return QString::fromLatin1(c.arg).toLongLong();
-    case NewValue::RowId:
-        return id;
-    case NewValue::District:
-        return m_parts.district;
-    case NewValue::Street:
-        return m_parts.street;
-    case NewValue::Block:
-        return m_parts.block;
-    case NewValue::SessionUnit:
-        return dataModule().dwdm;
-    case NewValue::ParcelNumber:
-        return parcel;
-    case NewValue::SurveyNumber:
-        return survey;
-    case NewValue::Remembered:
-        return ini.read(QStringLiteral("DCB"), QString::fromLatin1(c.column),
-                        QStringLiteral("000"));
-    case NewValue::Today:
-        return numbering::todayText();
-    }
-    return {};
-}
-
-void SurveyForm::dropNewRow()
-{
-    // A row the database would not take (busy, refused, the connection gone)
-    // is not left pending: the next move, close or 新增 would store it
-    // unasked. The sheet goes back to the row it came from.
-    m_givenParcel.clear();
-    m_givenSurvey.clear();
-    if (table().state() == Dataset::State::Insert) table().cancel();
-}
-
-void SurveyForm::spbNewClick()
-{
-    finishOpening();
-    Dataset &t = table();
-    TDataMod &dm = dataModule();
-    // The values remembered from this row are the ones the new row reads
-    // back: one read of config.ini and at most one write serve both.
-    IniBatch ini = ConfigIniBatch();
-    rememberValues(ini);
-    ini.commit();
-    if (t.isEditing() && trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
-
-    Dataset &q = dm.ADOQuery1;
-    RunSQL(q, sql::djdcMaxId);
-    const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
-
-    // Every number is made before the row is: a unit without a number to
-    // continue from, or whose highest one holds a letter, refuses here and
-    // leaves the sheet on the row it showed.
-    const bool unitEmpty = t.isEmpty();
-    const QString parcel = nextParcel(unitEmpty);
-    const QString survey = nextSurvey(unitEmpty);
-
-    t.append();
-    try {
-        m_givenParcel = parcel;
-        m_givenSurvey = survey;
-        for (const NewRowColumn &c : m_desc.newRow)
-            t.setValue(QString::fromLatin1(c.column), newValue(c, id, parcel, survey, ini));
-        t.edit();
-        t.post();
-    } catch (const DatabaseError &e) {
-        dropNewRow();
-        // The refusal's own sentence would say the typing stays for 保存.
-        const QString sentence = newRowNotMadeSentence(e);
-        if (sentence.isEmpty()) throw;
-        throw DatabaseError(sentence, Refusal::of(RefusalKind::Other, e.refusal().table));
-    } catch (...) {
-        dropNewRow();
-        throw;
-    }
-    setcomp();
 }
 
 // ---------------------------------------------------------------- keys
@@ -652,24 +474,6 @@ bool SurveyForm::eventFilter(QObject *watched, QEvent *event)
     // The lists a key, a click or the wheel picks from, and the count a
     // keystroke's edit would otherwise be stored with, are there first.
     if (m_openingPending && isSurveyorInput(event)) finishOpening(true);
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-        return SurveyDialog::eventFilter(watched, event);
-    auto *w = qobject_cast<QWidget *>(watched);
-    // An editable list's keys arrive at its line edit; they are the list's.
-    if (w && qobject_cast<QLineEdit *>(w) && qobject_cast<DBComboBox *>(w->parentWidget()))
-        w = w->parentWidget();
-    const SheetEntry *entry = m_sheet ? m_sheet->entryOf(w) : nullptr;
-    if (!entry) return SurveyDialog::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
-
-    if (event->type() == QEvent::KeyPress &&
-        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-        // As Tab does: the text arrived at is selected, so typing replaces it.
-        if (QWidget *next = m_sheet->enterTarget(w)) next->setFocus(Qt::TabFocusReason);
-        return true;
-    }
-    if (event->type() == QEvent::KeyRelease && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
-        !(key->modifiers() & Qt::KeypadModifier) && (entry->flags & DigitPicker))
-        static_cast<DBComboBox *>(w)->pickNthEntry();
+    if (followKeyFlow(m_keyFlow, watched, event)) return true;
     return SurveyDialog::eventFilter(watched, event);
 }

@@ -3,6 +3,7 @@
 #include "data/dataset.h"
 #include "data/declared_query.h"
 #include "schema/numbering.h"
+#include "widgets/key_flow.h"
 #include "widgets/survey_dialog.h"
 
 #include <QString>
@@ -193,6 +194,9 @@ protected:
     TDataMod &dataModule() const;
 
     void closeEvent(QCloseEvent *event) override;
+    // Stores the row on screen before the window closes; false when the
+    // store was refused and the surveyor chose to go back to the sheet.
+    bool storeBeforeClosing();
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -233,6 +237,7 @@ private:
 
     const zarn::forms::SurveyFormDescription &m_desc;
     SurveySheet *m_sheet = nullptr;
+    zarn::ui::KeyFlowRoutes m_keyFlow;
     zarn::numbering::UnitCodeParts m_parts;
     // The numbers the last new row was given, so that a collision renumbers
     // only what the surveyor has not typed over.

@@ -6,6 +6,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
+#include "data/errors.h"
 #include "editors/frm_GY.h"
 #include "editors/frm_JZBS.h"
 #include "editors/frm_ZJ.h"
@@ -147,7 +148,7 @@ void SurveyForm::openEditor(int which)
     try {
         t.edit();
         t.setValue(QString::fromLatin1(b.countColumn), counted);
-    } catch (...) {
+    } catch (const Error &) {
         // The row keeps its old count.
     }
 }

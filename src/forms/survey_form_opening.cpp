@@ -49,7 +49,7 @@ void SurveyForm::openRest()
         t.edit();
         t.setValue(QStringLiteral("jzdgs"), count);
         m_countToStore = count;
-    } catch (...) {
+    } catch (const Error &) {
         // As a failed store: the row keeps its old count.
     }
 }
@@ -102,13 +102,14 @@ void SurveyForm::finishOpening(bool insideEvent)
     const auto steps = [this, count] {
         try {
             fillCodeLists();
-        } catch (...) {
+        } catch (const std::exception &) {
             // A list that cannot be filled ends the opening before its
             // recount, so the count waiting in the row goes unstored.
             if (count) {
                 try {
                     table().cancel();
-                } catch (...) {
+                } catch (const Error &) {
+                    // The list's error is the one to report.
                 }
             }
             throw;
@@ -183,7 +184,8 @@ void SurveyForm::storeBoundaryPoints(const QString &count)
                 store();
             else
                 t.cancel(); // the row is gone: there is nothing to count for
-        } catch (...) {
+        } catch (const Error &) {
+            // Left pending: a later save, move or close writes it or says why not.
         }
     } catch (const DatabaseError &e) {
         // A database open for browsing only never takes the count: left
@@ -191,6 +193,8 @@ void SurveyForm::storeBoundaryPoints(const QString &count)
         if (e.kind() == RefusalKind::ReadOnly) t.cancel();
         // Any other refused store leaves the count pending; a later save,
         // move or close writes it.
-    } catch (...) {
+    } catch (const Error &) {
+        // Not stored (a column refusing the count, the row not editable):
+        // the row keeps its old count.
     }
 }

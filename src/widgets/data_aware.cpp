@@ -240,7 +240,7 @@ void DataAwareControl::textTyped(const QString &text)
         // good value and the refusal is reported when the typing ends.
         d->writing = false;
         d->refused = std::current_exception();
-    } catch (...) {
+    } catch (const std::exception &) {
         d->writing = false;
         d->typing = false;
         d->refused = nullptr;

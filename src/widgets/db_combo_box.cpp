@@ -1,6 +1,7 @@
 #include "widgets/db_combo_box.h"
 
 #include "data/dataset.h"
+#include "data/errors.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
@@ -245,7 +246,7 @@ void DBComboBox::pickNthEntry()
         const QStringList list = entries();
         if (!ok || n < 1 || n > list.size()) return;
         ds->setValue(dataField(), list[n - 1]);
-    } catch (...) {
+    } catch (const zarn::Error &) {
         // A picker that cannot pick leaves the row as it is.
     }
 }

@@ -138,7 +138,7 @@ private:
             m_grid->datasetModel()->writeCell(indexOf(editor), text);
         } catch (const zarn::ConversionError &) {
             // Reported when the editor closes and the cell is written once more.
-        } catch (...) {
+        } catch (const std::exception &) {
             m_typing = false;
             reportAfterEvent(m_grid, std::current_exception());
         }

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace zarn::ui {
 
@@ -49,7 +50,8 @@ Report reportOf(const std::exception &error)
     QString text;
     try {
         text = errorText(error);
-    } catch (...) {
+    } catch (const std::exception &) {
+        // Out of memory making the text: the short one still says it failed.
         text = unknownErrorText();
     }
     // Rows another user deleted leaving the list is news, not a failure.
@@ -64,7 +66,7 @@ void show(QWidget *context, const Report &report)
     // allocation failure here would otherwise escape into the event loop.
     try {
         messageBox(report.text, report.caption, report.icon, Ok, context);
-    } catch (...) {
+    } catch (const std::exception &) {
         qWarning("zarn: could not show a report: %s", qUtf8Printable(report.text));
     }
 }
@@ -119,6 +121,26 @@ void reportLater(QWidget *context, Report report)
     timer->start(0);
 }
 
+// Runs what an event handler does; the report of the error it raised, if
+// it raised one. This is where every exception of an event handler ends:
+// none may unwind into Qt's event loop, which is not built to carry it
+// (the application would end). Errors of ours and the library's are said
+// as they are; anything else, thrown by code that is not ours, is the one
+// thing caught without its type, said in general words.
+std::optional<Report> reportRaised(const std::function<void()> &handler)
+{
+    try {
+        handler();
+        return std::nullopt;
+    } catch (const zarn::Error &e) {
+        return reportOf(e);
+    } catch (const std::exception &e) {
+        return reportOf(e);
+    } catch (...) {
+        return errorReport(unknownErrorText());
+    }
+}
+
 } // namespace
 
 void reportError(QWidget *context, const QString &text)
@@ -138,15 +160,8 @@ void reportAfterEvent(QWidget *context, const QString &text)
 
 void reportAfterEvent(QWidget *context, std::exception_ptr error)
 {
-    Report report;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-        report = reportOf(e);
-    } catch (...) {
-        report = errorReport(unknownErrorText());
-    }
-    reportLater(context, std::move(report));
+    if (auto report = reportRaised([&] { std::rethrow_exception(error); }))
+        reportLater(context, std::move(*report));
 }
 
 void flushReports(QWidget *window)
@@ -161,24 +176,14 @@ void flushReports(QWidget *window)
 
 void guardInEvent(QWidget *context, const std::function<void()> &handler)
 {
-    try {
-        handler();
-    } catch (...) {
-        reportAfterEvent(context, std::current_exception());
-    }
+    if (auto report = reportRaised(handler)) reportLater(context, std::move(*report));
 }
 
 void guard(QWidget *context, const std::function<void()> &handler)
 {
     // The handler may close and delete the very window it ran for.
     QPointer<QWidget> alive(context);
-    try {
-        handler();
-    } catch (const std::exception &e) {
-        reportError(alive.data(), e);
-    } catch (...) {
-        reportError(alive.data(), unknownErrorText());
-    }
+    if (const auto report = reportRaised(handler)) show(alive.data(), *report);
 }
 
 } // namespace zarn::ui
