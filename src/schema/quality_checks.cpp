@@ -170,8 +170,14 @@ template <checks::ValueCheck Kind> void formed(Reader &reader, int check, Out &o
             if (kFormed[i].check != Kind) continue;
             const QString problem = checks::problem(Kind, r.value(int(4 + i)).toString());
             if (problem.isEmpty()) continue;
+            // The sentence says what a date or postcode should be; a card's
+            // problem says which of its rules it breaks.
+            const QString label = QString::fromUtf8(kFormed[i].label);
+            const QString value = r.value(int(4 + i)).toString().trimmed();
             Finding f = keyed(r, check);
-            f.detail = QString::fromUtf8(kFormed[i].label) + QStringLiteral("：") + problem;
+            f.detail = Kind == checks::ValueCheck::IdCard ? label + QStringLiteral("：") + problem
+                       : Kind == checks::ValueCheck::Date ? label + QStringLiteral("“%1”").arg(value)
+                                                          : QStringLiteral("“%1”").arg(value);
             out << f;
         }
     });

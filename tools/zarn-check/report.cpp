@@ -287,7 +287,7 @@ bool writePdf(QIODevice &device, const Heading &heading, const QList<quality::Fi
     for (const quality::Finding &f : findings)
         rows.append(cells(f));
     if (!rows.isEmpty())
-        drawTable(pages, p, writer, columnTitles(), {0.14, 0.2, 0.08, 0.48, 0.1}, rows);
+        drawTable(pages, p, writer, columnTitles(), {0.13, 0.19, 0.07, 0.52, 0.09}, rows);
     pages.skip(line);
     p.setFont(reportFont(11, true));
     p.drawText(QRectF(0, pages.take(line * 1.4), pages.width(), line * 1.4),
