@@ -21,7 +21,37 @@ namespace q = sql::quality;
 
 namespace {
 
-// The unit's statements, each run once over the whole unit.
+// A statement's row as text: the survey row's keys, then its other values.
+struct Row {
+    QString dwdm, zdbh, dcbh;
+    int kind;
+    QStringList values;
+};
+
+struct Marker {
+    QString number; // JZDTBH, trimmed
+    int xh;         // -1 when blank
+};
+struct Line {
+    QString start, end;
+};
+// A parcel's current markers and designation lines, and what its markers
+// hold that no code table has.
+struct Boundary {
+    QString dwdm, zdbh;
+    std::vector<Marker> markers;
+    std::vector<Line> lines;
+    int counted = 0; // markers with a number, as count(XH) counts them
+    QStringList badCodes;
+};
+
+int kindOf(const QVariant &v)
+{
+    return v.isNull() ? -1 : v.toInt();
+}
+
+// The unit's statements. A statement several checks read is run once per
+// run and its rows kept for them.
 class Reader {
 public:
     Reader(Connection &c, const QString &dwdm)
@@ -42,34 +72,91 @@ public:
             f(query);
     }
 
-    // The current survey rows by unit code and parcel number.
-    struct Key {
-        QString dcbh;
-        int kind;
-    };
-    const QHash<QString, QList<Key>> &current()
+    // A statement whose rows begin with the four keys, read once.
+    const QList<Row> &table(const QString &sql)
     {
-        if (!m_currentRead) {
-            rows(q::currentKeys, [this](const QSqlQuery &r) {
-                m_current[parcelKey(r.value(0).toString(), r.value(1).toString())].append(
-                    {r.value(2).toString(), kindOf(r.value(3))});
-            });
-            m_currentRead = true;
-        }
-        return m_current;
+        auto it = m_tables.find(sql);
+        if (it != m_tables.end()) return *it;
+        QList<Row> out;
+        rows(sql, [&](const QSqlQuery &r) {
+            Row row{r.value(0).toString(), r.value(1).toString(), r.value(2).toString(),
+                    kindOf(r.value(3)), {}};
+            const int n = r.record().count();
+            row.values.reserve(n - 4);
+            for (int i = 4; i < n; ++i)
+                row.values << r.value(i).toString();
+            out << std::move(row);
+        });
+        return *m_tables.insert(sql, std::move(out));
     }
 
-    static QString parcelKey(const QString &dwdm, const QString &zdbh)
+    // The current survey rows (with JZDGS as their first value).
+    const QList<Row> &current() { return table(q::currentKeys); }
+
+    // The current survey rows of a parcel.
+    QList<const Row *> currentOf(const QString &dwdm, const QString &zdbh)
     {
-        return dwdm + QChar(0x1f) + zdbh;
+        if (!m_currentIndexed) {
+            for (const Row &r : current())
+                m_currentIndex[r.dwdm].insert(r.zdbh, &r);
+            m_currentIndexed = true;
+        }
+        return m_currentIndex.value(dwdm).values(zdbh);
     }
-    static int kindOf(const QVariant &v) { return v.isNull() ? -1 : v.toInt(); }
+
+    // The current markers and lines of every parcel of the unit, read once.
+    std::vector<Boundary> &boundaries()
+    {
+        if (m_boundariesRead) return m_boundaries;
+        QHash<QString, QSet<QString>> codes;
+        rows(q::markerCodes, [&](const QSqlQuery &r) {
+            codes[r.value(0).toString()].insert(r.value(1).toString().trimmed());
+        });
+        static const std::array<std::pair<const char *, const char *>, 3> codeColumns{
+            {{"JBLX", "界标类别"}, {"JZXLB", "界址线类别"}, {"JZXWZ", "界址线位置"}}};
+        std::array<const QSet<QString> *, 3> sets{};
+        for (std::size_t i = 0; i < 3; ++i)
+            sets[i] = &codes[QLatin1String(codeColumns[i].first)];
+        rows(q::currentMarkers, [&](const QSqlQuery &r) {
+            Boundary &b = parcel(r.value(1).toString(), r.value(0).toString());
+            const QVariant xh = r.value(2);
+            b.markers.push_back({r.value(3).toString().trimmed(), xh.isNull() ? -1 : xh.toInt()});
+            if (!xh.isNull()) ++b.counted;
+            for (std::size_t i = 0; i < 3; ++i) {
+                const QString v = r.value(int(4 + i)).toString().trimmed();
+                if (!v.isEmpty() && v != QLatin1String("000") && !sets[i]->contains(v))
+                    b.badCodes << QStringLiteral("%1“%2”").arg(
+                        QString::fromUtf8(codeColumns[i].second), v);
+            }
+        });
+        rows(q::currentLines, [&](const QSqlQuery &r) {
+            parcel(r.value(1).toString(), r.value(0).toString())
+                .lines.push_back({r.value(2).toString().trimmed(), r.value(3).toString().trimmed()});
+        });
+        m_boundariesRead = true;
+        return m_boundaries;
+    }
 
 private:
+    Boundary &parcel(const QString &dwdm, const QString &zdbh)
+    {
+        QHash<QString, std::size_t> &ofUnit = m_parcelIndex[dwdm];
+        auto it = ofUnit.constFind(zdbh);
+        if (it == ofUnit.constEnd()) {
+            it = ofUnit.insert(zdbh, m_boundaries.size());
+            m_boundaries.push_back({dwdm, zdbh, {}, {}, 0, {}});
+        }
+        return m_boundaries[*it];
+    }
+
     Connection &m_connection;
     QVariantList m_unit;
-    QHash<QString, QList<Key>> m_current;
-    bool m_currentRead = false;
+    QHash<QString, QList<Row>> m_tables;
+    QHash<QString, QMultiHash<QString, const Row *>> m_currentIndex;
+    bool m_currentIndexed = false;
+    std::vector<Boundary> m_boundaries;
+    QHash<QString, QHash<QString, std::size_t>> m_parcelIndex;
+    bool m_boundariesRead = false;
 };
 
 using Out = QList<Finding>;
@@ -79,9 +166,19 @@ Finding keyed(const QSqlQuery &r, int check)
     return {.dwdm = r.value(0).toString(),
             .zdbh = r.value(1).toString(),
             .dcbh = r.value(2).toString(),
-            .kind = Reader::kindOf(r.value(3)),
+            .kind = kindOf(r.value(3)),
             .check = check,
             .detail = {}};
+}
+
+Finding keyed(const Row &r, int check, const QString &detail = {})
+{
+    return {.dwdm = r.dwdm,
+            .zdbh = r.zdbh,
+            .dcbh = r.dcbh,
+            .kind = r.kind,
+            .check = check,
+            .detail = detail};
 }
 
 // A finding statement: every row is a finding; the values after the four
@@ -97,111 +194,103 @@ struct CheckDef {
     CheckInfo info;
     std::vector<Listed> listed;
     Evaluator evaluate = nullptr;
+    std::vector<const QString *> reads = {}; // the statements the evaluator runs
 };
 
 // ---------------------------------------------------------------- complete
 
 // The columns a handed-in table must carry, per kind of table (dcblx; a row
-// of no kind is a use-right table, as the forms print it).
+// of no kind is a use-right table, as the forms print it), by their place
+// among completeRows' values.
 struct Required {
     int kind;
-    const char *column;
+    int value;
     const char *label;
 };
 constexpr std::array<Required, 9> kRequired{{
-    {0, "QLR", "权利人"},
-    {0, "TDZL", "土地坐落"},
-    {0, "QSXZ", "权属性质"},
-    {0, "TDYT", "用途"},
-    {0, "DCY", "调查员"},
-    {0, "DCRQ", "调查日期"},
-    {1, "qsmc", "土地所有者名称"},
-    {1, "QSDCY", "权属调查员"},
-    {1, "DCRQ", "调查日期"},
+    {0, 0, "权利人"},
+    {0, 1, "土地坐落"},
+    {0, 2, "权属性质"},
+    {0, 3, "用途"},
+    {0, 4, "调查员"},
+    {0, 5, "调查日期"},
+    {1, 6, "土地所有者名称"},
+    {1, 7, "权属调查员"},
+    {1, 5, "调查日期"},
 }};
 
-bool filled(const QVariant &v)
+bool filled(const QString &v)
 {
-    const QString t = v.toString().trimmed();
+    const QString t = v.trimmed();
     return !t.isEmpty() && t != QLatin1String("000");
 }
 
 void complete(Reader &reader, int check, Out &out)
 {
-    std::vector<int> at;
-    reader.rows(q::completeRows, [&](const QSqlQuery &r) {
-        if (at.empty())
-            for (const Required &req : kRequired)
-                at.push_back(r.record().indexOf(QLatin1String(req.column)));
-        const int kind = Reader::kindOf(r.value(3)) == 1 ? 1 : 0;
+    for (const Row &r : reader.table(q::completeRows)) {
+        const int kind = r.kind == 1 ? 1 : 0;
         QStringList missing;
-        for (std::size_t i = 0; i < kRequired.size(); ++i)
-            if (kRequired[i].kind == kind && !filled(r.value(at[i])))
-                missing << QString::fromUtf8(kRequired[i].label);
-        if (missing.isEmpty()) return;
-        Finding f = keyed(r, check);
-        f.detail = missing.join(QStringLiteral("、"));
-        out << f;
-    });
+        for (const Required &req : kRequired)
+            if (req.kind == kind && !filled(r.values[req.value]))
+                missing << QString::fromUtf8(req.label);
+        if (!missing.isEmpty()) out << keyed(r, check, missing.join(QStringLiteral("、")));
+    }
 }
 
 // ---------------------------------------------------------------- well formed
 
 struct Formed {
-    const char *column;
     const char *label;
     checks::ValueCheck check;
 };
-// formedRows' columns after the keys.
+// formedRows' values: FRSFZM, DLRSFZ, DCRQ, KZRQ, DCSHRQ, QLRYB.
 constexpr std::array<Formed, 6> kFormed{{
-    {"FRSFZM", "法人代表身份证号码", checks::ValueCheck::IdCard},
-    {"DLRSFZ", "代理人身份证号码", checks::ValueCheck::IdCard},
-    {"DCRQ", "调查日期", checks::ValueCheck::Date},
-    {"KZRQ", "勘丈日期", checks::ValueCheck::Date},
-    {"DCSHRQ", "审核日期", checks::ValueCheck::Date},
-    {"QLRYB", "邮政编码", checks::ValueCheck::PostalCode},
+    {"法人代表身份证号码", checks::ValueCheck::IdCard},
+    {"代理人身份证号码", checks::ValueCheck::IdCard},
+    {"调查日期", checks::ValueCheck::Date},
+    {"勘丈日期", checks::ValueCheck::Date},
+    {"审核日期", checks::ValueCheck::Date},
+    {"邮政编码", checks::ValueCheck::PostalCode},
 }};
 
 // The value checks of one kind over formedRows, one finding per faulty value.
 template <checks::ValueCheck Kind> void formed(Reader &reader, int check, Out &out)
 {
-    reader.rows(q::formedRows, [&](const QSqlQuery &r) {
+    for (const Row &r : reader.table(q::formedRows))
         for (std::size_t i = 0; i < kFormed.size(); ++i) {
             if (kFormed[i].check != Kind) continue;
-            const QString problem = checks::problem(Kind, r.value(int(4 + i)).toString());
+            const QString &raw = r.values[qsizetype(i)];
+            if (raw.isEmpty()) continue;
+            const QString problem = checks::problem(Kind, raw);
             if (problem.isEmpty()) continue;
             // The sentence says what a date or postcode should be; a card's
             // problem says which of its rules it breaks.
             const QString label = QString::fromUtf8(kFormed[i].label);
-            const QString value = r.value(int(4 + i)).toString().trimmed();
-            Finding f = keyed(r, check);
-            f.detail = Kind == checks::ValueCheck::IdCard ? label + QStringLiteral("：") + problem
-                       : Kind == checks::ValueCheck::Date ? label + QStringLiteral("“%1”").arg(value)
-                                                          : QStringLiteral("“%1”").arg(value);
-            out << f;
+            const QString value = raw.trimmed();
+            out << keyed(r, check,
+                         Kind == checks::ValueCheck::IdCard ? label + QStringLiteral("：") + problem
+                         : Kind == checks::ValueCheck::Date ? label + QStringLiteral("“%1”").arg(value)
+                                                            : QStringLiteral("“%1”").arg(value));
         }
-    });
 }
 
 // 调查日期 ≤ 勘丈日期 ≤ 审核日期 among those present and well formed.
 void dateOrder(Reader &reader, int check, Out &out)
 {
-    reader.rows(q::formedRows, [&](const QSqlQuery &r) {
+    for (const Row &r : reader.table(q::formedRows)) {
         QString last, lastLabel;
         for (std::size_t i = 2; i <= 4; ++i) {
-            const QString v = r.value(int(4 + i)).toString().trimmed();
+            const QString v = r.values[qsizetype(i)].trimmed();
             if (v.isEmpty() || !checks::problem(checks::ValueCheck::Date, v).isEmpty()) continue;
+            const QString label = QString::fromUtf8(kFormed[i].label);
             if (!last.isEmpty() && v < last) {
-                Finding f = keyed(r, check);
-                f.detail = QStringLiteral("%1 %2 早于%3 %4")
-                               .arg(QString::fromUtf8(kFormed[i].label), v, lastLabel, last);
-                out << f;
-                return;
+                out << keyed(r, check, QStringLiteral("%1 %2 早于%3 %4").arg(label, v, lastLabel, last));
+                break;
             }
             last = v;
-            lastLabel = QString::fromUtf8(kFormed[i].label);
+            lastLabel = label;
         }
-    });
+    }
 }
 
 bool digitsOnly(QStringView s)
@@ -214,14 +303,13 @@ bool digitsOnly(QStringView s)
 // The survey table number: the unit code, then digits.
 void surveyNumberForm(Reader &reader, int check, Out &out)
 {
-    reader.rows(q::numberRows, [&](const QSqlQuery &r) {
-        const QString dwdm = r.value(0).toString(), dcbh = r.value(2).toString().trimmed();
-        if (dcbh.startsWith(dwdm) && digitsOnly(QStringView(dcbh).mid(dwdm.size()))) return;
-        Finding f = keyed(r, check);
-        f.detail = dcbh.isEmpty() ? QStringLiteral("未填写调查表号")
-                                  : QStringLiteral("应为单位代码 %1 后接数字").arg(dwdm);
-        out << f;
-    });
+    for (const Row &r : reader.table(q::numberRows)) {
+        const QString dcbh = r.dcbh.trimmed();
+        if (dcbh.startsWith(r.dwdm) && digitsOnly(QStringView(dcbh).mid(r.dwdm.size()))) continue;
+        out << keyed(r, check,
+                     dcbh.isEmpty() ? QStringLiteral("未填写调查表号")
+                                    : QStringLiteral("应为单位代码 %1 后接数字").arg(r.dwdm));
+    }
 }
 
 // The parcel number as the unit's numbering makes it: street and block code
@@ -230,109 +318,131 @@ void surveyNumberForm(Reader &reader, int check, Out &out)
 void parcelNumberForm(Reader &reader, int check, Out &out)
 {
     QHash<QString, QString> firstOf;
-    reader.rows(q::numberRows, [&](const QSqlQuery &r) {
-        const QString dwdm = r.value(0).toString(), zdbh = r.value(1).toString();
-        auto it = firstOf.constFind(dwdm);
+    for (const Row &r : reader.table(q::numberRows)) {
+        auto it = firstOf.constFind(r.dwdm);
         if (it == firstOf.constEnd())
-            it = firstOf.insert(dwdm,
-                                unitcode::isDigitCode(dwdm)
-                                    ? numbering::firstParcelNumber(numbering::splitUnitCode(dwdm))
-                                    : QString());
+            it = firstOf.insert(r.dwdm, unitcode::isDigitCode(r.dwdm)
+                                            ? numbering::firstParcelNumber(
+                                                  numbering::splitUnitCode(r.dwdm))
+                                            : QString());
         const QString &first = *it;
-        if (!first.isEmpty() && zdbh.size() == first.size() && digitsOnly(zdbh) && zdbh >= first)
-            return;
-        Finding f = keyed(r, check);
-        f.detail = zdbh.trimmed().isEmpty()
-                       ? QStringLiteral("未填写地籍号")
-                       : QStringLiteral("应为%1位数字，本单位第一个地籍号为 %2")
-                             .arg(first.size())
-                             .arg(first);
-        out << f;
-    });
+        if (!first.isEmpty() && r.zdbh.size() == first.size() && digitsOnly(r.zdbh) &&
+            r.zdbh >= first)
+            continue;
+        out << keyed(r, check,
+                     r.zdbh.trimmed().isEmpty()
+                         ? QStringLiteral("未填写地籍号")
+                         : QStringLiteral("应为%1位数字，本单位第一个地籍号为 %2")
+                               .arg(first.size())
+                               .arg(first));
+    }
 }
 
-// ---------------------------------------------------------------- boundary ring
+// ---------------------------------------------------------------- boundary
 
-struct Marker {
-    QString number;
-    int xh;
-};
-struct Line {
-    QString start, end;
-};
-struct Boundary {
-    QList<Marker> markers;
-    QList<Line> lines;
-};
+// A finding on every current survey row of a parcel.
+void onParcel(Reader &reader, const QString &dwdm, const QString &zdbh, int check,
+              const QString &detail, Out &out)
+{
+    for (const Row *r : reader.currentOf(dwdm, zdbh))
+        out << keyed(*r, check, detail);
+}
+
+// JZDGS against the current markers, counted as the forms count them.
+void markerCount(Reader &reader, int check, Out &out)
+{
+    QHash<QString, QHash<QString, int>> counted;
+    for (const Boundary &b : reader.boundaries())
+        counted[b.dwdm][b.zdbh] = b.counted;
+    for (const Row &r : reader.current()) {
+        const int stated = r.values[0].toInt();
+        const int found = counted.value(r.dwdm).value(r.zdbh);
+        if (stated != found)
+            out << keyed(r, check, QStringLiteral("表上填%1个，界址标示表有%2个").arg(stated).arg(found));
+    }
+}
+
+// Markers numbered 1..n, without a blank, a gap or a repeat.
+void markerNumbering(Reader &reader, int check, Out &out)
+{
+    for (const Boundary &b : reader.boundaries()) {
+        std::vector<int> xh;
+        xh.reserve(b.markers.size());
+        for (const Marker &m : b.markers)
+            xh.push_back(m.xh);
+        std::sort(xh.begin(), xh.end());
+        bool right = true;
+        for (std::size_t i = 0; i < xh.size() && right; ++i)
+            right = xh[i] == int(i) + 1;
+        if (!right) onParcel(reader, b.dwdm, b.zdbh, check, {}, out);
+    }
+}
 
 // Why a parcel's designation lines do not make one closed ring that walks
-// its boundary once over every marker, or empty when they do.
+// its boundary once over every marker, or empty when they do. Parcels have a
+// dozen points or so: plain searches beat hashing.
 QString ringProblem(const Boundary &b)
 {
-    if (b.lines.isEmpty()) return QStringLiteral("有界址点而没有界址线");
-    QHash<QString, int> position; // marker number -> place along the boundary
-    QList<Marker> markers = b.markers;
+    if (b.lines.empty()) return QStringLiteral("有界址点而没有界址线");
+    std::vector<Marker> markers = b.markers;
     std::sort(markers.begin(), markers.end(),
               [](const Marker &x, const Marker &y) { return x.xh < y.xh; });
-    for (int i = 0; i < markers.size(); ++i)
-        position.insert(markers[i].number, i);
     const int n = int(markers.size());
-    QHash<QString, QString> next;
-    QSet<QString> ends;
-    for (const Line &l : b.lines) {
-        for (const QString &p : {l.start, l.end})
-            if (!position.contains(p)) return QStringLiteral("点 %1 不是本宗地的界址点").arg(p);
-        if (next.contains(l.start)) return QStringLiteral("点 %1 是两条界址线的起点").arg(l.start);
-        if (ends.contains(l.end)) return QStringLiteral("点 %1 是两条界址线的终点").arg(l.end);
-        next.insert(l.start, l.end);
-        ends.insert(l.end);
+    auto place = [&](const QString &p) {
+        for (int i = 0; i < n; ++i)
+            if (markers[std::size_t(i)].number == p) return i;
+        return -1;
+    };
+    const std::size_t k = b.lines.size();
+    std::vector<int> from(k), to(k);
+    for (std::size_t i = 0; i < k; ++i) {
+        from[i] = place(b.lines[i].start);
+        to[i] = place(b.lines[i].end);
+        if (from[i] < 0) return QStringLiteral("点 %1 不是本宗地的界址点").arg(b.lines[i].start);
+        if (to[i] < 0) return QStringLiteral("点 %1 不是本宗地的界址点").arg(b.lines[i].end);
+        for (std::size_t j = 0; j < i; ++j) {
+            if (from[j] == from[i])
+                return QStringLiteral("点 %1 是两条界址线的起点").arg(b.lines[i].start);
+            if (to[j] == to[i]) return QStringLiteral("点 %1 是两条界址线的终点").arg(b.lines[i].end);
+        }
     }
-    for (const QString &e : ends)
-        if (!next.contains(e)) return QStringLiteral("界址线在点 %1 断开，未闭合").arg(e);
-    // Every point is a start once and an end once: the lines make rings.
+    // Each line's end must start another line: then the lines make rings.
+    std::vector<std::size_t> next(k, k);
+    for (std::size_t i = 0; i < k; ++i) {
+        for (std::size_t j = 0; j < k; ++j)
+            if (from[j] == to[i]) next[i] = j;
+        if (next[i] == k) return QStringLiteral("界址线在点 %1 断开，未闭合").arg(b.lines[i].end);
+    }
     // One ring only, and it goes round the boundary once, in either direction.
-    QString at = b.lines.first().start;
-    int steps = 0, forward = 0, backward = 0;
+    std::size_t at = 0, steps = 0;
+    int forward = 0, backward = 0;
     do {
-        const QString to = next.value(at);
-        const int d = (position.value(to) - position.value(at) + n) % n;
+        const int d = (to[at] - from[at] + n) % n;
         forward += d;
         backward += (n - d) % n;
-        at = to;
+        at = next[at];
         ++steps;
-    } while (at != b.lines.first().start && steps <= b.lines.size());
-    if (steps != b.lines.size()) return QStringLiteral("界址线分成了不止一个环");
-    if (steps == 1 ? n != 1 && forward != 0 : forward != n && backward != n)
+    } while (at != 0 && steps <= k);
+    if (steps != k) return QStringLiteral("界址线分成了不止一个环");
+    if (k > 1 && forward != n && backward != n)
         return QStringLiteral("界址线没有沿界址点绕宗地一周");
     return {};
 }
 
 void ring(Reader &reader, int check, Out &out)
 {
-    QHash<QString, Boundary> parcels;
-    reader.rows(q::currentMarkers, [&](const QSqlQuery &r) {
-        parcels[Reader::parcelKey(r.value(1).toString(), r.value(0).toString())].markers.append(
-            {r.value(3).toString().trimmed(), r.value(2).toInt()});
-    });
-    reader.rows(q::currentLines, [&](const QSqlQuery &r) {
-        const auto it =
-            parcels.find(Reader::parcelKey(r.value(1).toString(), r.value(0).toString()));
-        if (it != parcels.end())
-            it->lines.append({r.value(2).toString().trimmed(), r.value(3).toString().trimmed()});
-    });
-    const auto &current = reader.current();
-    for (auto p = parcels.cbegin(); p != parcels.cend(); ++p) {
-        const QString problem = ringProblem(*p);
-        if (problem.isEmpty()) continue;
-        const qsizetype cut = p.key().indexOf(QChar(0x1f));
-        for (const Reader::Key &k : current.value(p.key()))
-            out << Finding{.dwdm = p.key().left(cut),
-                           .zdbh = p.key().mid(cut + 1),
-                           .dcbh = k.dcbh,
-                           .kind = k.kind,
-                           .check = check,
-                           .detail = problem};
+    for (const Boundary &b : reader.boundaries()) {
+        if (b.markers.empty()) continue;
+        const QString problem = ringProblem(b);
+        if (!problem.isEmpty()) onParcel(reader, b.dwdm, b.zdbh, check, problem, out);
     }
+}
+
+void markerCodes(Reader &reader, int check, Out &out)
+{
+    for (const Boundary &b : reader.boundaries())
+        for (const QString &bad : b.badCodes)
+            onParcel(reader, b.dwdm, b.zdbh, check, bad, out);
 }
 
 // ---------------------------------------------------------------- the table
@@ -345,9 +455,6 @@ const QString kTdytdmCodes = q::notInCodes("TDYTDM", "S_DLDM", "DLDM");
 const QString kPzytCodes = q::notInCodes("PZYT", "S_DLDM", "DLMC");
 const QString kTdytCodes = q::notInCodes("TDYT", "S_DLDM", "DLMC");
 const QString kCoUserTdytCodes = q::attachedNotInCodes("T_GYQ", "TDYT", "S_DLDM", "DLMC");
-const QString kJblxCodes = q::attachedNotInCodes("T_JZBSB", "JBLX", "S_JBLX", "JBLXMC");
-const QString kJxlbCodes = q::attachedNotInCodes("T_JZBSB", "JZXLB", "S_JXLB", "JXLBMC");
-const QString kJxwzCodes = q::attachedNotInCodes("T_JZBSB", "JZXWZ", "S_JXWZDM", "JXWZ");
 const QString kMarkersAlone = q::attachedAlone("T_JZBSB");
 const QString kLinesAlone = q::attachedAlone("T_ZJB");
 const QString kSidesAlone = q::attachedAlone("T_SZB");
@@ -358,24 +465,47 @@ using S = Severity;
 const std::vector<CheckDef> &table()
 {
     static const std::vector<CheckDef> defs = {
-        {{"WZ01", "调查表必填项未填写（空白或仍为默认值“000”）", S::Error}, {}, &complete},
-        {{"GS01", "身份证号码不符合规则", S::Error}, {}, &formed<checks::ValueCheck::IdCard>},
+        {{"WZ01", "调查表必填项未填写（空白或仍为默认值“000”）", S::Error},
+         {},
+         &complete,
+         {&q::completeRows}},
+        {{"GS01", "身份证号码不符合规则", S::Error},
+         {},
+         &formed<checks::ValueCheck::IdCard>,
+         {&q::formedRows}},
         {{"GS02", "日期不是实际日期（应为8位数字，年月日相连）", S::Error},
          {},
-         &formed<checks::ValueCheck::Date>},
-        {{"GS03", "邮政编码不是6位数字", S::Warning}, {}, &formed<checks::ValueCheck::PostalCode>},
-        {{"GS04", "日期先后不符：应为调查日期≤勘丈日期≤审核日期", S::Error}, {}, &dateOrder},
-        {{"GS05", "调查表号不是本单位代码后接数字", S::Error}, {}, &surveyNumberForm},
-        {{"GS06", "地籍号不是本单位编号规则编出的号码", S::Warning}, {}, &parcelNumberForm},
+         &formed<checks::ValueCheck::Date>,
+         {&q::formedRows}},
+        {{"GS03", "邮政编码不是6位数字", S::Warning},
+         {},
+         &formed<checks::ValueCheck::PostalCode>,
+         {&q::formedRows}},
+        {{"GS04", "日期先后不符：应为调查日期≤勘丈日期≤审核日期", S::Error},
+         {},
+         &dateOrder,
+         {&q::formedRows}},
+        {{"GS05", "调查表号不是本单位代码后接数字", S::Error}, {}, &surveyNumberForm, {&q::numberRows}},
+        {{"GS06", "地籍号不是本单位编号规则编出的号码", S::Warning},
+         {},
+         &parcelNumberForm,
+         {&q::numberRows}},
         {{"BH01", "本单位有两张以上现势调查表使用同一地籍号", S::Error},
          {{&q::sharedParcelNumber, ""}}},
         {{"BH02", "本单位有两张以上调查表使用同一调查表号", S::Error},
          {{&q::sharedSurveyNumber, ""}}},
         {{"JZ01", "界址点个数与界址标示表中的界址点数不符", S::Error},
-         {{&q::markerCountMismatch, "表上填%1个，界址标示表有%2个"}}},
+         {},
+         &markerCount,
+         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
         {{"JZ02", "界址点序号不是从1起连续编排（有缺号、重号或空号）", S::Error},
-         {{&q::markerNumbering, ""}}},
-        {{"JZ03", "界址线的起止点未围成经过全部界址点的一个闭合环", S::Error}, {}, &ring},
+         {},
+         &markerNumbering,
+         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+        {{"JZ03", "界址线的起止点未围成经过全部界址点的一个闭合环", S::Error},
+         {},
+         &ring,
+         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
         {{"JZ04", "宗地四至不是东、南、西、北各一条", S::Warning}, {{&q::fourSides, ""}}},
         {{"GY01", "共有使用权人数与共有使用权表中的人数不符", S::Error},
          {{&q::coUserCountMismatch, "表上填%1人，共有使用权表有%2人"}}},
@@ -389,9 +519,9 @@ const std::vector<CheckDef> &table()
           {&kTdytCodes, "实际用途“%1”"},
           {&kCoUserTdytCodes, "共有使用权人用途“%1”"}}},
         {{"DM04", "界标类别、界址线类别或界址线位置不在代码表中", S::Warning},
-         {{&kJblxCodes, "界标类别“%1”"},
-          {&kJxlbCodes, "界址线类别“%1”"},
-          {&kJxwzCodes, "界址线位置“%1”"}}},
+         {},
+         &markerCodes,
+         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
         {{"BB01", "已变更的旧版调查表没有同一宗地的现势调查表", S::Error},
          {{&q::supersededAlone, ""}}},
         {{"BB02", "附表中有记录所属的调查表不存在", S::Error},
@@ -473,6 +603,18 @@ QList<Finding> run(Connection &connection, const Scope &scope, const Progress &p
     found.removeIf(outOfScope);
     std::sort(found.begin(), found.end(), parcelBefore);
     return found;
+}
+
+QStringList statements()
+{
+    QStringList out;
+    for (const CheckDef &d : table()) {
+        for (const Listed &l : d.listed)
+            if (!out.contains(*l.sql)) out << *l.sql;
+        for (const QString *sql : d.reads)
+            if (!out.contains(*sql)) out << *sql;
+    }
+    return out;
 }
 
 QList<Total> totals(const QList<Finding> &findings)

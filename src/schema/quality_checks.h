@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <span>
@@ -59,6 +60,11 @@ using Progress = std::function<void(int done, int total)>;
 // checks' order. Throws the connection's DatabaseError when a statement
 // fails. Reads only.
 QList<Finding> run(Connection &connection, const Scope &scope, const Progress &progress = {});
+
+// Every statement run() runs, each once, in the order it first runs them.
+// Each binds the unit range (unitcode::unitRange) once for each "escape '!'"
+// it holds. For comparing with a database's own client.
+QStringList statements();
 
 struct Total {
     int check;

@@ -37,9 +37,9 @@ inline QString currentRows(const QString &columns)
            QStringLiteral(" from T_DJDCB d where d.bgrq is null and ") + inUnit("d");
 }
 
-// The unit's current survey rows: DWDM, ZDBH, DCBH, dcblx.
+// The unit's current survey rows: DWDM, ZDBH, DCBH, dcblx, JZDGS.
 inline const QString currentKeys = QStringLiteral("select ") + kFindingColumns +
-                                   QStringLiteral(" from T_DJDCB d where d.bgrq is null and ") +
+                                   QStringLiteral(", d.JZDGS from T_DJDCB d where d.bgrq is null and ") +
                                    inUnit("d");
 
 // Filled columns of a handed-in table, both kinds' sets.
@@ -90,25 +90,15 @@ inline QString countMismatch(const char *countColumn, const char *table, const c
            inUnit("d") +
            QStringLiteral(" and coalesce(d.%1, 0) <> coalesce(a.n, 0)").arg(QLatin1String(countColumn));
 }
-inline const QString markerCountMismatch = countMismatch("JZDGS", "T_JZBSB", "XH");
 inline const QString coUserCountMismatch = countMismatch("QLRZS", "T_GYQ", "id");
 
-// Current rows whose current markers are not numbered 1..n: a gap, a repeat,
-// a blank number or a first number other than 1.
-inline const QString markerNumbering =
-    QStringLiteral("select ") + kFindingColumns +
-    QStringLiteral(" from T_DJDCB d join (select ZDBH, dwdm from T_JZBSB t where t.BGRQ is null "
-                   "and ") +
-    inUnit("t") +
-    QStringLiteral(" group by ZDBH, dwdm having count(XH) <> count(*) or min(XH) <> 1 or max(XH) "
-                   "<> count(*) or count(distinct XH) <> count(*)) m on m.ZDBH = d.ZDBH and "
-                   "m.dwdm = d.DWDM where d.bgrq is null and ") +
-    inUnit("d");
-
-// The current markers of the unit: ZDBH, dwdm, XH, JZDTBH.
-inline const QString currentMarkers = QStringLiteral(
-    "select t.ZDBH, t.dwdm, t.XH, t.JZDTBH from T_JZBSB t where t.BGRQ is null and ") +
-                                      inUnit("t");
+// The current markers of the unit: ZDBH, dwdm, XH, JZDTBH and the three
+// code columns JBLX, JZXLB, JZXWZ. Read once for the count, the numbering,
+// the ring and the codes of the markers.
+inline const QString currentMarkers =
+    QStringLiteral("select t.ZDBH, t.dwdm, t.XH, t.JZDTBH, t.JBLX, t.JZXLB, t.JZXWZ from T_JZBSB t "
+                   "where t.BGRQ is null and ") +
+    inUnit("t");
 // The current designation lines of the unit: ZDBH, dwdm, JZXQDH, JZXZDH.
 inline const QString currentLines = QStringLiteral(
     "select t.ZDBH, t.dwdm, t.JZXQDH, t.JZXZDH from T_ZJB t where t.BGRQ is null and ") +
@@ -131,15 +121,22 @@ inline const QString fourSides =
                    "f.nn <> 1)");
 
 // A current row's column whose trimmed value is no entry of a code table.
-// Detail: the value.
+// Detail: the value. The entries are a list the database makes once (not a
+// probe per row); a null entry is left out of it, as "not in" a list with a
+// null is never true.
+inline QString codeList(const char *codeTable, const char *codeColumn)
+{
+    return QStringLiteral("(select trim(c.%2) from %1 c where c.%2 is not null)")
+        .arg(QLatin1String(codeTable), QLatin1String(codeColumn));
+}
 inline QString notInCodes(const char *column, const char *codeTable, const char *codeColumn)
 {
     return QStringLiteral("select ") + kFindingColumns +
            QStringLiteral(", d.%1 from T_DJDCB d where d.bgrq is null and ").arg(QLatin1String(column)) +
            inUnit("d") +
-           QStringLiteral(" and length(trim(d.%1)) > 0 and trim(d.%1) <> '000' and not exists "
-                          "(select 1 from %2 c where trim(c.%3) = trim(d.%1))")
-               .arg(QLatin1String(column), QLatin1String(codeTable), QLatin1String(codeColumn));
+           QStringLiteral(" and length(trim(d.%1)) > 0 and trim(d.%1) <> '000' and trim(d.%1) not in ")
+               .arg(QLatin1String(column)) +
+           codeList(codeTable, codeColumn);
 }
 // The same for a current attached row, found on its current survey row.
 inline QString attachedNotInCodes(const char *table, const char *column, const char *codeTable,
@@ -150,10 +147,16 @@ inline QString attachedNotInCodes(const char *table, const char *column, const c
                           "and d.bgrq is null where t.BGRQ is null and ")
                .arg(QLatin1String(column), QLatin1String(table)) +
            inUnit("t") +
-           QStringLiteral(" and length(trim(t.%1)) > 0 and trim(t.%1) <> '000' and not exists "
-                          "(select 1 from %2 c where trim(c.%3) = trim(t.%1))")
-               .arg(QLatin1String(column), QLatin1String(codeTable), QLatin1String(codeColumn));
+           QStringLiteral(" and length(trim(t.%1)) > 0 and trim(t.%1) <> '000' and trim(t.%1) not in ")
+               .arg(QLatin1String(column)) +
+           codeList(codeTable, codeColumn);
 }
+
+// The entries of the boundary markers' code tables, trimmed: the table's
+// name and an entry.
+inline const QString markerCodes = QStringLiteral(
+    "select 'JBLX', JBLXMC from S_JBLX union all select 'JZXLB', JXLBMC from S_JXLB "
+    "union all select 'JZXWZ', JXWZ from S_JXWZDM");
 
 // Superseded rows without a current row of the same unit and parcel number.
 inline const QString supersededAlone =
