@@ -300,15 +300,28 @@ bool digitsOnly(QStringView s)
     });
 }
 
-// The survey table number: the unit code, then digits.
+// The survey table number as the unit's numbering makes it: the unit code
+// and four digits of sequence, the sequence carrying into the code's last
+// digits past 9999 (the forms number a big unit so), never below the
+// unit's first number.
 void surveyNumberForm(Reader &reader, int check, Out &out)
 {
+    QHash<QString, QString> firstOf;
     for (const Row &r : reader.table(q::numberRows)) {
+        auto it = firstOf.constFind(r.dwdm);
+        if (it == firstOf.constEnd())
+            it = firstOf.insert(r.dwdm, unitcode::isDigitCode(r.dwdm)
+                                            ? numbering::firstSurveyNumber(
+                                                  numbering::splitUnitCode(r.dwdm))
+                                            : QString());
+        const QString &first = *it;
         const QString dcbh = r.dcbh.trimmed();
-        if (dcbh.startsWith(r.dwdm) && digitsOnly(QStringView(dcbh).mid(r.dwdm.size()))) continue;
+        if (!first.isEmpty() && dcbh.size() == first.size() && digitsOnly(dcbh) && dcbh >= first)
+            continue;
         out << keyed(r, check,
                      dcbh.isEmpty() ? QStringLiteral("未填写调查表号")
-                                    : QStringLiteral("应为单位代码 %1 后接数字").arg(r.dwdm));
+                                    : QStringLiteral("应为单位代码 %1 后接4位顺序号，本单位第一个调查表号为 %2")
+                                          .arg(r.dwdm, first));
     }
 }
 
@@ -485,7 +498,7 @@ const std::vector<CheckDef> &table()
          {},
          &dateOrder,
          {&q::formedRows}},
-        {{"GS05", "调查表号不是本单位代码后接数字", S::Error}, {}, &surveyNumberForm, {&q::numberRows}},
+        {{"GS05", "调查表号不是本单位代码后接顺序号", S::Error}, {}, &surveyNumberForm, {&q::numberRows}},
         {{"GS06", "地籍号不是本单位编号规则编出的号码", S::Warning},
          {},
          &parcelNumberForm,

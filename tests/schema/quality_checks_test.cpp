@@ -2,6 +2,7 @@
 // each fault planted into it gives exactly its finding, on the parcel it was
 // planted on, and nothing else.
 #include "data/connection.h"
+#include "schema/numbering.h"
 #include "schema/quality_checks.h"
 #include "schema/value_checks.h"
 #include "support/scratch_db.h"
@@ -85,6 +86,9 @@ const QList<Plant> kPlants = {
      }},
     {"GS05",
      [](Connection &c, const Parcels &p) {
+         // A number past the unit's 9999th carries into the unit code, as
+         // the forms number it: that one is right, a foreign one is not.
+         run(c, kSetPlain.arg(QStringLiteral("DCBH")), {kUnit.left(11) + QStringLiteral("30001"), p.ownedId});
          return setPlain(c, p, "DCBH", QStringLiteral("99") + p.plain);
      }},
     {"GS06",
@@ -100,10 +104,12 @@ const QList<Plant> kPlants = {
      [](Connection &c, const Parcels &p) {
          // The same parcel as an ownership table too (made by a second form
          // at the same moment): both rows are found.
+         const QString next = numbering::nextSurveyNumber(
+             text(c, QStringLiteral("select max(DCBH) from T_DJDCB where dwdm = ?"), {kUnit}));
          run(c, QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, DCBH, dcblx, qsmc, QSDCY, DCRQ, "
-                               "JZDGS, QLRZS) select 900000, DWDM, ZDBH, DCBH || '9', 1, '某村农民集体', "
+                               "JZDGS, QLRZS) select 900000, DWDM, ZDBH, ?, 1, '某村农民集体', "
                                "QSDCY, DCRQ, JZDGS, QLRZS from T_DJDCB where id = ?"),
-             {p.plainId});
+             {next, p.plainId});
          return QStringList{p.plain};
      }},
     {"BH02",
