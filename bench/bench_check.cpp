@@ -106,11 +106,10 @@ int parent(const QString &dir, int runs, const QString &)
         QElapsedTimer t, step;
         t.start();
         step.start();
-        found = zarn::quality::run(c, {.dwdm = kUnit, .zdbh = {}, .kind = -1},
-                                   [&](int done, int) {
-                                       perCheck[done - 1] << step.nsecsElapsed() / 1e6;
-                                       step.restart();
-                                   });
+        found = zarn::quality::run(c, {.dwdm = kUnit, .zdbh = {}, .kind = -1}, [&](int done, int) {
+            perCheck[done - 1] << step.nsecsElapsed() / 1e6;
+            step.restart();
+        });
         library << t.nsecsElapsed() / 1e6;
         c.close();
         shell << timeSqlite3(file, scriptFile);
@@ -124,7 +123,8 @@ int parent(const QString &dir, int runs, const QString &)
             .arg(lib, 8, 'f', 1)
             .arg(found.size()));
     say(QStringLiteral("  sqlite3 command line  %1 ms").arg(cli, 8, 'f', 1));
-    say(QStringLiteral("  ratio                 %1 (goal 3)").arg(cli > 0 ? lib / cli : 0, 8, 'f', 2));
+    say(QStringLiteral("  ratio                 %1 (goal 3)")
+            .arg(cli > 0 ? lib / cli : 0, 8, 'f', 2));
     // A check's statements read by an earlier check count with that one.
     QList<int> perCheckFound(perCheck.size(), 0);
     for (const zarn::quality::Finding &f : found)

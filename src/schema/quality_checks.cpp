@@ -79,8 +79,11 @@ public:
         if (it != m_tables.end()) return *it;
         QList<Row> out;
         rows(sql, [&](const QSqlQuery &r) {
-            Row row{r.value(0).toString(), r.value(1).toString(), r.value(2).toString(),
-                    kindOf(r.value(3)), {}};
+            Row row{r.value(0).toString(),
+                    r.value(1).toString(),
+                    r.value(2).toString(),
+                    kindOf(r.value(3)),
+                    {}};
             const int n = r.record().count();
             row.values.reserve(n - 4);
             for (int i = 4; i < n; ++i)
@@ -91,7 +94,7 @@ public:
     }
 
     // The current survey rows (with JZDGS as their first value).
-    const QList<Row> &current() { return table(q::currentKeys); }
+    const QList<Row> &current() { return table(q::currentValues); }
 
     // The current survey rows of a parcel.
     QList<const Row *> currentOf(const QString &dwdm, const QString &zdbh)
@@ -131,7 +134,8 @@ public:
         });
         rows(q::currentLines, [&](const QSqlQuery &r) {
             parcel(r.value(1).toString(), r.value(0).toString())
-                .lines.push_back({r.value(2).toString().trimmed(), r.value(3).toString().trimmed()});
+                .lines.push_back(
+                    {r.value(2).toString().trimmed(), r.value(3).toString().trimmed()});
         });
         m_boundariesRead = true;
         return m_boundaries;
@@ -201,22 +205,22 @@ struct CheckDef {
 
 // The columns a handed-in table must carry, per kind of table (dcblx; a row
 // of no kind is a use-right table, as the forms print it), by their place
-// among completeRows' values.
+// among currentValues' values.
 struct Required {
     int kind;
     int value;
     const char *label;
 };
 constexpr std::array<Required, 9> kRequired{{
-    {0, 0, "权利人"},
-    {0, 1, "土地坐落"},
-    {0, 2, "权属性质"},
-    {0, 3, "用途"},
-    {0, 4, "调查员"},
-    {0, 5, "调查日期"},
-    {1, 6, "土地所有者名称"},
-    {1, 7, "权属调查员"},
-    {1, 5, "调查日期"},
+    {0, 1, "权利人"},
+    {0, 2, "土地坐落"},
+    {0, 3, "权属性质"},
+    {0, 4, "用途"},
+    {0, 5, "调查员"},
+    {0, 6, "调查日期"},
+    {1, 7, "土地所有者名称"},
+    {1, 8, "权属调查员"},
+    {1, 6, "调查日期"},
 }};
 
 bool filled(const QString &v)
@@ -227,7 +231,7 @@ bool filled(const QString &v)
 
 void complete(Reader &reader, int check, Out &out)
 {
-    for (const Row &r : reader.table(q::completeRows)) {
+    for (const Row &r : reader.table(q::currentValues)) {
         const int kind = r.kind == 1 ? 1 : 0;
         QStringList missing;
         for (const Required &req : kRequired)
@@ -240,26 +244,27 @@ void complete(Reader &reader, int check, Out &out)
 // ---------------------------------------------------------------- well formed
 
 struct Formed {
+    int value; // among currentValues' values
     const char *label;
     checks::ValueCheck check;
 };
-// formedRows' values: FRSFZM, DLRSFZ, DCRQ, KZRQ, DCSHRQ, QLRYB.
+// The dates in the order they are made: survey, measuring, review.
 constexpr std::array<Formed, 6> kFormed{{
-    {"法人代表身份证号码", checks::ValueCheck::IdCard},
-    {"代理人身份证号码", checks::ValueCheck::IdCard},
-    {"调查日期", checks::ValueCheck::Date},
-    {"勘丈日期", checks::ValueCheck::Date},
-    {"审核日期", checks::ValueCheck::Date},
-    {"邮政编码", checks::ValueCheck::PostalCode},
+    {9, "法人代表身份证号码", checks::ValueCheck::IdCard},
+    {10, "代理人身份证号码", checks::ValueCheck::IdCard},
+    {6, "调查日期", checks::ValueCheck::Date},
+    {11, "勘丈日期", checks::ValueCheck::Date},
+    {12, "审核日期", checks::ValueCheck::Date},
+    {13, "邮政编码", checks::ValueCheck::PostalCode},
 }};
 
-// The value checks of one kind over formedRows, one finding per faulty value.
+// The value checks of one kind over the current rows, one finding per faulty value.
 template <checks::ValueCheck Kind> void formed(Reader &reader, int check, Out &out)
 {
-    for (const Row &r : reader.table(q::formedRows))
+    for (const Row &r : reader.table(q::currentValues))
         for (std::size_t i = 0; i < kFormed.size(); ++i) {
             if (kFormed[i].check != Kind) continue;
-            const QString &raw = r.values[qsizetype(i)];
+            const QString &raw = r.values[kFormed[i].value];
             if (raw.isEmpty()) continue;
             const QString problem = checks::problem(Kind, raw);
             if (problem.isEmpty()) continue;
@@ -269,22 +274,24 @@ template <checks::ValueCheck Kind> void formed(Reader &reader, int check, Out &o
             const QString value = raw.trimmed();
             out << keyed(r, check,
                          Kind == checks::ValueCheck::IdCard ? label + QStringLiteral("：") + problem
-                         : Kind == checks::ValueCheck::Date ? label + QStringLiteral("“%1”").arg(value)
-                                                            : QStringLiteral("“%1”").arg(value));
+                         : Kind == checks::ValueCheck::Date
+                             ? label + QStringLiteral("“%1”").arg(value)
+                             : QStringLiteral("“%1”").arg(value));
         }
 }
 
 // 调查日期 ≤ 勘丈日期 ≤ 审核日期 among those present and well formed.
 void dateOrder(Reader &reader, int check, Out &out)
 {
-    for (const Row &r : reader.table(q::formedRows)) {
+    for (const Row &r : reader.table(q::currentValues)) {
         QString last, lastLabel;
         for (std::size_t i = 2; i <= 4; ++i) {
-            const QString v = r.values[qsizetype(i)].trimmed();
+            const QString v = r.values[kFormed[i].value].trimmed();
             if (v.isEmpty() || !checks::problem(checks::ValueCheck::Date, v).isEmpty()) continue;
             const QString label = QString::fromUtf8(kFormed[i].label);
             if (!last.isEmpty() && v < last) {
-                out << keyed(r, check, QStringLiteral("%1 %2 早于%3 %4").arg(label, v, lastLabel, last));
+                out << keyed(r, check,
+                             QStringLiteral("%1 %2 早于%3 %4").arg(label, v, lastLabel, last));
                 break;
             }
             last = v;
@@ -310,18 +317,20 @@ void surveyNumberForm(Reader &reader, int check, Out &out)
     for (const Row &r : reader.table(q::numberRows)) {
         auto it = firstOf.constFind(r.dwdm);
         if (it == firstOf.constEnd())
-            it = firstOf.insert(r.dwdm, unitcode::isDigitCode(r.dwdm)
-                                            ? numbering::firstSurveyNumber(
-                                                  numbering::splitUnitCode(r.dwdm))
-                                            : QString());
+            it = firstOf.insert(r.dwdm,
+                                unitcode::isDigitCode(r.dwdm)
+                                    ? numbering::firstSurveyNumber(numbering::splitUnitCode(r.dwdm))
+                                    : QString());
         const QString &first = *it;
         const QString dcbh = r.dcbh.trimmed();
         if (!first.isEmpty() && dcbh.size() == first.size() && digitsOnly(dcbh) && dcbh >= first)
             continue;
-        out << keyed(r, check,
-                     dcbh.isEmpty() ? QStringLiteral("未填写调查表号")
-                                    : QStringLiteral("应为单位代码 %1 后接4位顺序号，本单位第一个调查表号为 %2")
-                                          .arg(r.dwdm, first));
+        out << keyed(
+            r, check,
+            dcbh.isEmpty()
+                ? QStringLiteral("未填写调查表号")
+                : QStringLiteral("应为单位代码 %1 后接4位顺序号，本单位第一个调查表号为 %2")
+                      .arg(r.dwdm, first));
     }
 }
 
@@ -334,10 +343,10 @@ void parcelNumberForm(Reader &reader, int check, Out &out)
     for (const Row &r : reader.table(q::numberRows)) {
         auto it = firstOf.constFind(r.dwdm);
         if (it == firstOf.constEnd())
-            it = firstOf.insert(r.dwdm, unitcode::isDigitCode(r.dwdm)
-                                            ? numbering::firstParcelNumber(
-                                                  numbering::splitUnitCode(r.dwdm))
-                                            : QString());
+            it = firstOf.insert(r.dwdm,
+                                unitcode::isDigitCode(r.dwdm)
+                                    ? numbering::firstParcelNumber(numbering::splitUnitCode(r.dwdm))
+                                    : QString());
         const QString &first = *it;
         if (!first.isEmpty() && r.zdbh.size() == first.size() && digitsOnly(r.zdbh) &&
             r.zdbh >= first)
@@ -371,7 +380,8 @@ void markerCount(Reader &reader, int check, Out &out)
         const int stated = r.values[0].toInt();
         const int found = counted.value(r.dwdm).value(r.zdbh);
         if (stated != found)
-            out << keyed(r, check, QStringLiteral("表上填%1个，界址标示表有%2个").arg(stated).arg(found));
+            out << keyed(r, check,
+                         QStringLiteral("表上填%1个，界址标示表有%2个").arg(stated).arg(found));
     }
 }
 
@@ -416,7 +426,8 @@ QString ringProblem(const Boundary &b)
         for (std::size_t j = 0; j < i; ++j) {
             if (from[j] == from[i])
                 return QStringLiteral("点 %1 是两条界址线的起点").arg(b.lines[i].start);
-            if (to[j] == to[i]) return QStringLiteral("点 %1 是两条界址线的终点").arg(b.lines[i].end);
+            if (to[j] == to[i])
+                return QStringLiteral("点 %1 是两条界址线的终点").arg(b.lines[i].end);
         }
     }
     // Each line's end must start another line: then the lines make rings.
@@ -481,24 +492,27 @@ const std::vector<CheckDef> &table()
         {{"WZ01", "调查表必填项未填写（空白或仍为默认值“000”）", S::Error},
          {},
          &complete,
-         {&q::completeRows}},
+         {&q::currentValues}},
         {{"GS01", "身份证号码不符合规则", S::Error},
          {},
          &formed<checks::ValueCheck::IdCard>,
-         {&q::formedRows}},
+         {&q::currentValues}},
         {{"GS02", "日期不是实际日期（应为8位数字，年月日相连）", S::Error},
          {},
          &formed<checks::ValueCheck::Date>,
-         {&q::formedRows}},
+         {&q::currentValues}},
         {{"GS03", "邮政编码不是6位数字", S::Warning},
          {},
          &formed<checks::ValueCheck::PostalCode>,
-         {&q::formedRows}},
+         {&q::currentValues}},
         {{"GS04", "日期先后不符：应为调查日期≤勘丈日期≤审核日期", S::Error},
          {},
          &dateOrder,
-         {&q::formedRows}},
-        {{"GS05", "调查表号不是本单位代码后接顺序号", S::Error}, {}, &surveyNumberForm, {&q::numberRows}},
+         {&q::currentValues}},
+        {{"GS05", "调查表号不是本单位代码后接顺序号", S::Error},
+         {},
+         &surveyNumberForm,
+         {&q::numberRows}},
         {{"GS06", "地籍号不是本单位编号规则编出的号码", S::Warning},
          {},
          &parcelNumberForm,
@@ -510,15 +524,15 @@ const std::vector<CheckDef> &table()
         {{"JZ01", "界址点个数与界址标示表中的界址点数不符", S::Error},
          {},
          &markerCount,
-         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
         {{"JZ02", "界址点序号不是从1起连续编排（有缺号、重号或空号）", S::Error},
          {},
          &markerNumbering,
-         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
         {{"JZ03", "界址线的起止点未围成经过全部界址点的一个闭合环", S::Error},
          {},
          &ring,
-         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
         {{"JZ04", "宗地四至不是东、南、西、北各一条", S::Warning}, {{&q::fourSides, ""}}},
         {{"GY01", "共有使用权人数与共有使用权表中的人数不符", S::Error},
          {{&q::coUserCountMismatch, "表上填%1人，共有使用权表有%2人"}}},
@@ -534,7 +548,7 @@ const std::vector<CheckDef> &table()
         {{"DM04", "界标类别、界址线类别或界址线位置不在代码表中", S::Warning},
          {},
          &markerCodes,
-         {&q::currentKeys, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
         {{"BB01", "已变更的旧版调查表没有同一宗地的现势调查表", S::Error},
          {{&q::supersededAlone, ""}}},
         {{"BB02", "附表中有记录所属的调查表不存在", S::Error},

@@ -35,9 +35,9 @@ std::span<const CheckInfo> checks();
 const CheckInfo *checkByCode(const QString &code);
 
 struct Finding {
-    QString dwdm; // the survey row's unit code
-    QString zdbh; // its parcel number (empty when it has none)
-    QString dcbh; // its survey table number; empty for an attached row without a survey table
+    QString dwdm;   // the survey row's unit code
+    QString zdbh;   // its parcel number (empty when it has none)
+    QString dcbh;   // its survey table number; empty for an attached row without a survey table
     int kind = -1;  // dcblx: 0 use right, 1 ownership, -1 unknown
     int check = 0;  // index into checks()
     QString detail; // which column or value, for the surveyor; may be empty
@@ -47,9 +47,9 @@ struct Finding {
 };
 
 struct Scope {
-    QString dwdm;       // the unit; its sub-units are checked with it
-    QString zdbh;       // empty: every parcel
-    int kind = -1;      // -1 both kinds, else dcblx (a row of no kind counts as 0)
+    QString dwdm;  // the unit; its sub-units are checked with it
+    QString zdbh;  // empty: every parcel
+    int kind = -1; // -1 both kinds, else dcblx (a row of no kind counts as 0)
 };
 
 // Called after each check with the checks done and their number; may be empty.

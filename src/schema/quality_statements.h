@@ -37,22 +37,17 @@ inline QString currentRows(const QString &columns)
            QStringLiteral(" from T_DJDCB d where d.bgrq is null and ") + inUnit("d");
 }
 
-// The unit's current survey rows: DWDM, ZDBH, DCBH, dcblx, JZDGS.
-inline const QString currentKeys = QStringLiteral("select ") + kFindingColumns +
-                                   QStringLiteral(", d.JZDGS from T_DJDCB d where d.bgrq is null and ") +
-                                   inUnit("d");
-
-// Filled columns of a handed-in table, both kinds' sets.
-inline const QString completeRows =
-    currentRows(QStringLiteral("d.QLR, d.TDZL, d.QSXZ, d.TDYT, d.DCY, d.DCRQ, d.qsmc, d.QSDCY"));
-// Identity cards, dates, postcode.
-inline const QString formedRows =
-    currentRows(QStringLiteral("d.FRSFZM, d.DLRSFZ, d.DCRQ, d.KZRQ, d.DCSHRQ, d.QLRYB"));
+// The unit's current survey rows with every column the row checks read,
+// in this order after the keys: JZDGS; the filled columns of both kinds'
+// sets QLR, TDZL, QSXZ, TDYT, DCY, DCRQ, qsmc, QSDCY; the identity cards,
+// later dates and postcode FRSFZM, DLRSFZ, KZRQ, DCSHRQ, QLRYB. Read once.
+inline const QString currentValues =
+    currentRows(QStringLiteral("d.JZDGS, d.QLR, d.TDZL, d.QSXZ, d.TDYT, d.DCY, d.DCRQ, d.qsmc, "
+                               "d.QSDCY, d.FRSFZM, d.DLRSFZ, d.KZRQ, d.DCSHRQ, d.QLRYB"));
 
 // Every row of the unit, current or superseded: DWDM, ZDBH, DCBH, dcblx.
-inline const QString numberRows =
-    QStringLiteral("select ") + kFindingColumns + QStringLiteral(" from T_DJDCB d where ") +
-    inUnit("d");
+inline const QString numberRows = QStringLiteral("select ") + kFindingColumns +
+                                  QStringLiteral(" from T_DJDCB d where ") + inUnit("d");
 
 // Current rows sharing a parcel number within a unit, each of them.
 inline const QString sharedParcelNumber =
@@ -88,7 +83,8 @@ inline QString countMismatch(const char *countColumn, const char *table, const c
            QStringLiteral(" group by ZDBH, dwdm) a on a.ZDBH = d.ZDBH and a.dwdm = d.DWDM where "
                           "d.bgrq is null and ") +
            inUnit("d") +
-           QStringLiteral(" and coalesce(d.%1, 0) <> coalesce(a.n, 0)").arg(QLatin1String(countColumn));
+           QStringLiteral(" and coalesce(d.%1, 0) <> coalesce(a.n, 0)")
+               .arg(QLatin1String(countColumn));
 }
 inline const QString coUserCountMismatch = countMismatch("QLRZS", "T_GYQ", "id");
 
@@ -100,9 +96,10 @@ inline const QString currentMarkers =
                    "where t.BGRQ is null and ") +
     inUnit("t");
 // The current designation lines of the unit: ZDBH, dwdm, JZXQDH, JZXZDH.
-inline const QString currentLines = QStringLiteral(
-    "select t.ZDBH, t.dwdm, t.JZXQDH, t.JZXZDH from T_ZJB t where t.BGRQ is null and ") +
-                                    inUnit("t");
+inline const QString currentLines =
+    QStringLiteral(
+        "select t.ZDBH, t.dwdm, t.JZXQDH, t.JZXZDH from T_ZJB t where t.BGRQ is null and ") +
+    inUnit("t");
 
 // Current rows whose current four sides are not 东, 南, 西 and 北 once each.
 inline const QString fourSides =
@@ -132,9 +129,11 @@ inline QString codeList(const char *codeTable, const char *codeColumn)
 inline QString notInCodes(const char *column, const char *codeTable, const char *codeColumn)
 {
     return QStringLiteral("select ") + kFindingColumns +
-           QStringLiteral(", d.%1 from T_DJDCB d where d.bgrq is null and ").arg(QLatin1String(column)) +
+           QStringLiteral(", d.%1 from T_DJDCB d where d.bgrq is null and ")
+               .arg(QLatin1String(column)) +
            inUnit("d") +
-           QStringLiteral(" and length(trim(d.%1)) > 0 and trim(d.%1) <> '000' and trim(d.%1) not in ")
+           QStringLiteral(
+               " and length(trim(d.%1)) > 0 and trim(d.%1) <> '000' and trim(d.%1) not in ")
                .arg(QLatin1String(column)) +
            codeList(codeTable, codeColumn);
 }
@@ -147,16 +146,17 @@ inline QString attachedNotInCodes(const char *table, const char *column, const c
                           "and d.bgrq is null where t.BGRQ is null and ")
                .arg(QLatin1String(column), QLatin1String(table)) +
            inUnit("t") +
-           QStringLiteral(" and length(trim(t.%1)) > 0 and trim(t.%1) <> '000' and trim(t.%1) not in ")
+           QStringLiteral(
+               " and length(trim(t.%1)) > 0 and trim(t.%1) <> '000' and trim(t.%1) not in ")
                .arg(QLatin1String(column)) +
            codeList(codeTable, codeColumn);
 }
 
 // The entries of the boundary markers' code tables, trimmed: the table's
 // name and an entry.
-inline const QString markerCodes = QStringLiteral(
-    "select 'JBLX', JBLXMC from S_JBLX union all select 'JZXLB', JXLBMC from S_JXLB "
-    "union all select 'JZXWZ', JXWZ from S_JXWZDM");
+inline const QString markerCodes =
+    QStringLiteral("select 'JBLX', JBLXMC from S_JBLX union all select 'JZXLB', JXLBMC from S_JXLB "
+                   "union all select 'JZXWZ', JXWZ from S_JXWZDM");
 
 // Superseded rows without a current row of the same unit and parcel number.
 inline const QString supersededAlone =
@@ -170,8 +170,9 @@ inline const QString supersededAlone =
 // null survey table number and kind, then the change date.
 inline QString attachedAlone(const char *table)
 {
-    return QStringLiteral("select a.dwdm, a.ZDBH, cast(null as varchar(30)), cast(null as integer), "
-                          "a.BGRQ from (select t.dwdm, t.ZDBH, t.BGRQ from %1 t where ")
+    return QStringLiteral(
+               "select a.dwdm, a.ZDBH, cast(null as varchar(30)), cast(null as integer), "
+               "a.BGRQ from (select t.dwdm, t.ZDBH, t.BGRQ from %1 t where ")
                .arg(QLatin1String(table)) +
            inUnit("t") +
            QStringLiteral(" group by t.ZDBH, t.dwdm, t.BGRQ) a where not exists (select 1 from "

@@ -108,12 +108,13 @@ void FindingsWindow::display(const QList<quality::Finding> &findings)
         }
     }
     m_grid->resizeColumnsToContents();
-    m_status->setText(findings.isEmpty()
-                          ? QStringLiteral("未发现问题。")
-                          : QStringLiteral("共 %1 个问题：错误 %2 个，警告 %3 个。双击一行转到该宗地。")
-                                .arg(findings.size())
-                                .arg(errors)
-                                .arg(findings.size() - errors));
+    m_status->setText(
+        findings.isEmpty()
+            ? QStringLiteral("未发现问题。")
+            : QStringLiteral("共 %1 个问题：错误 %2 个，警告 %3 个。双击一行转到该宗地。")
+                  .arg(findings.size())
+                  .arg(errors)
+                  .arg(findings.size() - errors));
 }
 
 void FindingsWindow::chose(int row)

@@ -143,7 +143,8 @@ TEST(ZarnCheckTool, ExitStatusFollowsTheFindings)
     EXPECT_TRUE(p.read(5).startsWith("%PDF"));
 
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plant"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plant"));
         db.setDatabaseName(file);
         ASSERT_TRUE(db.open());
         QSqlQuery q(db);
@@ -156,13 +157,15 @@ TEST(ZarnCheckTool, ExitStatusFollowsTheFindings)
     const ToolRun faulty = run(ZARN_CHECK_TOOL, {"--dwdm", "32", "--connection", conn});
     EXPECT_EQ(faulty.exitCode, 1) << faulty.err.toStdString();
     EXPECT_TRUE(faulty.out.contains(QStringLiteral("JZ01"))) << faulty.out.toStdString();
-    EXPECT_TRUE(faulty.out.contains(QStringLiteral("共 1 个问题：错误 1 个"))) << faulty.out.toStdString();
+    EXPECT_TRUE(faulty.out.contains(QStringLiteral("共 1 个问题：错误 1 个")))
+        << faulty.out.toStdString();
 
-    const ToolRun unreachable = run(
-        ZARN_CHECK_TOOL,
-        {"--dwdm", "32", "--connection", "Provider=SQLite;Data Source=/proc/没有的文件夹/x.db"});
+    const ToolRun unreachable =
+        run(ZARN_CHECK_TOOL, {"--dwdm", "32", "--connection",
+                              "Provider=SQLite;Data Source=/proc/没有的文件夹/x.db"});
     EXPECT_EQ(unreachable.exitCode, 3);
-    EXPECT_TRUE(unreachable.err.contains(QStringLiteral("zarn-check: "))) << unreachable.err.toStdString();
+    EXPECT_TRUE(unreachable.err.contains(QStringLiteral("zarn-check: ")))
+        << unreachable.err.toStdString();
 }
 
 } // namespace

@@ -24,11 +24,11 @@ const QString kStreet = demo::demoUnitCode(0).left(9);
 const QString kUnit = demo::demoUnitCode(1);
 
 struct Parcels {
-    QString plain;      // a current use-right row, 5 or more markers, no co-users, no old version
+    QString plain; // a current use-right row, 5 or more markers, no co-users, no old version
     qint64 plainId = 0;
-    QString owned;      // a current ownership row
+    QString owned; // a current ownership row
     qint64 ownedId = 0;
-    QString changed;    // a parcel with a superseded version
+    QString changed; // a parcel with a superseded version
 };
 
 struct Plant {
@@ -70,7 +70,8 @@ const QList<Plant> kPlants = {
          run(c, kSetPlain.arg(QStringLiteral("qsmc")), {QVariant(), p.ownedId});
          return QStringList{p.owned};
      }},
-    {"GS01", [](Connection &c, const Parcels &p) { return setPlain(c, p, "FRSFZM", wrongCheckDigit()); }},
+    {"GS01",
+     [](Connection &c, const Parcels &p) { return setPlain(c, p, "FRSFZM", wrongCheckDigit()); }},
     {"GS01",
      [](Connection &c, const Parcels &p) {
          const QString first17 = QStringLiteral("11010519490231002");
@@ -88,7 +89,8 @@ const QList<Plant> kPlants = {
      [](Connection &c, const Parcels &p) {
          // A number past the unit's 9999th carries into the unit code, as
          // the forms number it: that one is right, a foreign one is not.
-         run(c, kSetPlain.arg(QStringLiteral("DCBH")), {kUnit.left(11) + QStringLiteral("30001"), p.ownedId});
+         run(c, kSetPlain.arg(QStringLiteral("DCBH")),
+             {kUnit.left(11) + QStringLiteral("30001"), p.ownedId});
          return setPlain(c, p, "DCBH", QStringLiteral("99") + p.plain);
      }},
     {"GS06",
@@ -96,7 +98,9 @@ const QList<Plant> kPlants = {
          // A number below the unit's first, carried with its attached rows.
          const QString to = QStringLiteral("0000000001");
          for (const char *t : {"T_DJDCB", "T_JZBSB", "T_ZJB", "T_SZB", "T_GYQ"})
-             run(c, QStringLiteral("update %1 set ZDBH = ? where ZDBH = ? and dwdm = ?").arg(QLatin1String(t)),
+             run(c,
+                 QStringLiteral("update %1 set ZDBH = ? where ZDBH = ? and dwdm = ?")
+                     .arg(QLatin1String(t)),
                  {to, p.plain, kUnit});
          return QStringList{to};
      }},
@@ -106,17 +110,19 @@ const QList<Plant> kPlants = {
          // at the same moment): both rows are found.
          const QString next = numbering::nextSurveyNumber(
              text(c, QStringLiteral("select max(DCBH) from T_DJDCB where dwdm = ?"), {kUnit}));
-         run(c, QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, DCBH, dcblx, qsmc, QSDCY, DCRQ, "
-                               "JZDGS, QLRZS) select 900000, DWDM, ZDBH, ?, 1, '某村农民集体', "
-                               "QSDCY, DCRQ, JZDGS, QLRZS from T_DJDCB where id = ?"),
+         run(c,
+             QStringLiteral("insert into T_DJDCB (id, DWDM, ZDBH, DCBH, dcblx, qsmc, QSDCY, DCRQ, "
+                            "JZDGS, QLRZS) select 900000, DWDM, ZDBH, ?, 1, '某村农民集体', "
+                            "QSDCY, DCRQ, JZDGS, QLRZS from T_DJDCB where id = ?"),
              {next, p.plainId});
          return QStringList{p.plain};
      }},
     {"BH02",
      [](Connection &c, const Parcels &p) {
-         run(c, QStringLiteral("update T_DJDCB set DCBH = (select DCBH from T_DJDCB where dwdm = ? "
-                               "and ZDBH = ? and bgrq is not null) where dwdm = ? and ZDBH = ? and "
-                               "bgrq is null"),
+         run(c,
+             QStringLiteral("update T_DJDCB set DCBH = (select DCBH from T_DJDCB where dwdm = ? "
+                            "and ZDBH = ? and bgrq is not null) where dwdm = ? and ZDBH = ? and "
+                            "bgrq is null"),
              {kUnit, p.changed, kUnit, p.changed});
          return QStringList{p.changed};
      }},
@@ -128,46 +134,56 @@ const QList<Plant> kPlants = {
     {"JZ02",
      [](Connection &c, const Parcels &p) {
          // The last marker leaps ahead: a gap, the boundary's order kept.
-         run(c, QStringLiteral("update T_JZBSB set XH = XH + 10 where ZDBH = ? and dwdm = ? and XH = "
-                               "(select max(XH) from T_JZBSB where ZDBH = ? and dwdm = ?)"),
+         run(c,
+             QStringLiteral("update T_JZBSB set XH = XH + 10 where ZDBH = ? and dwdm = ? and XH = "
+                            "(select max(XH) from T_JZBSB where ZDBH = ? and dwdm = ?)"),
              {p.plain, kUnit, p.plain, kUnit});
          return QStringList{p.plain};
      }},
     {"JZ03",
      [](Connection &c, const Parcels &p) {
-         run(c, QStringLiteral("delete from T_ZJB where id = (select min(id) from T_ZJB where ZDBH = ? "
-                               "and dwdm = ?)"),
+         run(c,
+             QStringLiteral(
+                 "delete from T_ZJB where id = (select min(id) from T_ZJB where ZDBH = ? "
+                 "and dwdm = ?)"),
              {p.plain, kUnit});
          return QStringList{p.plain};
      }},
     {"JZ04",
      [](Connection &c, const Parcels &p) {
-         run(c, QStringLiteral("update T_SZB set FWSX = '东' where ZDBH = ? and dwdm = ? and FWSX = '西'"),
+         run(c,
+             QStringLiteral(
+                 "update T_SZB set FWSX = '东' where ZDBH = ? and dwdm = ? and FWSX = '西'"),
              {p.plain, kUnit});
          return QStringList{p.plain};
      }},
     {"GY01", [](Connection &c, const Parcels &p) { return setPlain(c, p, "QLRZS", 2); }},
-    {"DM01", [](Connection &c, const Parcels &p) { return setPlain(c, p, "QSXZ", "国有土地所有"); }},
+    {"DM01",
+     [](Connection &c, const Parcels &p) { return setPlain(c, p, "QSXZ", "国有土地所有"); }},
     {"DM02", [](Connection &c, const Parcels &p) { return setPlain(c, p, "DWXZ", "外资"); }},
     {"DM03", [](Connection &c, const Parcels &p) { return setPlain(c, p, "TDYTDM", "9999"); }},
     {"DM04",
      [](Connection &c, const Parcels &p) {
-         run(c, QStringLiteral("update T_JZBSB set JBLX = '木桩子' where ZDBH = ? and dwdm = ? and XH = 1"),
+         run(c,
+             QStringLiteral(
+                 "update T_JZBSB set JBLX = '木桩子' where ZDBH = ? and dwdm = ? and XH = 1"),
              {p.plain, kUnit});
          return QStringList{p.plain};
      }},
     {"BB01",
      [](Connection &c, const Parcels &p) {
          for (const char *t : {"T_DJDCB", "T_JZBSB", "T_ZJB", "T_SZB", "T_GYQ"})
-             run(c, QStringLiteral("delete from %1 where ZDBH = ? and dwdm = ? and bgrq is null")
-                        .arg(QLatin1String(t)),
+             run(c,
+                 QStringLiteral("delete from %1 where ZDBH = ? and dwdm = ? and bgrq is null")
+                     .arg(QLatin1String(t)),
                  {p.changed, kUnit});
          return QStringList{p.changed};
      }},
     {"BB02",
      [](Connection &c, const Parcels &p) {
-         run(c, QStringLiteral("insert into T_SZB (id, ZDBH, dwdm, FWSX, BGRQ) values (900000, ?, ?, "
-                               "'东', '20000101')"),
+         run(c,
+             QStringLiteral("insert into T_SZB (id, ZDBH, dwdm, FWSX, BGRQ) values (900000, ?, ?, "
+                            "'东', '20000101')"),
              {p.plain, kUnit});
          return QStringList{p.plain};
      }},
@@ -179,15 +195,17 @@ protected:
     {
         db->openSurvey(*conn);
         demo::fillDemoData(*conn, {2, 120, 5});
-        p.plain = text(*conn,
-                       QStringLiteral("select min(ZDBH) from T_DJDCB d where dwdm = ? and dcblx = 0 "
-                                      "and bgrq is null and JZDGS >= 5 and QLRZS = 0 and not exists "
-                                      "(select 1 from T_DJDCB o where o.dwdm = d.dwdm and o.ZDBH = "
-                                      "d.ZDBH and o.bgrq is not null)"),
-                       {kUnit});
-        p.plainId = scalar(*conn, QStringLiteral("select id from T_DJDCB where dwdm = ? and ZDBH = ?"),
-                           {kUnit, p.plain})
-                        .toLongLong();
+        p.plain =
+            text(*conn,
+                 QStringLiteral("select min(ZDBH) from T_DJDCB d where dwdm = ? and dcblx = 0 "
+                                "and bgrq is null and JZDGS >= 5 and QLRZS = 0 and not exists "
+                                "(select 1 from T_DJDCB o where o.dwdm = d.dwdm and o.ZDBH = "
+                                "d.ZDBH and o.bgrq is not null)"),
+                 {kUnit});
+        p.plainId =
+            scalar(*conn, QStringLiteral("select id from T_DJDCB where dwdm = ? and ZDBH = ?"),
+                   {kUnit, p.plain})
+                .toLongLong();
         p.owned = text(*conn,
                        QStringLiteral("select min(ZDBH) from T_DJDCB where dwdm = ? and dcblx = 1 "
                                       "and bgrq is null"),
@@ -197,10 +215,11 @@ protected:
                                           "bgrq is null"),
                            {kUnit, p.owned})
                         .toLongLong();
-        p.changed = text(*conn,
-                         QStringLiteral("select min(ZDBH) from T_DJDCB where dwdm = ? and dcblx = 0 "
-                                        "and bgrq is not null"),
-                         {kUnit});
+        p.changed =
+            text(*conn,
+                 QStringLiteral("select min(ZDBH) from T_DJDCB where dwdm = ? and dcblx = 0 "
+                                "and bgrq is not null"),
+                 {kUnit});
     }
 
     Parcels p;
@@ -230,7 +249,8 @@ TEST_P(QualityChecksTest, EachPlantedFaultIsFoundOnItsParcelAlone)
         conn->rollback();
         QSet<QString> on;
         for (const quality::Finding &f : found) {
-            EXPECT_STREQ(f.info().code, plant.code) << f.zdbh.toStdString() << " " << f.detail.toStdString();
+            EXPECT_STREQ(f.info().code, plant.code)
+                << f.zdbh.toStdString() << " " << f.detail.toStdString();
             EXPECT_EQ(f.dwdm, kUnit);
             on.insert(f.zdbh);
         }
@@ -246,7 +266,8 @@ TEST_P(QualityChecksTest, EachPlantedFaultIsFoundOnItsParcelAlone)
     const quality::Scope parcel{.dwdm = kUnit, .zdbh = p.plain, .kind = 0};
     EXPECT_EQ(quality::run(*conn, parcel).size(), 1);
     EXPECT_TRUE(quality::run(*conn, {.dwdm = kUnit, .zdbh = p.plain, .kind = 1}).isEmpty());
-    EXPECT_TRUE(quality::run(*conn, {.dwdm = demo::demoUnitCode(0), .zdbh = {}, .kind = -1}).isEmpty());
+    EXPECT_TRUE(
+        quality::run(*conn, {.dwdm = demo::demoUnitCode(0), .zdbh = {}, .kind = -1}).isEmpty());
     conn->rollback();
 }
 

@@ -25,8 +25,9 @@ TEST(FindingsWindowTest, DoubleClickAsksForTheParcelAndRefreshShowsTheStoredSurv
     const QString unit = demo::demoUnitCode(0);
     const QString parcel =
         scalar(*c, QStringLiteral("select max(ZDBH) from T_DJDCB where bgrq is null")).toString();
-    const QString dcbh = scalar(*c, QStringLiteral("select DCBH from T_DJDCB where ZDBH = ? and "
-                                                   "bgrq is null"),
+    const QString dcbh = scalar(*c,
+                                QStringLiteral("select DCBH from T_DJDCB where ZDBH = ? and "
+                                               "bgrq is null"),
                                 {parcel})
                              .toString();
     c->exec(QStringLiteral("update T_DJDCB set JZDGS = JZDGS + 1 where ZDBH = ?"), {parcel}, false);

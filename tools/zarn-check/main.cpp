@@ -140,7 +140,7 @@ int main(int argc, char **argv)
 
     QString dwdm, zdh, connection, config, csvFile, pdfFile;
     int lx = -1;
-    const QStringList options{"--dwdm", "--zdh",   "--lx", "--connection",
+    const QStringList options{"--dwdm",   "--zdh", "--lx", "--connection",
                               "--config", "--csv", "--pdf"};
     cli::GivenOptions given;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -175,8 +175,8 @@ int main(int argc, char **argv)
     for (const auto &[option, path] : {std::pair{"--csv", csvFile}, std::pair{"--pdf", pdfFile}})
         if (!path.isEmpty())
             if (const auto problem = targetProblem(option, path)) return usageError(*problem);
-    if (!csvFile.isEmpty() && QFileInfo(csvFile).absoluteFilePath() ==
-                                  QFileInfo(pdfFile).absoluteFilePath())
+    if (!csvFile.isEmpty() &&
+        QFileInfo(csvFile).absoluteFilePath() == QFileInfo(pdfFile).absoluteFilePath())
         return usageError(QStringLiteral("--csv 和 --pdf 不能是同一个文件"));
 
     // The report is drawn without a screen.
@@ -212,14 +212,12 @@ int main(int argc, char **argv)
         db.setConnectionString(connection);
         db.open();
         const bool terminal = isatty(fileno(stderr));
-        findings = quality::run(db, {.dwdm = dwdm, .zdbh = zdh, .kind = lx},
-                                [terminal](int done, int total) {
-                                    if (!terminal) return;
-                                    print(stderr,
-                                          QStringLiteral("\r已检查 %1/%2 项").arg(done).arg(total),
-                                          false);
-                                    if (done == total) std::fputc('\n', stderr);
-                                });
+        findings = quality::run(
+            db, {.dwdm = dwdm, .zdbh = zdh, .kind = lx}, [terminal](int done, int total) {
+                if (!terminal) return;
+                print(stderr, QStringLiteral("\r已检查 %1/%2 项").arg(done).arg(total), false);
+                if (done == total) std::fputc('\n', stderr);
+            });
     } catch (const Error &e) {
         return fail(e.message());
     }

@@ -198,8 +198,9 @@ void drawTable(PdfPages &pages, QPainter &p, QPdfWriter &writer, const QStringLi
         p.setFont(font);
         for (int i = 0; i < cells.size(); ++i) {
             for (int l = 0; l < lines[i].size(); ++l)
-                p.drawText(QRectF(x[i] + pad, top + pad + l * line, x[i + 1] - x[i] - 2 * pad, line),
-                           Qt::AlignLeft | Qt::AlignVCenter, lines[i][l]);
+                p.drawText(
+                    QRectF(x[i] + pad, top + pad + l * line, x[i + 1] - x[i] - 2 * pad, line),
+                    Qt::AlignLeft | Qt::AlignVCenter, lines[i][l]);
             p.drawRect(QRectF(x[i], top, x[i + 1] - x[i], h));
         }
     };

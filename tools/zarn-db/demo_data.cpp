@@ -387,8 +387,9 @@ void Filler::writeVersion(Unit &u, const Version &v)
         // A three-cornered parcel still has a neighbour to the north: the
         // four sides name it at the apex, so that each direction is held once.
         if (outline.corners.size() == 3 && s == 2) {
-            m_sides.add({++m_sideId, v.zdbh, u.dwdm, directions[2], pointNumbers[outline.corners[1]],
-                         pointNumbers[outline.corners[1]], beyond, surveyDate, bgrq, v.kind});
+            m_sides.add({++m_sideId, v.zdbh, u.dwdm, directions[2],
+                         pointNumbers[outline.corners[1]], pointNumbers[outline.corners[1]], beyond,
+                         surveyDate, bgrq, v.kind});
             ++m_summary.sides;
         }
     }
