@@ -196,8 +196,8 @@ to show, fill in and keep the cadastral survey tables (地籍调查表) of a uni
 parcels, on SQLite, PostgreSQL or any ODBC database.
 .
 The package holds the component, registered for every user of the machine,
-the demo host zarn-host and the tools zarn-db, zarn-encrypt, zarn-regsvr and
-zarn-sheet (survey tables as PDF). The DDL of the survey database is in
+the demo host zarn-host and the tools zarn-db, zarn-encrypt, zarn-regsvr,
+zarn-sheet (survey tables as PDF) and zarn-check (quality check of a unit). The DDL of the survey database is in
 /usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${ZARN_PACKAGE_NAME}-dev)

@@ -1,6 +1,10 @@
 // What every command-line tool of the package answers alike: --help, --version
 // and a wrong command line.
+#include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -95,6 +99,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"--dwdm", "1", "--connection", "x", "-o", missingFolder}, "没有的文件夹"},
                   // The second unit would have been printed alone, without a word.
                   {{"--dwdm", "A", "--dwdm", "B", "--connection", "x", "-o", "a.pdf"}, "--dwdm"}}},
+        ToolCase{"zarn-check",
+                 ZARN_CHECK_TOOL,
+                 {{{"--lx", "2", "--dwdm", "1"}, "--lx"},
+                  {{"--connection", "x"}, "--dwdm"},
+                  {{"--dwdm", "1"}, "--connection"},
+                  {{"--dwdm", "1", "--connection", "x", "--pdf", missingFolder}, "没有的文件夹"},
+                  {{"--dwdm", "1", "--connection", "x", "--csv", "a", "--pdf", "a"}, "同一个文件"},
+                  {{"--dwdm", "1", "--csv", "a.csv", "--csv", "b.csv"}, "两次"}}},
         ToolCase{"zarn-host",
                  ZARN_HOST_TOOL,
                  {{{"--lx", "300"}, "300"},
@@ -106,5 +118,54 @@ INSTANTIATE_TEST_SUITE_P(
         std::erase(name, '-');
         return name;
     });
+
+// The quality check's exit status tells a script whether the unit may be
+// handed in: 0 without errors, 1 with them, 3 when it could not check.
+TEST(ZarnCheckTool, ExitStatusFollowsTheFindings)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("survey.db"));
+    const QString conn = QStringLiteral("Provider=SQLite;Data Source=") + file;
+    ASSERT_EQ(run(ZARN_DB_TOOL, {"init", conn}).exitCode, 0);
+    ASSERT_EQ(run(ZARN_DB_TOOL, {"demo", conn, "--parcels", "40", "--seed", "3"}).exitCode, 0);
+    const QString csv = dir.filePath(QStringLiteral("检查.csv"));
+    const QString pdf = dir.filePath(QStringLiteral("检查.pdf"));
+
+    const ToolRun clean =
+        run(ZARN_CHECK_TOOL, {"--dwdm", "32", "--connection", conn, "--csv", csv, "--pdf", pdf});
+    EXPECT_EQ(clean.exitCode, 0) << clean.out.toStdString() << clean.err.toStdString();
+    EXPECT_TRUE(clean.out.startsWith(QStringLiteral("未发现问题"))) << clean.out.toStdString();
+    QFile c(csv), p(pdf);
+    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(c.readAll().startsWith("\xEF\xBB\xBF单位代码,地籍号"));
+    ASSERT_TRUE(p.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(p.read(5).startsWith("%PDF"));
+
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plant"));
+        db.setDatabaseName(file);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("update T_DJDCB set JZDGS = JZDGS + 1 where id = (select "
+                                          "min(id) from T_DJDCB where bgrq is null)")));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("plant"));
+    const ToolRun faulty = run(ZARN_CHECK_TOOL, {"--dwdm", "32", "--connection", conn});
+    EXPECT_EQ(faulty.exitCode, 1) << faulty.err.toStdString();
+    EXPECT_TRUE(faulty.out.contains(QStringLiteral("JZ01"))) << faulty.out.toStdString();
+    EXPECT_TRUE(faulty.out.contains(QStringLiteral("共 1 个问题：错误 1 个")))
+        << faulty.out.toStdString();
+
+    const ToolRun unreachable =
+        run(ZARN_CHECK_TOOL, {"--dwdm", "32", "--connection",
+                              "Provider=SQLite;Data Source=/proc/没有的文件夹/x.db"});
+    EXPECT_EQ(unreachable.exitCode, 3);
+    EXPECT_TRUE(unreachable.err.contains(QStringLiteral("zarn-check: ")))
+        << unreachable.err.toStdString();
+}
 
 } // namespace

@@ -87,7 +87,7 @@ nm -D --defined-only "$(find "$work/lib-tree" -type f -name 'libzarnhost.so.1.*'
 sed -n 's/^ \([^@ ]*\)@Base .*/\1/p' "$work/lib-control/symbols" | sort >"$work/listed"
 diff -u "$work/listed" "$work/exported" >&2 ||
   fail "the symbols file does not list what libzarnhost exports (- listed, + exported)"
-for tool in zarn-db zarn-encrypt zarn-regsvr zarn-sheet zarn-host; do
+for tool in zarn-db zarn-encrypt zarn-regsvr zarn-sheet zarn-check zarn-host; do
   grep -Eq -- "/usr/bin/$tool\$" "$work/runtime.list" || fail "the runtime package lacks $tool"
   grep -Eq -- "/usr/share/man/man1/$tool\.1\.gz\$" "$work/runtime.list" ||
     fail "the runtime package has no manual page for $tool"

@@ -384,6 +384,14 @@ void Filler::writeVersion(Unit &u, const Version &v)
                      outline.corners.size() == 4 ? directions[s] : directions[s == 2 ? 3 : s],
                      pointNumbers[start], pointNumbers[end], beyond, surveyDate, bgrq, v.kind});
         start = end;
+        // A three-cornered parcel still has a neighbour to the north: the
+        // four sides name it at the apex, so that each direction is held once.
+        if (outline.corners.size() == 3 && s == 2) {
+            m_sides.add({++m_sideId, v.zdbh, u.dwdm, directions[2],
+                         pointNumbers[outline.corners[1]], pointNumbers[outline.corners[1]], beyond,
+                         surveyDate, bgrq, v.kind});
+            ++m_summary.sides;
+        }
     }
     if (m_attached) {
         m_summary.designations += outline.corners.size();
