@@ -57,7 +57,7 @@ qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *or
     const QString before = QStringLiteral("select count(*)") + m_shape.from +
                            QStringLiteral(" and %1 < ?").arg(o);
     auto one = [&](const QString &sql, const QVariantList &values) {
-        QSqlQuery q = m_connection->exec(sql, values, m_repeatable);
+        QSqlQuery q = m_connection->exec(Access::Read, sql, values, m_repeatable);
         const QVariant v = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
         q.finish();
         return v;
@@ -99,7 +99,7 @@ qint64 KeyFeed::count(std::vector<qint64> *ordered)
         QStringLiteral("select count(*), count(%1)").arg(m_shape.orderColumn) + m_shape.from;
     if (ordered) ordered->clear();
     for (const Part &p : m_parts) {
-        QSqlQuery q = m_connection->exec(sql, p.values, m_repeatable);
+        QSqlQuery q = m_connection->exec(Access::Read, sql, p.values, m_repeatable);
         const bool row = q.next();
         n += row ? q.value(0).toLongLong() : 0;
         if (ordered) ordered->push_back(row ? q.value(1).toLongLong() : 0);
@@ -151,7 +151,7 @@ bool KeyFeed::fill(Part &part)
                                   : QStringLiteral(" limit ?");
         values << rows;
 
-        QSqlQuery q = m_connection->exec(sql, values, m_repeatable);
+        QSqlQuery q = m_connection->exec(Access::Read, sql, values, m_repeatable);
         QList<QVariantList> page;
         page.reserve(rows);
         const int width = q.record().count();

@@ -95,9 +95,10 @@ public:
     // the row, any other read with its page. Null for a gone row. Throws
     // DatabaseError when the page cannot be read.
     QVariant read(int r, int column);
-    // read() for painting and lookups that cannot take an exception: null
-    // when the page cannot be read.
-    QVariant value(int r, int column) noexcept;
+    // read() for painting and lookups that take no refusal: null when the
+    // page cannot be read (what is no refusal, running out of memory, still
+    // goes to the caller).
+    QVariant value(int r, int column);
     // A value of row r from memory only; held false when reading it would
     // read its page. A gone row is held as nulls.
     QVariant held(int r, int column, bool *held) const;

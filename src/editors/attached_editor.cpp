@@ -2,6 +2,7 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "data/errors.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
@@ -84,9 +85,9 @@ void AttachedEditor::load()
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
     if (m_changed)
-        RunSQL(ds, *m_desc.listChanged, {zdbh, unitCode(), bgrq});
+        runQuery(ds, *m_desc.listChanged, {zdbh, unitCode(), bgrq});
     else
-        RunSQL(ds, *m_desc.listCurrent, {zdbh, unitCode()});
+        runQuery(ds, *m_desc.listCurrent, {zdbh, unitCode()});
     if (!m_changed && ds.isEmpty()) addRow();
     fillCodeLists();
 }
@@ -103,7 +104,7 @@ void AttachedEditor::fillCodeLists()
 {
     Dataset &q = dataModule().ADOQuery1;
     for (const CodeListFill &fill : m_desc.codeLists) {
-        RunSQL(q, fill.list->sql);
+        runQuery(q, fill.list->sql);
         DBComboBox *list = comboBox(utf8(fill.control));
         const QString gridColumn = utf8(fill.gridColumn);
         list->setEntries({});
@@ -154,7 +155,7 @@ bool AttachedEditor::ownsWindow(const QWidget *window) const
 qint64 AttachedEditor::nextId()
 {
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, *m_desc.maxId);
+    runQuery(q, *m_desc.maxId);
     return numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 }
 
@@ -197,7 +198,7 @@ void AttachedEditor::postPending()
 bool AttachedEditor::idTakenMeanwhile(const DatabaseError &refusal, qint64 tried)
 {
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, *m_desc.maxId);
+    runQuery(q, *m_desc.maxId);
     const bool taken =
         !q.isEmpty() && !Dataset::isNullValue(q.value(0)) && q.value(0).toLongLong() >= tried;
     return numbering::whatToRetake(refusal, taken) == numbering::Retake::RowId;
@@ -307,10 +308,10 @@ void AttachedEditor::runPurge()
     // A stored row being saved with changes is spared, or the post after the
     // purge would find it gone and the typing would be lost with it.
     if (m_desc.purgeSparing && ds.state() == Dataset::State::Edit && ds.isModified())
-        RunSQL(dm.ADOQuery1, *m_desc.purgeSparing,
-               {zdbh, unitCode(), ds.value(QStringLiteral("ID"))});
+        runStatement(dm.ADOQuery1, *m_desc.purgeSparing,
+               {zdbh, unitCode(), ds.value(QStringLiteral("ID"))}, Rerun::Repeatable);
     else
-        RunSQL(dm.ADOQuery1, *m_desc.purge, {zdbh, unitCode()});
+        runStatement(dm.ADOQuery1, *m_desc.purge, {zdbh, unitCode()}, Rerun::Repeatable);
 }
 
 void AttachedEditor::spbSaveClick()

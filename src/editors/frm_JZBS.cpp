@@ -2,6 +2,7 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "data/errors.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
@@ -143,7 +144,7 @@ void TFrmJZBS::addRow()
 {
     TDataMod &dm = dataModule();
     Dataset &q = dm.ADOQuery1;
-    RunSQL(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
+    runQuery(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
     const qint64 xh = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
     const qint64 id = nextId();
     const qint64 level = levelShown();
@@ -200,7 +201,7 @@ void TFrmJZBS::ppiInsertClick()
     // whole; insertBeforeCurrent reads a fresh highest id each time.
     againWhileIdTaken(
         [&](qint64 &tried) { asOneChange([&] { insertBeforeCurrent(level, tried); }); });
-    RunSQL(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
+    runQuery(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
 }
 
 void TFrmJZBS::ppmPopup()

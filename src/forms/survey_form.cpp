@@ -2,6 +2,7 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "dialogs/frm_Input.h"
@@ -174,7 +175,7 @@ void SurveyForm::loadRows()
     TDataMod &dm = dataModule();
     m_parts = numbering::splitUnitCode(dm.dwdm);
     try {
-        RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+        runQuery(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
     } catch (const DatabaseError &e) {
         // Said as a load, not as a refused save.
         throw Error(loadFailureText(e));
@@ -249,7 +250,7 @@ QString SurveyForm::nextParcel(bool unitEmpty) const
 {
     if (unitEmpty) return numbering::firstParcelNumber(m_parts);
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    runQuery(q, sql::djdcMaxZdbh, {dataModule().dwdm});
     return numbering::nextParcelNumber(
         numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
@@ -258,7 +259,7 @@ QString SurveyForm::nextSurvey(bool unitEmpty) const
 {
     if (unitEmpty) return numbering::firstSurveyNumber(m_parts);
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxDcbh, {dataModule().dwdm});
+    runQuery(q, sql::djdcMaxDcbh, {dataModule().dwdm});
     return numbering::nextSurveyNumber(
         numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
@@ -277,7 +278,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 {
     if (t.state() != Dataset::State::Insert) return false;
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxId);
+    runQuery(q, sql::djdcMaxId);
     const QVariant highest = q.isEmpty() ? QVariant() : q.value(0);
     const bool idTaken = !Dataset::isNullValue(highest) &&
                          highest.toLongLong() >= t.field(QStringLiteral("id")).asInteger();
@@ -288,7 +289,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
     // The parcel number: only one this form gave; a number the surveyor
     // typed that another parcel has is theirs to mend.
     if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    runQuery(q, sql::djdcMaxZdbh, {dataModule().dwdm});
     const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
     m_givenParcel = nextParcel(unitEmpty);
     const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
@@ -497,13 +498,13 @@ void SurveyForm::spbDelClick()
         t.connection()->transaction([&] {
             if (bgrq.isEmpty()) {
                 for (const QString &statement : sql::deleteCurrentAttached)
-                    RunSQL(q, statement, {zdbh, dwdm});
+                    runStatement(q, statement, {zdbh, dwdm}, Rerun::Repeatable);
             } else {
                 // A changed row takes the attached rows of its own version with it.
                 for (const QString &statement : sql::deleteChangedAttached)
-                    RunSQL(q, statement, {zdbh, dwdm, bgrq});
+                    runStatement(q, statement, {zdbh, dwdm, bgrq}, Rerun::Repeatable);
             }
-            RunSQL(q, sql::djdcDeleteRow, {id});
+            runStatement(q, sql::djdcDeleteRow, {id}, Rerun::Repeatable);
         });
         t.dropRow();
     } catch (const Error &e) {
@@ -613,7 +614,7 @@ void SurveyForm::spbNewClick()
     if (t.isEditing() && trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
 
     Dataset &q = dm.ADOQuery1;
-    RunSQL(q, sql::djdcMaxId);
+    runQuery(q, sql::djdcMaxId);
     const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 
     // Every number is made before the row is: a unit without a number to
