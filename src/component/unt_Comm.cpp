@@ -9,4 +9,3 @@ QString trimBlanks(const QString &s)
         --e;
     return s.mid(b, e - b);
 }
-

@@ -398,9 +398,9 @@ QHash<QString, int> Connection::declaredTextWidths(const QString &table)
     if (auto it = m_widths.constFind(key); it != m_widths.constEnd()) return *it;
     QHash<QString, int> widths;
     try {
-        QSqlQuery q = exec(Access::Read,
-                           QStringLiteral("select name, type from pragma_table_info(?)"), {name},
-                           true);
+        QSqlQuery q =
+            exec(Access::Read, QStringLiteral("select name, type from pragma_table_info(?)"),
+                 {name}, true);
         while (q.next()) {
             const int width = sqlite::declaredWidth(q.value(1).toString());
             if (width >= 0) widths.insert(q.value(0).toString().toLower(), width);

@@ -87,8 +87,8 @@ public:
     // first did twice) then runs once more, unless a transaction was open,
     // which died with the old connection. *repeated (when given) tells
     // whether that second run happened.
-    QSqlQuery exec(Access access, const QString &sql, const QVariantList &params,
-                   bool repeatable, bool forwardOnly = true, bool *repeated = nullptr);
+    QSqlQuery exec(Access access, const QString &sql, const QVariantList &params, bool repeatable,
+                   bool forwardOnly = true, bool *repeated = nullptr);
 
     // The classified error for a driver's error on this connection, secret removed.
     DatabaseError error(const QSqlError &e) const;
@@ -149,7 +149,7 @@ private:
 
     QString m_connectionString;
     QString m_name;
-    QString m_password; // to strip it from error texts, and to open again after a loss
+    QString m_password;  // to strip it from error texts, and to open again after a loss
     bool m_open = false; // open() succeeded and close() was not called since
     bool m_lost = false;
     bool m_readOnly = false;

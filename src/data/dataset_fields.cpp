@@ -3,6 +3,7 @@
 #include "data/dataset.h"
 
 #include "data/errors.h"
+#include "data/row_store.h"
 
 #include <QDate>
 #include <QLocale>

@@ -95,14 +95,15 @@ bool Dataset::storedBeforeLoss()
 void Dataset::postPending()
 {
     if (m_state == State::Insert) {
-        numbering::writeRenumbering(
-            [this] { postInsert(); },
-            [this](const DatabaseError &e) {
-                // Inside a transaction the refused statement may have ended it
-                // (PostgreSQL): the caller numbers its whole transaction anew.
-                return m_renumber && !m_connection->inTransaction() && m_renumber(*this, e);
-            },
-            m_renumberAttempts);
+        numbering::writeRenumbering([this] { postInsert(); },
+                                    [this](const DatabaseError &e) {
+                                        // Inside a transaction the refused statement may have ended
+                                        // it (PostgreSQL): the caller numbers its whole transaction
+                                        // anew.
+                                        return m_renumber && !m_connection->inTransaction() &&
+                                               m_renumber(*this, e);
+                                    },
+                                    m_renumberAttempts);
         m_store->setStored(m_cursor);
     } else if (m_state == State::Edit) {
         // A changed order would let the row's key arrive again further on
@@ -162,7 +163,9 @@ void Dataset::postInsert()
     const bool inTransaction = m_connection->inTransaction();
     // Not repeated blindly: the first run may have stored the row before
     // the connection broke.
-    const auto store = [&] { checkedWrite(true, [&] { m_connection->exec(Access::Write, sql, values, false); }); };
+    const auto store = [&] {
+        checkedWrite(true, [&] { m_connection->exec(Access::Write, sql, values, false); });
+    };
     try {
         store();
     } catch (DatabaseError &e) {
@@ -233,8 +236,9 @@ std::optional<QVariantList> Dataset::postEdit()
             checked = checked || !sameValue(row[c], m_original[c]);
     int affected = 0;
     try {
-        checkedWrite(checked,
-                     [&] { affected = m_connection->exec(Access::Write, sql, values, true).numRowsAffected(); });
+        checkedWrite(checked, [&] {
+            affected = m_connection->exec(Access::Write, sql, values, true).numRowsAffected();
+        });
     } catch (DatabaseError &e) {
         explain(e, row);
         throw;
@@ -349,7 +353,8 @@ bool Dataset::holdsOurChanges(const QVariantList &stored, const QVariantList &ro
 
 std::optional<QVariantList> Dataset::storedRow(const QVariant &id) const
 {
-    QSqlQuery q = m_connection->exec(Access::Read,
+    QSqlQuery q = m_connection->exec(
+        Access::Read,
         QStringLiteral("select * from %1 where %2 = ?").arg(m_sqlTable, sqlColumn(m_idColumn)),
         {id}, true);
     if (!q.next()) {

@@ -16,8 +16,7 @@ void writeRenumbering(const std::function<void()> &write, const Renumber &renumb
             write();
             return;
         } catch (const DatabaseError &e) {
-            if (!numberMayBeTaken(e) || renumbered >= attempts || !renumber || !renumber(e))
-                throw;
+            if (!numberMayBeTaken(e) || renumbered >= attempts || !renumber || !renumber(e)) throw;
         }
     }
 }

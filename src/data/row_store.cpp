@@ -184,8 +184,8 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
     const QString table = quotedTable(db, query.table);
     {
         // The table's columns as the query gives them, without a row.
-        const QSqlQuery q =
-            m_connection->exec(Access::Read, QStringLiteral("select * from %1 where 1 = 0").arg(table), {}, true);
+        const QSqlQuery q = m_connection->exec(
+            Access::Read, QStringLiteral("select * from %1 where 1 = 0").arg(table), {}, true);
         fields = fieldsOf(q.record(), m_connection->driverName());
     }
     QStringList columns;
@@ -231,8 +231,9 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
         QStringList keys;
         for (int c : m_keyColumns)
             keys << quotedColumn(db, fields[size_t(c)].name);
-        QSqlQuery q = m_connection->exec(Access::Read,
-            selectText(narrowed, db, columns, keys.join(QStringLiteral(", "))), params, true);
+        QSqlQuery q = m_connection->exec(
+            Access::Read, selectText(narrowed, db, columns, keys.join(QStringLiteral(", "))),
+            params, true);
         while (q.next()) {
             const qsizetype r = m_keys.rows();
             m_keys.appendRow();

@@ -95,8 +95,8 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
     QStringList keys;
     for (int c : m_keyColumns)
         keys << quotedColumn(db, fields[size_t(c)].name);
-    const QString from = QStringLiteral(" from %1 where (%2)")
-                             .arg(quotedTable(db, query.table), query.exactFilter);
+    const QString from =
+        QStringLiteral(" from %1 where (%2)").arg(quotedTable(db, query.table), query.exactFilter);
     KeyFeed::Shape shape;
     shape.select = QStringLiteral("select ") + keys.join(QStringLiteral(", ")) + from;
     shape.from = from;
@@ -119,8 +119,9 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
         }
     }
     if (count > qint64(std::numeric_limits<int>::max() / 2))
-        throw DatabaseError(QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
-                                .arg(count));
+        throw DatabaseError(
+            QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
+                .arg(count));
     m_statement = selectText(ran, db, columns);
     m_slots.resize(size_t(count));
     m_keys.insertRows(0, count);
@@ -158,7 +159,8 @@ bool RowStore::binaryOrder(const QString &column, const QString &table)
     } else if (driver == QLatin1String("QPSQL") ||
                (driver == QLatin1String("QODBC") &&
                 db.driver()->dbmsType() == QSqlDriver::PostgreSQL)) {
-        QSqlQuery q = on->exec(Access::Read,
+        QSqlQuery q = on->exec(
+            Access::Read,
             QStringLiteral("select c.collname from pg_attribute a join pg_collation c on c.oid = "
                            "a.attcollation where a.attrelid = to_regclass(?) and "
                            "lower(a.attname) = lower(?)"),
@@ -166,7 +168,8 @@ bool RowStore::binaryOrder(const QString &column, const QString &table)
         QString collation = q.next() ? q.value(0).toString() : QStringLiteral("default");
         q.finish();
         if (collation == QLatin1String("default")) {
-            QSqlQuery d = on->exec(Access::Read,
+            QSqlQuery d = on->exec(
+                Access::Read,
                 QStringLiteral("select * from pg_database where datname = current_database()"), {},
                 !m_snapshot);
             if (d.next()) {
@@ -212,7 +215,8 @@ bool RowStore::beginSnapshot()
                    db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
             // The driver begins the transaction before the first statement.
             if (!db.transaction() ||
-                !q.exec(QStringLiteral("set transaction isolation level repeatable read, read only")))
+                !q.exec(
+                    QStringLiteral("set transaction isolation level repeatable read, read only")))
                 return false;
             q.finish();
             // Said outside a transaction the setting would be only a warning.

@@ -134,8 +134,10 @@ ColumnDeclaration column(const QList<Token> &tokens, qsizetype from, qsizetype t
     c.width = widthOf(tokens.mid(from + 1, i - from - 1));
     int depth = 0;
     for (; i < to; ++i) {
-        if (tokens[i].kind == Token::Open) ++depth;
-        else if (tokens[i].kind == Token::Close) --depth;
+        if (tokens[i].kind == Token::Open)
+            ++depth;
+        else if (tokens[i].kind == Token::Close)
+            --depth;
         else if (depth == 0 && tokens[i].isWord("collate") && i + 1 < to && tokens[i + 1].isName())
             c.collation = tokens[i + 1].text;
     }

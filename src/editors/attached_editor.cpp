@@ -2,8 +2,8 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
 #include "schema/renumbering.h"
@@ -309,7 +309,7 @@ void AttachedEditor::runPurge()
     // purge would find it gone and the typing would be lost with it.
     if (m_desc.purgeSparing && ds.state() == Dataset::State::Edit && ds.isModified())
         runStatement(dm.ADOQuery1, *m_desc.purgeSparing,
-               {zdbh, unitCode(), ds.value(QStringLiteral("ID"))}, Rerun::Repeatable);
+                     {zdbh, unitCode(), ds.value(QStringLiteral("ID"))}, Rerun::Repeatable);
     else
         runStatement(dm.ADOQuery1, *m_desc.purge, {zdbh, unitCode()}, Rerun::Repeatable);
 }

@@ -2,8 +2,8 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"

@@ -2,9 +2,9 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "dialogs/frm_Input.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"

@@ -5,8 +5,8 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/dataset.h"
+#include "data/statement_runner.h"
 #include "editors/frm_GY.h"
 #include "editors/frm_JZBS.h"
 #include "editors/frm_ZJ.h"

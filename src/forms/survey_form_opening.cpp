@@ -5,9 +5,9 @@
 
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/db_combo_box.h"

@@ -150,7 +150,8 @@ TEST(SqliteDeclarationTest, ColumnsWithTheirTypesWidthsAndCollations)
          "check (n > 0), primary key (id), unique (n), constraint k foreign key (n) "
          "references u (id))",
          {{"id", "integer", -1, {}}, {"n", "decimal(10,2)", -1, {}}}},
-        {"create table t ('x' char(3) references u(x), y)", {{"x", "char(3)", 3, {}}, {"y", {}, -1, {}}}},
+        {"create table t ('x' char(3) references u(x), y)",
+         {{"x", "char(3)", 3, {}}, {"y", {}, -1, {}}}},
         {"create table t as select * from u", {}},
     };
     for (const auto &c : cases) {
@@ -449,11 +450,12 @@ TEST(PostgresLostConnectionTest, AWriteCutOffIsStoredOnceWhenTheServerAnswersAga
     Connection server;
     server.setConnectionString(serverText);
     server.open();
-    const QString name = zarn::test::scalar(*admin, QStringLiteral("select current_database()")).toString();
+    const QString name =
+        zarn::test::scalar(*admin, QStringLiteral("select current_database()")).toString();
     const auto serverTakes = [&](Connection &c, bool connections) {
-        zarn::test::execAll(c, {QStringLiteral("alter database %1 allow_connections %2")
-                                    .arg(name, connections ? QStringLiteral("true")
-                                                           : QStringLiteral("false"))});
+        zarn::test::execAll(
+            c, {QStringLiteral("alter database %1 allow_connections %2")
+                    .arg(name, connections ? QStringLiteral("true") : QStringLiteral("false"))});
     };
     const std::unique_ptr<Connection> writer = db.open();
     const auto pidOf = [](Connection &c) {
@@ -525,8 +527,8 @@ TEST(PostgresLostConnectionTest, AWriteCutOffIsStoredOnceWhenTheServerAnswersAga
     cut = true;
     writer->setAfterCommit([&] {
         if (!std::exchange(cut, false)) return;
-        zarn::test::execAll(server, {QStringLiteral("select pg_terminate_backend(%1)")
-                                         .arg(pidOf(*writer))});
+        zarn::test::execAll(
+            server, {QStringLiteral("select pg_terminate_backend(%1)").arg(pidOf(*writer))});
         throw lostReply();
     });
     list->edit();

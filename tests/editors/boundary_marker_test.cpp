@@ -4,8 +4,8 @@
 #include "editor_fixture.h"
 
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/connection.h"
+#include "data/statement_runner.h"
 #include "editors/frm_JZBS.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
@@ -40,9 +40,9 @@ protected:
     QStringList storedMarkers()
     {
         Dataset q(&DataMod->ADOConn1);
-        runQuery(q,
-               QStringLiteral("select * from T_JZBSB where zdbh = ? and bgrq is null order by xh"),
-               {parcel});
+        runQuery(
+            q, QStringLiteral("select * from T_JZBSB where zdbh = ? and bgrq is null order by xh"),
+            {parcel});
         QStringList out;
         for (int r = 0; r < q.recordCount(); ++r)
             out << Dataset::textOf(q.valueAt(r, q.indexOf("jzdtbh"))) + ':' +

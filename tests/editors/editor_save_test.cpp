@@ -5,9 +5,9 @@
 #include "editor_fixture.h"
 
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/statement_runner.h"
 #include "editors/frm_JZBS.h"
 #include "widgets/speed_button.h"
 
@@ -227,8 +227,9 @@ TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnde
         const QString table = QLatin1String(tableOf(kind));
         auto storeElsewhere = [&](qint64 id) {
             Dataset q(other.get());
-            runStatement(q, QStringLiteral("insert into %1 (id, zdbh, dwdm) values (?, ?, ?)").arg(table),
-                   {id, QStringLiteral("另一宗"), unit});
+            runStatement(
+                q, QStringLiteral("insert into %1 (id, zdbh, dwdm) values (?, ?, ?)").arg(table),
+                {id, QStringLiteral("另一宗"), unit});
         };
         openEditor(kind);
         ASSERT_EQ(rows().field("ID").asInteger(), 1);

@@ -34,13 +34,13 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
     dm.dwdm = demo.unitCodes.value(0);
     // A current parcel of the unit with co-use-right holders (the rarest rows).
     runQuery(dm.ADOQuery1,
-           QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
-           {dm.dwdm});
+             QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
+             {dm.dwdm});
     ASSERT_FALSE(dm.ADOQuery1.isEmpty());
     const QString parcel = Dataset::textOf(dm.ADOQuery1.value(0));
     runQuery(dm.djdcTable,
-           QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
-           {parcel, dm.dwdm});
+             QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
+             {parcel, dm.dwdm});
     ui::RecordingMessageService messages;
     const QString shots = qEnvironmentVariable("ZARN_SCREENSHOT_DIR");
 

@@ -99,8 +99,8 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
 TEST_P(FlowTest, RowsWithoutAParcelNumberAreNotWhereTheFormOpensNorItsEnds)
 {
     const qint64 empty = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧甲")}});
-    DataMod->ADOConn1.exec(Access::Write, QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty},
-                           false);
+    DataMod->ADOConn1.exec(
+        Access::Write, QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty}, false);
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     const qint64 none = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧乙")}});
@@ -289,9 +289,9 @@ TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
         planted = true;
         Dataset q(other.get());
         runStatement(q,
-               QStringLiteral("insert into T_DJDCB (id, dwdm, zdbh, dcbh, dcblx) "
-                              "values (?, ?, ?, ?, 1)"),
-               {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
+                     QStringLiteral("insert into T_DJDCB (id, dwdm, zdbh, dcbh, dcblx) "
+                                    "values (?, ?, ?, ?, 1)"),
+                     {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
     });
     form->spbNew->click();
     ASSERT_TRUE(planted);

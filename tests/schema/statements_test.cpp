@@ -2,10 +2,10 @@
 // database; what the attached-table statements select and delete; and that no
 // statement has to read a whole survey table.
 #include "component/unt_Comm.h"
-#include "data/statement_runner.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/statements.h"
 #include "schema/unit_code.h"
 #include "support/scratch_db.h"
