@@ -3,11 +3,11 @@
 #include "data/connection_string.h"
 #include "data/db_error.h"
 #include "data/errors.h"
+#include "data/sqlite_declaration.h"
 #include "data/sqlite_file.h"
 
 #include <QAtomicInteger>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -228,14 +228,6 @@ void Connection::requireWritable()
     throw readOnlyForNow();
 }
 
-bool Connection::writes(const QString &sql)
-{
-    static const QRegularExpression reading(
-        QStringLiteral(R"(^\s*(select|with|show|values|explain|pragma)\b)"),
-        QRegularExpression::CaseInsensitiveOption);
-    return !reading.match(sql).hasMatch();
-}
-
 // A write-protected survey file is opened for browsing: with SQLite's locks
 // where it can read that way, else without them where nobody can change the
 // file meanwhile; otherwise the administrator reads why it cannot be.
@@ -364,13 +356,13 @@ DatabaseError Connection::error(const QSqlError &e) const
     return result;
 }
 
-QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool repeatable,
-                           bool forwardOnly, bool *repeated)
+QSqlQuery Connection::exec(Access access, const QString &sql, const QVariantList &params,
+                           bool repeatable, bool forwardOnly, bool *repeated)
 {
     if (repeated) *repeated = false;
     for (int run = 0;; ++run) {
         QSqlDatabase db = database();
-        if (m_standby && writes(sql)) {
+        if (m_standby && access == Access::Write) {
             requireWritable();
             db = database();
         }
@@ -385,7 +377,7 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params, bool 
         // A driver that gave its connection up may say no more than that it is closed.
         if (e.kind() != RefusalKind::ConnectionLost && !handle().isOpen())
             e.refusal().kind = RefusalKind::ConnectionLost;
-        e.refusal().reading = !writes(sql);
+        e.refusal().reading = access == Access::Read;
         if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
         const bool hadTransaction = m_inTransaction;
         q = QSqlQuery();
@@ -404,20 +396,19 @@ QHash<QString, int> Connection::declaredTextWidths(const QString &table)
         name = name.mid(dot + 1);
     const QString key = name.toLower();
     if (auto it = m_widths.constFind(key); it != m_widths.constEnd()) return *it;
-    static const QRegularExpression width(QStringLiteral(R"(char[a-z ]*\(\s*(\d+)\s*\))"),
-                                          QRegularExpression::CaseInsensitiveOption);
     QHash<QString, int> widths;
-    {
-        // A table name can be no bound value; it was read from the statement
-        // as a plain identifier and is quoted here.
-        QSqlQuery q(database());
-        if (q.exec(QStringLiteral("pragma table_info(\"%1\")").arg(name))) {
-            while (q.next()) {
-                const auto m = width.match(q.value(2).toString());
-                if (m.hasMatch())
-                    widths.insert(q.value(1).toString().toLower(), m.captured(1).toInt());
-            }
+    try {
+        QSqlQuery q =
+            exec(Access::Read, QStringLiteral("select name, type from pragma_table_info(?)"),
+                 {name}, true);
+        while (q.next()) {
+            const int width = sqlite::declaredWidth(q.value(1).toString());
+            if (width >= 0) widths.insert(q.value(0).toString().toLower(), width);
         }
+    } catch (const DatabaseError &) {
+        // Widths unknown are no widths: the database itself still refuses
+        // what does not fit. Asked again at the next open.
+        return widths;
     }
     m_widths.insert(key, widths);
     return widths;

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariantList>
 
+#include "data/access.h"
+
 #include <functional>
 
 class QSqlError;
@@ -77,13 +79,15 @@ public:
     QString driverName() const;
 
     // Prepares a statement, binds the values to its positional placeholders in
-    // order and runs it. A refusal is thrown as a classified DatabaseError.
+    // order and runs it. The caller says whether it reads or writes: a write
+    // goes only to a server that takes writes. A refusal is thrown as a
+    // classified DatabaseError.
     // When the run finds the server connection lost, the connection is opened
     // anew; a repeatable statement (one whose second run cannot do what the
     // first did twice) then runs once more, unless a transaction was open,
     // which died with the old connection. *repeated (when given) tells
     // whether that second run happened.
-    QSqlQuery exec(const QString &sql, const QVariantList &params, bool repeatable,
+    QSqlQuery exec(Access access, const QString &sql, const QVariantList &params, bool repeatable,
                    bool forwardOnly = true, bool *repeated = nullptr);
 
     // The classified error for a driver's error on this connection, secret removed.
@@ -91,19 +95,25 @@ public:
 
     // The declared widths of a table's text columns (lower-case column name
     // -> characters) where the driver does not report them with a result:
-    // SQLite keeps "varchar(n)" only as declared text. Empty for other drivers.
+    // SQLite keeps "varchar(n)" only as the declared type, read from the
+    // table's information. Empty for other drivers.
     QHash<QString, int> declaredTextWidths(const QString &table);
 
     // Runs fn inside one transaction: commits when it returns, rolls back when it throws.
     template <class F> void transaction(F &&fn)
     {
         begin();
-        try {
-            fn();
-        } catch (...) {
-            rollback();
-            throw;
-        }
+        // Whatever leaves fn early (an exception of any kind) leaves nothing
+        // begun behind it.
+        struct Unfinished {
+            Connection *c;
+            ~Unfinished()
+            {
+                if (c) c->rollback();
+            }
+        } unfinished{this};
+        fn();
+        unfinished.c = nullptr;
         commit();
     }
     void begin();
@@ -136,11 +146,10 @@ private:
     bool inRecovery(const QSqlDatabase &db) const;
     void requireWritable();
     DatabaseError readOnlyForNow() const;
-    static bool writes(const QString &sql);
 
     QString m_connectionString;
     QString m_name;
-    QString m_password; // to strip it from error texts, and to open again after a loss
+    QString m_password;  // to strip it from error texts, and to open again after a loss
     bool m_open = false; // open() succeeded and close() was not called since
     bool m_lost = false;
     bool m_readOnly = false;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 
+#include "data/access.h"
 #include "data/declared_query.h"
 
 class QTimer;
@@ -95,7 +96,7 @@ public:
     Connection *connection() const { return m_connection; }
 
     // Statement text and the values bound to its positional placeholders: run
-    // whole, its rows not written back.
+    // whole, its rows not written back. open() reads it; execute() writes.
     void setSql(const QString &sql, const QVariantList &params = {});
     // A declared query and the values bound to its filter's placeholders.
     void setQuery(const DeclaredQuery &query, const QVariantList &params = {});
@@ -108,8 +109,9 @@ public:
     void open();
     void close();
     bool isOpen() const { return m_state != State::Inactive; }
-    // Runs a statement without rows; the dataset stays closed.
-    void execute();
+    // Runs a statement that writes, without rows; the dataset stays closed.
+    // Rerun::Repeatable lets it run again after a lost connection (see Rerun).
+    void execute(Rerun rerun = Rerun::Never);
     void refresh();
     // Re-reads the current row from its table by id, dropping a pending edit
     // of it: another user's version replaces ours. False when the row is no

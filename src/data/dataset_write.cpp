@@ -3,9 +3,11 @@
 // row another workstation's row collided with, and deleting a row.
 #include "data/dataset.h"
 
+#include "data/characters.h"
 #include "data/connection.h"
 #include "data/db_error.h"
 #include "data/errors.h"
+#include "data/number_retry.h"
 #include "data/row_store.h"
 
 #include <QSqlError>
@@ -23,15 +25,6 @@ bool sameValue(const QVariant &a, const QVariant &b)
     if (an || bn) return an == bn;
     if (a.metaType() == b.metaType()) return a == b;
     return Dataset::textOf(a) == Dataset::textOf(b);
-}
-
-// Characters as the databases count them (a pair of surrogates is one).
-qsizetype characters(const QString &s)
-{
-    qsizetype n = 0;
-    for (const QChar c : s)
-        if (!c.isLowSurrogate()) ++n;
-    return n;
 }
 
 } // namespace
@@ -102,19 +95,15 @@ bool Dataset::storedBeforeLoss()
 void Dataset::postPending()
 {
     if (m_state == State::Insert) {
-        for (int renumbered = 0;; ++renumbered) {
-            try {
-                postInsert();
-                break;
-            } catch (const DatabaseError &e) {
-                // Inside a transaction the refused statement may have ended it
-                // (PostgreSQL): the caller numbers its whole transaction anew.
-                if (e.kind() != RefusalKind::DuplicateKey || !m_renumber ||
-                    renumbered >= m_renumberAttempts || m_connection->inTransaction() ||
-                    !m_renumber(*this, e))
-                    throw;
-            }
-        }
+        numbering::writeRenumbering([this] { postInsert(); },
+                                    [this](const DatabaseError &e) {
+                                        // Inside a transaction the refused statement may have ended
+                                        // it (PostgreSQL): the caller numbers its whole transaction
+                                        // anew.
+                                        return m_renumber && !m_connection->inTransaction() &&
+                                               m_renumber(*this, e);
+                                    },
+                                    m_renumberAttempts);
         m_store->setStored(m_cursor);
     } else if (m_state == State::Edit) {
         // A changed order would let the row's key arrive again further on
@@ -174,7 +163,9 @@ void Dataset::postInsert()
     const bool inTransaction = m_connection->inTransaction();
     // Not repeated blindly: the first run may have stored the row before
     // the connection broke.
-    const auto store = [&] { checkedWrite(true, [&] { m_connection->exec(sql, values, false); }); };
+    const auto store = [&] {
+        checkedWrite(true, [&] { m_connection->exec(Access::Write, sql, values, false); });
+    };
     try {
         store();
     } catch (DatabaseError &e) {
@@ -245,8 +236,9 @@ std::optional<QVariantList> Dataset::postEdit()
             checked = checked || !sameValue(row[c], m_original[c]);
     int affected = 0;
     try {
-        checkedWrite(checked,
-                     [&] { affected = m_connection->exec(sql, values, true).numRowsAffected(); });
+        checkedWrite(checked, [&] {
+            affected = m_connection->exec(Access::Write, sql, values, true).numRowsAffected();
+        });
     } catch (DatabaseError &e) {
         explain(e, row);
         throw;
@@ -303,7 +295,7 @@ void Dataset::checkWidths(const QVariantList &row, const QVariantList *before) c
         const QVariant &v = row[qsizetype(c)];
         if (f.length <= 0 || !isTextType(f.type) || isNullValue(v)) continue;
         if (before && sameValue(v, (*before)[qsizetype(c)])) continue;
-        if (characters(textOf(v)) <= f.length) continue;
+        if (characterCount(textOf(v)) <= f.length) continue;
         Refusal r;
         r.kind = RefusalKind::ValueTooLong;
         r.table = m_table;
@@ -327,7 +319,7 @@ void Dataset::explain(DatabaseError &error, const QVariantList &row) const
             // The column's own width where known, else the width the database named.
             const int width = f.length > 0 ? f.length : isTextType(f.type) ? r.limit : -1;
             if (width <= 0 || (r.limit > 0 && width != r.limit)) continue;
-            if (characters(textOf(row[qsizetype(c)])) > width) {
+            if (characterCount(textOf(row[qsizetype(c)])) > width) {
                 r.column = f.name;
                 r.limit = width;
                 break;
@@ -362,6 +354,7 @@ bool Dataset::holdsOurChanges(const QVariantList &stored, const QVariantList &ro
 std::optional<QVariantList> Dataset::storedRow(const QVariant &id) const
 {
     QSqlQuery q = m_connection->exec(
+        Access::Read,
         QStringLiteral("select * from %1 where %2 = ?").arg(m_sqlTable, sqlColumn(m_idColumn)),
         {id}, true);
     if (!q.next()) {
@@ -397,7 +390,7 @@ void Dataset::remove()
         throw DatabaseError(QStringLiteral("记录没有 id，无法从表 %1 删除").arg(m_table));
     const QString sql =
         QStringLiteral("delete from %1 where %2 = ?").arg(m_sqlTable, sqlColumn(m_idColumn));
-    m_connection->exec(sql, {value(m_idColumn)}, true);
+    m_connection->exec(Access::Write, sql, {value(m_idColumn)}, true);
     const int row = m_cursor;
     removeRow(row);
     land(row, true);

@@ -20,6 +20,8 @@ struct OrderColumn {
 // written back to that table by the id column. The data layer builds the
 // statements from it, quoting every name it joins in, and reads a long result
 // a page at a time, holding the id, the order columns and `held` for every row.
+// Every statement built from it reads (Access::Read); what is written back
+// goes through the dataset's own statements, declared as writes.
 struct DeclaredQuery {
     // The table as it was created (the database's own folding applies).
     QString table{};

@@ -54,10 +54,10 @@ KeyFeed::~KeyFeed() = default;
 qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *ordered)
 {
     const QString &o = m_shape.orderColumn;
-    const QString before = QStringLiteral("select count(*)") + m_shape.from +
-                           QStringLiteral(" and %1 < ?").arg(o);
+    const QString before =
+        QStringLiteral("select count(*)") + m_shape.from + QStringLiteral(" and %1 < ?").arg(o);
     auto one = [&](const QString &sql, const QVariantList &values) {
-        QSqlQuery q = m_connection->exec(sql, values, m_repeatable);
+        QSqlQuery q = m_connection->exec(Access::Read, sql, values, m_repeatable);
         const QVariant v = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
         q.finish();
         return v;
@@ -74,7 +74,8 @@ qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *or
                 n += (*ordered)[i];
                 continue;
             }
-            const QVariant lowest = one(QStringLiteral("select min(%1)").arg(o) + m_shape.from, values);
+            const QVariant lowest =
+                one(QStringLiteral("select min(%1)").arg(o) + m_shape.from, values);
             if (compareOrder(lowest, value) >= 0) continue;
         }
         n += one(before, QVariantList(values) << value).toLongLong();
@@ -99,7 +100,7 @@ qint64 KeyFeed::count(std::vector<qint64> *ordered)
         QStringLiteral("select count(*), count(%1)").arg(m_shape.orderColumn) + m_shape.from;
     if (ordered) ordered->clear();
     for (const Part &p : m_parts) {
-        QSqlQuery q = m_connection->exec(sql, p.values, m_repeatable);
+        QSqlQuery q = m_connection->exec(Access::Read, sql, p.values, m_repeatable);
         const bool row = q.next();
         n += row ? q.value(0).toLongLong() : 0;
         if (ordered) ordered->push_back(row ? q.value(1).toLongLong() : 0);
@@ -122,8 +123,8 @@ bool KeyFeed::fill(Part &part)
         QVariantList values = part.values;
         // Each read page a little longer than the last, up to the longest:
         // few statements for a long part, a short first wait for any.
-        const int rows = int(std::min<qint64>(
-            m_page, std::max<qint64>(m_firstPage, qint64(part.rows.size()) * 2)));
+        const int rows = int(
+            std::min<qint64>(m_page, std::max<qint64>(m_firstPage, qint64(part.rows.size()) * 2)));
         switch (part.phase) {
         case Phase::Ordered:
             sql += QStringLiteral(" and %1 is not null order by %1, %2").arg(o, id);
@@ -151,7 +152,7 @@ bool KeyFeed::fill(Part &part)
                                   : QStringLiteral(" limit ?");
         values << rows;
 
-        QSqlQuery q = m_connection->exec(sql, values, m_repeatable);
+        QSqlQuery q = m_connection->exec(Access::Read, sql, values, m_repeatable);
         QList<QVariantList> page;
         page.reserve(rows);
         const int width = q.record().count();

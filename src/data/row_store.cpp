@@ -112,7 +112,7 @@ void RowStore::narrow(DeclaredQuery &query, QVariantList &values)
 {
     if (query.exactFilter.isEmpty()) return;
     // Asked again at every read: rows the probe finds may come and go.
-    QSqlQuery probe = m_connection->exec(query.exactProbe, values, true);
+    QSqlQuery probe = m_connection->exec(Access::Read, query.exactProbe, values, true);
     const bool subUnits = probe.next() && !probe.isNull(0);
     probe.finish();
     if (subUnits) return;
@@ -156,7 +156,7 @@ void RowStore::readWhole(const QString &sql, const QVariantList &params,
                          std::vector<FieldDef> &fields)
 {
     m_statement = sql;
-    QSqlQuery q = m_connection->exec(sql, params, true);
+    QSqlQuery q = m_connection->exec(Access::Read, sql, params, true);
     if (!q.isSelect()) throw DatabaseError(QStringLiteral("语句没有返回记录: %1").arg(sql));
     fields = fieldsOf(q.record(), m_connection->driverName());
     m_columnCount = int(fields.size());
@@ -184,8 +184,8 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
     const QString table = quotedTable(db, query.table);
     {
         // The table's columns as the query gives them, without a row.
-        const QSqlQuery q =
-            m_connection->exec(QStringLiteral("select * from %1 where 1 = 0").arg(table), {}, true);
+        const QSqlQuery q = m_connection->exec(
+            Access::Read, QStringLiteral("select * from %1 where 1 = 0").arg(table), {}, true);
         fields = fieldsOf(q.record(), m_connection->driverName());
     }
     QStringList columns;
@@ -232,7 +232,8 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
         for (int c : m_keyColumns)
             keys << quotedColumn(db, fields[size_t(c)].name);
         QSqlQuery q = m_connection->exec(
-            selectText(narrowed, db, columns, keys.join(QStringLiteral(", "))), params, true);
+            Access::Read, selectText(narrowed, db, columns, keys.join(QStringLiteral(", "))),
+            params, true);
         while (q.next()) {
             const qsizetype r = m_keys.rows();
             m_keys.appendRow();
@@ -289,7 +290,7 @@ void RowStore::loadPage(int r)
         while (ids.size() < m_pageRows)
             ids << ids.first();
         // Through the connection, which opens a lost server connection anew.
-        QSqlQuery q = m_connection->exec(m_pageSql, ids, true);
+        QSqlQuery q = m_connection->exec(Access::Read, m_pageSql, ids, true);
         const std::vector<int> from = placesIn(q.record());
         const int idAt = from[size_t(m_idColumn)];
         while (q.next()) {
@@ -344,7 +345,7 @@ void RowStore::readInto(int r, const QSqlQuery &q, const std::vector<int> &from)
 bool RowStore::reread(int r)
 {
     Slot &s = m_slots[size_t(r)];
-    QSqlQuery q = m_connection->exec(m_rowSql, {(*s.values)[m_idColumn]}, true);
+    QSqlQuery q = m_connection->exec(Access::Read, m_rowSql, {(*s.values)[m_idColumn]}, true);
     const std::vector<int> from = placesIn(q.record());
     const bool found = q.next();
     if (found) readInto(r, q, from);
@@ -438,12 +439,12 @@ QVariant RowStore::read(int r, int column)
     return (*s.values)[column];
 }
 
-QVariant RowStore::value(int r, int column) noexcept
+QVariant RowStore::value(int r, int column)
 {
     try {
         return read(r, column);
-    } catch (...) {
-        return {};
+    } catch (const Error &) {
+        return {}; // a page that cannot be read reads as nulls; the next read tries again
     }
 }
 

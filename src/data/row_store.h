@@ -95,9 +95,10 @@ public:
     // the row, any other read with its page. Null for a gone row. Throws
     // DatabaseError when the page cannot be read.
     QVariant read(int r, int column);
-    // read() for painting and lookups that cannot take an exception: null
-    // when the page cannot be read.
-    QVariant value(int r, int column) noexcept;
+    // read() for painting and lookups that take no refusal: null when the
+    // page cannot be read (what is no refusal, running out of memory, still
+    // goes to the caller).
+    QVariant value(int r, int column);
     // A value of row r from memory only; held false when reading it would
     // read its page. A gone row is held as nulls.
     QVariant held(int r, int column, bool *held) const;
@@ -143,11 +144,11 @@ public:
 private:
     struct Slot {
         std::unique_ptr<QVariantList> values; // the whole row while it is in memory
-        quint32 readIn = 0;   // the move it was read in
+        quint32 readIn = 0;                   // the move it was read in
         bool gone = false;
-        bool pinned = false;  // not stored (or stored without an id): cannot be read again
-        bool missed = false;  // counted, its key never arrived: deleted meanwhile
-        bool own = false;     // put in by this session, not of the open's moment
+        bool pinned = false; // not stored (or stored without an id): cannot be read again
+        bool missed = false; // counted, its key never arrived: deleted meanwhile
+        bool own = false;    // put in by this session, not of the open's moment
         bool loaded() const { return bool(values); }
     };
 
@@ -216,8 +217,8 @@ private:
     int m_idColumn = -1;
     std::vector<int> m_keyColumns; // dataset columns held for every row, id first
     std::vector<int> m_keyOf;      // dataset column -> place in m_keyColumns, or -1
-    KeyTable m_keys;       // m_keyColumns' values of every row
-    qsizetype m_width = 0; // m_keyColumns.size()
+    KeyTable m_keys;               // m_keyColumns' values of every row
+    qsizetype m_width = 0;         // m_keyColumns.size()
     std::vector<Slot> m_slots;
     // Waiting rows come in runs, each with the feed that brings their keys:
     // the run of the open, and one more from each seek into a run. Only the
@@ -229,10 +230,10 @@ private:
     };
     std::vector<Gap> m_gaps;
     std::unique_ptr<KeyFeed> seekFeed(const QVariant &from) const;
-    KeyFeed::Shape m_shape;               // what a seek's feed reads
+    KeyFeed::Shape m_shape; // what a seek's feed reads
     std::vector<QVariantList> m_parts;
     std::vector<qint64> m_partOrdered; // each part's rows with an order value, at the open
-    int m_missed = 0; // rows missed still in the list
+    int m_missed = 0;                  // rows missed still in the list
     // The keys' own connection, in its read transaction, while keys arrive.
     std::unique_ptr<Connection> m_snapshot;
     // Keys read from the database as it is now: the ids listed, so none is

@@ -5,8 +5,8 @@
 #include "data/errors.h"
 #include "data/key_feed.h"
 #include "data/sql_names.h"
+#include "data/sqlite_declaration.h"
 
-#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -66,7 +66,7 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
             QVariantList probe = params;
             bool tooMany = false;
             for (;;) {
-                QSqlQuery q = keys->exec(query.exactProbe, probe, !m_snapshot);
+                QSqlQuery q = keys->exec(Access::Read, query.exactProbe, probe, !m_snapshot);
                 const QVariant found = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
                 q.finish();
                 if (!found.isValid()) break;
@@ -95,8 +95,8 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
     QStringList keys;
     for (int c : m_keyColumns)
         keys << quotedColumn(db, fields[size_t(c)].name);
-    const QString from = QStringLiteral(" from %1 where (%2)")
-                             .arg(quotedTable(db, query.table), query.exactFilter);
+    const QString from =
+        QStringLiteral(" from %1 where (%2)").arg(quotedTable(db, query.table), query.exactFilter);
     KeyFeed::Shape shape;
     shape.select = QStringLiteral("select ") + keys.join(QStringLiteral(", ")) + from;
     shape.from = from;
@@ -119,8 +119,9 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
         }
     }
     if (count > qint64(std::numeric_limits<int>::max() / 2))
-        throw DatabaseError(QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
-                                .arg(count));
+        throw DatabaseError(
+            QStringLiteral("调查表有 %1 行，超过一次能打开的行数；请用更长的单位代码打开")
+                .arg(count));
     m_statement = selectText(ran, db, columns);
     m_slots.resize(size_t(count));
     m_keys.insertRows(0, count);
@@ -143,21 +144,23 @@ bool RowStore::binaryOrder(const QString &column, const QString &table)
     const QSqlDatabase db = on->database();
     if (driver == QLatin1String("QSQLITE")) {
         // SQLite keeps a column's collation only in the table's declaration.
-        QSqlQuery q = on->exec(QStringLiteral("select sql from sqlite_master where type = 'table' "
+        QSqlQuery q = on->exec(Access::Read,
+                               QStringLiteral("select sql from sqlite_master where type = 'table' "
                                               "and lower(name) = lower(?)"),
                                {table}, !m_snapshot);
         const QString declared = q.next() ? q.value(0).toString() : QString();
         q.finish();
-        const QRegularExpression collate(
-            QStringLiteral(R"((^|[\s,("])%1["]?\s[^,]*\bcollate\s+"?(\w+))")
-                .arg(QRegularExpression::escape(column)),
-            QRegularExpression::CaseInsensitiveOption);
-        const QRegularExpressionMatch m = collate.match(declared);
-        binary = !m.hasMatch() || m.captured(2).compare(QLatin1String("binary"), Qt::CaseInsensitive) == 0;
+        for (const sqlite::ColumnDeclaration &c : sqlite::declaredColumns(declared)) {
+            if (c.name.compare(column, Qt::CaseInsensitive) != 0) continue;
+            binary = c.collation.isEmpty() ||
+                     c.collation.compare(QLatin1String("binary"), Qt::CaseInsensitive) == 0;
+            break;
+        }
     } else if (driver == QLatin1String("QPSQL") ||
                (driver == QLatin1String("QODBC") &&
                 db.driver()->dbmsType() == QSqlDriver::PostgreSQL)) {
         QSqlQuery q = on->exec(
+            Access::Read,
             QStringLiteral("select c.collname from pg_attribute a join pg_collation c on c.oid = "
                            "a.attcollation where a.attrelid = to_regclass(?) and "
                            "lower(a.attname) = lower(?)"),
@@ -166,6 +169,7 @@ bool RowStore::binaryOrder(const QString &column, const QString &table)
         q.finish();
         if (collation == QLatin1String("default")) {
             QSqlQuery d = on->exec(
+                Access::Read,
                 QStringLiteral("select * from pg_database where datname = current_database()"), {},
                 !m_snapshot);
             if (d.next()) {
@@ -211,7 +215,8 @@ bool RowStore::beginSnapshot()
                    db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
             // The driver begins the transaction before the first statement.
             if (!db.transaction() ||
-                !q.exec(QStringLiteral("set transaction isolation level repeatable read, read only")))
+                !q.exec(
+                    QStringLiteral("set transaction isolation level repeatable read, read only")))
                 return false;
             q.finish();
             // Said outside a transaction the setting would be only a warning.

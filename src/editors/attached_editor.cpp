@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/attached_rows.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
@@ -86,9 +87,9 @@ void AttachedEditor::load()
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
     if (m_changed)
-        RunSQL(ds, *m_desc.listChanged, {zdbh, unitCode(), bgrq});
+        runQuery(ds, *m_desc.listChanged, {zdbh, unitCode(), bgrq});
     else
-        RunSQL(ds, *m_desc.listCurrent, {zdbh, unitCode()});
+        runQuery(ds, *m_desc.listCurrent, {zdbh, unitCode()});
     if (!m_changed && ds.isEmpty()) addRow();
     fillCodeLists();
 }
@@ -105,7 +106,7 @@ void AttachedEditor::fillCodeLists()
 {
     Dataset &q = dataModule().ADOQuery1;
     for (const CodeListFill &fill : m_desc.codeLists) {
-        RunSQL(q, fill.list->sql);
+        runQuery(q, fill.list->sql);
         DBComboBox *list = comboBox(utf8(fill.control));
         const QString gridColumn = utf8(fill.gridColumn);
         list->setEntries({});
@@ -156,7 +157,7 @@ bool AttachedEditor::ownsWindow(const QWidget *window) const
 qint64 AttachedEditor::nextId()
 {
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, *m_desc.maxId);
+    runQuery(q, *m_desc.maxId);
     return numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 }
 
@@ -199,7 +200,7 @@ void AttachedEditor::postPending()
 bool AttachedEditor::idTakenMeanwhile(const DatabaseError &refusal, qint64 tried)
 {
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, *m_desc.maxId);
+    runQuery(q, *m_desc.maxId);
     const bool taken =
         !q.isEmpty() && !Dataset::isNullValue(q.value(0)) && q.value(0).toLongLong() >= tried;
     return numbering::whatToRetake(refusal, taken) == numbering::Retake::RowId;

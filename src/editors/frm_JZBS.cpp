@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/attached_rows.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
@@ -144,7 +145,7 @@ void TFrmJZBS::addRow()
 {
     TDataMod &dm = dataModule();
     Dataset &q = dm.ADOQuery1;
-    RunSQL(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
+    runQuery(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
     const qint64 xh = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
     const qint64 id = nextId();
     const qint64 level = levelShown();
@@ -185,7 +186,7 @@ void TFrmJZBS::ppiInsertClick()
     // whole; insertBeforeCurrent reads a fresh highest id each time.
     againWhileIdTaken(
         [&](qint64 &tried) { reloadOnFailure([&] { insertBeforeCurrent(level, tried); }); });
-    RunSQL(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
+    runQuery(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
 }
 
 void TFrmJZBS::ppmPopup()

@@ -3,6 +3,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
+#include "data/statement_runner.h"
 #include "data/errors.h"
 #include "dialogs/frm_Input.h"
 #include "forms/sheet_layout.h"
@@ -180,7 +181,7 @@ void SurveyForm::loadRows()
     TDataMod &dm = dataModule();
     m_parts = numbering::splitUnitCode(dm.dwdm);
     try {
-        RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+        runQuery(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
     } catch (const DatabaseError &e) {
         // Said as a load, not as a refused save.
         throw Error(loadFailureText(e));

@@ -6,6 +6,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
+#include "data/statement_runner.h"
 #include "data/errors.h"
 #include "editors/frm_GY.h"
 #include "editors/frm_JZBS.h"
@@ -143,7 +144,7 @@ void SurveyForm::openEditor(int which)
     // The parcel number as the sheet shows it and the unit the editor worked
     // under; a failing count is reported, a failing store of it is not.
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, *b.countSql, {m_sheet->DBEdit18->text(), dwdm});
+    runQuery(q, *b.countSql, {m_sheet->DBEdit18->text(), dwdm});
     const QString counted = q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
     try {
         t.edit();

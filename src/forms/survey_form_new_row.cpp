@@ -6,6 +6,7 @@
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
+#include "data/statement_runner.h"
 #include "data/errors.h"
 #include "forms/survey_sheet.h"
 #include "schema/renumbering.h"
@@ -26,7 +27,7 @@ QString SurveyForm::nextParcel(bool unitEmpty) const
 {
     if (unitEmpty) return numbering::firstParcelNumber(m_parts);
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    runQuery(q, sql::djdcMaxZdbh, {dataModule().dwdm});
     return numbering::nextParcelNumber(
         numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
@@ -35,7 +36,7 @@ QString SurveyForm::nextSurvey(bool unitEmpty) const
 {
     if (unitEmpty) return numbering::firstSurveyNumber(m_parts);
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxDcbh, {dataModule().dwdm});
+    runQuery(q, sql::djdcMaxDcbh, {dataModule().dwdm});
     return numbering::nextSurveyNumber(
         numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
@@ -44,7 +45,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 {
     if (t.state() != Dataset::State::Insert) return false;
     Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxId);
+    runQuery(q, sql::djdcMaxId);
     const QVariant highest = q.isEmpty() ? QVariant() : q.value(0);
     const bool idTaken = !Dataset::isNullValue(highest) &&
                          highest.toLongLong() >= t.field(QStringLiteral("id")).asInteger();
@@ -55,7 +56,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
     // The parcel number: only one this form gave; a number the surveyor
     // typed that another parcel has is theirs to mend.
     if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    runQuery(q, sql::djdcMaxZdbh, {dataModule().dwdm});
     const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
     m_givenParcel = nextParcel(unitEmpty);
     const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
@@ -170,7 +171,7 @@ void SurveyForm::spbNewClick()
     if (t.isEditing() && trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
 
     Dataset &q = dm.ADOQuery1;
-    RunSQL(q, sql::djdcMaxId);
+    runQuery(q, sql::djdcMaxId);
     const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 
     // Every number is made before the row is: a unit without a number to

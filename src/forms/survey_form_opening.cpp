@@ -7,6 +7,7 @@
 #include "component/unt_Comm.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
 #include "widgets/db_combo_box.h"
@@ -129,7 +130,7 @@ void SurveyForm::fillCodeLists()
     for (const SheetCodeTable &table : m_desc.codeLists) {
         for (const SheetList &list : table.lists)
             m_sheet->comboBox(QString::fromLatin1(list.control))->setEntries({});
-        RunSQL(q, *table.sql);
+        runQuery(q, *table.sql);
         for (const SheetList &list : table.lists) {
             QStringList entries;
             const int column = q.indexOf(*list.column);
@@ -159,9 +160,9 @@ QString SurveyForm::countBoundaryPoints() const
     const QString dwdm = rowUnit();
     Dataset &q = dm.ADOQuery1;
     if (bgrq.isEmpty())
-        RunSQL(q, sql::jzbsbCountCurrent, {shown, dwdm});
+        runQuery(q, sql::jzbsbCountCurrent, {shown, dwdm});
     else
-        RunSQL(q, sql::jzbsbCountChanged, {shown, dwdm, bgrq});
+        runQuery(q, sql::jzbsbCountChanged, {shown, dwdm, bgrq});
     return q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
 }
 

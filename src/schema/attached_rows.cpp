@@ -14,10 +14,10 @@ void purge(Dataset &rows, const PurgePlan &plan)
     constexpr bool repeatable = true;
     Connection &c = *rows.connection();
     if (plan.sparing && rows.state() == Dataset::State::Edit && rows.isModified())
-        c.exec(*plan.sparing, {plan.parcel, plan.unit, rows.value(QStringLiteral("ID"))},
+        c.exec(Access::Write, *plan.sparing, {plan.parcel, plan.unit, rows.value(QStringLiteral("ID"))},
                repeatable);
     else
-        c.exec(*plan.statement, {plan.parcel, plan.unit}, repeatable);
+        c.exec(Access::Write, *plan.statement, {plan.parcel, plan.unit}, repeatable);
 }
 
 void asOneChange(Dataset &rows, const std::function<void()> &change)

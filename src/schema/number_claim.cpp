@@ -14,7 +14,7 @@ namespace {
 
 bool taken(Connection &c, const QString &sql, const QVariantList &params)
 {
-    QSqlQuery q = c.exec(sql, params, true);
+    QSqlQuery q = c.exec(Access::Read, sql, params, true);
     return q.next() && q.value(0).toLongLong() > 0;
 }
 
@@ -37,7 +37,8 @@ void takeTurn(Connection &c, const QString &dwdm)
     const QSqlDriver::DbmsType dbms = c.database().driver()->dbmsType();
     try {
         if (dbms == QSqlDriver::PostgreSQL) {
-            c.exec(sql::djdcClaimUnitNumbers, {kClaimClass, claimKey(dwdm)}, false);
+            // A lock taken, nothing written: the transaction that writes is already begun.
+            c.exec(Access::Read, sql::djdcClaimUnitNumbers, {kClaimClass, claimKey(dwdm)}, false);
         } else if (dbms == QSqlDriver::Oracle) {
             // Run as it stands: not every driver prepares a lock statement.
             QSqlQuery lock(c.database());

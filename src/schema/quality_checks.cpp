@@ -67,7 +67,7 @@ public:
         QVariantList params;
         for (qsizetype n = sql.count(QLatin1String("escape '!'")); n > 0; --n)
             params += m_unit;
-        QSqlQuery query = m_connection.exec(sql, params, /*repeatable=*/true);
+        QSqlQuery query = m_connection.exec(Access::Read, sql, params, /*repeatable=*/true);
         while (query.next())
             f(query);
     }

@@ -7,7 +7,7 @@ namespace zarn::numbering {
 Retake whatToRetake(const DatabaseError &refusal, bool triedIdTaken)
 {
     const Refusal &r = refusal.refusal();
-    if (r.kind != RefusalKind::DuplicateKey) return Retake::Nothing;
+    if (!numberMayBeTaken(refusal)) return Retake::Nothing;
     if (r.primaryKey()) return Retake::RowId;
     const bool keyNamed = !r.keyColumns.isEmpty();
     if (!keyNamed && triedIdTaken) return Retake::RowId;

@@ -1,31 +1,14 @@
 #pragma once
 
+#include "data/number_retry.h"
+
 namespace zarn {
 class DatabaseError;
 }
 
-// How a new row is numbered again when the database refuses it because
-// another workstation stored one of its numbers meanwhile: one policy for the
-// survey forms and the attached-table editors, run through the Dataset's
-// renumber hook (or around the whole transaction, where the caller owns it).
-//
-// Nothing waits. The database refuses a key only once the row holding it is
-// committed (a writer of the same key waits for the other's transaction to
-// end first, and the number claim takes turns), so a fresh read right after
-// the refusal already sees that row, and every refusal means another
-// workstation's row went in: the tries make progress without waiting. The
-// user-interface thread is never put to sleep, so painting is held up only by
-// the database's own answers.
+// What a refusal of a new row asks to renumber; the retry itself and its
+// policy (how many tries, which refusals) are writeRenumbering's.
 namespace zarn::numbering {
-
-// Renumberings of one new row before its refusal goes to the surveyor (the
-// row stays pending, and the next post renumbers again). Generous: a try
-// costs two or three reads, and an SQLite writer that waits for the write
-// lock sleeps in the driver while a busy neighbour may win several rounds.
-inline constexpr int kRenumberAttempts = 30;
-// The longest the policy itself holds the user-interface thread between two
-// tries, in milliseconds.
-inline constexpr int kLongestPauseMs = 0;
 
 enum class Retake {
     Nothing, // not a number taken meanwhile: the refusal stands

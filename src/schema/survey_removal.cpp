@@ -13,12 +13,12 @@ void removeSurveyRow(Connection &connection, const StoredSurveyRow &row)
     connection.transaction([&] {
         if (row.changeDate.isEmpty()) {
             for (const QString &statement : sql::deleteCurrentAttached)
-                connection.exec(statement, {row.parcel, row.unit}, repeatable);
+                connection.exec(Access::Write, statement, {row.parcel, row.unit}, repeatable);
         } else {
             for (const QString &statement : sql::deleteChangedAttached)
-                connection.exec(statement, {row.parcel, row.unit, row.changeDate}, repeatable);
+                connection.exec(Access::Write, statement, {row.parcel, row.unit, row.changeDate}, repeatable);
         }
-        connection.exec(sql::djdcDeleteRow, {row.id}, repeatable);
+        connection.exec(Access::Write, sql::djdcDeleteRow, {row.id}, repeatable);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "data/connection_string.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/sqlite_declaration.h"
 #include "schema/djdcb_statements.h"
 #include "schema/number_claim.h"
 #include "schema/unit_code.h"
@@ -127,6 +128,46 @@ TEST(ConnectionStringTest, SeveralPostgresServersBecomeOneList)
                          QStringLiteral("Provider=PostgreSQL;") + QString::fromUtf8(bad), false),
                      Error)
             << bad;
+}
+
+// SQLite keeps widths and collations only in the declaring text: its columns
+// as the one reader of that text finds them.
+TEST(SqliteDeclarationTest, ColumnsWithTheirTypesWidthsAndCollations)
+{
+    using sqlite::ColumnDeclaration;
+    const struct {
+        const char *sql;
+        QList<ColumnDeclaration> columns;
+    } cases[] = {
+        {"create table t (id integer primary key, zdbh varchar(20) not null, bz text)",
+         {{"id", "integer", -1, {}}, {"zdbh", "varchar(20)", 20, {}}, {"bz", "text", -1, {}}}},
+        {"CREATE TABLE \"my t\" (\"a b\" VARCHAR ( 20 ), [c,d] nvarchar(10) collate nocase, "
+         "`e``f` character varying(7) default 'x,y' COLLATE \"binary\")",
+         {{"a b", "VARCHAR(20)", 20, {}},
+          {"c,d", "nvarchar(10)", 10, "nocase"},
+          {"e`f", "character varying(7)", 7, "binary"}}},
+        {"create table t ( -- the row number\n id integer, /* (a, b) */ n decimal(10, 2) "
+         "check (n > 0), primary key (id), unique (n), constraint k foreign key (n) "
+         "references u (id))",
+         {{"id", "integer", -1, {}}, {"n", "decimal(10,2)", -1, {}}}},
+        {"create table t ('x' char(3) references u(x), y)",
+         {{"x", "char(3)", 3, {}}, {"y", {}, -1, {}}}},
+        {"create table t as select * from u", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sql);
+        const QList<ColumnDeclaration> got = sqlite::declaredColumns(QString::fromUtf8(c.sql));
+        ASSERT_EQ(got.size(), c.columns.size());
+        for (qsizetype i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].name, c.columns[i].name);
+            EXPECT_EQ(got[i].type, c.columns[i].type);
+            EXPECT_EQ(got[i].width, c.columns[i].width);
+            EXPECT_EQ(got[i].collation, c.columns[i].collation);
+        }
+    }
+    EXPECT_EQ(sqlite::declaredWidth(QStringLiteral("nvarchar(10) collate nocase")), 10);
+    EXPECT_EQ(sqlite::declaredWidth(QStringLiteral("integer(5)")), -1);
+    EXPECT_EQ(sqlite::declaredWidth(QStringLiteral("varchar")), -1);
 }
 
 TEST(ConnectionTest, AMissingSqliteFileIsAnErrorAndIsNotCreated)
@@ -342,12 +383,12 @@ TEST(ConnectionTest, AWriteProtectedSqliteFileOpensForBrowsingWhereNobodyCanChan
         }
         ASSERT_NO_THROW(c.open());
         EXPECT_TRUE(c.isReadOnly());
-        QSqlQuery rows = c.exec(QStringLiteral("select count(*) from t"), {}, true);
+        QSqlQuery rows = c.exec(Access::Read, QStringLiteral("select count(*) from t"), {}, true);
         ASSERT_TRUE(rows.next());
         EXPECT_EQ(rows.value(0).toInt(), 2);
         rows = QSqlQuery();
         try {
-            c.exec(QStringLiteral("update t set x = 'c' where id = 1"), {}, false);
+            c.exec(Access::Write, QStringLiteral("update t set x = 'c' where id = 1"), {}, false);
             ADD_FAILURE() << "wrote a write-protected file";
         } catch (const DatabaseError &e) {
             EXPECT_EQ(e.kind(), RefusalKind::ReadOnly) << e.message().toStdString();
@@ -409,11 +450,12 @@ TEST(PostgresLostConnectionTest, AWriteCutOffIsStoredOnceWhenTheServerAnswersAga
     Connection server;
     server.setConnectionString(serverText);
     server.open();
-    const QString name = zarn::test::scalar(*admin, QStringLiteral("select current_database()")).toString();
+    const QString name =
+        zarn::test::scalar(*admin, QStringLiteral("select current_database()")).toString();
     const auto serverTakes = [&](Connection &c, bool connections) {
-        zarn::test::execAll(c, {QStringLiteral("alter database %1 allow_connections %2")
-                                    .arg(name, connections ? QStringLiteral("true")
-                                                           : QStringLiteral("false"))});
+        zarn::test::execAll(
+            c, {QStringLiteral("alter database %1 allow_connections %2")
+                    .arg(name, connections ? QStringLiteral("true") : QStringLiteral("false"))});
     };
     const std::unique_ptr<Connection> writer = db.open();
     const auto pidOf = [](Connection &c) {
@@ -485,8 +527,8 @@ TEST(PostgresLostConnectionTest, AWriteCutOffIsStoredOnceWhenTheServerAnswersAga
     cut = true;
     writer->setAfterCommit([&] {
         if (!std::exchange(cut, false)) return;
-        zarn::test::execAll(server, {QStringLiteral("select pg_terminate_backend(%1)")
-                                         .arg(pidOf(*writer))});
+        zarn::test::execAll(
+            server, {QStringLiteral("select pg_terminate_backend(%1)").arg(pidOf(*writer))});
         throw lostReply();
     });
     list->edit();

@@ -2,6 +2,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "support/backends.h"
 #include "support/scratch_db.h"
 
@@ -298,6 +299,22 @@ TEST_P(DatasetTest, ANewRowWhoseNumberAnotherUserTookIsRenumberedAndKeepsItsValu
     });
     ds->post();
     EXPECT_EQ(stored(6, "qlr"), QStringLiteral("再试"));
+}
+
+// Whether a statement reads or writes is what its caller declares, never its text.
+TEST_P(DatasetTest, AStatementReadsOrWritesAsItsCallerDeclares)
+{
+    const QString missing = QStringLiteral("select * from ") + uniqueName("t_none");
+    EXPECT_TRUE(refusalOf([&] { conn->exec(Access::Read, missing, {}, true); }).reading);
+    EXPECT_FALSE(refusalOf([&] { conn->exec(Access::Write, missing, {}, false); }).reading);
+    Dataset q(conn.get());
+    runQuery(q, QStringLiteral("SELECT count(*) FROM ") + table);
+    ASSERT_TRUE(q.isOpen());
+    EXPECT_EQ(q.value(0).toInt(), 3);
+    runStatement(q, QStringLiteral("update %1 set n = ? where id = 2").arg(table), {1});
+    EXPECT_FALSE(q.isOpen());
+    EXPECT_EQ(stored(2, QStringLiteral("n")), "1");
+    EXPECT_FALSE(conn->inTransaction());
 }
 
 TEST_P(DatasetTest, CancelRestoresTheRowAndTheCursor)

@@ -213,6 +213,16 @@ TEST_P(FailoverTest, TheTypingOnTheFormIsStoredOnceOnThePromotedStandby)
         late.setConnectionString(text);
         late.open();
         EXPECT_TRUE(late.isOnStandby());
+        // The caller's word decides: a read runs there, and a statement
+        // declared a write is not sent, whatever its text.
+        const QString count = QStringLiteral("select count(*) from T_DJDCB");
+        EXPECT_NO_THROW(late.exec(Access::Read, count, {}, true));
+        try {
+            late.exec(Access::Write, count, {}, false);
+            ADD_FAILURE() << "a write was sent to a standby";
+        } catch (const DatabaseError &e) {
+            EXPECT_EQ(e.kind(), RefusalKind::ReadOnly);
+        }
         Dataset purge(&late);
         purge.setSql(QStringLiteral("delete from T_DJDCB where id = ?"), {1});
         try {

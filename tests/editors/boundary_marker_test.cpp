@@ -5,6 +5,7 @@
 
 #include "component/unt_Comm.h"
 #include "data/connection.h"
+#include "data/statement_runner.h"
 #include "editors/frm_JZBS.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
@@ -39,9 +40,9 @@ protected:
     QStringList storedMarkers()
     {
         Dataset q(&DataMod->ADOConn1);
-        RunSQL(q,
-               QStringLiteral("select * from T_JZBSB where zdbh = ? and bgrq is null order by xh"),
-               {parcel});
+        runQuery(
+            q, QStringLiteral("select * from T_JZBSB where zdbh = ? and bgrq is null order by xh"),
+            {parcel});
         QStringList out;
         for (int r = 0; r < q.recordCount(); ++r)
             out << Dataset::textOf(q.valueAt(r, q.indexOf("jzdtbh"))) + ':' +
@@ -114,7 +115,7 @@ TEST_P(MarkerEditorTest, AFailurePartWayLeavesTheMarkersAsTheyWere)
     auto other = db->open();
     {
         Dataset q(other.get());
-        RunSQL(q, QStringLiteral("update T_JZBSB set xh = 40 where jzdtbh = ?"), {"J4"});
+        runStatement(q, QStringLiteral("update T_JZBSB set xh = 40 where jzdtbh = ?"), {"J4"});
     }
     const QStringList before = storedMarkers();
     e().spbDel->click(); // J1, then 2 -> 1, 3 -> 2, 40 fails
@@ -128,7 +129,7 @@ TEST_P(MarkerEditorTest, AFailurePartWayLeavesTheMarkersAsTheyWere)
     // again: another number than that).
     {
         Dataset q(other.get());
-        RunSQL(q, QStringLiteral("update T_JZBSB set xh = 45 where jzdtbh = ?"), {"J4"});
+        runStatement(q, QStringLiteral("update T_JZBSB set xh = 45 where jzdtbh = ?"), {"J4"});
     }
     e().spbNext->click();
     e().ppiInsert->trigger();

@@ -1,6 +1,7 @@
 #include "editor_fixture.h"
 
 #include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "editors/frm_GY.h"
 #include "editors/frm_JZBS.h"
 #include "editors/frm_ZJ.h"
@@ -45,7 +46,7 @@ void EditorTest::SetUp()
     if (IsSkipped()) return;
     DataMod->dwdm = unit;
     addSurvey({{"dwdm", unit}, {"zdbh", parcel}, {"dcrq", surveyDate}});
-    RunSQL(DataMod->djdcTable, DeclaredQuery{.table = QStringLiteral("T_DJDCB")});
+    runQuery(DataMod->djdcTable, DeclaredQuery{.table = QStringLiteral("T_DJDCB")});
 }
 
 void EditorTest::TearDown()

@@ -7,6 +7,7 @@
 #include "component/unt_Comm.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/statement_runner.h"
 #include "editors/frm_JZBS.h"
 #include "widgets/speed_button.h"
 
@@ -102,7 +103,7 @@ TEST_P(EditorSaveTest, AFailedPostSaysWhyKeepsTheTypingAndPurgesNothing)
         // Another workstation removes the row while it is on screen here.
         {
             Dataset q(other.get());
-            RunSQL(q, QStringLiteral("delete from %1 where id = ?").arg(table), {2});
+            runStatement(q, QStringLiteral("delete from %1 where id = ?").arg(table), {2});
         }
         messages->records.clear();
         rows().edit();
@@ -204,7 +205,7 @@ TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
         ASSERT_EQ(rows().field("ID").asInteger(), 1);
         {
             Dataset q(other.get());
-            RunSQL(q, QStringLiteral("delete from %1 where id = ?").arg(table), {1});
+            runStatement(q, QStringLiteral("delete from %1 where id = ?").arg(table), {1});
         }
         type("14");
         exitAnswering(ui::Save);
@@ -226,8 +227,9 @@ TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnde
         const QString table = QLatin1String(tableOf(kind));
         auto storeElsewhere = [&](qint64 id) {
             Dataset q(other.get());
-            RunSQL(q, QStringLiteral("insert into %1 (id, zdbh, dwdm) values (?, ?, ?)").arg(table),
-                   {id, QStringLiteral("另一宗"), unit});
+            runStatement(
+                q, QStringLiteral("insert into %1 (id, zdbh, dwdm) values (?, ?, ?)").arg(table),
+                {id, QStringLiteral("另一宗"), unit});
         };
         openEditor(kind);
         ASSERT_EQ(rows().field("ID").asInteger(), 1);

@@ -1,6 +1,7 @@
 // The four editors as a surveyor sees them, on demo data on a real X display.
 #include "component/DataM.h"
 #include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "editors/frm_GY.h"
 #include "editors/frm_JZBS.h"
 #include "editors/frm_ZJ.h"
@@ -32,14 +33,14 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
     const demo::DemoSummary demo = demo::fillDemoData(dm.ADOConn1, {1, 60, 7});
     dm.dwdm = demo.unitCodes.value(0);
     // A current parcel of the unit with co-use-right holders (the rarest rows).
-    RunSQL(dm.ADOQuery1,
-           QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
-           {dm.dwdm});
+    runQuery(dm.ADOQuery1,
+             QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
+             {dm.dwdm});
     ASSERT_FALSE(dm.ADOQuery1.isEmpty());
     const QString parcel = Dataset::textOf(dm.ADOQuery1.value(0));
-    RunSQL(dm.djdcTable,
-           QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
-           {parcel, dm.dwdm});
+    runQuery(dm.djdcTable,
+             QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
+             {parcel, dm.dwdm});
     ui::RecordingMessageService messages;
     const QString shots = qEnvironmentVariable("ZARN_SCREENSHOT_DIR");
 

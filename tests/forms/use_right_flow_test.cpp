@@ -5,6 +5,7 @@
 #include "widgets/speed_button.h"
 
 #include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "dialogs/frm_Input.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
@@ -98,8 +99,8 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
 TEST_P(FlowTest, RowsWithoutAParcelNumberAreNotWhereTheFormOpensNorItsEnds)
 {
     const qint64 empty = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧甲")}});
-    DataMod->ADOConn1.exec(QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty},
-                           false);
+    DataMod->ADOConn1.exec(
+        Access::Write, QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty}, false);
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     const qint64 none = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧乙")}});
@@ -287,10 +288,10 @@ TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
         if (planted || t.state() != Dataset::State::Insert || column != t.indexOf("dcbh")) return;
         planted = true;
         Dataset q(other.get());
-        RunSQL(q,
-               QStringLiteral("insert into T_DJDCB (id, dwdm, zdbh, dcbh, dcblx) "
-                              "values (?, ?, ?, ?, 1)"),
-               {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
+        runStatement(q,
+                     QStringLiteral("insert into T_DJDCB (id, dwdm, zdbh, dcbh, dcblx) "
+                                    "values (?, ?, ?, ?, 1)"),
+                     {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
     });
     form->spbNew->click();
     ASSERT_TRUE(planted);

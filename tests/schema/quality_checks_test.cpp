@@ -39,7 +39,7 @@ struct Plant {
 
 void run(Connection &c, const QString &sql, const QVariantList &params)
 {
-    c.exec(sql, params, false);
+    c.exec(zarn::Access::Write, sql, params, false);
 }
 
 QString text(Connection &c, const QString &sql, const QVariantList &params)

@@ -30,7 +30,7 @@ TEST(FindingsWindowTest, DoubleClickAsksForTheParcelAndRefreshShowsTheStoredSurv
                                                "bgrq is null"),
                                 {parcel})
                              .toString();
-    c->exec(QStringLiteral("update T_DJDCB set JZDGS = JZDGS + 1 where ZDBH = ?"), {parcel}, false);
+    c->exec(zarn::Access::Write, QStringLiteral("update T_DJDCB set JZDGS = JZDGS + 1 where ZDBH = ?"), {parcel}, false);
 
     ui::FindingsWindow w(*c, unit, -1);
     w.show();
@@ -50,7 +50,7 @@ TEST(FindingsWindowTest, DoubleClickAsksForTheParcelAndRefreshShowsTheStoredSurv
     EXPECT_EQ(chosen[0], (QList<QVariant>{unit, parcel, dcbh}));
 
     // Put right and checked again: nothing left, and the window says so.
-    c->exec(QStringLiteral("update T_DJDCB set JZDGS = JZDGS - 1 where ZDBH = ?"), {parcel}, false);
+    c->exec(zarn::Access::Write, QStringLiteral("update T_DJDCB set JZDGS = JZDGS - 1 where ZDBH = ?"), {parcel}, false);
     const auto buttons = w.findChildren<QPushButton *>();
     const auto again = std::find_if(buttons.begin(), buttons.end(), [](QPushButton *b) {
         return b->text() == QStringLiteral("重新检查");
@@ -61,8 +61,8 @@ TEST(FindingsWindowTest, DoubleClickAsksForTheParcelAndRefreshShowsTheStoredSurv
     EXPECT_TRUE(w.findings().isEmpty());
 
     // A database that has gone keeps the last findings and says why.
-    c->exec(QStringLiteral("alter table T_ZJB rename to T_ZJB_OLD"), {}, false);
-    c->exec(QStringLiteral("update T_DJDCB set JZDGS = JZDGS + 1 where ZDBH = ?"), {parcel}, false);
+    c->exec(zarn::Access::Write, QStringLiteral("alter table T_ZJB rename to T_ZJB_OLD"), {}, false);
+    c->exec(zarn::Access::Write, QStringLiteral("update T_DJDCB set JZDGS = JZDGS + 1 where ZDBH = ?"), {parcel}, false);
     w.refresh();
     EXPECT_TRUE(w.findings().isEmpty());
     const auto labels = w.findChildren<QLabel *>();

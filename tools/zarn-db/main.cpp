@@ -94,7 +94,7 @@ int runInit(const QString &connectionString)
                         .arg(zarn::dbsetup::dialectOf(conn) == zarn::dbsetup::Dialect::Postgres
                                  ? QStringLiteral("PostgreSQL 模式 zarn")
                                  : QStringLiteral("SQLite")));
-    } catch (...) {
+    } catch (const std::exception &) {
         // Leave no empty database file behind that we made ourselves.
         if (!created.isEmpty()) QFile::remove(created);
         throw;
