@@ -56,8 +56,8 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>

@@ -63,7 +63,7 @@ struct Direction {
 struct DelayProxy::Conn {
     int client = -1, server = -1, index = 0;
     double accepted = 0;
-    Direction up, down;   // client to server, server to client
+    Direction up, down;     // client to server, server to client
     bool lastWasUp = false; // the last data read came from the client
     bool broken = false;
     ~Conn()
@@ -155,8 +155,8 @@ void DelayProxy::run()
         double next = 1e300;
         for (auto &c : conns) {
             for (const bool client : {true, false}) {
-                Direction &in = client ? c->up : c->down;   // read from this fd
-                Direction &out = client ? c->down : c->up;  // written to this fd
+                Direction &in = client ? c->up : c->down;  // read from this fd
+                Direction &out = client ? c->down : c->up; // written to this fd
                 short events = in.readDone ? 0 : POLLIN;
                 if (!out.queue.empty()) {
                     if (out.queue.front().due <= now)
