@@ -15,6 +15,14 @@
 // two biggest without attached rows).
 //
 //   DISPLAY=:N bench_window [--dir DIR] [--runs N] [--pg CONNECTION]
+//   DISPLAY=:N bench_window --pg CONNECTION --delay MS [--runs N]
+//
+// With --delay, instead of the above: PostgreSQL on the demo's first unit of
+// 6000 parcels (database NAME_demo, and a unit without rows in it), once on
+// the server's machine and once through a delay proxy on loopback that makes
+// a round trip cost MS ms, as a district office's wide-area link would: time
+// to window on the real path and its round trips, psql -c 'select 1' beside
+// it, and each action in-process with its round trips.
 //
 // DIR (default $ZARN_BENCH_DIR, else /tmp/zarn-bench) keeps the SQLite
 // databases (shared with bench_open; the district takes a minute to make) and
@@ -23,6 +31,7 @@
 // NAME_big, NAME_million and NAME_district are made on its server and
 // measured the same way.
 #include "bench_options.h"
+#include "delay_proxy.h"
 #include "mapped_window.h"
 #include "raw_keys.h"
 
@@ -45,7 +54,10 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
@@ -56,6 +68,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace {
@@ -497,6 +510,372 @@ void measure(Display &display, const RealPath &real, const QString &title, const
             .arg(settled[District][1] / settled[Small][1], 0, 'f', 2));
 }
 
+// ---------------------------------------------------------------- over a slow link
+
+// The same database reached through a proxy listening on `port`.
+QString throughProxy(const QString &connection, int port)
+{
+    const zarn::ConnectionSettings s = zarn::mapConnectionString(connection, false);
+    return QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1:%1/%2;User ID=%3;Password=%4")
+        .arg(port)
+        .arg(s.databaseName, s.userName, s.password);
+}
+
+std::unique_ptr<bench::DelayProxy> proxyFor(const QString &connection, int roundTripMs)
+{
+    const zarn::ConnectionSettings s = zarn::mapConnectionString(connection, false);
+    auto proxy = std::make_unique<bench::DelayProxy>(s.hostName.toStdString(), s.port, roundTripMs);
+    if (!proxy->ok()) throw zarn::Error(QStringLiteral("延迟代理无法在 127.0.0.1 上监听。"));
+    return proxy;
+}
+
+// The round trips of each connection that had any, the form's first: "12+3".
+QString perConnection(const bench::DelayProxy::Totals &t)
+{
+    QStringList parts;
+    for (int n : t.perConnection)
+        if (n) parts << QString::number(n);
+    return parts.isEmpty() ? QStringLiteral("0") : parts.join(QLatin1Char('+'));
+}
+
+// What the actions child reports, in its order: a key, then the label.
+const char *const kSteps[][2] = {
+    {"window", "open, to the first frame"},
+    {"opened", "open, until the link is quiet"},
+    {"next", "下记录"},
+    {"prior", "上记录"},
+    {"first", "首记录"},
+    {"last", "末记录"},
+    {"save-edit", "保存 of an edit (typed, then 保存)"},
+    {"jzbs-open", "opening 界址标示表"},
+    {"jzbs-close", "closing 界址标示表 (recount)"},
+    {"new", "新增"},
+    {"save-new", "保存 of the new row"},
+    {"close", "closing the form"},
+};
+
+// actions CONNECTION UNIT PARCEL DELAY: opens the form (through a proxy of
+// DELAY ms in this process; -1: directly), then moves, edits and saves,
+// opens the boundary marker editor, adds a row, saves it and closes. Prints
+// "KEY MS ROUNDTRIPS PERCONNECTION" per step (round trips 0 without a proxy).
+int actionsChild(FrameClock &app, const QStringList &a)
+{
+    const QString direct = a[1], unit = a[2], parcel = a[3];
+    const int delay = a[4].toInt();
+    zarn::ui::RecordingMessageService messages;
+    QApplication::setCursorFlashTime(0);
+    qint64 before = 0;
+    {
+        zarn::Connection c;
+        c.setConnectionString(direct);
+        c.open();
+        QSqlQuery q(c.database());
+        q.exec(QStringLiteral("select max(id) from T_DJDCB"));
+        if (q.next()) before = q.value(0).toLongLong();
+    }
+    std::unique_ptr<bench::DelayProxy> proxy;
+    if (delay >= 0) proxy = proxyFor(direct, delay);
+    const QString connection = proxy ? throughProxy(direct, proxy->port()) : direct;
+
+    // Until no frame and no byte on the link for 300 ms.
+    auto quiet = [&] {
+        app.settle(300);
+        const double cap = monotonicMs() + 20000;
+        while (proxy && monotonicMs() - proxy->lastActivity() < 300 && monotonicMs() < cap)
+            app.settle(100);
+    };
+    auto report = [&](const char *key, double ms, const bench::DelayProxy::Totals &t) {
+        say(QStringLiteral("%1 %2 %3 %4")
+                .arg(QLatin1String(key))
+                .arg(ms, 0, 'f', 1)
+                .arg(proxy ? t.roundTrips : 0)
+                .arg(proxy ? perConnection(t) : QStringLiteral("-")));
+    };
+    auto totals = [&](double until = 1e300) {
+        return proxy ? proxy->totals(until) : bench::DelayProxy::Totals{};
+    };
+    // One step: the round trips until all is quiet, the time until `act`
+    // returns (or what it says).
+    auto step = [&](const char *key, const std::function<double()> &act) {
+        if (proxy) proxy->reset();
+        const double start = monotonicMs();
+        const double said = act();
+        const double ms = said >= 0 ? said : monotonicMs() - start;
+        quiet();
+        report(key, ms, totals());
+    };
+
+    const double start = monotonicMs();
+    double firstFrame = -1;
+    app.clock.start();
+    QDialog *form = openForm(connection, unit, parcel);
+    {
+        QEventLoop loop;
+        app.onFrame = [&] {
+            if (firstFrame < 0) firstFrame = monotonicMs();
+            loop.quit();
+        };
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        if (app.frames.isEmpty()) loop.exec();
+        app.onFrame = nullptr;
+    }
+    if (firstFrame < 0) return 1;
+    report("window", firstFrame - start, totals(firstFrame));
+    quiet();
+    report("opened", (proxy ? std::max(firstFrame, proxy->lastActivity()) : firstFrame) - start,
+           totals());
+
+    auto click = [&](const char *name) {
+        return [&app, form, name] {
+            auto *b = form->findChild<QAbstractButton *>(QString::fromLatin1(name));
+            if (!b) throw zarn::Error(QStringLiteral("窗体上没有按钮 %1。").arg(name));
+            QTest::mouseClick(b, Qt::LeftButton);
+            return -1.0;
+        };
+    };
+    step("next", click("spbNext"));
+    step("prior", click("spbPre"));
+    step("first", click("spbFirst"));
+    step("last", click("spbLast"));
+
+    auto *edit = form->findChild<QLineEdit *>(QStringLiteral("DBEdit25"));
+    if (!edit) throw zarn::Error(QStringLiteral("窗体上没有说明栏 DBEdit25。"));
+    const QString was = edit->text();
+    // Chinese comes as an input method's commit, as a surveyor's typing does.
+    auto type = [edit](const QString &text) {
+        edit->setFocus();
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(edit, &commit);
+    };
+    step("save-edit", [&] {
+        edit->end(false);
+        type(QStringLiteral("界址清楚"));
+        return click("spbSave")();
+    });
+    // Put the row back as it was, unmeasured.
+    edit->selectAll();
+    if (was.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Delete);
+    else
+        type(was);
+    click("spbSave")();
+    quiet();
+
+    // The editor is modal: it is watched for from a timer inside its own loop,
+    // timed when shown, and dismissed once the link is quiet.
+    double shownAt = -1, dismissedAt = -1;
+    bench::DelayProxy::Totals whileOpen;
+    QTimer watcher;
+    watcher.setInterval(1);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog == form || !dialog->isVisible()) return;
+        if (shownAt < 0) shownAt = monotonicMs();
+        if (proxy && monotonicMs() - proxy->lastActivity() < 300) return;
+        if (monotonicMs() - shownAt < 300) return;
+        whileOpen = totals();
+        watcher.stop();
+        dismissedAt = monotonicMs();
+        dialog->reject();
+    });
+    if (proxy) proxy->reset();
+    const double editorStart = monotonicMs();
+    watcher.start();
+    click("Button1")();
+    const double returnedAt = monotonicMs();
+    watcher.stop();
+    quiet();
+    if (shownAt < 0) {
+        say(QStringLiteral("jzbs-open -1 0 -"));
+    } else {
+        report("jzbs-open", shownAt - editorStart, whileOpen);
+        bench::DelayProxy::Totals after = totals();
+        after.roundTrips -= whileOpen.roundTrips;
+        for (size_t i = 0; i < after.perConnection.size(); ++i)
+            after.perConnection[i] -= i < whileOpen.perConnection.size() ? whileOpen.perConnection[i] : 0;
+        report("jzbs-close", returnedAt - dismissedAt, after);
+    }
+
+    step("new", click("spbNew"));
+    step("save-new", click("spbSave"));
+    step("close", [&] {
+        form->close();
+        delete form;
+        delete std::exchange(DataMod, nullptr);
+        return -1.0;
+    });
+    proxy.reset();
+    {
+        zarn::Connection c;
+        c.setConnectionString(direct);
+        c.open();
+        QSqlQuery q(c.database());
+        q.prepare(QStringLiteral("delete from T_DJDCB where id > ?"));
+        q.addBindValue(before);
+        q.exec();
+    }
+    for (const auto &r : std::as_const(messages.records))
+        std::fprintf(stderr, "message: %s\n", r.text.toUtf8().constData());
+    return 0;
+}
+
+// A database NAME_SUFFIX on the server of the database named, made through
+// its "postgres" database when missing.
+QString pgDatabase(const QString &connection, const char *suffix)
+{
+    const zarn::ConnectionSettings s = zarn::mapConnectionString(connection, false);
+    const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=postgres user=%3 password=%4")
+                                .arg(s.hostName)
+                                .arg(s.port)
+                                .arg(s.userName, s.password.isEmpty() ? "''" : s.password)
+                                .toUtf8();
+    std::unique_ptr<PGconn, decltype(&PQfinish)> db(PQconnectdb(info.constData()), &PQfinish);
+    const QString name = s.databaseName + QLatin1String(suffix);
+    // A name, not a value: it cannot be bound. It is the given name and a suffix of ours.
+    PQclear(PQexec(db.get(), ("create database " + name).toUtf8().constData()));
+    return QStringLiteral("Provider=PostgreSQL;Data Source=%1:%2/%3;User ID=%4;Password=%5")
+        .arg(s.hostName)
+        .arg(s.port)
+        .arg(name, s.userName, s.password);
+}
+
+// psql -c 'select 1' against the server the connection names, through the
+// proxy when given: ms from start to exit.
+double psqlSelectOne(const QString &connection, const bench::DelayProxy *proxy)
+{
+    const zarn::ConnectionSettings s = zarn::mapConnectionString(connection, false);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    p.setProcessEnvironment(env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    const double start = monotonicMs();
+    p.start(QStringLiteral("psql"),
+            {QStringLiteral("-h"), proxy ? QStringLiteral("127.0.0.1") : s.hostName,
+             QStringLiteral("-p"), QString::number(proxy ? proxy->port() : s.port),
+             QStringLiteral("-U"), s.userName, QStringLiteral("-d"), s.databaseName,
+             QStringLiteral("-c"), QStringLiteral("select 1")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return -1;
+    return monotonicMs() - start;
+}
+
+// Per step, the figures of each run: ms, round trips, and the split of the
+// last run by connection.
+struct StepFigures {
+    QList<double> ms, trips;
+    QString split;
+};
+
+void measureDelay(Display &display, const RealPath &real, const QString &pg, int runs,
+                  int delayMs)
+{
+    const QString demo = pgDatabase(pg, "_demo");
+    fill(demo, {0, 6000, 1});
+    const auto proxy = proxyFor(demo, delayMs);
+    struct DelayCase {
+        const char *name;
+        QString unit, parcel = {};
+        QList<double> realDirect = {}, realProxied = {}, realTrips = {};
+        QString realSplit = {};
+        std::map<QString, StepFigures> direct = {}, proxied = {};
+    } cases[] = {{"the demo's first unit (6000 parcels in 3 units)", kUnit}, {"unit without rows", kEmptyUnit}};
+    for (DelayCase &c : cases) c.parcel = middleParcel(demo, c.unit);
+    QList<double> psqlDirect, psqlProxied, psqlTrips;
+    for (int i = 0; i < runs; ++i) {
+        psqlDirect << psqlSelectOne(demo, nullptr);
+        proxy->reset();
+        psqlProxied << psqlSelectOne(demo, proxy.get());
+        psqlTrips << proxy->totals().roundTrips;
+        for (DelayCase &c : cases) {
+            for (const bool slow : {false, true}) {
+                real.use(slow ? throughProxy(demo, proxy->port()) : demo);
+                proxy->reset();
+                const Watched host = watch(display, QStringLiteral(ZARN_BENCH_HOST),
+                                           real.hostArguments(c.unit, c.parcel), real.env, false);
+                const double ms = host.mapped < 0 ? -1 : host.mapped - host.start;
+                (slow ? c.realProxied : c.realDirect) << ms;
+                if (slow) {
+                    const auto t = proxy->totals(host.mapped);
+                    c.realTrips << t.roundTrips;
+                    c.realSplit = perConnection(t);
+                }
+                if (c.unit == kEmptyUnit) clearUnit(demo, c.unit);
+
+                QProcess p;
+                p.setProcessEnvironment(childEnv());
+                p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+                p.start(QCoreApplication::applicationFilePath(),
+                        {"--child", "actions", demo, c.unit, c.parcel,
+                         QString::number(slow ? delayMs : -1)});
+                p.waitForFinished(-1);
+                if (p.exitCode() != 0) say(QStringLiteral("  %1: the actions failed").arg(c.name));
+                for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+                    const QList<QByteArray> f = line.trimmed().split(' ');
+                    if (f.size() != 4) continue;
+                    StepFigures &to = (slow ? c.proxied : c.direct)[QString::fromUtf8(f[0])];
+                    to.ms << f[1].toDouble();
+                    to.trips << f[2].toDouble();
+                    to.split = QString::fromUtf8(f[3]);
+                }
+                if (c.unit == kEmptyUnit) clearUnit(demo, c.unit);
+            }
+        }
+    }
+    say(QStringLiteral("PostgreSQL, on the server's machine and over a link of %1 ms round "
+                       "trip (delay proxy), median of %2 runs:")
+            .arg(delayMs)
+            .arg(runs));
+    say(QStringLiteral("  %1 %2 %3 %4")
+            .arg(QString(), -49)
+            .arg(QStringLiteral("direct ms"), 10)
+            .arg(QStringLiteral("%1 ms: ms").arg(delayMs), 12)
+            .arg(QStringLiteral("  round trips (per connection)")));
+    say(QStringLiteral("  %1 %2 %3   %4")
+            .arg(QStringLiteral("psql -c 'select 1'"), -49)
+            .arg(median(psqlDirect), 10, 'f', 1)
+            .arg(median(psqlProxied), 12, 'f', 1)
+            .arg(median(psqlTrips)));
+    for (const DelayCase &c : cases) {
+        say(QStringLiteral("  %1").arg(QString::fromLatin1(c.name)));
+        say(QStringLiteral("    %1 %2 %3   %4 (%5)")
+                .arg(QStringLiteral("zarn-host, process start to window"), -47)
+                .arg(median(c.realDirect), 10, 'f', 1)
+                .arg(median(c.realProxied), 12, 'f', 1)
+                .arg(median(c.realTrips))
+                .arg(c.realSplit));
+        for (const auto &[key, label] : kSteps) {
+            const auto d = c.direct.find(QString::fromLatin1(key));
+            const auto p = c.proxied.find(QString::fromLatin1(key));
+            if (d == c.direct.end() && p == c.proxied.end()) continue;
+            const auto ms = [](auto it, const auto &all) {
+                return it == all.end() ? -1.0 : median(it->second.ms);
+            };
+            if (ms(d, c.direct) < 0 && ms(p, c.proxied) < 0) {
+                say(QStringLiteral("    in-process %1 did not happen").arg(QString::fromUtf8(label)));
+                continue;
+            }
+            QString trips = QStringLiteral("-");
+            if (p != c.proxied.end())
+                trips = QStringLiteral("%1 (%2)").arg(median(p->second.trips)).arg(p->second.split);
+            // Labels mix Chinese and Latin: padded by hand to line up in a terminal.
+            QString text = QString::fromUtf8(label);
+            int width = 0;
+            for (const QChar ch : text) width += ch.unicode() >= 0x2e80 ? 2 : 1;
+            text += QString(std::max(0, 36 - width), QLatin1Char(' '));
+            say(QStringLiteral("    in-process %1 %2 %3   %4")
+                    .arg(text)
+                    .arg(ms(d, c.direct), 10, 'f', 1)
+                    .arg(ms(p, c.proxied), 12, 'f', 1)
+                    .arg(trips));
+        }
+    }
+    say(QStringLiteral("  zarn-host's window came %1 ms later over the link: %2 round trips' worth")
+            .arg(median(cases[0].realProxied) - median(cases[0].realDirect), 0, 'f', 0)
+            .arg((median(cases[0].realProxied) - median(cases[0].realDirect)) / delayMs, 0, 'f',
+                 1));
+}
+
 int parent(const QString &dir, int runs, const QString &pg)
 {
     const QByteArray displayName = qgetenv("DISPLAY");
@@ -508,6 +887,15 @@ int parent(const QString &dir, int runs, const QString &pg)
     }
     QDir().mkpath(dir);
     const RealPath real(dir);
+    const QStringList args = QCoreApplication::arguments();
+    if (const qsizetype at = args.indexOf(QStringLiteral("--delay")); at > 0 && at + 1 < args.size()) {
+        if (pg.isEmpty()) {
+            say(QStringLiteral("--delay measures PostgreSQL: give --pg CONNECTION as well."));
+            return 2;
+        }
+        measureDelay(display, real, pg, runs, std::max(0, args[at + 1].toInt()));
+        return 0;
+    }
     measure(display, real, QStringLiteral("SQLite"), sqliteDatabases(dir), runs);
     if (!pg.isEmpty()) measure(display, real, QStringLiteral("PostgreSQL"), pgDatabases(pg), runs);
     return 0;
@@ -520,7 +908,8 @@ int main(int argc, char **argv)
     if (argc > 5 && QByteArray(argv[1]) == "--child") {
         FrameClock app(argc, argv);
         try {
-            return child(app, app.arguments().mid(2));
+            const QStringList a = app.arguments().mid(2);
+            return a[0] == QLatin1String("actions") ? actionsChild(app, a) : child(app, a);
         } catch (const zarn::Error &e) {
             std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
             return 1;
