@@ -103,6 +103,8 @@ create table ZARN.T_JZBSB (
     dcblx number(10)
 );
 create index ZARN.IX_JZBSB_PARCEL on ZARN.T_JZBSB (ZDBH, dwdm, BGRQ);
+-- A unit's rows (a range on dwdm), as the quality check of a unit reads them.
+create index ZARN.IX_JZBSB_UNIT on ZARN.T_JZBSB (dwdm, ZDBH, BGRQ);
 
 -- Boundary designation, one row per boundary line.
 create table ZARN.T_ZJB (
@@ -120,6 +122,7 @@ create table ZARN.T_ZJB (
     dcblx number(10)
 );
 create index ZARN.IX_ZJB_PARCEL on ZARN.T_ZJB (ZDBH, dwdm, BGRQ);
+create index ZARN.IX_ZJB_UNIT on ZARN.T_ZJB (dwdm, ZDBH, BGRQ);
 
 -- Four sides, one row per stretch of boundary.
 create table ZARN.T_SZB (
@@ -135,6 +138,7 @@ create table ZARN.T_SZB (
     dcblx number(10)
 );
 create index ZARN.IX_SZB_PARCEL on ZARN.T_SZB (ZDBH, dwdm, BGRQ);
+create index ZARN.IX_SZB_UNIT on ZARN.T_SZB (dwdm, ZDBH, BGRQ);
 
 -- Co-use-right holders, one row per holder.
 create table ZARN.T_GYQ (
@@ -165,6 +169,7 @@ create table ZARN.T_GYQ (
     dcblx number(10)
 );
 create index ZARN.IX_GYQ_PARCEL on ZARN.T_GYQ (ZDBH, dwdm, BGRQ);
+create index ZARN.IX_GYQ_UNIT on ZARN.T_GYQ (dwdm, ZDBH, BGRQ);
 
 -- Code tables: read whole, in id order.
 create table ZARN.S_DWXZDM (id number(10) primary key, dwxzmc varchar2(50 char));

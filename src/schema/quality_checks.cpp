@@ -551,10 +551,29 @@ void markerCodes(Reader &reader, int check, Out &out)
             onParcel(reader, b.dwdm, b.zdbh, check, bad, out);
 }
 
+// Current markers and lines of a parcel without a current survey table, as
+// the superseded ones' statements say them.
+void boundaryAlone(Reader &reader, int check, Out &out)
+{
+    for (const Boundary &b : reader.boundaries()) {
+        if (!reader.currentOf(b.dwdm, b.zdbh).isEmpty()) continue;
+        const auto alone = [&](const char *table) {
+            out << Finding{.dwdm = b.dwdm,
+                           .zdbh = b.zdbh,
+                           .dcbh = {},
+                           .kind = -1,
+                           .check = check,
+                           .detail = QString::fromUtf8(table) + QStringLiteral("（变更日期空）")};
+        };
+        if (!b.markers.empty()) alone("界址标示表");
+        if (!b.lines.empty()) alone("指界情况表");
+    }
+}
+
 // ---------------------------------------------------------------- the table
 
-const QString kMarkersAlone = q::attachedAlone("T_JZBSB");
-const QString kLinesAlone = q::attachedAlone("T_ZJB");
+const QString kMarkersAlone = q::attachedAlone("T_JZBSB", /*supersededOnly=*/true);
+const QString kLinesAlone = q::attachedAlone("T_ZJB", /*supersededOnly=*/true);
 const QString kSidesAlone = q::attachedAlone("T_SZB");
 const QString kCoUsersAlone = q::attachedAlone("T_GYQ");
 
@@ -645,7 +664,10 @@ const std::vector<CheckDef> &table()
          {{&kMarkersAlone, "界址标示表（变更日期%1）"},
           {&kLinesAlone, "指界情况表（变更日期%1）"},
           {&kSidesAlone, "宗地四至（变更日期%1）"},
-          {&kCoUsersAlone, "共有使用权表（变更日期%1）"}}},
+          {&kCoUsersAlone, "共有使用权表（变更日期%1）"}},
+         &boundaryAlone,
+         {&q::currentValues, &q::codeEntries, &q::currentMarkers, &q::currentLines,
+          &q::markerCodeSuspects}},
     };
     return defs;
 }

@@ -186,21 +186,25 @@ inline const QString supersededAlone =
 
 // Attached rows whose survey table (same parcel number, unit and change date)
 // does not exist, one finding per parcel version and table: DWDM, ZDBH, a
-// null survey table number and kind, then the change date.
-inline QString attachedAlone(const char *table)
+// null survey table number and kind, then the change date. With
+// supersededOnly, the superseded versions alone: the program finds the
+// current ones among the rows it reads anyway.
+inline QString attachedAlone(const char *table, bool supersededOnly = false)
 {
+    // A current version is looked up in the index of current rows alone.
+    const QString current = QStringLiteral(
+        "(a.BGRQ is null and not exists (select 1 from T_DJDCB d where d.DWDM = a.dwdm and "
+        "d.ZDBH = a.ZDBH and d.bgrq is null)) or ");
     return QStringLiteral(
                "select a.dwdm, a.ZDBH, cast(null as varchar(30)), cast(null as integer), "
-               "a.BGRQ from (select t.dwdm, t.ZDBH, t.BGRQ from %1 t where ")
-               .arg(QLatin1String(table)) +
+               "a.BGRQ from (select t.dwdm, t.ZDBH, t.BGRQ from %1 t where %2")
+               .arg(QLatin1String(table),
+                    supersededOnly ? QStringLiteral("t.BGRQ is not null and ") : QString()) +
            inUnitRange("t") + QStringLiteral(" group by t.ZDBH, t.dwdm, t.BGRQ) a where ") +
-           inUnitPattern("a") +
-           // A current version is looked up in the index of current rows alone.
-           QStringLiteral(" and ((a.BGRQ is null and not "
-                          "exists (select 1 from T_DJDCB d where d.DWDM = a.dwdm and d.ZDBH = "
-                          "a.ZDBH and d.bgrq is null)) or (a.BGRQ is not null and not exists "
-                          "(select 1 from T_DJDCB d where d.DWDM = a.dwdm and d.ZDBH = a.ZDBH and "
-                          "d.bgrq = a.BGRQ)))");
+           inUnitPattern("a") + QStringLiteral(" and (") +
+           (supersededOnly ? QString() : current) +
+           QStringLiteral("(a.BGRQ is not null and not exists (select 1 from T_DJDCB d where "
+                          "d.DWDM = a.dwdm and d.ZDBH = a.ZDBH and d.bgrq = a.BGRQ)))");
 }
 
 } // namespace zarn::sql::quality
