@@ -122,6 +122,10 @@ public:
     const QSet<QString> &codes(const char *name)
     {
         if (!m_codesRead) {
+            // Every table has its set before any is handed out: a set
+            // made later could move the others.
+            for (const auto &[known, sqlTrim] : kCodeTables)
+                m_codes.insert(QLatin1String(known), {});
             rows(q::codeEntries, [&](const QSqlQuery &r) {
                 const QString table = r.value(0).toString();
                 const QString entry = r.value(1).toString();
@@ -132,7 +136,7 @@ public:
             });
             m_codesRead = true;
         }
-        return m_codes[QLatin1String(name)];
+        return *m_codes.constFind(QLatin1String(name));
     }
 
     // The current survey rows of a parcel.

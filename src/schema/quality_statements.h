@@ -53,9 +53,9 @@ inline QString currentRows(const QString &columns)
 // sets QLR, TDZL, QSXZ, TDYT, DCY, DCRQ, qsmc, QSDCY; the identity cards,
 // later dates and postcode FRSFZM, DLRSFZ, KZRQ, DCSHRQ, QLRYB; the coded
 // columns not yet named DWXZ, PZYTDM, TDYTDM, PZYT. Read once, in one pass
-// over the unit. The codes are looked up in the program: SQLite spends a
-// microsecond on each trim and "not in" of a value, as long as the whole
-// pass takes per row.
+// over the unit. The codes are looked up in the program: SQLite spends
+// about a microsecond on a value's trim and "not in", more than the whole
+// pass costs a row.
 inline const QString currentValues =
     currentRows(QStringLiteral("d.JZDGS, d.QLR, d.TDZL, d.QSXZ, d.TDYT, d.DCY, d.DCRQ, d.qsmc, "
                                "d.QSDCY, d.FRSFZM, d.DLRSFZ, d.KZRQ, d.DCSHRQ, d.QLRYB, d.DWXZ, "
@@ -107,7 +107,8 @@ inline const QString coUserCountMismatch = countMismatch("QLRZS", "T_GYQ", "id")
 // The current markers of the unit: ZDBH, dwdm, XH, JZDTBH. Read once for
 // the count, the numbering and the ring.
 inline const QString currentMarkers =
-    QStringLiteral("select t.ZDBH, t.dwdm, t.XH, t.JZDTBH from T_JZBSB t where t.BGRQ is null and ") +
+    QStringLiteral(
+        "select t.ZDBH, t.dwdm, t.XH, t.JZDTBH from T_JZBSB t where t.BGRQ is null and ") +
     inUnit("t");
 // The current markers with a JBLX, JZXLB or JZXWZ that is no entry of its
 // code table as it stands (ZDBH, dwdm and the three): the few whose codes
@@ -137,8 +138,7 @@ inline const QString fourSides =
     inUnit("t") +
     QStringLiteral(" group by ZDBH, dwdm) f on f.ZDBH = d.ZDBH and f.dwdm = d.DWDM where "
                    "d.bgrq is null and ") +
-    inUnit("d") +
-    QStringLiteral(" and (f.n is null or f.n <> 4 or f.k <> 1111)");
+    inUnit("d") + QStringLiteral(" and (f.n is null or f.n <> 4 or f.k <> 1111)");
 
 // A column's value when, trimmed, it is filled, not the default "000" and
 // no entry of a code table, else null. The entries are a list the database
@@ -201,8 +201,7 @@ inline QString attachedAlone(const char *table, bool supersededOnly = false)
                .arg(QLatin1String(table),
                     supersededOnly ? QStringLiteral("t.BGRQ is not null and ") : QString()) +
            inUnitRange("t") + QStringLiteral(" group by t.ZDBH, t.dwdm, t.BGRQ) a where ") +
-           inUnitPattern("a") + QStringLiteral(" and (") +
-           (supersededOnly ? QString() : current) +
+           inUnitPattern("a") + QStringLiteral(" and (") + (supersededOnly ? QString() : current) +
            QStringLiteral("(a.BGRQ is not null and not exists (select 1 from T_DJDCB d where "
                           "d.DWDM = a.dwdm and d.ZDBH = a.ZDBH and d.bgrq = a.BGRQ)))");
 }
