@@ -103,6 +103,9 @@ create table ZARN.T_JZBSB (
     dcblx number(10)
 );
 create index ZARN.IX_JZBSB_PARCEL on ZARN.T_JZBSB (ZDBH, dwdm, BGRQ);
+-- A unit's rows (a range on dwdm), with the columns the quality check of a
+-- unit reads from them, so that it need not visit the table.
+create index ZARN.IX_JZBSB_UNIT on ZARN.T_JZBSB (dwdm, ZDBH, BGRQ, XH, JZDTBH);
 
 -- Boundary designation, one row per boundary line.
 create table ZARN.T_ZJB (
@@ -120,6 +123,7 @@ create table ZARN.T_ZJB (
     dcblx number(10)
 );
 create index ZARN.IX_ZJB_PARCEL on ZARN.T_ZJB (ZDBH, dwdm, BGRQ);
+create index ZARN.IX_ZJB_UNIT on ZARN.T_ZJB (dwdm, ZDBH, BGRQ, JZXQDH, JZXZDH);
 
 -- Four sides, one row per stretch of boundary.
 create table ZARN.T_SZB (
@@ -135,6 +139,7 @@ create table ZARN.T_SZB (
     dcblx number(10)
 );
 create index ZARN.IX_SZB_PARCEL on ZARN.T_SZB (ZDBH, dwdm, BGRQ);
+create index ZARN.IX_SZB_UNIT on ZARN.T_SZB (dwdm, ZDBH, BGRQ, FWSX);
 
 -- Co-use-right holders, one row per holder.
 create table ZARN.T_GYQ (
@@ -165,6 +170,7 @@ create table ZARN.T_GYQ (
     dcblx number(10)
 );
 create index ZARN.IX_GYQ_PARCEL on ZARN.T_GYQ (ZDBH, dwdm, BGRQ);
+create index ZARN.IX_GYQ_UNIT on ZARN.T_GYQ (dwdm, ZDBH, BGRQ);
 
 -- Code tables: read whole, in id order.
 create table ZARN.S_DWXZDM (id number(10) primary key, dwxzmc varchar2(50 char));

@@ -93,6 +93,9 @@ create table zarn.T_JZBSB (
     dcblx integer
 );
 create index IX_JZBSB_PARCEL on zarn.T_JZBSB (ZDBH, dwdm, BGRQ);
+-- A unit's rows (a range on dwdm), with the columns the quality check of a
+-- unit reads from them, so that it need not visit the table.
+create index IX_JZBSB_UNIT on zarn.T_JZBSB (dwdm, ZDBH, BGRQ, XH, JZDTBH);
 
 -- Boundary designation, one row per boundary line.
 create table zarn.T_ZJB (
@@ -110,6 +113,7 @@ create table zarn.T_ZJB (
     dcblx integer
 );
 create index IX_ZJB_PARCEL on zarn.T_ZJB (ZDBH, dwdm, BGRQ);
+create index IX_ZJB_UNIT on zarn.T_ZJB (dwdm, ZDBH, BGRQ, JZXQDH, JZXZDH);
 
 -- Four sides, one row per stretch of boundary.
 create table zarn.T_SZB (
@@ -125,6 +129,7 @@ create table zarn.T_SZB (
     dcblx integer
 );
 create index IX_SZB_PARCEL on zarn.T_SZB (ZDBH, dwdm, BGRQ);
+create index IX_SZB_UNIT on zarn.T_SZB (dwdm, ZDBH, BGRQ, FWSX);
 
 -- Co-use-right holders, one row per holder.
 create table zarn.T_GYQ (
@@ -155,6 +160,7 @@ create table zarn.T_GYQ (
     dcblx integer
 );
 create index IX_GYQ_PARCEL on zarn.T_GYQ (ZDBH, dwdm, BGRQ);
+create index IX_GYQ_UNIT on zarn.T_GYQ (dwdm, ZDBH, BGRQ);
 
 -- Code tables: read whole, in id order.
 create table zarn.S_DWXZDM (id integer primary key, dwxzmc varchar(50));

@@ -89,6 +89,9 @@ create table T_JZBSB (
     dcblx integer
 );
 create index IX_JZBSB_PARCEL on T_JZBSB (ZDBH, dwdm, BGRQ);
+-- A unit's rows (a range on dwdm), with the columns the quality check of a
+-- unit reads from them, so that it need not visit the table.
+create index IX_JZBSB_UNIT on T_JZBSB (dwdm, ZDBH, BGRQ, XH, JZDTBH);
 
 -- Boundary designation, one row per boundary line.
 create table T_ZJB (
@@ -106,6 +109,7 @@ create table T_ZJB (
     dcblx integer
 );
 create index IX_ZJB_PARCEL on T_ZJB (ZDBH, dwdm, BGRQ);
+create index IX_ZJB_UNIT on T_ZJB (dwdm, ZDBH, BGRQ, JZXQDH, JZXZDH);
 
 -- Four sides, one row per stretch of boundary.
 create table T_SZB (
@@ -121,6 +125,7 @@ create table T_SZB (
     dcblx integer
 );
 create index IX_SZB_PARCEL on T_SZB (ZDBH, dwdm, BGRQ);
+create index IX_SZB_UNIT on T_SZB (dwdm, ZDBH, BGRQ, FWSX);
 
 -- Co-use-right holders, one row per holder.
 create table T_GYQ (
@@ -151,6 +156,7 @@ create table T_GYQ (
     dcblx integer
 );
 create index IX_GYQ_PARCEL on T_GYQ (ZDBH, dwdm, BGRQ);
+create index IX_GYQ_UNIT on T_GYQ (dwdm, ZDBH, BGRQ);
 
 -- Code tables: read whole, in id order.
 create table S_DWXZDM (id integer primary key, dwxzmc varchar(50));

@@ -50,6 +50,27 @@ int kindOf(const QVariant &v)
     return v.isNull() ? -1 : v.toInt();
 }
 
+// A value trimmed as the databases' trim() does it: spaces only.
+QStringView sqlTrimmed(QStringView v)
+{
+    while (!v.isEmpty() && v.front() == QLatin1Char(' '))
+        v = v.sliced(1);
+    while (!v.isEmpty() && v.back() == QLatin1Char(' '))
+        v.chop(1);
+    return v;
+}
+
+// The code tables the program looks values up in, by the name codeEntries
+// gives them. The marker tables are trimmed as the program trims a marker's
+// values, the others as the databases trim.
+constexpr std::array<std::pair<const char *, bool>, 7> kCodeTables{{{"JBLX", false},
+                                                                    {"JZXLB", false},
+                                                                    {"JZXWZ", false},
+                                                                    {"QSXZ", true},
+                                                                    {"DWXZ", true},
+                                                                    {"DLDM", true},
+                                                                    {"DLMC", true}}};
+
 // The unit's statements. A statement several checks read is run once per
 // run and its rows kept for them.
 class Reader {
@@ -78,13 +99,14 @@ public:
         auto it = m_tables.find(sql);
         if (it != m_tables.end()) return *it;
         QList<Row> out;
+        int n = -1;
         rows(sql, [&](const QSqlQuery &r) {
             Row row{r.value(0).toString(),
                     r.value(1).toString(),
                     r.value(2).toString(),
                     kindOf(r.value(3)),
                     {}};
-            const int n = r.record().count();
+            if (n < 0) n = r.record().count();
             row.values.reserve(n - 4);
             for (int i = 4; i < n; ++i)
                 row.values << r.value(i).toString();
@@ -95,6 +117,27 @@ public:
 
     // The current survey rows (with JZDGS as their first value).
     const QList<Row> &current() { return table(q::currentValues); }
+
+    // The trimmed entries of a code table of kCodeTables.
+    const QSet<QString> &codes(const char *name)
+    {
+        if (!m_codesRead) {
+            // Every table has its set before any is handed out: a set
+            // made later could move the others.
+            for (const auto &[known, sqlTrim] : kCodeTables)
+                m_codes.insert(QLatin1String(known), {});
+            rows(q::codeEntries, [&](const QSqlQuery &r) {
+                const QString table = r.value(0).toString();
+                const QString entry = r.value(1).toString();
+                for (const auto &[known, sqlTrim] : kCodeTables)
+                    if (table == QLatin1String(known))
+                        m_codes[table].insert(sqlTrim ? sqlTrimmed(entry).toString()
+                                                      : entry.trimmed());
+            });
+            m_codesRead = true;
+        }
+        return *m_codes.constFind(QLatin1String(name));
+    }
 
     // The current survey rows of a parcel.
     QList<const Row *> currentOf(const QString &dwdm, const QString &zdbh)
@@ -111,46 +154,68 @@ public:
     std::vector<Boundary> &boundaries()
     {
         if (m_boundariesRead) return m_boundaries;
-        QHash<QString, QSet<QString>> codes;
-        rows(q::markerCodes, [&](const QSqlQuery &r) {
-            codes[r.value(0).toString()].insert(r.value(1).toString().trimmed());
+        std::size_t last = kNone;
+        rows(q::currentMarkers, [&](const QSqlQuery &r) {
+            Boundary &b = parcel(r, last);
+            const QVariant xh = r.value(2);
+            const bool numbered = !xh.isNull();
+            b.markers.push_back({r.value(3).toString().trimmed(), numbered ? xh.toInt() : -1});
+            if (numbered) ++b.counted;
         });
+        last = kNone;
+        rows(q::currentLines, [&](const QSqlQuery &r) {
+            parcel(r, last).lines.push_back(
+                {r.value(2).toString().trimmed(), r.value(3).toString().trimmed()});
+        });
+        // The few markers with a value that is not literally a code.
         static const std::array<std::pair<const char *, const char *>, 3> codeColumns{
             {{"JBLX", "界标类别"}, {"JZXLB", "界址线类别"}, {"JZXWZ", "界址线位置"}}};
         std::array<const QSet<QString> *, 3> sets{};
         for (std::size_t i = 0; i < 3; ++i)
-            sets[i] = &codes[QLatin1String(codeColumns[i].first)];
-        rows(q::currentMarkers, [&](const QSqlQuery &r) {
-            Boundary &b = parcel(r.value(1).toString(), r.value(0).toString());
-            const QVariant xh = r.value(2);
-            b.markers.push_back({r.value(3).toString().trimmed(), xh.isNull() ? -1 : xh.toInt()});
-            if (!xh.isNull()) ++b.counted;
+            sets[i] = &codes(codeColumns[i].first);
+        last = kNone;
+        rows(q::markerCodeSuspects, [&](const QSqlQuery &r) {
+            Boundary &b = parcel(r, last);
             for (std::size_t i = 0; i < 3; ++i) {
-                const QString v = r.value(int(4 + i)).toString().trimmed();
+                const QString v = r.value(int(2 + i)).toString().trimmed();
                 if (!v.isEmpty() && v != QLatin1String("000") && !sets[i]->contains(v))
                     b.badCodes << QStringLiteral("%1“%2”").arg(
                         QString::fromUtf8(codeColumns[i].second), v);
             }
         });
-        rows(q::currentLines, [&](const QSqlQuery &r) {
-            parcel(r.value(1).toString(), r.value(0).toString())
-                .lines.push_back(
-                    {r.value(2).toString().trimmed(), r.value(3).toString().trimmed()});
-        });
         m_boundariesRead = true;
         return m_boundaries;
     }
 
-private:
-    Boundary &parcel(const QString &dwdm, const QString &zdbh)
+    // A parcel's markers and lines, or null when it has none.
+    const Boundary *boundaryOf(const QString &dwdm, const QString &zdbh)
     {
+        boundaries();
+        const auto unit = m_parcelIndex.constFind(dwdm);
+        if (unit == m_parcelIndex.constEnd()) return nullptr;
+        const auto it = unit->constFind(zdbh);
+        return it == unit->constEnd() ? nullptr : &m_boundaries[*it];
+    }
+
+private:
+    static constexpr std::size_t kNone = std::size_t(-1);
+
+    // The parcel of a row whose first columns are ZDBH and dwdm. A parcel's
+    // rows mostly come one after another, so the last one is tried first.
+    Boundary &parcel(const QSqlQuery &r, std::size_t &last)
+    {
+        const QString zdbh = r.value(0).toString();
+        const QString dwdm = r.value(1).toString();
+        if (last != kNone && m_boundaries[last].zdbh == zdbh && m_boundaries[last].dwdm == dwdm)
+            return m_boundaries[last];
         QHash<QString, std::size_t> &ofUnit = m_parcelIndex[dwdm];
         auto it = ofUnit.constFind(zdbh);
         if (it == ofUnit.constEnd()) {
             it = ofUnit.insert(zdbh, m_boundaries.size());
             m_boundaries.push_back({dwdm, zdbh, {}, {}, 0, {}});
         }
-        return m_boundaries[*it];
+        last = *it;
+        return m_boundaries[last];
     }
 
     Connection &m_connection;
@@ -161,6 +226,8 @@ private:
     std::vector<Boundary> m_boundaries;
     QHash<QString, QHash<QString, std::size_t>> m_parcelIndex;
     bool m_boundariesRead = false;
+    QHash<QString, QSet<QString>> m_codes;
+    bool m_codesRead = false;
 };
 
 using Out = QList<Finding>;
@@ -192,6 +259,25 @@ struct Listed {
     const char *detail;
 };
 
+// A column of a statement read once for several checks (its rows beginning
+// with the four keys): every row where the column (by its place among the
+// values) is not null is a finding, the value filling the detail's %1.
+struct Flagged {
+    const QString *sql;
+    int value;
+    const char *detail;
+};
+
+// A coded column of the current survey rows (by its place among
+// currentValues' values): a value that, trimmed as the databases trim, is
+// filled, not the default "000" and no entry of its code table is a
+// finding, the value filling the detail's %1.
+struct Coded {
+    int value;
+    const char *table; // among kCodeTables
+    const char *detail;
+};
+
 using Evaluator = void (*)(Reader &, int check, Out &);
 
 struct CheckDef {
@@ -199,6 +285,8 @@ struct CheckDef {
     std::vector<Listed> listed;
     Evaluator evaluate = nullptr;
     std::vector<const QString *> reads = {}; // the statements the evaluator runs
+    std::vector<Flagged> flagged = {};
+    std::vector<Coded> coded = {};
 };
 
 // ---------------------------------------------------------------- complete
@@ -373,12 +461,10 @@ void onParcel(Reader &reader, const QString &dwdm, const QString &zdbh, int chec
 // JZDGS against the current markers, counted as the forms count them.
 void markerCount(Reader &reader, int check, Out &out)
 {
-    QHash<QString, QHash<QString, int>> counted;
-    for (const Boundary &b : reader.boundaries())
-        counted[b.dwdm][b.zdbh] = b.counted;
     for (const Row &r : reader.current()) {
         const int stated = r.values[0].toInt();
-        const int found = counted.value(r.dwdm).value(r.zdbh);
+        const Boundary *b = reader.boundaryOf(r.dwdm, r.zdbh);
+        const int found = b ? b->counted : 0;
         if (stated != found)
             out << keyed(r, check,
                          QStringLiteral("表上填%1个，界址标示表有%2个").arg(stated).arg(found));
@@ -469,18 +555,29 @@ void markerCodes(Reader &reader, int check, Out &out)
             onParcel(reader, b.dwdm, b.zdbh, check, bad, out);
 }
 
+// Current markers and lines of a parcel without a current survey table, as
+// the superseded ones' statements say them.
+void boundaryAlone(Reader &reader, int check, Out &out)
+{
+    for (const Boundary &b : reader.boundaries()) {
+        if (!reader.currentOf(b.dwdm, b.zdbh).isEmpty()) continue;
+        const auto alone = [&](const char *table) {
+            out << Finding{.dwdm = b.dwdm,
+                           .zdbh = b.zdbh,
+                           .dcbh = {},
+                           .kind = -1,
+                           .check = check,
+                           .detail = QString::fromUtf8(table) + QStringLiteral("（变更日期空）")};
+        };
+        if (!b.markers.empty()) alone("界址标示表");
+        if (!b.lines.empty()) alone("指界情况表");
+    }
+}
+
 // ---------------------------------------------------------------- the table
 
-const QString kQsxzCodes = q::notInCodes("QSXZ", "S_QSXZ", "qsxzmc");
-const QString kDwxzCodes = q::notInCodes("DWXZ", "S_DWXZDM", "dwxzmc");
-const QString kCoUserDwxzCodes = q::attachedNotInCodes("T_GYQ", "TDSYZXZ", "S_DWXZDM", "dwxzmc");
-const QString kPzytdmCodes = q::notInCodes("PZYTDM", "S_DLDM", "DLDM");
-const QString kTdytdmCodes = q::notInCodes("TDYTDM", "S_DLDM", "DLDM");
-const QString kPzytCodes = q::notInCodes("PZYT", "S_DLDM", "DLMC");
-const QString kTdytCodes = q::notInCodes("TDYT", "S_DLDM", "DLMC");
-const QString kCoUserTdytCodes = q::attachedNotInCodes("T_GYQ", "TDYT", "S_DLDM", "DLMC");
-const QString kMarkersAlone = q::attachedAlone("T_JZBSB");
-const QString kLinesAlone = q::attachedAlone("T_ZJB");
+const QString kMarkersAlone = q::attachedAlone("T_JZBSB", /*supersededOnly=*/true);
+const QString kLinesAlone = q::attachedAlone("T_ZJB", /*supersededOnly=*/true);
 const QString kSidesAlone = q::attachedAlone("T_SZB");
 const QString kCoUsersAlone = q::attachedAlone("T_GYQ");
 
@@ -524,38 +621,57 @@ const std::vector<CheckDef> &table()
         {{"JZ01", "界址点个数与界址标示表中的界址点数不符", S::Error},
          {},
          &markerCount,
-         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::codeEntries, &q::currentMarkers, &q::currentLines,
+          &q::markerCodeSuspects}},
         {{"JZ02", "界址点序号不是从1起连续编排（有缺号、重号或空号）", S::Error},
          {},
          &markerNumbering,
-         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::codeEntries, &q::currentMarkers, &q::currentLines,
+          &q::markerCodeSuspects}},
         {{"JZ03", "界址线的起止点未围成经过全部界址点的一个闭合环", S::Error},
          {},
          &ring,
-         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::codeEntries, &q::currentMarkers, &q::currentLines,
+          &q::markerCodeSuspects}},
         {{"JZ04", "宗地四至不是东、南、西、北各一条", S::Warning}, {{&q::fourSides, ""}}},
         {{"GY01", "共有使用权人数与共有使用权表中的人数不符", S::Error},
          {{&q::coUserCountMismatch, "表上填%1人，共有使用权表有%2人"}}},
-        {{"DM01", "权属性质不在代码表中", S::Warning}, {{&kQsxzCodes, "“%1”"}}},
+        {{"DM01", "权属性质不在代码表中", S::Warning},
+         {},
+         nullptr,
+         {&q::currentValues, &q::codeEntries},
+         {},
+         {{3, "QSXZ", "“%1”"}}},
         {{"DM02", "土地使用者性质不在代码表中", S::Warning},
-         {{&kDwxzCodes, "“%1”"}, {&kCoUserDwxzCodes, "共有使用权人“%1”"}}},
+         {},
+         nullptr,
+         {&q::currentValues, &q::codeEntries},
+         {{&q::coUserCodes, 0, "共有使用权人“%1”"}},
+         {{14, "DWXZ", "“%1”"}}},
         {{"DM03", "土地用途代码或名称不在代码表中", S::Warning},
-         {{&kPzytdmCodes, "批准用途代码“%1”"},
-          {&kTdytdmCodes, "实际用途代码“%1”"},
-          {&kPzytCodes, "批准用途“%1”"},
-          {&kTdytCodes, "实际用途“%1”"},
-          {&kCoUserTdytCodes, "共有使用权人用途“%1”"}}},
+         {},
+         nullptr,
+         {&q::currentValues, &q::codeEntries},
+         {{&q::coUserCodes, 1, "共有使用权人用途“%1”"}},
+         {{15, "DLDM", "批准用途代码“%1”"},
+          {16, "DLDM", "实际用途代码“%1”"},
+          {17, "DLMC", "批准用途“%1”"},
+          {4, "DLMC", "实际用途“%1”"}}},
         {{"DM04", "界标类别、界址线类别或界址线位置不在代码表中", S::Warning},
          {},
          &markerCodes,
-         {&q::currentValues, &q::markerCodes, &q::currentMarkers, &q::currentLines}},
+         {&q::currentValues, &q::codeEntries, &q::currentMarkers, &q::currentLines,
+          &q::markerCodeSuspects}},
         {{"BB01", "已变更的旧版调查表没有同一宗地的现势调查表", S::Error},
          {{&q::supersededAlone, ""}}},
         {{"BB02", "附表中有记录所属的调查表不存在", S::Error},
          {{&kMarkersAlone, "界址标示表（变更日期%1）"},
           {&kLinesAlone, "指界情况表（变更日期%1）"},
           {&kSidesAlone, "宗地四至（变更日期%1）"},
-          {&kCoUsersAlone, "共有使用权表（变更日期%1）"}}},
+          {&kCoUsersAlone, "共有使用权表（变更日期%1）"}},
+         &boundaryAlone,
+         {&q::currentValues, &q::codeEntries, &q::currentMarkers, &q::currentLines,
+          &q::markerCodeSuspects}},
     };
     return defs;
 }
@@ -620,6 +736,20 @@ QList<Finding> run(Connection &connection, const Scope &scope, const Progress &p
                 f.detail = detailOf(l.detail, r);
                 found << f;
             });
+        for (const Flagged &f : defs[i].flagged)
+            for (const Row &r : reader.table(*f.sql))
+                if (const QString &v = r.values[f.value]; !v.isEmpty())
+                    found << keyed(r, check, QString::fromUtf8(f.detail).arg(v));
+        for (const Coded &c : defs[i].coded) {
+            const QSet<QString> &entries = reader.codes(c.table);
+            const QString detail = QString::fromUtf8(c.detail);
+            for (const Row &r : reader.current()) {
+                const QString &v = r.values[c.value];
+                const QStringView t = sqlTrimmed(v);
+                if (!t.isEmpty() && t != QLatin1String("000") && !entries.contains(t.toString()))
+                    found << keyed(r, check, detail.arg(v));
+            }
+        }
         if (defs[i].evaluate) defs[i].evaluate(reader, check, found);
         if (progress) progress(check + 1, int(defs.size()));
     }
@@ -640,6 +770,8 @@ QStringList statements()
             if (!out.contains(*l.sql)) out << *l.sql;
         for (const QString *sql : d.reads)
             if (!out.contains(*sql)) out << *sql;
+        for (const Flagged &f : d.flagged)
+            if (!out.contains(*f.sql)) out << *f.sql;
     }
     return out;
 }

@@ -181,6 +181,12 @@ const QList<Plant> kPlants = {
      }},
     {"BB02",
      [](Connection &c, const Parcels &p) {
+         // The survey table gone, its current markers, lines and sides stay.
+         run(c, QStringLiteral("delete from T_DJDCB where id = ?"), {p.plainId});
+         return QStringList{p.plain};
+     }},
+    {"BB02",
+     [](Connection &c, const Parcels &p) {
          run(c,
              QStringLiteral("insert into T_SZB (id, ZDBH, dwdm, FWSX, BGRQ) values (900000, ?, ?, "
                             "'东', '20000101')"),
