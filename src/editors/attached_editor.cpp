@@ -1,7 +1,8 @@
 #include "editors/attached_editor.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "session/session_context.h"
+#include "data/statement_runner.h"
+#include "data/characters.h"
 #include "data/errors.h"
 #include "schema/attached_rows.h"
 #include "schema/code_statements.h"
@@ -38,11 +39,11 @@ bool isGridMoveKey(int key)
 
 } // namespace
 
-AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, QWidget *owner,
-                               TDataMod *dataModule)
+AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc,
+                               zarn::SessionContext &session, QWidget *owner)
     : SurveyDialog(owner)
     , m_desc(desc)
-    , m_dm(dataModule ? dataModule : DataMod)
+    , m_session(&session)
     , m_keyFlow(keyFlowRoutes())
 {
     buildWindow();
@@ -55,24 +56,24 @@ AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, QWidget *o
 
 AttachedEditor::~AttachedEditor()
 {
-    // The data module may outlive the editor: its hook must not call back here.
-    if (m_dm) dataset().setRenumber({}, 0);
+    // The session may outlive the editor: its hook must not call back here.
+    if (m_session) dataset().setRenumber({}, 0);
 }
 
-TDataMod &AttachedEditor::dataModule() const
+zarn::SessionContext &AttachedEditor::session() const
 {
-    if (!m_dm) throw Error(QStringLiteral("数据模块不存在，无法打开录入表"));
-    return *m_dm;
+    if (!m_session) throw Error(QStringLiteral("数据模块不存在，无法打开录入表"));
+    return *m_session;
 }
 
 Dataset &AttachedEditor::dataset() const
 {
-    return dataModule().*(m_desc.dataset);
+    return session().*(m_desc.dataset);
 }
 
 QString AttachedEditor::unitCode() const
 {
-    return dwdm.isEmpty() ? dataModule().dwdm : dwdm;
+    return dwdm.isEmpty() ? session().unitCode : dwdm;
 }
 
 // ---------------------------------------------------------------- loading
@@ -103,7 +104,7 @@ void AttachedEditor::setModeControls()
 
 void AttachedEditor::fillCodeLists()
 {
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     for (const CodeListFill &fill : m_desc.codeLists) {
         RunSQL(q, fill.list->sql);
         DBComboBox *list = comboBox(utf8(fill.control));
@@ -113,7 +114,7 @@ void AttachedEditor::fillCodeLists()
         QStringList entries;
         const int column = q.indexOf(fill.list->column);
         for (int row = 0; row < q.recordCount(); ++row)
-            entries << trimBlanks(Dataset::textOf(q.valueAt(row, column)));
+            entries << zarn::trimBlanks(Dataset::textOf(q.valueAt(row, column)));
         list->setEntries(entries);
         grid->setPickList(gridColumn, entries);
     }
@@ -155,21 +156,21 @@ bool AttachedEditor::ownsWindow(const QWidget *window) const
 
 qint64 AttachedEditor::nextId()
 {
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     RunSQL(q, *m_desc.maxId);
     return numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 }
 
 QString AttachedEditor::surveyRowText(const char *column) const
 {
-    const Dataset &t = dataModule().djdcTable;
+    const Dataset &t = session().surveyRows;
     const int c = t.isOpen() ? t.fieldIndex(QLatin1String(column)) : -1;
     return c < 0 ? QString() : Dataset::textOf(t.value(c));
 }
 
 void AttachedEditor::setKeyColumns(qint64 id)
 {
-    TDataMod &dm = dataModule();
+    zarn::SessionContext &context = session();
     Dataset &ds = dataset();
     ds.setValue(QStringLiteral("ZDBH"), zdbh);
     ds.setValue(QStringLiteral("DWDM"), unitCode());
@@ -177,7 +178,7 @@ void AttachedEditor::setKeyColumns(qint64 id)
     ds.setValue(QStringLiteral("BGRQ"), surveyRowText("BGRQ"));
     ds.setValue(QStringLiteral("DCRQ"), surveyRowText("DCRQ"));
     ds.setValue(QStringLiteral("ID"), id);
-    ds.setValue(QStringLiteral("DCBLX"), dm.lx == 1 ? 1 : 0);
+    ds.setValue(QStringLiteral("DCBLX"), context.kind == 1 ? 1 : 0);
 }
 
 void AttachedEditor::addRow()
@@ -198,7 +199,7 @@ void AttachedEditor::postPending()
 
 bool AttachedEditor::idTakenMeanwhile(const DatabaseError &refusal, qint64 tried)
 {
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     RunSQL(q, *m_desc.maxId);
     const bool taken =
         !q.isEmpty() && !Dataset::isNullValue(q.value(0)) && q.value(0).toLongLong() >= tried;
@@ -225,7 +226,7 @@ QVariantList AttachedEditor::currentRowValues() const
 
 bool AttachedEditor::hasUnstoredChange() const
 {
-    if (m_changed || !m_dm) return false;
+    if (m_changed || !m_session) return false;
     const Dataset &ds = dataset();
     if (!ds.isEditing() || !ds.isModified()) return false;
     if (m_rowAsBegun.size() != ds.fieldCount()) return true;
@@ -251,7 +252,7 @@ void AttachedEditor::settle()
 
 bool AttachedEditor::parcelGuard()
 {
-    if (!trimBlanks(dataset().text(QStringLiteral("ZDBH"))).isEmpty()) return true;
+    if (!zarn::trimBlanks(dataset().text(QStringLiteral("ZDBH"))).isEmpty()) return true;
     showMessage(kEmptyParcel, this);
     return false;
 }
@@ -397,7 +398,7 @@ bool AttachedEditor::mayClose()
     const int answer = messageBox(
         QStringLiteral("“%1”中%2\n\n要保存吗？选“保存”存入数据库后关闭，选“不保存”%3并关闭，"
                        "选“取消”回到录入表继续修改。")
-            .arg(trimBlanks(windowTitle()), what, dropped),
+            .arg(zarn::trimBlanks(windowTitle()), what, dropped),
         QStringLiteral("提示"), MessageIcon::Question, Save | Discard | Cancel, this);
     if (answer == Discard) {
         dataset().cancel();
@@ -448,7 +449,7 @@ bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
     }
 
     // A new row leaves the grid through us, so that its ID can be retried.
-    if (grid && m_dm && (watched == grid->viewport() || watched == grid)) {
+    if (grid && m_session && (watched == grid->viewport() || watched == grid)) {
         bool leaving = false;
         if (type == QEvent::MouseButtonPress && watched == grid->viewport()) {
             const auto *mouse = static_cast<QMouseEvent *>(event);

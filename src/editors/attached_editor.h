@@ -1,18 +1,17 @@
 #pragma once
 
-// The attached-table editors: TFrmJZBS (boundary markers, T_JZBSB), TFrmZJ
-// (boundary designation, T_ZJB), TFrmSZ (four sides, T_SZB) and TFrmGY
+// The attached-table editors: BoundaryMarkerEditor (boundary markers, T_JZBSB), BoundaryDesignationEditor
+// (boundary designation, T_ZJB), FourSidesEditor (four sides, T_SZB) and CoUserEditor
 // (co-use-right holders, T_GYQ). All four are this one AttachedEditor driven
 // by a constant AttachedEditorDescription; each editor's own files add its features.
 //
 // Opening one from a survey form
 // ------------------------------
-//     TFrmJZBS editor(this);              // owned by the form; works on the global DataMod
-//     TFrmJZBS editor(this, dataModule);  // or on the data module it is given
+//     BoundaryMarkerEditor editor(session, this); // on the session's rows, owned by the form
 //     editor.zdbh = parcelNumber;         // the sheet's parcel number, trimmed
 //     editor.bgrq = changeDate;           // the survey row's BGRQ as text; "" for a current row
 //     editor.dwdm = unitCode;             // the survey row's own DWDM
-//     editor.Label43->setText(QStringLiteral("分摊土地系数")); // TFrmGY only, when the
+//     editor.Label43->setText(QStringLiteral("分摊土地系数")); // CoUserEditor only, when the
 //                                                           // ownership form opens it
 //     editor.exec();                      // modal; returns when the user closes it
 //
@@ -21,17 +20,17 @@
 //   editing; a change date opens that version's rows read-only.
 // - `dwdm` is the survey row's own unit code, which in a street's or a
 //   district's session is longer than the session's; empty, the editor takes
-//   the session's unit code from the data module.
-// - The data module supplies the form kind (`lx`,
+//   the session's unit code.
+// - The session supplies the form kind (`kind`,
 //   written into DCBLX of new rows), the survey row under the cursor of
-//   `djdcTable` (its BGRQ and DCRQ go into new rows), the editor's own query
-//   (`JZBS`, `Zj`, `sz`, `GY`) and the scratch query `ADOQuery1`. It must
-//   outlive the editor.
+//   `surveyRows` (its BGRQ and DCRQ go into new rows), the editor's own rows
+//   (`markerRows`, `designationRows`, `fourSidesRows`, `coUserRows`) and the
+//   `scratchQuery`. It should outlive the editor.
 // - The editor returns nothing: what it stored is in the database, and the
-//   data module's query keeps the listed rows. Closing the editor with a new
+//   session's dataset keeps the listed rows. Closing the editor with a new
 //   or changed row not yet stored asks whether to store it (by the editor's
 //   own save), drop it or go back to it. Afterwards the form recounts what
-//   it shows (boundary points after TFrmJZBS, co-users after TFrmGY).
+//   it shows (boundary points after BoundaryMarkerEditor, co-users after CoUserEditor).
 // - Errors inside the editor are shown to the user there; exec() does not throw.
 
 #include "editors/editor_description.h"
@@ -48,11 +47,10 @@
 class QLabel;
 class QPushButton;
 class QTabWidget;
-class TDataMod;
-
 namespace zarn {
 class DatabaseError;
-}
+class SessionContext;
+} // namespace zarn
 
 namespace zarn::ui {
 class Banner;
@@ -68,8 +66,8 @@ namespace zarn::editors {
 class AttachedEditor : public zarn::ui::SurveyDialog {
     Q_OBJECT
 public:
-    // A null data module means the global DataMod as it is now.
-    AttachedEditor(const AttachedEditorDescription &desc, QWidget *owner, TDataMod *dataModule);
+    AttachedEditor(const AttachedEditorDescription &desc, zarn::SessionContext &session,
+                   QWidget *owner);
     ~AttachedEditor() override;
 
     // Set by the survey form before the editor is shown. dwdm is the unit
@@ -81,8 +79,9 @@ public:
     QString unitCode() const;
 
     const AttachedEditorDescription &description() const { return m_desc; }
-    // The data module and the editor's query in it; throw zarn::Error without one.
-    TDataMod &dataModule() const;
+    // The session and the editor's rows in it; throw zarn::Error once the
+    // session is gone.
+    zarn::SessionContext &session() const;
     zarn::Dataset &dataset() const;
     // Decided at loading: the rows of a change date, read-only.
     bool isChangedMode() const { return m_changed; }
@@ -199,7 +198,7 @@ private:
     QString surveyRowText(const char *column) const;
 
     const AttachedEditorDescription &m_desc;
-    QPointer<TDataMod> m_dm;
+    QPointer<zarn::SessionContext> m_session;
     bool m_changed = false;
     // The row being edited as it stood when its editing began (a new row:
     // once the editor had filled it in); empty when unknown.

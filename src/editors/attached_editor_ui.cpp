@@ -2,7 +2,7 @@
 // with the entry page and the list page, the speed buttons down the right edge.
 #include "editors/attached_editor.h"
 
-#include "component/DataM.h"
+#include "session/session_context.h"
 #include "widgets/banner.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
@@ -75,7 +75,7 @@ void AttachedEditor::buildWindow()
     PageControl1->addTab(TabSheet2, QStringLiteral("浏览"));
     body->addWidget(PageControl1, 1);
 
-    DataSource1 = new DataSource(m_dm ? &(m_dm.data()->*(m_desc.dataset)) : nullptr, this);
+    DataSource1 = new DataSource(m_session ? &(m_session.data()->*(m_desc.dataset)) : nullptr, this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
 
     buildEntryPage();

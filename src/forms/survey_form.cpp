@@ -1,10 +1,11 @@
 #include "forms/survey_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "session/session_context.h"
+#include "data/statement_runner.h"
+#include "data/characters.h"
 #include "data/dataset.h"
 #include "data/errors.h"
-#include "dialogs/frm_Input.h"
+#include "dialogs/locate_dialog.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/number_claim.h"
@@ -48,9 +49,10 @@ QFrame *bandPanel(const Band &band, QWidget *parent)
 
 } // namespace
 
-SurveyForm::SurveyForm(const SurveyFormDescription &desc, QWidget *owner)
+SurveyForm::SurveyForm(const SurveyFormDescription &desc, SessionContext &session, QWidget *owner)
     : SurveyDialog(owner)
     , m_desc(desc)
+    , m_session(session)
 {
     setObjectName(QString::fromLatin1(desc.objectName));
     setWindowTitle(text(desc.caption));
@@ -60,11 +62,9 @@ SurveyForm::SurveyForm(const SurveyFormDescription &desc, QWidget *owner)
 
 SurveyForm::~SurveyForm()
 {
-    // The data module may outlive the form: its hooks must not call back here.
-    if (DataMod) {
-        DataMod->djdcTable.setRenumber({}, 0);
-        DataMod->djdcTable.setWriteCheck({});
-    }
+    // The session may outlive the form: its hooks must not call back here.
+    m_session.surveyRows.setRenumber({}, 0);
+    m_session.surveyRows.setWriteCheck({});
 }
 
 void SurveyForm::setUp(SurveySheet *sheet)
@@ -127,7 +127,7 @@ void SurveyForm::setUp(SurveySheet *sheet)
                 [this, h = b.handler] { guard(this, [this, h] { (this->*h)(); }); });
     }
 
-    DataSource1 = new DataSource(DataMod ? &DataMod->djdcTable : nullptr, this);
+    DataSource1 = new DataSource(&m_session.surveyRows, this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
     sheet->bind(DataSource1);
 
@@ -162,41 +162,35 @@ void SurveyForm::setUp(SurveySheet *sheet)
     sheet->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-TDataMod &SurveyForm::dataModule() const
-{
-    if (!DataMod) throw Error(QStringLiteral("数据模块不存在，无法显示调查表"));
-    return *DataMod;
-}
-
 Dataset &SurveyForm::table() const
 {
-    return dataModule().djdcTable;
+    return session().surveyRows;
 }
 
 // ---------------------------------------------------------------- opening
 
 void SurveyForm::loadRows()
 {
-    TDataMod &dm = dataModule();
-    m_parts = numbering::splitUnitCode(dm.dwdm);
+    zarn::SessionContext &context = session();
+    m_parts = numbering::splitUnitCode(context.unitCode);
     try {
-        RunSQL(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+        RunSQL(context.surveyRows, m_desc.loadStatement, unitcode::unitListParams(context.unitCode));
     } catch (const DatabaseError &e) {
         // Said as a load, not as a refused save.
         throw Error(loadFailureText(e));
     }
-    dm.djdcTable.setRenumber(
+    context.surveyRows.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
     // What the row held when its editing began, for the write check.
-    connect(&dm.djdcTable, &Dataset::stateChanged, this, [this](Dataset::State state) {
+    connect(&context.surveyRows, &Dataset::stateChanged, this, [this](Dataset::State state) {
         m_keysAsBegun = state == Dataset::State::Edit ? keysOf(table()) : QStringList();
     });
     // Both kinds of survey table number parcels from one sequence: a current
     // row's new parcel number (given or typed) is refused when another
     // current row of the unit has it, a survey table number this form
     // generated when any row of the unit has it.
-    dm.djdcTable.setWriteCheck(
+    context.surveyRows.setWriteCheck(
         [this](Dataset &t) {
             refuseIncomplete(t);
             // A change of the survey table number alone claims nothing: the
@@ -257,8 +251,8 @@ QString SurveyForm::rowUnit() const
     // each row's attached rows and counts are kept under the row's own unit
     // code. Only a row that has none falls back to the code the session was
     // opened with.
-    const QString own = trimBlanks(table().text(QStringLiteral("dwdm")));
-    return own.isEmpty() ? dataModule().dwdm : own;
+    const QString own = zarn::trimBlanks(table().text(QStringLiteral("dwdm")));
+    return own.isEmpty() ? session().unitCode : own;
 }
 
 void SurveyForm::closeEvent(QCloseEvent *event)
@@ -376,7 +370,7 @@ void SurveyForm::spbViewCurrRecClick()
     finishOpening();
     Dataset &t = table();
     {
-        TFrmInput dialog(this);
+        LocateDialog dialog(m_session, this);
         const auto count = [&] {
             dialog.Label1->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
         };
@@ -415,7 +409,7 @@ void SurveyForm::spbSaveClick()
 {
     finishOpening();
     Dataset &t = table();
-    if (trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty()) {
+    if (zarn::trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty()) {
         showMessage(kEmptyParcel, this);
         return;
     }
@@ -456,7 +450,7 @@ void SurveyForm::spbDelClick()
         // anywhere, the commit's included, leaves both as they were.
         survey::removeSurveyRow(*t.connection(),
                                 {.id = t.value(QStringLiteral("id")),
-                                 .parcel = trimBlanks(t.text(QStringLiteral("zdbh"))),
+                                 .parcel = zarn::trimBlanks(t.text(QStringLiteral("zdbh"))),
                                  .unit = t.text(QStringLiteral("dwdm")),
                                  .changeDate = t.text(QStringLiteral("bgrq"))});
         t.dropRow();

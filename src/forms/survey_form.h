@@ -14,11 +14,10 @@
 class QFrame;
 class QPrinter;
 class SurveySheet;
-class TDataMod;
-
 namespace zarn {
 class DatabaseError;
 class IniBatch;
+class SessionContext;
 } // namespace zarn
 namespace zarn::ui {
 class Banner;
@@ -170,7 +169,8 @@ public:
     const zarn::numbering::UnitCodeParts &unitCodeParts() const { return m_parts; }
 
 protected:
-    SurveyForm(const zarn::forms::SurveyFormDescription &desc, QWidget *owner);
+    SurveyForm(const zarn::forms::SurveyFormDescription &desc, zarn::SessionContext &session,
+               QWidget *owner);
 
     // Lays the bands out around the sheet, makes the speed buttons, binds the
     // sheet and listens to its keys. The form calls it from its constructor
@@ -191,7 +191,7 @@ protected:
     zarn::Dataset &table() const;
     // Cancels a new row its 新增 could not store, the sheet back on the row it came from.
     void dropNewRow();
-    TDataMod &dataModule() const;
+    zarn::SessionContext &session() const { return m_session; }
 
     void closeEvent(QCloseEvent *event) override;
     // Stores the row on screen before the window closes; false when the
@@ -236,6 +236,7 @@ private:
     static bool isSurveyorInput(const QEvent *event);
 
     const zarn::forms::SurveyFormDescription &m_desc;
+    zarn::SessionContext &m_session;
     SurveySheet *m_sheet = nullptr;
     zarn::ui::KeyFlowRoutes m_keyFlow;
     zarn::numbering::UnitCodeParts m_parts;

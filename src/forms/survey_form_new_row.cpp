@@ -3,8 +3,10 @@
 // fills in, remembered from the surveyor's last row.
 #include "forms/survey_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "session/session_context.h"
+#include "data/statement_runner.h"
+#include "data/characters.h"
+#include "config/config_ini.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "forms/survey_sheet.h"
@@ -25,8 +27,8 @@ using namespace zarn::ui;
 QString SurveyForm::nextParcel(bool unitEmpty) const
 {
     if (unitEmpty) return numbering::firstParcelNumber(m_parts);
-    Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    Dataset &q = session().scratchQuery;
+    RunSQL(q, sql::djdcMaxZdbh, {session().unitCode});
     return numbering::nextParcelNumber(
         numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
@@ -34,8 +36,8 @@ QString SurveyForm::nextParcel(bool unitEmpty) const
 QString SurveyForm::nextSurvey(bool unitEmpty) const
 {
     if (unitEmpty) return numbering::firstSurveyNumber(m_parts);
-    Dataset &q = dataModule().ADOQuery1;
-    RunSQL(q, sql::djdcMaxDcbh, {dataModule().dwdm});
+    Dataset &q = session().scratchQuery;
+    RunSQL(q, sql::djdcMaxDcbh, {session().unitCode});
     return numbering::nextSurveyNumber(
         numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
@@ -43,7 +45,7 @@ QString SurveyForm::nextSurvey(bool unitEmpty) const
 bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 {
     if (t.state() != Dataset::State::Insert) return false;
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     RunSQL(q, sql::djdcMaxId);
     const QVariant highest = q.isEmpty() ? QVariant() : q.value(0);
     const bool idTaken = !Dataset::isNullValue(highest) &&
@@ -55,7 +57,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
     // The parcel number: only one this form gave; a number the surveyor
     // typed that another parcel has is theirs to mend.
     if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
-    RunSQL(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    RunSQL(q, sql::djdcMaxZdbh, {session().unitCode});
     const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
     m_givenParcel = nextParcel(unitEmpty);
     const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
@@ -74,7 +76,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 void SurveyForm::SaveThisDCBinfo()
 {
     finishOpening();
-    IniBatch ini = ConfigIniBatch();
+    IniBatch ini = zarn::openConfigIni();
     rememberValues(ini);
     ini.commit();
 }
@@ -88,7 +90,7 @@ void SurveyForm::rememberValues(IniBatch &ini)
         // number is not a survey table yet; 新增 drops it.
         if (t.recNo() < 0) return;
         if (t.state() == Dataset::State::Insert &&
-            trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty())
+            zarn::trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty())
             return;
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() != ControlFamily::Framed) continue;
@@ -102,7 +104,7 @@ void SurveyForm::rememberValues(IniBatch &ini)
                 isList ? (type == FieldType::Text || type == FieldType::LongText)
                        : (type == FieldType::UnicodeText || type == FieldType::LongText);
             if (textual)
-                text = trimBlanks(Dataset::textOf(v));
+                text = zarn::trimBlanks(Dataset::textOf(v));
             else if (type == FieldType::Int16 || type == FieldType::Int32)
                 text =
                     Dataset::isNullValue(v) ? QStringLiteral("0") : QString::number(v.toLongLong());
@@ -133,7 +135,7 @@ QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &p
     case NewValue::Block:
         return m_parts.block;
     case NewValue::SessionUnit:
-        return dataModule().dwdm;
+        return session().unitCode;
     case NewValue::ParcelNumber:
         return parcel;
     case NewValue::SurveyNumber:
@@ -161,15 +163,15 @@ void SurveyForm::spbNewClick()
 {
     finishOpening();
     Dataset &t = table();
-    TDataMod &dm = dataModule();
+    zarn::SessionContext &context = session();
     // The values remembered from this row are the ones the new row reads
     // back: one read of config.ini and at most one write serve both.
-    IniBatch ini = ConfigIniBatch();
+    IniBatch ini = zarn::openConfigIni();
     rememberValues(ini);
     ini.commit();
-    if (t.isEditing() && trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
+    if (t.isEditing() && zarn::trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
 
-    Dataset &q = dm.ADOQuery1;
+    Dataset &q = context.scratchQuery;
     RunSQL(q, sql::djdcMaxId);
     const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 

@@ -2,7 +2,8 @@
 // typing a parcel number finds the parcel's current version.
 #include "../widgets/fixture.h"
 
-#include "dialogs/frm_Input.h"
+#include "dialogs/locate_dialog.h"
+#include "session/session_context.h"
 #include "widgets/db_grid.h"
 
 #include <QApplication>
@@ -39,7 +40,7 @@ protected:
                              "'南京市秦淮区某路', '城镇住宅用地' from c")});
         ds->setQuery({.table = QStringLiteral("t_p"), .order = {{.column = QStringLiteral("id")}}});
         ds->open();
-        dialog = std::make_unique<TFrmInput>();
+        dialog = std::make_unique<LocateDialog>(session);
         dialog->DataSource1->setDataset(ds.get());
         dialog->show();
         QApplication::processEvents();
@@ -51,7 +52,9 @@ protected:
         WidgetTest::TearDown();
     }
 
-    std::unique_ptr<TFrmInput> dialog;
+    // A session of the dialog's own; the grid is given the test's rows.
+    SessionContext session;
+    std::unique_ptr<LocateDialog> dialog;
 };
 
 TEST_F(LocateDialogTest, AllSevenColumnsFitTheWindowAndTheLastTakesTheRest)
@@ -103,7 +106,7 @@ TEST_F(LocateDialogTest, ItOpensInTheMiddleOfTheScreenNotOverItsForm)
 {
     // The form that opens it sits in a corner of the screen.
     window->setGeometry(0, 0, 300, 200);
-    TFrmInput owned(window.get());
+    LocateDialog owned(session, window.get());
     owned.DataSource1->setDataset(ds.get());
     owned.show();
     QApplication::processEvents();

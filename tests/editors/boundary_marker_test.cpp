@@ -3,9 +3,9 @@
 // protected side-length column, and renumberings that stand or fall whole.
 #include "editor_fixture.h"
 
-#include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "data/connection.h"
-#include "editors/frm_JZBS.h"
+#include "editors/boundary_marker_editor.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 #include "widgets/speed_button.h"
@@ -25,7 +25,7 @@ namespace {
 class MarkerEditorTest : public EditorTest {
 protected:
     void open(const QString &bgrq = {}) { openEditor(EditorKind::JZBS, bgrq); }
-    TFrmJZBS &e() { return static_cast<TFrmJZBS &>(*editor); }
+    BoundaryMarkerEditor &e() { return static_cast<BoundaryMarkerEditor &>(*editor); }
     void addMarkers(const QList<int> &numbers, const QString &bgrq = {})
     {
         for (int xh : numbers)
@@ -38,7 +38,7 @@ protected:
     // The parcel's current markers as the database holds them: "unified number:XH" by XH.
     QStringList storedMarkers()
     {
-        Dataset q(&DataMod->ADOConn1);
+        Dataset q(&session->connection);
         RunSQL(q,
                QStringLiteral("select * from T_JZBSB where zdbh = ? and bgrq is null order by xh"),
                {parcel});

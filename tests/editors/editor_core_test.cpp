@@ -22,7 +22,7 @@ class EditorCoreTest : public EditorTest {};
 
 TEST_P(EditorCoreTest, AnEmptyParcelOpensOnOneNewRowWithItsKeysStoredAtOnceOnlyByTheMarkerEditor)
 {
-    DataMod->lx = 1;
+    session->kind = 1;
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
         const bool atOnce = kind == EditorKind::JZBS;
@@ -85,7 +85,7 @@ TEST_P(EditorCoreTest, ABlankParcelNumberOrAnEmptyListStopsMovesAndSave)
         editor->spbDelClick();
         // The four-sides editor's last button has no guard.
         EXPECT_EQ(messages->records.size(), kind == EditorKind::SZ ? 1 : 2);
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
 }
 
@@ -116,7 +116,7 @@ TEST_P(EditorCoreTest, AChangedVersionIsReadOnlyButItsRowsCanBeBrowsed)
         EXPECT_TRUE(editor->container->isEnabled());
         EXPECT_FALSE(editor->grid->isReadOnly());
         EXPECT_TRUE(editor->spbSave->isEnabled());
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -142,7 +142,7 @@ TEST_P(EditorCoreTest, DeleteAsksFirstAndCancelKeepsTheRow)
         EXPECT_EQ(storedRows(kind), 1);
         EXPECT_EQ(rows().recordCount(), 1);
         EXPECT_EQ(stored(QLatin1String(tableOf(kind)), 1, "id"), "<no row>");
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
 }
 

@@ -2,9 +2,9 @@
 // reload on activation, the co-ownership editor's label that callers set.
 #include "editor_fixture.h"
 
-#include "editors/frm_GY.h"
-#include "editors/frm_ZJ.h"
-#include "editors/frm_sz.h"
+#include "editors/co_user_editor.h"
+#include "editors/boundary_designation_editor.h"
+#include "editors/four_sides_editor.h"
 #include "schema/numbering.h"
 #include "widgets/db_edit.h"
 #include "widgets/speed_button.h"
@@ -39,7 +39,7 @@ TEST_P(EditorFeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNa
     addRow(EditorKind::ZJ, 1, {{"lzdzdbh", "旧邻宗"}, {"lzzjrxm", "甲"}});
     addRow(EditorKind::ZJ, 2, {{"lzzjrxm", "乙"}, {"bzzjrxm", "丙"}});
     openEditor(EditorKind::ZJ);
-    auto &zj = static_cast<TFrmZJ &>(*editor);
+    auto &zj = static_cast<BoundaryDesignationEditor &>(*editor);
     rows().edit();
     rows().setValue("lzdzdbh", QStringLiteral("人民路"));
     rows().setValue("lzzjrxm", QString());
@@ -59,7 +59,7 @@ TEST_P(EditorFeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNa
     EXPECT_FALSE(rows().isEditing());
 
     openEditor(EditorKind::ZJ, QStringLiteral("20050301"));
-    EXPECT_FALSE(static_cast<TFrmZJ &>(*editor).btnNextRec->isEnabledTo(nullptr));
+    EXPECT_FALSE(static_cast<BoundaryDesignationEditor &>(*editor).btnNextRec->isEnabledTo(nullptr));
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
@@ -102,7 +102,7 @@ TEST_P(EditorFeaturesTest, FourSidesReloadWhenComingBackFromAnotherWindowNotFrom
 
 TEST_P(EditorFeaturesTest, TheCoOwnershipLabelKeepsWhatTheCallerSetBeforeShowing)
 {
-    auto gy = std::make_unique<TFrmGY>();
+    auto gy = std::make_unique<CoUserEditor>(*session);
     EXPECT_EQ(gy->Label43->text(), QStringLiteral("分摊土地面积"));
     gy->Label43->setText(QStringLiteral("分摊土地系数"));
     gy->zdbh = parcel;

@@ -4,10 +4,10 @@
 // codes holding quotes.
 #include "editor_fixture.h"
 
-#include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "editors/frm_JZBS.h"
+#include "editors/boundary_marker_editor.h"
 #include "widgets/speed_button.h"
 
 #include <QAction>
@@ -79,7 +79,7 @@ TEST_P(EditorSaveTest, SavesPurgeInTheirOrderAndTheListShowsWhatIsStored)
             editor->spbSave->click();
             EXPECT_EQ(storedRows(kind), 3); // an empty holder stays
         }
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -123,7 +123,7 @@ TEST_P(EditorSaveTest, AFailedPostSaysWhyKeepsTheTypingAndPurgesNothing)
         rows().cancel();
         editor->close();
         messages->records.clear();
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
     }
 }
 
@@ -154,7 +154,7 @@ TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
         editor->close();
         EXPECT_FALSE(editor->isVisible());
         EXPECT_EQ(storedRows(kind), jzbs ? 1 : 0);
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
         QVariantMap first{{key, "11"}};
         if (jzbs) first.insert("xh", 1);
         addRow(kind, 1, first);
@@ -214,7 +214,7 @@ TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
         EXPECT_EQ(shownIn(keyControl), "14");
         exitAnswering(ui::Discard);
         EXPECT_FALSE(editor->isVisible());
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
     }
 }
 
@@ -246,7 +246,7 @@ TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnde
         editor->spbFirst->click();
         EXPECT_EQ(stored(table, 5, keyColumnOf(kind)), "8");
         EXPECT_EQ(rows().recNo(), 0);
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
     }
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -254,7 +254,7 @@ TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnde
 TEST_P(EditorSaveTest, QuotesInTheParcelNumberAndTheUnitCodeAreValuesLikeAnyOther)
 {
     const QString quotedParcel = QStringLiteral("00'1");
-    DataMod->dwdm = QStringLiteral("3201'02");
+    session->unitCode = QStringLiteral("3201'02");
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
         openEditor(kind, {}, quotedParcel);
@@ -264,12 +264,12 @@ TEST_P(EditorSaveTest, QuotesInTheParcelNumberAndTheUnitCodeAreValuesLikeAnyOthe
         openEditor(kind, {}, quotedParcel);
         ASSERT_EQ(rows().recordCount(), 1);
         EXPECT_EQ(rows().text("ZDBH"), quotedParcel);
-        EXPECT_EQ(rows().text("DWDM"), DataMod->dwdm);
+        EXPECT_EQ(rows().text("DWDM"), session->unitCode);
         EXPECT_EQ(rows().text(keyColumnOf(kind)), "5");
     }
     // Numbering works on such a parcel too.
     openEditor(EditorKind::JZBS, {}, quotedParcel);
-    static_cast<TFrmJZBS *>(editor.get())->ppiInsertClick();
+    static_cast<BoundaryMarkerEditor *>(editor.get())->ppiInsertClick();
     editor->spbDel->click();
     EXPECT_EQ(count("select max(xh) from T_JZBSB where zdbh = ?", {quotedParcel}), 1);
     EXPECT_EQ(messages->records.size(), 1); // the confirmation, and no error

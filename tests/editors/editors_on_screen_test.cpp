@@ -1,10 +1,10 @@
 // The four editors as a surveyor sees them, on demo data on a real X display.
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
-#include "editors/frm_GY.h"
-#include "editors/frm_JZBS.h"
-#include "editors/frm_ZJ.h"
-#include "editors/frm_sz.h"
+#include "session/session_context.h"
+#include "data/statement_runner.h"
+#include "editors/co_user_editor.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/boundary_designation_editor.h"
+#include "editors/four_sides_editor.h"
 #include "support/scratch_db.h"
 #include "widgets/messages.h"
 #include "widgets/speed_button.h"
@@ -27,25 +27,25 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
 {
     if (qEnvironmentVariableIsEmpty("ZARN_TEST_DISPLAY")) GTEST_SKIP() << "no X display";
     ScratchDatabase db(Backend::Sqlite);
-    TDataMod dm;
-    db.openSurvey(dm.ADOConn1);
-    const demo::DemoSummary demo = demo::fillDemoData(dm.ADOConn1, {1, 60, 7});
-    dm.dwdm = demo.unitCodes.value(0);
+    zarn::SessionContext dm;
+    db.openSurvey(dm.connection);
+    const demo::DemoSummary demo = demo::fillDemoData(dm.connection, {1, 60, 7});
+    dm.unitCode = demo.unitCodes.value(0);
     // A current parcel of the unit with co-use-right holders (the rarest rows).
-    RunSQL(dm.ADOQuery1,
+    RunSQL(dm.scratchQuery,
            QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
-           {dm.dwdm});
-    ASSERT_FALSE(dm.ADOQuery1.isEmpty());
-    const QString parcel = Dataset::textOf(dm.ADOQuery1.value(0));
-    RunSQL(dm.djdcTable,
+           {dm.unitCode});
+    ASSERT_FALSE(dm.scratchQuery.isEmpty());
+    const QString parcel = Dataset::textOf(dm.scratchQuery.value(0));
+    RunSQL(dm.surveyRows,
            QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
-           {parcel, dm.dwdm});
+           {parcel, dm.unitCode});
     ui::RecordingMessageService messages;
     const QString shots = qEnvironmentVariable("ZARN_SCREENSHOT_DIR");
 
     std::unique_ptr<editors::AttachedEditor> editors[] = {
-        std::make_unique<TFrmJZBS>(nullptr, &dm), std::make_unique<TFrmZJ>(nullptr, &dm),
-        std::make_unique<TFrmSZ>(nullptr, &dm), std::make_unique<TFrmGY>(nullptr, &dm)};
+        std::make_unique<BoundaryMarkerEditor>(dm), std::make_unique<BoundaryDesignationEditor>(dm),
+        std::make_unique<FourSidesEditor>(dm), std::make_unique<CoUserEditor>(dm)};
     for (auto &e : editors) {
         SCOPED_TRACE(e->objectName().toStdString());
         e->zdbh = parcel;

@@ -2,8 +2,8 @@
 // hands over, and the counts taken afterwards, on both survey forms.
 #include "form_fixture.h"
 
-#include "editors/frm_GY.h"
-#include "editors/frm_JZBS.h"
+#include "editors/co_user_editor.h"
+#include "editors/boundary_marker_editor.h"
 #include "forms/survey_sheet.h"
 #include "widgets/db_edit.h"
 #include "widgets/speed_button.h"
@@ -53,7 +53,7 @@ protected:
                      .label43 = {},
                      .unit = editor->unitCode(),
                      .rows = editor->dataset().recordCount()};
-            if (auto *gy = qobject_cast<TFrmGY *>(editor)) o.label43 = gy->Label43->text();
+            if (auto *gy = qobject_cast<CoUserEditor *>(editor)) o.label43 = gy->Label43->text();
             seen = o;
             if (inside) inside(editor);
             editor->close();
@@ -80,26 +80,26 @@ TEST_P(EditorButtonTest, TheMarkerEditorWaitsForAPointCountAndTheCountFollowsThe
     markers(zdbh, 6);
     EXPECT_FALSE(press(s->Button1));
 
-    DataMod->djdcTable.edit();
-    DataMod->djdcTable.setValue("jzdgs", "4");
+    session->surveyRows.edit();
+    session->surveyRows.setValue("jzdgs", "4");
     const std::optional<Opened> o = press(s->Button1);
     ASSERT_TRUE(o);
-    EXPECT_EQ(o->editor, "TFrmJZBS");
+    EXPECT_EQ(o->editor, "BoundaryMarkerEditor");
     EXPECT_EQ(o->zdbh, zdbh);
     EXPECT_FALSE(o->changedMode);
     EXPECT_EQ(s->DBEdit26->text(), "6");
-    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Edit); // not posted
+    EXPECT_EQ(session->surveyRows.state(), Dataset::State::Edit); // not posted
 
     // An empty count becomes 0, and the editor stays closed.
-    DataMod->djdcTable.setValue("jzdgs", QString());
+    session->surveyRows.setValue("jzdgs", QString());
     EXPECT_FALSE(press(s->Button1));
     EXPECT_EQ(s->DBEdit26->text(), "0");
 
     // Another form on the parcel recounted the same markers and closed
     // first: closing this one finds its count stored, which is no conflict.
-    DataMod->djdcTable.setValue("jzdgs", "4");
-    EXPECT_EQ(press(s->Button1)->editor, "TFrmJZBS");
-    Dataset other(&DataMod->ADOConn1);
+    session->surveyRows.setValue("jzdgs", "4");
+    EXPECT_EQ(press(s->Button1)->editor, "BoundaryMarkerEditor");
+    Dataset other(&session->connection);
     other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("zdbh = ?")},
                    {zdbh});
     other.open();
@@ -109,7 +109,7 @@ TEST_P(EditorButtonTest, TheMarkerEditorWaitsForAPointCountAndTheCountFollowsThe
     other.post();
     EXPECT_TRUE(syq->close());
     EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
-    EXPECT_EQ(DataMod->djdcTable.text("qsmc"), QStringLiteral("另一窗口"));
+    EXPECT_EQ(session->surveyRows.text("qsmc"), QStringLiteral("另一窗口"));
     EXPECT_EQ(
         count(QStringLiteral("select count(*) from T_DJDCB where zdbh = ? and jzdgs = 6"), {zdbh}),
         1);
@@ -123,7 +123,7 @@ TEST_P(EditorButtonTest, TheCoUserEditorOpensOnAnEmptyCountWithTheFormsLabel)
     open(unit, "0010010001");
     std::optional<Opened> o = press(form->frmFrameMain1->Button3);
     ASSERT_TRUE(o);
-    EXPECT_EQ(o->editor, "TFrmGY");
+    EXPECT_EQ(o->editor, "CoUserEditor");
     EXPECT_EQ(o->label43, QStringLiteral("分摊土地面积"));
     EXPECT_EQ(current("qlrzs"), "2");
     form->close();
@@ -145,7 +145,7 @@ TEST_P(EditorButtonTest, AChangedRowOpensEveryEditorReadOnlyAndCountsNothing)
                {"qlrzs", "1"}});
     markers("0010010001", 5);
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("jzdgs", "3"); // the sheet's own count, not the markers'
     t.post();
@@ -157,9 +157,9 @@ TEST_P(EditorButtonTest, AChangedRowOpensEveryEditorReadOnlyAndCountsNothing)
         editors << o->editor;
         EXPECT_TRUE(o->changedMode) << o->editor.toStdString();
         // Trimmed for all but the designation editor.
-        EXPECT_EQ(o->bgrq, o->editor == "TFrmZJ" ? " 20050612" : "20050612");
+        EXPECT_EQ(o->bgrq, o->editor == "BoundaryDesignationEditor" ? " 20050612" : "20050612");
     }
-    EXPECT_EQ(editors, (QStringList{"TFrmJZBS", "TFrmZJ", "TFrmGY", "TFrmSZ"}));
+    EXPECT_EQ(editors, (QStringList{"BoundaryMarkerEditor", "BoundaryDesignationEditor", "CoUserEditor", "FourSidesEditor"}));
     EXPECT_EQ(current("jzdgs"), "3");
     EXPECT_EQ(current("qlrzs"), "1");
 }
@@ -175,7 +175,7 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
     markers("0010010001", 2, street); // stray rows under the street's code
     addAttached("T_GYQ", {{"zdbh", "0010010001"}, {"dwdm", unit}});
     open(street, "0010010001");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     EXPECT_EQ(stored("T_DJDCB", id, "jzdgs"), "9"); // the opening's count
 
     t.edit();
@@ -208,7 +208,7 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
     EXPECT_EQ(current("jzdgs"), "10");
 
     // With no parcel number nothing opens.
-    DataMod->djdcTable.setValue("zdbh", QString());
+    session->surveyRows.setValue("zdbh", QString());
     for (QPushButton *b :
          {syq->Panel3->Button1, syq->Panel3->Button2, syq->Panel3->Button3, syq->Panel3->Button4})
         EXPECT_FALSE(press(b));

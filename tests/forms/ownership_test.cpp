@@ -2,8 +2,8 @@
 // save, delete with its cascade, the Enter chain and closing.
 #include "form_fixture.h"
 
-#include "component/unt_Comm.h"
-#include "dialogs/frm_Input.h"
+#include "config/config_ini.h"
+#include "dialogs/locate_dialog.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
@@ -59,7 +59,7 @@ TEST_P(OwnershipTest, TheSheetHasItsControlsBandsAndButtons)
     EXPECT_EQ(syq->Panel2->height(), 39);
     EXPECT_EQ(syq->Image2->objectName(), "Image2");
     EXPECT_EQ(syq->Image2->title(), QStringLiteral("所有权调查表录入"));
-    EXPECT_EQ(syq->DataSource1->dataset(), &DataMod->djdcTable);
+    EXPECT_EQ(syq->DataSource1->dataset(), &session->surveyRows);
 
     // Each control of the table on its blank, bound to its column, in tab order.
     QStringList tabOrder;
@@ -109,7 +109,7 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
     EXPECT_EQ(parts.province + parts.city + parts.district + parts.street + parts.block, unit);
     EXPECT_EQ(parts.street, "001");
     QStringList order;
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     for (int i = 0; i < t.recordCount(); ++i) {
         order << t.text("zdbh");
         syq->spbNext->click();
@@ -119,11 +119,11 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
 
     openOwnership(QStringLiteral("3201"));
     EXPECT_EQ(syq->unitCodeParts().district, QString());
-    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
+    EXPECT_EQ(session->surveyRows.recordCount(), 4);
     syq.reset();
 
     openOwnership(QStringLiteral("320102009009"));
-    EXPECT_TRUE(DataMod->djdcTable.isEmpty()); // no first row is made for this form
+    EXPECT_TRUE(session->surveyRows.isEmpty()); // no first row is made for this form
     EXPECT_TRUE(sheet()->Label50->text().isEmpty());
     EXPECT_FALSE(sheet()->DBEdit18->isReadOnly());
     for (SpeedButton *b : {syq->spbFirst, syq->spbPre, syq->spbNext, syq->spbLast}) {
@@ -141,17 +141,17 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
                                                         {"QSDCY", QStringLiteral("张权属")},
                                                         {"sm", QStringLiteral("说明")}};
     for (const auto &[key, value] : remembered)
-        WriteIniStr(QStringLiteral("DCB"), key, value);
+        zarn::writeConfigValue(QStringLiteral("DCB"), key, value);
     for (QPushButton *b : {sheet()->Button1, sheet()->Button3})
         b->click();
-    EXPECT_TRUE(DataMod->djdcTable.isEmpty());
-    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Browse);
+    EXPECT_TRUE(session->surveyRows.isEmpty());
+    EXPECT_EQ(session->surveyRows.state(), Dataset::State::Browse);
     // Typing into a blank does start a row; without a parcel number it is no
     // survey table, and 新增 remembers nothing of it.
     QTest::keyClicks(sheet()->edit("RzDBEdit6"), "Jia");
-    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Insert);
+    EXPECT_EQ(session->surveyRows.state(), Dataset::State::Insert);
     syq->spbNew->click();
-    const qint64 id = DataMod->djdcTable.field("id").asInteger();
+    const qint64 id = session->surveyRows.field("id").asInteger();
     for (const auto &[key, value] : remembered) {
         EXPECT_EQ(ini(key), value) << key.toStdString();
         EXPECT_EQ(stored("T_DJDCB", id, key), value) << key.toStdString();
@@ -161,13 +161,13 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
 
 TEST_P(OwnershipTest, ALoadThatFailsIsSaidInANoticeBoxAndTheFormStillOpens)
 {
-    QSqlQuery(DataMod->ADOConn1.database()).exec(QStringLiteral("drop table T_DJDCB"));
+    QSqlQuery(session->connection.database()).exec(QStringLiteral("drop table T_DJDCB"));
     openOwnership(unit);
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(messages->records[0].caption, QStringLiteral("提示"));
     EXPECT_EQ(messages->records[0].icon, MessageIcon::Warning);
     EXPECT_FALSE(messages->records[0].text.isEmpty());
-    EXPECT_FALSE(DataMod->djdcTable.isOpen());
+    EXPECT_FALSE(session->surveyRows.isOpen());
 }
 
 TEST_P(OwnershipTest, AChangedRowLocksTheEditsButNotTheMemoAndBlanksDoNotBlockMoves)
@@ -179,7 +179,7 @@ TEST_P(OwnershipTest, AChangedRowLocksTheEditsButNotTheMemoAndBlanksDoNotBlockMo
         addSurvey(
             {{"dwdm", unit}, {"zdbh", QStringLiteral("00100110%1").arg(i, 2, 10, QChar('0'))}});
     openOwnership(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     // The blank parcel number sorts first and does not block the moves.
     ASSERT_EQ(t.field("id").asInteger(), blank);
     syq->spbNext->click();
@@ -204,7 +204,7 @@ TEST_P(OwnershipTest, AChangedRowLocksTheEditsButNotTheMemoAndBlanksDoNotBlockMo
     QString label;
     QTimer::singleShot(0, [&] {
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *dialog = qobject_cast<TFrmInput *>(w); dialog && dialog->isVisible()) {
+            if (auto *dialog = qobject_cast<LocateDialog *>(w); dialog && dialog->isVisible()) {
                 label = dialog->Label1->text();
                 t.moveTo(1);
                 dialog->close();
@@ -218,7 +218,7 @@ TEST_P(OwnershipTest, AChangedRowLocksTheEditsButNotTheMemoAndBlanksDoNotBlockMo
 TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
 {
     openOwnership(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     syq->spbNew->click();
     ASSERT_TRUE(messages->records.isEmpty());
     qint64 id = t.field("id").asInteger();
@@ -281,7 +281,7 @@ TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
 TEST_P(OwnershipTest, ARareCharacterNameFillsItsColumnAndIsNotRememberedAsQuestionMarks)
 {
     const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}, {"qsdcy", "张三"}});
-    WriteIniStr(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张三"));
+    zarn::writeConfigValue(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张三"));
     openOwnership(unit);
     auto *edit = qobject_cast<DBEdit *>(control("DBEdit29"));
     ASSERT_NE(edit, nullptr);
@@ -318,7 +318,7 @@ TEST_P(OwnershipTest, AnOldPairOfCurrentRowsOfOneParcelStillOpensAndNewRowsPassI
                    {"dcblx", kind},
                    {"jzdgs", 0},
                    {"qlrzs", 0}});
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     open(unit, "0010010001");
     form->spbNext->click();
     form->spbPre->click();
@@ -364,7 +364,7 @@ TEST_P(OwnershipTest, SaveDeleteAndCloseKeepWhatTheSurveyorMeant)
             for (const char *table : {"T_JZBSB", "T_ZJB", "T_GYQ", "T_SZB"})
                 addAttached(table, {{"zdbh", zdbh}, {"dwdm", unit}, {"bgrq", bgrq}});
     openOwnership(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
 
     // Save needs a trimmed parcel number.
     t.edit();

@@ -176,7 +176,7 @@ TEST_P(PrintTest, ThePdfHoldsEveryLabelAndValueInReadingOrderUncut)
     EXPECT_FALSE(page.contains(QStringLiteral("变更")));
 
     // A changed version carries its notice.
-    DataMod->djdcTable.locate("bgrq", "20050612");
+    session->surveyRows.locate("bgrq", "20050612");
     form->setcomp();
     ASSERT_TRUE(form->writePdf(pdf));
     EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("该宗地已于20050612变更")));

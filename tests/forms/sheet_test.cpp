@@ -34,7 +34,7 @@ class SheetTest : public zarn::test::FormTest {};
 TEST_P(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
 {
     open(QStringLiteral("320102003004"));
-    TfrmFrameMain *sheet = form->frmFrameMain1;
+    UseRightSheet *sheet = form->frmFrameMain1;
     int bound = 0, buttons = 0, edits = 0, lists = 0, memos = 0;
     QMap<int, QWidget *> byTab;
     for (const SheetEntry &e : useRightSheet().entries) {
@@ -128,14 +128,14 @@ TEST_P(SheetTest, TheFormHasItsCaptionPanelsAndButtons)
         EXPECT_EQ(b->text().remove('&'), buttons[i].first);
         EXPECT_EQ(b->geometry(), QRect(buttons[i].second, 10, 80, 22));
     }
-    EXPECT_EQ(form->DataSource1->dataset(), &DataMod->djdcTable);
+    EXPECT_EQ(form->DataSource1->dataset(), &session->surveyRows);
 }
 
 TEST_P(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
 {
     open(QStringLiteral("320102003004"));
     // Render the printed table without the controls and look under each blank.
-    TfrmFrameMain *sheet = form->frmFrameMain1;
+    UseRightSheet *sheet = form->frmFrameMain1;
     for (QWidget *w : sheet->findChildren<QWidget *>())
         w->hide();
     QImage img(sheet->size(), QImage::Format_RGB32);
@@ -178,7 +178,7 @@ TEST_P(SheetTest, FieldsOfferChineseEditEntriesThenPrintAndPdfAndAskForDigitsWhe
         EXPECT_FALSE(nested.installed());
 
         open(QStringLiteral("320102003004"));
-        TfrmFrameMain *sheet = form->frmFrameMain1;
+        UseRightSheet *sheet = form->frmFrameMain1;
         for (const char *name : {"DBEdit11", "DBMemo1", "DBComboBox2"}) {
             SCOPED_TRACE(name);
             auto *menu = sheet->control(QString::fromLatin1(name))->findChild<FieldMenu *>();
@@ -225,7 +225,7 @@ TEST_P(SheetTest, ASlipIsMarkedWhileTypingAndSavedAsTyped)
     const qint64 id = addSurvey({{"dwdm", "320102003004"}, {"zdbh", "0030040001"}});
     open(QStringLiteral("320102003004"));
     form->show();
-    TfrmFrameMain *sheet = form->frmFrameMain1;
+    UseRightSheet *sheet = form->frmFrameMain1;
     const auto type = [&](const char *name, const QString &text) {
         DBEdit *edit = sheet->edit(QString::fromLatin1(name));
         edit->setFocus();

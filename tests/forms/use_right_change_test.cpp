@@ -1,7 +1,7 @@
 // Save, delete with its cascade, and the change lock of a superseded row.
 #include "form_fixture.h"
 
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
 
 #include "widgets/speed_button.h"
 
@@ -60,7 +60,7 @@ TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
 {
     seed();
     open(unit, "0030040001");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     for (const QString &blank : {QString(), QStringLiteral("   ")}) {
         t.edit();
         t.setValue("zdbh", blank);
@@ -141,7 +141,7 @@ TEST_P(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)
 {
     seed();
     open(unit, "0030040002");
-    ASSERT_EQ(DataMod->djdcTable.field("id").asInteger(), second);
+    ASSERT_EQ(session->surveyRows.field("id").asInteger(), second);
 
     messages->answers = {Cancel};
     form->spbDel->click();
@@ -169,7 +169,7 @@ TEST_P(ChangeTest, DeletingAChangedRowTakesTheRowsOfItsOwnVersion)
 {
     seed();
     open(unit, "0030040002");
-    DataMod->djdcTable.locate("id", changed);
+    session->surveyRows.locate("id", changed);
     messages->answers = {Ok};
     form->spbDel->click();
     EXPECT_EQ(stored("T_DJDCB", changed, "zdbh"), "<no row>");
@@ -184,7 +184,7 @@ TEST_P(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumbe
     const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040001"}});
     addAttached("T_JZBSB", {{"zdbh", "0030040001"}, {"dwdm", unit + "01"}});
     open(unit);
-    DataMod->djdcTable.locate("id", sub);
+    session->surveyRows.locate("id", sub);
     messages->answers = {Ok};
     form->spbDel->click();
     EXPECT_EQ(stored("T_DJDCB", sub, "zdbh"), "<no row>");
@@ -197,7 +197,7 @@ TEST_P(ChangeTest, ClosingWithAChangeThatCannotBeStoredAsksFirst)
     seed();
     open(unit, "0030040001");
     form->show();
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", "0030040003"); // another current row has it
     t.setValue("qlr", QStringLiteral("丁"));
@@ -222,7 +222,7 @@ TEST_P(ChangeTest, ADeleteRefusedPartWayChangesNothing)
     open(unit, "0030040002");
     // The four-sides table, last of the cascade, is gone: its delete fails
     // after the other attached tables' deletes have run.
-    QSqlQuery(DataMod->ADOConn1.database()).exec(QStringLiteral("drop table T_SZB"));
+    QSqlQuery(session->connection.database()).exec(QStringLiteral("drop table T_SZB"));
     messages->answers = {Ok};
     form->spbDel->click();
     ASSERT_EQ(messages->records.size(), 2);
@@ -237,7 +237,7 @@ TEST_P(ChangeTest, ADeleteRefusedPartWayChangesNothing)
             1)
             << table;
     EXPECT_EQ(current("zdbh"), "0030040002");
-    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
+    EXPECT_EQ(session->surveyRows.recordCount(), 4);
 }
 
 TEST_P(ChangeTest, ADeleteRefusedByTheCommitKeepsTheRowInTheList)
@@ -246,7 +246,7 @@ TEST_P(ChangeTest, ADeleteRefusedByTheCommitKeepsTheRowInTheList)
     // keeps the row, the sheet stays on it, and the box's words are true.
     seed();
     open(unit, "0030040003");
-    QSqlQuery raw(DataMod->ADOConn1.database());
+    QSqlQuery raw(session->connection.database());
     if (backend() == zarn::test::Backend::Sqlite) {
         ASSERT_TRUE(raw.exec(QStringLiteral("pragma foreign_keys = on")));
     }
@@ -262,16 +262,16 @@ TEST_P(ChangeTest, ADeleteRefusedByTheCommitKeepsTheRowInTheList)
         messages->records[1].text.startsWith(QStringLiteral("删除失败，调查表及其附表均未改动。")));
     EXPECT_EQ(stored("T_DJDCB", third, "zdbh"), "0030040003");
     EXPECT_EQ(attached("0030040003"), 4);
-    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
+    EXPECT_EQ(session->surveyRows.recordCount(), 4);
     EXPECT_EQ(current("zdbh"), "0030040003");
-    EXPECT_EQ(DataMod->djdcTable.field("id").asInteger(), third);
+    EXPECT_EQ(session->surveyRows.field("id").asInteger(), third);
 }
 
 TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
 {
     seed();
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     messages->answers = {Ok, Ok, Ok, Ok, Ok};
     while (!t.isEmpty())
         form->spbDel->click();
@@ -284,7 +284,7 @@ TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
     EXPECT_EQ(messages->records[1].caption, QStringLiteral("提示"));
 
     // The emptied unit's counts make no row, and 新增 starts from what was remembered.
-    WriteIniStr(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张权属"));
+    zarn::writeConfigValue(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张权属"));
     for (QPushButton *b : {form->frmFrameMain1->Button1, form->frmFrameMain1->Button3})
         b->click();
     EXPECT_TRUE(t.isEmpty());
@@ -297,7 +297,7 @@ TEST_P(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
 {
     seed();
     open(unit, "0030040002");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.locate("id", changed);
     form->setcomp();
     EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));

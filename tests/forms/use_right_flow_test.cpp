@@ -4,8 +4,9 @@
 
 #include "widgets/speed_button.h"
 
-#include "component/unt_Comm.h"
-#include "dialogs/frm_Input.h"
+#include "data/statement_runner.h"
+#include "config/config_ini.h"
+#include "dialogs/locate_dialog.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
@@ -50,7 +51,7 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     for (int i = 0; i < 2; ++i)
         addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", i + 1}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", QString());
     form->spbNext->click();
@@ -98,13 +99,13 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
 TEST_P(FlowTest, RowsWithoutAParcelNumberAreNotWhereTheFormOpensNorItsEnds)
 {
     const qint64 empty = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧甲")}});
-    DataMod->ADOConn1.exec(QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty},
+    session->connection.exec(QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty},
                            false);
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     const qint64 none = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧乙")}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     EXPECT_EQ(t.recordCount(), 4);
     EXPECT_EQ(t.field("id").asInteger(), a);
     form->spbLast->click();
@@ -128,7 +129,7 @@ TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlocki
     open(unit);
 
     // Another surveyor changes parcel 0030040002 after this form read it.
-    Dataset other(&DataMod->ADOConn1);
+    Dataset other(&session->connection);
     other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {b});
     other.open();
     other.edit();
@@ -136,7 +137,7 @@ TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlocki
     other.setValue("qlr", QStringLiteral("另一用户"));
     other.post();
 
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     form->spbNext->click();
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "1");
     EXPECT_EQ(stored("T_DJDCB", b, "qlr"), QStringLiteral("另一用户"));
@@ -152,7 +153,7 @@ TEST_P(FlowTest, ARefusedPostOnAMoveIsReportedAndTheCursorStays)
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", "0030040002"); // a second current row of that parcel
     form->spbNext->click();
@@ -175,7 +176,7 @@ TEST_P(FlowTest, LocateShowsTheCountAndTheChosenRowStays)
     open(unit);
     QString label;
     QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<TFrmInput *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<LocateDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("宗地定位"));
         label = dialog->Label1->text();
@@ -196,12 +197,12 @@ TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurr
     const qint64 old = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"bgrq", "20050301"}});
     const qint64 now = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.valueAt(1, t.indexOf("id")).toLongLong(), old); // the older version comes first
     typeText(control("DBEdit9"), QStringLiteral("中山路1号"));
     ASSERT_EQ(t.state(), Dataset::State::Edit);
     QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<TFrmInput *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<LocateDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         QTest::keyClick(dialog->DBGrid1, Qt::Key_Escape);
         EXPECT_EQ(t.state(), Dataset::State::Edit);
@@ -230,7 +231,7 @@ TEST_P(FlowTest, NewRowsTakeTheNextNumbersAndTheRememberedValues)
     for (int i = 0; i < 2; ++i)
         addAttached("T_JZBSB", {{"zdbh", "0010010999"}, {"dwdm", unit}, {"xh", i + 1}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.text("jzdgs"), "2");
     form->spbLast->click();
     // config.ini may sit on a network share: one read and one write for the
@@ -276,7 +277,7 @@ TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
         addSurvey({{"dwdm", unit}, {"zdbh", "0030040005"}, {"dcbh", "3201020030040005"}});
     addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030049000"}, {"dcbh", "3201020030049000"}});
     open(unit, "0030049000");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.text("dwdm"), unit + "01");
 
     // The other workstation (an ownership form) stores the numbers the
@@ -341,7 +342,7 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         SCOPED_TRACE(c.what);
         const qint64 shownId = addSurvey(c.shownRow);
         open(c.session, c.shownRow.value("zdbh").toString());
-        Dataset &t = DataMod->djdcTable;
+        Dataset &t = session->surveyRows;
         const int rows = t.recordCount();
         const int stored = count("select count(*) from T_DJDCB");
         form->spbNew->click();
@@ -364,13 +365,13 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         form.reset();
         EXPECT_EQ(count("select count(*) from T_DJDCB"), stored);
         EXPECT_EQ(count("select count(*) from T_DJDCB where zdbh is null or dcbh is null"), 0);
-        test::execAll(DataMod->ADOConn1, {QStringLiteral("delete from T_DJDCB")});
+        test::execAll(session->connection, {QStringLiteral("delete from T_DJDCB")});
     }
 
     // The database busy with another workstation's write when 新增 posts.
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "3201020030040001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     auto other = db->open();
     if (backend() == test::Backend::Sqlite) {
         test::execAll(*other, {QStringLiteral("begin immediate")});
@@ -378,7 +379,7 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         test::execAll(*other, {QStringLiteral("begin"),
                                QStringLiteral("lock table T_DJDCB in exclusive mode")});
         // Not waiting for the other workstation longer than the test needs.
-        test::execAll(DataMod->ADOConn1, {QStringLiteral("set lock_timeout = 200")});
+        test::execAll(session->connection, {QStringLiteral("set lock_timeout = 200")});
     }
     form->spbNew->click();
     ASSERT_EQ(messages->records.size(), 1);
@@ -407,15 +408,15 @@ TEST_P(FlowTest, RememberedValuesDefaultToThreeZeros)
     EXPECT_EQ(ini("QSDCJS"), "<none>");
     EXPECT_EQ(ini("DCBH"), "5");
     // The memo's key was never written; an edit's was, empty.
-    EXPECT_EQ(DataMod->djdcTable.text("qsdcjs"), "000");
-    EXPECT_EQ(DataMod->djdcTable.text("djkzjs"), "");
+    EXPECT_EQ(session->surveyRows.text("qsdcjs"), "000");
+    EXPECT_EQ(session->surveyRows.text("djkzjs"), "");
 }
 
 TEST_P(FlowTest, TheLandUseListsFollowTheApprovedAndActualUse)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     const QStringList codes = list("DBComboBox5")->entries();
     const QStringList names = list("DBComboBox6")->entries();
     ASSERT_GT(codes.size(), 5);
@@ -451,7 +452,7 @@ TEST_P(FlowTest, DigitsPickTheNthEntryReadingTheWholeText)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     auto *rights = list("DBComboBox3"); // two entries
     const QStringList entries = rights->entries();
     ASSERT_EQ(entries.size(), 2);

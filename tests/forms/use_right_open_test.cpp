@@ -4,7 +4,6 @@
 
 #include "widgets/speed_button.h"
 
-#include "component/unt_Comm.h"
 #include "schema/numbering.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
@@ -58,7 +57,7 @@ TEST_P(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
 
     for (const QString &zdh : {QString(), QStringLiteral("9999999999")}) {
         open(unit, zdh);
-        EXPECT_EQ(DataMod->djdcTable.recNo(), 0);
+        EXPECT_EQ(session->surveyRows.recNo(), 0);
         EXPECT_EQ(current("zdbh"), "0030040001");
         form.reset();
     }
@@ -71,7 +70,7 @@ TEST_P(OpenTest, ListsTheUnitAndItsSubUnitsByParcelNumber)
     addSurvey({{"dwdm", "320102004001"}, {"zdbh", "0000001"}});
     addSurvey({{"dwdm", "320102003"}, {"zdbh", QVariant()}});
     open("320102003");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.recordCount(), 3);
     QStringList order;
     for (int r = 0; r < t.recordCount(); ++r)
@@ -83,7 +82,7 @@ TEST_P(OpenTest, AnEmptyUnitOpensOnItsFirstNewRow)
 {
     addSurvey({{"id", 41}, {"dwdm", "110101001001"}, {"zdbh", "0010010001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.recordCount(), 1);
     EXPECT_EQ(t.state(), Dataset::State::Browse);
     const qint64 id = t.field("id").asInteger();
@@ -113,7 +112,7 @@ TEST_P(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
-    const TfrmFrameMain *s = form->frmFrameMain1;
+    const UseRightSheet *s = form->frmFrameMain1;
     EXPECT_EQ(s->DBComboBox1->entries(), (QStringList{"初始", "变更"}));
     EXPECT_EQ(s->DBComboBox2->entries().size(), count("select count(*) from S_DWXZDM"));
     EXPECT_EQ(s->DBComboBox3->entries().size(), count("select count(*) from S_QSXZ"));
@@ -167,7 +166,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", 1}});
     const int dwxz = count("select count(*) from S_DWXZDM");
     const auto uncount = [this] {
-        zarn::test::execAll(DataMod->ADOConn1, {QStringLiteral("update T_DJDCB set jzdgs = 9")});
+        zarn::test::execAll(session->connection, {QStringLiteral("update T_DJDCB set jzdgs = 9")});
     };
 
     // Shown, the loop not yet run: the sheet shows the stored values and the
@@ -238,14 +237,14 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     // as it always did: said once, and the count neither stored nor left
     // waiting in the row.
     uncount();
-    zarn::test::execAll(DataMod->ADOConn1,
+    zarn::test::execAll(session->connection,
                         {QStringLiteral("alter table S_DLDM rename to s_dldm_away")});
     openBeforePaint(unit);
     form->finishOpening();
     EXPECT_EQ(messages->records.size(), 1);
     EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
-    EXPECT_FALSE(DataMod->djdcTable.isEditing());
+    EXPECT_FALSE(session->surveyRows.isEditing());
     EXPECT_EQ(shown("DBEdit26"), "9");
 }
 
@@ -259,7 +258,7 @@ TEST_P(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
     form->resize(680, 300);
     EXPECT_EQ(form->width(), 680);
 
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("qlr", QStringLiteral("乙"));
     form->close();
@@ -280,7 +279,7 @@ TEST_P(OpenTest, BothFormsCloseQuietlyWhenTheirRowsDidNotLoad)
     // A survey database without the main table (a wrong file, a schema not
     // set up): the form says so once while opening, and closing it has
     // nothing to store.
-    zarn::test::execAll(DataMod->ADOConn1,
+    zarn::test::execAll(session->connection,
                         {QStringLiteral("alter table T_DJDCB rename to t_djdcb_away")});
     for (bool ownership : {false, true}) {
         SurveyForm &f = ownership ? static_cast<SurveyForm &>(openOwnership(unit))
@@ -290,7 +289,7 @@ TEST_P(OpenTest, BothFormsCloseQuietlyWhenTheirRowsDidNotLoad)
             << messages->records[0].text.toStdString();
         EXPECT_TRUE(
             messages->records[0].text.contains(QStringLiteral("T_DJDCB"), Qt::CaseInsensitive));
-        EXPECT_FALSE(DataMod->djdcTable.isOpen());
+        EXPECT_FALSE(session->surveyRows.isOpen());
         f.show();
         EXPECT_TRUE(f.close());
         EXPECT_FALSE(f.isVisible());

@@ -29,7 +29,7 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"qlr", "甲"}});
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
 
     // 说明 is 500 characters wide.
     t.edit();
@@ -43,7 +43,7 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
 
     // Another surveyor changed the row meanwhile.
     t.setValue("sm", QStringLiteral("短"));
-    Dataset other(&DataMod->ADOConn1);
+    Dataset other(&session->connection);
     other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {a});
     other.open();
     other.edit();
@@ -70,16 +70,16 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
                             {"zdbh", QStringLiteral("003004000%1").arg(i)},
                             {"qlr", QStringLiteral("户%1").arg(i)}});
     // A row a page: every row is read as the cursor reaches it.
-    DataMod->djdcTable.setPaging(1, 1);
+    session->surveyRows.setPaging(1, 1);
     open(unit, "0030040001");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     // Every key in, as the event loop reads them behind the first page: the
     // rows deleted below were in the list the surveyor was shown.
     for (int turn = 0; turn < 100 && t.keysArriving(); ++turn)
         QCoreApplication::processEvents();
     ASSERT_FALSE(t.keysArriving());
     auto elsewhere = [&](std::initializer_list<int> rows) {
-        Dataset other(&DataMod->ADOConn1);
+        Dataset other(&session->connection);
         for (int i : rows) {
             other.setSql(QStringLiteral("delete from T_DJDCB where id = ?"), {ids[i]});
             other.execute();
@@ -146,12 +146,12 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("qlr", QStringLiteral("王五"));
 
     // The server stops taking this database's connections and ends ours.
-    Dataset me(&DataMod->ADOConn1);
+    Dataset me(&session->connection);
     me.setSql(QStringLiteral("select current_database() as db, pg_backend_pid() as pid"));
     me.open();
     const QString db = me.text("db");

@@ -6,9 +6,9 @@
 // the pages a long value continues on), in parcel-number order, each drawn on
 // the sheet of the kind of table the row was made as, as the forms print them.
 
-#include "component/file_output.h"
-#include "component/inifile.h"
-#include "component/setup_files.h"
+#include "config/file_output.h"
+#include "config/inifile.h"
+#include "config/setup_files.h"
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/dataset.h"

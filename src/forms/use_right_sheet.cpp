@@ -1,4 +1,4 @@
-#include "forms/frm_frameMain.h"
+#include "forms/use_right_sheet.h"
 
 #include "widgets/db_combo_box.h"
 #include "widgets/db_memo.h"
@@ -6,7 +6,7 @@
 using namespace zarn::forms;
 using namespace zarn::ui;
 
-TfrmFrameMain::TfrmFrameMain(QWidget *parent)
+UseRightSheet::UseRightSheet(QWidget *parent)
     : SurveySheet(useRightSheet(), parent)
 {
     DBComboBox1 = comboBox(QStringLiteral("DBComboBox1"));
@@ -23,4 +23,4 @@ TfrmFrameMain::TfrmFrameMain(QWidget *parent)
     DBComboBox1->setEntries({QStringLiteral("初始"), QStringLiteral("变更")});
 }
 
-TfrmFrameMain::~TfrmFrameMain() = default;
+UseRightSheet::~UseRightSheet() = default;

@@ -5,11 +5,11 @@
 // The four-sides editor: the parcel's rows of T_SZB, one per stretch of
 // boundary with its neighbour and direction. It reads its rows again when
 // the user comes back to it from another window of the component.
-class TFrmSZ : public zarn::editors::AttachedEditor {
+class FourSidesEditor : public zarn::editors::AttachedEditor {
     Q_OBJECT
 public:
-    explicit TFrmSZ(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
-    ~TFrmSZ() override;
+    explicit FourSidesEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~FourSidesEditor() override;
 
     zarn::ui::DBGrid *DBGrid2 = nullptr;
     zarn::ui::DBComboBox *DBComboBox1 = nullptr; // direction FWSX

@@ -1,4 +1,4 @@
-#include "component/unt_Comm.h"
+#include "data/statement_runner.h"
 
 #include "data/dataset.h"
 
@@ -10,16 +10,6 @@ bool isBlankOrControl(QChar c)
 }
 
 } // namespace
-
-QString trimBlanks(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 0x20)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 0x20)
-        --e;
-    return s.mid(b, e - b);
-}
 
 void RunSQL(zarn::Dataset &query, const QString &sql, const QVariantList &params)
 {

@@ -1,4 +1,4 @@
-#include "forms/frm_syqdjdcb.h"
+#include "forms/ownership_form.h"
 
 #include "data/dataset.h"
 #include "data/errors.h"
@@ -53,8 +53,8 @@ const SurveyFormDescription kForm{
 
 } // namespace
 
-Tfrmsyqdjdcb::Tfrmsyqdjdcb(QWidget *owner)
-    : SurveyForm(kForm, owner)
+OwnershipForm::OwnershipForm(SessionContext &session, QWidget *owner)
+    : SurveyForm(kForm, session, owner)
 {
     Panel3 = new SurveySheet(ownershipSheet(), this);
     setUp(Panel3);
@@ -69,9 +69,9 @@ Tfrmsyqdjdcb::Tfrmsyqdjdcb(QWidget *owner)
     Panel3->control(QStringLiteral("Rzdbedit1"))->setFocus();
 }
 
-Tfrmsyqdjdcb::~Tfrmsyqdjdcb() = default;
+OwnershipForm::~OwnershipForm() = default;
 
-void Tfrmsyqdjdcb::FormCreate()
+void OwnershipForm::FormCreate()
 {
     try {
         loadRows();

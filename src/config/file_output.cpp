@@ -1,4 +1,4 @@
-#include "component/file_output.h"
+#include "config/file_output.h"
 
 #include <QSaveFile>
 

@@ -4,11 +4,11 @@
 
 // The boundary designation editor: the parcel's rows of T_ZJB, one per
 // boundary line, with the neighbour and the persons who designated it.
-class TFrmZJ : public zarn::editors::AttachedEditor {
+class BoundaryDesignationEditor : public zarn::editors::AttachedEditor {
     Q_OBJECT
 public:
-    explicit TFrmZJ(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
-    ~TFrmZJ() override;
+    explicit BoundaryDesignationEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~BoundaryDesignationEditor() override;
 
     zarn::ui::DBGrid *DBGrid3 = nullptr;
     QPushButton *btnNextRec = nullptr;

@@ -3,7 +3,7 @@
 #include "forms/survey_form.h"
 
 class QFrame;
-class TfrmFrameMain;
+class UseRightSheet;
 
 namespace zarn::ui {
 class Banner;
@@ -14,15 +14,15 @@ class DBComboBox;
 // it opens on the host's parcel, makes a first row for an empty unit, fills
 // its lists from the code tables, links the four land-use lists, stores the
 // boundary-point count of each row it moves to, and may be narrowed.
-class Tfrmrptdjdcb : public SurveyForm {
+class UseRightForm : public SurveyForm {
     Q_OBJECT
 public:
-    explicit Tfrmrptdjdcb(QWidget *owner = nullptr);
-    ~Tfrmrptdjdcb() override;
+    explicit UseRightForm(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~UseRightForm() override;
 
     QFrame *Panel2 = nullptr;           // the banner band
     zarn::ui::Banner *Image1 = nullptr; // the banner
-    TfrmFrameMain *frmFrameMain1 = nullptr;
+    UseRightSheet *frmFrameMain1 = nullptr;
     QFrame *Panel1 = nullptr; // the speed-button band
 
     void FormCreate() override;

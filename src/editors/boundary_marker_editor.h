@@ -8,11 +8,11 @@ class QMenu;
 // The boundary marker editor: the parcel's rows of T_JZBSB in the order of
 // their sequence number XH, kept numbered 1, 2, 3 ... on adding, deleting and
 // inserting. A new marker is stored at once.
-class TFrmJZBS : public zarn::editors::AttachedEditor {
+class BoundaryMarkerEditor : public zarn::editors::AttachedEditor {
     Q_OBJECT
 public:
-    explicit TFrmJZBS(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
-    ~TFrmJZBS() override;
+    explicit BoundaryMarkerEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~BoundaryMarkerEditor() override;
 
     zarn::ui::DBGrid *DBGrid1 = nullptr;
     zarn::ui::DBEdit *EditF1 = nullptr; // nested-parcel level TZJB

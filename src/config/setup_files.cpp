@@ -1,6 +1,5 @@
-#include "component/setup_files.h"
+#include "config/setup_files.h"
 
-#include "component/unt_Comm.h"
 #include "data/connection_string.h"
 #include "data/errors.h"
 #include "decrypt/key_file.h"
@@ -126,7 +125,7 @@ ProtectedFiles ProtectedFiles::ofSetup(const QString &connectionString)
     files.addDatabase(connectionString);
     const QString config = QStringLiteral("config.ini");
     const QString what = QStringLiteral("组件的配置文件");
-    if (const QString own = GetDllPath(); !own.isEmpty()) files.add(own + config, what);
+    if (const std::string own = moduleFolder(); !own.empty()) files.add(local(own) + config, what);
     if (const std::string folder = decryptionFolder(); !folder.empty())
         files.add(local(folder) + config, what);
     if (const QString key = decryptionKeyPath(); !key.isEmpty())

@@ -1,7 +1,7 @@
-#include "editors/frm_JZBS.h"
+#include "editors/boundary_marker_editor.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "session/session_context.h"
+#include "data/statement_runner.h"
 #include "data/errors.h"
 #include "schema/attached_rows.h"
 #include "schema/attached_statements.h"
@@ -74,7 +74,7 @@ const AttachedEditorDescription kDescription{
     .name = "FrmJZBS",
     .caption = "界址标示情况描述表",
     .title = "界址标示情况表录入",
-    .dataset = &TDataMod::JZBS,
+    .dataset = &SessionContext::markerRows,
     .listCurrent = &sql::jzbsbListCurrent,
     .listChanged = &sql::jzbsbListChanged,
     .maxId = &sql::jzbsbMaxId,
@@ -96,8 +96,8 @@ const AttachedEditorDescription kDescription{
 
 } // namespace
 
-TFrmJZBS::TFrmJZBS(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kDescription, owner, dataModule)
+BoundaryMarkerEditor::BoundaryMarkerEditor(zarn::SessionContext &session, QWidget *owner)
+    : AttachedEditor(kDescription, session, owner)
 {
     DBGrid1 = grid;
     EditF1 = edit(QStringLiteral("EditF1"));
@@ -120,9 +120,9 @@ TFrmJZBS::TFrmJZBS(QWidget *owner, TDataMod *dataModule)
     connect(DBGrid1, &ui::DBGrid::currentColumnChanged, this, [this] { DBGrid1ColEnter(); });
 }
 
-TFrmJZBS::~TFrmJZBS() = default;
+BoundaryMarkerEditor::~BoundaryMarkerEditor() = default;
 
-qint64 TFrmJZBS::levelShown() const
+qint64 BoundaryMarkerEditor::levelShown() const
 {
     // The edit still shows the row that was current before the new one.
     const QString text = EditF1->text().trimmed();
@@ -135,15 +135,15 @@ qint64 TFrmJZBS::levelShown() const
     return level;
 }
 
-void TFrmJZBS::AddRecordSet()
+void BoundaryMarkerEditor::AddRecordSet()
 {
     addRow();
 }
 
-void TFrmJZBS::addRow()
+void BoundaryMarkerEditor::addRow()
 {
-    TDataMod &dm = dataModule();
-    Dataset &q = dm.ADOQuery1;
+    zarn::SessionContext &context = session();
+    Dataset &q = context.scratchQuery;
     RunSQL(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
     const qint64 xh = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
     const qint64 id = nextId();
@@ -156,14 +156,14 @@ void TFrmJZBS::addRow()
     postPending();
 }
 
-void TFrmJZBS::deleteCurrent()
+void BoundaryMarkerEditor::deleteCurrent()
 {
     // The deletion and the renumbering stand or fall together: a failure
     // part-way leaves the markers as they were, never half renumbered.
     reloadOnFailure([this] { attached::removeMarker(dataset()); });
 }
 
-void TFrmJZBS::insertBeforeCurrent(qint64 level, qint64 &triedId)
+void BoundaryMarkerEditor::insertBeforeCurrent(qint64 level, qint64 &triedId)
 {
     Dataset &ds = dataset();
     triedId = nextId();
@@ -176,7 +176,7 @@ void TFrmJZBS::insertBeforeCurrent(qint64 level, qint64 &triedId)
     });
 }
 
-void TFrmJZBS::ppiInsertClick()
+void BoundaryMarkerEditor::ppiInsertClick()
 {
     Dataset &ds = dataset();
     if (isChangedMode() || ds.isEmpty()) return;
@@ -188,14 +188,14 @@ void TFrmJZBS::ppiInsertClick()
     RunSQL(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
 }
 
-void TFrmJZBS::ppmPopup()
+void BoundaryMarkerEditor::ppmPopup()
 {
     const bool enabled = !isChangedMode() && !dataset().isEmpty();
     ppiInsert->setEnabled(enabled);
     ppiDel->setEnabled(enabled);
 }
 
-void TFrmJZBS::DBGrid1ColEnter()
+void BoundaryMarkerEditor::DBGrid1ColEnter()
 {
     // The back-calculated side length comes from the coordinates; nobody types it.
     const bool computed = DBGrid1->currentField().toUpper() == QLatin1String("FSBC");

@@ -1,6 +1,6 @@
-#include "dialogs/frm_Input.h"
+#include "dialogs/locate_dialog.h"
 
-#include "component/DataM.h"
+#include "session/session_context.h"
 #include "widgets/data_source.h"
 #include "widgets/db_grid.h"
 #include "widgets/fonts.h"
@@ -14,7 +14,7 @@
 
 using namespace zarn::ui;
 
-TFrmInput::TFrmInput(QWidget *owner)
+LocateDialog::LocateDialog(zarn::SessionContext &session, QWidget *owner)
     : SurveyDialog(owner)
 {
     setObjectName(QStringLiteral("FrmInput"));
@@ -28,7 +28,7 @@ TFrmInput::TFrmInput(QWidget *owner)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    DataSource1 = new DataSource(DataMod ? &DataMod->djdcTable : nullptr, this);
+    DataSource1 = new DataSource(&session.surveyRows, this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
 
     DBGrid1 = new DBGrid(QStringLiteral("DBGrid1"), this);
@@ -79,9 +79,9 @@ TFrmInput::TFrmInput(QWidget *owner)
     layout->addWidget(Panel1);
 }
 
-TFrmInput::~TFrmInput() = default;
+LocateDialog::~LocateDialog() = default;
 
-void TFrmInput::showEvent(QShowEvent *event)
+void LocateDialog::showEvent(QShowEvent *event)
 {
     SurveyDialog::showEvent(event);
     if (!event->spontaneous()) centreOnScreen(); // a window brought back stays where it is

@@ -9,11 +9,11 @@ class DBMemo;
 
 // The use-right survey sheet, with the lists and the memo its form handles by
 // name.
-class TfrmFrameMain : public SurveySheet {
+class UseRightSheet : public SurveySheet {
     Q_OBJECT
 public:
-    explicit TfrmFrameMain(QWidget *parent = nullptr);
-    ~TfrmFrameMain() override;
+    explicit UseRightSheet(QWidget *parent = nullptr);
+    ~UseRightSheet() override;
 
     zarn::ui::DBComboBox *DBComboBox1 = nullptr;
     zarn::ui::DBComboBox *DBComboBox2 = nullptr;

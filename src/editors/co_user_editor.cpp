@@ -1,6 +1,6 @@
-#include "editors/frm_GY.h"
+#include "editors/co_user_editor.h"
 
-#include "component/DataM.h"
+#include "session/session_context.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
 #include "widgets/db_grid.h"
@@ -98,7 +98,7 @@ const AttachedEditorDescription kDescription{
     .name = "FrmGY",
     .caption = " 共有使用权情况表",
     .title = "共有使用权情况表录入",
-    .dataset = &TDataMod::GY,
+    .dataset = &SessionContext::coUserRows,
     .listCurrent = &sql::gyqListCurrent,
     .listChanged = &sql::gyqListChanged,
     .maxId = &sql::gyqMaxId,
@@ -120,16 +120,16 @@ const AttachedEditorDescription kDescription{
 
 } // namespace
 
-TFrmGY::TFrmGY(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kDescription, owner, dataModule)
+CoUserEditor::CoUserEditor(zarn::SessionContext &session, QWidget *owner)
+    : AttachedEditor(kDescription, session, owner)
 {
     DBGrid4 = grid;
     Label43 = labelOf(QStringLiteral("EditF17"));
 }
 
-TFrmGY::~TFrmGY() = default;
+CoUserEditor::~CoUserEditor() = default;
 
-void TFrmGY::AddRecordset()
+void CoUserEditor::AddRecordset()
 {
     addRow();
 }

@@ -11,11 +11,11 @@ class Banner;
 // The ownership survey form (form kind 1): a farmers' collective's parcel on
 // the printed ownership table. A fixed-size window; what it does is what both
 // survey forms do, and a failed load is said in a box of its own.
-class Tfrmsyqdjdcb : public SurveyForm {
+class OwnershipForm : public SurveyForm {
     Q_OBJECT
 public:
-    explicit Tfrmsyqdjdcb(QWidget *owner = nullptr);
-    ~Tfrmsyqdjdcb() override;
+    explicit OwnershipForm(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~OwnershipForm() override;
 
     QFrame *Panel1 = nullptr;           // the banner band
     zarn::ui::Banner *Image2 = nullptr; // the banner

@@ -1,10 +1,9 @@
-#include "forms/frm_rptdjdcb.h"
+#include "forms/use_right_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "session/session_context.h"
 #include "data/dataset.h"
 #include "data/errors.h"
-#include "forms/frm_frameMain.h"
+#include "forms/use_right_sheet.h"
 #include "forms/sheet_layout.h"
 #include "schema/statements.h"
 #include "widgets/banner.h"
@@ -90,12 +89,12 @@ const SurveyFormDescription kForm{
 
 } // namespace
 
-Tfrmrptdjdcb::Tfrmrptdjdcb(QWidget *owner)
-    : SurveyForm(kForm, owner)
+UseRightForm::UseRightForm(SessionContext &session, QWidget *owner)
+    : SurveyForm(kForm, session, owner)
 {
     // 696 x 708 outside; the window system adds the frame to this client size.
     resize(688, 674);
-    frmFrameMain1 = new TfrmFrameMain(this);
+    frmFrameMain1 = new UseRightSheet(this);
     setUp(frmFrameMain1);
     Panel2 = bannerPanel;
     Image1 = banner;
@@ -115,11 +114,11 @@ Tfrmrptdjdcb::Tfrmrptdjdcb(QWidget *owner)
     guard(this, [this] { FormCreate(); });
 }
 
-Tfrmrptdjdcb::~Tfrmrptdjdcb() = default;
+UseRightForm::~UseRightForm() = default;
 
 // ---------------------------------------------------------------- opening
 
-void Tfrmrptdjdcb::FormCreate()
+void UseRightForm::FormCreate()
 {
     loadRows();
     try {
@@ -133,10 +132,10 @@ void Tfrmrptdjdcb::FormCreate()
     openRest();
 }
 
-void Tfrmrptdjdcb::placeOnHostParcel()
+void UseRightForm::placeOnHostParcel()
 {
     Dataset &t = table();
-    const QString zdh = DataMod->zdh;
+    const QString zdh = session().parcelNumber;
     if (zdh.isEmpty()) return;
     const int zdbh = t.indexOf(QStringLiteral("zdbh"));
     const int bgrq = t.indexOf(QStringLiteral("bgrq"));
@@ -158,7 +157,7 @@ void Tfrmrptdjdcb::placeOnHostParcel()
     if (any >= 0) t.moveTo(any);
 }
 
-void Tfrmrptdjdcb::resizeEvent(QResizeEvent *event)
+void UseRightForm::resizeEvent(QResizeEvent *event)
 {
     SurveyDialog::resizeEvent(event);
     const int frame = frameGeometry().width() - width();
@@ -167,13 +166,13 @@ void Tfrmrptdjdcb::resizeEvent(QResizeEvent *event)
 
 // ---------------------------------------------------------------- land use
 
-void Tfrmrptdjdcb::landUseChanged(DBComboBox *list)
+void UseRightForm::landUseChanged(DBComboBox *list)
 {
     const int n = list->entries().indexOf(list->currentText());
     if (n < 0) return; // typed text that is no entry of the list: nothing to follow
     Dataset &t = table();
     t.edit();
-    const TfrmFrameMain *s = frmFrameMain1;
+    const UseRightSheet *s = frmFrameMain1;
     auto entry = [n](DBComboBox *from) { return from->entries().value(n); };
     if (list == s->DBComboBox5) {
         t.setValue(QStringLiteral("TDYTDM"), entry(s->DBComboBox7));
