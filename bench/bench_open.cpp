@@ -201,16 +201,16 @@ int session(const QString &what, const QString &connection, const QString &unit,
         dialog->show();
         waitExposed(dialog);
         a = t.nsecsElapsed() / 1e6;
-        dialog->DBGrid1->setFocus();
+        dialog->grid->setFocus();
         t.restart();
-        dialog->DBGrid1->setSearchPause(60000);
-        type(dialog->DBGrid1, QStringLiteral("0010080000")); // the 70 000th parcel
+        dialog->grid->setSearchPause(60000);
+        type(dialog->grid, QStringLiteral("0010080000")); // the 70 000th parcel
         b = t.nsecsElapsed() / 1e6;
         if (context->surveyRows.text(QStringLiteral("zdbh")) != QLatin1String("0010080000"))
             return 1;
         t.restart();
         QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
-        QCoreApplication::sendEvent(dialog->DBGrid1, &end);
+        QCoreApplication::sendEvent(dialog->grid, &end);
         QCoreApplication::processEvents();
         c = t.nsecsElapsed() / 1e6;
         if (context->surveyRows.recNo() != context->surveyRows.recordCount() - 1) return 1;

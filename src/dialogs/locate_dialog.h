@@ -21,10 +21,10 @@ public:
     explicit LocateDialog(zarn::SessionContext &session, QWidget *owner = nullptr);
     ~LocateDialog() override;
 
-    zarn::ui::DBGrid *DBGrid1 = nullptr;
-    QFrame *Panel1 = nullptr;
-    QLabel *Label1 = nullptr;
-    zarn::ui::DataSource *DataSource1 = nullptr;
+    zarn::ui::DBGrid *grid = nullptr;
+    QFrame *headerPanel = nullptr;
+    QLabel *hint = nullptr;
+    zarn::ui::DataSource *rowSource = nullptr;
 
 protected:
     // In the middle of the screen, not over the form that opened it.

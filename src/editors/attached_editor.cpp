@@ -49,7 +49,7 @@ AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc,
     buildWindow();
     if (desc.loadOn == LoadOn::Activation) qApp->installEventFilter(this);
     // What the row held when its editing began tells a change from a look.
-    connect(DataSource1, &DataSource::stateChanged, this, [this](Dataset::State state) {
+    connect(rowSource, &DataSource::stateChanged, this, [this](Dataset::State state) {
         m_rowAsBegun = state == Dataset::State::Edit ? currentRowValues() : QVariantList();
     });
 }
@@ -73,7 +73,7 @@ Dataset &AttachedEditor::dataset() const
 
 QString AttachedEditor::unitCode() const
 {
-    return dwdm.isEmpty() ? session().unitCode : dwdm;
+    return rowUnitCode.isEmpty() ? session().unitCode : rowUnitCode;
 }
 
 // ---------------------------------------------------------------- loading
@@ -81,15 +81,15 @@ QString AttachedEditor::unitCode() const
 void AttachedEditor::load()
 {
     Dataset &ds = dataset();
-    m_changed = !bgrq.isEmpty();
+    m_changed = !changeDate.isEmpty();
     setModeControls();
     ds.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
     if (m_changed)
-        RunSQL(ds, *m_desc.listChanged, {zdbh, unitCode(), bgrq});
+        RunSQL(ds, *m_desc.listChanged, {parcelNumber, unitCode(), changeDate});
     else
-        RunSQL(ds, *m_desc.listCurrent, {zdbh, unitCode()});
+        RunSQL(ds, *m_desc.listCurrent, {parcelNumber, unitCode()});
     if (!m_changed && ds.isEmpty()) addRow();
     fillCodeLists();
 }
@@ -98,7 +98,7 @@ void AttachedEditor::setModeControls()
 {
     container->setEnabled(!m_changed);
     grid->setReadOnly(m_changed);
-    for (SpeedButton *b : {spbNew, spbDel, spbSave})
+    for (SpeedButton *b : {newButton, deleteButton, saveButton})
         b->setEnabled(!m_changed);
 }
 
@@ -172,7 +172,7 @@ void AttachedEditor::setKeyColumns(qint64 id)
 {
     zarn::SessionContext &context = session();
     Dataset &ds = dataset();
-    ds.setValue(QStringLiteral("ZDBH"), zdbh);
+    ds.setValue(QStringLiteral("ZDBH"), parcelNumber);
     ds.setValue(QStringLiteral("DWDM"), unitCode());
     // An empty change date is stored as null: current rows are found by "bgrq is null".
     ds.setValue(QStringLiteral("BGRQ"), surveyRowText("BGRQ"));
@@ -264,31 +264,31 @@ void AttachedEditor::move(Move move, bool guarded)
     dataset().move(move);
 }
 
-void AttachedEditor::spbFirstClick()
+void AttachedEditor::first()
 {
     move(Move::First, true);
 }
-void AttachedEditor::spbPreClick()
+void AttachedEditor::previous()
 {
     move(Move::Prior, true);
 }
-void AttachedEditor::spbNextClick()
+void AttachedEditor::next()
 {
     move(Move::Next, true);
 }
-void AttachedEditor::spbLastClick()
+void AttachedEditor::last()
 {
     move(Move::Last, m_desc.lastGuarded);
 }
 
 // ---------------------------------------------------------------- new, delete, save, exit
 
-void AttachedEditor::spbNewClick()
+void AttachedEditor::addNew()
 {
     addRow();
 }
 
-void AttachedEditor::spbDelClick()
+void AttachedEditor::remove()
 {
     if (dataset().isEmpty()) return;
     if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
@@ -302,12 +302,12 @@ void AttachedEditor::deleteCurrent()
     dataset().remove();
 }
 
-void AttachedEditor::spbSaveClick()
+void AttachedEditor::save()
 {
-    save();
+    storeShown();
 }
 
-bool AttachedEditor::save()
+bool AttachedEditor::storeShown()
 {
     if (!parcelGuard()) return false;
     Dataset &ds = dataset();
@@ -351,7 +351,7 @@ void AttachedEditor::writeSaved()
     attached::saveWithPurge(dataset(), {.statement = m_desc.purge,
                                         .sparing = m_desc.purgeSparing,
                                         .when = m_desc.purgeWhen,
-                                        .parcel = zdbh,
+                                        .parcel = parcelNumber,
                                         .unit = unitCode()});
 }
 
@@ -370,7 +370,7 @@ void AttachedEditor::againWhileIdTaken(const std::function<void(qint64 &tried)> 
     }
 }
 
-void AttachedEditor::spbExitClick()
+void AttachedEditor::exit()
 {
     close();
 }
@@ -407,7 +407,7 @@ bool AttachedEditor::mayClose()
     if (answer != Save) return false;
     bool stored = false;
     // A store that fails has said why; the editor stays open on the typing.
-    guard(this, [&] { stored = save(); });
+    guard(this, [&] { stored = storeShown(); });
     return stored;
 }
 

@@ -8,17 +8,17 @@
 // Opening one from a survey form
 // ------------------------------
 //     BoundaryMarkerEditor editor(session, this); // on the session's rows, owned by the form
-//     editor.zdbh = parcelNumber;         // the sheet's parcel number, trimmed
-//     editor.bgrq = changeDate;           // the survey row's BGRQ as text; "" for a current row
-//     editor.dwdm = unitCode;             // the survey row's own DWDM
-//     editor.Label43->setText(QStringLiteral("分摊土地系数")); // CoUserEditor only, when the
+//     editor.parcelNumber = parcelNumber;         // the sheet's parcel number, trimmed
+//     editor.changeDate = changeDate;           // the survey row's BGRQ as text; "" for a current row
+//     editor.rowUnitCode = unitCode;             // the survey row's own DWDM
+//     editor.apportionedAreaLabel->setText(QStringLiteral("分摊土地系数")); // CoUserEditor only, when the
 //                                                           // ownership form opens it
 //     editor.exec();                      // modal; returns when the user closes it
 //
-// - `zdbh` and `bgrq` are read when the editor loads (on showing it), so set
-//   them before exec(). An empty `bgrq` opens the parcel's current rows for
+// - `parcelNumber` and `changeDate` are read when the editor loads (on showing it), so set
+//   them before exec(). An empty `changeDate` opens the parcel's current rows for
 //   editing; a change date opens that version's rows read-only.
-// - `dwdm` is the survey row's own unit code, which in a street's or a
+// - `rowUnitCode` is the survey row's own unit code, which in a street's or a
 //   district's session is longer than the session's; empty, the editor takes
 //   the session's unit code.
 // - The session supplies the form kind (`kind`,
@@ -70,12 +70,12 @@ public:
                    QWidget *owner);
     ~AttachedEditor() override;
 
-    // Set by the survey form before the editor is shown. dwdm is the unit
+    // Set by the survey form before the editor is shown. rowUnitCode is the unit
     // code of the survey row the editor was opened on; empty: the session's.
-    QString zdbh;
-    QString bgrq;
-    QString dwdm;
-    // The unit code the editor reads and stores rows under: dwdm, or the session's.
+    QString parcelNumber;
+    QString changeDate;
+    QString rowUnitCode;
+    // The unit code the editor reads and stores rows under: rowUnitCode, or the session's.
     QString unitCode() const;
 
     const AttachedEditorDescription &description() const { return m_desc; }
@@ -89,21 +89,21 @@ public:
     // database does not hold yet. A new row as the editor made it is none.
     bool hasUnstoredChange() const;
 
-    zarn::ui::Banner *Image1 = nullptr;
-    QTabWidget *PageControl1 = nullptr;
-    QWidget *TabSheet1 = nullptr; // 录入
-    QWidget *TabSheet2 = nullptr; // 浏览
+    zarn::ui::Banner *banner = nullptr;
+    QTabWidget *pages = nullptr;
+    QWidget *entryPage = nullptr; // 录入
+    QWidget *browsePage = nullptr; // 浏览
     QWidget *container = nullptr; // the entry page's panel (ScrollBox, Panel10, Panel6, Panel11)
     zarn::ui::DBGrid *grid = nullptr;
-    zarn::ui::DataSource *DataSource1 = nullptr;
-    zarn::ui::SpeedButton *spbFirst = nullptr;
-    zarn::ui::SpeedButton *spbPre = nullptr;
-    zarn::ui::SpeedButton *spbNext = nullptr;
-    zarn::ui::SpeedButton *spbLast = nullptr;
-    zarn::ui::SpeedButton *spbNew = nullptr;
-    zarn::ui::SpeedButton *spbDel = nullptr;
-    zarn::ui::SpeedButton *spbSave = nullptr;
-    zarn::ui::SpeedButton *spbExit = nullptr;
+    zarn::ui::DataSource *rowSource = nullptr;
+    zarn::ui::SpeedButton *firstButton = nullptr;
+    zarn::ui::SpeedButton *previousButton = nullptr;
+    zarn::ui::SpeedButton *nextButton = nullptr;
+    zarn::ui::SpeedButton *lastButton = nullptr;
+    zarn::ui::SpeedButton *newButton = nullptr;
+    zarn::ui::SpeedButton *deleteButton = nullptr;
+    zarn::ui::SpeedButton *saveButton = nullptr;
+    zarn::ui::SpeedButton *exitButton = nullptr;
 
     // Controls of the entry page by name, and the label before one.
     QWidget *control(const QString &name) const;
@@ -115,15 +115,15 @@ public:
     QWidget *enterTarget(QWidget *from) const;
 
     // Handlers, each run through the error guard when its event fires.
-    void load(); // FormShow, or FormActivate for an editor that loads on activation
-    void spbFirstClick();
-    void spbPreClick();
-    void spbNextClick();
-    void spbLastClick();
-    void spbNewClick();
-    void spbDelClick();
-    void spbSaveClick();
-    void spbExitClick();
+    void load(); // FormShow, or reloadOnActivation for an editor that loads on activation
+    void first();
+    void previous();
+    void next();
+    void last();
+    void addNew();
+    void remove();
+    void save();
+    void exit();
 
 protected:
     // The add-row method: keys and the table-wide next ID, the editor's own
@@ -168,7 +168,7 @@ protected:
     // list read again. True when the row on screen is stored; otherwise the
     // surveyor has been told "数据保存失败！" and why, and the database is as
     // it was (the row keeps the typing when its post was the step refused).
-    bool save();
+    bool storeShown();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;

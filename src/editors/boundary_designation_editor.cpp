@@ -64,7 +64,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = &sql::zjbPurgeSparing,
     .purgeWhen = Purge::BeforePost,
     .container = "Panel10",
-    .grid = "DBGrid3",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = {},
@@ -81,24 +81,18 @@ const AttachedEditorDescription kDescription{
 BoundaryDesignationEditor::BoundaryDesignationEditor(zarn::SessionContext &session, QWidget *owner)
     : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid3 = grid;
-    btnNextRec = button(QStringLiteral("btnNextRec"));
-    onClick(btnNextRec, [this] { btnNextRecClick(); });
+    nextRowButton = button(QStringLiteral("btnNextRec"));
+    onClick(nextRowButton, [this] { carryToNextRow(); });
 }
 
 BoundaryDesignationEditor::~BoundaryDesignationEditor() = default;
-
-void BoundaryDesignationEditor::Addrecord()
-{
-    addRow();
-}
 
 void BoundaryDesignationEditor::setOwnColumns(Dataset &ds)
 {
     ds.setValue(QStringLiteral("ZJRQ"), numbering::todayText());
 }
 
-void BoundaryDesignationEditor::btnNextRecClick()
+void BoundaryDesignationEditor::carryToNextRow()
 {
     if (!parcelGuard()) return;
     // What the three edits show now goes into the next row; an empty one

@@ -10,12 +10,10 @@ public:
     explicit BoundaryDesignationEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
     ~BoundaryDesignationEditor() override;
 
-    zarn::ui::DBGrid *DBGrid3 = nullptr;
-    QPushButton *btnNextRec = nullptr;
+    QPushButton *nextRowButton = nullptr;
 
-    void Addrecord();
     // Moves to the next row and carries the neighbour and the two names into it.
-    void btnNextRecClick();
+    void carryToNextRow();
 
 protected:
     void setOwnColumns(zarn::Dataset &ds) override;

@@ -82,7 +82,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = nullptr,
     .purgeWhen = Purge::AfterPost,
     .container = "ScrollBox",
-    .grid = "DBGrid1",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = kCodeLists,
@@ -99,25 +99,24 @@ const AttachedEditorDescription kDescription{
 BoundaryMarkerEditor::BoundaryMarkerEditor(zarn::SessionContext &session, QWidget *owner)
     : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid1 = grid;
-    EditF1 = edit(QStringLiteral("EditF1"));
+    nestingLevelEdit = edit(QStringLiteral("EditF1"));
 
-    ppm = new QMenu(this);
-    ppm->setObjectName(QStringLiteral("ppm"));
-    ppiInsert = ppm->addAction(QStringLiteral("插入"));
-    ppiInsert->setObjectName(QStringLiteral("ppiInsert"));
-    ppiDel = ppm->addAction(QStringLiteral("删除"));
-    ppiDel->setObjectName(QStringLiteral("ppiDel"));
-    connect(ppiInsert, &QAction::triggered, this,
-            [this] { ui::guard(this, [this] { ppiInsertClick(); }); });
-    connect(ppiDel, &QAction::triggered, this,
-            [this] { ui::guard(this, [this] { spbDelClick(); }); });
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        ppmPopup();
-        ppm->popup(DBGrid1->viewport()->mapToGlobal(at));
+    contextMenu = new QMenu(this);
+    contextMenu->setObjectName(QStringLiteral("ppm"));
+    insertAction = contextMenu->addAction(QStringLiteral("插入"));
+    insertAction->setObjectName(QStringLiteral("ppiInsert"));
+    deleteAction = contextMenu->addAction(QStringLiteral("删除"));
+    deleteAction->setObjectName(QStringLiteral("ppiDel"));
+    connect(insertAction, &QAction::triggered, this,
+            [this] { ui::guard(this, [this] { insertBeforeCurrent(); }); });
+    connect(deleteAction, &QAction::triggered, this,
+            [this] { ui::guard(this, [this] { remove(); }); });
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        updateContextMenu();
+        contextMenu->popup(grid->viewport()->mapToGlobal(at));
     });
-    connect(DBGrid1, &ui::DBGrid::currentColumnChanged, this, [this] { DBGrid1ColEnter(); });
+    connect(grid, &ui::DBGrid::currentColumnChanged, this, [this] { columnEntered(); });
 }
 
 BoundaryMarkerEditor::~BoundaryMarkerEditor() = default;
@@ -125,7 +124,7 @@ BoundaryMarkerEditor::~BoundaryMarkerEditor() = default;
 qint64 BoundaryMarkerEditor::levelShown() const
 {
     // The edit still shows the row that was current before the new one.
-    const QString text = EditF1->text().trimmed();
+    const QString text = nestingLevelEdit->text().trimmed();
     if (text.isEmpty()) return 1;
     bool ok = false;
     const qint64 level = text.toLongLong(&ok);
@@ -135,16 +134,11 @@ qint64 BoundaryMarkerEditor::levelShown() const
     return level;
 }
 
-void BoundaryMarkerEditor::AddRecordSet()
-{
-    addRow();
-}
-
 void BoundaryMarkerEditor::addRow()
 {
     zarn::SessionContext &context = session();
     Dataset &q = context.scratchQuery;
-    RunSQL(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
+    RunSQL(q, sql::jzbsbMaxXh, {parcelNumber, unitCode()});
     const qint64 xh = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
     const qint64 id = nextId();
     const qint64 level = levelShown();
@@ -163,7 +157,7 @@ void BoundaryMarkerEditor::deleteCurrent()
     reloadOnFailure([this] { attached::removeMarker(dataset()); });
 }
 
-void BoundaryMarkerEditor::insertBeforeCurrent(qint64 level, qint64 &triedId)
+void BoundaryMarkerEditor::insertOnce(qint64 level, qint64 &triedId)
 {
     Dataset &ds = dataset();
     triedId = nextId();
@@ -176,28 +170,28 @@ void BoundaryMarkerEditor::insertBeforeCurrent(qint64 level, qint64 &triedId)
     });
 }
 
-void BoundaryMarkerEditor::ppiInsertClick()
+void BoundaryMarkerEditor::insertBeforeCurrent()
 {
     Dataset &ds = dataset();
     if (isChangedMode() || ds.isEmpty()) return;
     const qint64 level = levelShown();
     // A rolled-back insertion whose id was taken meanwhile is made again
-    // whole; insertBeforeCurrent reads a fresh highest id each time.
+    // whole; insertOnce reads a fresh highest id each time.
     againWhileIdTaken(
-        [&](qint64 &tried) { reloadOnFailure([&] { insertBeforeCurrent(level, tried); }); });
-    RunSQL(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
+        [&](qint64 &tried) { reloadOnFailure([&] { insertOnce(level, tried); }); });
+    RunSQL(ds, sql::jzbsbListCurrent, {parcelNumber, unitCode()});
 }
 
-void BoundaryMarkerEditor::ppmPopup()
+void BoundaryMarkerEditor::updateContextMenu()
 {
     const bool enabled = !isChangedMode() && !dataset().isEmpty();
-    ppiInsert->setEnabled(enabled);
-    ppiDel->setEnabled(enabled);
+    insertAction->setEnabled(enabled);
+    deleteAction->setEnabled(enabled);
 }
 
-void BoundaryMarkerEditor::DBGrid1ColEnter()
+void BoundaryMarkerEditor::columnEntered()
 {
     // The back-calculated side length comes from the coordinates; nobody types it.
-    const bool computed = DBGrid1->currentField().toUpper() == QLatin1String("FSBC");
-    DBGrid1->setReadOnly(computed || isChangedMode());
+    const bool computed = grid->currentField().toUpper() == QLatin1String("FSBC");
+    grid->setReadOnly(computed || isChangedMode());
 }

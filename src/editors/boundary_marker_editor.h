@@ -14,17 +14,15 @@ public:
     explicit BoundaryMarkerEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
     ~BoundaryMarkerEditor() override;
 
-    zarn::ui::DBGrid *DBGrid1 = nullptr;
-    zarn::ui::DBEdit *EditF1 = nullptr; // nested-parcel level TZJB
-    QMenu *ppm = nullptr;
-    QAction *ppiInsert = nullptr;
-    QAction *ppiDel = nullptr;
+    zarn::ui::DBEdit *nestingLevelEdit = nullptr; // nested-parcel level TZJB
+    QMenu *contextMenu = nullptr;
+    QAction *insertAction = nullptr;
+    QAction *deleteAction = nullptr;
 
-    void AddRecordSet();
     // Inserts a marker before the current one and numbers the rest after it.
-    void ppiInsertClick();
-    void ppmPopup();
-    void DBGrid1ColEnter();
+    void insertBeforeCurrent();
+    void updateContextMenu();
+    void columnEntered();
 
 protected:
     void addRow() override;
@@ -33,5 +31,5 @@ protected:
 private:
     // The level the nested-parcel edit shows: 1 when empty.
     qint64 levelShown() const;
-    void insertBeforeCurrent(qint64 level, qint64 &triedId);
+    void insertOnce(qint64 level, qint64 &triedId);
 };

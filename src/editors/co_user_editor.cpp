@@ -106,7 +106,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = nullptr,
     .purgeWhen = Purge::None,
     .container = "Panel11",
-    .grid = "DBGrid4",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = kCodeLists,
@@ -123,13 +123,7 @@ const AttachedEditorDescription kDescription{
 CoUserEditor::CoUserEditor(zarn::SessionContext &session, QWidget *owner)
     : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid4 = grid;
-    Label43 = labelOf(QStringLiteral("EditF17"));
+    apportionedAreaLabel = labelOf(QStringLiteral("EditF17"));
 }
 
 CoUserEditor::~CoUserEditor() = default;
-
-void CoUserEditor::AddRecordset()
-{
-    addRow();
-}

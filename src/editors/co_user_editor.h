@@ -10,10 +10,8 @@ public:
     explicit CoUserEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
     ~CoUserEditor() override;
 
-    zarn::ui::DBGrid *DBGrid4 = nullptr;
     // The label of the apportioned land area FTTDMJ. The ownership form sets
     // it to 分摊土地系数 before showing the editor.
-    QLabel *Label43 = nullptr;
+    QLabel *apportionedAreaLabel = nullptr;
 
-    void AddRecordset();
 };

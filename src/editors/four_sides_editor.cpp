@@ -55,7 +55,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = &sql::szbPurgeSparing,
     .purgeWhen = Purge::BeforePost,
     .container = "Panel6",
-    .grid = "DBGrid2",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = {},
@@ -72,18 +72,12 @@ const AttachedEditorDescription kDescription{
 FourSidesEditor::FourSidesEditor(zarn::SessionContext &session, QWidget *owner)
     : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid2 = grid;
-    DBComboBox1 = comboBox(QStringLiteral("DBComboBox1"));
+    directionList = comboBox(QStringLiteral("DBComboBox1"));
 }
 
 FourSidesEditor::~FourSidesEditor() = default;
 
-void FourSidesEditor::AddRecordSet()
-{
-    addRow();
-}
-
-void FourSidesEditor::FormActivate()
+void FourSidesEditor::reloadOnActivation()
 {
     load();
 }

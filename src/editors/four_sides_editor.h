@@ -11,9 +11,7 @@ public:
     explicit FourSidesEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
     ~FourSidesEditor() override;
 
-    zarn::ui::DBGrid *DBGrid2 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox1 = nullptr; // direction FWSX
+    zarn::ui::DBComboBox *directionList = nullptr; // direction FWSX
 
-    void AddRecordSet();
-    void FormActivate();
+    void reloadOnActivation();
 };

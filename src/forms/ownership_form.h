@@ -17,10 +17,5 @@ public:
     explicit OwnershipForm(zarn::SessionContext &session, QWidget *owner = nullptr);
     ~OwnershipForm() override;
 
-    QFrame *Panel1 = nullptr;           // the banner band
-    zarn::ui::Banner *Image2 = nullptr; // the banner
-    SurveySheet *Panel3 = nullptr;      // the sheet
-    QFrame *Panel2 = nullptr;           // the speed-button band
-
-    void FormCreate() override;
+    void openRows() override;
 };

@@ -100,22 +100,22 @@ void SurveyForm::setUp(SurveySheet *sheet)
     };
     // clang-format off
     const ButtonRow buttons[] = {
-        {.member = &spbFirst, .name = "spbFirst", .picture = ButtonPicture::First, .caption = "首记录",
-         .left = 0, .handler = &SurveyForm::spbFirstClick},
-        {.member = &spbPre, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录",
-         .left = 79, .handler = &SurveyForm::spbPreClick},
-        {.member = &spbNext, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录",
-         .left = 159, .handler = &SurveyForm::spbNextClick},
-        {.member = &spbLast, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录",
-         .left = 239, .handler = &SurveyForm::spbLastClick},
-        {.member = &spbNew, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增",
-         .left = 332, .handler = &SurveyForm::spbNewClick},
-        {.member = &spbDel, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除",
-         .left = 411, .handler = &SurveyForm::spbDelClick},
-        {.member = &spbSave, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存",
-         .left = 491, .handler = &SurveyForm::spbSaveClick},
-        {.member = &spbViewCurrRec, .name = "spbViewCurrRec", .picture = ButtonPicture::Locate,
-         .caption = "定位", .left = 585, .handler = &SurveyForm::spbViewCurrRecClick},
+        {.member = &firstButton, .name = "spbFirst", .picture = ButtonPicture::First, .caption = "首记录",
+         .left = 0, .handler = &SurveyForm::first},
+        {.member = &previousButton, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录",
+         .left = 79, .handler = &SurveyForm::previous},
+        {.member = &nextButton, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录",
+         .left = 159, .handler = &SurveyForm::next},
+        {.member = &lastButton, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录",
+         .left = 239, .handler = &SurveyForm::last},
+        {.member = &newButton, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增",
+         .left = 332, .handler = &SurveyForm::addNew},
+        {.member = &deleteButton, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除",
+         .left = 411, .handler = &SurveyForm::remove},
+        {.member = &saveButton, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存",
+         .left = 491, .handler = &SurveyForm::save},
+        {.member = &locateButton, .name = "spbViewCurrRec", .picture = ButtonPicture::Locate,
+         .caption = "定位", .left = 585, .handler = &SurveyForm::locate},
     };
     // clang-format on
     for (const ButtonRow &b : buttons) {
@@ -127,9 +127,9 @@ void SurveyForm::setUp(SurveySheet *sheet)
                 [this, h = b.handler] { guard(this, [this, h] { (this->*h)(); }); });
     }
 
-    DataSource1 = new DataSource(&m_session.surveyRows, this);
-    DataSource1->setObjectName(QStringLiteral("DataSource1"));
-    sheet->bind(DataSource1);
+    rowSource = new DataSource(&m_session.surveyRows, this);
+    rowSource->setObjectName(QStringLiteral("DataSource1"));
+    sheet->bind(rowSource);
 
     // The Enter chain and the digit pickers listen to the sheet's keys.
     m_keyFlow = {
@@ -332,7 +332,7 @@ void SurveyForm::moveClick(Move move)
         return;
     }
     if (m_desc.recountsBoundaryPoints) recountBoundaryPoints();
-    setcomp();
+    applyChangeLock();
 }
 
 void SurveyForm::settleConflict(const QString &fixedText, const DatabaseError &e)
@@ -341,38 +341,38 @@ void SurveyForm::settleConflict(const QString &fixedText, const DatabaseError &e
     if (t.rowDeletedMeanwhile()) {
         if (!askToDropDeletedRow(fixedText, this)) return;
         t.dropRow();
-        setcomp();
+        applyChangeLock();
         return;
     }
     // Another user's version, if the surveyor wants it instead of theirs.
     if (askToLoadTheirVersion(fixedText, QStringLiteral("警告"), e, this)) t.refreshRow();
 }
 
-void SurveyForm::spbFirstClick()
+void SurveyForm::first()
 {
     moveClick(Move::First);
 }
-void SurveyForm::spbPreClick()
+void SurveyForm::previous()
 {
     moveClick(Move::Prior);
 }
-void SurveyForm::spbNextClick()
+void SurveyForm::next()
 {
     moveClick(Move::Next);
 }
-void SurveyForm::spbLastClick()
+void SurveyForm::last()
 {
     moveClick(Move::Last);
 }
 
-void SurveyForm::spbViewCurrRecClick()
+void SurveyForm::locate()
 {
     finishOpening();
     Dataset &t = table();
     {
         LocateDialog dialog(m_session, this);
         const auto count = [&] {
-            dialog.Label1->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
+            dialog.hint->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
         };
         count();
         // Rows another user added while a district's keys arrive, and counted
@@ -381,17 +381,17 @@ void SurveyForm::spbViewCurrRecClick()
         connect(&t, &Dataset::rowRemoved, &dialog, count);
         dialog.exec();
     }
-    setcomp();
+    applyChangeLock();
 }
 
 // ---------------------------------------------------------------- change state
 
-void SurveyForm::setcomp()
+void SurveyForm::applyChangeLock()
 {
     try {
         const QString bgrq = table().text(QStringLiteral("bgrq"));
         const bool changed = !bgrq.isEmpty();
-        m_sheet->Label50->setText(
+        m_sheet->changeNotice->setText(
             changed ? QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更") : QString());
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() == ControlFamily::Plain) continue;
@@ -405,7 +405,7 @@ void SurveyForm::setcomp()
 
 // ---------------------------------------------------------------- save, delete
 
-void SurveyForm::spbSaveClick()
+void SurveyForm::save()
 {
     finishOpening();
     Dataset &t = table();
@@ -425,7 +425,7 @@ void SurveyForm::spbSaveClick()
     }
 }
 
-void SurveyForm::spbDelClick()
+void SurveyForm::remove()
 {
     finishOpening();
     if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),

@@ -1,6 +1,6 @@
 // The four buttons of the survey sheets that open the attached-table editors,
 // and the counts the sheet keeps of what they store. Both survey forms run
-// this one table; they differ only in the co-use-right editor's Label43.
+// this one table; they differ only in the co-use-right editor's apportionedAreaLabel.
 #include "forms/survey_form.h"
 
 #include "session/session_context.h"
@@ -52,28 +52,28 @@ editors::AttachedEditor *make(zarn::SessionContext &session, QWidget *owner)
 }
 
 const EditorButton kButtons[] = {
-    {.button = &SurveySheet::Button1,
-     .count = &SurveySheet::DBEdit26,
+    {.button = &SurveySheet::markerButton,
+     .count = &SurveySheet::boundaryPointCountEdit,
      .countColumn = "jzdgs",
      .countSql = &sql::jzbsbCountCurrent,
      .opens = Opens::CountNotZero,
      .trimBgrq = true,
      .make = &make<BoundaryMarkerEditor>},
-    {.button = &SurveySheet::Button2,
+    {.button = &SurveySheet::designationButton,
      .count = nullptr,
      .countColumn = nullptr,
      .countSql = nullptr,
      .opens = Opens::Always,
      .trimBgrq = false,
      .make = &make<BoundaryDesignationEditor>},
-    {.button = &SurveySheet::Button3,
-     .count = &SurveySheet::DBEdit24,
+    {.button = &SurveySheet::coUserButton,
+     .count = &SurveySheet::coUserCountEdit,
      .countColumn = "qlrzs",
      .countSql = &sql::gyqCountCurrent,
      .opens = Opens::CountNotEmpty,
      .trimBgrq = true,
      .make = &make<CoUserEditor>},
-    {.button = &SurveySheet::Button4,
+    {.button = &SurveySheet::fourSidesButton,
      .count = nullptr,
      .countColumn = nullptr,
      .countSql = nullptr,
@@ -93,19 +93,19 @@ void SurveyForm::connectEditorButtons()
     }
 }
 
-void SurveyForm::Button1Click()
+void SurveyForm::openMarkerEditor()
 {
     openEditor(0);
 }
-void SurveyForm::Button2Click()
+void SurveyForm::openDesignationEditor()
 {
     openEditor(1);
 }
-void SurveyForm::Button3Click()
+void SurveyForm::openCoUserEditor()
 {
     openEditor(2);
 }
-void SurveyForm::Button4Click()
+void SurveyForm::openFourSidesEditor()
 {
     openEditor(3);
 }
@@ -123,7 +123,7 @@ void SurveyForm::openEditor(int which)
         t.edit();
         t.setValue(QString::fromLatin1(b.countColumn), QStringLiteral("0"));
     }
-    const QString zdbh = zarn::trimBlanks(m_sheet->DBEdit18->text());
+    const QString zdbh = zarn::trimBlanks(m_sheet->parcelNumberEdit->text());
     if (zdbh.isEmpty()) return;
     if (b.opens == Opens::CountNotZero && zarn::trimBlanks(count->text()) == QLatin1String("0")) return;
     if (b.opens == Opens::CountNotEmpty && zarn::trimBlanks(count->text()).isEmpty()) return;
@@ -133,11 +133,11 @@ void SurveyForm::openEditor(int which)
     const QString dwdm = rowUnit();
     {
         std::unique_ptr<editors::AttachedEditor> editor(b.make(session(), this));
-        editor->zdbh = zdbh;
-        editor->dwdm = dwdm;
-        editor->bgrq = b.trimBgrq ? bgrq : t.text(QStringLiteral("bgrq"));
-        if (auto *gy = qobject_cast<CoUserEditor *>(editor.get()); gy && m_desc.gyLabel43)
-            gy->Label43->setText(text(m_desc.gyLabel43));
+        editor->parcelNumber = zdbh;
+        editor->rowUnitCode = dwdm;
+        editor->changeDate = b.trimBgrq ? bgrq : t.text(QStringLiteral("bgrq"));
+        if (auto *gy = qobject_cast<CoUserEditor *>(editor.get()); gy && m_desc.coUserAreaCaption)
+            gy->apportionedAreaLabel->setText(text(m_desc.coUserAreaCaption));
         editor->exec();
     }
     if (!b.countSql || !bgrq.isEmpty()) return;
@@ -145,7 +145,7 @@ void SurveyForm::openEditor(int which)
     // The parcel number as the sheet shows it and the unit the editor worked
     // under; a failing count is reported, a failing store of it is not.
     Dataset &q = session().scratchQuery;
-    RunSQL(q, *b.countSql, {m_sheet->DBEdit18->text(), dwdm});
+    RunSQL(q, *b.countSql, {m_sheet->parcelNumberEdit->text(), dwdm});
     const QString counted = q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
     try {
         t.edit();

@@ -24,22 +24,30 @@ using namespace zarn::ui;
 
 // ---------------------------------------------------------------- numbers
 
-QString SurveyForm::nextParcel(bool unitEmpty) const
-{
-    if (unitEmpty) return numbering::firstParcelNumber(m_parts);
-    Dataset &q = session().scratchQuery;
-    RunSQL(q, sql::djdcMaxZdbh, {session().unitCode});
-    return numbering::nextParcelNumber(
-        numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
-}
+// How one of the two numbers of a new row is made: the first of a unit
+// without rows, else the next after the highest the unit has stored.
+struct zarn::forms::NumberRule {
+    const QString *highestSql; // binds the unit code
+    QString (*first)(const numbering::UnitCodeParts &);
+    QString (*base)(const QString &highest);
+    QString (*next)(const QString &base);
+};
 
-QString SurveyForm::nextSurvey(bool unitEmpty) const
+namespace {
+
+const NumberRule kParcelNumber{&sql::djdcMaxZdbh, &numbering::firstParcelNumber,
+                               &numbering::parcelNumberBase, &numbering::nextParcelNumber};
+const NumberRule kSurveyNumber{&sql::djdcMaxDcbh, &numbering::firstSurveyNumber,
+                               &numbering::surveyNumberBase, &numbering::nextSurveyNumber};
+
+} // namespace
+
+QString SurveyForm::nextNumber(const NumberRule &rule, bool unitEmpty) const
 {
-    if (unitEmpty) return numbering::firstSurveyNumber(m_parts);
+    if (unitEmpty) return rule.first(m_parts);
     Dataset &q = session().scratchQuery;
-    RunSQL(q, sql::djdcMaxDcbh, {session().unitCode});
-    return numbering::nextSurveyNumber(
-        numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
+    RunSQL(q, *rule.highestSql, {session().unitCode});
+    return rule.next(rule.base(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
 
 bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
@@ -59,9 +67,9 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
     if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
     RunSQL(q, sql::djdcMaxZdbh, {session().unitCode});
     const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
-    m_givenParcel = nextParcel(unitEmpty);
+    m_givenParcel = nextNumber(kParcelNumber, unitEmpty);
     const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
-    if (surveyGiven) m_givenSurvey = nextSurvey(unitEmpty);
+    if (surveyGiven) m_givenSurvey = nextNumber(kSurveyNumber, unitEmpty);
     for (const NewRowColumn &c : m_desc.newRow) {
         if (c.value == NewValue::ParcelNumber)
             t.setValue(QString::fromLatin1(c.column), m_givenParcel);
@@ -73,7 +81,7 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 
 // ---------------------------------------------------------------- new record
 
-void SurveyForm::SaveThisDCBinfo()
+void SurveyForm::rememberShownValues()
 {
     finishOpening();
     IniBatch ini = zarn::openConfigIni();
@@ -159,7 +167,7 @@ void SurveyForm::dropNewRow()
     if (table().state() == Dataset::State::Insert) table().cancel();
 }
 
-void SurveyForm::spbNewClick()
+void SurveyForm::addNew()
 {
     finishOpening();
     Dataset &t = table();
@@ -179,8 +187,8 @@ void SurveyForm::spbNewClick()
     // continue from, or whose highest one holds a letter, refuses here and
     // leaves the sheet on the row it showed.
     const bool unitEmpty = t.isEmpty();
-    const QString parcel = nextParcel(unitEmpty);
-    const QString survey = nextSurvey(unitEmpty);
+    const QString parcel = nextNumber(kParcelNumber, unitEmpty);
+    const QString survey = nextNumber(kSurveyNumber, unitEmpty);
 
     t.append();
     try {
@@ -200,5 +208,5 @@ void SurveyForm::spbNewClick()
         dropNewRow();
         throw;
     }
-    setcomp();
+    applyChangeLock();
 }

@@ -156,7 +156,7 @@ QString SurveyForm::countBoundaryPoints() const
     zarn::SessionContext &context = session();
     const QString bgrq = zarn::trimBlanks(t.text(QStringLiteral("bgrq")));
     // The parcel number as the sheet shows it, under the row's own unit.
-    const QString shown = m_sheet->DBEdit18->text();
+    const QString shown = m_sheet->parcelNumberEdit->text();
     const QString dwdm = rowUnit();
     Dataset &q = context.scratchQuery;
     if (bgrq.isEmpty())

@@ -23,7 +23,7 @@ SheetValues SurveyForm::shownValues() const
 {
     Dataset &t = table();
     // What the sheet shows, typing not yet stored included.
-    return {[&t](const QString &column) { return t.text(column); }, m_sheet->Label50->text()};
+    return {[&t](const QString &column) { return t.text(column); }, m_sheet->changeNotice->text()};
 }
 
 void SurveyForm::printSheet()

@@ -78,11 +78,11 @@ const SurveyFormDescription kForm{
     .bannerPanel = {.name = "Panel2", .height = 60},
     .bannerImage = "Image1",
     .buttonPanel = {.name = "Panel1", .height = 39},
-    .sheet = useRightSheet(),
+    .sheet = useRightSheetLayout(),
     .loadStatement = sql::djdcListUseRight,
     .newRow = kNewRow,
     .lockMemo = true,
-    .gyLabel43 = nullptr,
+    .coUserAreaCaption = nullptr,
     .codeLists = kCodeLists,
     .recountsBoundaryPoints = true,
 };
@@ -94,16 +94,12 @@ UseRightForm::UseRightForm(SessionContext &session, QWidget *owner)
 {
     // 696 x 708 outside; the window system adds the frame to this client size.
     resize(688, 674);
-    frmFrameMain1 = new UseRightSheet(this);
-    setUp(frmFrameMain1);
-    Panel2 = bannerPanel;
-    Image1 = banner;
-    Panel1 = buttonPanel;
+    setUp(new UseRightSheet(this));
 
     // Land-use linkage: only what the user chooses or types, never a row
     // merely shown, moves the other three lists.
-    for (DBComboBox *list : {frmFrameMain1->DBComboBox5, frmFrameMain1->DBComboBox6,
-                             frmFrameMain1->DBComboBox7, frmFrameMain1->DBComboBox8}) {
+    const UseRightSheet *s = useRightSheet();
+    for (DBComboBox *list : {s->approvedUseCodeList, s->approvedUseList, s->actualUseCodeList, s->actualUseList}) {
         connect(list, &QComboBox::activated, this,
                 [this, list] { guard(this, [this, list] { landUseChanged(list); }); });
         if (list->lineEdit())
@@ -111,14 +107,19 @@ UseRightForm::UseRightForm(SessionContext &session, QWidget *owner)
                     [this, list] { guard(this, [this, list] { landUseChanged(list); }); });
     }
 
-    guard(this, [this] { FormCreate(); });
+    guard(this, [this] { openRows(); });
 }
 
 UseRightForm::~UseRightForm() = default;
 
+UseRightSheet *UseRightForm::useRightSheet() const
+{
+    return static_cast<UseRightSheet *>(sheet());
+}
+
 // ---------------------------------------------------------------- opening
 
-void UseRightForm::FormCreate()
+void UseRightForm::openRows()
 {
     loadRows();
     try {
@@ -127,8 +128,8 @@ void UseRightForm::FormCreate()
         // Not finding the host's parcel leaves the cursor where it is.
     }
     placeOnFirstParcel();
-    if (table().isEmpty()) spbNewClick();
-    setcomp();
+    if (table().isEmpty()) addNew();
+    applyChangeLock();
     openRest();
 }
 
@@ -172,19 +173,19 @@ void UseRightForm::landUseChanged(DBComboBox *list)
     if (n < 0) return; // typed text that is no entry of the list: nothing to follow
     Dataset &t = table();
     t.edit();
-    const UseRightSheet *s = frmFrameMain1;
+    const UseRightSheet *s = useRightSheet();
     auto entry = [n](DBComboBox *from) { return from->entries().value(n); };
-    if (list == s->DBComboBox5) {
-        t.setValue(QStringLiteral("TDYTDM"), entry(s->DBComboBox7));
-        t.setValue(QStringLiteral("pzyt"), entry(s->DBComboBox6));
-        t.setValue(QStringLiteral("tdyt"), entry(s->DBComboBox8));
-    } else if (list == s->DBComboBox6) {
-        t.setValue(QStringLiteral("TDYTDM"), entry(s->DBComboBox7));
-        t.setValue(QStringLiteral("PZYTDM"), entry(s->DBComboBox5));
-        t.setValue(QStringLiteral("tdyt"), entry(s->DBComboBox8));
-    } else if (list == s->DBComboBox7) {
-        t.setValue(QStringLiteral("tdyt"), entry(s->DBComboBox8));
-    } else if (list == s->DBComboBox8) {
-        t.setValue(QStringLiteral("TDYTDM"), entry(s->DBComboBox7));
+    if (list == s->approvedUseCodeList) {
+        t.setValue(QStringLiteral("TDYTDM"), entry(s->actualUseCodeList));
+        t.setValue(QStringLiteral("pzyt"), entry(s->approvedUseList));
+        t.setValue(QStringLiteral("tdyt"), entry(s->actualUseList));
+    } else if (list == s->approvedUseList) {
+        t.setValue(QStringLiteral("TDYTDM"), entry(s->actualUseCodeList));
+        t.setValue(QStringLiteral("PZYTDM"), entry(s->approvedUseCodeList));
+        t.setValue(QStringLiteral("tdyt"), entry(s->actualUseList));
+    } else if (list == s->actualUseCodeList) {
+        t.setValue(QStringLiteral("tdyt"), entry(s->actualUseList));
+    } else if (list == s->actualUseList) {
+        t.setValue(QStringLiteral("TDYTDM"), entry(s->actualUseCodeList));
     }
 }

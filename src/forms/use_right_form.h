@@ -20,17 +20,10 @@ public:
     explicit UseRightForm(zarn::SessionContext &session, QWidget *owner = nullptr);
     ~UseRightForm() override;
 
-    QFrame *Panel2 = nullptr;           // the banner band
-    zarn::ui::Banner *Image1 = nullptr; // the banner
-    UseRightSheet *frmFrameMain1 = nullptr;
-    QFrame *Panel1 = nullptr; // the speed-button band
+    // The sheet with the lists and the memo this form handles by name.
+    UseRightSheet *useRightSheet() const;
 
-    void FormCreate() override;
-    // The sheet's editor buttons, under the names this form gives them.
-    void frmFrameMain1Button1Click() { Button1Click(); }
-    void frmFrameMain1Button2Click() { Button2Click(); }
-    void frmFrameMain1Button3Click() { Button3Click(); }
-    void frmFrameMain1Button4Click() { Button4Click(); }
+    void openRows() override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

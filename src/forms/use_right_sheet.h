@@ -15,13 +15,13 @@ public:
     explicit UseRightSheet(QWidget *parent = nullptr);
     ~UseRightSheet() override;
 
-    zarn::ui::DBComboBox *DBComboBox1 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox2 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox3 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox4 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox5 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox6 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox7 = nullptr;
-    zarn::ui::DBComboBox *DBComboBox8 = nullptr;
-    zarn::ui::DBMemo *DBMemo1 = nullptr;
+    zarn::ui::DBComboBox *surveyKindList = nullptr;
+    zarn::ui::DBComboBox *userNatureList = nullptr;
+    zarn::ui::DBComboBox *tenureList = nullptr;
+    zarn::ui::DBComboBox *rightTypeList = nullptr;
+    zarn::ui::DBComboBox *approvedUseCodeList = nullptr;
+    zarn::ui::DBComboBox *approvedUseList = nullptr;
+    zarn::ui::DBComboBox *actualUseCodeList = nullptr;
+    zarn::ui::DBComboBox *actualUseList = nullptr;
+    zarn::ui::DBMemo *surveyNotesMemo = nullptr;
 };

@@ -81,9 +81,9 @@ void runScript(SurveyForm &form, zarn::Dataset &t, zarn::ui::RecordingMessageSer
         const QStringList words = QString::fromStdString(line).split(QLatin1Char(' '));
         const QString &step = words[0];
         if (step == QLatin1String("new")) {
-            form.spbNew->click();
+            form.newButton->click();
         } else if (step == QLatin1String("save")) {
-            form.spbSave->click();
+            form.saveButton->click();
         } else if (step == QLatin1String("set") && words.size() == 3) {
             t.edit();
             t.setValue(words[1], words[2]);
@@ -141,7 +141,7 @@ int main(int argc, char **argv)
         }
         for (int i = 0, n = args[3].toInt(); i < n; ++i) {
             const int before = t.recordCount();
-            form->spbNew->click();
+            form->newButton->click();
             if (t.recordCount() > before && t.state() == zarn::Dataset::State::Browse) ++stored;
         }
     }

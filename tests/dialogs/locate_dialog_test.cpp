@@ -41,7 +41,7 @@ protected:
         ds->setQuery({.table = QStringLiteral("t_p"), .order = {{.column = QStringLiteral("id")}}});
         ds->open();
         dialog = std::make_unique<LocateDialog>(session);
-        dialog->DataSource1->setDataset(ds.get());
+        dialog->rowSource->setDataset(ds.get());
         dialog->show();
         QApplication::processEvents();
     }
@@ -59,7 +59,7 @@ protected:
 
 TEST_F(LocateDialogTest, AllSevenColumnsFitTheWindowAndTheLastTakesTheRest)
 {
-    DBGrid *grid = dialog->DBGrid1;
+    DBGrid *grid = dialog->grid;
     QHeaderView *header = grid->horizontalHeader();
     ASSERT_EQ(dialog->width(), 510);
     ASSERT_TRUE(grid->verticalScrollBar()->isVisible()); // a list longer than the window
@@ -86,7 +86,7 @@ TEST_F(LocateDialogTest, AllSevenColumnsFitTheWindowAndTheLastTakesTheRest)
 
 TEST_F(LocateDialogTest, TypingAParcelNumberLandsOnItsCurrentVersion)
 {
-    DBGrid *grid = dialog->DBGrid1;
+    DBGrid *grid = dialog->grid;
     grid->setSearchPause(50);
     focus(grid);
     typeText(grid, "0030040002"); // not the older version first in the list, nor another unit's
@@ -107,7 +107,7 @@ TEST_F(LocateDialogTest, ItOpensInTheMiddleOfTheScreenNotOverItsForm)
     // The form that opens it sits in a corner of the screen.
     window->setGeometry(0, 0, 300, 200);
     LocateDialog owned(session, window.get());
-    owned.DataSource1->setDataset(ds.get());
+    owned.rowSource->setDataset(ds.get());
     owned.show();
     QApplication::processEvents();
     const QRect area = owned.screen()->availableGeometry();

@@ -62,8 +62,8 @@ editors::AttachedEditor &EditorTest::openEditor(EditorKind kind, const QString &
     if (kind == EditorKind::ZJ) editor = std::make_unique<BoundaryDesignationEditor>(*session);
     if (kind == EditorKind::SZ) editor = std::make_unique<FourSidesEditor>(*session);
     if (kind == EditorKind::GY) editor = std::make_unique<CoUserEditor>(*session);
-    editor->zdbh = zdbh.isNull() ? parcel : zdbh;
-    editor->bgrq = bgrq;
+    editor->parcelNumber = zdbh.isNull() ? parcel : zdbh;
+    editor->changeDate = bgrq;
     editor->show();
     return *editor;
 }

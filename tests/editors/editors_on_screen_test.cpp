@@ -27,36 +27,36 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
 {
     if (qEnvironmentVariableIsEmpty("ZARN_TEST_DISPLAY")) GTEST_SKIP() << "no X display";
     ScratchDatabase db(Backend::Sqlite);
-    zarn::SessionContext dm;
-    db.openSurvey(dm.connection);
-    const demo::DemoSummary demo = demo::fillDemoData(dm.connection, {1, 60, 7});
-    dm.unitCode = demo.unitCodes.value(0);
+    zarn::SessionContext session;
+    db.openSurvey(session.connection);
+    const demo::DemoSummary demo = demo::fillDemoData(session.connection, {1, 60, 7});
+    session.unitCode = demo.unitCodes.value(0);
     // A current parcel of the unit with co-use-right holders (the rarest rows).
-    RunSQL(dm.scratchQuery,
+    RunSQL(session.scratchQuery,
            QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
-           {dm.unitCode});
-    ASSERT_FALSE(dm.scratchQuery.isEmpty());
-    const QString parcel = Dataset::textOf(dm.scratchQuery.value(0));
-    RunSQL(dm.surveyRows,
+           {session.unitCode});
+    ASSERT_FALSE(session.scratchQuery.isEmpty());
+    const QString parcel = Dataset::textOf(session.scratchQuery.value(0));
+    RunSQL(session.surveyRows,
            QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
-           {parcel, dm.unitCode});
+           {parcel, session.unitCode});
     ui::RecordingMessageService messages;
     const QString shots = qEnvironmentVariable("ZARN_SCREENSHOT_DIR");
 
     std::unique_ptr<editors::AttachedEditor> editors[] = {
-        std::make_unique<BoundaryMarkerEditor>(dm), std::make_unique<BoundaryDesignationEditor>(dm),
-        std::make_unique<FourSidesEditor>(dm), std::make_unique<CoUserEditor>(dm)};
+        std::make_unique<BoundaryMarkerEditor>(session), std::make_unique<BoundaryDesignationEditor>(session),
+        std::make_unique<FourSidesEditor>(session), std::make_unique<CoUserEditor>(session)};
     for (auto &e : editors) {
         SCOPED_TRACE(e->objectName().toStdString());
-        e->zdbh = parcel;
+        e->parcelNumber = parcel;
         e->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(e.get()));
         EXPECT_GT(e->dataset().recordCount(), 0);
         EXPECT_EQ(e->dataset().text("ZDBH"), parcel);
 
         // Buttons in one column at the right edge, top to bottom in their order.
-        const QList<ui::SpeedButton *> buttons{e->spbFirst, e->spbPre, e->spbNext, e->spbLast,
-                                               e->spbNew,   e->spbDel, e->spbSave, e->spbExit};
+        const QList<ui::SpeedButton *> buttons{e->firstButton, e->previousButton, e->nextButton, e->lastButton,
+                                               e->newButton,   e->deleteButton, e->saveButton, e->exitButton};
         int top = -1;
         for (ui::SpeedButton *b : buttons) {
             const QRect r(b->mapTo(e.get(), QPoint(0, 0)), b->size());
@@ -82,7 +82,7 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
 
         const QPixmap entry = e->screen()->grabWindow(0);
         EXPECT_FALSE(entry.isNull());
-        e->PageControl1->setCurrentIndex(1);
+        e->pages->setCurrentIndex(1);
         QTest::qWait(0);
         const QPixmap list = e->screen()->grabWindow(0);
         if (!shots.isEmpty()) {

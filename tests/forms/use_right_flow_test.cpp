@@ -41,7 +41,7 @@ void typeText(QWidget *w, const QString &text)
 class FlowTest : public zarn::test::FormTest {
 protected:
     const QString unit = QStringLiteral("320102003004");
-    DBComboBox *list(const char *name) { return form->frmFrameMain1->comboBox(name); }
+    DBComboBox *list(const char *name) { return form->useRightSheet()->comboBox(name); }
 };
 
 TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
@@ -54,7 +54,7 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", QString());
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(messages->records[0].text, kEmptyParcel);
     EXPECT_EQ(t.recNo(), 0);
@@ -63,32 +63,32 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     // Blanks are a parcel number for the move buttons: the row is posted.
     t.edit();
     t.setValue("zdbh", "   ");
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(messages->records.size(), 1);
     EXPECT_EQ(stored("T_DJDCB", a, "zdbh"), "   ");
-    form->spbPre->click();
+    form->previousButton->click();
     t.edit();
     t.setValue("zdbh", "0030040001");
 
     t.edit();
     t.setValue("qlr", QStringLiteral("移动前"));
-    form->spbNext->click();
-    EXPECT_EQ(form->frmFrameMain1->DBEdit18->text(), "0030040002");
+    form->nextButton->click();
+    EXPECT_EQ(form->useRightSheet()->parcelNumberEdit->text(), "0030040002");
     EXPECT_EQ(stored("T_DJDCB", a, "qlr"), QStringLiteral("移动前")); // posted on the move
     EXPECT_EQ(t.field("id").asInteger(), b);
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "2");
 
     // On the last row "下记录" stays but still recounts and posts.
     addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", 3}});
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(t.field("id").asInteger(), b);
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "3");
 
-    form->spbFirst->click();
+    form->firstButton->click();
     EXPECT_EQ(t.field("id").asInteger(), a);
-    form->spbLast->click();
+    form->lastButton->click();
     EXPECT_EQ(t.field("id").asInteger(), b);
-    form->spbPre->click();
+    form->previousButton->click();
     EXPECT_EQ(t.field("id").asInteger(), a);
 }
 
@@ -108,14 +108,14 @@ TEST_P(FlowTest, RowsWithoutAParcelNumberAreNotWhereTheFormOpensNorItsEnds)
     Dataset &t = session->surveyRows;
     EXPECT_EQ(t.recordCount(), 4);
     EXPECT_EQ(t.field("id").asInteger(), a);
-    form->spbLast->click();
+    form->lastButton->click();
     EXPECT_EQ(t.field("id").asInteger(), b);
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(t.field("id").asInteger(), none);
     t.moveTo(1);
-    form->spbFirst->click();
+    form->firstButton->click();
     EXPECT_EQ(t.field("id").asInteger(), a);
-    form->spbPre->click();
+    form->previousButton->click();
     EXPECT_EQ(t.field("id").asInteger(), empty);
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -138,12 +138,12 @@ TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlocki
     other.post();
 
     Dataset &t = session->surveyRows;
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "1");
     EXPECT_EQ(stored("T_DJDCB", b, "qlr"), QStringLiteral("另一用户"));
     EXPECT_EQ(shown("DBEdit3"), QStringLiteral("另一用户"));
     EXPECT_EQ(t.state(), Dataset::State::Browse);
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(current("zdbh"), "0030040003");
 }
@@ -156,7 +156,7 @@ TEST_P(FlowTest, ARefusedPostOnAMoveIsReportedAndTheCursorStays)
     Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", "0030040002"); // a second current row of that parcel
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_FALSE(messages->records[0].plain); // the standard error report
     // In the surveyor's words, with what to do.
@@ -179,16 +179,16 @@ TEST_P(FlowTest, LocateShowsTheCountAndTheChosenRowStays)
         auto *dialog = qobject_cast<LocateDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("宗地定位"));
-        label = dialog->Label1->text();
+        label = dialog->hint->text();
         // Typing a parcel number in the grid finds it.
-        dialog->DBGrid1->setFocus();
-        QTest::keyClicks(dialog->DBGrid1, "0030040002");
+        dialog->grid->setFocus();
+        QTest::keyClicks(dialog->grid, "0030040002");
         dialog->close();
     });
-    form->spbViewCurrRec->click();
+    form->locateButton->click();
     EXPECT_EQ(label, QStringLiteral("共3记录"));
     EXPECT_EQ(current("zdbh"), "0030040002");
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QStringLiteral("该宗地已于20050301变更"));
 }
 
 TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurrentVersion)
@@ -204,16 +204,16 @@ TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurr
     QTimer::singleShot(0, [&] {
         auto *dialog = qobject_cast<LocateDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        QTest::keyClick(dialog->DBGrid1, Qt::Key_Escape);
+        QTest::keyClick(dialog->grid, Qt::Key_Escape);
         EXPECT_EQ(t.state(), Dataset::State::Edit);
         EXPECT_EQ(t.text("tdzl"), QStringLiteral("中山路1号"));
-        QTest::keyClicks(dialog->DBGrid1, "0030040002");
+        QTest::keyClicks(dialog->grid, "0030040002");
         dialog->close();
     });
-    form->spbViewCurrRec->click();
+    form->locateButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(t.field("id").asInteger(), now);
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QString());               // not locked
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QString());               // not locked
     EXPECT_EQ(stored("T_DJDCB", first, "tdzl"), QStringLiteral("中山路1号")); // posted by the move
 }
 
@@ -233,11 +233,11 @@ TEST_P(FlowTest, NewRowsTakeTheNextNumbersAndTheRememberedValues)
     open(unit);
     Dataset &t = session->surveyRows;
     ASSERT_EQ(t.text("jzdgs"), "2");
-    form->spbLast->click();
+    form->lastButton->click();
     // config.ini may sit on a network share: one read and one write for the
     // twenty-odd values remembered and read back.
     const IniFile::Traffic before = IniFile::traffic();
-    form->spbNew->click();
+    form->newButton->click();
     EXPECT_EQ(IniFile::traffic().loads - before.loads, 1);
     EXPECT_EQ(IniFile::traffic().replaces - before.replaces, 1);
     ASSERT_TRUE(messages->records.isEmpty());
@@ -293,7 +293,7 @@ TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
                               "values (?, ?, ?, ?, 1)"),
                {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
     });
-    form->spbNew->click();
+    form->newButton->click();
     ASSERT_TRUE(planted);
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(t.state(), Dataset::State::Browse);
@@ -345,7 +345,7 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         Dataset &t = session->surveyRows;
         const int rows = t.recordCount();
         const int stored = count("select count(*) from T_DJDCB");
-        form->spbNew->click();
+        form->newButton->click();
         ASSERT_EQ(messages->records.size(), 1);
         EXPECT_FALSE(messages->records[0].plain);
         EXPECT_TRUE(messages->records[0].text.startsWith(QStringLiteral("无法生成新的地籍号")));
@@ -358,8 +358,8 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
 
         // Moving and closing store nothing more.
         messages->records.clear();
-        form->spbLast->click();
-        form->spbFirst->click();
+        form->lastButton->click();
+        form->firstButton->click();
         EXPECT_TRUE(messages->records.isEmpty());
         EXPECT_TRUE(form->close());
         form.reset();
@@ -381,7 +381,7 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         // Not waiting for the other workstation longer than the test needs.
         test::execAll(session->connection, {QStringLiteral("set lock_timeout = 200")});
     }
-    form->spbNew->click();
+    form->newButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     // Nothing typed stays behind to be saved: the box says to press 新增 again.
     EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("新的调查表没有建立")))
@@ -391,7 +391,7 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
     EXPECT_EQ(t.recordCount(), 1);
     EXPECT_EQ(current("zdbh"), "0030040001");
     test::execAll(*other, {QStringLiteral("rollback")});
-    form->spbNew->click();
+    form->newButton->click();
     EXPECT_EQ(messages->records.size(), 1) << messages->records.last().text.toStdString();
     EXPECT_EQ(current("zdbh"), "0030040002");
     EXPECT_TRUE(form->close());
@@ -403,7 +403,7 @@ TEST_P(FlowTest, RememberedValuesDefaultToThreeZeros)
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "5"}});
     open(unit);
     // Nothing written for the framed list of a Unicode text column.
-    form->spbNew->click();
+    form->newButton->click();
     EXPECT_EQ(ini("syqlx"), "<none>");
     EXPECT_EQ(ini("QSDCJS"), "<none>");
     EXPECT_EQ(ini("DCBH"), "5");
@@ -488,7 +488,7 @@ TEST_P(FlowTest, EnterWalksDownThePrintedRowsAlsoOnALockedRow)
     open(unit);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    EXPECT_FALSE(form->frmFrameMain1->Label50->text().isEmpty());
+    EXPECT_FALSE(form->useRightSheet()->changeNotice->text().isEmpty());
     const QStringList chain{
         "Rzdbedit1",   "DBComboBox1", "RzDBEdit6", "DBEdit3",     "RzDBEdit2",   "DBComboBox2",
         "DBEdit5",     "DBEdit6",     "DBEdit7",   "DBEdit8",     "DBEdit9",     "DBEdit10",
@@ -519,7 +519,7 @@ TEST_P(FlowTest, EnterWalksDownThePrintedRowsAlsoOnALockedRow)
     QTest::keyClick(control("DBEdit38"), Qt::Key_Enter, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), control("DBEdit38"));
     EXPECT_TRUE(form->isVisible()); // Enter never closes the form
-    EXPECT_EQ(form->frmFrameMain1->DBMemo1->toPlainText(), QString());
+    EXPECT_EQ(form->useRightSheet()->surveyNotesMemo->toPlainText(), QString());
 }
 
 using zarn::test::Backend;

@@ -44,14 +44,14 @@ TEST_P(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
     open(unit, "0030040002");
     EXPECT_EQ(current("qlr"), QStringLiteral("乙"));
     EXPECT_EQ(shown("DBEdit3"), QStringLiteral("乙"));
-    EXPECT_TRUE(form->frmFrameMain1->Label50->text().isEmpty());
+    EXPECT_TRUE(form->useRightSheet()->changeNotice->text().isEmpty());
     form.reset();
 
     // Only changed rows: the first of them in the list's order.
     open(unit, "0030040003");
     EXPECT_EQ(current("zdbh"), "0030040003");
     EXPECT_FALSE(current("bgrq").isEmpty());
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(),
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
               QStringLiteral("该宗地已于") + current("bgrq") + QStringLiteral("变更"));
     form.reset();
 
@@ -112,21 +112,21 @@ TEST_P(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
-    const UseRightSheet *s = form->frmFrameMain1;
-    EXPECT_EQ(s->DBComboBox1->entries(), (QStringList{"初始", "变更"}));
-    EXPECT_EQ(s->DBComboBox2->entries().size(), count("select count(*) from S_DWXZDM"));
-    EXPECT_EQ(s->DBComboBox3->entries().size(), count("select count(*) from S_QSXZ"));
-    EXPECT_EQ(s->DBComboBox4->entries().size(), count("select count(*) from S_GYLX"));
+    const UseRightSheet *s = form->useRightSheet();
+    EXPECT_EQ(s->surveyKindList->entries(), (QStringList{"初始", "变更"}));
+    EXPECT_EQ(s->userNatureList->entries().size(), count("select count(*) from S_DWXZDM"));
+    EXPECT_EQ(s->tenureList->entries().size(), count("select count(*) from S_QSXZ"));
+    EXPECT_EQ(s->rightTypeList->entries().size(), count("select count(*) from S_GYLX"));
     const int classes = count("select count(*) from S_DLDM");
     ASSERT_GT(classes, 10);
-    EXPECT_EQ(s->DBComboBox5->entries(), s->DBComboBox7->entries());
-    EXPECT_EQ(s->DBComboBox6->entries(), s->DBComboBox8->entries());
-    EXPECT_EQ(s->DBComboBox5->entries().size(), classes);
-    EXPECT_EQ(s->DBComboBox6->entries().size(), classes);
+    EXPECT_EQ(s->approvedUseCodeList->entries(), s->actualUseCodeList->entries());
+    EXPECT_EQ(s->approvedUseList->entries(), s->actualUseList->entries());
+    EXPECT_EQ(s->approvedUseCodeList->entries().size(), classes);
+    EXPECT_EQ(s->approvedUseList->entries().size(), classes);
     // Position n is one code-table row in both lists.
     const int n = classes / 2;
     EXPECT_EQ(count("select count(*) from S_DLDM where DLDM = ? and DLMC = ?",
-                    {s->DBComboBox5->entries()[n], s->DBComboBox6->entries()[n]}),
+                    {s->approvedUseCodeList->entries()[n], s->approvedUseList->entries()[n]}),
               1);
 }
 
@@ -174,7 +174,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     openBeforePaint(unit);
     form->show();
     ASSERT_TRUE(form->openingPending());
-    EXPECT_TRUE(form->frmFrameMain1->DBComboBox2->entries().isEmpty());
+    EXPECT_TRUE(form->useRightSheet()->userNatureList->entries().isEmpty());
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
     EXPECT_EQ(shown("DBEdit26"), "3");
     EXPECT_EQ(shown("DBComboBox2"), QStringLiteral("国有企业"));
@@ -183,7 +183,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     const QImage before = form->grab().toImage();
     form->finishOpening();
     EXPECT_FALSE(form->openingPending());
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
     EXPECT_EQ(shownTexts(), texts);
     EXPECT_TRUE(form->grab().toImage() == before) << "the sheet changed after its first paint";
@@ -196,18 +196,18 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     for (int turn = 0; form->openingPending() && turn < 100; ++turn)
         QCoreApplication::processEvents();
     EXPECT_FALSE(form->openingPending());
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
     form.reset();
 
     // Before it: a move stores the opening row's count, then the next row's.
     uncount();
     openBeforePaint(unit);
-    form->spbNextClick();
+    form->next();
     EXPECT_EQ(current("zdbh"), "0030040002");
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "1");
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     form.reset();
 
     // Closing at once leaves the count stored.
@@ -221,7 +221,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     // is stored before, not with, what the surveyor typed.
     uncount();
     openBeforePaint(unit);
-    ui::DBComboBox *rights = form->frmFrameMain1->DBComboBox3;
+    ui::DBComboBox *rights = form->useRightSheet()->tenureList;
     rights->setFocus();
     QTest::keyClicks(rights, "2");
     EXPECT_FALSE(form->openingPending());
@@ -242,7 +242,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     openBeforePaint(unit);
     form->finishOpening();
     EXPECT_EQ(messages->records.size(), 1);
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
     EXPECT_FALSE(session->surveyRows.isEditing());
     EXPECT_EQ(shown("DBEdit26"), "9");

@@ -35,7 +35,7 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     t.edit();
     t.setValue("qlr", QStringLiteral("王五"));
     t.setValue("sm", QString(501, QChar(0x8BF4)));
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_TRUE(lastBox().startsWith(QStringLiteral("“说明”一栏最多只能存 500 个字")))
         << lastBox().toStdString();
     EXPECT_EQ(t.recNo(), 0);
@@ -51,7 +51,7 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     other.post();
     messages->records.clear();
     messages->answers = {No}; // keep the typing rather than load theirs
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_TRUE(lastBox().startsWith(
         QStringLiteral("这条记录在您读取之后已被其他用户修改，您的修改没有保存。")))
@@ -91,7 +91,7 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
     elsewhere({2});
     t.edit();
     t.setValue("qlr", QStringLiteral("户1改"));
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(box().text,
               QStringLiteral("要前往的记录已被其他用户删除，已从列表中移去。您对表上这条"
@@ -104,13 +104,13 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
 
     // Nothing typed, three deleted in a row: one box, and it says nothing of a change.
     elsewhere({3, 4, 5});
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_TRUE(box().text.startsWith(QStringLiteral("要前往的记录和与它相连的共 3 条记录已被其他"
                                                      "用户删除，已从列表中移去。")))
         << box().text.toStdString();
     EXPECT_FALSE(box().text.contains(QStringLiteral("修改")));
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(messages->records.size(), 2);
     EXPECT_EQ(current("zdbh"), "0030040006");
     EXPECT_EQ(t.recordCount(), 4);
@@ -121,7 +121,7 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
     t.setValue("qlr", QStringLiteral("户6改"));
     elsewhere({6});
     messages->answers = {No};
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 3);
     EXPECT_TRUE(
         box().text.startsWith(QStringLiteral("这条记录已被其他用户删除，您的修改没有保存。")))
@@ -130,7 +130,7 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
     EXPECT_EQ(box().caption, QStringLiteral("警告"));
     EXPECT_EQ(shown("DBEdit3"), QStringLiteral("户6改"));
     messages->answers = {Yes};
-    form->spbSave->click();
+    form->saveButton->click();
     ASSERT_EQ(messages->records.size(), 4);
     EXPECT_TRUE(
         box().text.startsWith(QStringLiteral("数据保存失败！\n\n这条记录已被其他用户删除")));
@@ -163,7 +163,7 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
     test::execAll(admin, {QStringLiteral("alter database %1 allow_connections false").arg(db),
                           QStringLiteral("select pg_terminate_backend(%1)").arg(pid)});
 
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_TRUE(lastBox().startsWith(QStringLiteral("与数据库服务器的连接已中断")))
         << lastBox().toStdString();
@@ -174,7 +174,7 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
 
     // Back again: the next move connects anew and stores the sheet.
     test::execAll(admin, {QStringLiteral("alter database %1 allow_connections true").arg(db)});
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(messages->records.size(), 1) << lastBox().toStdString();
     EXPECT_EQ(current("zdbh"), "0030040002");
     EXPECT_EQ(stored("T_DJDCB", a, "qlr"), QStringLiteral("王五"));

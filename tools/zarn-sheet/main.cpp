@@ -233,8 +233,8 @@ int main(int argc, char **argv)
                 for (rows.first(); !rows.eof(); rows.next()) {
                     if (!wanted(rows.recNo())) continue;
                     const QString bgrq = rows.text(QStringLiteral("bgrq"));
-                    pdf.add(kindAt(rows.recNo()) == 1 ? forms::ownershipSheet()
-                                                      : forms::useRightSheet(),
+                    pdf.add(kindAt(rows.recNo()) == 1 ? forms::ownershipSheetLayout()
+                                                      : forms::useRightSheetLayout(),
                             {[&rows](const QString &column) { return rows.text(column); },
                              bgrq.isEmpty()
                                  ? QString()
