@@ -17,13 +17,13 @@
 // CONNECTION names a PostgreSQL database, filled the same way when it has no
 // survey tables. Take figures on a quiet machine.
 #include "bench_options.h"
-#include "session/session_context.h"
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/errors.h"
 #include "dialogs/locate_dialog.h"
 #include "forms/form_factory.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/db_grid.h"
 #include "widgets/messages.h"
 #include "zarn-db/demo_data.h"

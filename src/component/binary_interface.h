@@ -12,8 +12,8 @@ struct RegistryEntry;
 // The one creatable class of the library. It holds nothing of its own: each
 // showdcbfrm call is a whole survey session.
 class SurveyTableObject final : public IZarndjdcbshow,
-                             public ISupportErrorInfo,
-                             public IProvideClassInfo {
+                                public ISupportErrorInfo,
+                                public IProvideClassInfo {
 public:
     SurveyTableObject();
     ~SurveyTableObject();

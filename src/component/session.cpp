@@ -1,10 +1,9 @@
 #include "component/session.h"
 
-#include "session/session_context.h"
 #include "component/display_check.h"
-#include "config/inifile.h"
 #include "component/qt_texts.h"
 #include "config/config_ini.h"
+#include "config/inifile.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
@@ -13,6 +12,7 @@
 #include "forms/form_factory.h"
 #include "schema/session_statements.h"
 #include "schema/unit_code.h"
+#include "session/session_context.h"
 #include "widgets/messages.h"
 #include "widgets/refusals.h"
 
@@ -205,8 +205,8 @@ void warnNoConnectionString()
     if (const FileState state = IniFile::state(config); state != FileState::Readable) {
         why = QStringLiteral("配置文件 %1 %2").arg(config, IniFile::describe(state));
     } else if (const QString absent = QStringLiteral("\x01");
-               zarn::readConfigValue(QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"),
-                          absent) == absent) {
+               zarn::readConfigValue(QStringLiteral("SystemInfo"),
+                                     QStringLiteral("ConnectionString"), absent) == absent) {
         why = QStringLiteral("配置文件 %1 的 [SystemInfo] 一节里没有 ConnectionString").arg(config);
     } else {
         // The decryption library's key: $ZARN_KEY_FILE, or its file beside the library.

@@ -3,7 +3,6 @@
 #include <QtGlobal>
 #include <string_view>
 
-
 namespace zarn {
 
 // One survey session, the body of showdcbfrm: makes the session context, reads

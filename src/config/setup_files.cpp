@@ -77,7 +77,8 @@ std::filesystem::path resolved(const QString &name)
 
 bool sameFile(const QString &a, const QString &b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
         ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
@@ -167,7 +168,8 @@ QString ProtectedFiles::refusal(const QString &target) const
         if (sameFile(target, e.path))
             return QStringLiteral("不能写入 %1：它就是%2 %3，写入会毁掉其中的内容。什么都没有写；"
                                   "请换一个文件名。")
-                .arg(target, e.what, QDir::toNativeSeparators(QFileInfo(e.path).absoluteFilePath()));
+                .arg(target, e.what,
+                     QDir::toNativeSeparators(QFileInfo(e.path).absoluteFilePath()));
     return {};
 }
 

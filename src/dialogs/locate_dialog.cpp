@@ -47,8 +47,8 @@ LocateDialog::LocateDialog(zarn::SessionContext &session, QWidget *owner)
     const int jfdm = fit({u"街坊代码"});
     const int qlr = fit({u"土地使用者"});
     const int tdyt = fit({u"土地用途"});
-    const int tdzl = qMax(fit({u"土地坐落"}), grid->columnRoomFor(width()) -
-                                                  (zdbh + dwdm + jddm + jfdm + qlr + tdyt));
+    const int tdzl = qMax(fit({u"土地坐落"}),
+                          grid->columnRoomFor(width()) - (zdbh + dwdm + jddm + jfdm + qlr + tdyt));
     grid->setColumns({
         {QStringLiteral("zdbh"), QStringLiteral("宗地号"), zdbh, {}, true},
         {QStringLiteral("dwdm"), QStringLiteral("单位代码"), dwdm, {}, true},

@@ -1,13 +1,13 @@
 #include "editors/attached_editor.h"
 
-#include "session/session_context.h"
-#include "data/statement_runner.h"
 #include "data/characters.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/attached_rows.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
 #include "schema/renumbering.h"
+#include "session/session_context.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
@@ -39,8 +39,8 @@ bool isGridMoveKey(int key)
 
 } // namespace
 
-AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc,
-                               zarn::SessionContext &session, QWidget *owner)
+AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, zarn::SessionContext &session,
+                               QWidget *owner)
     : SurveyDialog(owner)
     , m_desc(desc)
     , m_session(&session)

@@ -1,17 +1,18 @@
 #pragma once
 
-// The attached-table editors: BoundaryMarkerEditor (boundary markers, T_JZBSB), BoundaryDesignationEditor
-// (boundary designation, T_ZJB), FourSidesEditor (four sides, T_SZB) and CoUserEditor
-// (co-use-right holders, T_GYQ). All four are this one AttachedEditor driven
-// by a constant AttachedEditorDescription; each editor's own files add its features.
+// The attached-table editors: BoundaryMarkerEditor (boundary markers, T_JZBSB),
+// BoundaryDesignationEditor (boundary designation, T_ZJB), FourSidesEditor (four sides, T_SZB) and
+// CoUserEditor (co-use-right holders, T_GYQ). All four are this one AttachedEditor driven by a
+// constant AttachedEditorDescription; each editor's own files add its features.
 //
 // Opening one from a survey form
 // ------------------------------
 //     BoundaryMarkerEditor editor(session, this); // on the session's rows, owned by the form
 //     editor.parcelNumber = parcelNumber;         // the sheet's parcel number, trimmed
-//     editor.changeDate = changeDate;           // the survey row's BGRQ as text; "" for a current row
-//     editor.rowUnitCode = unitCode;             // the survey row's own DWDM
-//     editor.apportionedAreaLabel->setText(QStringLiteral("分摊土地系数")); // CoUserEditor only, when the
+//     editor.changeDate = changeDate;           // the survey row's BGRQ as text; "" for a current
+//     row editor.rowUnitCode = unitCode;             // the survey row's own DWDM
+//     editor.apportionedAreaLabel->setText(QStringLiteral("分摊土地系数")); // CoUserEditor only,
+//     when the
 //                                                           // ownership form opens it
 //     editor.exec();                      // modal; returns when the user closes it
 //
@@ -91,7 +92,7 @@ public:
 
     zarn::ui::Banner *banner = nullptr;
     QTabWidget *pages = nullptr;
-    QWidget *entryPage = nullptr; // 录入
+    QWidget *entryPage = nullptr;  // 录入
     QWidget *browsePage = nullptr; // 浏览
     QWidget *container = nullptr; // the entry page's panel (ScrollBox, Panel10, Panel6, Panel11)
     zarn::ui::DBGrid *grid = nullptr;

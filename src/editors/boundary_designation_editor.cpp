@@ -1,8 +1,8 @@
 #include "editors/boundary_designation_editor.h"
 
-#include "session/session_context.h"
 #include "schema/attached_statements.h"
 #include "schema/numbering.h"
+#include "session/session_context.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 

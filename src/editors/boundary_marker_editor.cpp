@@ -1,12 +1,12 @@
 #include "editors/boundary_marker_editor.h"
 
-#include "session/session_context.h"
-#include "data/statement_runner.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/attached_rows.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
+#include "session/session_context.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 #include "widgets/guard.h"
@@ -177,8 +177,7 @@ void BoundaryMarkerEditor::insertBeforeCurrent()
     const qint64 level = levelShown();
     // A rolled-back insertion whose id was taken meanwhile is made again
     // whole; insertOnce reads a fresh highest id each time.
-    againWhileIdTaken(
-        [&](qint64 &tried) { reloadOnFailure([&] { insertOnce(level, tried); }); });
+    againWhileIdTaken([&](qint64 &tried) { reloadOnFailure([&] { insertOnce(level, tried); }); });
     RunSQL(ds, sql::jzbsbListCurrent, {parcelNumber, unitCode()});
 }
 

@@ -1,8 +1,8 @@
 #include "editors/co_user_editor.h"
 
-#include "session/session_context.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
+#include "session/session_context.h"
 #include "widgets/db_grid.h"
 
 #include <array>

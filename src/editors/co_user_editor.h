@@ -13,5 +13,4 @@ public:
     // The label of the apportioned land area FTTDMJ. The ownership form sets
     // it to 分摊土地系数 before showing the editor.
     QLabel *apportionedAreaLabel = nullptr;
-
 };

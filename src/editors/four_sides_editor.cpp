@@ -1,7 +1,7 @@
 #include "editors/four_sides_editor.h"
 
-#include "session/session_context.h"
 #include "schema/attached_statements.h"
+#include "session/session_context.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_grid.h"
 

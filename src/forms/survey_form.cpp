@@ -1,10 +1,9 @@
 #include "forms/survey_form.h"
 
-#include "session/session_context.h"
-#include "data/statement_runner.h"
 #include "data/characters.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "dialogs/locate_dialog.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
@@ -12,6 +11,7 @@
 #include "schema/renumbering.h"
 #include "schema/statements.h"
 #include "schema/survey_removal.h"
+#include "session/session_context.h"
 #include "widgets/banner.h"
 #include "widgets/data_aware.h"
 #include "widgets/data_source.h"
@@ -174,7 +174,8 @@ void SurveyForm::loadRows()
     zarn::SessionContext &context = session();
     m_parts = numbering::splitUnitCode(context.unitCode);
     try {
-        RunSQL(context.surveyRows, m_desc.loadStatement, unitcode::unitListParams(context.unitCode));
+        RunSQL(context.surveyRows, m_desc.loadStatement,
+               unitcode::unitListParams(context.unitCode));
     } catch (const DatabaseError &e) {
         // Said as a load, not as a refused save.
         throw Error(loadFailureText(e));

@@ -86,7 +86,8 @@ struct SurveyFormDescription {
     const DeclaredQuery &loadStatement;
     std::span<const NewRowColumn> newRow;
     bool lockMemo;         // the change lock also takes the memo
-    const char *coUserAreaCaption; // caption of the co-use-right editor's apportionedAreaLabel; null: its own
+    const char *coUserAreaCaption; // caption of the co-use-right editor's apportionedAreaLabel;
+                                   // null: its own
     // Filled after the window is first painted, in this order: an editable
     // list shows its column's value without its entries.
     std::span<const SheetCodeTable> codeLists;

@@ -3,18 +3,18 @@
 // this one table; they differ only in the co-use-right editor's apportionedAreaLabel.
 #include "forms/survey_form.h"
 
-#include "session/session_context.h"
-#include "data/statement_runner.h"
 #include "data/characters.h"
 #include "data/dataset.h"
 #include "data/errors.h"
-#include "editors/co_user_editor.h"
-#include "editors/boundary_marker_editor.h"
+#include "data/statement_runner.h"
 #include "editors/boundary_designation_editor.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
 #include "editors/four_sides_editor.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/db_edit.h"
 #include "widgets/guard.h"
 
@@ -45,8 +45,7 @@ struct EditorButton {
     editors::AttachedEditor *(*make)(zarn::SessionContext &session, QWidget *owner);
 };
 
-template <class Editor>
-editors::AttachedEditor *make(zarn::SessionContext &session, QWidget *owner)
+template <class Editor> editors::AttachedEditor *make(zarn::SessionContext &session, QWidget *owner)
 {
     return new Editor(session, owner);
 }
@@ -118,14 +117,16 @@ void SurveyForm::openEditor(int which)
     ui::DBEdit *count = b.count ? m_sheet->*b.count : nullptr;
     // A unit without rows has no count to fill: written into the empty
     // dataset it would start a hidden new row that 新增 takes for one shown.
-    if (count && b.opens != Opens::Always && !t.isEmpty() && zarn::trimBlanks(count->text()).isEmpty()) {
+    if (count && b.opens != Opens::Always && !t.isEmpty() &&
+        zarn::trimBlanks(count->text()).isEmpty()) {
         // As if the surveyor had typed it: the row takes it too.
         t.edit();
         t.setValue(QString::fromLatin1(b.countColumn), QStringLiteral("0"));
     }
     const QString zdbh = zarn::trimBlanks(m_sheet->parcelNumberEdit->text());
     if (zdbh.isEmpty()) return;
-    if (b.opens == Opens::CountNotZero && zarn::trimBlanks(count->text()) == QLatin1String("0")) return;
+    if (b.opens == Opens::CountNotZero && zarn::trimBlanks(count->text()) == QLatin1String("0"))
+        return;
     if (b.opens == Opens::CountNotEmpty && zarn::trimBlanks(count->text()).isEmpty()) return;
 
     // Read before the editor is shown: they decide the count afterwards.

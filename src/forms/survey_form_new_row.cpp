@@ -3,15 +3,15 @@
 // fills in, remembered from the surveyor's last row.
 #include "forms/survey_form.h"
 
-#include "session/session_context.h"
-#include "data/statement_runner.h"
-#include "data/characters.h"
 #include "config/config_ini.h"
+#include "data/characters.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "forms/survey_sheet.h"
 #include "schema/renumbering.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/refusals.h"

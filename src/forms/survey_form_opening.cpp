@@ -3,13 +3,13 @@
 // that the opening and every move run.
 #include "forms/survey_form.h"
 
-#include "session/session_context.h"
-#include "data/statement_runner.h"
 #include "data/characters.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
 #include "widgets/guard.h"

@@ -1,7 +1,6 @@
 // The survey forms' row on paper: the print dialog and PDF export.
 #include "forms/survey_form.h"
 
-#include "session/session_context.h"
 #include "config/file_output.h"
 #include "config/setup_files.h"
 #include "data/characters.h"
@@ -10,6 +9,7 @@
 #include "forms/sheet_layout.h"
 #include "forms/sheet_print.h"
 #include "forms/survey_sheet.h"
+#include "session/session_context.h"
 
 #include <QFileDialog>
 #include <QLabel>

@@ -42,14 +42,14 @@ public:
     const zarn::forms::SheetEntry *entryOf(const QWidget *control) const;
 
     // What both survey sheets have under these names.
-    zarn::ui::DBEdit *parcelNumberEdit = nullptr; // ZDBH
-    zarn::ui::DBEdit *coUserCountEdit = nullptr; // QLRZS
+    zarn::ui::DBEdit *parcelNumberEdit = nullptr;       // ZDBH
+    zarn::ui::DBEdit *coUserCountEdit = nullptr;        // QLRZS
     zarn::ui::DBEdit *boundaryPointCountEdit = nullptr; // JZDGS
-    QPushButton *markerButton = nullptr;       // boundary markers
-    QPushButton *designationButton = nullptr;       // boundary designation
-    QPushButton *coUserButton = nullptr;       // co-use-right holders
-    QPushButton *fourSidesButton = nullptr;       // four sides
-    QLabel *changeNotice = nullptr;            // change notice
+    QPushButton *markerButton = nullptr;                // boundary markers
+    QPushButton *designationButton = nullptr;           // boundary designation
+    QPushButton *coUserButton = nullptr;                // co-use-right holders
+    QPushButton *fourSidesButton = nullptr;             // four sides
+    QLabel *changeNotice = nullptr;                     // change notice
 
     QSize sizeHint() const override;
 

@@ -1,11 +1,11 @@
 #include "forms/use_right_form.h"
 
-#include "session/session_context.h"
 #include "data/dataset.h"
 #include "data/errors.h"
-#include "forms/use_right_sheet.h"
 #include "forms/sheet_layout.h"
+#include "forms/use_right_sheet.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/banner.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
@@ -99,7 +99,8 @@ UseRightForm::UseRightForm(SessionContext &session, QWidget *owner)
     // Land-use linkage: only what the user chooses or types, never a row
     // merely shown, moves the other three lists.
     const UseRightSheet *s = useRightSheet();
-    for (DBComboBox *list : {s->approvedUseCodeList, s->approvedUseList, s->actualUseCodeList, s->actualUseList}) {
+    for (DBComboBox *list :
+         {s->approvedUseCodeList, s->approvedUseList, s->actualUseCodeList, s->actualUseList}) {
         connect(list, &QComboBox::activated, this,
                 [this, list] { guard(this, [this, list] { landUseChanged(list); }); });
         if (list->lineEdit())

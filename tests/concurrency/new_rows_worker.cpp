@@ -20,11 +20,11 @@
 //
 //   zarn-new-rows-worker CONNECTION UNIT COUNT|script [KIND [LOCKWAIT [STALLED]]]
 
-#include "session/session_context.h"
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "forms/use_right_form.h"
 #include "forms/ownership_form.h"
+#include "forms/use_right_form.h"
+#include "session/session_context.h"
 #include "widgets/messages.h"
 #include "widgets/speed_button.h"
 

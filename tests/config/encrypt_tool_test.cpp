@@ -1,7 +1,7 @@
 // zarn-encrypt run as an integrator runs it, its output read back the way the
 // component reads it: ReadIniStr, then ZarnDecryptStr.
-#include "config/inifile.h"
 #include "config/config_ini.h"
+#include "config/inifile.h"
 #include "config/program_config.h"
 #include "decrypt/ZarnDecryptString.h"
 #include "decrypt/cipher.h"

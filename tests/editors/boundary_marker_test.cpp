@@ -3,8 +3,8 @@
 // protected side-length column, and renumberings that stand or fall whole.
 #include "editor_fixture.h"
 
-#include "data/statement_runner.h"
 #include "data/connection.h"
+#include "data/statement_runner.h"
 #include "editors/boundary_marker_editor.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"

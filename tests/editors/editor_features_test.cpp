@@ -2,8 +2,8 @@
 // reload on activation, the co-ownership editor's label that callers set.
 #include "editor_fixture.h"
 
-#include "editors/co_user_editor.h"
 #include "editors/boundary_designation_editor.h"
+#include "editors/co_user_editor.h"
 #include "editors/four_sides_editor.h"
 #include "schema/numbering.h"
 #include "widgets/db_edit.h"
@@ -59,7 +59,8 @@ TEST_P(EditorFeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNa
     EXPECT_FALSE(rows().isEditing());
 
     openEditor(EditorKind::ZJ, QStringLiteral("20050301"));
-    EXPECT_FALSE(static_cast<BoundaryDesignationEditor &>(*editor).nextRowButton->isEnabledTo(nullptr));
+    EXPECT_FALSE(
+        static_cast<BoundaryDesignationEditor &>(*editor).nextRowButton->isEnabledTo(nullptr));
     EXPECT_TRUE(messages->records.isEmpty());
 }
 

@@ -1,9 +1,9 @@
 #include "editor_fixture.h"
 
 #include "data/statement_runner.h"
-#include "editors/co_user_editor.h"
-#include "editors/boundary_marker_editor.h"
 #include "editors/boundary_designation_editor.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
 #include "editors/four_sides_editor.h"
 #include "widgets/data_aware.h"
 

@@ -4,9 +4,9 @@
 // codes holding quotes.
 #include "editor_fixture.h"
 
-#include "data/statement_runner.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/statement_runner.h"
 #include "editors/boundary_marker_editor.h"
 #include "widgets/speed_button.h"
 

@@ -1,10 +1,10 @@
 // The four editors as a surveyor sees them, on demo data on a real X display.
-#include "session/session_context.h"
 #include "data/statement_runner.h"
-#include "editors/co_user_editor.h"
-#include "editors/boundary_marker_editor.h"
 #include "editors/boundary_designation_editor.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
 #include "editors/four_sides_editor.h"
+#include "session/session_context.h"
 #include "support/scratch_db.h"
 #include "widgets/messages.h"
 #include "widgets/speed_button.h"
@@ -44,7 +44,8 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
     const QString shots = qEnvironmentVariable("ZARN_SCREENSHOT_DIR");
 
     std::unique_ptr<editors::AttachedEditor> editors[] = {
-        std::make_unique<BoundaryMarkerEditor>(session), std::make_unique<BoundaryDesignationEditor>(session),
+        std::make_unique<BoundaryMarkerEditor>(session),
+        std::make_unique<BoundaryDesignationEditor>(session),
         std::make_unique<FourSidesEditor>(session), std::make_unique<CoUserEditor>(session)};
     for (auto &e : editors) {
         SCOPED_TRACE(e->objectName().toStdString());
@@ -55,8 +56,9 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
         EXPECT_EQ(e->dataset().text("ZDBH"), parcel);
 
         // Buttons in one column at the right edge, top to bottom in their order.
-        const QList<ui::SpeedButton *> buttons{e->firstButton, e->previousButton, e->nextButton, e->lastButton,
-                                               e->newButton,   e->deleteButton, e->saveButton, e->exitButton};
+        const QList<ui::SpeedButton *> buttons{e->firstButton, e->previousButton, e->nextButton,
+                                               e->lastButton,  e->newButton,      e->deleteButton,
+                                               e->saveButton,  e->exitButton};
         int top = -1;
         for (ui::SpeedButton *b : buttons) {
             const QRect r(b->mapTo(e.get(), QPoint(0, 0)), b->size());

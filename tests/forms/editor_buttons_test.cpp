@@ -2,8 +2,8 @@
 // hands over, and the counts taken afterwards, on both survey forms.
 #include "form_fixture.h"
 
-#include "editors/co_user_editor.h"
 #include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
 #include "forms/survey_sheet.h"
 #include "widgets/db_edit.h"
 #include "widgets/speed_button.h"
@@ -53,7 +53,8 @@ protected:
                      .label43 = {},
                      .unit = editor->unitCode(),
                      .rows = editor->dataset().recordCount()};
-            if (auto *gy = qobject_cast<CoUserEditor *>(editor)) o.label43 = gy->apportionedAreaLabel->text();
+            if (auto *gy = qobject_cast<CoUserEditor *>(editor))
+                o.label43 = gy->apportionedAreaLabel->text();
             seen = o;
             if (inside) inside(editor);
             editor->close();
@@ -150,8 +151,9 @@ TEST_P(EditorButtonTest, AChangedRowOpensEveryEditorReadOnlyAndCountsNothing)
     t.setValue("jzdgs", "3"); // the sheet's own count, not the markers'
     t.post();
     QStringList editors;
-    for (QPushButton *b : {form->useRightSheet()->markerButton, form->useRightSheet()->designationButton,
-                           form->useRightSheet()->coUserButton, form->useRightSheet()->fourSidesButton}) {
+    for (QPushButton *b :
+         {form->useRightSheet()->markerButton, form->useRightSheet()->designationButton,
+          form->useRightSheet()->coUserButton, form->useRightSheet()->fourSidesButton}) {
         const std::optional<Opened> o = press(b);
         ASSERT_TRUE(o);
         editors << o->editor;
@@ -159,7 +161,8 @@ TEST_P(EditorButtonTest, AChangedRowOpensEveryEditorReadOnlyAndCountsNothing)
         // Trimmed for all but the designation editor.
         EXPECT_EQ(o->bgrq, o->editor == "BoundaryDesignationEditor" ? " 20050612" : "20050612");
     }
-    EXPECT_EQ(editors, (QStringList{"BoundaryMarkerEditor", "BoundaryDesignationEditor", "CoUserEditor", "FourSidesEditor"}));
+    EXPECT_EQ(editors, (QStringList{"BoundaryMarkerEditor", "BoundaryDesignationEditor",
+                                    "CoUserEditor", "FourSidesEditor"}));
     EXPECT_EQ(current("jzdgs"), "3");
     EXPECT_EQ(current("qlrzs"), "1");
 }
@@ -180,8 +183,8 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
 
     t.edit();
     t.setValue("jzdgs", "2");
-    std::optional<Opened> o =
-        press(form->useRightSheet()->markerButton, [](AttachedEditor *e) { e->newButton->click(); });
+    std::optional<Opened> o = press(form->useRightSheet()->markerButton,
+                                    [](AttachedEditor *e) { e->newButton->click(); });
     ASSERT_TRUE(o);
     EXPECT_EQ(o->unit, unit);
     EXPECT_EQ(o->rows, 9);
@@ -193,7 +196,8 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
     EXPECT_EQ(o->rows, 1);
     EXPECT_EQ(current("qlrzs"), "1");
     // The designation and four-sides editors work under it too, and count nothing.
-    for (QPushButton *b : {form->useRightSheet()->designationButton, form->useRightSheet()->fourSidesButton})
+    for (QPushButton *b :
+         {form->useRightSheet()->designationButton, form->useRightSheet()->fourSidesButton})
         EXPECT_EQ(press(b)->unit, unit);
     EXPECT_EQ(current("jzdgs"), "10");
     EXPECT_TRUE(form->close());
@@ -209,8 +213,8 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
 
     // With no parcel number nothing opens.
     session->surveyRows.setValue("zdbh", QString());
-    for (QPushButton *b :
-         {syq->sheet()->markerButton, syq->sheet()->designationButton, syq->sheet()->coUserButton, syq->sheet()->fourSidesButton})
+    for (QPushButton *b : {syq->sheet()->markerButton, syq->sheet()->designationButton,
+                           syq->sheet()->coUserButton, syq->sheet()->fourSidesButton})
         EXPECT_FALSE(press(b));
 }
 

@@ -90,8 +90,8 @@ TEST_P(OwnershipTest, TheSheetHasItsControlsBandsAndButtons)
     EXPECT_EQ(control("RzDBMemo1")->height(), 68);
     const QStringList captions{"首记录", "上记录", "下记录", "末记录",
                                "新增",   "删除",   "保存",   "定位"};
-    const QList<SpeedButton *> buttons{syq->firstButton, syq->previousButton,        syq->nextButton,
-                                       syq->lastButton,  syq->newButton,        syq->deleteButton,
+    const QList<SpeedButton *> buttons{syq->firstButton, syq->previousButton, syq->nextButton,
+                                       syq->lastButton,  syq->newButton,      syq->deleteButton,
                                        syq->saveButton,  syq->locateButton};
     for (int i = 0; i < buttons.size(); ++i)
         EXPECT_EQ(buttons[i]->text().remove('&'), captions[i]);
@@ -126,7 +126,8 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
     EXPECT_TRUE(session->surveyRows.isEmpty()); // no first row is made for this form
     EXPECT_TRUE(sheet()->changeNotice->text().isEmpty());
     EXPECT_FALSE(sheet()->parcelNumberEdit->isReadOnly());
-    for (SpeedButton *b : {syq->firstButton, syq->previousButton, syq->nextButton, syq->lastButton}) {
+    for (SpeedButton *b :
+         {syq->firstButton, syq->previousButton, syq->nextButton, syq->lastButton}) {
         messages->records.clear();
         b->click();
         ASSERT_EQ(messages->records.size(), 1);

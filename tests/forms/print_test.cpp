@@ -314,7 +314,8 @@ TEST_P(PrintTest, ZarnSheetPrintsEachRowOnTheSheetOfItsKind)
     addSurvey(
         {{"dwdm", unit}, {"zdbh", "0010010003"}, {"qsmc", "城东村第一村民小组"}, {"dcblx", 1}});
 
-    const QString useRight = text(useRightSheetLayout().title), ownership = text(ownershipSheetLayout().title);
+    const QString useRight = text(useRightSheetLayout().title),
+                  ownership = text(ownershipSheetLayout().title);
     struct Case {
         QStringList args;
         int useRightTables, ownershipTables;

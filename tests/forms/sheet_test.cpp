@@ -120,9 +120,9 @@ TEST_P(SheetTest, TheFormHasItsCaptionPanelsAndButtons)
     const QList<std::pair<QString, int>> buttons{{"首记录", 0},   {"上记录", 79}, {"下记录", 159},
                                                  {"末记录", 239}, {"新增", 332},  {"删除", 411},
                                                  {"保存", 491},   {"定位", 585}};
-    const QList<QAbstractButton *> widgets{form->firstButton, form->previousButton,        form->nextButton,
-                                           form->lastButton,  form->newButton,        form->deleteButton,
-                                           form->saveButton,  form->locateButton};
+    const QList<QAbstractButton *> widgets{
+        form->firstButton, form->previousButton, form->nextButton, form->lastButton,
+        form->newButton,   form->deleteButton,   form->saveButton, form->locateButton};
     for (int i = 0; i < buttons.size(); ++i) {
         QAbstractButton *b = widgets[i];
         EXPECT_EQ(b->text().remove('&'), buttons[i].first);
@@ -201,7 +201,8 @@ TEST_P(SheetTest, FieldsOfferChineseEditEntriesThenPrintAndPdfAndAskForDigitsWhe
                                                                      Qt::CaseInsensitive) == 0;
                     });
             };
-            EXPECT_TRUE(binds(useRightSheetLayout()) || binds(ownershipSheetLayout())) << rule.column;
+            EXPECT_TRUE(binds(useRightSheetLayout()) || binds(ownershipSheetLayout()))
+                << rule.column;
         }
         const auto hints = [&](const char *name) {
             QWidget *w = sheet->control(QString::fromLatin1(name));

@@ -284,8 +284,10 @@ TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
     EXPECT_EQ(messages->records[1].caption, QStringLiteral("提示"));
 
     // The emptied unit's counts make no row, and 新增 starts from what was remembered.
-    zarn::writeConfigValue(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张权属"));
-    for (QPushButton *b : {form->useRightSheet()->markerButton, form->useRightSheet()->coUserButton})
+    zarn::writeConfigValue(QStringLiteral("DCB"), QStringLiteral("QSDCY"),
+                           QStringLiteral("张权属"));
+    for (QPushButton *b :
+         {form->useRightSheet()->markerButton, form->useRightSheet()->coUserButton})
         b->click();
     EXPECT_TRUE(t.isEmpty());
     form->newButton->click();
@@ -300,7 +302,8 @@ TEST_P(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
     Dataset &t = session->surveyRows;
     t.locate("id", changed);
     form->applyChangeLock();
-    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QStringLiteral("该宗地已于20050301变更"));
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
+              QStringLiteral("该宗地已于20050301变更"));
     for (DataAwareControl *c : form->useRightSheet()->boundControls()) {
         SCOPED_TRACE(c->widget()->objectName().toStdString());
         EXPECT_EQ(c->isReadOnly(), c->family() != ControlFamily::Plain);
@@ -315,7 +318,8 @@ TEST_P(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
     messages->answers = {Ok};
     form->deleteButton->click();
     EXPECT_TRUE(t.text("bgrq").isEmpty());
-    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QStringLiteral("该宗地已于20050301变更"));
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
+              QStringLiteral("该宗地已于20050301变更"));
     EXPECT_TRUE(form->useRightSheet()->edit("DBEdit3")->isReadOnly());
 
     form->applyChangeLock();

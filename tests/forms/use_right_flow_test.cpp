@@ -4,8 +4,8 @@
 
 #include "widgets/speed_button.h"
 
-#include "data/statement_runner.h"
 #include "config/config_ini.h"
+#include "data/statement_runner.h"
 #include "dialogs/locate_dialog.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
@@ -100,7 +100,7 @@ TEST_P(FlowTest, RowsWithoutAParcelNumberAreNotWhereTheFormOpensNorItsEnds)
 {
     const qint64 empty = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧甲")}});
     session->connection.exec(QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty},
-                           false);
+                             false);
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     const qint64 none = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧乙")}});
@@ -188,7 +188,8 @@ TEST_P(FlowTest, LocateShowsTheCountAndTheChosenRowStays)
     form->locateButton->click();
     EXPECT_EQ(label, QStringLiteral("共3记录"));
     EXPECT_EQ(current("zdbh"), "0030040002");
-    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QStringLiteral("该宗地已于20050301变更"));
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
+              QStringLiteral("该宗地已于20050301变更"));
 }
 
 TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurrentVersion)
@@ -213,7 +214,7 @@ TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurr
     form->locateButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(t.field("id").asInteger(), now);
-    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QString());               // not locked
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QString());        // not locked
     EXPECT_EQ(stored("T_DJDCB", first, "tdzl"), QStringLiteral("中山路1号")); // posted by the move
 }
 

@@ -1,10 +1,10 @@
 // Every statement of the system, run with its values bound on each configured
 // database; what the attached-table statements select and delete; and that no
 // statement has to read a whole survey table.
-#include "data/statement_runner.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "schema/statements.h"
 #include "schema/unit_code.h"
 #include "support/scratch_db.h"
