@@ -17,13 +17,13 @@
 // CONNECTION names a PostgreSQL database, filled the same way when it has no
 // survey tables. Take figures on a quiet machine.
 #include "bench_options.h"
-#include "component/DataM.h"
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/errors.h"
-#include "dialogs/frm_Input.h"
+#include "dialogs/locate_dialog.h"
 #include "forms/form_factory.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/db_grid.h"
 #include "widgets/messages.h"
 #include "zarn-db/demo_data.h"
@@ -178,46 +178,46 @@ void type(QWidget *w, const QString &text)
     }
 }
 
-// One session: the data module, the connection, the form on screen; then,
+// One session: the session context, the connection, the form on screen; then,
 // by what is asked, the locate dialog, 新增 or moves.
 int session(const QString &what, const QString &connection, const QString &unit, int count)
 {
     zarn::ui::RecordingMessageService messages;
     QElapsedTimer t;
     t.start();
-    DataMod = new TDataMod;
-    DataMod->dwdm = unit;
-    DataMod->zdh = kParcel;
-    DataMod->ADOConn1.setConnectionString(connection);
-    DataMod->ADOConn1.open();
-    QDialog *form = zarn::createSurveyForm(0, nullptr);
+    auto context = std::make_unique<zarn::SessionContext>();
+    context->unitCode = unit;
+    context->parcelNumber = kParcel;
+    context->connection.setConnectionString(connection);
+    context->connection.open();
+    QDialog *form = zarn::createSurveyForm(*context, nullptr);
     form->show();
     waitExposed(form);
     const double open = t.nsecsElapsed() / 1e6;
     double a = 0, b = 0, c = 0;
     if (what == QLatin1String("locate")) {
         t.restart();
-        auto *dialog = new TFrmInput(form);
+        auto *dialog = new LocateDialog(*context, form);
         dialog->show();
         waitExposed(dialog);
         a = t.nsecsElapsed() / 1e6;
-        dialog->DBGrid1->setFocus();
+        dialog->grid->setFocus();
         t.restart();
-        dialog->DBGrid1->setSearchPause(60000);
-        type(dialog->DBGrid1, QStringLiteral("0010080000")); // the 70 000th parcel
+        dialog->grid->setSearchPause(60000);
+        type(dialog->grid, QStringLiteral("0010080000")); // the 70 000th parcel
         b = t.nsecsElapsed() / 1e6;
-        if (DataMod->djdcTable.text(QStringLiteral("zdbh")) != QLatin1String("0010080000"))
+        if (context->surveyRows.text(QStringLiteral("zdbh")) != QLatin1String("0010080000"))
             return 1;
         t.restart();
         QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
-        QCoreApplication::sendEvent(dialog->DBGrid1, &end);
+        QCoreApplication::sendEvent(dialog->grid, &end);
         QCoreApplication::processEvents();
         c = t.nsecsElapsed() / 1e6;
-        if (DataMod->djdcTable.recNo() != DataMod->djdcTable.recordCount() - 1) return 1;
+        if (context->surveyRows.recNo() != context->surveyRows.recordCount() - 1) return 1;
         delete dialog;
     } else if (what == QLatin1String("new") || what == QLatin1String("move")) {
         const bool adding = what == QLatin1String("new");
-        zarn::Dataset q(&DataMod->ADOConn1);
+        zarn::Dataset q(&context->connection);
         q.setSql(zarn::sql::djdcMaxId);
         q.open();
         const qint64 before = q.value(0).toLongLong();
@@ -235,7 +235,7 @@ int session(const QString &what, const QString &connection, const QString &unit,
     for (const auto &r : std::as_const(messages.records))
         std::fprintf(stderr, "message: %s\n", r.text.toUtf8().constData());
     delete form;
-    delete std::exchange(DataMod, nullptr);
+    context.reset();
     say(QStringLiteral("%1 %2 %3 %4 %5").arg(open).arg(peak).arg(a).arg(b).arg(c));
     return messages.records.isEmpty() ? 0 : 1;
 }

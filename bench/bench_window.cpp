@@ -35,13 +35,13 @@
 #include "mapped_window.h"
 #include "raw_keys.h"
 
-#include "component/DataM.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "forms/form_factory.h"
-#include "schema/djdcb_statements.h"
+#include "schema/survey_statements.h"
 #include "schema/unit_code.h"
+#include "session/session_context.h"
 #include "widgets/messages.h"
 #include "zarn-db/demo_data.h"
 #include "zarn-db/survey_ddl.h"
@@ -216,19 +216,19 @@ private:
     bool m_painted = false;
 };
 
-QDialog *openForm(const QString &connection, const QString &unit, const QString &parcel)
+QDialog *openForm(zarn::SessionContext &context, const QString &connection, const QString &unit,
+                  const QString &parcel)
 {
-    DataMod = new TDataMod;
-    DataMod->dwdm = unit;
-    DataMod->zdh = parcel;
-    DataMod->ADOConn1.setConnectionString(connection);
-    DataMod->ADOConn1.open();
-    QDialog *form = zarn::createSurveyForm(0, nullptr);
+    context.unitCode = unit;
+    context.parcelNumber = parcel;
+    context.connection.setConnectionString(connection);
+    context.connection.open();
+    QDialog *form = zarn::createSurveyForm(context, nullptr);
     form->show();
     return form;
 }
 
-// open: ms from the data module to the form's first frame.
+// open: ms from the session context to the form's first frame.
 // new|move COUNT: per click, ms to the first frame after it and to the last
 // before the form is quiet; the medians.
 int child(FrameClock &app, const QStringList &a)
@@ -238,7 +238,8 @@ int child(FrameClock &app, const QStringList &a)
     QApplication::setCursorFlashTime(0); // a blinking caret would be a frame of its own
     const double start = monotonicMs();
     app.clock.start();
-    QDialog *form = openForm(connection, unit, parcel);
+    zarn::SessionContext context;
+    QDialog *form = openForm(context, connection, unit, parcel);
     QEventLoop loop;
     app.onFrame = [&] { loop.quit(); };
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
@@ -253,7 +254,7 @@ int child(FrameClock &app, const QStringList &a)
         }
     } else {
         const bool adding = what == QLatin1String("new");
-        zarn::Dataset q(&DataMod->ADOConn1);
+        zarn::Dataset q(&context.connection);
         q.setSql(zarn::sql::djdcMaxId);
         q.open();
         const qint64 before = q.value(0).toLongLong();
@@ -283,7 +284,6 @@ int child(FrameClock &app, const QStringList &a)
     for (const auto &r : std::as_const(messages.records))
         std::fprintf(stderr, "message: %s\n", r.text.toUtf8().constData());
     delete form;
-    delete std::exchange(DataMod, nullptr);
     if (what != QLatin1String("open"))
         say(QStringLiteral("%1 %2").arg(median(first)).arg(median(settled)));
     return messages.records.isEmpty() ? 0 : 1;
@@ -608,7 +608,8 @@ int actionsChild(FrameClock &app, const QStringList &a)
     const double start = monotonicMs();
     double firstFrame = -1;
     app.clock.start();
-    QDialog *form = openForm(connection, unit, parcel);
+    auto context = std::make_unique<zarn::SessionContext>();
+    QDialog *form = openForm(*context, connection, unit, parcel);
     {
         QEventLoop loop;
         app.onFrame = [&] {
@@ -702,7 +703,7 @@ int actionsChild(FrameClock &app, const QStringList &a)
     step("close", [&] {
         form->close();
         delete form;
-        delete std::exchange(DataMod, nullptr);
+        context.reset();
         return -1.0;
     });
     proxy.reset();

@@ -7,7 +7,7 @@
 // it did when the tables were made.
 #include "data/connection_string.h"
 #include "data/declared_query.h"
-#include "schema/djdcb_statements.h"
+#include "schema/survey_statements.h"
 #include "schema/unit_code.h"
 
 #include <QSqlDatabase>

@@ -7,7 +7,7 @@
 target_include_directories(zarn_core PUBLIC ${PROJECT_SOURCE_DIR}/include)
 
 add_library(Zarndcbdll MODULE
-  component/unt_interface.cpp component/unt_interface.h
+  component/binary_interface.cpp component/binary_interface.h
   component/session.cpp component/session.h)
 # A plug-in: no "lib" prefix. Only the four entry points, and ZarnVersion
 # that tells a host which module it loaded, are exported; the static libraries

@@ -1,10 +1,9 @@
 #include "component/session.h"
 
-#include "component/DataM.h"
 #include "component/display_check.h"
-#include "component/inifile.h"
 #include "component/qt_texts.h"
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
+#include "config/inifile.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "decrypt/ZarnDecryptString.h"
@@ -13,6 +12,7 @@
 #include "forms/form_factory.h"
 #include "schema/session_statements.h"
 #include "schema/unit_code.h"
+#include "session/session_context.h"
 #include "widgets/messages.h"
 #include "widgets/refusals.h"
 
@@ -27,9 +27,6 @@
 #include <cstring>
 #include <memory>
 #include <utility>
-
-QDialog *frmrptdjdcb = nullptr;
-QDialog *frmsyqdjdcb = nullptr;
 
 namespace zarn {
 
@@ -146,34 +143,17 @@ private:
     QPointer<QWindow> m_host;
 };
 
-void freeDataModule()
+// Shows the survey form of the session's kind modally; the form is freed
+// however the modal run ends, before the session.
+void showSurveyForm(SessionContext &session)
 {
-    delete std::exchange(DataMod, nullptr);
-}
-
-// The data module goes with the session, whichever way the session ends.
-struct DataModuleGuard {
-    ~DataModuleGuard() { freeDataModule(); }
-};
-
-// Shows the survey form of a kind modally; the form is freed however the
-// modal run ends.
-void showSurveyForm(qint32 kind)
-{
-    if (kind != 0 && kind != 1) return;
-    QDialog *&current = kind == 0 ? frmrptdjdcb : frmsyqdjdcb;
-    QPointer<QDialog> form = createSurveyForm(kind, nullptr);
+    if (session.kind != 0 && session.kind != 1) return;
+    QPointer<QDialog> form = createSurveyForm(session, nullptr);
     if (!form) return;
     struct Free {
-        QDialog *&current;
         QPointer<QDialog> &form;
-        ~Free()
-        {
-            current = nullptr;
-            delete form.data(); // the form may have freed itself on close
-        }
-    } freeForm{current, form};
-    current = form.data();
+        ~Free() { delete form.data(); } // the form may have freed itself on close
+    } freeForm{form};
     form->exec(); // its result is of no interest
 }
 
@@ -220,13 +200,13 @@ QString unitCodeProblem(Connection &connection, const QString &dwdm)
 // and the connection string itself is never printed.
 void warnNoConnectionString()
 {
-    const QString config = GetDllPath() + QStringLiteral("config.ini");
+    const QString config = zarn::configIniPath();
     QString why;
     if (const FileState state = IniFile::state(config); state != FileState::Readable) {
         why = QStringLiteral("配置文件 %1 %2").arg(config, IniFile::describe(state));
     } else if (const QString absent = QStringLiteral("\x01");
-               ReadIniStr(QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"),
-                          absent) == absent) {
+               zarn::readConfigValue(QStringLiteral("SystemInfo"),
+                                     QStringLiteral("ConnectionString"), absent) == absent) {
         why = QStringLiteral("配置文件 %1 的 [SystemInfo] 一节里没有 ConnectionString").arg(config);
     } else {
         // The decryption library's key: $ZARN_KEY_FILE, or its file beside the library.
@@ -267,42 +247,42 @@ void warnNoConnectionString()
 
 void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx)
 {
-    DataModuleGuard guard;
-    DataMod = new TDataMod;
-    DataMod->dwdm = QString::fromUtf16(getdwdm.data(), qsizetype(getdwdm.size()));
-    DataMod->zdh = QString::fromUtf16(getzdh.data(), qsizetype(getzdh.size()));
+    // The session goes with this call, whichever way it ends.
+    auto session = std::make_unique<SessionContext>();
+    session->unitCode = QString::fromUtf16(getdwdm.data(), qsizetype(getdwdm.size()));
+    session->parcelNumber = QString::fromUtf16(getzdh.data(), qsizetype(getzdh.size()));
 
-    QByteArray stored = toGbk(ReadIniStr(
+    QByteArray stored = toGbk(zarn::readConfigValue(
         QStringLiteral("SystemInfo"), QStringLiteral("ConnectionString"), QStringLiteral("000")));
     char *text = stored.data();
     const bool deciphered = ZarnDecryptStr(&text) != 0;
     if (!deciphered) {
-        // The surveyor sees nothing; the data module goes with the guard.
+        // The surveyor sees nothing; the session goes with the call.
         warnNoConnectionString();
         return;
     }
     const QString plain = fromGbk(QByteArrayView(text));
     explicit_bzero(stored.data(), size_t(stored.size()));
 
-    DataMod->ADOConn1.close();
-    DataMod->ADOConn1.setConnectionString(plain);
+    session->connection.close();
+    session->connection.setConnectionString(plain);
     bool failed = false;
     QString refused;
     try {
         try {
-            DataMod->ADOConn1.open();
+            session->connection.open();
         } catch (const DatabaseError &e) {
             // The connection parameters are right; what has to change is the
             // database's place or its permissions, and the message says which.
             if (e.kind() != RefusalKind::NoAccess) throw;
             refused = ui::reasonText(e);
         }
-        DataMod->lx = qint32(lx);
-        if (refused.isEmpty() && (DataMod->lx == 0 || DataMod->lx == 1))
-            refused = unitCodeProblem(DataMod->ADOConn1, DataMod->dwdm);
+        session->kind = qint32(lx);
+        if (refused.isEmpty() && (session->kind == 0 || session->kind == 1))
+            refused = unitCodeProblem(session->connection, session->unitCode);
         // The host window already owns every window of the call (HostOwner).
-        if (refused.isEmpty()) showSurveyForm(DataMod->lx);
-        freeDataModule();
+        if (refused.isEmpty()) showSurveyForm(*session);
+        session.reset();
     } catch (const Error &) {
         // The connection string or the database; anything else ends the
         // session at its boundary.
@@ -310,16 +290,16 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
     }
     if (!failed && !refused.isEmpty()) {
         // No form and nothing written: the surveyor is told why.
-        if (DataMod) DataMod->ADOConn1.close();
-        freeDataModule();
+        if (session) session->connection.close();
+        session.reset();
         ui::messageBox(refused, QStringLiteral("错误"), ui::MessageIcon::Warning, ui::Ok, nullptr);
         return;
     }
     if (!failed) return;
     // Whatever went wrong from the connection on, the user is told this one
-    // thing; the box is shown outside the handler, with the data module gone.
-    if (DataMod) DataMod->ADOConn1.close();
-    freeDataModule();
+    // thing; the box is shown outside the handler, with the session gone.
+    if (session) session->connection.close();
+    session.reset();
     ui::messageBox(QStringLiteral("无法连接数据库,请重新设置连接参数!"), QStringLiteral("错误"),
                    ui::MessageIcon::Critical, ui::Ok, nullptr);
 }
@@ -329,8 +309,9 @@ void surveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint
 void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, qint8 lx,
                       quint32 winhandle) noexcept
 {
-    // The session state is process-wide: a call from inside a running session
-    // (a host reacting to its own events meanwhile) would tear it apart.
+    // One session at a time: a call from inside a running session (a host
+    // reacting to its own events meanwhile) would show a second modal form
+    // over the first and leave the first's Qt objects to a nested run.
     if (s_running) return;
     s_running = true;
     struct Reset {
@@ -346,8 +327,7 @@ void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, q
     } catch (...) {
         // The session's boundary. Before the connection is tried (no memory,
         // say) there is nothing to tell the user that would help; the host
-        // must not see it either.
-        freeDataModule();
+        // must not see it either. The session was freed on the way out.
     }
 }
 

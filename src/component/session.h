@@ -3,11 +3,9 @@
 #include <QtGlobal>
 #include <string_view>
 
-class QDialog;
-
 namespace zarn {
 
-// One survey session, the body of showdcbfrm: makes the data module, reads
+// One survey session, the body of showdcbfrm: makes the session context, reads
 // and deciphers the connection string, connects, shows the survey form of
 // kind lx modally and tears everything down again. Errors from the
 // connection on reach the user as the connection message; nothing is thrown
@@ -27,7 +25,3 @@ void runSurveySession(std::u16string_view getdwdm, std::u16string_view getzdh, q
                       quint32 winhandle) noexcept;
 
 } // namespace zarn
-
-// The survey forms while they are shown, else null.
-extern QDialog *frmrptdjdcb;
-extern QDialog *frmsyqdjdcb;

@@ -26,9 +26,6 @@ struct PlainText {
 // once the component has been unloaded.
 thread_local PlainText lastPlain __attribute__((tls_model("initial-exec")));
 
-// An address inside this library, to find the key file beside it.
-void anchorInThisLibrary() {}
-
 // More than any enciphered connection string; longer input is refused unread.
 constexpr std::size_t MaxInput = 4096;
 
@@ -43,8 +40,7 @@ extern "C" uint8_t ZarnDecryptStr(char **text)
         const std::size_t length = strnlen(*text, MaxInput + 1);
         if (length > MaxInput || std::string_view(*text, length).substr(0, Tag.size()) != Tag)
             return 0;
-        const std::string folder = zarn::folderOf(
-            zarn::imagePathContaining(reinterpret_cast<const void *>(&anchorInThisLibrary)));
+        const std::string folder = zarn::moduleFolder();
         Key key;
         if (readKeyFile(keyFilePath(folder), key) != KeyFileResult::Ok ||
             !decipher(std::string_view(*text, length), key, lastPlain.text))

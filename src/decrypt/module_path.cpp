@@ -9,6 +9,10 @@ namespace zarn {
 
 namespace {
 
+// Our own code, never interposed: when a program that also links this code
+// loads the component module, each copy still finds its own image.
+void anchorInThisImage() {}
+
 // /proc/self/maps names every mapping by its absolute, resolved file name,
 // which also covers images whose loader name is relative (a program started as
 // "./x", a library opened as "./lib.so" before the current folder changed).
@@ -56,6 +60,11 @@ std::string folderOf(const std::string &fileName)
 {
     const std::size_t slash = fileName.rfind('/');
     return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+std::string moduleFolder()
+{
+    return folderOf(imagePathContaining(reinterpret_cast<const void *>(&anchorInThisImage)));
 }
 
 } // namespace zarn

@@ -1,13 +1,13 @@
 #include "editors/attached_editor.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "data/characters.h"
 #include "data/errors.h"
 #include "data/statement_runner.h"
 #include "schema/attached_rows.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
 #include "schema/renumbering.h"
+#include "session/session_context.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
@@ -39,41 +39,41 @@ bool isGridMoveKey(int key)
 
 } // namespace
 
-AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, QWidget *owner,
-                               TDataMod *dataModule)
+AttachedEditor::AttachedEditor(const AttachedEditorDescription &desc, zarn::SessionContext &session,
+                               QWidget *owner)
     : SurveyDialog(owner)
     , m_desc(desc)
-    , m_dm(dataModule ? dataModule : DataMod)
+    , m_session(&session)
     , m_keyFlow(keyFlowRoutes())
 {
     buildWindow();
     if (desc.loadOn == LoadOn::Activation) qApp->installEventFilter(this);
     // What the row held when its editing began tells a change from a look.
-    connect(DataSource1, &DataSource::stateChanged, this, [this](Dataset::State state) {
+    connect(rowSource, &DataSource::stateChanged, this, [this](Dataset::State state) {
         m_rowAsBegun = state == Dataset::State::Edit ? currentRowValues() : QVariantList();
     });
 }
 
 AttachedEditor::~AttachedEditor()
 {
-    // The data module may outlive the editor: its hook must not call back here.
-    if (m_dm) dataset().setRenumber({}, 0);
+    // The session may outlive the editor: its hook must not call back here.
+    if (m_session) dataset().setRenumber({}, 0);
 }
 
-TDataMod &AttachedEditor::dataModule() const
+zarn::SessionContext &AttachedEditor::session() const
 {
-    if (!m_dm) throw Error(QStringLiteral("数据模块不存在，无法打开录入表"));
-    return *m_dm;
+    if (!m_session) throw Error(QStringLiteral("数据模块不存在，无法打开录入表"));
+    return *m_session;
 }
 
 Dataset &AttachedEditor::dataset() const
 {
-    return dataModule().*(m_desc.dataset);
+    return session().*(m_desc.dataset);
 }
 
 QString AttachedEditor::unitCode() const
 {
-    return dwdm.isEmpty() ? dataModule().dwdm : dwdm;
+    return rowUnitCode.isEmpty() ? session().unitCode : rowUnitCode;
 }
 
 // ---------------------------------------------------------------- loading
@@ -81,15 +81,15 @@ QString AttachedEditor::unitCode() const
 void AttachedEditor::load()
 {
     Dataset &ds = dataset();
-    m_changed = !bgrq.isEmpty();
+    m_changed = !changeDate.isEmpty();
     setModeControls();
     ds.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
     if (m_changed)
-        runQuery(ds, *m_desc.listChanged, {zdbh, unitCode(), bgrq});
+        runQuery(ds, *m_desc.listChanged, {parcelNumber, unitCode(), changeDate});
     else
-        runQuery(ds, *m_desc.listCurrent, {zdbh, unitCode()});
+        runQuery(ds, *m_desc.listCurrent, {parcelNumber, unitCode()});
     if (!m_changed && ds.isEmpty()) addRow();
     fillCodeLists();
 }
@@ -98,13 +98,13 @@ void AttachedEditor::setModeControls()
 {
     container->setEnabled(!m_changed);
     grid->setReadOnly(m_changed);
-    for (SpeedButton *b : {spbNew, spbDel, spbSave})
+    for (SpeedButton *b : {newButton, deleteButton, saveButton})
         b->setEnabled(!m_changed);
 }
 
 void AttachedEditor::fillCodeLists()
 {
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     for (const CodeListFill &fill : m_desc.codeLists) {
         runQuery(q, fill.list->sql);
         DBComboBox *list = comboBox(utf8(fill.control));
@@ -114,7 +114,7 @@ void AttachedEditor::fillCodeLists()
         QStringList entries;
         const int column = q.indexOf(fill.list->column);
         for (int row = 0; row < q.recordCount(); ++row)
-            entries << trimBlanks(Dataset::textOf(q.valueAt(row, column)));
+            entries << zarn::trimBlanks(Dataset::textOf(q.valueAt(row, column)));
         list->setEntries(entries);
         grid->setPickList(gridColumn, entries);
     }
@@ -156,29 +156,29 @@ bool AttachedEditor::ownsWindow(const QWidget *window) const
 
 qint64 AttachedEditor::nextId()
 {
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     runQuery(q, *m_desc.maxId);
     return numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 }
 
 QString AttachedEditor::surveyRowText(const char *column) const
 {
-    const Dataset &t = dataModule().djdcTable;
+    const Dataset &t = session().surveyRows;
     const int c = t.isOpen() ? t.fieldIndex(QLatin1String(column)) : -1;
     return c < 0 ? QString() : Dataset::textOf(t.value(c));
 }
 
 void AttachedEditor::setKeyColumns(qint64 id)
 {
-    TDataMod &dm = dataModule();
+    zarn::SessionContext &context = session();
     Dataset &ds = dataset();
-    ds.setValue(QStringLiteral("ZDBH"), zdbh);
+    ds.setValue(QStringLiteral("ZDBH"), parcelNumber);
     ds.setValue(QStringLiteral("DWDM"), unitCode());
     // An empty change date is stored as null: current rows are found by "bgrq is null".
     ds.setValue(QStringLiteral("BGRQ"), surveyRowText("BGRQ"));
     ds.setValue(QStringLiteral("DCRQ"), surveyRowText("DCRQ"));
     ds.setValue(QStringLiteral("ID"), id);
-    ds.setValue(QStringLiteral("DCBLX"), dm.lx == 1 ? 1 : 0);
+    ds.setValue(QStringLiteral("DCBLX"), context.kind == 1 ? 1 : 0);
 }
 
 void AttachedEditor::addRow()
@@ -199,7 +199,7 @@ void AttachedEditor::postPending()
 
 bool AttachedEditor::idTakenMeanwhile(const DatabaseError &refusal, qint64 tried)
 {
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     runQuery(q, *m_desc.maxId);
     const bool taken =
         !q.isEmpty() && !Dataset::isNullValue(q.value(0)) && q.value(0).toLongLong() >= tried;
@@ -226,7 +226,7 @@ QVariantList AttachedEditor::currentRowValues() const
 
 bool AttachedEditor::hasUnstoredChange() const
 {
-    if (m_changed || !m_dm) return false;
+    if (m_changed || !m_session) return false;
     const Dataset &ds = dataset();
     if (!ds.isEditing() || !ds.isModified()) return false;
     if (m_rowAsBegun.size() != ds.fieldCount()) return true;
@@ -252,7 +252,7 @@ void AttachedEditor::settle()
 
 bool AttachedEditor::parcelGuard()
 {
-    if (!trimBlanks(dataset().text(QStringLiteral("ZDBH"))).isEmpty()) return true;
+    if (!zarn::trimBlanks(dataset().text(QStringLiteral("ZDBH"))).isEmpty()) return true;
     showMessage(kEmptyParcel, this);
     return false;
 }
@@ -264,31 +264,31 @@ void AttachedEditor::move(Move move, bool guarded)
     dataset().move(move);
 }
 
-void AttachedEditor::spbFirstClick()
+void AttachedEditor::first()
 {
     move(Move::First, true);
 }
-void AttachedEditor::spbPreClick()
+void AttachedEditor::previous()
 {
     move(Move::Prior, true);
 }
-void AttachedEditor::spbNextClick()
+void AttachedEditor::next()
 {
     move(Move::Next, true);
 }
-void AttachedEditor::spbLastClick()
+void AttachedEditor::last()
 {
     move(Move::Last, m_desc.lastGuarded);
 }
 
 // ---------------------------------------------------------------- new, delete, save, exit
 
-void AttachedEditor::spbNewClick()
+void AttachedEditor::addNew()
 {
     addRow();
 }
 
-void AttachedEditor::spbDelClick()
+void AttachedEditor::remove()
 {
     if (dataset().isEmpty()) return;
     if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
@@ -302,12 +302,12 @@ void AttachedEditor::deleteCurrent()
     dataset().remove();
 }
 
-void AttachedEditor::spbSaveClick()
+void AttachedEditor::save()
 {
-    save();
+    storeShown();
 }
 
-bool AttachedEditor::save()
+bool AttachedEditor::storeShown()
 {
     if (!parcelGuard()) return false;
     Dataset &ds = dataset();
@@ -351,7 +351,7 @@ void AttachedEditor::writeSaved()
     attached::saveWithPurge(dataset(), {.statement = m_desc.purge,
                                         .sparing = m_desc.purgeSparing,
                                         .when = m_desc.purgeWhen,
-                                        .parcel = zdbh,
+                                        .parcel = parcelNumber,
                                         .unit = unitCode()});
 }
 
@@ -370,7 +370,7 @@ void AttachedEditor::againWhileIdTaken(const std::function<void(qint64 &tried)> 
     }
 }
 
-void AttachedEditor::spbExitClick()
+void AttachedEditor::exit()
 {
     close();
 }
@@ -398,7 +398,7 @@ bool AttachedEditor::mayClose()
     const int answer = messageBox(
         QStringLiteral("“%1”中%2\n\n要保存吗？选“保存”存入数据库后关闭，选“不保存”%3并关闭，"
                        "选“取消”回到录入表继续修改。")
-            .arg(trimBlanks(windowTitle()), what, dropped),
+            .arg(zarn::trimBlanks(windowTitle()), what, dropped),
         QStringLiteral("提示"), MessageIcon::Question, Save | Discard | Cancel, this);
     if (answer == Discard) {
         dataset().cancel();
@@ -407,7 +407,7 @@ bool AttachedEditor::mayClose()
     if (answer != Save) return false;
     bool stored = false;
     // A store that fails has said why; the editor stays open on the typing.
-    guard(this, [&] { stored = save(); });
+    guard(this, [&] { stored = storeShown(); });
     return stored;
 }
 
@@ -449,7 +449,7 @@ bool AttachedEditor::eventFilter(QObject *watched, QEvent *event)
     }
 
     // A new row leaves the grid through us, so that its ID can be retried.
-    if (grid && m_dm && (watched == grid->viewport() || watched == grid)) {
+    if (grid && m_session && (watched == grid->viewport() || watched == grid)) {
         bool leaving = false;
         if (type == QEvent::MouseButtonPress && watched == grid->viewport()) {
             const auto *mouse = static_cast<QMouseEvent *>(event);

@@ -1,37 +1,37 @@
 #pragma once
 
-// The attached-table editors: TFrmJZBS (boundary markers, T_JZBSB), TFrmZJ
-// (boundary designation, T_ZJB), TFrmSZ (four sides, T_SZB) and TFrmGY
-// (co-use-right holders, T_GYQ). All four are this one AttachedEditor driven
-// by a constant AttachedEditorDescription; each editor's own files add its features.
+// The attached-table editors: BoundaryMarkerEditor (boundary markers, T_JZBSB),
+// BoundaryDesignationEditor (boundary designation, T_ZJB), FourSidesEditor (four sides, T_SZB) and
+// CoUserEditor (co-use-right holders, T_GYQ). All four are this one AttachedEditor driven by a
+// constant AttachedEditorDescription; each editor's own files add its features.
 //
 // Opening one from a survey form
 // ------------------------------
-//     TFrmJZBS editor(this);              // owned by the form; works on the global DataMod
-//     TFrmJZBS editor(this, dataModule);  // or on the data module it is given
-//     editor.zdbh = parcelNumber;         // the sheet's parcel number, trimmed
-//     editor.bgrq = changeDate;           // the survey row's BGRQ as text; "" for a current row
-//     editor.dwdm = unitCode;             // the survey row's own DWDM
-//     editor.Label43->setText(QStringLiteral("分摊土地系数")); // TFrmGY only, when the
+//     BoundaryMarkerEditor editor(session, this); // on the session's rows, owned by the form
+//     editor.parcelNumber = parcelNumber;         // the sheet's parcel number, trimmed
+//     editor.changeDate = changeDate;           // the survey row's BGRQ as text; "" for a current
+//     row editor.rowUnitCode = unitCode;             // the survey row's own DWDM
+//     editor.apportionedAreaLabel->setText(QStringLiteral("分摊土地系数")); // CoUserEditor only,
+//     when the
 //                                                           // ownership form opens it
 //     editor.exec();                      // modal; returns when the user closes it
 //
-// - `zdbh` and `bgrq` are read when the editor loads (on showing it), so set
-//   them before exec(). An empty `bgrq` opens the parcel's current rows for
+// - `parcelNumber` and `changeDate` are read when the editor loads (on showing it), so set
+//   them before exec(). An empty `changeDate` opens the parcel's current rows for
 //   editing; a change date opens that version's rows read-only.
-// - `dwdm` is the survey row's own unit code, which in a street's or a
+// - `rowUnitCode` is the survey row's own unit code, which in a street's or a
 //   district's session is longer than the session's; empty, the editor takes
-//   the session's unit code from the data module.
-// - The data module supplies the form kind (`lx`,
+//   the session's unit code.
+// - The session supplies the form kind (`kind`,
 //   written into DCBLX of new rows), the survey row under the cursor of
-//   `djdcTable` (its BGRQ and DCRQ go into new rows), the editor's own query
-//   (`JZBS`, `Zj`, `sz`, `GY`) and the scratch query `ADOQuery1`. It must
-//   outlive the editor.
+//   `surveyRows` (its BGRQ and DCRQ go into new rows), the editor's own rows
+//   (`markerRows`, `designationRows`, `fourSidesRows`, `coUserRows`) and the
+//   `scratchQuery`. It should outlive the editor.
 // - The editor returns nothing: what it stored is in the database, and the
-//   data module's query keeps the listed rows. Closing the editor with a new
+//   session's dataset keeps the listed rows. Closing the editor with a new
 //   or changed row not yet stored asks whether to store it (by the editor's
 //   own save), drop it or go back to it. Afterwards the form recounts what
-//   it shows (boundary points after TFrmJZBS, co-users after TFrmGY).
+//   it shows (boundary points after BoundaryMarkerEditor, co-users after CoUserEditor).
 // - Errors inside the editor are shown to the user there; exec() does not throw.
 
 #include "editors/editor_description.h"
@@ -48,11 +48,10 @@
 class QLabel;
 class QPushButton;
 class QTabWidget;
-class TDataMod;
-
 namespace zarn {
 class DatabaseError;
-}
+class SessionContext;
+} // namespace zarn
 
 namespace zarn::ui {
 class Banner;
@@ -68,21 +67,22 @@ namespace zarn::editors {
 class AttachedEditor : public zarn::ui::SurveyDialog {
     Q_OBJECT
 public:
-    // A null data module means the global DataMod as it is now.
-    AttachedEditor(const AttachedEditorDescription &desc, QWidget *owner, TDataMod *dataModule);
+    AttachedEditor(const AttachedEditorDescription &desc, zarn::SessionContext &session,
+                   QWidget *owner);
     ~AttachedEditor() override;
 
-    // Set by the survey form before the editor is shown. dwdm is the unit
+    // Set by the survey form before the editor is shown. rowUnitCode is the unit
     // code of the survey row the editor was opened on; empty: the session's.
-    QString zdbh;
-    QString bgrq;
-    QString dwdm;
-    // The unit code the editor reads and stores rows under: dwdm, or the session's.
+    QString parcelNumber;
+    QString changeDate;
+    QString rowUnitCode;
+    // The unit code the editor reads and stores rows under: rowUnitCode, or the session's.
     QString unitCode() const;
 
     const AttachedEditorDescription &description() const { return m_desc; }
-    // The data module and the editor's query in it; throw zarn::Error without one.
-    TDataMod &dataModule() const;
+    // The session and the editor's rows in it; throw zarn::Error once the
+    // session is gone.
+    zarn::SessionContext &session() const;
     zarn::Dataset &dataset() const;
     // Decided at loading: the rows of a change date, read-only.
     bool isChangedMode() const { return m_changed; }
@@ -90,21 +90,21 @@ public:
     // database does not hold yet. A new row as the editor made it is none.
     bool hasUnstoredChange() const;
 
-    zarn::ui::Banner *Image1 = nullptr;
-    QTabWidget *PageControl1 = nullptr;
-    QWidget *TabSheet1 = nullptr; // 录入
-    QWidget *TabSheet2 = nullptr; // 浏览
+    zarn::ui::Banner *banner = nullptr;
+    QTabWidget *pages = nullptr;
+    QWidget *entryPage = nullptr;  // 录入
+    QWidget *browsePage = nullptr; // 浏览
     QWidget *container = nullptr; // the entry page's panel (ScrollBox, Panel10, Panel6, Panel11)
     zarn::ui::DBGrid *grid = nullptr;
-    zarn::ui::DataSource *DataSource1 = nullptr;
-    zarn::ui::SpeedButton *spbFirst = nullptr;
-    zarn::ui::SpeedButton *spbPre = nullptr;
-    zarn::ui::SpeedButton *spbNext = nullptr;
-    zarn::ui::SpeedButton *spbLast = nullptr;
-    zarn::ui::SpeedButton *spbNew = nullptr;
-    zarn::ui::SpeedButton *spbDel = nullptr;
-    zarn::ui::SpeedButton *spbSave = nullptr;
-    zarn::ui::SpeedButton *spbExit = nullptr;
+    zarn::ui::DataSource *rowSource = nullptr;
+    zarn::ui::SpeedButton *firstButton = nullptr;
+    zarn::ui::SpeedButton *previousButton = nullptr;
+    zarn::ui::SpeedButton *nextButton = nullptr;
+    zarn::ui::SpeedButton *lastButton = nullptr;
+    zarn::ui::SpeedButton *newButton = nullptr;
+    zarn::ui::SpeedButton *deleteButton = nullptr;
+    zarn::ui::SpeedButton *saveButton = nullptr;
+    zarn::ui::SpeedButton *exitButton = nullptr;
 
     // Controls of the entry page by name, and the label before one.
     QWidget *control(const QString &name) const;
@@ -116,15 +116,15 @@ public:
     QWidget *enterTarget(QWidget *from) const;
 
     // Handlers, each run through the error guard when its event fires.
-    void load(); // FormShow, or FormActivate for an editor that loads on activation
-    void spbFirstClick();
-    void spbPreClick();
-    void spbNextClick();
-    void spbLastClick();
-    void spbNewClick();
-    void spbDelClick();
-    void spbSaveClick();
-    void spbExitClick();
+    void load(); // FormShow, or reloadOnActivation for an editor that loads on activation
+    void first();
+    void previous();
+    void next();
+    void last();
+    void addNew();
+    void remove();
+    void save();
+    void exit();
 
 protected:
     // The add-row method: keys and the table-wide next ID, the editor's own
@@ -169,7 +169,7 @@ protected:
     // list read again. True when the row on screen is stored; otherwise the
     // surveyor has been told "数据保存失败！" and why, and the database is as
     // it was (the row keeps the typing when its post was the step refused).
-    bool save();
+    bool storeShown();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
@@ -199,7 +199,7 @@ private:
     QString surveyRowText(const char *column) const;
 
     const AttachedEditorDescription &m_desc;
-    QPointer<TDataMod> m_dm;
+    QPointer<zarn::SessionContext> m_session;
     bool m_changed = false;
     // The row being edited as it stood when its editing began (a new row:
     // once the editor had filled it in); empty when unknown.

@@ -2,7 +2,7 @@
 // with the entry page and the list page, the speed buttons down the right edge.
 #include "editors/attached_editor.h"
 
-#include "component/DataM.h"
+#include "session/session_context.h"
 #include "widgets/banner.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
@@ -55,9 +55,9 @@ void AttachedEditor::buildWindow()
     top->setFixedHeight(kBannerHeight);
     auto *topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
-    Image1 = new Banner(utf8(m_desc.title), top);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    topLayout->addWidget(Image1);
+    banner = new Banner(utf8(m_desc.title), top);
+    banner->setObjectName(QStringLiteral("Image1"));
+    topLayout->addWidget(banner);
     layout->addWidget(top);
 
     auto *body = new QHBoxLayout;
@@ -65,31 +65,31 @@ void AttachedEditor::buildWindow()
     body->setSpacing(4);
     layout->addLayout(body, 1);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("录入"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("浏览"));
-    body->addWidget(PageControl1, 1);
+    pages = new QTabWidget(this);
+    pages->setObjectName(QStringLiteral("PageControl1"));
+    entryPage = new QWidget;
+    entryPage->setObjectName(QStringLiteral("TabSheet1"));
+    browsePage = new QWidget;
+    browsePage->setObjectName(QStringLiteral("TabSheet2"));
+    pages->addTab(entryPage, QStringLiteral("录入"));
+    pages->addTab(browsePage, QStringLiteral("浏览"));
+    body->addWidget(pages, 1);
 
-    DataSource1 = new DataSource(m_dm ? &(m_dm.data()->*(m_desc.dataset)) : nullptr, this);
-    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    rowSource = new DataSource(m_session ? &(m_session.data()->*(m_desc.dataset)) : nullptr, this);
+    rowSource->setObjectName(QStringLiteral("DataSource1"));
 
     buildEntryPage();
 
-    auto *listLayout = new QVBoxLayout(TabSheet2);
+    auto *listLayout = new QVBoxLayout(browsePage);
     listLayout->setContentsMargins(2, 2, 2, 2);
-    grid = new DBGrid(QString::fromLatin1(m_desc.grid), TabSheet2);
+    grid = new DBGrid(QString::fromLatin1(m_desc.grid), browsePage);
     QList<GridColumn> columns;
     for (const GridField &g : m_desc.columns)
         columns.append(
             {QString::fromLatin1(g.column), utf8(g.title), g.width, splitItems(g.pickList), false});
     grid->setColumns(columns);
     grid->setAlwaysShowEditor(m_desc.gridEditorAlways);
-    grid->setDataSource(DataSource1);
+    grid->setDataSource(rowSource);
     grid->installEventFilter(this);
     grid->viewport()->installEventFilter(this);
     listLayout->addWidget(grid);
@@ -104,9 +104,9 @@ void AttachedEditor::buildWindow()
 
 void AttachedEditor::buildEntryPage()
 {
-    auto *pageLayout = new QVBoxLayout(TabSheet1);
+    auto *pageLayout = new QVBoxLayout(entryPage);
     pageLayout->setContentsMargins(0, 0, 0, 0);
-    auto *panel = new QFrame(TabSheet1);
+    auto *panel = new QFrame(entryPage);
     panel->setObjectName(QString::fromLatin1(m_desc.container));
     container = panel;
     pageLayout->addWidget(panel);
@@ -134,7 +134,7 @@ void AttachedEditor::buildEntryPage()
             auto *c = new DBEdit(name, panel);
             c->setReadOnly(e.kind == EntryKind::ReadOnlyEdit);
             c->setFrame(true);
-            c->bind(DataSource1, QString::fromLatin1(e.column));
+            c->bind(rowSource, QString::fromLatin1(e.column));
             w = c;
             break;
         }
@@ -142,7 +142,7 @@ void AttachedEditor::buildEntryPage()
             auto *c = new DBComboBox(name, panel);
             c->setEntries(splitItems(e.items));
             c->setFrame(true);
-            c->bind(DataSource1, QString::fromLatin1(e.column));
+            c->bind(rowSource, QString::fromLatin1(e.column));
             w = c;
             break;
         }
@@ -195,22 +195,22 @@ void AttachedEditor::buildButtons(QWidget *panel)
     };
     // clang-format off
     const ButtonRow rows[] = {
-        {.member = &spbFirst, .name = "spbFirst", .picture = ButtonPicture::First,
-         .caption = "首记录(&F)", .handler = &AttachedEditor::spbFirstClick},
-        {.member = &spbPre, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录(&P)",
-         .handler = &AttachedEditor::spbPreClick},
-        {.member = &spbNext, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录(&N)",
-         .handler = &AttachedEditor::spbNextClick},
-        {.member = &spbLast, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录(&L)",
-         .handler = &AttachedEditor::spbLastClick},
-        {.member = &spbNew, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增(&A)  ",
-         .handler = &AttachedEditor::spbNewClick},
-        {.member = &spbDel, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除(&D)  ",
-         .handler = &AttachedEditor::spbDelClick},
-        {.member = &spbSave, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存(&S)  ",
-         .handler = &AttachedEditor::spbSaveClick},
-        {.member = &spbExit, .name = "spbExit", .picture = ButtonPicture::Exit, .caption = "退出(&X)  ",
-         .handler = &AttachedEditor::spbExitClick},
+        {.member = &firstButton, .name = "spbFirst", .picture = ButtonPicture::First,
+         .caption = "首记录(&F)", .handler = &AttachedEditor::first},
+        {.member = &previousButton, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录(&P)",
+         .handler = &AttachedEditor::previous},
+        {.member = &nextButton, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录(&N)",
+         .handler = &AttachedEditor::next},
+        {.member = &lastButton, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录(&L)",
+         .handler = &AttachedEditor::last},
+        {.member = &newButton, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增(&A)  ",
+         .handler = &AttachedEditor::addNew},
+        {.member = &deleteButton, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除(&D)  ",
+         .handler = &AttachedEditor::remove},
+        {.member = &saveButton, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存(&S)  ",
+         .handler = &AttachedEditor::save},
+        {.member = &exitButton, .name = "spbExit", .picture = ButtonPicture::Exit, .caption = "退出(&X)  ",
+         .handler = &AttachedEditor::exit},
     };
     // clang-format on
     auto *column = new QVBoxLayout(panel);

@@ -7,7 +7,9 @@
 #include <QString>
 #include <span>
 
-class TDataMod;
+namespace zarn {
+class SessionContext;
+}
 
 namespace zarn::sql {
 struct CodeList;
@@ -80,7 +82,7 @@ struct AttachedEditorDescription {
     const char *name;    // objectName of the window
     const char *caption; // window caption (UTF-8)
     const char *title;   // banner title (UTF-8)
-    zarn::Dataset TDataMod::*dataset;
+    zarn::Dataset zarn::SessionContext::*dataset;
     // Statements from src/schema. Lists bind parcel, unit (and the change date
     // for the changed list); the purge binds parcel, unit; the sparing purge
     // also the id of the row being saved; the maximum id binds nothing.

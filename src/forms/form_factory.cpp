@@ -1,17 +1,18 @@
 #include "forms/form_factory.h"
 
-#include "forms/frm_rptdjdcb.h"
-#include "forms/frm_syqdjdcb.h"
+#include "forms/ownership_form.h"
+#include "forms/use_right_form.h"
+#include "session/session_context.h"
 
 namespace zarn {
 
-QDialog *createSurveyForm(int lx, QWidget *owner)
+QDialog *createSurveyForm(SessionContext &session, QWidget *owner)
 {
-    switch (lx) {
+    switch (session.kind) {
     case 0:
-        return new Tfrmrptdjdcb(owner);
+        return new UseRightForm(session, owner);
     case 1:
-        return new Tfrmsyqdjdcb(owner);
+        return new OwnershipForm(session, owner);
     default:
         return nullptr;
     }

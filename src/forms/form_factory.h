@@ -5,8 +5,11 @@ class QWidget;
 
 namespace zarn {
 
-// The survey form of a form kind (0 use-right, 1 ownership), or null for a
-// kind without a form. The caller shows it modally and deletes it.
-QDialog *createSurveyForm(int lx, QWidget *owner);
+class SessionContext;
+
+// The survey form of the session's kind (0 use-right, 1 ownership) on the
+// session's rows, or null for a kind without a form. The caller shows it
+// modally and deletes it before the session.
+QDialog *createSurveyForm(SessionContext &session, QWidget *owner);
 
 } // namespace zarn

@@ -78,7 +78,7 @@ inline QString text(const char *utf8)
 }
 
 // The two survey sheets.
-const SheetLayout &useRightSheet();
-const SheetLayout &ownershipSheet();
+const SheetLayout &useRightSheetLayout();
+const SheetLayout &ownershipSheetLayout();
 
 } // namespace zarn::forms

@@ -1,17 +1,17 @@
 #include "forms/survey_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "data/characters.h"
 #include "data/dataset.h"
-#include "data/statement_runner.h"
 #include "data/errors.h"
-#include "dialogs/frm_Input.h"
+#include "data/statement_runner.h"
+#include "dialogs/locate_dialog.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/number_claim.h"
 #include "schema/renumbering.h"
 #include "schema/statements.h"
 #include "schema/survey_removal.h"
+#include "session/session_context.h"
 #include "widgets/banner.h"
 #include "widgets/data_aware.h"
 #include "widgets/data_source.h"
@@ -49,9 +49,10 @@ QFrame *bandPanel(const Band &band, QWidget *parent)
 
 } // namespace
 
-SurveyForm::SurveyForm(const SurveyFormDescription &desc, QWidget *owner)
+SurveyForm::SurveyForm(const SurveyFormDescription &desc, SessionContext &session, QWidget *owner)
     : SurveyDialog(owner)
     , m_desc(desc)
+    , m_session(session)
 {
     setObjectName(QString::fromLatin1(desc.objectName));
     setWindowTitle(text(desc.caption));
@@ -61,11 +62,9 @@ SurveyForm::SurveyForm(const SurveyFormDescription &desc, QWidget *owner)
 
 SurveyForm::~SurveyForm()
 {
-    // The data module may outlive the form: its hooks must not call back here.
-    if (DataMod) {
-        DataMod->djdcTable.setRenumber({}, 0);
-        DataMod->djdcTable.setWriteCheck({});
-    }
+    // The session may outlive the form: its hooks must not call back here.
+    m_session.surveyRows.setRenumber({}, 0);
+    m_session.surveyRows.setWriteCheck({});
 }
 
 void SurveyForm::setUp(SurveySheet *sheet)
@@ -101,22 +100,22 @@ void SurveyForm::setUp(SurveySheet *sheet)
     };
     // clang-format off
     const ButtonRow buttons[] = {
-        {.member = &spbFirst, .name = "spbFirst", .picture = ButtonPicture::First, .caption = "首记录",
-         .left = 0, .handler = &SurveyForm::spbFirstClick},
-        {.member = &spbPre, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录",
-         .left = 79, .handler = &SurveyForm::spbPreClick},
-        {.member = &spbNext, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录",
-         .left = 159, .handler = &SurveyForm::spbNextClick},
-        {.member = &spbLast, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录",
-         .left = 239, .handler = &SurveyForm::spbLastClick},
-        {.member = &spbNew, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增",
-         .left = 332, .handler = &SurveyForm::spbNewClick},
-        {.member = &spbDel, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除",
-         .left = 411, .handler = &SurveyForm::spbDelClick},
-        {.member = &spbSave, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存",
-         .left = 491, .handler = &SurveyForm::spbSaveClick},
-        {.member = &spbViewCurrRec, .name = "spbViewCurrRec", .picture = ButtonPicture::Locate,
-         .caption = "定位", .left = 585, .handler = &SurveyForm::spbViewCurrRecClick},
+        {.member = &firstButton, .name = "spbFirst", .picture = ButtonPicture::First, .caption = "首记录",
+         .left = 0, .handler = &SurveyForm::first},
+        {.member = &previousButton, .name = "spbPre", .picture = ButtonPicture::Prior, .caption = "上记录",
+         .left = 79, .handler = &SurveyForm::previous},
+        {.member = &nextButton, .name = "spbNext", .picture = ButtonPicture::Next, .caption = "下记录",
+         .left = 159, .handler = &SurveyForm::next},
+        {.member = &lastButton, .name = "spbLast", .picture = ButtonPicture::Last, .caption = "末记录",
+         .left = 239, .handler = &SurveyForm::last},
+        {.member = &newButton, .name = "spbNew", .picture = ButtonPicture::New, .caption = "新增",
+         .left = 332, .handler = &SurveyForm::addNew},
+        {.member = &deleteButton, .name = "spbDel", .picture = ButtonPicture::Delete, .caption = "删除",
+         .left = 411, .handler = &SurveyForm::remove},
+        {.member = &saveButton, .name = "spbSave", .picture = ButtonPicture::Save, .caption = "保存",
+         .left = 491, .handler = &SurveyForm::save},
+        {.member = &locateButton, .name = "spbViewCurrRec", .picture = ButtonPicture::Locate,
+         .caption = "定位", .left = 585, .handler = &SurveyForm::locate},
     };
     // clang-format on
     for (const ButtonRow &b : buttons) {
@@ -128,9 +127,9 @@ void SurveyForm::setUp(SurveySheet *sheet)
                 [this, h = b.handler] { guard(this, [this, h] { (this->*h)(); }); });
     }
 
-    DataSource1 = new DataSource(DataMod ? &DataMod->djdcTable : nullptr, this);
-    DataSource1->setObjectName(QStringLiteral("DataSource1"));
-    sheet->bind(DataSource1);
+    rowSource = new DataSource(&m_session.surveyRows, this);
+    rowSource->setObjectName(QStringLiteral("DataSource1"));
+    sheet->bind(rowSource);
 
     // The Enter chain and the digit pickers listen to the sheet's keys.
     m_keyFlow = {
@@ -163,41 +162,36 @@ void SurveyForm::setUp(SurveySheet *sheet)
     sheet->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-TDataMod &SurveyForm::dataModule() const
-{
-    if (!DataMod) throw Error(QStringLiteral("数据模块不存在，无法显示调查表"));
-    return *DataMod;
-}
-
 Dataset &SurveyForm::table() const
 {
-    return dataModule().djdcTable;
+    return session().surveyRows;
 }
 
 // ---------------------------------------------------------------- opening
 
 void SurveyForm::loadRows()
 {
-    TDataMod &dm = dataModule();
-    m_parts = numbering::splitUnitCode(dm.dwdm);
+    zarn::SessionContext &context = session();
+    m_parts = numbering::splitUnitCode(context.unitCode);
     try {
-        runQuery(dm.djdcTable, m_desc.loadStatement, unitcode::unitListParams(dm.dwdm));
+        runQuery(context.surveyRows, m_desc.loadStatement,
+               unitcode::unitListParams(context.unitCode));
     } catch (const DatabaseError &e) {
         // Said as a load, not as a refused save.
         throw Error(loadFailureText(e));
     }
-    dm.djdcTable.setRenumber(
+    context.surveyRows.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
     // What the row held when its editing began, for the write check.
-    connect(&dm.djdcTable, &Dataset::stateChanged, this, [this](Dataset::State state) {
+    connect(&context.surveyRows, &Dataset::stateChanged, this, [this](Dataset::State state) {
         m_keysAsBegun = state == Dataset::State::Edit ? keysOf(table()) : QStringList();
     });
     // Both kinds of survey table number parcels from one sequence: a current
     // row's new parcel number (given or typed) is refused when another
     // current row of the unit has it, a survey table number this form
     // generated when any row of the unit has it.
-    dm.djdcTable.setWriteCheck(
+    context.surveyRows.setWriteCheck(
         [this](Dataset &t) {
             refuseIncomplete(t);
             // A change of the survey table number alone claims nothing: the
@@ -258,8 +252,8 @@ QString SurveyForm::rowUnit() const
     // each row's attached rows and counts are kept under the row's own unit
     // code. Only a row that has none falls back to the code the session was
     // opened with.
-    const QString own = trimBlanks(table().text(QStringLiteral("dwdm")));
-    return own.isEmpty() ? dataModule().dwdm : own;
+    const QString own = zarn::trimBlanks(table().text(QStringLiteral("dwdm")));
+    return own.isEmpty() ? session().unitCode : own;
 }
 
 void SurveyForm::closeEvent(QCloseEvent *event)
@@ -339,7 +333,7 @@ void SurveyForm::moveClick(Move move)
         return;
     }
     if (m_desc.recountsBoundaryPoints) recountBoundaryPoints();
-    setcomp();
+    applyChangeLock();
 }
 
 void SurveyForm::settleConflict(const QString &fixedText, const DatabaseError &e)
@@ -348,38 +342,38 @@ void SurveyForm::settleConflict(const QString &fixedText, const DatabaseError &e
     if (t.rowDeletedMeanwhile()) {
         if (!askToDropDeletedRow(fixedText, this)) return;
         t.dropRow();
-        setcomp();
+        applyChangeLock();
         return;
     }
     // Another user's version, if the surveyor wants it instead of theirs.
     if (askToLoadTheirVersion(fixedText, QStringLiteral("警告"), e, this)) t.refreshRow();
 }
 
-void SurveyForm::spbFirstClick()
+void SurveyForm::first()
 {
     moveClick(Move::First);
 }
-void SurveyForm::spbPreClick()
+void SurveyForm::previous()
 {
     moveClick(Move::Prior);
 }
-void SurveyForm::spbNextClick()
+void SurveyForm::next()
 {
     moveClick(Move::Next);
 }
-void SurveyForm::spbLastClick()
+void SurveyForm::last()
 {
     moveClick(Move::Last);
 }
 
-void SurveyForm::spbViewCurrRecClick()
+void SurveyForm::locate()
 {
     finishOpening();
     Dataset &t = table();
     {
-        TFrmInput dialog(this);
+        LocateDialog dialog(m_session, this);
         const auto count = [&] {
-            dialog.Label1->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
+            dialog.hint->setText(QStringLiteral("共%1记录").arg(t.recordCount()));
         };
         count();
         // Rows another user added while a district's keys arrive, and counted
@@ -388,17 +382,17 @@ void SurveyForm::spbViewCurrRecClick()
         connect(&t, &Dataset::rowRemoved, &dialog, count);
         dialog.exec();
     }
-    setcomp();
+    applyChangeLock();
 }
 
 // ---------------------------------------------------------------- change state
 
-void SurveyForm::setcomp()
+void SurveyForm::applyChangeLock()
 {
     try {
         const QString bgrq = table().text(QStringLiteral("bgrq"));
         const bool changed = !bgrq.isEmpty();
-        m_sheet->Label50->setText(
+        m_sheet->changeNotice->setText(
             changed ? QStringLiteral("该宗地已于") + bgrq + QStringLiteral("变更") : QString());
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() == ControlFamily::Plain) continue;
@@ -412,11 +406,11 @@ void SurveyForm::setcomp()
 
 // ---------------------------------------------------------------- save, delete
 
-void SurveyForm::spbSaveClick()
+void SurveyForm::save()
 {
     finishOpening();
     Dataset &t = table();
-    if (trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty()) {
+    if (zarn::trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty()) {
         showMessage(kEmptyParcel, this);
         return;
     }
@@ -432,7 +426,7 @@ void SurveyForm::spbSaveClick()
     }
 }
 
-void SurveyForm::spbDelClick()
+void SurveyForm::remove()
 {
     finishOpening();
     if (messageBox(QStringLiteral("确信删除所显示的记录内容吗?"), QStringLiteral("确信删除界面"),
@@ -457,7 +451,7 @@ void SurveyForm::spbDelClick()
         // anywhere, the commit's included, leaves both as they were.
         survey::removeSurveyRow(*t.connection(),
                                 {.id = t.value(QStringLiteral("id")),
-                                 .parcel = trimBlanks(t.text(QStringLiteral("zdbh"))),
+                                 .parcel = zarn::trimBlanks(t.text(QStringLiteral("zdbh"))),
                                  .unit = t.text(QStringLiteral("dwdm")),
                                  .changeDate = t.text(QStringLiteral("bgrq"))});
         t.dropRow();

@@ -14,11 +14,10 @@
 class QFrame;
 class QPrinter;
 class SurveySheet;
-class TDataMod;
-
 namespace zarn {
 class DatabaseError;
 class IniBatch;
+class SessionContext;
 } // namespace zarn
 namespace zarn::ui {
 class Banner;
@@ -29,6 +28,7 @@ class SpeedButton;
 
 namespace zarn::forms {
 
+struct NumberRule;
 struct SheetLayout;
 struct SheetValues;
 
@@ -86,7 +86,8 @@ struct SurveyFormDescription {
     const DeclaredQuery &loadStatement;
     std::span<const NewRowColumn> newRow;
     bool lockMemo;         // the change lock also takes the memo
-    const char *gyLabel43; // caption of the co-use-right editor's Label43; null: its own
+    const char *coUserAreaCaption; // caption of the co-use-right editor's apportionedAreaLabel;
+                                   // null: its own
     // Filled after the window is first painted, in this order: an editable
     // list shows its column's value without its entries.
     std::span<const SheetCodeTable> codeLists;
@@ -112,38 +113,38 @@ public:
     QFrame *bannerPanel = nullptr;
     zarn::ui::Banner *banner = nullptr;
     QFrame *buttonPanel = nullptr;
-    zarn::ui::SpeedButton *spbFirst = nullptr;
-    zarn::ui::SpeedButton *spbPre = nullptr;
-    zarn::ui::SpeedButton *spbNext = nullptr;
-    zarn::ui::SpeedButton *spbLast = nullptr;
-    zarn::ui::SpeedButton *spbNew = nullptr;
-    zarn::ui::SpeedButton *spbDel = nullptr;
-    zarn::ui::SpeedButton *spbSave = nullptr;
-    zarn::ui::SpeedButton *spbViewCurrRec = nullptr;
-    zarn::ui::DataSource *DataSource1 = nullptr;
+    zarn::ui::SpeedButton *firstButton = nullptr;
+    zarn::ui::SpeedButton *previousButton = nullptr;
+    zarn::ui::SpeedButton *nextButton = nullptr;
+    zarn::ui::SpeedButton *lastButton = nullptr;
+    zarn::ui::SpeedButton *newButton = nullptr;
+    zarn::ui::SpeedButton *deleteButton = nullptr;
+    zarn::ui::SpeedButton *saveButton = nullptr;
+    zarn::ui::SpeedButton *locateButton = nullptr;
+    zarn::ui::DataSource *rowSource = nullptr;
 
     // Handlers; each runs through the error guard when wired to its event.
-    virtual void FormCreate() = 0;
-    void spbFirstClick();
-    void spbPreClick();
-    void spbNextClick();
-    void spbLastClick();
-    void spbViewCurrRecClick();
-    void spbNewClick();
-    void spbSaveClick();
-    void spbDelClick();
+    virtual void openRows() = 0;
+    void first();
+    void previous();
+    void next();
+    void last();
+    void locate();
+    void addNew();
+    void save();
+    void remove();
     // The attached-table editors: boundary markers, boundary designation,
     // co-use-right holders, four sides.
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
+    void openMarkerEditor();
+    void openDesignationEditor();
+    void openCoUserEditor();
+    void openFourSidesEditor();
 
     // Shared steps.
-    void setcomp();
+    void applyChangeLock();
     // Remembers the shown row's framed values in config.ini, for the next
     // new row: one read and one write of the file.
-    void SaveThisDCBinfo();
+    void rememberShownValues();
     // Stores in jzdgs the number of boundary markers of the row under the
     // cursor, counted under the row's own unit code.
     void recountBoundaryPoints();
@@ -170,11 +171,12 @@ public:
     const zarn::numbering::UnitCodeParts &unitCodeParts() const { return m_parts; }
 
 protected:
-    SurveyForm(const zarn::forms::SurveyFormDescription &desc, QWidget *owner);
+    SurveyForm(const zarn::forms::SurveyFormDescription &desc, zarn::SessionContext &session,
+               QWidget *owner);
 
     // Lays the bands out around the sheet, makes the speed buttons, binds the
     // sheet and listens to its keys. The form calls it from its constructor
-    // once its sheet exists, then runs FormCreate through the guard.
+    // once its sheet exists, then runs openRows through the guard.
     void setUp(SurveySheet *sheet);
 
     // Cuts the unit-code parts and loads the unit's rows.
@@ -191,7 +193,7 @@ protected:
     zarn::Dataset &table() const;
     // Cancels a new row its 新增 could not store, the sheet back on the row it came from.
     void dropNewRow();
-    TDataMod &dataModule() const;
+    zarn::SessionContext &session() const { return m_session; }
 
     void closeEvent(QCloseEvent *event) override;
     // Stores the row on screen before the window closes; false when the
@@ -205,7 +207,8 @@ private:
     zarn::forms::SheetValues shownValues() const;
     // Fresh numbers for a new row another workstation's row collided with.
     bool renumber(zarn::Dataset &t, const zarn::DatabaseError &refusal);
-    QString nextParcel(bool unitEmpty) const;
+    // The next parcel or survey table number of the session's unit.
+    QString nextNumber(const zarn::forms::NumberRule &rule, bool unitEmpty) const;
     // The unit code the row under the cursor keeps its attached rows under.
     QString rowUnit() const;
     // The row's unit, parcel number, change date and survey table number.
@@ -213,7 +216,6 @@ private:
     // Throws, before the write, for a new row without its unit, parcel number
     // or survey table number, and for a change that empties one of them.
     void refuseIncomplete(const zarn::Dataset &t) const;
-    QString nextSurvey(bool unitEmpty) const;
     void connectEditorButtons();
     void openEditor(int which);
     void moveClick(Move move);
@@ -236,6 +238,7 @@ private:
     static bool isSurveyorInput(const QEvent *event);
 
     const zarn::forms::SurveyFormDescription &m_desc;
+    zarn::SessionContext &m_session;
     SurveySheet *m_sheet = nullptr;
     zarn::ui::KeyFlowRoutes m_keyFlow;
     zarn::numbering::UnitCodeParts m_parts;

@@ -1,20 +1,20 @@
 // The four buttons of the survey sheets that open the attached-table editors,
 // and the counts the sheet keeps of what they store. Both survey forms run
-// this one table; they differ only in the co-use-right editor's Label43.
+// this one table; they differ only in the co-use-right editor's apportionedAreaLabel.
 #include "forms/survey_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "data/characters.h"
 #include "data/dataset.h"
-#include "data/statement_runner.h"
 #include "data/errors.h"
-#include "editors/frm_GY.h"
-#include "editors/frm_JZBS.h"
-#include "editors/frm_ZJ.h"
-#include "editors/frm_sz.h"
+#include "data/statement_runner.h"
+#include "editors/boundary_designation_editor.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
+#include "editors/four_sides_editor.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/db_edit.h"
 #include "widgets/guard.h"
 
@@ -42,43 +42,43 @@ struct EditorButton {
     const QString *countSql;
     Opens opens;
     bool trimBgrq; // the change date handed over trimmed
-    editors::AttachedEditor *(*make)(QWidget *owner, TDataMod *dm);
+    editors::AttachedEditor *(*make)(zarn::SessionContext &session, QWidget *owner);
 };
 
-template <class Editor> editors::AttachedEditor *make(QWidget *owner, TDataMod *dm)
+template <class Editor> editors::AttachedEditor *make(zarn::SessionContext &session, QWidget *owner)
 {
-    return new Editor(owner, dm);
+    return new Editor(session, owner);
 }
 
 const EditorButton kButtons[] = {
-    {.button = &SurveySheet::Button1,
-     .count = &SurveySheet::DBEdit26,
+    {.button = &SurveySheet::markerButton,
+     .count = &SurveySheet::boundaryPointCountEdit,
      .countColumn = "jzdgs",
      .countSql = &sql::jzbsbCountCurrent,
      .opens = Opens::CountNotZero,
      .trimBgrq = true,
-     .make = &make<TFrmJZBS>},
-    {.button = &SurveySheet::Button2,
+     .make = &make<BoundaryMarkerEditor>},
+    {.button = &SurveySheet::designationButton,
      .count = nullptr,
      .countColumn = nullptr,
      .countSql = nullptr,
      .opens = Opens::Always,
      .trimBgrq = false,
-     .make = &make<TFrmZJ>},
-    {.button = &SurveySheet::Button3,
-     .count = &SurveySheet::DBEdit24,
+     .make = &make<BoundaryDesignationEditor>},
+    {.button = &SurveySheet::coUserButton,
+     .count = &SurveySheet::coUserCountEdit,
      .countColumn = "qlrzs",
      .countSql = &sql::gyqCountCurrent,
      .opens = Opens::CountNotEmpty,
      .trimBgrq = true,
-     .make = &make<TFrmGY>},
-    {.button = &SurveySheet::Button4,
+     .make = &make<CoUserEditor>},
+    {.button = &SurveySheet::fourSidesButton,
      .count = nullptr,
      .countColumn = nullptr,
      .countSql = nullptr,
      .opens = Opens::Always,
      .trimBgrq = true,
-     .make = &make<TFrmSZ>},
+     .make = &make<FourSidesEditor>},
 };
 
 } // namespace
@@ -92,19 +92,19 @@ void SurveyForm::connectEditorButtons()
     }
 }
 
-void SurveyForm::Button1Click()
+void SurveyForm::openMarkerEditor()
 {
     openEditor(0);
 }
-void SurveyForm::Button2Click()
+void SurveyForm::openDesignationEditor()
 {
     openEditor(1);
 }
-void SurveyForm::Button3Click()
+void SurveyForm::openCoUserEditor()
 {
     openEditor(2);
 }
-void SurveyForm::Button4Click()
+void SurveyForm::openFourSidesEditor()
 {
     openEditor(3);
 }
@@ -117,34 +117,36 @@ void SurveyForm::openEditor(int which)
     ui::DBEdit *count = b.count ? m_sheet->*b.count : nullptr;
     // A unit without rows has no count to fill: written into the empty
     // dataset it would start a hidden new row that 新增 takes for one shown.
-    if (count && b.opens != Opens::Always && !t.isEmpty() && trimBlanks(count->text()).isEmpty()) {
+    if (count && b.opens != Opens::Always && !t.isEmpty() &&
+        zarn::trimBlanks(count->text()).isEmpty()) {
         // As if the surveyor had typed it: the row takes it too.
         t.edit();
         t.setValue(QString::fromLatin1(b.countColumn), QStringLiteral("0"));
     }
-    const QString zdbh = trimBlanks(m_sheet->DBEdit18->text());
+    const QString zdbh = zarn::trimBlanks(m_sheet->parcelNumberEdit->text());
     if (zdbh.isEmpty()) return;
-    if (b.opens == Opens::CountNotZero && trimBlanks(count->text()) == QLatin1String("0")) return;
-    if (b.opens == Opens::CountNotEmpty && trimBlanks(count->text()).isEmpty()) return;
+    if (b.opens == Opens::CountNotZero && zarn::trimBlanks(count->text()) == QLatin1String("0"))
+        return;
+    if (b.opens == Opens::CountNotEmpty && zarn::trimBlanks(count->text()).isEmpty()) return;
 
     // Read before the editor is shown: they decide the count afterwards.
-    const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
+    const QString bgrq = zarn::trimBlanks(t.text(QStringLiteral("bgrq")));
     const QString dwdm = rowUnit();
     {
-        std::unique_ptr<editors::AttachedEditor> editor(b.make(this, &dataModule()));
-        editor->zdbh = zdbh;
-        editor->dwdm = dwdm;
-        editor->bgrq = b.trimBgrq ? bgrq : t.text(QStringLiteral("bgrq"));
-        if (auto *gy = qobject_cast<TFrmGY *>(editor.get()); gy && m_desc.gyLabel43)
-            gy->Label43->setText(text(m_desc.gyLabel43));
+        std::unique_ptr<editors::AttachedEditor> editor(b.make(session(), this));
+        editor->parcelNumber = zdbh;
+        editor->rowUnitCode = dwdm;
+        editor->changeDate = b.trimBgrq ? bgrq : t.text(QStringLiteral("bgrq"));
+        if (auto *gy = qobject_cast<CoUserEditor *>(editor.get()); gy && m_desc.coUserAreaCaption)
+            gy->apportionedAreaLabel->setText(text(m_desc.coUserAreaCaption));
         editor->exec();
     }
     if (!b.countSql || !bgrq.isEmpty()) return;
 
     // The parcel number as the sheet shows it and the unit the editor worked
     // under; a failing count is reported, a failing store of it is not.
-    Dataset &q = dataModule().ADOQuery1;
-    runQuery(q, *b.countSql, {m_sheet->DBEdit18->text(), dwdm});
+    Dataset &q = session().scratchQuery;
+    runQuery(q, *b.countSql, {m_sheet->parcelNumberEdit->text(), dwdm});
     const QString counted = q.isEmpty() ? QString() : Dataset::textOf(q.value(0));
     try {
         t.edit();

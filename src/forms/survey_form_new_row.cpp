@@ -3,14 +3,15 @@
 // fills in, remembered from the surveyor's last row.
 #include "forms/survey_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
+#include "data/characters.h"
 #include "data/dataset.h"
-#include "data/statement_runner.h"
 #include "data/errors.h"
+#include "data/statement_runner.h"
 #include "forms/survey_sheet.h"
 #include "schema/renumbering.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/refusals.h"
@@ -23,28 +24,36 @@ using namespace zarn::ui;
 
 // ---------------------------------------------------------------- numbers
 
-QString SurveyForm::nextParcel(bool unitEmpty) const
-{
-    if (unitEmpty) return numbering::firstParcelNumber(m_parts);
-    Dataset &q = dataModule().ADOQuery1;
-    runQuery(q, sql::djdcMaxZdbh, {dataModule().dwdm});
-    return numbering::nextParcelNumber(
-        numbering::parcelNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
-}
+// How one of the two numbers of a new row is made: the first of a unit
+// without rows, else the next after the highest the unit has stored.
+struct zarn::forms::NumberRule {
+    const QString *highestSql; // binds the unit code
+    QString (*first)(const numbering::UnitCodeParts &);
+    QString (*base)(const QString &highest);
+    QString (*next)(const QString &base);
+};
 
-QString SurveyForm::nextSurvey(bool unitEmpty) const
+namespace {
+
+const NumberRule kParcelNumber{&sql::djdcMaxZdbh, &numbering::firstParcelNumber,
+                               &numbering::parcelNumberBase, &numbering::nextParcelNumber};
+const NumberRule kSurveyNumber{&sql::djdcMaxDcbh, &numbering::firstSurveyNumber,
+                               &numbering::surveyNumberBase, &numbering::nextSurveyNumber};
+
+} // namespace
+
+QString SurveyForm::nextNumber(const NumberRule &rule, bool unitEmpty) const
 {
-    if (unitEmpty) return numbering::firstSurveyNumber(m_parts);
-    Dataset &q = dataModule().ADOQuery1;
-    runQuery(q, sql::djdcMaxDcbh, {dataModule().dwdm});
-    return numbering::nextSurveyNumber(
-        numbering::surveyNumberBase(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
+    if (unitEmpty) return rule.first(m_parts);
+    Dataset &q = session().scratchQuery;
+    runQuery(q, *rule.highestSql, {session().unitCode});
+    return rule.next(rule.base(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
 }
 
 bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 {
     if (t.state() != Dataset::State::Insert) return false;
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     runQuery(q, sql::djdcMaxId);
     const QVariant highest = q.isEmpty() ? QVariant() : q.value(0);
     const bool idTaken = !Dataset::isNullValue(highest) &&
@@ -56,11 +65,11 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
     // The parcel number: only one this form gave; a number the surveyor
     // typed that another parcel has is theirs to mend.
     if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
-    runQuery(q, sql::djdcMaxZdbh, {dataModule().dwdm});
+    runQuery(q, sql::djdcMaxZdbh, {session().unitCode});
     const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
-    m_givenParcel = nextParcel(unitEmpty);
+    m_givenParcel = nextNumber(kParcelNumber, unitEmpty);
     const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
-    if (surveyGiven) m_givenSurvey = nextSurvey(unitEmpty);
+    if (surveyGiven) m_givenSurvey = nextNumber(kSurveyNumber, unitEmpty);
     for (const NewRowColumn &c : m_desc.newRow) {
         if (c.value == NewValue::ParcelNumber)
             t.setValue(QString::fromLatin1(c.column), m_givenParcel);
@@ -72,10 +81,10 @@ bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 
 // ---------------------------------------------------------------- new record
 
-void SurveyForm::SaveThisDCBinfo()
+void SurveyForm::rememberShownValues()
 {
     finishOpening();
-    IniBatch ini = ConfigIniBatch();
+    IniBatch ini = zarn::openConfigIni();
     rememberValues(ini);
     ini.commit();
 }
@@ -89,7 +98,7 @@ void SurveyForm::rememberValues(IniBatch &ini)
         // number is not a survey table yet; 新增 drops it.
         if (t.recNo() < 0) return;
         if (t.state() == Dataset::State::Insert &&
-            trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty())
+            zarn::trimBlanks(t.text(QStringLiteral("zdbh"))).isEmpty())
             return;
         for (DataAwareControl *c : m_sheet->boundControls()) {
             if (c->family() != ControlFamily::Framed) continue;
@@ -103,7 +112,7 @@ void SurveyForm::rememberValues(IniBatch &ini)
                 isList ? (type == FieldType::Text || type == FieldType::LongText)
                        : (type == FieldType::UnicodeText || type == FieldType::LongText);
             if (textual)
-                text = trimBlanks(Dataset::textOf(v));
+                text = zarn::trimBlanks(Dataset::textOf(v));
             else if (type == FieldType::Int16 || type == FieldType::Int32)
                 text =
                     Dataset::isNullValue(v) ? QStringLiteral("0") : QString::number(v.toLongLong());
@@ -134,7 +143,7 @@ QVariant SurveyForm::newValue(const NewRowColumn &c, qint64 id, const QString &p
     case NewValue::Block:
         return m_parts.block;
     case NewValue::SessionUnit:
-        return dataModule().dwdm;
+        return session().unitCode;
     case NewValue::ParcelNumber:
         return parcel;
     case NewValue::SurveyNumber:
@@ -158,19 +167,19 @@ void SurveyForm::dropNewRow()
     if (table().state() == Dataset::State::Insert) table().cancel();
 }
 
-void SurveyForm::spbNewClick()
+void SurveyForm::addNew()
 {
     finishOpening();
     Dataset &t = table();
-    TDataMod &dm = dataModule();
+    zarn::SessionContext &context = session();
     // The values remembered from this row are the ones the new row reads
     // back: one read of config.ini and at most one write serve both.
-    IniBatch ini = ConfigIniBatch();
+    IniBatch ini = zarn::openConfigIni();
     rememberValues(ini);
     ini.commit();
-    if (t.isEditing() && trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
+    if (t.isEditing() && zarn::trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
 
-    Dataset &q = dm.ADOQuery1;
+    Dataset &q = context.scratchQuery;
     runQuery(q, sql::djdcMaxId);
     const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
 
@@ -178,8 +187,8 @@ void SurveyForm::spbNewClick()
     // continue from, or whose highest one holds a letter, refuses here and
     // leaves the sheet on the row it showed.
     const bool unitEmpty = t.isEmpty();
-    const QString parcel = nextParcel(unitEmpty);
-    const QString survey = nextSurvey(unitEmpty);
+    const QString parcel = nextNumber(kParcelNumber, unitEmpty);
+    const QString survey = nextNumber(kSurveyNumber, unitEmpty);
 
     t.append();
     try {
@@ -199,5 +208,5 @@ void SurveyForm::spbNewClick()
         dropNewRow();
         throw;
     }
-    setcomp();
+    applyChangeLock();
 }

@@ -3,13 +3,13 @@
 // that the opening and every move run.
 #include "forms/survey_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
+#include "data/characters.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "data/statement_runner.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
 #include "widgets/guard.h"
@@ -126,7 +126,7 @@ void SurveyForm::finishOpening(bool insideEvent)
 
 void SurveyForm::fillCodeLists()
 {
-    Dataset &q = dataModule().ADOQuery1;
+    Dataset &q = session().scratchQuery;
     for (const SheetCodeTable &table : m_desc.codeLists) {
         for (const SheetList &list : table.lists)
             m_sheet->comboBox(QString::fromLatin1(list.control))->setEntries({});
@@ -135,7 +135,7 @@ void SurveyForm::fillCodeLists()
             QStringList entries;
             const int column = q.indexOf(*list.column);
             for (int row = 0; row < q.recordCount(); ++row)
-                entries << trimBlanks(Dataset::textOf(q.valueAt(row, column)));
+                entries << zarn::trimBlanks(Dataset::textOf(q.valueAt(row, column)));
             m_sheet->comboBox(QString::fromLatin1(list.control))->setEntries(entries);
         }
     }
@@ -153,12 +153,12 @@ void SurveyForm::recountBoundaryPoints()
 QString SurveyForm::countBoundaryPoints() const
 {
     Dataset &t = table();
-    TDataMod &dm = dataModule();
-    const QString bgrq = trimBlanks(t.text(QStringLiteral("bgrq")));
+    zarn::SessionContext &context = session();
+    const QString bgrq = zarn::trimBlanks(t.text(QStringLiteral("bgrq")));
     // The parcel number as the sheet shows it, under the row's own unit.
-    const QString shown = m_sheet->DBEdit18->text();
+    const QString shown = m_sheet->parcelNumberEdit->text();
     const QString dwdm = rowUnit();
-    Dataset &q = dm.ADOQuery1;
+    Dataset &q = context.scratchQuery;
     if (bgrq.isEmpty())
         runQuery(q, sql::jzbsbCountCurrent, {shown, dwdm});
     else

@@ -1,15 +1,15 @@
 // The survey forms' row on paper: the print dialog and PDF export.
 #include "forms/survey_form.h"
 
-#include "component/DataM.h"
-#include "component/file_output.h"
-#include "component/setup_files.h"
-#include "component/unt_Comm.h"
+#include "config/file_output.h"
+#include "config/setup_files.h"
+#include "data/characters.h"
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "forms/sheet_layout.h"
 #include "forms/sheet_print.h"
 #include "forms/survey_sheet.h"
+#include "session/session_context.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -23,7 +23,7 @@ SheetValues SurveyForm::shownValues() const
 {
     Dataset &t = table();
     // What the sheet shows, typing not yet stored included.
-    return {[&t](const QString &column) { return t.text(column); }, m_sheet->Label50->text()};
+    return {[&t](const QString &column) { return t.text(column); }, m_sheet->changeNotice->text()};
 }
 
 void SurveyForm::printSheet()
@@ -51,7 +51,7 @@ void SurveyForm::exportPdf()
 {
     finishOpening();
     const QString suggested =
-        trimBlanks(table().text(QStringLiteral("zdbh"))) + QStringLiteral(".pdf");
+        zarn::trimBlanks(table().text(QStringLiteral("zdbh"))) + QStringLiteral(".pdf");
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出PDF"), suggested,
                                                       QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty()) return;
@@ -63,7 +63,7 @@ bool SurveyForm::writePdf(const QString &path, QString *why)
 {
     // The database, its journals, config.ini and the key are never exported onto.
     const QString refused =
-        ProtectedFiles::ofSetup(dataModule().ADOConn1.connectionString()).refusal(path);
+        ProtectedFiles::ofSetup(session().connection.connectionString()).refusal(path);
     if (!refused.isEmpty()) {
         if (why) *why = refused;
         return false;

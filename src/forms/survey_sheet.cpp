@@ -129,19 +129,19 @@ SurveySheet::SurveySheet(const SheetLayout &layout, QWidget *parent)
         tabOrder.append({e.tab, w});
     }
 
-    DBEdit18 = edit(QStringLiteral("DBEdit18"));
-    DBEdit24 = edit(QStringLiteral("DBEdit24"));
-    DBEdit26 = edit(QStringLiteral("DBEdit26"));
-    Button1 = qobject_cast<QPushButton *>(control(QStringLiteral("Button1")));
-    Button2 = qobject_cast<QPushButton *>(control(QStringLiteral("Button2")));
-    Button3 = qobject_cast<QPushButton *>(control(QStringLiteral("Button3")));
-    Button4 = qobject_cast<QPushButton *>(control(QStringLiteral("Button4")));
+    parcelNumberEdit = edit(QStringLiteral("DBEdit18"));
+    coUserCountEdit = edit(QStringLiteral("DBEdit24"));
+    boundaryPointCountEdit = edit(QStringLiteral("DBEdit26"));
+    markerButton = qobject_cast<QPushButton *>(control(QStringLiteral("Button1")));
+    designationButton = qobject_cast<QPushButton *>(control(QStringLiteral("Button2")));
+    coUserButton = qobject_cast<QPushButton *>(control(QStringLiteral("Button3")));
+    fourSidesButton = qobject_cast<QPushButton *>(control(QStringLiteral("Button4")));
 
-    Label50 = new QLabel(this);
-    Label50->setObjectName(QStringLiteral("Label50"));
-    Label50->setAttribute(Qt::WA_TranslucentBackground);
-    Label50->setStyleSheet(QStringLiteral("color: navy; background: transparent;"));
-    Label50->setGeometry(layout.label50);
+    changeNotice = new QLabel(this);
+    changeNotice->setObjectName(QStringLiteral("Label50"));
+    changeNotice->setAttribute(Qt::WA_TranslucentBackground);
+    changeNotice->setStyleSheet(QStringLiteral("color: navy; background: transparent;"));
+    changeNotice->setGeometry(layout.label50);
 
     std::stable_sort(tabOrder.begin(), tabOrder.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });

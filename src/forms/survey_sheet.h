@@ -42,14 +42,14 @@ public:
     const zarn::forms::SheetEntry *entryOf(const QWidget *control) const;
 
     // What both survey sheets have under these names.
-    zarn::ui::DBEdit *DBEdit18 = nullptr; // ZDBH
-    zarn::ui::DBEdit *DBEdit24 = nullptr; // QLRZS
-    zarn::ui::DBEdit *DBEdit26 = nullptr; // JZDGS
-    QPushButton *Button1 = nullptr;       // boundary markers
-    QPushButton *Button2 = nullptr;       // boundary designation
-    QPushButton *Button3 = nullptr;       // co-use-right holders
-    QPushButton *Button4 = nullptr;       // four sides
-    QLabel *Label50 = nullptr;            // change notice
+    zarn::ui::DBEdit *parcelNumberEdit = nullptr;       // ZDBH
+    zarn::ui::DBEdit *coUserCountEdit = nullptr;        // QLRZS
+    zarn::ui::DBEdit *boundaryPointCountEdit = nullptr; // JZDGS
+    QPushButton *markerButton = nullptr;                // boundary markers
+    QPushButton *designationButton = nullptr;           // boundary designation
+    QPushButton *coUserButton = nullptr;                // co-use-right holders
+    QPushButton *fourSidesButton = nullptr;             // four sides
+    QLabel *changeNotice = nullptr;                     // change notice
 
     QSize sizeHint() const override;
 

@@ -16,27 +16,27 @@ namespace zarn::sql {
 
 // ---------------------------------------------------------------- T_JZBSB
 
-// TFrmJZBS loading in current mode and after an insert, on JZBS.
+// BoundaryMarkerEditor loading in current mode and after an insert, on JZBS.
 // Binds: parcel, unit.
 inline const DeclaredQuery jzbsbListCurrent{
     .table = QStringLiteral("T_JZBSB"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq is null"),
     .order = {{.column = QStringLiteral("xh")}},
 };
-// TFrmJZBS loading in changed mode, on JZBS. Binds: parcel, unit, bgrq.
+// BoundaryMarkerEditor loading in changed mode, on JZBS. Binds: parcel, unit, bgrq.
 inline const DeclaredQuery jzbsbListChanged{
     .table = QStringLiteral("T_JZBSB"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq=?"),
     .order = {{.column = QStringLiteral("xh")}},
 };
-// TFrmJZBS adding or inserting a marker, on ADOQuery1: highest id of the whole
+// BoundaryMarkerEditor adding or inserting a marker, on ADOQuery1: highest id of the whole
 // table. No values.
 inline const QString jzbsbMaxId = QStringLiteral("select Max(id) from  T_JZBSB ");
-// TFrmJZBS adding a marker, on ADOQuery1: highest XH of the parcel's current
+// BoundaryMarkerEditor adding a marker, on ADOQuery1: highest XH of the parcel's current
 // markers. Binds: parcel, unit.
 inline const QString jzbsbMaxXh =
     QStringLiteral("select Max(XH) from  T_JZBSB where  zdbh=? and dwdm=? and bgrq is null");
-// TFrmJZBS saving, on ADOQuery1: removes current markers without a unified
+// BoundaryMarkerEditor saving, on ADOQuery1: removes current markers without a unified
 // number. Binds: parcel, unit.
 inline const QString jzbsbPurge = QStringLiteral(
     "delete from  T_JZBSB where JZDTBH is null and zdbh=? and dwdm=? and bgrq is null");
@@ -52,25 +52,25 @@ inline const QString jzbsbCountChanged =
 
 // ---------------------------------------------------------------- T_ZJB
 
-// TFrmZJ loading in current mode, on Zj. Binds: parcel, unit.
+// BoundaryDesignationEditor loading in current mode, on Zj. Binds: parcel, unit.
 inline const DeclaredQuery zjbListCurrent{
     .table = QStringLiteral("T_ZJB"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq is null"),
     .order = {{.column = QStringLiteral("id")}},
 };
-// TFrmZJ loading in changed mode, on Zj. Binds: parcel, unit, bgrq.
+// BoundaryDesignationEditor loading in changed mode, on Zj. Binds: parcel, unit, bgrq.
 inline const DeclaredQuery zjbListChanged{
     .table = QStringLiteral("T_ZJB"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq=?"),
     .order = {{.column = QStringLiteral("id")}},
 };
-// TFrmZJ adding a row, on ADOQuery1. No values.
+// BoundaryDesignationEditor adding a row, on ADOQuery1. No values.
 inline const QString zjbMaxId = QStringLiteral("select Max(id) from  T_ZJB ");
-// TFrmZJ saving, on ADOQuery1: removes current rows without start and end
+// BoundaryDesignationEditor saving, on ADOQuery1: removes current rows without start and end
 // point. Binds: parcel, unit.
 inline const QString zjbPurge = QStringLiteral("delete from  T_ZJB where JZXQDH is null and JZXZDH "
                                                "is null and zdbh=? and dwdm=? and bgrq is null");
-// TFrmZJ saving a stored row that has changes, on ADOQuery1: as zjbPurge, but
+// BoundaryDesignationEditor saving a stored row that has changes, on ADOQuery1: as zjbPurge, but
 // the row being saved stays, so its changes can still be written.
 // Binds: parcel, unit, the saved row's id.
 inline const QString zjbPurgeSparing =
@@ -79,26 +79,26 @@ inline const QString zjbPurgeSparing =
 
 // ---------------------------------------------------------------- T_SZB
 
-// TFrmSZ loading in current mode, on sz. Binds: parcel, unit.
+// FourSidesEditor loading in current mode, on sz. Binds: parcel, unit.
 inline const DeclaredQuery szbListCurrent{
     .table = QStringLiteral("T_SZB"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and bgrq is null"),
     .order = {{.column = QStringLiteral("ID")}},
 };
-// TFrmSZ loading in changed mode, on sz. Binds: parcel, unit, bgrq.
+// FourSidesEditor loading in changed mode, on sz. Binds: parcel, unit, bgrq.
 inline const DeclaredQuery szbListChanged{
     .table = QStringLiteral("T_SZB"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and bgrq =?"),
     .order = {{.column = QStringLiteral("ID")}},
 };
-// TFrmSZ adding a row, on ADOQuery1. No values.
+// FourSidesEditor adding a row, on ADOQuery1. No values.
 inline const QString szbMaxId = QStringLiteral("select Max(id) from  T_SZB ");
-// TFrmSZ saving, on ADOQuery1: removes current rows without start and end
+// FourSidesEditor saving, on ADOQuery1: removes current rows without start and end
 // point. Binds: parcel, unit.
 inline const QString szbPurge =
     QStringLiteral("delete from  T_SZB where JZDStart is null and "
                    "JZDEND is null and zdbh=? and dwdm=? and bgrq is null");
-// TFrmSZ saving a stored row that has changes, on ADOQuery1: as szbPurge, but
+// FourSidesEditor saving a stored row that has changes, on ADOQuery1: as szbPurge, but
 // the row being saved stays. Binds: parcel, unit, the saved row's id.
 inline const QString szbPurgeSparing =
     QStringLiteral("delete from  T_SZB where JZDStart is null and JZDEND is null and zdbh=? and "
@@ -106,19 +106,19 @@ inline const QString szbPurgeSparing =
 
 // ---------------------------------------------------------------- T_GYQ
 
-// TFrmGY loading in current mode, on GY. Binds: parcel, unit.
+// CoUserEditor loading in current mode, on GY. Binds: parcel, unit.
 inline const DeclaredQuery gyqListCurrent{
     .table = QStringLiteral("T_GYQ"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq is null"),
     .order = {{.column = QStringLiteral("id")}},
 };
-// TFrmGY loading in changed mode, on GY. Binds: parcel, unit, bgrq.
+// CoUserEditor loading in changed mode, on GY. Binds: parcel, unit, bgrq.
 inline const DeclaredQuery gyqListChanged{
     .table = QStringLiteral("T_GYQ"),
     .filter = QStringLiteral("ZDBH=? and dwdm=? and  bgrq=?"),
     .order = {{.column = QStringLiteral("id")}},
 };
-// TFrmGY adding a row, on ADOQuery1. No values.
+// CoUserEditor adding a row, on ADOQuery1. No values.
 inline const QString gyqMaxId = QStringLiteral("select Max(ID) from  T_GYQ  ");
 // Both survey forms' co-user count for a current survey row, on ADOQuery1.
 // Binds: the parcel-number edit's text (untrimmed), unit.

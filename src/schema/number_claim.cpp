@@ -2,7 +2,7 @@
 
 #include "data/connection.h"
 #include "data/errors.h"
-#include "schema/djdcb_statements.h"
+#include "schema/survey_statements.h"
 
 #include <QSqlDriver>
 #include <QSqlError>

@@ -2,7 +2,7 @@
 
 #include "data/connection.h"
 #include "schema/attached_statements.h"
-#include "schema/djdcb_statements.h"
+#include "schema/survey_statements.h"
 
 namespace zarn::survey {
 

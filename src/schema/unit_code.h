@@ -7,7 +7,7 @@
 // unit code (the unit itself and every unit whose code extends it).
 namespace zarn::unitcode {
 
-// The escape character of the unit lists' like pattern (djdcb_statements.h).
+// The escape character of the unit lists' like pattern (survey_statements.h).
 inline constexpr char16_t kLikeEscape = u'!';
 
 // The values the unit lists bind, in order: the low and high end of a range

@@ -20,11 +20,11 @@
 //
 //   zarn-new-rows-worker CONNECTION UNIT COUNT|script [KIND [LOCKWAIT [STALLED]]]
 
-#include "component/DataM.h"
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "forms/frm_rptdjdcb.h"
-#include "forms/frm_syqdjdcb.h"
+#include "forms/ownership_form.h"
+#include "forms/use_right_form.h"
+#include "session/session_context.h"
 #include "widgets/messages.h"
 #include "widgets/speed_button.h"
 
@@ -81,9 +81,9 @@ void runScript(SurveyForm &form, zarn::Dataset &t, zarn::ui::RecordingMessageSer
         const QStringList words = QString::fromStdString(line).split(QLatin1Char(' '));
         const QString &step = words[0];
         if (step == QLatin1String("new")) {
-            form.spbNew->click();
+            form.newButton->click();
         } else if (step == QLatin1String("save")) {
-            form.spbSave->click();
+            form.saveButton->click();
         } else if (step == QLatin1String("set") && words.size() == 3) {
             t.edit();
             t.setValue(words[1], words[2]);
@@ -119,31 +119,29 @@ int main(int argc, char **argv)
         return 2;
     }
     zarn::ui::RecordingMessageService messages;
-    DataMod = new TDataMod;
+    zarn::SessionContext session;
     zarn::Connection::Waits waits;
     if (args.size() >= 6) waits.lock = args[5].toInt();
     if (args.size() >= 7) waits.stalledTransaction = args[6].toInt();
-    DataMod->ADOConn1.setWaits(waits);
-    DataMod->ADOConn1.setConnectionString(args[1]);
-    DataMod->ADOConn1.open();
-    DataMod->dwdm = args[2];
+    session.connection.setWaits(waits);
+    session.connection.setConnectionString(args[1]);
+    session.connection.open();
+    session.unitCode = args[2];
     int stored = 0;
     {
         std::unique_ptr<SurveyForm> form;
         if (args.size() >= 5 && args[4] == QLatin1String("1"))
-            form = std::make_unique<Tfrmsyqdjdcb>();
+            form = std::make_unique<OwnershipForm>(session);
         else
-            form = std::make_unique<Tfrmrptdjdcb>();
-        zarn::Dataset &t = DataMod->djdcTable;
+            form = std::make_unique<UseRightForm>(session);
+        zarn::Dataset &t = session.surveyRows;
         if (args[3] == QLatin1String("script")) {
             runScript(*form, t, messages);
-            delete DataMod;
-            DataMod = nullptr;
             return 0;
         }
         for (int i = 0, n = args[3].toInt(); i < n; ++i) {
             const int before = t.recordCount();
-            form->spbNew->click();
+            form->newButton->click();
             if (t.recordCount() > before && t.state() == zarn::Dataset::State::Browse) ++stored;
         }
     }
@@ -151,7 +149,5 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "refusal: %s\n", r.text.toUtf8().constData());
     std::printf("stored %d refused %d slept %lld\n", stored, int(messages.records.size()),
                 (longestUiSleepNs.load() + 999999) / 1000000);
-    delete DataMod;
-    DataMod = nullptr;
     return 0;
 }

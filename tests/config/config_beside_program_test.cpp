@@ -1,7 +1,8 @@
-// ReadIniStr and WriteIniStr use config.ini beside the image that holds their
+// readConfigValue and writeConfigValue use config.ini beside the image that holds their
 // code: here the test program, inside the component its module file.
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
 #include "config/program_config.h"
+#include "decrypt/module_path.h"
 #include "support/tempdir.h"
 
 #include <QCoreApplication>
@@ -13,16 +14,16 @@ using namespace zarn::test;
 
 namespace {
 
-TEST(ConfigBesideProgram, GetDllPathIsTheFolderOfTheImageHoldingTheCode)
+TEST(ConfigBesideProgram, ModuleFolderIsTheFolderOfTheImageHoldingTheCode)
 {
-    const QString folder = GetDllPath();
+    const QString folder = QString::fromStdString(zarn::moduleFolder());
     ASSERT_TRUE(folder.endsWith(u'/'));
     EXPECT_EQ(QFileInfo(folder).canonicalFilePath(),
               QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
     // Not the current folder, wherever that is.
     TempDir elsewhere;
     CurrentFolder cd(elsewhere.path());
-    EXPECT_EQ(GetDllPath(), folder);
+    EXPECT_EQ(QString::fromStdString(zarn::moduleFolder()), folder);
 }
 
 TEST(ConfigBesideProgram, ReadAndWriteTheFileBesideTheProgramNotInTheCurrentFolder)
@@ -34,12 +35,12 @@ TEST(ConfigBesideProgram, ReadAndWriteTheFileBesideTheProgramNotInTheCurrentFold
     writeFile(elsewhere.file("config.ini"), decoy);
     CurrentFolder cd(elsewhere.path());
 
-    EXPECT_EQ(ReadIniStr("SystemInfo", "ConnectionString", "000"), "000");
-    EXPECT_EQ(ReadIniStr("DCB", "KZY", "000"), "000");
-    WriteIniStr("DCB", "SM", QString::fromUtf8("备注"));
-    WriteIniStr("DCB", "KZY", QString::fromUtf8("张三"));
-    EXPECT_EQ(ReadIniStr("dcb", "sm", "000"), QString::fromUtf8("备注"));
-    EXPECT_EQ(ReadIniStr("DCB", "kzy", "000"), QString::fromUtf8("张三"));
+    EXPECT_EQ(zarn::readConfigValue("SystemInfo", "ConnectionString", "000"), "000");
+    EXPECT_EQ(zarn::readConfigValue("DCB", "KZY", "000"), "000");
+    zarn::writeConfigValue("DCB", "SM", QString::fromUtf8("备注"));
+    zarn::writeConfigValue("DCB", "KZY", QString::fromUtf8("张三"));
+    EXPECT_EQ(zarn::readConfigValue("dcb", "sm", "000"), QString::fromUtf8("备注"));
+    EXPECT_EQ(zarn::readConfigValue("DCB", "kzy", "000"), QString::fromUtf8("张三"));
     EXPECT_EQ(readFile(config.path()), "[DCB]\r\nSM=\xB1\xB8\xD7\xA2\r\nKZY=\xD5\xC5\xC8\xFD\r\n");
     EXPECT_EQ(readFile(elsewhere.file("config.ini")), decoy);
 }

@@ -1,7 +1,7 @@
 // zarn-encrypt run as an integrator runs it, its output read back the way the
 // component reads it: ReadIniStr, then ZarnDecryptStr.
-#include "component/inifile.h"
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
+#include "config/inifile.h"
 #include "config/program_config.h"
 #include "decrypt/ZarnDecryptString.h"
 #include "decrypt/cipher.h"
@@ -105,15 +105,15 @@ TEST_F(EncryptToolTest, WritesConfigThatTheComponentReadsBack)
 
     const ToolRun r = run({ChinesePlain, "--config", config.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QString stored = ReadIniStr("SystemInfo", "ConnectionString", "000");
+    const QString stored = zarn::readConfigValue("SystemInfo", "ConnectionString", "000");
     EXPECT_EQ(decrypt(stored), zarn::toGbk(ChinesePlain));
     EXPECT_TRUE(readFile(config.path()).startsWith(dcb));
-    EXPECT_EQ(ReadIniStr("DCB", "KZY", "000"), QString::fromUtf8("张三"));
+    EXPECT_EQ(zarn::readConfigValue("DCB", "KZY", "000"), QString::fromUtf8("张三"));
 
     // ToolRun again, --config=PATH: the value is replaced, not added.
     const ToolRun again = run({"--config=" + config.path(), "Data Source=y"});
     ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
-    EXPECT_EQ(decrypt(ReadIniStr("SystemInfo", "ConnectionString", "000")),
+    EXPECT_EQ(decrypt(zarn::readConfigValue("SystemInfo", "ConnectionString", "000")),
               QByteArray("Data Source=y"));
     EXPECT_EQ(readFile(config.path()).count("ConnectionString="), 1);
 }

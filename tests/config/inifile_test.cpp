@@ -1,6 +1,6 @@
 // Reading and writing initialisation files as existing installations have them.
-#include "component/file_output.h"
-#include "component/inifile.h"
+#include "config/file_output.h"
+#include "config/inifile.h"
 #include "support/tempdir.h"
 #include "support/unprivileged.h"
 

@@ -4,7 +4,7 @@
 // Test cases run as parallel processes; those that use the file take a lock on
 // it for their length and start and end without it.
 
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
 
 #include <QFile>
 #include <fcntl.h>
@@ -17,7 +17,7 @@ namespace zarn::test {
 class ProgramConfig {
 public:
     ProgramConfig()
-        : m_path(GetDllPath() + QStringLiteral("config.ini"))
+        : m_path(zarn::configIniPath())
     {
         const QByteArray lock = QFile::encodeName(m_path + QStringLiteral(".lock"));
         m_lock = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

@@ -5,7 +5,7 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "data/sqlite_declaration.h"
-#include "schema/djdcb_statements.h"
+#include "schema/survey_statements.h"
 #include "schema/number_claim.h"
 #include "schema/unit_code.h"
 #include "support/backends.h"

@@ -4,7 +4,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"
-#include "schema/djdcb_statements.h"
+#include "schema/survey_statements.h"
 #include "schema/unit_code.h"
 #include "support/backends.h"
 #include "support/tempdir.h"

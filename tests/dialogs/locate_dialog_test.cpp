@@ -2,7 +2,8 @@
 // typing a parcel number finds the parcel's current version.
 #include "../widgets/fixture.h"
 
-#include "dialogs/frm_Input.h"
+#include "dialogs/locate_dialog.h"
+#include "session/session_context.h"
 #include "widgets/db_grid.h"
 
 #include <QApplication>
@@ -39,8 +40,8 @@ protected:
                              "'南京市秦淮区某路', '城镇住宅用地' from c")});
         ds->setQuery({.table = QStringLiteral("t_p"), .order = {{.column = QStringLiteral("id")}}});
         ds->open();
-        dialog = std::make_unique<TFrmInput>();
-        dialog->DataSource1->setDataset(ds.get());
+        dialog = std::make_unique<LocateDialog>(session);
+        dialog->rowSource->setDataset(ds.get());
         dialog->show();
         QApplication::processEvents();
     }
@@ -51,12 +52,14 @@ protected:
         WidgetTest::TearDown();
     }
 
-    std::unique_ptr<TFrmInput> dialog;
+    // A session of the dialog's own; the grid is given the test's rows.
+    SessionContext session;
+    std::unique_ptr<LocateDialog> dialog;
 };
 
 TEST_F(LocateDialogTest, AllSevenColumnsFitTheWindowAndTheLastTakesTheRest)
 {
-    DBGrid *grid = dialog->DBGrid1;
+    DBGrid *grid = dialog->grid;
     QHeaderView *header = grid->horizontalHeader();
     ASSERT_EQ(dialog->width(), 510);
     ASSERT_TRUE(grid->verticalScrollBar()->isVisible()); // a list longer than the window
@@ -83,7 +86,7 @@ TEST_F(LocateDialogTest, AllSevenColumnsFitTheWindowAndTheLastTakesTheRest)
 
 TEST_F(LocateDialogTest, TypingAParcelNumberLandsOnItsCurrentVersion)
 {
-    DBGrid *grid = dialog->DBGrid1;
+    DBGrid *grid = dialog->grid;
     grid->setSearchPause(50);
     focus(grid);
     typeText(grid, "0030040002"); // not the older version first in the list, nor another unit's
@@ -103,8 +106,8 @@ TEST_F(LocateDialogTest, ItOpensInTheMiddleOfTheScreenNotOverItsForm)
 {
     // The form that opens it sits in a corner of the screen.
     window->setGeometry(0, 0, 300, 200);
-    TFrmInput owned(window.get());
-    owned.DataSource1->setDataset(ds.get());
+    LocateDialog owned(session, window.get());
+    owned.rowSource->setDataset(ds.get());
     owned.show();
     QApplication::processEvents();
     const QRect area = owned.screen()->availableGeometry();

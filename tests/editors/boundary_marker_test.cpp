@@ -3,10 +3,9 @@
 // protected side-length column, and renumberings that stand or fall whole.
 #include "editor_fixture.h"
 
-#include "component/unt_Comm.h"
 #include "data/connection.h"
 #include "data/statement_runner.h"
-#include "editors/frm_JZBS.h"
+#include "editors/boundary_marker_editor.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 #include "widgets/speed_button.h"
@@ -26,7 +25,7 @@ namespace {
 class MarkerEditorTest : public EditorTest {
 protected:
     void open(const QString &bgrq = {}) { openEditor(EditorKind::JZBS, bgrq); }
-    TFrmJZBS &e() { return static_cast<TFrmJZBS &>(*editor); }
+    BoundaryMarkerEditor &e() { return static_cast<BoundaryMarkerEditor &>(*editor); }
     void addMarkers(const QList<int> &numbers, const QString &bgrq = {})
     {
         for (int xh : numbers)
@@ -39,10 +38,10 @@ protected:
     // The parcel's current markers as the database holds them: "unified number:XH" by XH.
     QStringList storedMarkers()
     {
-        Dataset q(&DataMod->ADOConn1);
-        runQuery(
-            q, QStringLiteral("select * from T_JZBSB where zdbh = ? and bgrq is null order by xh"),
-            {parcel});
+        Dataset q(&session->connection);
+        runQuery(q,
+               QStringLiteral("select * from T_JZBSB where zdbh = ? and bgrq is null order by xh"),
+               {parcel});
         QStringList out;
         for (int r = 0; r < q.recordCount(); ++r)
             out << Dataset::textOf(q.valueAt(r, q.indexOf("jzdtbh"))) + ':' +
@@ -66,18 +65,18 @@ TEST_P(MarkerEditorTest, NewMarkersNumberOnFromTheHighestWithTheShownLevel)
     open();
     EXPECT_EQ(rows().text("XH"), "1");
     EXPECT_EQ(rows().text("TZJB"), "1");
-    e().spbDel->click();
+    e().deleteButton->click();
 
     addMarkers({1, 2, 5});
     open();
-    e().spbLast->click(); // level 2 shown
-    e().spbNew->click();
+    e().lastButton->click(); // level 2 shown
+    e().newButton->click();
     EXPECT_EQ(storedMarkers(), QStringList({"J1:1", "J2:2", "J5:5", ":6"}));
     EXPECT_EQ(rows().text("TZJB"), "2");
 
     // A level that is no number stops the addition before any row is made.
-    e().EditF1->setText(QStringLiteral("二"));
-    e().spbNew->click();
+    e().nestingLevelEdit->setText(QStringLiteral("二"));
+    e().newButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_FALSE(messages->records[1].plain);
     EXPECT_TRUE(messages->records[1].text.contains(QStringLiteral("二")));
@@ -88,18 +87,18 @@ TEST_P(MarkerEditorTest, DeleteRenumbersOneToNAndInsertShiftsTheRest)
 {
     addMarkers({1, 2, 5, 6});
     open();
-    e().spbNext->click();
-    e().spbDel->click(); // J2
+    e().nextButton->click();
+    e().deleteButton->click(); // J2
     EXPECT_EQ(storedMarkers(), QStringList({"J1:1", "J5:2", "J6:3"}));
     EXPECT_EQ(listed(), storedMarkers());
 
     // Five markers, the third current: the new one takes 3, the old 3, 4, 5 move up.
     addMarkers({4, 5});
     open();
-    e().spbNext->click();
-    e().spbNext->click();
+    e().nextButton->click();
+    e().nextButton->click();
     ASSERT_EQ(rows().text("jzdtbh"), "J6");
-    e().ppiInsertClick();
+    e().insertBeforeCurrent();
     EXPECT_EQ(storedMarkers(), QStringList({"J1:1", "J5:2", ":3", "J6:4", "J4:5", "J5:6"}));
     EXPECT_EQ(listed(), storedMarkers());
     EXPECT_EQ(rows().recNo(), 0);
@@ -118,7 +117,7 @@ TEST_P(MarkerEditorTest, AFailurePartWayLeavesTheMarkersAsTheyWere)
         runStatement(q, QStringLiteral("update T_JZBSB set xh = 40 where jzdtbh = ?"), {"J4"});
     }
     const QStringList before = storedMarkers();
-    e().spbDel->click(); // J1, then 2 -> 1, 3 -> 2, 40 fails
+    e().deleteButton->click(); // J1, then 2 -> 1, 3 -> 2, 40 fails
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_FALSE(messages->records[1].plain); // the error itself
     EXPECT_EQ(storedMarkers(), before);
@@ -131,59 +130,59 @@ TEST_P(MarkerEditorTest, AFailurePartWayLeavesTheMarkersAsTheyWere)
         Dataset q(other.get());
         runStatement(q, QStringLiteral("update T_JZBSB set xh = 45 where jzdtbh = ?"), {"J4"});
     }
-    e().spbNext->click();
-    e().ppiInsert->trigger();
+    e().nextButton->click();
+    e().insertAction->trigger();
     EXPECT_EQ(messages->records.size(), 3);
     EXPECT_EQ(storedMarkers(), QStringList({"J1:1", "J2:2", "J3:3", "J4:45"}));
     EXPECT_EQ(rows().text("jzdtbh"), "J2");
 
     // Once the list is read again both go through.
-    e().spbDel->click();
+    e().deleteButton->click();
     EXPECT_EQ(storedMarkers(), QStringList({"J1:1", "J3:2", "J4:3"}));
 }
 
 TEST_P(MarkerEditorTest, TheMenuAndTheGridFollowTheModeAndTheComputedColumn)
 {
     open(QStringLiteral("20050301"));
-    e().ppmPopup();
-    EXPECT_FALSE(e().ppiInsert->isEnabled()); // an empty list
-    EXPECT_FALSE(e().ppiDel->isEnabled());
+    e().updateContextMenu();
+    EXPECT_FALSE(e().insertAction->isEnabled()); // an empty list
+    EXPECT_FALSE(e().deleteAction->isEnabled());
 
     addMarkers({1, 2}, QStringLiteral("20050301"));
     open(QStringLiteral("20050301"));
-    e().ppmPopup();
-    EXPECT_FALSE(e().ppiInsert->isEnabled()); // changed mode
+    e().updateContextMenu();
+    EXPECT_FALSE(e().insertAction->isEnabled()); // changed mode
     const int fsbc = 8, tzjb = 10;
-    ASSERT_EQ(e().DBGrid1->columns().value(fsbc).field, "FSBC");
-    e().DBGrid1->setCurrentIndex(e().DBGrid1->model()->index(0, fsbc));
-    e().DBGrid1->setCurrentIndex(e().DBGrid1->model()->index(0, tzjb));
-    EXPECT_TRUE(e().DBGrid1->isReadOnly());
+    ASSERT_EQ(e().grid->columns().value(fsbc).field, "FSBC");
+    e().grid->setCurrentIndex(e().grid->model()->index(0, fsbc));
+    e().grid->setCurrentIndex(e().grid->model()->index(0, tzjb));
+    EXPECT_TRUE(e().grid->isReadOnly());
 
     addMarkers({1, 2});
     open();
-    e().ppmPopup();
-    EXPECT_TRUE(e().ppiInsert->isEnabled());
-    EXPECT_TRUE(e().ppiDel->isEnabled());
-    e().DBGrid1->setCurrentIndex(e().DBGrid1->model()->index(0, fsbc));
-    EXPECT_TRUE(e().DBGrid1->isReadOnly());
-    e().DBGrid1->setCurrentIndex(e().DBGrid1->model()->index(0, tzjb));
-    EXPECT_FALSE(e().DBGrid1->isReadOnly());
+    e().updateContextMenu();
+    EXPECT_TRUE(e().insertAction->isEnabled());
+    EXPECT_TRUE(e().deleteAction->isEnabled());
+    e().grid->setCurrentIndex(e().grid->model()->index(0, fsbc));
+    EXPECT_TRUE(e().grid->isReadOnly());
+    e().grid->setCurrentIndex(e().grid->model()->index(0, tzjb));
+    EXPECT_FALSE(e().grid->isReadOnly());
     // A right click on the current cell, where the cell editor stays open,
     // opens the grid's menu, not the editor's text menu.
-    e().PageControl1->setCurrentWidget(e().TabSheet2);
-    const QModelIndex cell = e().DBGrid1->model()->index(0, tzjb);
-    e().DBGrid1->setCurrentIndex(cell);
-    if (!e().DBGrid1->isEditing()) e().DBGrid1->edit(cell);
-    auto *cellEditor = e().DBGrid1->viewport()->findChild<QLineEdit *>();
+    e().pages->setCurrentWidget(e().browsePage);
+    const QModelIndex cell = e().grid->model()->index(0, tzjb);
+    e().grid->setCurrentIndex(cell);
+    if (!e().grid->isEditing()) e().grid->edit(cell);
+    auto *cellEditor = e().grid->viewport()->findChild<QLineEdit *>();
     ASSERT_TRUE(cellEditor && cellEditor->isVisible());
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
                             cellEditor->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(cellEditor, &click);
-    EXPECT_TRUE(e().ppm->isVisible());
-    EXPECT_EQ(QApplication::activePopupWidget(), e().ppm);
-    e().ppm->hide();
+    EXPECT_TRUE(e().contextMenu->isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), e().contextMenu);
+    e().contextMenu->hide();
     // The menu's Delete is the Delete button.
-    e().ppiDel->trigger();
+    e().deleteAction->trigger();
     EXPECT_EQ(storedMarkers(), QStringList({"J2:1"}));
 }
 

@@ -22,7 +22,7 @@ class EditorCoreTest : public EditorTest {};
 
 TEST_P(EditorCoreTest, AnEmptyParcelOpensOnOneNewRowWithItsKeysStoredAtOnceOnlyByTheMarkerEditor)
 {
-    DataMod->lx = 1;
+    session->kind = 1;
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
         const bool atOnce = kind == EditorKind::JZBS;
@@ -36,17 +36,17 @@ TEST_P(EditorCoreTest, AnEmptyParcelOpensOnOneNewRowWithItsKeysStoredAtOnceOnlyB
         EXPECT_EQ(rows().field("DCBLX").asInteger(), 1);
         EXPECT_EQ(storedRows(kind), atOnce ? 1 : 0);
         // Closed without a save or a move, a pending row is not stored.
-        editor->spbExit->click();
+        editor->exitButton->click();
         EXPECT_FALSE(editor->isVisible());
         EXPECT_EQ(storedRows(kind), atOnce ? 1 : 0);
 
         // The next ID is taken over the whole table, whatever the parcel.
         addAttached(QLatin1String(tableOf(kind)), {{"id", 41}, {"zdbh", "9"}, {"dwdm", unit}});
         openEditor(kind);
-        if (atOnce) editor->spbNew->click(); // the marker stored before is listed
+        if (atOnce) editor->newButton->click(); // the marker stored before is listed
         EXPECT_EQ(rows().field("ID").asInteger(), 42);
         if (!atOnce) {
-            editor->spbNext->click(); // a move stores it
+            editor->nextButton->click(); // a move stores it
             EXPECT_EQ(storedRows(kind), 1);
             EXPECT_EQ(stored(QLatin1String(tableOf(kind)), 42, "zdbh"), parcel);
         }
@@ -61,12 +61,12 @@ TEST_P(EditorCoreTest, ABlankParcelNumberOrAnEmptyListStopsMovesAndSave)
         addRow(kind, 1);
         addRow(kind, 2);
         openEditor(kind);
-        editor->spbNext->click();
+        editor->nextButton->click();
         ASSERT_EQ(rows().recNo(), 1);
         rows().edit();
         rows().setValue("ZDBH", "  ");
         messages->records.clear();
-        for (ui::SpeedButton *b : {editor->spbFirst, editor->spbPre, editor->spbSave})
+        for (ui::SpeedButton *b : {editor->firstButton, editor->previousButton, editor->saveButton})
             b->click();
         EXPECT_EQ(messages->records.size(), 3);
         for (const auto &r : messages->records) {
@@ -80,12 +80,12 @@ TEST_P(EditorCoreTest, ABlankParcelNumberOrAnEmptyListStopsMovesAndSave)
         messages->records.clear();
         openEditor(kind, "20010101");
         EXPECT_TRUE(rows().isEmpty());
-        editor->spbNext->click();
-        editor->spbLast->click();
-        editor->spbDelClick();
+        editor->nextButton->click();
+        editor->lastButton->click();
+        editor->remove();
         // The four-sides editor's last button has no guard.
         EXPECT_EQ(messages->records.size(), kind == EditorKind::SZ ? 1 : 2);
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
 }
 
@@ -101,22 +101,22 @@ TEST_P(EditorCoreTest, AChangedVersionIsReadOnlyButItsRowsCanBeBrowsed)
         EXPECT_EQ(rows().recordCount(), 2);
         EXPECT_FALSE(editor->container->isEnabled());
         EXPECT_TRUE(editor->grid->isReadOnly());
-        EXPECT_FALSE(editor->spbNew->isEnabled());
-        EXPECT_FALSE(editor->spbDel->isEnabled());
-        EXPECT_FALSE(editor->spbSave->isEnabled());
-        EXPECT_TRUE(editor->spbExit->isEnabled());
-        editor->spbLast->click();
+        EXPECT_FALSE(editor->newButton->isEnabled());
+        EXPECT_FALSE(editor->deleteButton->isEnabled());
+        EXPECT_FALSE(editor->saveButton->isEnabled());
+        EXPECT_TRUE(editor->exitButton->isEnabled());
+        editor->lastButton->click();
         EXPECT_EQ(rows().field("ID").asInteger(), 3);
-        editor->spbPre->click();
+        editor->previousButton->click();
         EXPECT_EQ(rows().field("ID").asInteger(), 2);
 
         // The same editor object in current mode again edits.
-        editor->bgrq.clear();
+        editor->changeDate.clear();
         editor->load();
         EXPECT_TRUE(editor->container->isEnabled());
         EXPECT_FALSE(editor->grid->isReadOnly());
-        EXPECT_TRUE(editor->spbSave->isEnabled());
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        EXPECT_TRUE(editor->saveButton->isEnabled());
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -130,7 +130,7 @@ TEST_P(EditorCoreTest, DeleteAsksFirstAndCancelKeepsTheRow)
         openEditor(kind);
         messages->records.clear();
         messages->answers = {ui::Cancel, ui::Ok};
-        editor->spbDel->click();
+        editor->deleteButton->click();
         ASSERT_EQ(messages->records.size(), 1);
         const auto &box = messages->records[0];
         EXPECT_EQ(box.text, QStringLiteral("确信删除所显示的记录内容吗?"));
@@ -138,11 +138,11 @@ TEST_P(EditorCoreTest, DeleteAsksFirstAndCancelKeepsTheRow)
         EXPECT_EQ(box.icon, MessageIcon::Question);
         EXPECT_EQ(box.buttons, ui::Ok | ui::Cancel);
         EXPECT_EQ(storedRows(kind), 2);
-        editor->spbDel->click();
+        editor->deleteButton->click();
         EXPECT_EQ(storedRows(kind), 1);
         EXPECT_EQ(rows().recordCount(), 1);
         EXPECT_EQ(stored(QLatin1String(tableOf(kind)), 1, "id"), "<no row>");
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
 }
 

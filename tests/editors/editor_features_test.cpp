@@ -2,9 +2,9 @@
 // reload on activation, the co-ownership editor's label that callers set.
 #include "editor_fixture.h"
 
-#include "editors/frm_GY.h"
-#include "editors/frm_ZJ.h"
-#include "editors/frm_sz.h"
+#include "editors/boundary_designation_editor.h"
+#include "editors/co_user_editor.h"
+#include "editors/four_sides_editor.h"
 #include "schema/numbering.h"
 #include "widgets/db_edit.h"
 #include "widgets/speed_button.h"
@@ -39,11 +39,11 @@ TEST_P(EditorFeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNa
     addRow(EditorKind::ZJ, 1, {{"lzdzdbh", "旧邻宗"}, {"lzzjrxm", "甲"}});
     addRow(EditorKind::ZJ, 2, {{"lzzjrxm", "乙"}, {"bzzjrxm", "丙"}});
     openEditor(EditorKind::ZJ);
-    auto &zj = static_cast<TFrmZJ &>(*editor);
+    auto &zj = static_cast<BoundaryDesignationEditor &>(*editor);
     rows().edit();
     rows().setValue("lzdzdbh", QStringLiteral("人民路"));
     rows().setValue("lzzjrxm", QString());
-    zj.btnNextRec->click();
+    zj.nextRowButton->click();
     // Only the neighbour was filled in: the next row's names stay.
     EXPECT_EQ(rows().field("ID").asInteger(), 2);
     EXPECT_EQ(stored("T_ZJB", 1, "lzdzdbh"), QStringLiteral("人民路")); // posted by the move
@@ -53,13 +53,14 @@ TEST_P(EditorFeaturesTest, DesignationRowsAreDatedTodayAndNextRecordCarriesTheNa
     // On the last row the texts go back into it and it is stored.
     rows().edit();
     rows().setValue("bzzjrxm", QStringLiteral("丁"));
-    zj.btnNextRec->click();
+    zj.nextRowButton->click();
     EXPECT_EQ(rows().field("ID").asInteger(), 2);
     EXPECT_EQ(stored("T_ZJB", 2, "bzzjrxm"), QStringLiteral("丁"));
     EXPECT_FALSE(rows().isEditing());
 
     openEditor(EditorKind::ZJ, QStringLiteral("20050301"));
-    EXPECT_FALSE(static_cast<TFrmZJ &>(*editor).btnNextRec->isEnabledTo(nullptr));
+    EXPECT_FALSE(
+        static_cast<BoundaryDesignationEditor &>(*editor).nextRowButton->isEnabledTo(nullptr));
     EXPECT_TRUE(messages->records.isEmpty());
 }
 
@@ -102,13 +103,13 @@ TEST_P(EditorFeaturesTest, FourSidesReloadWhenComingBackFromAnotherWindowNotFrom
 
 TEST_P(EditorFeaturesTest, TheCoOwnershipLabelKeepsWhatTheCallerSetBeforeShowing)
 {
-    auto gy = std::make_unique<TFrmGY>();
-    EXPECT_EQ(gy->Label43->text(), QStringLiteral("分摊土地面积"));
-    gy->Label43->setText(QStringLiteral("分摊土地系数"));
-    gy->zdbh = parcel;
+    auto gy = std::make_unique<CoUserEditor>(*session);
+    EXPECT_EQ(gy->apportionedAreaLabel->text(), QStringLiteral("分摊土地面积"));
+    gy->apportionedAreaLabel->setText(QStringLiteral("分摊土地系数"));
+    gy->parcelNumber = parcel;
     gy->show();
-    EXPECT_EQ(gy->Label43->text(), QStringLiteral("分摊土地系数"));
-    EXPECT_EQ(gy->Label43->buddy(), gy->control("EditF17"));
+    EXPECT_EQ(gy->apportionedAreaLabel->text(), QStringLiteral("分摊土地系数"));
+    EXPECT_EQ(gy->apportionedAreaLabel->buddy(), gy->control("EditF17"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, EditorFeaturesTest, ::testing::Values(Backend::Sqlite),

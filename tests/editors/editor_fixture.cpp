@@ -1,11 +1,10 @@
 #include "editor_fixture.h"
 
-#include "component/unt_Comm.h"
 #include "data/statement_runner.h"
-#include "editors/frm_GY.h"
-#include "editors/frm_JZBS.h"
-#include "editors/frm_ZJ.h"
-#include "editors/frm_sz.h"
+#include "editors/boundary_designation_editor.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
+#include "editors/four_sides_editor.h"
 #include "widgets/data_aware.h"
 
 namespace zarn::test {
@@ -16,10 +15,10 @@ struct Facts {
     const char *name, *table, *key, *keyControl;
 };
 // In the order of EditorKind.
-constexpr Facts kFacts[] = {{"TFrmJZBS", "T_JZBSB", "JZDTBH", "EditF3"},
-                            {"TFrmZJ", "T_ZJB", "JZXQDH", "DBEdit9"},
-                            {"TFrmSZ", "T_SZB", "JZDStart", "DBEdit3"},
-                            {"TFrmGY", "T_GYQ", "TDSYZMC", "DBEdit19"}};
+constexpr Facts kFacts[] = {{"BoundaryMarkerEditor", "T_JZBSB", "JZDTBH", "EditF3"},
+                            {"BoundaryDesignationEditor", "T_ZJB", "JZXQDH", "DBEdit9"},
+                            {"FourSidesEditor", "T_SZB", "JZDStart", "DBEdit3"},
+                            {"CoUserEditor", "T_GYQ", "TDSYZMC", "DBEdit19"}};
 
 } // namespace
 
@@ -44,9 +43,9 @@ void EditorTest::SetUp()
 {
     FormTest::SetUp();
     if (IsSkipped()) return;
-    DataMod->dwdm = unit;
+    session->unitCode = unit;
     addSurvey({{"dwdm", unit}, {"zdbh", parcel}, {"dcrq", surveyDate}});
-    runQuery(DataMod->djdcTable, DeclaredQuery{.table = QStringLiteral("T_DJDCB")});
+    runQuery(session->surveyRows, DeclaredQuery{.table = QStringLiteral("T_DJDCB")});
 }
 
 void EditorTest::TearDown()
@@ -59,12 +58,12 @@ editors::AttachedEditor &EditorTest::openEditor(EditorKind kind, const QString &
                                                 const QString &zdbh)
 {
     editor.reset();
-    if (kind == EditorKind::JZBS) editor = std::make_unique<TFrmJZBS>();
-    if (kind == EditorKind::ZJ) editor = std::make_unique<TFrmZJ>();
-    if (kind == EditorKind::SZ) editor = std::make_unique<TFrmSZ>();
-    if (kind == EditorKind::GY) editor = std::make_unique<TFrmGY>();
-    editor->zdbh = zdbh.isNull() ? parcel : zdbh;
-    editor->bgrq = bgrq;
+    if (kind == EditorKind::JZBS) editor = std::make_unique<BoundaryMarkerEditor>(*session);
+    if (kind == EditorKind::ZJ) editor = std::make_unique<BoundaryDesignationEditor>(*session);
+    if (kind == EditorKind::SZ) editor = std::make_unique<FourSidesEditor>(*session);
+    if (kind == EditorKind::GY) editor = std::make_unique<CoUserEditor>(*session);
+    editor->parcelNumber = zdbh.isNull() ? parcel : zdbh;
+    editor->changeDate = bgrq;
     editor->show();
     return *editor;
 }

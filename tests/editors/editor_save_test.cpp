@@ -4,11 +4,10 @@
 // codes holding quotes.
 #include "editor_fixture.h"
 
-#include "component/unt_Comm.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/statement_runner.h"
-#include "editors/frm_JZBS.h"
+#include "editors/boundary_marker_editor.h"
 #include "widgets/speed_button.h"
 
 #include <QAction>
@@ -42,19 +41,19 @@ TEST_P(EditorSaveTest, SavesPurgeInTheirOrderAndTheListShowsWhatIsStored)
         full.insert(key, "12");
         addRow(kind, 2, full);
         openEditor(kind);
-        editor->spbLast->click();
+        editor->lastButton->click();
         rows().edit();
         rows().setValue(key, "13");
-        editor->spbSave->click();
+        editor->saveButton->click();
         EXPECT_EQ(stored(QLatin1String(tableOf(kind)), 2, key), "13");
         EXPECT_EQ(storedRows(kind), purges ? 1 : 2);
         EXPECT_EQ(rows().recordCount(), storedRows(kind)); // the purged row is gone from the list
         EXPECT_EQ(rows().field("ID").asInteger(), 2);
 
         // A new row with its key column empty.
-        editor->spbNew->click();
+        editor->newButton->click();
         const qint64 added = rows().field("ID").asInteger();
-        editor->spbSave->click();
+        editor->saveButton->click();
         if (jzbs) {
             // Stored when it was made; the save's purge removes it again.
             EXPECT_EQ(storedRows(kind), 1);
@@ -68,19 +67,19 @@ TEST_P(EditorSaveTest, SavesPurgeInTheirOrderAndTheListShowsWhatIsStored)
             // Changed but still without its key: this save spares it and writes the change.
             rows().edit();
             rows().setValue(otherColumn(kind), QStringLiteral("东路"));
-            editor->spbSave->click();
+            editor->saveButton->click();
             EXPECT_EQ(stored(QLatin1String(tableOf(kind)), added, otherColumn(kind)),
                       QStringLiteral("东路"));
             // Saved again unchanged, it is purged and leaves the list.
-            editor->spbSave->click();
+            editor->saveButton->click();
             EXPECT_EQ(storedRows(kind), 1);
             EXPECT_EQ(rows().recordCount(), 1);
         }
         if (!purges) {
-            editor->spbSave->click();
+            editor->saveButton->click();
             EXPECT_EQ(storedRows(kind), 3); // an empty holder stays
         }
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(tableOf(kind))});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(tableOf(kind))});
     }
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -99,7 +98,7 @@ TEST_P(EditorSaveTest, AFailedPostSaysWhyKeepsTheTypingAndPurgesNothing)
         if (jzbs) full.insert("xh", 2);
         addRow(kind, 2, full);
         openEditor(kind);
-        editor->spbLast->click();
+        editor->lastButton->click();
         // Another workstation removes the row while it is on screen here.
         {
             Dataset q(other.get());
@@ -108,7 +107,7 @@ TEST_P(EditorSaveTest, AFailedPostSaysWhyKeepsTheTypingAndPurgesNothing)
         messages->records.clear();
         rows().edit();
         rows().setValue(key, QStringLiteral("张三"));
-        editor->spbSave->click();
+        editor->saveButton->click();
         ASSERT_EQ(messages->records.size(), 1);
         // The fixed text, then the sentence the forms say for the refusal.
         const QString text = messages->records[0].text;
@@ -124,7 +123,7 @@ TEST_P(EditorSaveTest, AFailedPostSaysWhyKeepsTheTypingAndPurgesNothing)
         rows().cancel();
         editor->close();
         messages->records.clear();
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
     }
 }
 
@@ -146,7 +145,7 @@ TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
         auto exitAnswering = [&](int answer) {
             messages->records.clear();
             messages->answers = {answer};
-            editor->spbExit->click();
+            editor->exitButton->click();
         };
 
         // Nothing to store: a new row as the editor made it, typing taken back.
@@ -155,14 +154,14 @@ TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
         editor->close();
         EXPECT_FALSE(editor->isVisible());
         EXPECT_EQ(storedRows(kind), jzbs ? 1 : 0);
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
         QVariantMap first{{key, "11"}};
         if (jzbs) first.insert("xh", 1);
         addRow(kind, 1, first);
         openEditor(kind);
         type("12");
         type("11");
-        editor->spbExit->click();
+        editor->exitButton->click();
         EXPECT_FALSE(editor->isVisible());
         EXPECT_TRUE(messages->records.isEmpty());
 
@@ -189,7 +188,7 @@ TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
         // Store: a new row goes through the editor's save (the marker editor
         // stored it when it was made, so the typing is a change there).
         openEditor(kind);
-        editor->spbNew->click();
+        editor->newButton->click();
         const qint64 added = rows().field("ID").asInteger();
         type("13");
         exitAnswering(ui::Save);
@@ -215,7 +214,7 @@ TEST_P(EditorSaveTest, ClosingWithTypingNotStoredAsksToStoreItDropItOrGoBack)
         EXPECT_EQ(shownIn(keyControl), "14");
         exitAnswering(ui::Discard);
         EXPECT_FALSE(editor->isVisible());
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
     }
 }
 
@@ -227,28 +226,27 @@ TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnde
         const QString table = QLatin1String(tableOf(kind));
         auto storeElsewhere = [&](qint64 id) {
             Dataset q(other.get());
-            runStatement(
-                q, QStringLiteral("insert into %1 (id, zdbh, dwdm) values (?, ?, ?)").arg(table),
-                {id, QStringLiteral("另一宗"), unit});
+            runStatement(q, QStringLiteral("insert into %1 (id, zdbh, dwdm) values (?, ?, ?)").arg(table),
+                   {id, QStringLiteral("另一宗"), unit});
         };
         openEditor(kind);
         ASSERT_EQ(rows().field("ID").asInteger(), 1);
         storeElsewhere(1);
         rows().setValue(keyColumnOf(kind), "7");
-        editor->spbSave->click();
+        editor->saveButton->click();
         EXPECT_EQ(stored(table, 2, "zdbh"), parcel);
         EXPECT_EQ(stored(table, 1, "zdbh"), QStringLiteral("另一宗"));
 
         // Twice over, and stored by a move rather than a save.
-        editor->spbNew->click();
+        editor->newButton->click();
         ASSERT_EQ(rows().field("ID").asInteger(), 3);
         storeElsewhere(3);
         storeElsewhere(4);
         rows().setValue(keyColumnOf(kind), "8");
-        editor->spbFirst->click();
+        editor->firstButton->click();
         EXPECT_EQ(stored(table, 5, keyColumnOf(kind)), "8");
         EXPECT_EQ(rows().recNo(), 0);
-        execAll(DataMod->ADOConn1, {QStringLiteral("delete from %1").arg(table)});
+        execAll(session->connection, {QStringLiteral("delete from %1").arg(table)});
     }
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -256,23 +254,23 @@ TEST_P(EditorSaveTest, ANewRowWhoseIdAnotherWorkstationTookMeanwhileIsStoredUnde
 TEST_P(EditorSaveTest, QuotesInTheParcelNumberAndTheUnitCodeAreValuesLikeAnyOther)
 {
     const QString quotedParcel = QStringLiteral("00'1");
-    DataMod->dwdm = QStringLiteral("3201'02");
+    session->unitCode = QStringLiteral("3201'02");
     for (EditorKind kind : kAllEditors) {
         SCOPED_TRACE(editorName(kind));
         openEditor(kind, {}, quotedParcel);
         rows().edit();
         rows().setValue(keyColumnOf(kind), "5");
-        editor->spbSave->click();
+        editor->saveButton->click();
         openEditor(kind, {}, quotedParcel);
         ASSERT_EQ(rows().recordCount(), 1);
         EXPECT_EQ(rows().text("ZDBH"), quotedParcel);
-        EXPECT_EQ(rows().text("DWDM"), DataMod->dwdm);
+        EXPECT_EQ(rows().text("DWDM"), session->unitCode);
         EXPECT_EQ(rows().text(keyColumnOf(kind)), "5");
     }
     // Numbering works on such a parcel too.
     openEditor(EditorKind::JZBS, {}, quotedParcel);
-    static_cast<TFrmJZBS *>(editor.get())->ppiInsertClick();
-    editor->spbDel->click();
+    static_cast<BoundaryMarkerEditor *>(editor.get())->insertBeforeCurrent();
+    editor->deleteButton->click();
     EXPECT_EQ(count("select max(xh) from T_JZBSB where zdbh = ?", {quotedParcel}), 1);
     EXPECT_EQ(messages->records.size(), 1); // the confirmation, and no error
 }

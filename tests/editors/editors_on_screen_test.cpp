@@ -1,11 +1,10 @@
 // The four editors as a surveyor sees them, on demo data on a real X display.
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
 #include "data/statement_runner.h"
-#include "editors/frm_GY.h"
-#include "editors/frm_JZBS.h"
-#include "editors/frm_ZJ.h"
-#include "editors/frm_sz.h"
+#include "editors/boundary_designation_editor.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
+#include "editors/four_sides_editor.h"
+#include "session/session_context.h"
 #include "support/scratch_db.h"
 #include "widgets/messages.h"
 #include "widgets/speed_button.h"
@@ -28,36 +27,38 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
 {
     if (qEnvironmentVariableIsEmpty("ZARN_TEST_DISPLAY")) GTEST_SKIP() << "no X display";
     ScratchDatabase db(Backend::Sqlite);
-    TDataMod dm;
-    db.openSurvey(dm.ADOConn1);
-    const demo::DemoSummary demo = demo::fillDemoData(dm.ADOConn1, {1, 60, 7});
-    dm.dwdm = demo.unitCodes.value(0);
+    zarn::SessionContext session;
+    db.openSurvey(session.connection);
+    const demo::DemoSummary demo = demo::fillDemoData(session.connection, {1, 60, 7});
+    session.unitCode = demo.unitCodes.value(0);
     // A current parcel of the unit with co-use-right holders (the rarest rows).
-    runQuery(dm.ADOQuery1,
-             QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
-             {dm.dwdm});
-    ASSERT_FALSE(dm.ADOQuery1.isEmpty());
-    const QString parcel = Dataset::textOf(dm.ADOQuery1.value(0));
-    runQuery(dm.djdcTable,
-             QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
-             {parcel, dm.dwdm});
+    runQuery(session.scratchQuery,
+           QStringLiteral("select zdbh from T_GYQ where dwdm = ? and bgrq is null order by zdbh"),
+           {session.unitCode});
+    ASSERT_FALSE(session.scratchQuery.isEmpty());
+    const QString parcel = Dataset::textOf(session.scratchQuery.value(0));
+    runQuery(session.surveyRows,
+           QStringLiteral("select * from T_DJDCB where zdbh = ? and dwdm = ? and bgrq is null"),
+           {parcel, session.unitCode});
     ui::RecordingMessageService messages;
     const QString shots = qEnvironmentVariable("ZARN_SCREENSHOT_DIR");
 
     std::unique_ptr<editors::AttachedEditor> editors[] = {
-        std::make_unique<TFrmJZBS>(nullptr, &dm), std::make_unique<TFrmZJ>(nullptr, &dm),
-        std::make_unique<TFrmSZ>(nullptr, &dm), std::make_unique<TFrmGY>(nullptr, &dm)};
+        std::make_unique<BoundaryMarkerEditor>(session),
+        std::make_unique<BoundaryDesignationEditor>(session),
+        std::make_unique<FourSidesEditor>(session), std::make_unique<CoUserEditor>(session)};
     for (auto &e : editors) {
         SCOPED_TRACE(e->objectName().toStdString());
-        e->zdbh = parcel;
+        e->parcelNumber = parcel;
         e->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(e.get()));
         EXPECT_GT(e->dataset().recordCount(), 0);
         EXPECT_EQ(e->dataset().text("ZDBH"), parcel);
 
         // Buttons in one column at the right edge, top to bottom in their order.
-        const QList<ui::SpeedButton *> buttons{e->spbFirst, e->spbPre, e->spbNext, e->spbLast,
-                                               e->spbNew,   e->spbDel, e->spbSave, e->spbExit};
+        const QList<ui::SpeedButton *> buttons{e->firstButton, e->previousButton, e->nextButton,
+                                               e->lastButton,  e->newButton,      e->deleteButton,
+                                               e->saveButton,  e->exitButton};
         int top = -1;
         for (ui::SpeedButton *b : buttons) {
             const QRect r(b->mapTo(e.get(), QPoint(0, 0)), b->size());
@@ -83,7 +84,7 @@ TEST(XvfbEditors, OpenOnDemoDataWithTheirLabelsOnTheirControlsAndTheButtonsDownT
 
         const QPixmap entry = e->screen()->grabWindow(0);
         EXPECT_FALSE(entry.isNull());
-        e->PageControl1->setCurrentIndex(1);
+        e->pages->setCurrentIndex(1);
         QTest::qWait(0);
         const QPixmap list = e->screen()->grabWindow(0);
         if (!shots.isEmpty()) {

@@ -2,8 +2,8 @@
 // hands over, and the counts taken afterwards, on both survey forms.
 #include "form_fixture.h"
 
-#include "editors/frm_GY.h"
-#include "editors/frm_JZBS.h"
+#include "editors/boundary_marker_editor.h"
+#include "editors/co_user_editor.h"
 #include "forms/survey_sheet.h"
 #include "widgets/db_edit.h"
 #include "widgets/speed_button.h"
@@ -47,13 +47,14 @@ protected:
             auto *editor = qobject_cast<AttachedEditor *>(QApplication::activeModalWidget());
             if (!editor || !editor->isVisible()) return;
             Opened o{.editor = editor->metaObject()->className(),
-                     .zdbh = editor->zdbh,
-                     .bgrq = editor->bgrq,
+                     .zdbh = editor->parcelNumber,
+                     .bgrq = editor->changeDate,
                      .changedMode = editor->isChangedMode(),
                      .label43 = {},
                      .unit = editor->unitCode(),
                      .rows = editor->dataset().recordCount()};
-            if (auto *gy = qobject_cast<TFrmGY *>(editor)) o.label43 = gy->Label43->text();
+            if (auto *gy = qobject_cast<CoUserEditor *>(editor))
+                o.label43 = gy->apportionedAreaLabel->text();
             seen = o;
             if (inside) inside(editor);
             editor->close();
@@ -74,32 +75,32 @@ protected:
 TEST_P(EditorButtonTest, TheMarkerEditorWaitsForAPointCountAndTheCountFollowsTheStoredMarkers)
 {
     openOwnership(unit);
-    SurveySheet *s = syq->Panel3;
-    syq->spbNew->click(); // a new row: 界址点个数 0
+    SurveySheet *s = syq->sheet();
+    syq->newButton->click(); // a new row: 界址点个数 0
     const QString zdbh = current("zdbh");
     markers(zdbh, 6);
-    EXPECT_FALSE(press(s->Button1));
+    EXPECT_FALSE(press(s->markerButton));
 
-    DataMod->djdcTable.edit();
-    DataMod->djdcTable.setValue("jzdgs", "4");
-    const std::optional<Opened> o = press(s->Button1);
+    session->surveyRows.edit();
+    session->surveyRows.setValue("jzdgs", "4");
+    const std::optional<Opened> o = press(s->markerButton);
     ASSERT_TRUE(o);
-    EXPECT_EQ(o->editor, "TFrmJZBS");
+    EXPECT_EQ(o->editor, "BoundaryMarkerEditor");
     EXPECT_EQ(o->zdbh, zdbh);
     EXPECT_FALSE(o->changedMode);
-    EXPECT_EQ(s->DBEdit26->text(), "6");
-    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Edit); // not posted
+    EXPECT_EQ(s->boundaryPointCountEdit->text(), "6");
+    EXPECT_EQ(session->surveyRows.state(), Dataset::State::Edit); // not posted
 
     // An empty count becomes 0, and the editor stays closed.
-    DataMod->djdcTable.setValue("jzdgs", QString());
-    EXPECT_FALSE(press(s->Button1));
-    EXPECT_EQ(s->DBEdit26->text(), "0");
+    session->surveyRows.setValue("jzdgs", QString());
+    EXPECT_FALSE(press(s->markerButton));
+    EXPECT_EQ(s->boundaryPointCountEdit->text(), "0");
 
     // Another form on the parcel recounted the same markers and closed
     // first: closing this one finds its count stored, which is no conflict.
-    DataMod->djdcTable.setValue("jzdgs", "4");
-    EXPECT_EQ(press(s->Button1)->editor, "TFrmJZBS");
-    Dataset other(&DataMod->ADOConn1);
+    session->surveyRows.setValue("jzdgs", "4");
+    EXPECT_EQ(press(s->markerButton)->editor, "BoundaryMarkerEditor");
+    Dataset other(&session->connection);
     other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("zdbh = ?")},
                    {zdbh});
     other.open();
@@ -109,7 +110,7 @@ TEST_P(EditorButtonTest, TheMarkerEditorWaitsForAPointCountAndTheCountFollowsThe
     other.post();
     EXPECT_TRUE(syq->close());
     EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
-    EXPECT_EQ(DataMod->djdcTable.text("qsmc"), QStringLiteral("另一窗口"));
+    EXPECT_EQ(session->surveyRows.text("qsmc"), QStringLiteral("另一窗口"));
     EXPECT_EQ(
         count(QStringLiteral("select count(*) from T_DJDCB where zdbh = ? and jzdgs = 6"), {zdbh}),
         1);
@@ -121,16 +122,16 @@ TEST_P(EditorButtonTest, TheCoUserEditorOpensOnAnEmptyCountWithTheFormsLabel)
     addAttached("T_GYQ", {{"zdbh", "0010010001"}, {"dwdm", unit}});
     addAttached("T_GYQ", {{"zdbh", "0010010001"}, {"dwdm", unit}});
     open(unit, "0010010001");
-    std::optional<Opened> o = press(form->frmFrameMain1->Button3);
+    std::optional<Opened> o = press(form->useRightSheet()->coUserButton);
     ASSERT_TRUE(o);
-    EXPECT_EQ(o->editor, "TFrmGY");
+    EXPECT_EQ(o->editor, "CoUserEditor");
     EXPECT_EQ(o->label43, QStringLiteral("分摊土地面积"));
     EXPECT_EQ(current("qlrzs"), "2");
     form->close();
     form.reset();
 
     openOwnership(unit);
-    o = press(syq->Panel3->Button3);
+    o = press(syq->sheet()->coUserButton);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->label43, QStringLiteral("分摊土地系数"));
     EXPECT_EQ(stored("T_DJDCB", id, "qlrzs"), "2"); // stored by the first form's close
@@ -145,21 +146,23 @@ TEST_P(EditorButtonTest, AChangedRowOpensEveryEditorReadOnlyAndCountsNothing)
                {"qlrzs", "1"}});
     markers("0010010001", 5);
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("jzdgs", "3"); // the sheet's own count, not the markers'
     t.post();
     QStringList editors;
-    for (QPushButton *b : {form->frmFrameMain1->Button1, form->frmFrameMain1->Button2,
-                           form->frmFrameMain1->Button3, form->frmFrameMain1->Button4}) {
+    for (QPushButton *b :
+         {form->useRightSheet()->markerButton, form->useRightSheet()->designationButton,
+          form->useRightSheet()->coUserButton, form->useRightSheet()->fourSidesButton}) {
         const std::optional<Opened> o = press(b);
         ASSERT_TRUE(o);
         editors << o->editor;
         EXPECT_TRUE(o->changedMode) << o->editor.toStdString();
         // Trimmed for all but the designation editor.
-        EXPECT_EQ(o->bgrq, o->editor == "TFrmZJ" ? " 20050612" : "20050612");
+        EXPECT_EQ(o->bgrq, o->editor == "BoundaryDesignationEditor" ? " 20050612" : "20050612");
     }
-    EXPECT_EQ(editors, (QStringList{"TFrmJZBS", "TFrmZJ", "TFrmGY", "TFrmSZ"}));
+    EXPECT_EQ(editors, (QStringList{"BoundaryMarkerEditor", "BoundaryDesignationEditor",
+                                    "CoUserEditor", "FourSidesEditor"}));
     EXPECT_EQ(current("jzdgs"), "3");
     EXPECT_EQ(current("qlrzs"), "1");
 }
@@ -175,25 +178,26 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
     markers("0010010001", 2, street); // stray rows under the street's code
     addAttached("T_GYQ", {{"zdbh", "0010010001"}, {"dwdm", unit}});
     open(street, "0010010001");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     EXPECT_EQ(stored("T_DJDCB", id, "jzdgs"), "9"); // the opening's count
 
     t.edit();
     t.setValue("jzdgs", "2");
-    std::optional<Opened> o =
-        press(form->frmFrameMain1->Button1, [](AttachedEditor *e) { e->spbNew->click(); });
+    std::optional<Opened> o = press(form->useRightSheet()->markerButton,
+                                    [](AttachedEditor *e) { e->newButton->click(); });
     ASSERT_TRUE(o);
     EXPECT_EQ(o->unit, unit);
     EXPECT_EQ(o->rows, 9);
     EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {unit}), 10);
     EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {street}), 2);
     EXPECT_EQ(current("jzdgs"), "10");
-    o = press(form->frmFrameMain1->Button3);
+    o = press(form->useRightSheet()->coUserButton);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->rows, 1);
     EXPECT_EQ(current("qlrzs"), "1");
     // The designation and four-sides editors work under it too, and count nothing.
-    for (QPushButton *b : {form->frmFrameMain1->Button2, form->frmFrameMain1->Button4})
+    for (QPushButton *b :
+         {form->useRightSheet()->designationButton, form->useRightSheet()->fourSidesButton})
         EXPECT_EQ(press(b)->unit, unit);
     EXPECT_EQ(current("jzdgs"), "10");
     EXPECT_TRUE(form->close());
@@ -202,15 +206,15 @@ TEST_P(EditorButtonTest, AStreetSessionCountsAndEditsEachRowUnderItsOwnUnit)
 
     // The ownership form alike.
     openOwnership(street);
-    o = press(syq->Panel3->Button1);
+    o = press(syq->sheet()->markerButton);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->rows, 10);
     EXPECT_EQ(current("jzdgs"), "10");
 
     // With no parcel number nothing opens.
-    DataMod->djdcTable.setValue("zdbh", QString());
-    for (QPushButton *b :
-         {syq->Panel3->Button1, syq->Panel3->Button2, syq->Panel3->Button3, syq->Panel3->Button4})
+    session->surveyRows.setValue("zdbh", QString());
+    for (QPushButton *b : {syq->sheet()->markerButton, syq->sheet()->designationButton,
+                           syq->sheet()->coUserButton, syq->sheet()->fourSidesButton})
         EXPECT_FALSE(press(b));
 }
 

@@ -1,6 +1,6 @@
 #include "form_fixture.h"
 
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
 #include "data/dataset.h"
 #include "widgets/data_aware.h"
 
@@ -13,8 +13,8 @@ void FormTest::SetUp()
     ZARN_SKIP_UNLESS_CONFIGURED(backend());
     db = std::make_unique<ScratchDatabase>(backend());
     QFile::remove(configPath());
-    DataMod = new TDataMod;
-    db->openSurvey(DataMod->ADOConn1);
+    session = std::make_unique<SessionContext>();
+    db->openSurvey(session->connection);
     messages = std::make_unique<ui::RecordingMessageService>();
 }
 
@@ -22,10 +22,9 @@ void FormTest::TearDown()
 {
     form.reset();
     syq.reset();
-    delete DataMod;
-    DataMod = nullptr;
+    session.reset();
     messages.reset();
-    // The server drops the database only once the data module's connection
+    // The server drops the database only once the session's connection
     // is gone.
     db.reset();
     QFile::remove(configPath());
@@ -33,7 +32,7 @@ void FormTest::TearDown()
 
 qint64 FormTest::addSurvey(const QVariantMap &values)
 {
-    Dataset t(&DataMod->ADOConn1);
+    Dataset t(&session->connection);
     t.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {-1});
     t.open();
     t.append();
@@ -50,7 +49,7 @@ qint64 FormTest::addSurvey(const QVariantMap &values)
 void FormTest::addAttached(const QString &table, const QVariantMap &values)
 {
     static qint64 attachedId = 1;
-    Dataset t(&DataMod->ADOConn1);
+    Dataset t(&session->connection);
     t.setQuery({.table = table, .filter = QStringLiteral("id = ?")}, {-1});
     t.open();
     t.append();
@@ -60,25 +59,25 @@ void FormTest::addAttached(const QString &table, const QVariantMap &values)
     t.post();
 }
 
-Tfrmrptdjdcb &FormTest::open(const QString &dwdm, const QString &zdh)
+UseRightForm &FormTest::open(const QString &dwdm, const QString &zdh)
 {
     openBeforePaint(dwdm, zdh).finishOpening();
     return *form;
 }
 
-Tfrmrptdjdcb &FormTest::openBeforePaint(const QString &dwdm, const QString &zdh)
+UseRightForm &FormTest::openBeforePaint(const QString &dwdm, const QString &zdh)
 {
-    DataMod->dwdm = dwdm;
-    DataMod->zdh = zdh;
-    form = std::make_unique<Tfrmrptdjdcb>();
+    session->unitCode = dwdm;
+    session->parcelNumber = zdh;
+    form = std::make_unique<UseRightForm>(*session);
     return *form;
 }
 
-Tfrmsyqdjdcb &FormTest::openOwnership(const QString &dwdm)
+OwnershipForm &FormTest::openOwnership(const QString &dwdm)
 {
-    DataMod->dwdm = dwdm;
-    DataMod->zdh.clear();
-    syq = std::make_unique<Tfrmsyqdjdcb>();
+    session->unitCode = dwdm;
+    session->parcelNumber.clear();
+    syq = std::make_unique<OwnershipForm>(*session);
     return *syq;
 }
 
@@ -90,22 +89,22 @@ SurveyForm *FormTest::shownForm() const
 
 int FormTest::count(const QString &sql, const QVariantList &params)
 {
-    return int(test::count(DataMod->ADOConn1, sql, params));
+    return int(test::count(session->connection, sql, params));
 }
 
 QString FormTest::stored(const QString &table, qint64 id, const QString &column)
 {
-    return test::stored(DataMod->ADOConn1, table, id, column);
+    return test::stored(session->connection, table, id, column);
 }
 
 QString FormTest::configPath() const
 {
-    return GetDllPath() + QStringLiteral("config.ini");
+    return zarn::configIniPath();
 }
 
 QString FormTest::ini(const QString &key, const QString &fallback) const
 {
-    return ReadIniStr(QStringLiteral("DCB"), key, fallback);
+    return zarn::readConfigValue(QStringLiteral("DCB"), key, fallback);
 }
 
 QWidget *FormTest::control(const QString &name) const
@@ -122,7 +121,7 @@ QString FormTest::shown(const QString &name) const
 
 QString FormTest::current(const QString &column) const
 {
-    return DataMod->djdcTable.text(column);
+    return session->surveyRows.text(column);
 }
 
 } // namespace zarn::test

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "component/DataM.h"
-#include "forms/frm_frameMain.h"
-#include "forms/frm_rptdjdcb.h"
-#include "forms/frm_syqdjdcb.h"
+#include "forms/ownership_form.h"
+#include "forms/use_right_form.h"
+#include "forms/use_right_sheet.h"
+#include "session/session_context.h"
 #include "support/backends.h"
 #include "support/scratch_db.h"
 #include "widgets/messages.h"
@@ -17,7 +17,7 @@ class QWidget;
 namespace zarn::test {
 
 // A survey database of the test's own (a new SQLite file, or a new database on
-// the PostgreSQL test server), a data module connected to it, the config.ini of
+// the PostgreSQL test server), a session connected to it, the config.ini of
 // the test program cleared, and the message windows recorded. Every case runs
 // once per back-end; a back-end that is not configured skips its cases.
 class FormTest : public ::testing::TestWithParam<Backend> {
@@ -33,11 +33,11 @@ protected:
     void addAttached(const QString &table, const QVariantMap &values);
     // Opens the use-right form for the session's unit and parcel, as the
     // surveyor meets it once its window has been painted.
-    Tfrmrptdjdcb &open(const QString &dwdm, const QString &zdh = {});
+    UseRightForm &open(const QString &dwdm, const QString &zdh = {});
     // The same, just made: what waits for the first paint has not run.
-    Tfrmrptdjdcb &openBeforePaint(const QString &dwdm, const QString &zdh = {});
+    UseRightForm &openBeforePaint(const QString &dwdm, const QString &zdh = {});
     // Opens the ownership form for the session's unit.
-    Tfrmsyqdjdcb &openOwnership(const QString &dwdm);
+    OwnershipForm &openOwnership(const QString &dwdm);
     // The form open now, of either kind.
     SurveyForm *shownForm() const;
 
@@ -53,9 +53,11 @@ protected:
     QString current(const QString &column) const; // the form's current row
 
     std::unique_ptr<ScratchDatabase> db;
+    // What runSurveySession would hold for the forms: connection, rows, unit.
+    std::unique_ptr<SessionContext> session;
     std::unique_ptr<ui::RecordingMessageService> messages;
-    std::unique_ptr<Tfrmrptdjdcb> form;
-    std::unique_ptr<Tfrmsyqdjdcb> syq;
+    std::unique_ptr<UseRightForm> form;
+    std::unique_ptr<OwnershipForm> syq;
     qint64 nextId = 1;
 };
 

@@ -2,8 +2,8 @@
 // save, delete with its cascade, the Enter chain and closing.
 #include "form_fixture.h"
 
-#include "component/unt_Comm.h"
-#include "dialogs/frm_Input.h"
+#include "config/config_ini.h"
+#include "dialogs/locate_dialog.h"
 #include "forms/sheet_layout.h"
 #include "forms/survey_sheet.h"
 #include "schema/statements.h"
@@ -33,7 +33,7 @@ const QString kEmptyParcel = QStringLiteral("地籍号不能为空，请输入�
 class OwnershipTest : public zarn::test::FormTest {
 protected:
     const QString unit = QStringLiteral("320102001001");
-    SurveySheet *sheet() const { return syq->Panel3; }
+    SurveySheet *sheet() const { return syq->sheet(); }
     int attached(const QString &zdbh, const QVariant &bgrq)
     {
         int n = 0;
@@ -55,15 +55,15 @@ TEST_P(OwnershipTest, TheSheetHasItsControlsBandsAndButtons)
     EXPECT_EQ(syq->windowTitle(), QStringLiteral("所有权地籍调查表"));
     EXPECT_EQ(syq->size(), QSize(671, 418));
     EXPECT_EQ(syq->minimumSize(), syq->maximumSize());
-    EXPECT_EQ(syq->Panel1->height(), 57);
-    EXPECT_EQ(syq->Panel2->height(), 39);
-    EXPECT_EQ(syq->Image2->objectName(), "Image2");
-    EXPECT_EQ(syq->Image2->title(), QStringLiteral("所有权调查表录入"));
-    EXPECT_EQ(syq->DataSource1->dataset(), &DataMod->djdcTable);
+    EXPECT_EQ(syq->bannerPanel->height(), 57);
+    EXPECT_EQ(syq->buttonPanel->height(), 39);
+    EXPECT_EQ(syq->banner->objectName(), "Image2");
+    EXPECT_EQ(syq->banner->title(), QStringLiteral("所有权调查表录入"));
+    EXPECT_EQ(syq->rowSource->dataset(), &session->surveyRows);
 
     // Each control of the table on its blank, bound to its column, in tab order.
     QStringList tabOrder;
-    for (const SheetEntry &e : ownershipSheet().entries) {
+    for (const SheetEntry &e : ownershipSheetLayout().entries) {
         QWidget *w = sheet()->findChild<QWidget *>(e.control);
         ASSERT_NE(w, nullptr) << e.control;
         EXPECT_EQ(w->geometry(), QRect(e.left, e.top, e.width, entryHeight(e))) << e.control;
@@ -85,17 +85,17 @@ TEST_P(OwnershipTest, TheSheetHasItsControlsBandsAndButtons)
             next = next->nextInFocusChain();
         EXPECT_EQ(next, control(tabOrder[i + 1])) << "after " << tabOrder[i].toStdString();
     }
-    EXPECT_EQ(sheet()->Button3->text(), QStringLiteral("共有使用权"));
+    EXPECT_EQ(sheet()->coUserButton->text(), QStringLiteral("共有使用权"));
     EXPECT_NE(qobject_cast<DBMemo *>(control("RzDBMemo1")), nullptr);
     EXPECT_EQ(control("RzDBMemo1")->height(), 68);
     const QStringList captions{"首记录", "上记录", "下记录", "末记录",
                                "新增",   "删除",   "保存",   "定位"};
-    const QList<SpeedButton *> buttons{syq->spbFirst, syq->spbPre,        syq->spbNext,
-                                       syq->spbLast,  syq->spbNew,        syq->spbDel,
-                                       syq->spbSave,  syq->spbViewCurrRec};
+    const QList<SpeedButton *> buttons{syq->firstButton, syq->previousButton, syq->nextButton,
+                                       syq->lastButton,  syq->newButton,      syq->deleteButton,
+                                       syq->saveButton,  syq->locateButton};
     for (int i = 0; i < buttons.size(); ++i)
         EXPECT_EQ(buttons[i]->text().remove('&'), captions[i]);
-    EXPECT_LE(syq->spbViewCurrRec->geometry().right(), 671);
+    EXPECT_LE(syq->locateButton->geometry().right(), 671);
 }
 
 TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeepsItsCounts)
@@ -109,24 +109,25 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
     EXPECT_EQ(parts.province + parts.city + parts.district + parts.street + parts.block, unit);
     EXPECT_EQ(parts.street, "001");
     QStringList order;
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     for (int i = 0; i < t.recordCount(); ++i) {
         order << t.text("zdbh");
-        syq->spbNext->click();
+        syq->nextButton->click();
     }
     EXPECT_EQ(order, (QStringList{"0010010001", "0010010002", "0010010003"}));
     syq.reset();
 
     openOwnership(QStringLiteral("3201"));
     EXPECT_EQ(syq->unitCodeParts().district, QString());
-    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
+    EXPECT_EQ(session->surveyRows.recordCount(), 4);
     syq.reset();
 
     openOwnership(QStringLiteral("320102009009"));
-    EXPECT_TRUE(DataMod->djdcTable.isEmpty()); // no first row is made for this form
-    EXPECT_TRUE(sheet()->Label50->text().isEmpty());
-    EXPECT_FALSE(sheet()->DBEdit18->isReadOnly());
-    for (SpeedButton *b : {syq->spbFirst, syq->spbPre, syq->spbNext, syq->spbLast}) {
+    EXPECT_TRUE(session->surveyRows.isEmpty()); // no first row is made for this form
+    EXPECT_TRUE(sheet()->changeNotice->text().isEmpty());
+    EXPECT_FALSE(sheet()->parcelNumberEdit->isReadOnly());
+    for (SpeedButton *b :
+         {syq->firstButton, syq->previousButton, syq->nextButton, syq->lastButton}) {
         messages->records.clear();
         b->click();
         ASSERT_EQ(messages->records.size(), 1);
@@ -141,17 +142,17 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
                                                         {"QSDCY", QStringLiteral("张权属")},
                                                         {"sm", QStringLiteral("说明")}};
     for (const auto &[key, value] : remembered)
-        WriteIniStr(QStringLiteral("DCB"), key, value);
-    for (QPushButton *b : {sheet()->Button1, sheet()->Button3})
+        zarn::writeConfigValue(QStringLiteral("DCB"), key, value);
+    for (QPushButton *b : {sheet()->markerButton, sheet()->coUserButton})
         b->click();
-    EXPECT_TRUE(DataMod->djdcTable.isEmpty());
-    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Browse);
+    EXPECT_TRUE(session->surveyRows.isEmpty());
+    EXPECT_EQ(session->surveyRows.state(), Dataset::State::Browse);
     // Typing into a blank does start a row; without a parcel number it is no
     // survey table, and 新增 remembers nothing of it.
     QTest::keyClicks(sheet()->edit("RzDBEdit6"), "Jia");
-    EXPECT_EQ(DataMod->djdcTable.state(), Dataset::State::Insert);
-    syq->spbNew->click();
-    const qint64 id = DataMod->djdcTable.field("id").asInteger();
+    EXPECT_EQ(session->surveyRows.state(), Dataset::State::Insert);
+    syq->newButton->click();
+    const qint64 id = session->surveyRows.field("id").asInteger();
     for (const auto &[key, value] : remembered) {
         EXPECT_EQ(ini(key), value) << key.toStdString();
         EXPECT_EQ(stored("T_DJDCB", id, key), value) << key.toStdString();
@@ -161,13 +162,13 @@ TEST_P(OwnershipTest, RowsComeInParcelOrderAndAnEmptyUnitRefusesEveryMoveAndKeep
 
 TEST_P(OwnershipTest, ALoadThatFailsIsSaidInANoticeBoxAndTheFormStillOpens)
 {
-    QSqlQuery(DataMod->ADOConn1.database()).exec(QStringLiteral("drop table T_DJDCB"));
+    QSqlQuery(session->connection.database()).exec(QStringLiteral("drop table T_DJDCB"));
     openOwnership(unit);
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(messages->records[0].caption, QStringLiteral("提示"));
     EXPECT_EQ(messages->records[0].icon, MessageIcon::Warning);
     EXPECT_FALSE(messages->records[0].text.isEmpty());
-    EXPECT_FALSE(DataMod->djdcTable.isOpen());
+    EXPECT_FALSE(session->surveyRows.isOpen());
 }
 
 TEST_P(OwnershipTest, AChangedRowLocksTheEditsButNotTheMemoAndBlanksDoNotBlockMoves)
@@ -179,23 +180,23 @@ TEST_P(OwnershipTest, AChangedRowLocksTheEditsButNotTheMemoAndBlanksDoNotBlockMo
         addSurvey(
             {{"dwdm", unit}, {"zdbh", QStringLiteral("00100110%1").arg(i, 2, 10, QChar('0'))}});
     openOwnership(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     // The blank parcel number sorts first and does not block the moves.
     ASSERT_EQ(t.field("id").asInteger(), blank);
-    syq->spbNext->click();
+    syq->nextButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
-    EXPECT_EQ(sheet()->Label50->text(), QStringLiteral("该宗地已于20050612变更"));
+    EXPECT_EQ(sheet()->changeNotice->text(), QStringLiteral("该宗地已于20050612变更"));
     for (DataAwareControl *c : sheet()->boundControls())
         EXPECT_EQ(c->isReadOnly(), c->family() != ControlFamily::Memo)
             << c->dataField().toStdString();
-    syq->spbNext->click();
-    EXPECT_TRUE(sheet()->Label50->text().isEmpty());
-    EXPECT_FALSE(sheet()->DBEdit18->isReadOnly());
+    syq->nextButton->click();
+    EXPECT_TRUE(sheet()->changeNotice->text().isEmpty());
+    EXPECT_FALSE(sheet()->parcelNumberEdit->isReadOnly());
 
     // An empty parcel number blocks them.
     t.edit();
     t.setValue("zdbh", QString());
-    syq->spbFirst->click();
+    syq->firstButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(messages->records[0].text, kEmptyParcel);
     t.cancel();
@@ -204,22 +205,22 @@ TEST_P(OwnershipTest, AChangedRowLocksTheEditsButNotTheMemoAndBlanksDoNotBlockMo
     QString label;
     QTimer::singleShot(0, [&] {
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *dialog = qobject_cast<TFrmInput *>(w); dialog && dialog->isVisible()) {
-                label = dialog->Label1->text();
+            if (auto *dialog = qobject_cast<LocateDialog *>(w); dialog && dialog->isVisible()) {
+                label = dialog->hint->text();
                 t.moveTo(1);
                 dialog->close();
             }
     });
-    syq->spbViewCurrRec->click();
+    syq->locateButton->click();
     EXPECT_EQ(label, QStringLiteral("共37记录"));
-    EXPECT_EQ(sheet()->Label50->text(), QStringLiteral("该宗地已于20050612变更"));
+    EXPECT_EQ(sheet()->changeNotice->text(), QStringLiteral("该宗地已于20050612变更"));
 }
 
 TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
 {
     openOwnership(unit);
-    Dataset &t = DataMod->djdcTable;
-    syq->spbNew->click();
+    Dataset &t = session->surveyRows;
+    syq->newButton->click();
     ASSERT_TRUE(messages->records.isEmpty());
     qint64 id = t.field("id").asInteger();
     EXPECT_EQ(id, 1);
@@ -256,7 +257,7 @@ TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
                {"kzy", QStringLiteral("王勘丈")}});
     open(other, "0010010999");
     const IniFile::Traffic before = IniFile::traffic();
-    form->SaveThisDCBinfo();
+    form->rememberShownValues();
     EXPECT_EQ(IniFile::traffic().loads - before.loads, 1);
     EXPECT_EQ(IniFile::traffic().replaces - before.replaces, 1);
     form.reset();
@@ -265,7 +266,7 @@ TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
     t.edit();
     t.setValue("sm", QStringLiteral("所有权记事"));
     t.post();
-    syq->spbNew->click();
+    syq->newButton->click();
     id = t.field("id").asInteger();
     EXPECT_EQ(id, 41);
     EXPECT_EQ(stored("T_DJDCB", id, "zdbh"), "0010011000");
@@ -281,7 +282,7 @@ TEST_P(OwnershipTest, NewRowsTakeTheirNumbersAndTheValuesRememberedByEitherForm)
 TEST_P(OwnershipTest, ARareCharacterNameFillsItsColumnAndIsNotRememberedAsQuestionMarks)
 {
     const qint64 id = addSurvey({{"dwdm", unit}, {"zdbh", "0010010001"}, {"qsdcy", "张三"}});
-    WriteIniStr(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张三"));
+    zarn::writeConfigValue(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张三"));
     openOwnership(unit);
     auto *edit = qobject_cast<DBEdit *>(control("DBEdit29"));
     ASSERT_NE(edit, nullptr);
@@ -298,11 +299,11 @@ TEST_P(OwnershipTest, ARareCharacterNameFillsItsColumnAndIsNotRememberedAsQuesti
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown,
                                 key.mid(i, key[i].isHighSurrogate() ? 2 : 1), Qt::NoModifier);
     EXPECT_EQ(edit->text(), name);
-    syq->spbSave->click();
+    syq->saveButton->click();
     EXPECT_EQ(stored("T_DJDCB", id, "qsdcy"), name);
 
     // GBK has no form for these: the remembered value stays as it was, not "?".
-    syq->SaveThisDCBinfo();
+    syq->rememberShownValues();
     EXPECT_EQ(ini("QSDCY"), QStringLiteral("张三"));
     EXPECT_EQ(stored("T_DJDCB", id, "qsdcy"), name);
 }
@@ -318,32 +319,32 @@ TEST_P(OwnershipTest, AnOldPairOfCurrentRowsOfOneParcelStillOpensAndNewRowsPassI
                    {"dcblx", kind},
                    {"jzdgs", 0},
                    {"qlrzs", 0}});
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     open(unit, "0010010001");
-    form->spbNext->click();
-    form->spbPre->click();
+    form->nextButton->click();
+    form->previousButton->click();
     t.edit();
     t.setValue("qlr", QStringLiteral("旧数据"));
-    form->spbSave->click();
-    form->spbNew->click();
+    form->saveButton->click();
+    form->newButton->click();
     EXPECT_EQ(t.text("zdbh"), "0010010002");
     EXPECT_EQ(t.text("dcbh"), "3201020010010002");
     form.reset();
     openOwnership(unit);
     EXPECT_EQ(t.recordCount(), 3);
-    syq->spbLast->click();
-    syq->spbFirst->click();
+    syq->lastButton->click();
+    syq->firstButton->click();
     t.edit();
     t.setValue("qsmc", QStringLiteral("旧数据"));
-    syq->spbSave->click();
-    syq->spbNew->click();
+    syq->saveButton->click();
+    syq->newButton->click();
     EXPECT_EQ(t.text("zdbh"), "0010010003");
     EXPECT_EQ(t.text("dcbh"), "3201020010010003");
     EXPECT_TRUE(messages->records.isEmpty()) << messages->records.value(0).text.toStdString();
     // The pair's number typed into another row makes no third.
     t.edit();
     t.setValue("zdbh", QStringLiteral("0010010001"));
-    syq->spbSave->click();
+    syq->saveButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("已有现行调查表")))
         << messages->records[0].text.toStdString();
@@ -364,24 +365,24 @@ TEST_P(OwnershipTest, SaveDeleteAndCloseKeepWhatTheSurveyorMeant)
             for (const char *table : {"T_JZBSB", "T_ZJB", "T_GYQ", "T_SZB"})
                 addAttached(table, {{"zdbh", zdbh}, {"dwdm", unit}, {"bgrq", bgrq}});
     openOwnership(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
 
     // Save needs a trimmed parcel number.
     t.edit();
     t.setValue("zdbh", QStringLiteral("  "));
-    syq->spbSave->click();
+    syq->saveButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(messages->records[0].text, kEmptyParcel);
     t.setValue("zdbh", QStringLiteral("0010010001"));
     t.setValue("qsmc", QStringLiteral("某村民小组"));
-    syq->spbSave->click();
+    syq->saveButton->click();
     EXPECT_EQ(stored("T_DJDCB", current, "qsmc"), QStringLiteral("某村民小组"));
 
     // A second current row of a parcel is refused by the database.
     messages->records.clear();
     t.edit();
     t.setValue("zdbh", QStringLiteral("0010010003"));
-    syq->spbSave->click();
+    syq->saveButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_TRUE(messages->records[0].text.startsWith(QStringLiteral("数据保存失败！")));
     EXPECT_EQ(messages->records[0].caption, QStringLiteral("警告"));
@@ -390,10 +391,10 @@ TEST_P(OwnershipTest, SaveDeleteAndCloseKeepWhatTheSurveyorMeant)
 
     // Cancel keeps everything; OK takes the current row's attached rows only.
     messages->answers = {Cancel};
-    syq->spbDel->click();
+    syq->deleteButton->click();
     EXPECT_EQ(stored("T_DJDCB", current, "zdbh"), "0010010001");
     messages->answers = {Ok};
-    syq->spbDel->click();
+    syq->deleteButton->click();
     EXPECT_EQ(stored("T_DJDCB", current, "zdbh"), "<no row>");
     EXPECT_EQ(attached("0010010001", {}), 0);
     EXPECT_EQ(attached("0010010001", "20050612"), 4);
@@ -401,7 +402,7 @@ TEST_P(OwnershipTest, SaveDeleteAndCloseKeepWhatTheSurveyorMeant)
     // A changed row takes the attached rows of its own change date with it.
     ASSERT_EQ(t.field("id").asInteger(), changed);
     messages->answers = {Ok};
-    syq->spbDel->click();
+    syq->deleteButton->click();
     EXPECT_EQ(stored("T_DJDCB", changed, "zdbh"), "<no row>");
     EXPECT_EQ(attached("0010010002", "20050612"), 0);
     EXPECT_EQ(attached("0010010002", {}), 4);
@@ -431,12 +432,12 @@ TEST_P(OwnershipTest, ALongNoteStaysWholeAndARefusalAtClosingIsToldOverTheForm)
     line->setFocus();
     line->end(false);
     QTest::keyClick(line, Qt::Key_Backspace);
-    syq->spbSave->click();
+    syq->saveButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(stored("T_DJDCB", id, "QSDCJS"), note.chopped(1));
     // Typing at the end of the whole value and saving again.
     QTest::keyClicks(line, "yz");
-    syq->spbSave->click();
+    syq->saveButton->click();
     EXPECT_EQ(stored("T_DJDCB", id, "QSDCJS"), note.chopped(1) + "yz");
 
     auto *count = qobject_cast<DBEdit *>(control(QStringLiteral("DBEdit24")));

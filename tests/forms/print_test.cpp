@@ -150,7 +150,7 @@ protected:
 TEST_P(PrintTest, ThePdfHoldsEveryLabelAndValueInReadingOrderUncut)
 {
     QVariantMap row{{"dwdm", unit}, {"zdbh", "0010010007"}, {"dcbh", "3201020010010007"}};
-    for (const SheetEntry &e : useRightSheet().entries)
+    for (const SheetEntry &e : useRightSheetLayout().entries)
         if (e.kind != SheetKind::Heading && e.kind != SheetKind::Button &&
             !row.contains(QString::fromLatin1(e.column).toLower()))
             row.insert(QString::fromLatin1(e.column).toLower(), QStringLiteral("值%1").arg(e.tab));
@@ -169,15 +169,15 @@ TEST_P(PrintTest, ThePdfHoldsEveryLabelAndValueInReadingOrderUncut)
     const QString pdf = dir.file("row.pdf");
     ASSERT_TRUE(form->writePdf(pdf));
     const QString page = pdfText(pdf);
-    QStringList pieces = expected(useRightSheet());
+    QStringList pieces = expected(useRightSheetLayout());
     pieces.removeAll(remark); // read apart: it follows under the table
     EXPECT_EQ(firstOutOfOrder(page, pieces), QString()) << page.toStdString();
     EXPECT_TRUE(page.contains(remark)) << "the remark was cut";
     EXPECT_FALSE(page.contains(QStringLiteral("变更")));
 
     // A changed version carries its notice.
-    DataMod->djdcTable.locate("bgrq", "20050612");
-    form->setcomp();
+    session->surveyRows.locate("bgrq", "20050612");
+    form->applyChangeLock();
     ASSERT_TRUE(form->writePdf(pdf));
     EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("该宗地已于20050612变更")));
     EXPECT_FALSE(form->writePdf(dir.file("no/such/folder/row.pdf")));
@@ -194,7 +194,7 @@ TEST_P(PrintTest, TheOwnershipTableIsDrawnByTheSameMechanism)
     openOwnership(unit);
     const QString pdf = dir.file("own.pdf");
     ASSERT_TRUE(syq->writePdf(pdf));
-    EXPECT_EQ(firstOutOfOrder(pdfText(pdf), expected(ownershipSheet())), QString())
+    EXPECT_EQ(firstOutOfOrder(pdfText(pdf), expected(ownershipSheetLayout())), QString())
         << pdfText(pdf).toStdString();
 }
 
@@ -230,7 +230,7 @@ TEST_P(PrintTest, ThePrinterAndThePdfPlaceThePageAlikeWithinTheMargins)
     }
     // The title in the middle of the sheet, the rows down to its foot.
     const Word &title = inPdf.first();
-    EXPECT_EQ(title.text, text(useRightSheet().title));
+    EXPECT_EQ(title.text, text(useRightSheetLayout().title));
     EXPECT_NEAR(title.box.center().x(), 595.28 / 2, 3);
     qreal lowest = 0;
     for (const Word &w : inPdf)
@@ -314,7 +314,8 @@ TEST_P(PrintTest, ZarnSheetPrintsEachRowOnTheSheetOfItsKind)
     addSurvey(
         {{"dwdm", unit}, {"zdbh", "0010010003"}, {"qsmc", "城东村第一村民小组"}, {"dcblx", 1}});
 
-    const QString useRight = text(useRightSheet().title), ownership = text(ownershipSheet().title);
+    const QString useRight = text(useRightSheetLayout().title),
+                  ownership = text(ownershipSheetLayout().title);
     struct Case {
         QStringList args;
         int useRightTables, ownershipTables;

@@ -34,10 +34,10 @@ class SheetTest : public zarn::test::FormTest {};
 TEST_P(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
 {
     open(QStringLiteral("320102003004"));
-    TfrmFrameMain *sheet = form->frmFrameMain1;
+    UseRightSheet *sheet = form->useRightSheet();
     int bound = 0, buttons = 0, edits = 0, lists = 0, memos = 0;
     QMap<int, QWidget *> byTab;
-    for (const SheetEntry &e : useRightSheet().entries) {
+    for (const SheetEntry &e : useRightSheetLayout().entries) {
         if (e.kind == SheetKind::Heading) continue;
         const QString name = QString::fromLatin1(e.control);
         SCOPED_TRACE(name.toStdString());
@@ -104,9 +104,9 @@ TEST_P(SheetTest, EveryControlHasItsNameColumnKindPlaceAndTabPosition)
         EXPECT_EQ(next, byTab[i + 1]) << "after tab position " << i;
     }
 
-    EXPECT_EQ(sheet->DBComboBox1->entries(), (QStringList{"初始", "变更"}));
-    EXPECT_EQ(sheet->Label50->pos(), QPoint(336, 353));
-    EXPECT_EQ(sheet->enterTarget(sheet->DBComboBox5), sheet->DBComboBox7);
+    EXPECT_EQ(sheet->surveyKindList->entries(), (QStringList{"初始", "变更"}));
+    EXPECT_EQ(sheet->changeNotice->pos(), QPoint(336, 353));
+    EXPECT_EQ(sheet->enterTarget(sheet->approvedUseCodeList), sheet->actualUseCodeList);
     EXPECT_EQ(sheet->enterTarget(sheet->findChild<QWidget *>("DBEdit38")), nullptr);
 }
 
@@ -115,32 +115,32 @@ TEST_P(SheetTest, TheFormHasItsCaptionPanelsAndButtons)
     open(QStringLiteral("320102003004"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("使用权地籍调查表"));
     EXPECT_EQ(form->size(), QSize(688, 674));
-    EXPECT_EQ(form->Panel2->height(), 60);
-    EXPECT_EQ(form->Panel1->height(), 39);
+    EXPECT_EQ(form->bannerPanel->height(), 60);
+    EXPECT_EQ(form->buttonPanel->height(), 39);
     const QList<std::pair<QString, int>> buttons{{"首记录", 0},   {"上记录", 79}, {"下记录", 159},
                                                  {"末记录", 239}, {"新增", 332},  {"删除", 411},
                                                  {"保存", 491},   {"定位", 585}};
-    const QList<QAbstractButton *> widgets{form->spbFirst, form->spbPre,        form->spbNext,
-                                           form->spbLast,  form->spbNew,        form->spbDel,
-                                           form->spbSave,  form->spbViewCurrRec};
+    const QList<QAbstractButton *> widgets{
+        form->firstButton, form->previousButton, form->nextButton, form->lastButton,
+        form->newButton,   form->deleteButton,   form->saveButton, form->locateButton};
     for (int i = 0; i < buttons.size(); ++i) {
         QAbstractButton *b = widgets[i];
         EXPECT_EQ(b->text().remove('&'), buttons[i].first);
         EXPECT_EQ(b->geometry(), QRect(buttons[i].second, 10, 80, 22));
     }
-    EXPECT_EQ(form->DataSource1->dataset(), &DataMod->djdcTable);
+    EXPECT_EQ(form->rowSource->dataset(), &session->surveyRows);
 }
 
 TEST_P(SheetTest, EachBlankIsUnderlinedWhereItsControlSits)
 {
     open(QStringLiteral("320102003004"));
     // Render the printed table without the controls and look under each blank.
-    TfrmFrameMain *sheet = form->frmFrameMain1;
+    UseRightSheet *sheet = form->useRightSheet();
     for (QWidget *w : sheet->findChildren<QWidget *>())
         w->hide();
     QImage img(sheet->size(), QImage::Format_RGB32);
     sheet->render(&img);
-    for (const SheetEntry &e : useRightSheet().entries) {
+    for (const SheetEntry &e : useRightSheetLayout().entries) {
         if (e.kind == SheetKind::Heading || e.kind == SheetKind::Button) continue;
         SCOPED_TRACE(e.control);
         const int height = entryHeight(e);
@@ -178,7 +178,7 @@ TEST_P(SheetTest, FieldsOfferChineseEditEntriesThenPrintAndPdfAndAskForDigitsWhe
         EXPECT_FALSE(nested.installed());
 
         open(QStringLiteral("320102003004"));
-        TfrmFrameMain *sheet = form->frmFrameMain1;
+        UseRightSheet *sheet = form->useRightSheet();
         for (const char *name : {"DBEdit11", "DBMemo1", "DBComboBox2"}) {
             SCOPED_TRACE(name);
             auto *menu = sheet->control(QString::fromLatin1(name))->findChild<FieldMenu *>();
@@ -201,7 +201,8 @@ TEST_P(SheetTest, FieldsOfferChineseEditEntriesThenPrintAndPdfAndAskForDigitsWhe
                                                                      Qt::CaseInsensitive) == 0;
                     });
             };
-            EXPECT_TRUE(binds(useRightSheet()) || binds(ownershipSheet())) << rule.column;
+            EXPECT_TRUE(binds(useRightSheetLayout()) || binds(ownershipSheetLayout()))
+                << rule.column;
         }
         const auto hints = [&](const char *name) {
             QWidget *w = sheet->control(QString::fromLatin1(name));
@@ -225,7 +226,7 @@ TEST_P(SheetTest, ASlipIsMarkedWhileTypingAndSavedAsTyped)
     const qint64 id = addSurvey({{"dwdm", "320102003004"}, {"zdbh", "0030040001"}});
     open(QStringLiteral("320102003004"));
     form->show();
-    TfrmFrameMain *sheet = form->frmFrameMain1;
+    UseRightSheet *sheet = form->useRightSheet();
     const auto type = [&](const char *name, const QString &text) {
         DBEdit *edit = sheet->edit(QString::fromLatin1(name));
         edit->setFocus();
@@ -268,7 +269,7 @@ TEST_P(SheetTest, ASlipIsMarkedWhileTypingAndSavedAsTyped)
     EXPECT_TRUE(markOf(type("DBEdit7", QStringLiteral("2100")))->isVisible());
     EXPECT_TRUE(markOf(type("DBEdit12", QStringLiteral("025-8888abc")))->isVisible());
     EXPECT_FALSE(markOf(type("DBEdit15", QStringLiteral("025-88886666转12")))->isVisible());
-    form->spbSave->click();
+    form->saveButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(stored("T_DJDCB", id, "frsfzm"), "110105194912310021");
     EXPECT_EQ(stored("T_DJDCB", id, "dcrq"), "20240230");

@@ -1,7 +1,7 @@
 // Save, delete with its cascade, and the change lock of a superseded row.
 #include "form_fixture.h"
 
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
 
 #include "widgets/speed_button.h"
 
@@ -60,13 +60,13 @@ TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
 {
     seed();
     open(unit, "0030040001");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     for (const QString &blank : {QString(), QStringLiteral("   ")}) {
         t.edit();
         t.setValue("zdbh", blank);
         t.setValue("qlr", QStringLiteral("不该保存"));
         messages->records.clear();
-        form->spbSave->click();
+        form->saveButton->click();
         ASSERT_EQ(messages->records.size(), 1);
         EXPECT_TRUE(messages->records[0].plain);
         EXPECT_EQ(messages->records[0].text, kEmptyParcel);
@@ -79,7 +79,7 @@ TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
     t.setValue("zdbh", "0030040003");
     t.setValue("qlr", QStringLiteral("丁"));
     messages->records.clear();
-    form->spbSave->click();
+    form->saveButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     const auto &box = messages->records[0];
     EXPECT_FALSE(box.plain);
@@ -95,19 +95,19 @@ TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
     // Typed through the sheet and saved; the row never had a survey table
     // number, and needs none to be saved.
     t.setValue("zdbh", "0030040009");
-    form->spbSave->click();
+    form->saveButton->click();
     EXPECT_EQ(stored("T_DJDCB", first, "qlr"), QStringLiteral("丁"));
     EXPECT_EQ(t.state(), Dataset::State::Browse);
 
     // One it has is not emptied, by 保存 nor by a move.
     t.edit();
     t.setValue("dcbh", "5");
-    form->spbSave->click();
+    form->saveButton->click();
     t.edit();
     t.setValue("dcbh", QString());
     messages->records.clear();
-    form->spbSave->click();
-    form->spbNext->click();
+    form->saveButton->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_TRUE(messages->records[0].text.startsWith(
         QStringLiteral("数据保存失败！\n\n这张调查表的调查表号被清空了")))
@@ -127,7 +127,7 @@ TEST_P(ChangeTest, SavingNeedsAParcelNumberAndKeepsRefusedValues)
         << messages->records[0].text.toStdString();
     t.edit();
     t.setValue("zdbh", "0010010001");
-    form->spbSave->click();
+    form->saveButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_TRUE(messages->records[1].text.contains(
         QStringLiteral("这张调查表没有单位代码、调查表号，不能存入数据库")))
@@ -141,10 +141,10 @@ TEST_P(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)
 {
     seed();
     open(unit, "0030040002");
-    ASSERT_EQ(DataMod->djdcTable.field("id").asInteger(), second);
+    ASSERT_EQ(session->surveyRows.field("id").asInteger(), second);
 
     messages->answers = {Cancel};
-    form->spbDel->click();
+    form->deleteButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     const auto &ask = messages->records[0];
     EXPECT_EQ(ask.text, QStringLiteral("确信删除所显示的记录内容吗?"));
@@ -155,7 +155,7 @@ TEST_P(ChangeTest, DeleteAsksThenTakesExactlyTheCurrentAttachedRowsOfThatParcel)
     EXPECT_EQ(attached("0030040002"), 4);
 
     messages->answers = {Ok};
-    form->spbDel->click();
+    form->deleteButton->click();
     EXPECT_EQ(stored("T_DJDCB", second, "zdbh"), "<no row>");
     EXPECT_EQ(attached("0030040002"), 0);
     EXPECT_EQ(attached("0030040002", "20050301"), 4); // the old version keeps its rows
@@ -169,9 +169,9 @@ TEST_P(ChangeTest, DeletingAChangedRowTakesTheRowsOfItsOwnVersion)
 {
     seed();
     open(unit, "0030040002");
-    DataMod->djdcTable.locate("id", changed);
+    session->surveyRows.locate("id", changed);
     messages->answers = {Ok};
-    form->spbDel->click();
+    form->deleteButton->click();
     EXPECT_EQ(stored("T_DJDCB", changed, "zdbh"), "<no row>");
     EXPECT_EQ(attached("0030040002", "20050301"), 0);
     EXPECT_EQ(attached("0030040002"), 4);
@@ -184,9 +184,9 @@ TEST_P(ChangeTest, DeletingASubUnitsRowSparesTheSessionUnitsParcelOfTheSameNumbe
     const qint64 sub = addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030040001"}});
     addAttached("T_JZBSB", {{"zdbh", "0030040001"}, {"dwdm", unit + "01"}});
     open(unit);
-    DataMod->djdcTable.locate("id", sub);
+    session->surveyRows.locate("id", sub);
     messages->answers = {Ok};
-    form->spbDel->click();
+    form->deleteButton->click();
     EXPECT_EQ(stored("T_DJDCB", sub, "zdbh"), "<no row>");
     EXPECT_EQ(count("select count(*) from T_JZBSB where dwdm = ?", {unit + "01"}), 0);
     EXPECT_EQ(attached("0030040001"), 4);
@@ -197,7 +197,7 @@ TEST_P(ChangeTest, ClosingWithAChangeThatCannotBeStoredAsksFirst)
     seed();
     open(unit, "0030040001");
     form->show();
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", "0030040003"); // another current row has it
     t.setValue("qlr", QStringLiteral("丁"));
@@ -222,9 +222,9 @@ TEST_P(ChangeTest, ADeleteRefusedPartWayChangesNothing)
     open(unit, "0030040002");
     // The four-sides table, last of the cascade, is gone: its delete fails
     // after the other attached tables' deletes have run.
-    QSqlQuery(DataMod->ADOConn1.database()).exec(QStringLiteral("drop table T_SZB"));
+    QSqlQuery(session->connection.database()).exec(QStringLiteral("drop table T_SZB"));
     messages->answers = {Ok};
-    form->spbDel->click();
+    form->deleteButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_EQ(messages->records[1].caption, QStringLiteral("警告"));
     EXPECT_NE(messages->records[1].text, QStringLiteral("调查表已经为空"));
@@ -237,7 +237,7 @@ TEST_P(ChangeTest, ADeleteRefusedPartWayChangesNothing)
             1)
             << table;
     EXPECT_EQ(current("zdbh"), "0030040002");
-    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
+    EXPECT_EQ(session->surveyRows.recordCount(), 4);
 }
 
 TEST_P(ChangeTest, ADeleteRefusedByTheCommitKeepsTheRowInTheList)
@@ -246,7 +246,7 @@ TEST_P(ChangeTest, ADeleteRefusedByTheCommitKeepsTheRowInTheList)
     // keeps the row, the sheet stays on it, and the box's words are true.
     seed();
     open(unit, "0030040003");
-    QSqlQuery raw(DataMod->ADOConn1.database());
+    QSqlQuery raw(session->connection.database());
     if (backend() == zarn::test::Backend::Sqlite) {
         ASSERT_TRUE(raw.exec(QStringLiteral("pragma foreign_keys = on")));
     }
@@ -256,39 +256,41 @@ TEST_P(ChangeTest, ADeleteRefusedByTheCommitKeepsTheRowInTheList)
     ASSERT_TRUE(raw.exec(QStringLiteral("insert into t_keep values (%1)").arg(third)));
     ASSERT_EQ(current("zdbh"), "0030040003");
     messages->answers = {Ok};
-    form->spbDel->click();
+    form->deleteButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_TRUE(
         messages->records[1].text.startsWith(QStringLiteral("删除失败，调查表及其附表均未改动。")));
     EXPECT_EQ(stored("T_DJDCB", third, "zdbh"), "0030040003");
     EXPECT_EQ(attached("0030040003"), 4);
-    EXPECT_EQ(DataMod->djdcTable.recordCount(), 4);
+    EXPECT_EQ(session->surveyRows.recordCount(), 4);
     EXPECT_EQ(current("zdbh"), "0030040003");
-    EXPECT_EQ(DataMod->djdcTable.field("id").asInteger(), third);
+    EXPECT_EQ(session->surveyRows.field("id").asInteger(), third);
 }
 
 TEST_P(ChangeTest, DeletingOnAnEmptyUnitSaysTheTableIsEmpty)
 {
     seed();
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     messages->answers = {Ok, Ok, Ok, Ok, Ok};
     while (!t.isEmpty())
-        form->spbDel->click();
+        form->deleteButton->click();
     messages->records.clear();
     messages->answers = {Ok};
-    form->spbDel->click();
+    form->deleteButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_TRUE(messages->records[1].plain);
     EXPECT_EQ(messages->records[1].text, QStringLiteral("调查表已经为空"));
     EXPECT_EQ(messages->records[1].caption, QStringLiteral("提示"));
 
     // The emptied unit's counts make no row, and 新增 starts from what was remembered.
-    WriteIniStr(QStringLiteral("DCB"), QStringLiteral("QSDCY"), QStringLiteral("张权属"));
-    for (QPushButton *b : {form->frmFrameMain1->Button1, form->frmFrameMain1->Button3})
+    zarn::writeConfigValue(QStringLiteral("DCB"), QStringLiteral("QSDCY"),
+                           QStringLiteral("张权属"));
+    for (QPushButton *b :
+         {form->useRightSheet()->markerButton, form->useRightSheet()->coUserButton})
         b->click();
     EXPECT_TRUE(t.isEmpty());
-    form->spbNew->click();
+    form->newButton->click();
     EXPECT_EQ(ini("QSDCY"), QStringLiteral("张权属"));
     EXPECT_EQ(stored("T_DJDCB", t.field("id").asInteger(), "qsdcy"), QStringLiteral("张权属"));
 }
@@ -297,30 +299,32 @@ TEST_P(ChangeTest, TheChangeLockSwitchesTheFramedControlsAndTheMemoOnly)
 {
     seed();
     open(unit, "0030040002");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.locate("id", changed);
-    form->setcomp();
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
-    for (DataAwareControl *c : form->frmFrameMain1->boundControls()) {
+    form->applyChangeLock();
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
+              QStringLiteral("该宗地已于20050301变更"));
+    for (DataAwareControl *c : form->useRightSheet()->boundControls()) {
         SCOPED_TRACE(c->widget()->objectName().toStdString());
         EXPECT_EQ(c->isReadOnly(), c->family() != ControlFamily::Plain);
     }
     // Typing into a locked edit changes nothing; a plain list stays usable.
-    auto *edit = form->frmFrameMain1->edit("DBEdit3");
+    auto *edit = form->useRightSheet()->edit("DBEdit3");
     QTest::keyClicks(edit, "x");
     EXPECT_EQ(t.text("qlr"), QStringLiteral("乙旧"));
-    EXPECT_TRUE(form->frmFrameMain1->Button1->isEnabled());
+    EXPECT_TRUE(form->useRightSheet()->markerButton->isEnabled());
 
     // After a delete the lock still describes the deleted row.
     messages->answers = {Ok};
-    form->spbDel->click();
+    form->deleteButton->click();
     EXPECT_TRUE(t.text("bgrq").isEmpty());
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
-    EXPECT_TRUE(form->frmFrameMain1->edit("DBEdit3")->isReadOnly());
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
+              QStringLiteral("该宗地已于20050301变更"));
+    EXPECT_TRUE(form->useRightSheet()->edit("DBEdit3")->isReadOnly());
 
-    form->setcomp();
-    EXPECT_TRUE(form->frmFrameMain1->Label50->text().isEmpty());
-    for (DataAwareControl *c : form->frmFrameMain1->boundControls())
+    form->applyChangeLock();
+    EXPECT_TRUE(form->useRightSheet()->changeNotice->text().isEmpty());
+    for (DataAwareControl *c : form->useRightSheet()->boundControls())
         EXPECT_FALSE(c->isReadOnly());
 }
 

@@ -4,9 +4,9 @@
 
 #include "widgets/speed_button.h"
 
-#include "component/unt_Comm.h"
+#include "config/config_ini.h"
 #include "data/statement_runner.h"
-#include "dialogs/frm_Input.h"
+#include "dialogs/locate_dialog.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
@@ -41,7 +41,7 @@ void typeText(QWidget *w, const QString &text)
 class FlowTest : public zarn::test::FormTest {
 protected:
     const QString unit = QStringLiteral("320102003004");
-    DBComboBox *list(const char *name) { return form->frmFrameMain1->comboBox(name); }
+    DBComboBox *list(const char *name) { return form->useRightSheet()->comboBox(name); }
 };
 
 TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
@@ -51,10 +51,10 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     for (int i = 0; i < 2; ++i)
         addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", i + 1}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", QString());
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(messages->records[0].text, kEmptyParcel);
     EXPECT_EQ(t.recNo(), 0);
@@ -63,32 +63,32 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
     // Blanks are a parcel number for the move buttons: the row is posted.
     t.edit();
     t.setValue("zdbh", "   ");
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(messages->records.size(), 1);
     EXPECT_EQ(stored("T_DJDCB", a, "zdbh"), "   ");
-    form->spbPre->click();
+    form->previousButton->click();
     t.edit();
     t.setValue("zdbh", "0030040001");
 
     t.edit();
     t.setValue("qlr", QStringLiteral("移动前"));
-    form->spbNext->click();
-    EXPECT_EQ(form->frmFrameMain1->DBEdit18->text(), "0030040002");
+    form->nextButton->click();
+    EXPECT_EQ(form->useRightSheet()->parcelNumberEdit->text(), "0030040002");
     EXPECT_EQ(stored("T_DJDCB", a, "qlr"), QStringLiteral("移动前")); // posted on the move
     EXPECT_EQ(t.field("id").asInteger(), b);
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "2");
 
     // On the last row "下记录" stays but still recounts and posts.
     addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", 3}});
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(t.field("id").asInteger(), b);
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "3");
 
-    form->spbFirst->click();
+    form->firstButton->click();
     EXPECT_EQ(t.field("id").asInteger(), a);
-    form->spbLast->click();
+    form->lastButton->click();
     EXPECT_EQ(t.field("id").asInteger(), b);
-    form->spbPre->click();
+    form->previousButton->click();
     EXPECT_EQ(t.field("id").asInteger(), a);
 }
 
@@ -99,23 +99,23 @@ TEST_P(FlowTest, MovesAreRefusedOnAnEmptyParcelNumberButNotOnBlanks)
 TEST_P(FlowTest, RowsWithoutAParcelNumberAreNotWhereTheFormOpensNorItsEnds)
 {
     const qint64 empty = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧甲")}});
-    DataMod->ADOConn1.exec(
-        Access::Write, QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty}, false);
+    session->connection.exec(zarn::Access::Write, QStringLiteral("update T_DJDCB set zdbh = '' where id = ?"), {empty},
+                             false);
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     const qint64 b = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     const qint64 none = addSurvey({{"dwdm", unit}, {"qlr", QStringLiteral("旧乙")}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     EXPECT_EQ(t.recordCount(), 4);
     EXPECT_EQ(t.field("id").asInteger(), a);
-    form->spbLast->click();
+    form->lastButton->click();
     EXPECT_EQ(t.field("id").asInteger(), b);
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(t.field("id").asInteger(), none);
     t.moveTo(1);
-    form->spbFirst->click();
+    form->firstButton->click();
     EXPECT_EQ(t.field("id").asInteger(), a);
-    form->spbPre->click();
+    form->previousButton->click();
     EXPECT_EQ(t.field("id").asInteger(), empty);
     EXPECT_TRUE(messages->records.isEmpty());
 }
@@ -129,7 +129,7 @@ TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlocki
     open(unit);
 
     // Another surveyor changes parcel 0030040002 after this form read it.
-    Dataset other(&DataMod->ADOConn1);
+    Dataset other(&session->connection);
     other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {b});
     other.open();
     other.edit();
@@ -137,13 +137,13 @@ TEST_P(FlowTest, ARowAnotherUserChangedTakesTheirVersionAndTheCountWithoutBlocki
     other.setValue("qlr", QStringLiteral("另一用户"));
     other.post();
 
-    Dataset &t = DataMod->djdcTable;
-    form->spbNext->click();
+    Dataset &t = session->surveyRows;
+    form->nextButton->click();
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "1");
     EXPECT_EQ(stored("T_DJDCB", b, "qlr"), QStringLiteral("另一用户"));
     EXPECT_EQ(shown("DBEdit3"), QStringLiteral("另一用户"));
     EXPECT_EQ(t.state(), Dataset::State::Browse);
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(current("zdbh"), "0030040003");
 }
@@ -153,10 +153,10 @@ TEST_P(FlowTest, ARefusedPostOnAMoveIsReportedAndTheCursorStays)
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("zdbh", "0030040002"); // a second current row of that parcel
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_FALSE(messages->records[0].plain); // the standard error report
     // In the surveyor's words, with what to do.
@@ -176,19 +176,20 @@ TEST_P(FlowTest, LocateShowsTheCountAndTheChosenRowStays)
     open(unit);
     QString label;
     QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<TFrmInput *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<LocateDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("宗地定位"));
-        label = dialog->Label1->text();
+        label = dialog->hint->text();
         // Typing a parcel number in the grid finds it.
-        dialog->DBGrid1->setFocus();
-        QTest::keyClicks(dialog->DBGrid1, "0030040002");
+        dialog->grid->setFocus();
+        QTest::keyClicks(dialog->grid, "0030040002");
         dialog->close();
     });
-    form->spbViewCurrRec->click();
+    form->locateButton->click();
     EXPECT_EQ(label, QStringLiteral("共3记录"));
     EXPECT_EQ(current("zdbh"), "0030040002");
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QStringLiteral("该宗地已于20050301变更"));
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
+              QStringLiteral("该宗地已于20050301变更"));
 }
 
 TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurrentVersion)
@@ -197,23 +198,23 @@ TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurr
     const qint64 old = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}, {"bgrq", "20050301"}});
     const qint64 now = addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.valueAt(1, t.indexOf("id")).toLongLong(), old); // the older version comes first
     typeText(control("DBEdit9"), QStringLiteral("中山路1号"));
     ASSERT_EQ(t.state(), Dataset::State::Edit);
     QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<TFrmInput *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<LocateDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        QTest::keyClick(dialog->DBGrid1, Qt::Key_Escape);
+        QTest::keyClick(dialog->grid, Qt::Key_Escape);
         EXPECT_EQ(t.state(), Dataset::State::Edit);
         EXPECT_EQ(t.text("tdzl"), QStringLiteral("中山路1号"));
-        QTest::keyClicks(dialog->DBGrid1, "0030040002");
+        QTest::keyClicks(dialog->grid, "0030040002");
         dialog->close();
     });
-    form->spbViewCurrRec->click();
+    form->locateButton->click();
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(t.field("id").asInteger(), now);
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(), QString());               // not locked
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(), QString());        // not locked
     EXPECT_EQ(stored("T_DJDCB", first, "tdzl"), QStringLiteral("中山路1号")); // posted by the move
 }
 
@@ -231,13 +232,13 @@ TEST_P(FlowTest, NewRowsTakeTheNextNumbersAndTheRememberedValues)
     for (int i = 0; i < 2; ++i)
         addAttached("T_JZBSB", {{"zdbh", "0010010999"}, {"dwdm", unit}, {"xh", i + 1}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.text("jzdgs"), "2");
-    form->spbLast->click();
+    form->lastButton->click();
     // config.ini may sit on a network share: one read and one write for the
     // twenty-odd values remembered and read back.
     const IniFile::Traffic before = IniFile::traffic();
-    form->spbNew->click();
+    form->newButton->click();
     EXPECT_EQ(IniFile::traffic().loads - before.loads, 1);
     EXPECT_EQ(IniFile::traffic().replaces - before.replaces, 1);
     ASSERT_TRUE(messages->records.isEmpty());
@@ -277,7 +278,7 @@ TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
         addSurvey({{"dwdm", unit}, {"zdbh", "0030040005"}, {"dcbh", "3201020030040005"}});
     addSurvey({{"dwdm", unit + "01"}, {"zdbh", "0030049000"}, {"dcbh", "3201020030049000"}});
     open(unit, "0030049000");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.text("dwdm"), unit + "01");
 
     // The other workstation (an ownership form) stores the numbers the
@@ -289,11 +290,11 @@ TEST_P(FlowTest, ANewRowIsTheSessionUnitsAndTakesFreshNumbersAfterACollision)
         planted = true;
         Dataset q(other.get());
         runStatement(q,
-                     QStringLiteral("insert into T_DJDCB (id, dwdm, zdbh, dcbh, dcblx) "
-                                    "values (?, ?, ?, ?, 1)"),
-                     {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
+               QStringLiteral("insert into T_DJDCB (id, dwdm, zdbh, dcbh, dcblx) "
+                              "values (?, ?, ?, ?, 1)"),
+               {t.value("id"), unit, t.text("zdbh"), t.text("dcbh")});
     });
-    form->spbNew->click();
+    form->newButton->click();
     ASSERT_TRUE(planted);
     EXPECT_TRUE(messages->records.isEmpty());
     EXPECT_EQ(t.state(), Dataset::State::Browse);
@@ -342,10 +343,10 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         SCOPED_TRACE(c.what);
         const qint64 shownId = addSurvey(c.shownRow);
         open(c.session, c.shownRow.value("zdbh").toString());
-        Dataset &t = DataMod->djdcTable;
+        Dataset &t = session->surveyRows;
         const int rows = t.recordCount();
         const int stored = count("select count(*) from T_DJDCB");
-        form->spbNew->click();
+        form->newButton->click();
         ASSERT_EQ(messages->records.size(), 1);
         EXPECT_FALSE(messages->records[0].plain);
         EXPECT_TRUE(messages->records[0].text.startsWith(QStringLiteral("无法生成新的地籍号")));
@@ -358,20 +359,20 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
 
         // Moving and closing store nothing more.
         messages->records.clear();
-        form->spbLast->click();
-        form->spbFirst->click();
+        form->lastButton->click();
+        form->firstButton->click();
         EXPECT_TRUE(messages->records.isEmpty());
         EXPECT_TRUE(form->close());
         form.reset();
         EXPECT_EQ(count("select count(*) from T_DJDCB"), stored);
         EXPECT_EQ(count("select count(*) from T_DJDCB where zdbh is null or dcbh is null"), 0);
-        test::execAll(DataMod->ADOConn1, {QStringLiteral("delete from T_DJDCB")});
+        test::execAll(session->connection, {QStringLiteral("delete from T_DJDCB")});
     }
 
     // The database busy with another workstation's write when 新增 posts.
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "3201020030040001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     auto other = db->open();
     if (backend() == test::Backend::Sqlite) {
         test::execAll(*other, {QStringLiteral("begin immediate")});
@@ -379,9 +380,9 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
         test::execAll(*other, {QStringLiteral("begin"),
                                QStringLiteral("lock table T_DJDCB in exclusive mode")});
         // Not waiting for the other workstation longer than the test needs.
-        test::execAll(DataMod->ADOConn1, {QStringLiteral("set lock_timeout = 200")});
+        test::execAll(session->connection, {QStringLiteral("set lock_timeout = 200")});
     }
-    form->spbNew->click();
+    form->newButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     // Nothing typed stays behind to be saved: the box says to press 新增 again.
     EXPECT_TRUE(messages->records[0].text.contains(QStringLiteral("新的调查表没有建立")))
@@ -391,7 +392,7 @@ TEST_P(FlowTest, ARefusedOrFailedNewRowLeavesNothingPendingAndStoresNothing)
     EXPECT_EQ(t.recordCount(), 1);
     EXPECT_EQ(current("zdbh"), "0030040001");
     test::execAll(*other, {QStringLiteral("rollback")});
-    form->spbNew->click();
+    form->newButton->click();
     EXPECT_EQ(messages->records.size(), 1) << messages->records.last().text.toStdString();
     EXPECT_EQ(current("zdbh"), "0030040002");
     EXPECT_TRUE(form->close());
@@ -403,20 +404,20 @@ TEST_P(FlowTest, RememberedValuesDefaultToThreeZeros)
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", "5"}});
     open(unit);
     // Nothing written for the framed list of a Unicode text column.
-    form->spbNew->click();
+    form->newButton->click();
     EXPECT_EQ(ini("syqlx"), "<none>");
     EXPECT_EQ(ini("QSDCJS"), "<none>");
     EXPECT_EQ(ini("DCBH"), "5");
     // The memo's key was never written; an edit's was, empty.
-    EXPECT_EQ(DataMod->djdcTable.text("qsdcjs"), "000");
-    EXPECT_EQ(DataMod->djdcTable.text("djkzjs"), "");
+    EXPECT_EQ(session->surveyRows.text("qsdcjs"), "000");
+    EXPECT_EQ(session->surveyRows.text("djkzjs"), "");
 }
 
 TEST_P(FlowTest, TheLandUseListsFollowTheApprovedAndActualUse)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     const QStringList codes = list("DBComboBox5")->entries();
     const QStringList names = list("DBComboBox6")->entries();
     ASSERT_GT(codes.size(), 5);
@@ -452,7 +453,7 @@ TEST_P(FlowTest, DigitsPickTheNthEntryReadingTheWholeText)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     auto *rights = list("DBComboBox3"); // two entries
     const QStringList entries = rights->entries();
     ASSERT_EQ(entries.size(), 2);
@@ -488,7 +489,7 @@ TEST_P(FlowTest, EnterWalksDownThePrintedRowsAlsoOnALockedRow)
     open(unit);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    EXPECT_FALSE(form->frmFrameMain1->Label50->text().isEmpty());
+    EXPECT_FALSE(form->useRightSheet()->changeNotice->text().isEmpty());
     const QStringList chain{
         "Rzdbedit1",   "DBComboBox1", "RzDBEdit6", "DBEdit3",     "RzDBEdit2",   "DBComboBox2",
         "DBEdit5",     "DBEdit6",     "DBEdit7",   "DBEdit8",     "DBEdit9",     "DBEdit10",
@@ -519,7 +520,7 @@ TEST_P(FlowTest, EnterWalksDownThePrintedRowsAlsoOnALockedRow)
     QTest::keyClick(control("DBEdit38"), Qt::Key_Enter, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), control("DBEdit38"));
     EXPECT_TRUE(form->isVisible()); // Enter never closes the form
-    EXPECT_EQ(form->frmFrameMain1->DBMemo1->toPlainText(), QString());
+    EXPECT_EQ(form->useRightSheet()->surveyNotesMemo->toPlainText(), QString());
 }
 
 using zarn::test::Backend;

@@ -4,7 +4,6 @@
 
 #include "widgets/speed_button.h"
 
-#include "component/unt_Comm.h"
 #include "schema/numbering.h"
 #include "widgets/data_aware.h"
 #include "widgets/db_combo_box.h"
@@ -45,20 +44,20 @@ TEST_P(OpenTest, OpensOnTheHostParcelsCurrentRowThenAChangedOneThenTheFirst)
     open(unit, "0030040002");
     EXPECT_EQ(current("qlr"), QStringLiteral("乙"));
     EXPECT_EQ(shown("DBEdit3"), QStringLiteral("乙"));
-    EXPECT_TRUE(form->frmFrameMain1->Label50->text().isEmpty());
+    EXPECT_TRUE(form->useRightSheet()->changeNotice->text().isEmpty());
     form.reset();
 
     // Only changed rows: the first of them in the list's order.
     open(unit, "0030040003");
     EXPECT_EQ(current("zdbh"), "0030040003");
     EXPECT_FALSE(current("bgrq").isEmpty());
-    EXPECT_EQ(form->frmFrameMain1->Label50->text(),
+    EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
               QStringLiteral("该宗地已于") + current("bgrq") + QStringLiteral("变更"));
     form.reset();
 
     for (const QString &zdh : {QString(), QStringLiteral("9999999999")}) {
         open(unit, zdh);
-        EXPECT_EQ(DataMod->djdcTable.recNo(), 0);
+        EXPECT_EQ(session->surveyRows.recNo(), 0);
         EXPECT_EQ(current("zdbh"), "0030040001");
         form.reset();
     }
@@ -71,7 +70,7 @@ TEST_P(OpenTest, ListsTheUnitAndItsSubUnitsByParcelNumber)
     addSurvey({{"dwdm", "320102004001"}, {"zdbh", "0000001"}});
     addSurvey({{"dwdm", "320102003"}, {"zdbh", QVariant()}});
     open("320102003");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.recordCount(), 3);
     QStringList order;
     for (int r = 0; r < t.recordCount(); ++r)
@@ -83,7 +82,7 @@ TEST_P(OpenTest, AnEmptyUnitOpensOnItsFirstNewRow)
 {
     addSurvey({{"id", 41}, {"dwdm", "110101001001"}, {"zdbh", "0010010001"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     ASSERT_EQ(t.recordCount(), 1);
     EXPECT_EQ(t.state(), Dataset::State::Browse);
     const qint64 id = t.field("id").asInteger();
@@ -113,21 +112,21 @@ TEST_P(OpenTest, FillsTheCodeListsAndKeepsTheLandUseListsInStep)
 {
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     open(unit);
-    const TfrmFrameMain *s = form->frmFrameMain1;
-    EXPECT_EQ(s->DBComboBox1->entries(), (QStringList{"初始", "变更"}));
-    EXPECT_EQ(s->DBComboBox2->entries().size(), count("select count(*) from S_DWXZDM"));
-    EXPECT_EQ(s->DBComboBox3->entries().size(), count("select count(*) from S_QSXZ"));
-    EXPECT_EQ(s->DBComboBox4->entries().size(), count("select count(*) from S_GYLX"));
+    const UseRightSheet *s = form->useRightSheet();
+    EXPECT_EQ(s->surveyKindList->entries(), (QStringList{"初始", "变更"}));
+    EXPECT_EQ(s->userNatureList->entries().size(), count("select count(*) from S_DWXZDM"));
+    EXPECT_EQ(s->tenureList->entries().size(), count("select count(*) from S_QSXZ"));
+    EXPECT_EQ(s->rightTypeList->entries().size(), count("select count(*) from S_GYLX"));
     const int classes = count("select count(*) from S_DLDM");
     ASSERT_GT(classes, 10);
-    EXPECT_EQ(s->DBComboBox5->entries(), s->DBComboBox7->entries());
-    EXPECT_EQ(s->DBComboBox6->entries(), s->DBComboBox8->entries());
-    EXPECT_EQ(s->DBComboBox5->entries().size(), classes);
-    EXPECT_EQ(s->DBComboBox6->entries().size(), classes);
+    EXPECT_EQ(s->approvedUseCodeList->entries(), s->actualUseCodeList->entries());
+    EXPECT_EQ(s->approvedUseList->entries(), s->actualUseList->entries());
+    EXPECT_EQ(s->approvedUseCodeList->entries().size(), classes);
+    EXPECT_EQ(s->approvedUseList->entries().size(), classes);
     // Position n is one code-table row in both lists.
     const int n = classes / 2;
     EXPECT_EQ(count("select count(*) from S_DLDM where DLDM = ? and DLMC = ?",
-                    {s->DBComboBox5->entries()[n], s->DBComboBox6->entries()[n]}),
+                    {s->approvedUseCodeList->entries()[n], s->approvedUseList->entries()[n]}),
               1);
 }
 
@@ -167,7 +166,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     addAttached("T_JZBSB", {{"zdbh", "0030040002"}, {"dwdm", unit}, {"xh", 1}});
     const int dwxz = count("select count(*) from S_DWXZDM");
     const auto uncount = [this] {
-        zarn::test::execAll(DataMod->ADOConn1, {QStringLiteral("update T_DJDCB set jzdgs = 9")});
+        zarn::test::execAll(session->connection, {QStringLiteral("update T_DJDCB set jzdgs = 9")});
     };
 
     // Shown, the loop not yet run: the sheet shows the stored values and the
@@ -175,7 +174,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     openBeforePaint(unit);
     form->show();
     ASSERT_TRUE(form->openingPending());
-    EXPECT_TRUE(form->frmFrameMain1->DBComboBox2->entries().isEmpty());
+    EXPECT_TRUE(form->useRightSheet()->userNatureList->entries().isEmpty());
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
     EXPECT_EQ(shown("DBEdit26"), "3");
     EXPECT_EQ(shown("DBComboBox2"), QStringLiteral("国有企业"));
@@ -184,7 +183,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     const QImage before = form->grab().toImage();
     form->finishOpening();
     EXPECT_FALSE(form->openingPending());
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
     EXPECT_EQ(shownTexts(), texts);
     EXPECT_TRUE(form->grab().toImage() == before) << "the sheet changed after its first paint";
@@ -197,18 +196,18 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     for (int turn = 0; form->openingPending() && turn < 100; ++turn)
         QCoreApplication::processEvents();
     EXPECT_FALSE(form->openingPending());
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
     form.reset();
 
     // Before it: a move stores the opening row's count, then the next row's.
     uncount();
     openBeforePaint(unit);
-    form->spbNextClick();
+    form->next();
     EXPECT_EQ(current("zdbh"), "0030040002");
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "3");
     EXPECT_EQ(stored("T_DJDCB", b, "jzdgs"), "1");
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     form.reset();
 
     // Closing at once leaves the count stored.
@@ -222,7 +221,7 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     // is stored before, not with, what the surveyor typed.
     uncount();
     openBeforePaint(unit);
-    ui::DBComboBox *rights = form->frmFrameMain1->DBComboBox3;
+    ui::DBComboBox *rights = form->useRightSheet()->tenureList;
     rights->setFocus();
     QTest::keyClicks(rights, "2");
     EXPECT_FALSE(form->openingPending());
@@ -238,14 +237,14 @@ TEST_P(OpenTest, ShowsTheFinishedSheetFirstAndEveryActionWaitsForTheListsAndTheC
     // as it always did: said once, and the count neither stored nor left
     // waiting in the row.
     uncount();
-    zarn::test::execAll(DataMod->ADOConn1,
+    zarn::test::execAll(session->connection,
                         {QStringLiteral("alter table S_DLDM rename to s_dldm_away")});
     openBeforePaint(unit);
     form->finishOpening();
     EXPECT_EQ(messages->records.size(), 1);
-    EXPECT_EQ(form->frmFrameMain1->DBComboBox2->entries().size(), dwxz);
+    EXPECT_EQ(form->useRightSheet()->userNatureList->entries().size(), dwxz);
     EXPECT_EQ(stored("T_DJDCB", a, "jzdgs"), "9");
-    EXPECT_FALSE(DataMod->djdcTable.isEditing());
+    EXPECT_FALSE(session->surveyRows.isEditing());
     EXPECT_EQ(shown("DBEdit26"), "9");
 }
 
@@ -259,7 +258,7 @@ TEST_P(OpenTest, WideningSnapsBackAndClosingPostsOnlyWithAParcelNumber)
     form->resize(680, 300);
     EXPECT_EQ(form->width(), 680);
 
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("qlr", QStringLiteral("乙"));
     form->close();
@@ -280,7 +279,7 @@ TEST_P(OpenTest, BothFormsCloseQuietlyWhenTheirRowsDidNotLoad)
     // A survey database without the main table (a wrong file, a schema not
     // set up): the form says so once while opening, and closing it has
     // nothing to store.
-    zarn::test::execAll(DataMod->ADOConn1,
+    zarn::test::execAll(session->connection,
                         {QStringLiteral("alter table T_DJDCB rename to t_djdcb_away")});
     for (bool ownership : {false, true}) {
         SurveyForm &f = ownership ? static_cast<SurveyForm &>(openOwnership(unit))
@@ -290,7 +289,7 @@ TEST_P(OpenTest, BothFormsCloseQuietlyWhenTheirRowsDidNotLoad)
             << messages->records[0].text.toStdString();
         EXPECT_TRUE(
             messages->records[0].text.contains(QStringLiteral("T_DJDCB"), Qt::CaseInsensitive));
-        EXPECT_FALSE(DataMod->djdcTable.isOpen());
+        EXPECT_FALSE(session->surveyRows.isOpen());
         f.show();
         EXPECT_TRUE(f.close());
         EXPECT_FALSE(f.isVisible());

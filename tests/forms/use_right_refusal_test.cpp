@@ -29,13 +29,13 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"qlr", "甲"}});
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
 
     // 说明 is 500 characters wide.
     t.edit();
     t.setValue("qlr", QStringLiteral("王五"));
     t.setValue("sm", QString(501, QChar(0x8BF4)));
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_TRUE(lastBox().startsWith(QStringLiteral("“说明”一栏最多只能存 500 个字")))
         << lastBox().toStdString();
     EXPECT_EQ(t.recNo(), 0);
@@ -43,7 +43,7 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
 
     // Another surveyor changed the row meanwhile.
     t.setValue("sm", QStringLiteral("短"));
-    Dataset other(&DataMod->ADOConn1);
+    Dataset other(&session->connection);
     other.setQuery({.table = QStringLiteral("T_DJDCB"), .filter = QStringLiteral("id = ?")}, {a});
     other.open();
     other.edit();
@@ -51,7 +51,7 @@ TEST_P(RefusalTest, EachRefusalIsSaidInChineseWithTheDatabaseTextAfterAndTheValu
     other.post();
     messages->records.clear();
     messages->answers = {No}; // keep the typing rather than load theirs
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_TRUE(lastBox().startsWith(
         QStringLiteral("这条记录在您读取之后已被其他用户修改，您的修改没有保存。")))
@@ -70,16 +70,16 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
                             {"zdbh", QStringLiteral("003004000%1").arg(i)},
                             {"qlr", QStringLiteral("户%1").arg(i)}});
     // A row a page: every row is read as the cursor reaches it.
-    DataMod->djdcTable.setPaging(1, 1);
+    session->surveyRows.setPaging(1, 1);
     open(unit, "0030040001");
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     // Every key in, as the event loop reads them behind the first page: the
     // rows deleted below were in the list the surveyor was shown.
     for (int turn = 0; turn < 100 && t.keysArriving(); ++turn)
         QCoreApplication::processEvents();
     ASSERT_FALSE(t.keysArriving());
     auto elsewhere = [&](std::initializer_list<int> rows) {
-        Dataset other(&DataMod->ADOConn1);
+        Dataset other(&session->connection);
         for (int i : rows) {
             other.setSql(QStringLiteral("delete from T_DJDCB where id = ?"), {ids[i]});
             other.execute();
@@ -91,7 +91,7 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
     elsewhere({2});
     t.edit();
     t.setValue("qlr", QStringLiteral("户1改"));
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_EQ(box().text,
               QStringLiteral("要前往的记录已被其他用户删除，已从列表中移去。您对表上这条"
@@ -104,13 +104,13 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
 
     // Nothing typed, three deleted in a row: one box, and it says nothing of a change.
     elsewhere({3, 4, 5});
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 2);
     EXPECT_TRUE(box().text.startsWith(QStringLiteral("要前往的记录和与它相连的共 3 条记录已被其他"
                                                      "用户删除，已从列表中移去。")))
         << box().text.toStdString();
     EXPECT_FALSE(box().text.contains(QStringLiteral("修改")));
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(messages->records.size(), 2);
     EXPECT_EQ(current("zdbh"), "0030040006");
     EXPECT_EQ(t.recordCount(), 4);
@@ -121,7 +121,7 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
     t.setValue("qlr", QStringLiteral("户6改"));
     elsewhere({6});
     messages->answers = {No};
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 3);
     EXPECT_TRUE(
         box().text.startsWith(QStringLiteral("这条记录已被其他用户删除，您的修改没有保存。")))
@@ -130,7 +130,7 @@ TEST_P(RefusalTest, RowsAnotherUserDeletedAreSaidAsWhatHappenedToThemAndToTheTyp
     EXPECT_EQ(box().caption, QStringLiteral("警告"));
     EXPECT_EQ(shown("DBEdit3"), QStringLiteral("户6改"));
     messages->answers = {Yes};
-    form->spbSave->click();
+    form->saveButton->click();
     ASSERT_EQ(messages->records.size(), 4);
     EXPECT_TRUE(
         box().text.startsWith(QStringLiteral("数据保存失败！\n\n这条记录已被其他用户删除")));
@@ -146,12 +146,12 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
     const qint64 a = addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}});
     addSurvey({{"dwdm", unit}, {"zdbh", "0030040002"}});
     open(unit);
-    Dataset &t = DataMod->djdcTable;
+    Dataset &t = session->surveyRows;
     t.edit();
     t.setValue("qlr", QStringLiteral("王五"));
 
     // The server stops taking this database's connections and ends ours.
-    Dataset me(&DataMod->ADOConn1);
+    Dataset me(&session->connection);
     me.setSql(QStringLiteral("select current_database() as db, pg_backend_pid() as pid"));
     me.open();
     const QString db = me.text("db");
@@ -163,7 +163,7 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
     test::execAll(admin, {QStringLiteral("alter database %1 allow_connections false").arg(db),
                           QStringLiteral("select pg_terminate_backend(%1)").arg(pid)});
 
-    form->spbNext->click();
+    form->nextButton->click();
     ASSERT_EQ(messages->records.size(), 1);
     EXPECT_TRUE(lastBox().startsWith(QStringLiteral("与数据库服务器的连接已中断")))
         << lastBox().toStdString();
@@ -174,7 +174,7 @@ TEST_P(RefusalTest, AServerThatWentAwayKeepsTheSheetAndTheNextMoveStoresIt)
 
     // Back again: the next move connects anew and stores the sheet.
     test::execAll(admin, {QStringLiteral("alter database %1 allow_connections true").arg(db)});
-    form->spbNext->click();
+    form->nextButton->click();
     EXPECT_EQ(messages->records.size(), 1) << lastBox().toStdString();
     EXPECT_EQ(current("zdbh"), "0030040002");
     EXPECT_EQ(stored("T_DJDCB", a, "qlr"), QStringLiteral("王五"));

@@ -1,5 +1,5 @@
 // The ini reader and writer on any bytes a config.ini can hold.
-#include "component/inifile.h"
+#include "config/inifile.h"
 
 #include <QCoreApplication>
 #include <QFile>

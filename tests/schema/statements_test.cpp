@@ -1,7 +1,6 @@
 // Every statement of the system, run with its values bound on each configured
 // database; what the attached-table statements select and delete; and that no
 // statement has to read a whole survey table.
-#include "component/unt_Comm.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/errors.h"

@@ -6,9 +6,9 @@
 // handed in, and lists what is wrong in parcel-number order, with the totals
 // per check; the same as CSV and as a PDF report.
 
-#include "component/file_output.h"
-#include "component/inifile.h"
-#include "component/setup_files.h"
+#include "config/file_output.h"
+#include "config/inifile.h"
+#include "config/setup_files.h"
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/errors.h"

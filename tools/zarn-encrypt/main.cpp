@@ -5,8 +5,8 @@
 // Before anything is printed or written, the decryption library itself reads
 // the text back, so what the tool hands out is known to work with that key.
 
-#include "component/inifile.h"
-#include "component/setup_files.h"
+#include "config/inifile.h"
+#include "config/setup_files.h"
 #include "data/connection_string.h"
 #include "decrypt/ZarnDecryptString.h"
 #include "decrypt/cipher.h"

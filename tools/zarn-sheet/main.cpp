@@ -6,9 +6,9 @@
 // the pages a long value continues on), in parcel-number order, each drawn on
 // the sheet of the kind of table the row was made as, as the forms print them.
 
-#include "component/file_output.h"
-#include "component/inifile.h"
-#include "component/setup_files.h"
+#include "config/file_output.h"
+#include "config/inifile.h"
+#include "config/setup_files.h"
 #include "data/connection.h"
 #include "data/connection_string.h"
 #include "data/dataset.h"
@@ -233,8 +233,8 @@ int main(int argc, char **argv)
                 for (rows.first(); !rows.eof(); rows.next()) {
                     if (!wanted(rows.recNo())) continue;
                     const QString bgrq = rows.text(QStringLiteral("bgrq"));
-                    pdf.add(kindAt(rows.recNo()) == 1 ? forms::ownershipSheet()
-                                                      : forms::useRightSheet(),
+                    pdf.add(kindAt(rows.recNo()) == 1 ? forms::ownershipSheetLayout()
+                                                      : forms::useRightSheetLayout(),
                             {[&rows](const QString &column) { return rows.text(column); },
                              bgrq.isEmpty()
                                  ? QString()

@@ -1,4 +1,4 @@
-#include "component/file_output.h"
+#include "config/file_output.h"
 
 #include <QSaveFile>
 
@@ -9,8 +9,9 @@ bool writeReplacing(const QString &path, const std::function<bool(QIODevice &)> 
 {
     auto failed = [&](const QString &reason) {
         if (why)
-            *why = QStringLiteral("无法写入 %1（%2），原有文件没有改动。请换一个文件夹或文件名再试。")
-                       .arg(path, reason);
+            *why =
+                QStringLiteral("无法写入 %1（%2），原有文件没有改动。请换一个文件夹或文件名再试。")
+                    .arg(path, reason);
         return false;
     };
     // Destroyed without commit (also when `write` throws), the file takes its

@@ -136,7 +136,7 @@ constexpr SheetLayout kLayout{
 
 } // namespace
 
-const SheetLayout &useRightSheet()
+const SheetLayout &useRightSheetLayout()
 {
     return kLayout;
 }

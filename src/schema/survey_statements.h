@@ -71,8 +71,8 @@ inline const QString djdcMaxDcbh = QStringLiteral("select max(dcbh) from T_DJDCB
 // for them. A transaction-level advisory lock, freed at commit or rollback,
 // waited for no longer than the session's lock_timeout. Binds:
 // numbering::kClaimClass, numbering::claimKey(the row's unit code).
-inline const QString djdcClaimUnitNumbers = QStringLiteral(
-    "select pg_advisory_xact_lock(cast(? as integer), cast(? as integer))");
+inline const QString djdcClaimUnitNumbers =
+    QStringLiteral("select pg_advisory_xact_lock(cast(? as integer), cast(? as integer))");
 
 // The same on Oracle, which has no advisory lock a plain grant allows: the
 // claims take turns over the table. The mode conflicts with itself and with

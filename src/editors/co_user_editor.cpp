@@ -1,8 +1,8 @@
-#include "editors/frm_GY.h"
+#include "editors/co_user_editor.h"
 
-#include "component/DataM.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
+#include "session/session_context.h"
 #include "widgets/db_grid.h"
 
 #include <array>
@@ -98,7 +98,7 @@ const AttachedEditorDescription kDescription{
     .name = "FrmGY",
     .caption = " 共有使用权情况表",
     .title = "共有使用权情况表录入",
-    .dataset = &TDataMod::GY,
+    .dataset = &SessionContext::coUserRows,
     .listCurrent = &sql::gyqListCurrent,
     .listChanged = &sql::gyqListChanged,
     .maxId = &sql::gyqMaxId,
@@ -106,7 +106,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = nullptr,
     .purgeWhen = Purge::None,
     .container = "Panel11",
-    .grid = "DBGrid4",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = kCodeLists,
@@ -120,16 +120,10 @@ const AttachedEditorDescription kDescription{
 
 } // namespace
 
-TFrmGY::TFrmGY(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kDescription, owner, dataModule)
+CoUserEditor::CoUserEditor(zarn::SessionContext &session, QWidget *owner)
+    : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid4 = grid;
-    Label43 = labelOf(QStringLiteral("EditF17"));
+    apportionedAreaLabel = labelOf(QStringLiteral("EditF17"));
 }
 
-TFrmGY::~TFrmGY() = default;
-
-void TFrmGY::AddRecordset()
-{
-    addRow();
-}
+CoUserEditor::~CoUserEditor() = default;

@@ -1,8 +1,6 @@
-#include "component/inifile.h"
+#include "config/inifile.h"
 
-#include "component/file_output.h"
-#include "component/unt_Comm.h"
-#include "decrypt/module_path.h"
+#include "config/file_output.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -439,45 +437,3 @@ bool IniBatch::commit()
 }
 
 } // namespace zarn
-
-namespace {
-// Our own code, never interposed: when a program that also links this code
-// loads the component module, each copy still finds its own image.
-void anchorInThisImage() {}
-} // namespace
-
-QString GetDllPath()
-{
-    const std::string image =
-        zarn::imagePathContaining(reinterpret_cast<const void *>(&anchorInThisImage));
-    return QFile::decodeName(QByteArray::fromStdString(zarn::folderOf(image)));
-}
-
-namespace {
-
-// Empty when the module's own folder is unknown: the current folder is never
-// a stand-in for it.
-QString configIniPath()
-{
-    const QString folder = GetDllPath();
-    return folder.isEmpty() ? QString() : folder + QStringLiteral("config.ini");
-}
-
-} // namespace
-
-QString ReadIniStr(const QString &section, const QString &key, const QString &defaultValue)
-{
-    const QString path = configIniPath();
-    return path.isEmpty() ? defaultValue : zarn::IniFile(path).read(section, key, defaultValue);
-}
-
-void WriteIniStr(const QString &section, const QString &key, const QString &value)
-{
-    const QString path = configIniPath();
-    if (!path.isEmpty()) zarn::IniFile(path).write(section, key, value);
-}
-
-zarn::IniBatch ConfigIniBatch()
-{
-    return zarn::IniBatch(configIniPath());
-}

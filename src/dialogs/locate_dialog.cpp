@@ -1,6 +1,6 @@
-#include "dialogs/frm_Input.h"
+#include "dialogs/locate_dialog.h"
 
-#include "component/DataM.h"
+#include "session/session_context.h"
 #include "widgets/data_source.h"
 #include "widgets/db_grid.h"
 #include "widgets/fonts.h"
@@ -14,7 +14,7 @@
 
 using namespace zarn::ui;
 
-TFrmInput::TFrmInput(QWidget *owner)
+LocateDialog::LocateDialog(zarn::SessionContext &session, QWidget *owner)
     : SurveyDialog(owner)
 {
     setObjectName(QStringLiteral("FrmInput"));
@@ -28,17 +28,17 @@ TFrmInput::TFrmInput(QWidget *owner)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    DataSource1 = new DataSource(DataMod ? &DataMod->djdcTable : nullptr, this);
-    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    rowSource = new DataSource(&session.surveyRows, this);
+    rowSource->setObjectName(QStringLiteral("DataSource1"));
 
-    DBGrid1 = new DBGrid(QStringLiteral("DBGrid1"), this);
+    grid = new DBGrid(QStringLiteral("DBGrid1"), this);
     // All seven columns in the window's width, beside the scroll bar of a
     // long list: numbers, codes and titles whole, the location what is left
     // beside the land use, and the land use the rest (more as the window grows).
     const auto fit = [this](std::initializer_list<const char16_t *> texts) {
         int width = 0;
         for (const char16_t *t : texts)
-            width = qMax(width, DBGrid1->columnWidthFor(QString::fromUtf16(t)));
+            width = qMax(width, grid->columnWidthFor(QString::fromUtf16(t)));
         return width;
     };
     const int zdbh = fit({u"宗地号", u"0000000000"});
@@ -47,9 +47,9 @@ TFrmInput::TFrmInput(QWidget *owner)
     const int jfdm = fit({u"街坊代码"});
     const int qlr = fit({u"土地使用者"});
     const int tdyt = fit({u"土地用途"});
-    const int tdzl = qMax(fit({u"土地坐落"}), DBGrid1->columnRoomFor(width()) -
-                                                  (zdbh + dwdm + jddm + jfdm + qlr + tdyt));
-    DBGrid1->setColumns({
+    const int tdzl = qMax(fit({u"土地坐落"}),
+                          grid->columnRoomFor(width()) - (zdbh + dwdm + jddm + jfdm + qlr + tdyt));
+    grid->setColumns({
         {QStringLiteral("zdbh"), QStringLiteral("宗地号"), zdbh, {}, true},
         {QStringLiteral("dwdm"), QStringLiteral("单位代码"), dwdm, {}, true},
         {QStringLiteral("jddm"), QStringLiteral("街道代码"), jddm, {}, true},
@@ -58,30 +58,30 @@ TFrmInput::TFrmInput(QWidget *owner)
         {QStringLiteral("tdzl"), QStringLiteral("土地坐落"), tdzl, {}, true},
         {QStringLiteral("tdyt"), QStringLiteral("土地用途"), tdyt, {}, true},
     });
-    DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    DBGrid1->setReadOnly(true);
-    DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setReadOnly(true);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     // One parcel among a hundred thousand: typing its number finds it, in
     // its current version (an older one would bring the sheet back locked).
-    DBGrid1->setSearchColumn(QStringLiteral("zdbh"));
-    DBGrid1->setSearchPreferNull(QStringLiteral("bgrq"), {QStringLiteral("dwdm")});
-    DBGrid1->setDataSource(DataSource1);
-    layout->addWidget(DBGrid1, 1);
+    grid->setSearchColumn(QStringLiteral("zdbh"));
+    grid->setSearchPreferNull(QStringLiteral("bgrq"), {QStringLiteral("dwdm")});
+    grid->setDataSource(rowSource);
+    layout->addWidget(grid, 1);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedHeight(33);
-    Panel1->setFrameShape(QFrame::NoFrame);
-    Label1 = new QLabel(Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(4, 10);
-    Label1->setMinimumWidth(200);
-    layout->addWidget(Panel1);
+    headerPanel = new QFrame(this);
+    headerPanel->setObjectName(QStringLiteral("Panel1"));
+    headerPanel->setFixedHeight(33);
+    headerPanel->setFrameShape(QFrame::NoFrame);
+    hint = new QLabel(headerPanel);
+    hint->setObjectName(QStringLiteral("Label1"));
+    hint->move(4, 10);
+    hint->setMinimumWidth(200);
+    layout->addWidget(headerPanel);
 }
 
-TFrmInput::~TFrmInput() = default;
+LocateDialog::~LocateDialog() = default;
 
-void TFrmInput::showEvent(QShowEvent *event)
+void LocateDialog::showEvent(QShowEvent *event)
 {
     SurveyDialog::showEvent(event);
     if (!event->spontaneous()) centreOnScreen(); // a window brought back stays where it is

@@ -5,6 +5,9 @@
 class QFrame;
 class QLabel;
 
+namespace zarn {
+class SessionContext;
+}
 namespace zarn::ui {
 class DataSource;
 class DBGrid;
@@ -12,16 +15,16 @@ class DBGrid;
 
 // The parcel locate dialog: a read-only grid over the survey form's own
 // dataset; choosing a row in it moves the form's current row.
-class TFrmInput : public zarn::ui::SurveyDialog {
+class LocateDialog : public zarn::ui::SurveyDialog {
     Q_OBJECT
 public:
-    explicit TFrmInput(QWidget *owner = nullptr);
-    ~TFrmInput() override;
+    explicit LocateDialog(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~LocateDialog() override;
 
-    zarn::ui::DBGrid *DBGrid1 = nullptr;
-    QFrame *Panel1 = nullptr;
-    QLabel *Label1 = nullptr;
-    zarn::ui::DataSource *DataSource1 = nullptr;
+    zarn::ui::DBGrid *grid = nullptr;
+    QFrame *headerPanel = nullptr;
+    QLabel *hint = nullptr;
+    zarn::ui::DataSource *rowSource = nullptr;
 
 protected:
     // In the middle of the screen, not over the form that opened it.

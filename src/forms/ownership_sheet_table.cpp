@@ -73,7 +73,7 @@ constexpr SheetLayout kLayout{
 
 } // namespace
 
-const SheetLayout &ownershipSheet()
+const SheetLayout &ownershipSheetLayout()
 {
     return kLayout;
 }

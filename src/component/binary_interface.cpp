@@ -1,4 +1,4 @@
-#include "component/unt_interface.h"
+#include "component/binary_interface.h"
 
 #include "com/bstr.h"
 #include "com/guid.h"
@@ -15,7 +15,7 @@ namespace {
 const char16_t *const ClassName = u"Zarndjdcbshow";
 
 // Made once, when the library is loaded; handed out for our class only.
-zarn::com::ClassFactory s_factory(&TZarndjdcbshow::create);
+zarn::com::ClassFactory s_factory(&SurveyTableObject::create);
 
 zarn::com::CoclassInfo classInfo()
 {
@@ -26,35 +26,35 @@ zarn::com::CoclassInfo classInfo()
     info.majorVersion = 1;
     info.minorVersion = 0;
     info.lcid = 0x0409;
-    info.create = &TZarndjdcbshow::create;
+    info.create = &SurveyTableObject::create;
     return info;
 }
 
 } // namespace
 
-TZarndjdcbshow::TZarndjdcbshow()
+SurveyTableObject::SurveyTableObject()
 {
     zarn::com::objectCreated();
 }
 
-TZarndjdcbshow::~TZarndjdcbshow()
+SurveyTableObject::~SurveyTableObject()
 {
     zarn::com::objectDestroyed();
 }
 
-HRESULT TZarndjdcbshow::create(const IID *iid, void **out)
+HRESULT SurveyTableObject::create(const IID *iid, void **out)
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!iid) return E_POINTER;
-    auto *object = new (std::nothrow) TZarndjdcbshow;
+    auto *object = new (std::nothrow) SurveyTableObject;
     if (!object) return E_OUTOFMEMORY;
     const HRESULT hr = object->QueryInterface(iid, out);
     object->Release(); // the creation reference; a failed query frees the object
     return hr;
 }
 
-HRESULT TZarndjdcbshow::QueryInterface(const IID *iid, void **out)
+HRESULT SurveyTableObject::QueryInterface(const IID *iid, void **out)
 {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -73,19 +73,19 @@ HRESULT TZarndjdcbshow::QueryInterface(const IID *iid, void **out)
 }
 
 // Apartment-threaded: every call comes on the host's user-interface thread.
-uint32_t TZarndjdcbshow::AddRef()
+uint32_t SurveyTableObject::AddRef()
 {
     return ++m_refs;
 }
 
-uint32_t TZarndjdcbshow::Release()
+uint32_t SurveyTableObject::Release()
 {
     const uint32_t left = --m_refs;
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT TZarndjdcbshow::showdcbfrm(BSTR getdwdm, BSTR getzdh, int8_t lx, OLE_HANDLE winhandle)
+HRESULT SurveyTableObject::showdcbfrm(BSTR getdwdm, BSTR getzdh, int8_t lx, OLE_HANDLE winhandle)
 {
     // The host keeps a reference for the whole call, but a form could
     // release the host's last one meanwhile; hold our own.
@@ -97,12 +97,12 @@ HRESULT TZarndjdcbshow::showdcbfrm(BSTR getdwdm, BSTR getzdh, int8_t lx, OLE_HAN
     return S_OK;
 }
 
-HRESULT TZarndjdcbshow::InterfaceSupportsErrorInfo(const IID *iid)
+HRESULT SurveyTableObject::InterfaceSupportsErrorInfo(const IID *iid)
 {
     return (iid && *iid == IID_IZarndjdcbshow) ? S_OK : S_FALSE;
 }
 
-HRESULT TZarndjdcbshow::GetClassInfo(ITypeInfo **info)
+HRESULT SurveyTableObject::GetClassInfo(ITypeInfo **info)
 {
     if (!info) return E_POINTER;
     *info = nullptr;

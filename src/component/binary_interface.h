@@ -11,14 +11,14 @@ struct RegistryEntry;
 
 // The one creatable class of the library. It holds nothing of its own: each
 // showdcbfrm call is a whole survey session.
-class TZarndjdcbshow final : public IZarndjdcbshow,
-                             public ISupportErrorInfo,
-                             public IProvideClassInfo {
+class SurveyTableObject final : public IZarndjdcbshow,
+                                public ISupportErrorInfo,
+                                public IProvideClassInfo {
 public:
-    TZarndjdcbshow();
-    ~TZarndjdcbshow();
-    TZarndjdcbshow(const TZarndjdcbshow &) = delete;
-    TZarndjdcbshow &operator=(const TZarndjdcbshow &) = delete;
+    SurveyTableObject();
+    ~SurveyTableObject();
+    SurveyTableObject(const SurveyTableObject &) = delete;
+    SurveyTableObject &operator=(const SurveyTableObject &) = delete;
 
     // A new object queried for iid (the factory's and the type info's CreateInstance).
     static HRESULT create(const IID *iid, void **out);

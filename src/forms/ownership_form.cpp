@@ -1,4 +1,4 @@
-#include "forms/frm_syqdjdcb.h"
+#include "forms/ownership_form.h"
 
 #include "data/dataset.h"
 #include "data/errors.h"
@@ -42,36 +42,32 @@ const SurveyFormDescription kForm{
     .bannerPanel = {.name = "Panel1", .height = 57},
     .bannerImage = "Image2",
     .buttonPanel = {.name = "Panel2", .height = 39},
-    .sheet = ownershipSheet(),
+    .sheet = ownershipSheetLayout(),
     .loadStatement = sql::djdcListOwnership,
     .newRow = kNewRow,
     .lockMemo = false,
-    .gyLabel43 = "分摊土地系数",
+    .coUserAreaCaption = "分摊土地系数",
     .codeLists = {},
     .recountsBoundaryPoints = false,
 };
 
 } // namespace
 
-Tfrmsyqdjdcb::Tfrmsyqdjdcb(QWidget *owner)
-    : SurveyForm(kForm, owner)
+OwnershipForm::OwnershipForm(SessionContext &session, QWidget *owner)
+    : SurveyForm(kForm, session, owner)
 {
-    Panel3 = new SurveySheet(ownershipSheet(), this);
-    setUp(Panel3);
-    Panel1 = bannerPanel;
-    Image2 = banner;
-    Panel2 = buttonPanel;
+    setUp(new SurveySheet(ownershipSheetLayout(), this));
     setFixedSize(671, 418);
     setWindowFlags((windowFlags() & ~Qt::WindowMinMaxButtonsHint) |
                    Qt::MSWindowsFixedSizeDialogHint);
 
-    guard(this, [this] { FormCreate(); });
-    Panel3->control(QStringLiteral("Rzdbedit1"))->setFocus();
+    guard(this, [this] { openRows(); });
+    sheet()->control(QStringLiteral("Rzdbedit1"))->setFocus();
 }
 
-Tfrmsyqdjdcb::~Tfrmsyqdjdcb() = default;
+OwnershipForm::~OwnershipForm() = default;
 
-void Tfrmsyqdjdcb::FormCreate()
+void OwnershipForm::openRows()
 {
     try {
         loadRows();
@@ -80,6 +76,6 @@ void Tfrmsyqdjdcb::FormCreate()
         messageBox(e.message(), QStringLiteral("提示"), MessageIcon::Warning, Ok, this);
     }
     placeOnFirstParcel();
-    setcomp();
+    applyChangeLock();
     openRest();
 }

@@ -1,13 +1,12 @@
-#include "editors/frm_JZBS.h"
+#include "editors/boundary_marker_editor.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
 #include "data/errors.h"
 #include "data/statement_runner.h"
 #include "schema/attached_rows.h"
 #include "schema/attached_statements.h"
 #include "schema/code_statements.h"
 #include "schema/numbering.h"
+#include "session/session_context.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 #include "widgets/guard.h"
@@ -75,7 +74,7 @@ const AttachedEditorDescription kDescription{
     .name = "FrmJZBS",
     .caption = "界址标示情况描述表",
     .title = "界址标示情况表录入",
-    .dataset = &TDataMod::JZBS,
+    .dataset = &SessionContext::markerRows,
     .listCurrent = &sql::jzbsbListCurrent,
     .listChanged = &sql::jzbsbListChanged,
     .maxId = &sql::jzbsbMaxId,
@@ -83,7 +82,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = nullptr,
     .purgeWhen = Purge::AfterPost,
     .container = "ScrollBox",
-    .grid = "DBGrid1",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = kCodeLists,
@@ -97,36 +96,35 @@ const AttachedEditorDescription kDescription{
 
 } // namespace
 
-TFrmJZBS::TFrmJZBS(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kDescription, owner, dataModule)
+BoundaryMarkerEditor::BoundaryMarkerEditor(zarn::SessionContext &session, QWidget *owner)
+    : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid1 = grid;
-    EditF1 = edit(QStringLiteral("EditF1"));
+    nestingLevelEdit = edit(QStringLiteral("EditF1"));
 
-    ppm = new QMenu(this);
-    ppm->setObjectName(QStringLiteral("ppm"));
-    ppiInsert = ppm->addAction(QStringLiteral("插入"));
-    ppiInsert->setObjectName(QStringLiteral("ppiInsert"));
-    ppiDel = ppm->addAction(QStringLiteral("删除"));
-    ppiDel->setObjectName(QStringLiteral("ppiDel"));
-    connect(ppiInsert, &QAction::triggered, this,
-            [this] { ui::guard(this, [this] { ppiInsertClick(); }); });
-    connect(ppiDel, &QAction::triggered, this,
-            [this] { ui::guard(this, [this] { spbDelClick(); }); });
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        ppmPopup();
-        ppm->popup(DBGrid1->viewport()->mapToGlobal(at));
+    contextMenu = new QMenu(this);
+    contextMenu->setObjectName(QStringLiteral("ppm"));
+    insertAction = contextMenu->addAction(QStringLiteral("插入"));
+    insertAction->setObjectName(QStringLiteral("ppiInsert"));
+    deleteAction = contextMenu->addAction(QStringLiteral("删除"));
+    deleteAction->setObjectName(QStringLiteral("ppiDel"));
+    connect(insertAction, &QAction::triggered, this,
+            [this] { ui::guard(this, [this] { insertBeforeCurrent(); }); });
+    connect(deleteAction, &QAction::triggered, this,
+            [this] { ui::guard(this, [this] { remove(); }); });
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        updateContextMenu();
+        contextMenu->popup(grid->viewport()->mapToGlobal(at));
     });
-    connect(DBGrid1, &ui::DBGrid::currentColumnChanged, this, [this] { DBGrid1ColEnter(); });
+    connect(grid, &ui::DBGrid::currentColumnChanged, this, [this] { columnEntered(); });
 }
 
-TFrmJZBS::~TFrmJZBS() = default;
+BoundaryMarkerEditor::~BoundaryMarkerEditor() = default;
 
-qint64 TFrmJZBS::levelShown() const
+qint64 BoundaryMarkerEditor::levelShown() const
 {
     // The edit still shows the row that was current before the new one.
-    const QString text = EditF1->text().trimmed();
+    const QString text = nestingLevelEdit->text().trimmed();
     if (text.isEmpty()) return 1;
     bool ok = false;
     const qint64 level = text.toLongLong(&ok);
@@ -136,16 +134,11 @@ qint64 TFrmJZBS::levelShown() const
     return level;
 }
 
-void TFrmJZBS::AddRecordSet()
+void BoundaryMarkerEditor::addRow()
 {
-    addRow();
-}
-
-void TFrmJZBS::addRow()
-{
-    TDataMod &dm = dataModule();
-    Dataset &q = dm.ADOQuery1;
-    runQuery(q, sql::jzbsbMaxXh, {zdbh, unitCode()});
+    zarn::SessionContext &context = session();
+    Dataset &q = context.scratchQuery;
+    runQuery(q, sql::jzbsbMaxXh, {parcelNumber, unitCode()});
     const qint64 xh = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
     const qint64 id = nextId();
     const qint64 level = levelShown();
@@ -157,14 +150,14 @@ void TFrmJZBS::addRow()
     postPending();
 }
 
-void TFrmJZBS::deleteCurrent()
+void BoundaryMarkerEditor::deleteCurrent()
 {
     // The deletion and the renumbering stand or fall together: a failure
     // part-way leaves the markers as they were, never half renumbered.
     reloadOnFailure([this] { attached::removeMarker(dataset()); });
 }
 
-void TFrmJZBS::insertBeforeCurrent(qint64 level, qint64 &triedId)
+void BoundaryMarkerEditor::insertOnce(qint64 level, qint64 &triedId)
 {
     Dataset &ds = dataset();
     triedId = nextId();
@@ -177,28 +170,27 @@ void TFrmJZBS::insertBeforeCurrent(qint64 level, qint64 &triedId)
     });
 }
 
-void TFrmJZBS::ppiInsertClick()
+void BoundaryMarkerEditor::insertBeforeCurrent()
 {
     Dataset &ds = dataset();
     if (isChangedMode() || ds.isEmpty()) return;
     const qint64 level = levelShown();
     // A rolled-back insertion whose id was taken meanwhile is made again
-    // whole; insertBeforeCurrent reads a fresh highest id each time.
-    againWhileIdTaken(
-        [&](qint64 &tried) { reloadOnFailure([&] { insertBeforeCurrent(level, tried); }); });
-    runQuery(ds, sql::jzbsbListCurrent, {zdbh, unitCode()});
+    // whole; insertOnce reads a fresh highest id each time.
+    againWhileIdTaken([&](qint64 &tried) { reloadOnFailure([&] { insertOnce(level, tried); }); });
+    runQuery(ds, sql::jzbsbListCurrent, {parcelNumber, unitCode()});
 }
 
-void TFrmJZBS::ppmPopup()
+void BoundaryMarkerEditor::updateContextMenu()
 {
     const bool enabled = !isChangedMode() && !dataset().isEmpty();
-    ppiInsert->setEnabled(enabled);
-    ppiDel->setEnabled(enabled);
+    insertAction->setEnabled(enabled);
+    deleteAction->setEnabled(enabled);
 }
 
-void TFrmJZBS::DBGrid1ColEnter()
+void BoundaryMarkerEditor::columnEntered()
 {
     // The back-calculated side length comes from the coordinates; nobody types it.
-    const bool computed = DBGrid1->currentField().toUpper() == QLatin1String("FSBC");
-    DBGrid1->setReadOnly(computed || isChangedMode());
+    const bool computed = grid->currentField().toUpper() == QLatin1String("FSBC");
+    grid->setReadOnly(computed || isChangedMode());
 }

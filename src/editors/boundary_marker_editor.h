@@ -8,23 +8,21 @@ class QMenu;
 // The boundary marker editor: the parcel's rows of T_JZBSB in the order of
 // their sequence number XH, kept numbered 1, 2, 3 ... on adding, deleting and
 // inserting. A new marker is stored at once.
-class TFrmJZBS : public zarn::editors::AttachedEditor {
+class BoundaryMarkerEditor : public zarn::editors::AttachedEditor {
     Q_OBJECT
 public:
-    explicit TFrmJZBS(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
-    ~TFrmJZBS() override;
+    explicit BoundaryMarkerEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~BoundaryMarkerEditor() override;
 
-    zarn::ui::DBGrid *DBGrid1 = nullptr;
-    zarn::ui::DBEdit *EditF1 = nullptr; // nested-parcel level TZJB
-    QMenu *ppm = nullptr;
-    QAction *ppiInsert = nullptr;
-    QAction *ppiDel = nullptr;
+    zarn::ui::DBEdit *nestingLevelEdit = nullptr; // nested-parcel level TZJB
+    QMenu *contextMenu = nullptr;
+    QAction *insertAction = nullptr;
+    QAction *deleteAction = nullptr;
 
-    void AddRecordSet();
     // Inserts a marker before the current one and numbers the rest after it.
-    void ppiInsertClick();
-    void ppmPopup();
-    void DBGrid1ColEnter();
+    void insertBeforeCurrent();
+    void updateContextMenu();
+    void columnEntered();
 
 protected:
     void addRow() override;
@@ -33,5 +31,5 @@ protected:
 private:
     // The level the nested-parcel edit shows: 1 when empty.
     qint64 levelShown() const;
-    void insertBeforeCurrent(qint64 level, qint64 &triedId);
+    void insertOnce(qint64 level, qint64 &triedId);
 };

@@ -4,16 +4,13 @@
 
 // The co-ownership editor: the parcel's rows of T_GYQ, one per holder who
 // shares the land rights, on a wide entry page in two columns.
-class TFrmGY : public zarn::editors::AttachedEditor {
+class CoUserEditor : public zarn::editors::AttachedEditor {
     Q_OBJECT
 public:
-    explicit TFrmGY(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
-    ~TFrmGY() override;
+    explicit CoUserEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~CoUserEditor() override;
 
-    zarn::ui::DBGrid *DBGrid4 = nullptr;
     // The label of the apportioned land area FTTDMJ. The ownership form sets
     // it to 分摊土地系数 before showing the editor.
-    QLabel *Label43 = nullptr;
-
-    void AddRecordset();
+    QLabel *apportionedAreaLabel = nullptr;
 };

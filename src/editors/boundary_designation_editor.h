@@ -4,18 +4,16 @@
 
 // The boundary designation editor: the parcel's rows of T_ZJB, one per
 // boundary line, with the neighbour and the persons who designated it.
-class TFrmZJ : public zarn::editors::AttachedEditor {
+class BoundaryDesignationEditor : public zarn::editors::AttachedEditor {
     Q_OBJECT
 public:
-    explicit TFrmZJ(QWidget *owner = nullptr, TDataMod *dataModule = nullptr);
-    ~TFrmZJ() override;
+    explicit BoundaryDesignationEditor(zarn::SessionContext &session, QWidget *owner = nullptr);
+    ~BoundaryDesignationEditor() override;
 
-    zarn::ui::DBGrid *DBGrid3 = nullptr;
-    QPushButton *btnNextRec = nullptr;
+    QPushButton *nextRowButton = nullptr;
 
-    void Addrecord();
     // Moves to the next row and carries the neighbour and the two names into it.
-    void btnNextRecClick();
+    void carryToNextRow();
 
 protected:
     void setOwnColumns(zarn::Dataset &ds) override;

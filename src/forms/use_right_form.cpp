@@ -1,12 +1,11 @@
-#include "forms/frm_rptdjdcb.h"
+#include "forms/use_right_form.h"
 
-#include "component/DataM.h"
-#include "component/unt_Comm.h"
 #include "data/dataset.h"
 #include "data/errors.h"
-#include "forms/frm_frameMain.h"
 #include "forms/sheet_layout.h"
+#include "forms/use_right_sheet.h"
 #include "schema/statements.h"
+#include "session/session_context.h"
 #include "widgets/banner.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_edit.h"
@@ -79,32 +78,29 @@ const SurveyFormDescription kForm{
     .bannerPanel = {.name = "Panel2", .height = 60},
     .bannerImage = "Image1",
     .buttonPanel = {.name = "Panel1", .height = 39},
-    .sheet = useRightSheet(),
+    .sheet = useRightSheetLayout(),
     .loadStatement = sql::djdcListUseRight,
     .newRow = kNewRow,
     .lockMemo = true,
-    .gyLabel43 = nullptr,
+    .coUserAreaCaption = nullptr,
     .codeLists = kCodeLists,
     .recountsBoundaryPoints = true,
 };
 
 } // namespace
 
-Tfrmrptdjdcb::Tfrmrptdjdcb(QWidget *owner)
-    : SurveyForm(kForm, owner)
+UseRightForm::UseRightForm(SessionContext &session, QWidget *owner)
+    : SurveyForm(kForm, session, owner)
 {
     // 696 x 708 outside; the window system adds the frame to this client size.
     resize(688, 674);
-    frmFrameMain1 = new TfrmFrameMain(this);
-    setUp(frmFrameMain1);
-    Panel2 = bannerPanel;
-    Image1 = banner;
-    Panel1 = buttonPanel;
+    setUp(new UseRightSheet(this));
 
     // Land-use linkage: only what the user chooses or types, never a row
     // merely shown, moves the other three lists.
-    for (DBComboBox *list : {frmFrameMain1->DBComboBox5, frmFrameMain1->DBComboBox6,
-                             frmFrameMain1->DBComboBox7, frmFrameMain1->DBComboBox8}) {
+    const UseRightSheet *s = useRightSheet();
+    for (DBComboBox *list :
+         {s->approvedUseCodeList, s->approvedUseList, s->actualUseCodeList, s->actualUseList}) {
         connect(list, &QComboBox::activated, this,
                 [this, list] { guard(this, [this, list] { landUseChanged(list); }); });
         if (list->lineEdit())
@@ -112,14 +108,19 @@ Tfrmrptdjdcb::Tfrmrptdjdcb(QWidget *owner)
                     [this, list] { guard(this, [this, list] { landUseChanged(list); }); });
     }
 
-    guard(this, [this] { FormCreate(); });
+    guard(this, [this] { openRows(); });
 }
 
-Tfrmrptdjdcb::~Tfrmrptdjdcb() = default;
+UseRightForm::~UseRightForm() = default;
+
+UseRightSheet *UseRightForm::useRightSheet() const
+{
+    return static_cast<UseRightSheet *>(sheet());
+}
 
 // ---------------------------------------------------------------- opening
 
-void Tfrmrptdjdcb::FormCreate()
+void UseRightForm::openRows()
 {
     loadRows();
     try {
@@ -128,15 +129,15 @@ void Tfrmrptdjdcb::FormCreate()
         // Not finding the host's parcel leaves the cursor where it is.
     }
     placeOnFirstParcel();
-    if (table().isEmpty()) spbNewClick();
-    setcomp();
+    if (table().isEmpty()) addNew();
+    applyChangeLock();
     openRest();
 }
 
-void Tfrmrptdjdcb::placeOnHostParcel()
+void UseRightForm::placeOnHostParcel()
 {
     Dataset &t = table();
-    const QString zdh = DataMod->zdh;
+    const QString zdh = session().parcelNumber;
     if (zdh.isEmpty()) return;
     const int zdbh = t.indexOf(QStringLiteral("zdbh"));
     const int bgrq = t.indexOf(QStringLiteral("bgrq"));
@@ -158,7 +159,7 @@ void Tfrmrptdjdcb::placeOnHostParcel()
     if (any >= 0) t.moveTo(any);
 }
 
-void Tfrmrptdjdcb::resizeEvent(QResizeEvent *event)
+void UseRightForm::resizeEvent(QResizeEvent *event)
 {
     SurveyDialog::resizeEvent(event);
     const int frame = frameGeometry().width() - width();
@@ -167,25 +168,25 @@ void Tfrmrptdjdcb::resizeEvent(QResizeEvent *event)
 
 // ---------------------------------------------------------------- land use
 
-void Tfrmrptdjdcb::landUseChanged(DBComboBox *list)
+void UseRightForm::landUseChanged(DBComboBox *list)
 {
     const int n = list->entries().indexOf(list->currentText());
     if (n < 0) return; // typed text that is no entry of the list: nothing to follow
     Dataset &t = table();
     t.edit();
-    const TfrmFrameMain *s = frmFrameMain1;
+    const UseRightSheet *s = useRightSheet();
     auto entry = [n](DBComboBox *from) { return from->entries().value(n); };
-    if (list == s->DBComboBox5) {
-        t.setValue(QStringLiteral("TDYTDM"), entry(s->DBComboBox7));
-        t.setValue(QStringLiteral("pzyt"), entry(s->DBComboBox6));
-        t.setValue(QStringLiteral("tdyt"), entry(s->DBComboBox8));
-    } else if (list == s->DBComboBox6) {
-        t.setValue(QStringLiteral("TDYTDM"), entry(s->DBComboBox7));
-        t.setValue(QStringLiteral("PZYTDM"), entry(s->DBComboBox5));
-        t.setValue(QStringLiteral("tdyt"), entry(s->DBComboBox8));
-    } else if (list == s->DBComboBox7) {
-        t.setValue(QStringLiteral("tdyt"), entry(s->DBComboBox8));
-    } else if (list == s->DBComboBox8) {
-        t.setValue(QStringLiteral("TDYTDM"), entry(s->DBComboBox7));
+    if (list == s->approvedUseCodeList) {
+        t.setValue(QStringLiteral("TDYTDM"), entry(s->actualUseCodeList));
+        t.setValue(QStringLiteral("pzyt"), entry(s->approvedUseList));
+        t.setValue(QStringLiteral("tdyt"), entry(s->actualUseList));
+    } else if (list == s->approvedUseList) {
+        t.setValue(QStringLiteral("TDYTDM"), entry(s->actualUseCodeList));
+        t.setValue(QStringLiteral("PZYTDM"), entry(s->approvedUseCodeList));
+        t.setValue(QStringLiteral("tdyt"), entry(s->actualUseList));
+    } else if (list == s->actualUseCodeList) {
+        t.setValue(QStringLiteral("tdyt"), entry(s->actualUseList));
+    } else if (list == s->actualUseList) {
+        t.setValue(QStringLiteral("TDYTDM"), entry(s->actualUseCodeList));
     }
 }

@@ -1,7 +1,7 @@
-#include "editors/frm_sz.h"
+#include "editors/four_sides_editor.h"
 
-#include "component/DataM.h"
 #include "schema/attached_statements.h"
+#include "session/session_context.h"
 #include "widgets/db_combo_box.h"
 #include "widgets/db_grid.h"
 
@@ -47,7 +47,7 @@ const AttachedEditorDescription kDescription{
     .name = "FrmSZ",
     .caption = "宗地四至情况表",
     .title = "宗地四至情况表录入",
-    .dataset = &TDataMod::sz,
+    .dataset = &SessionContext::fourSidesRows,
     .listCurrent = &sql::szbListCurrent,
     .listChanged = &sql::szbListChanged,
     .maxId = &sql::szbMaxId,
@@ -55,7 +55,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = &sql::szbPurgeSparing,
     .purgeWhen = Purge::BeforePost,
     .container = "Panel6",
-    .grid = "DBGrid2",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = {},
@@ -69,21 +69,15 @@ const AttachedEditorDescription kDescription{
 
 } // namespace
 
-TFrmSZ::TFrmSZ(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kDescription, owner, dataModule)
+FourSidesEditor::FourSidesEditor(zarn::SessionContext &session, QWidget *owner)
+    : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid2 = grid;
-    DBComboBox1 = comboBox(QStringLiteral("DBComboBox1"));
+    directionList = comboBox(QStringLiteral("DBComboBox1"));
 }
 
-TFrmSZ::~TFrmSZ() = default;
+FourSidesEditor::~FourSidesEditor() = default;
 
-void TFrmSZ::AddRecordSet()
-{
-    addRow();
-}
-
-void TFrmSZ::FormActivate()
+void FourSidesEditor::reloadOnActivation()
 {
     load();
 }

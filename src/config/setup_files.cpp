@@ -1,6 +1,5 @@
-#include "component/setup_files.h"
+#include "config/setup_files.h"
 
-#include "component/unt_Comm.h"
 #include "data/connection_string.h"
 #include "data/errors.h"
 #include "decrypt/key_file.h"
@@ -78,7 +77,8 @@ std::filesystem::path resolved(const QString &name)
 
 bool sameFile(const QString &a, const QString &b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
         ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
@@ -126,7 +126,7 @@ ProtectedFiles ProtectedFiles::ofSetup(const QString &connectionString)
     files.addDatabase(connectionString);
     const QString config = QStringLiteral("config.ini");
     const QString what = QStringLiteral("组件的配置文件");
-    if (const QString own = GetDllPath(); !own.isEmpty()) files.add(own + config, what);
+    if (const std::string own = moduleFolder(); !own.empty()) files.add(local(own) + config, what);
     if (const std::string folder = decryptionFolder(); !folder.empty())
         files.add(local(folder) + config, what);
     if (const QString key = decryptionKeyPath(); !key.isEmpty())
@@ -168,7 +168,8 @@ QString ProtectedFiles::refusal(const QString &target) const
         if (sameFile(target, e.path))
             return QStringLiteral("不能写入 %1：它就是%2 %3，写入会毁掉其中的内容。什么都没有写；"
                                   "请换一个文件名。")
-                .arg(target, e.what, QDir::toNativeSeparators(QFileInfo(e.path).absoluteFilePath()));
+                .arg(target, e.what,
+                     QDir::toNativeSeparators(QFileInfo(e.path).absoluteFilePath()));
     return {};
 }
 

@@ -1,8 +1,8 @@
-#include "editors/frm_ZJ.h"
+#include "editors/boundary_designation_editor.h"
 
-#include "component/DataM.h"
 #include "schema/attached_statements.h"
 #include "schema/numbering.h"
+#include "session/session_context.h"
 #include "widgets/db_edit.h"
 #include "widgets/db_grid.h"
 
@@ -56,7 +56,7 @@ const AttachedEditorDescription kDescription{
     .name = "FrmZJ",
     .caption = "宗地指界情况表",
     .title = "宗地指界情况表录入",
-    .dataset = &TDataMod::Zj,
+    .dataset = &SessionContext::designationRows,
     .listCurrent = &sql::zjbListCurrent,
     .listChanged = &sql::zjbListChanged,
     .maxId = &sql::zjbMaxId,
@@ -64,7 +64,7 @@ const AttachedEditorDescription kDescription{
     .purgeSparing = &sql::zjbPurgeSparing,
     .purgeWhen = Purge::BeforePost,
     .container = "Panel10",
-    .grid = "DBGrid3",
+    .grid = "@@grid",
     .entries = kEntries,
     .columns = kColumns,
     .codeLists = {},
@@ -78,27 +78,21 @@ const AttachedEditorDescription kDescription{
 
 } // namespace
 
-TFrmZJ::TFrmZJ(QWidget *owner, TDataMod *dataModule)
-    : AttachedEditor(kDescription, owner, dataModule)
+BoundaryDesignationEditor::BoundaryDesignationEditor(zarn::SessionContext &session, QWidget *owner)
+    : AttachedEditor(kDescription, session, owner)
 {
-    DBGrid3 = grid;
-    btnNextRec = button(QStringLiteral("btnNextRec"));
-    onClick(btnNextRec, [this] { btnNextRecClick(); });
+    nextRowButton = button(QStringLiteral("btnNextRec"));
+    onClick(nextRowButton, [this] { carryToNextRow(); });
 }
 
-TFrmZJ::~TFrmZJ() = default;
+BoundaryDesignationEditor::~BoundaryDesignationEditor() = default;
 
-void TFrmZJ::Addrecord()
-{
-    addRow();
-}
-
-void TFrmZJ::setOwnColumns(Dataset &ds)
+void BoundaryDesignationEditor::setOwnColumns(Dataset &ds)
 {
     ds.setValue(QStringLiteral("ZJRQ"), numbering::todayText());
 }
 
-void TFrmZJ::btnNextRecClick()
+void BoundaryDesignationEditor::carryToNextRow()
 {
     if (!parcelGuard()) return;
     // What the three edits show now goes into the next row; an empty one
