@@ -10,6 +10,8 @@
 #include <dlfcn.h>
 #include <map>
 #include <mutex>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -237,8 +239,11 @@ ZARN_EXPORT HRESULT ZarnCLSIDFromProgID(const char *progid, CLSID *out)
                                               " in " + found.path + " is malformed");
         *out = *g;
         return succeed();
-    } catch (...) {
+    } catch (const std::bad_alloc &) {
         return fail(E_OUTOFMEMORY, "out of memory");
+    } catch (const std::exception &e) {
+        // Only the standard library throws in here, and only its own kinds.
+        return fail(E_FAIL, e.what());
     }
 }
 
@@ -262,8 +267,11 @@ ZARN_EXPORT HRESULT ZarnCoGetClassObject(const CLSID *clsid, const IID *iid, voi
         const HRESULT hr = server.getClassObject(clsid, iid, out);
         if (FAILED(hr)) return fail(hr, *path + " hands out no class object for " + id);
         return succeed(hr);
-    } catch (...) {
+    } catch (const std::bad_alloc &) {
         return fail(E_OUTOFMEMORY, "out of memory");
+    } catch (const std::exception &e) {
+        // Only the standard library throws in here, and only its own kinds.
+        return fail(E_FAIL, e.what());
     }
 }
 

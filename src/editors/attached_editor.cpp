@@ -2,6 +2,7 @@
 
 #include "data/characters.h"
 #include "data/errors.h"
+#include "data/number_retry.h"
 #include "data/statement_runner.h"
 #include "schema/attached_rows.h"
 #include "schema/code_statements.h"
@@ -357,17 +358,13 @@ void AttachedEditor::writeSaved()
 
 void AttachedEditor::againWhileIdTaken(const std::function<void(qint64 &tried)> &write)
 {
-    for (int renumbered = 0;; ++renumbered) {
-        qint64 tried = 0;
-        try {
+    qint64 tried = 0;
+    numbering::writeRenumbering(
+        [&] {
+            tried = 0;
             write(tried);
-            return;
-        } catch (const DatabaseError &e) {
-            if (renumbered >= numbering::kRenumberAttempts || tried == 0 ||
-                !idTakenMeanwhile(e, tried))
-                throw;
-        }
-    }
+        },
+        [&](const DatabaseError &e) { return tried != 0 && idTakenMeanwhile(e, tried); });
 }
 
 void AttachedEditor::exit()
