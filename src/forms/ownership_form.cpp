@@ -49,6 +49,7 @@ const SurveyFormDescription kForm{
     .coUserAreaCaption = "分摊土地系数",
     .codeLists = {},
     .recountsBoundaryPoints = false,
+    .surveyKind = 1,
 };
 
 } // namespace

@@ -156,9 +156,13 @@ void SurveyForm::setUp(SurveySheet *sheet)
     auto *pdf = new QAction(QStringLiteral("导出PDF…"), this);
     pdf->setObjectName(QStringLiteral("actExportPdf"));
     connect(pdf, &QAction::triggered, this, [this] { guard(this, [this] { exportPdf(); }); });
+    auto *check = new QAction(QStringLiteral("检查本单位…"), this);
+    check->setObjectName(QStringLiteral("actCheckUnit"));
+    connect(check, &QAction::triggered, this, [this] { guard(this, [this] { checkUnit(); }); });
     addAction(print);
     sheet->addAction(print);
     sheet->addAction(pdf);
+    sheet->addAction(check);
     sheet->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -417,6 +421,7 @@ void SurveyForm::save()
     try {
         t.edit();
         t.post();
+        refreshFindings();
     } catch (const RowChangedError &e) {
         settleConflict(QStringLiteral("数据保存失败！"), e);
     } catch (const Error &e) {
@@ -455,6 +460,7 @@ void SurveyForm::remove()
                                  .unit = t.text(QStringLiteral("dwdm")),
                                  .changeDate = t.text(QStringLiteral("bgrq"))});
         t.dropRow();
+        refreshFindings();
     } catch (const Error &e) {
         showFailure(QStringLiteral("删除失败，调查表及其附表均未改动。"), QStringLiteral("警告"),
                     MessageIcon::Warning, e, this);

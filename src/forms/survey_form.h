@@ -2,10 +2,12 @@
 
 #include "data/dataset.h"
 #include "data/declared_query.h"
+#include "dialogs/findings_window.h"
 #include "schema/numbering.h"
 #include "widgets/key_flow.h"
 #include "widgets/survey_dialog.h"
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -93,6 +95,9 @@ struct SurveyFormDescription {
     std::span<const SheetCodeTable> codeLists;
     // Each move, and the opening, store the row's count of boundary markers.
     bool recountsBoundaryPoints;
+    // The survey tables it shows, as the unit's quality check names them:
+    // 0 use right, 1 ownership.
+    int surveyKind;
 };
 
 } // namespace zarn::forms
@@ -165,6 +170,16 @@ public:
     // journals, config.ini or the key; false (and `why`) otherwise.
     void printSheet();
     void exportPdf();
+
+    // 检查本单位… (the sheet's context menu): the findings of the unit's
+    // quality check in a window beside the form, opened once and checked
+    // again at each call. A double-click on a finding moves the form to its
+    // survey table as 定位 does: a pending edit is stored, or refused, first.
+    void checkUnit();
+    void goToFinding(const QString &dwdm, const QString &zdbh, const QString &dcbh);
+    zarn::ui::FindingsWindow *findingsWindow() const { return m_findings; }
+    // Checks again what the open findings window shows, after the survey changed.
+    void refreshFindings();
     void printTo(QPrinter &printer);
     bool writePdf(const QString &path, QString *why = nullptr);
 
@@ -250,4 +265,5 @@ private:
     bool m_openingPending = false;
     // The opening row's count, in the row but not yet stored.
     std::optional<QString> m_countToStore;
+    QPointer<zarn::ui::FindingsWindow> m_findings;
 };

@@ -85,6 +85,7 @@ const SurveyFormDescription kForm{
     .coUserAreaCaption = nullptr,
     .codeLists = kCodeLists,
     .recountsBoundaryPoints = true,
+    .surveyKind = 0,
 };
 
 } // namespace

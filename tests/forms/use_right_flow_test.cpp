@@ -6,6 +6,7 @@
 
 #include "config/config_ini.h"
 #include "data/statement_runner.h"
+#include "dialogs/findings_window.h"
 #include "dialogs/locate_dialog.h"
 #include "widgets/data_source.h"
 #include "widgets/db_combo_box.h"
@@ -13,10 +14,12 @@
 #include "widgets/db_grid.h"
 #include "widgets/db_memo.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -190,6 +193,53 @@ TEST_P(FlowTest, LocateShowsTheCountAndTheChosenRowStays)
     EXPECT_EQ(current("zdbh"), "0030040002");
     EXPECT_EQ(form->useRightSheet()->changeNotice->text(),
               QStringLiteral("该宗地已于20050301变更"));
+}
+
+// 检查本单位 from the sheet's menu: a double-click on a finding moves the
+// form to its parcel as 定位 does, and a 保存 that mends it checks again.
+TEST_P(FlowTest, TheUnitsCheckLeadsToAFindingsParcelAndSeesItMendedAfterSave)
+{
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040001"}, {"dcbh", unit + "0001"}});
+    const qint64 mended = addSurvey(
+        {{"dwdm", unit}, {"zdbh", "0030040002"}, {"dcbh", unit + "0002"}, {"qlryb", "12ab"}});
+    addSurvey({{"dwdm", unit}, {"zdbh", "0030040003"}, {"dcbh", unit + "0003"}});
+    open(unit);
+    ASSERT_EQ(current("zdbh"), "0030040001");
+    QAction *check = form->findChild<QAction *>(QStringLiteral("actCheckUnit"));
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(check->text(), QStringLiteral("检查本单位…"));
+    EXPECT_TRUE(form->sheet()->actions().contains(check));
+    check->trigger();
+    ui::FindingsWindow *window = form->findingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    const auto postcodeRow = [&]() -> int {
+        for (int i = 0; i < window->findings().size(); ++i) {
+            const quality::Finding &f = window->findings()[i];
+            if (f.zdbh == "0030040002" && QString::fromLatin1(f.info().code) == "GS03") return i;
+        }
+        return -1;
+    };
+    const int row = postcodeRow();
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTableWidget *grid = window->grid();
+    grid->scrollToItem(grid->item(row, 1));
+    const QPoint cell = grid->visualItemRect(grid->item(row, 1)).center();
+    // As a hand does it: the first press selects, the second click is the double one.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(current("zdbh"), "0030040002");
+
+    auto *postcode = qobject_cast<QLineEdit *>(control("DBEdit7"));
+    ASSERT_NE(postcode, nullptr);
+    postcode->setFocus();
+    postcode->selectAll();
+    QTest::keyClicks(postcode, "210000");
+    form->saveButton->click();
+    EXPECT_EQ(stored("T_DJDCB", mended, "qlryb"), "210000");
+    EXPECT_EQ(postcodeRow(), -1);
+    EXPECT_TRUE(messages->records.isEmpty());
 }
 
 TEST_P(FlowTest, EscapeInTheLocateGridKeepsTheTypingAndTypingANumberFindsTheCurrentVersion)

@@ -3,7 +3,7 @@
 // as it is stored now.
 #include "data/connection.h"
 #include "support/scratch_db.h"
-#include "widgets/findings_window.h"
+#include "dialogs/findings_window.h"
 #include "zarn-db/demo_data.h"
 
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "widgets/findings_window.h"
+#include "dialogs/findings_window.h"
 
 #include "data/errors.h"
 #include "widgets/fonts.h"
