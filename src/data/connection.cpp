@@ -497,8 +497,16 @@ QSqlQuery Connection::exec(Access access, const QString &sql, const QVariantList
             db = database();
         }
         bool reused = false;
-        QSqlQuery q = keptQuery(db, sql, forwardOnly, &reused);
-        if (q.lastError().type() == QSqlError::NoError || reused) {
+        QSqlQuery q;
+        if (params.isEmpty() && keepsStatements()) {
+            // Nothing to bind: sent as it is, one round trip even the first
+            // time, where preparing it would be one more.
+            q = QSqlQuery(db);
+            q.setForwardOnly(forwardOnly);
+            ++m_traffic.runs;
+            if (q.exec(sql)) return q;
+        } else if (q = keptQuery(db, sql, forwardOnly, &reused);
+                   q.lastError().type() == QSqlError::NoError || reused) {
             for (qsizetype i = 0; i < params.size(); ++i)
                 q.bindValue(int(i), params[i]);
             ++m_traffic.runs;
