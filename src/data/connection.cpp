@@ -122,10 +122,9 @@ void Connection::openDatabase(bool again)
     m_stalledLimitInSession =
         settings.driver == QLatin1String("QPSQL") && m_waits.stalledTransaction > 0;
     auto withStartup = [&](bool stalled) {
-        settings.connectOptions =
-            plainOptions + QLatin1Char(';') +
-            startupOptions(m_waits.lock, settings.setZarnSearchPath,
-                           stalled ? m_waits.stalledTransaction : 0);
+        settings.connectOptions = plainOptions + QLatin1Char(';') +
+                                  startupOptions(m_waits.lock, settings.setZarnSearchPath,
+                                                 stalled ? m_waits.stalledTransaction : 0);
     };
     if (settings.driver == QLatin1String("QPSQL")) withStartup(m_stalledLimitInSession);
     if (!again) m_password = settings.password;
@@ -412,9 +411,10 @@ QSqlQuery Connection::keptQuery(QSqlDatabase &db, const QString &sql, bool forwa
     ++m_traffic.prepares;
     if (!q.prepare(sql) || !keep) return q;
     if (m_kept.size() >= kMostKept) {
-        auto oldest = std::min_element(m_kept.begin(), m_kept.end(), [](const auto &a, const auto &b) {
-            return a.second.lastUse < b.second.lastUse;
-        });
+        auto oldest =
+            std::min_element(m_kept.begin(), m_kept.end(), [](const auto &a, const auto &b) {
+                return a.second.lastUse < b.second.lastUse;
+            });
         m_kept.erase(oldest);
     }
     QT_WARNING_PUSH

@@ -72,8 +72,8 @@ qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *or
         const QVariantList &values = m_parts[i].values;
         if (ordered && i < ordered->size()) {
             // Two index probes instead of counting a unit wholly on one side.
-            QSqlQuery q =
-                m_connection->exec(Access::Read, ends, QVariantList(values) << values, m_repeatable);
+            QSqlQuery q = m_connection->exec(Access::Read, ends, QVariantList(values) << values,
+                                             m_repeatable);
             const bool found = q.next();
             const QVariant highest = found && !q.isNull(0) ? q.value(0) : QVariant();
             const QVariant lowest = found && !q.isNull(1) ? q.value(1) : QVariant();
