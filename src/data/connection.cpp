@@ -19,7 +19,29 @@ namespace zarn {
 
 namespace {
 QAtomicInteger<quint64> s_counter;
+
+// A session runs a few dozen distinct statements; more than this many kept
+// would be statements built anew each time, whose plans nobody runs again.
+constexpr size_t kMostKept = 96;
+// Kept statements of given-up connections held at most (see m_retired).
+constexpr size_t kMostRetired = 1024;
+
+// The settings a PostgreSQL session starts with, sent with the connect
+// request itself rather than as statements after it: no round trip of their
+// own. lock: see Connection::Waits; the server's side of the keepalives
+// notices a workstation that vanished (put to sleep, cut off) as the
+// workstation notices a silent server.
+QString startupOptions(int lockMs, bool searchPath, int stalledMs)
+{
+    QString o = QStringLiteral("-c lock_timeout=%1 -c tcp_keepalives_idle=10 "
+                               "-c tcp_keepalives_interval=5 -c tcp_keepalives_count=3")
+                    .arg(std::max(0, lockMs));
+    if (searchPath) o += QStringLiteral(" -c search_path=zarn,public");
+    if (stalledMs > 0)
+        o += QStringLiteral(" -c idle_in_transaction_session_timeout=%1").arg(stalledMs);
+    return QStringLiteral("options='%1'").arg(o);
 }
+} // namespace
 
 QString withoutSecret(QString text, const QString &secret)
 {
@@ -37,6 +59,9 @@ Connection::~Connection()
 {
     close();
     if (QSqlDatabase::contains(m_name)) QSqlDatabase::removeDatabase(m_name);
+    // The driver is gone: the kept statements go without a word to the server.
+    m_kept.clear();
+    m_retired.clear();
 }
 
 void Connection::setConnectionString(const QString &text)
@@ -89,6 +114,19 @@ void Connection::openDatabase(bool again)
                                       ? link
                                       : settings.connectOptions + QLatin1Char(';') + link;
     }
+    const QString plainOptions = settings.connectOptions;
+    // A write transaction left idle is ended by the server for the whole
+    // session at once: on this connection every transaction is one that
+    // writes (a reading snapshot sets its own limit), so none is cut that
+    // may rightly sit.
+    m_stalledLimitInSession =
+        settings.driver == QLatin1String("QPSQL") && m_waits.stalledTransaction > 0;
+    auto withStartup = [&](bool stalled) {
+        settings.connectOptions = plainOptions + QLatin1Char(';') +
+                                  startupOptions(m_waits.lock, settings.setZarnSearchPath,
+                                                 stalled ? m_waits.stalledTransaction : 0);
+    };
+    if (settings.driver == QLatin1String("QPSQL")) withStartup(m_stalledLimitInSession);
     if (!again) m_password = settings.password;
     if (!QSqlDatabase::isDriverAvailable(settings.driver))
         throw DatabaseError(QStringLiteral("数据库驱动 %1 不可用").arg(settings.driver));
@@ -113,7 +151,16 @@ void Connection::openDatabase(bool again)
     db.setUserName(settings.userName);
     db.setPassword(settings.password);
     db.setConnectOptions(settings.connectOptions);
-    if (!openOnServers(db, settings)) {
+    bool opened = openOnServers(db, settings);
+    if (!opened && m_stalledLimitInSession &&
+        db.lastError().text().contains(QLatin1String("idle_in_transaction_session_timeout"))) {
+        // A server older than the setting: the session goes without the limit.
+        m_stalledLimitInSession = false;
+        withStartup(false);
+        db.setConnectOptions(settings.connectOptions);
+        opened = openOnServers(db, settings);
+    }
+    if (!opened) {
         DatabaseError e = error(db.lastError());
         db.setPassword(QString());
         if (e.message().isEmpty()) throw DatabaseError(QStringLiteral("无法打开数据库"));
@@ -137,11 +184,28 @@ void Connection::openDatabase(bool again)
             q.exec(QStringLiteral("pragma journal_mode = wal"));
         q.finish();
     }
+    if (settings.driver == QLatin1String("QPSQL")) {
+        // Its settings came with the connect request; what is left to ask
+        // is asked at once. A server too old to say is no standby of ours.
+        QSqlQuery q(db);
+        ++m_traffic.runs;
+        if (q.exec(QStringLiteral(
+                "select current_setting('server_version_num'), pg_is_in_recovery()")) &&
+            q.next()) {
+            m_stalledLimitKnown = q.value(0).toInt() >= 90600;
+            m_standby = q.value(1).toBool();
+        }
+        return;
+    }
     // Through ODBC a PostgreSQL server is still a PostgreSQL server: the survey
     // tables lie in schema zarn there too, whatever the driver is called.
-    if (settings.setZarnSearchPath || (settings.driver == QLatin1String("QODBC") &&
-                                       db.driver()->dbmsType() == QSqlDriver::PostgreSQL)) {
+    if (db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+        applyPostgresSettings(db);
+        return;
+    }
+    if (settings.setZarnSearchPath) {
         QSqlQuery q(db);
+        ++m_traffic.runs;
         if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
             DatabaseError e = error(q.lastError());
             q.finish();
@@ -149,35 +213,32 @@ void Connection::openDatabase(bool again)
             throw e;
         }
     }
-    if (db.driver()->dbmsType() == QSqlDriver::PostgreSQL) applyPostgresSettings(db);
-    m_standby = settings.driver == QLatin1String("QPSQL") && inRecovery(db);
 }
 
-// The waits of a PostgreSQL session, as bound values. A setting an older
-// server does not know is let be: the session works as before without it.
+// A PostgreSQL session through a driver that takes no settings with its
+// connect request: the search path, the waits and the server's version in one
+// statement, the values bound. A server that refuses it is not one to work on.
 void Connection::applyPostgresSettings(QSqlDatabase &db)
 {
-    const std::pair<const char *, QString> settings[] = {
-        {"lock_timeout", QString::number(std::max(0, m_waits.lock))},
-        // The server's side of the link: a workstation that vanished (put to
-        // sleep, cut off) is noticed as the workstation notices a silent server.
-        {"tcp_keepalives_idle", QStringLiteral("10")},
-        {"tcp_keepalives_interval", QStringLiteral("5")},
-        {"tcp_keepalives_count", QStringLiteral("3")},
-    };
-    {
-        QSqlQuery q(db);
-        for (const auto &[name, value] : settings) {
-            if (!q.prepare(QStringLiteral("select set_config(?, ?, false)"))) continue;
-            q.bindValue(0, QString::fromLatin1(name));
-            q.bindValue(1, value);
-            q.exec();
+    QSqlQuery q(db);
+    ++m_traffic.prepares;
+    ++m_traffic.runs;
+    if (q.prepare(QStringLiteral("select set_config('search_path', 'zarn, public', false), "
+                                 "set_config('lock_timeout', ?, false), "
+                                 "set_config('tcp_keepalives_idle', '10', false), "
+                                 "set_config('tcp_keepalives_interval', '5', false), "
+                                 "set_config('tcp_keepalives_count', '3', false), "
+                                 "current_setting('server_version_num')"))) {
+        q.bindValue(0, QString::number(std::max(0, m_waits.lock)));
+        if (q.exec() && q.next()) {
+            m_stalledLimitKnown = q.value(5).toInt() >= 90600;
+            return;
         }
     }
-    QSqlQuery version(db);
-    m_stalledLimitKnown =
-        version.exec(QStringLiteral("select current_setting('server_version_num')")) &&
-        version.next() && version.value(0).toInt() >= 90600;
+    DatabaseError e = error(q.lastError());
+    q = QSqlQuery();
+    db.close();
+    throw e;
 }
 
 // Of several servers, the one that takes writes; when none does (the primary
@@ -278,6 +339,8 @@ void Connection::reconnect()
         QSqlDatabase db = handle();
         if (db.isOpen()) db.close();
     }
+    // Prepared on the old session: unknown to the new one.
+    forgetKept();
     m_inTransaction = false;
     try {
         openDatabase(true);
@@ -304,6 +367,73 @@ void Connection::close()
     emit aboutToClose();
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     if (db.isOpen()) db.close();
+    forgetKept();
+}
+
+// Kept only where a statement prepared is a round trip saved: on a server.
+// SQLite prepares in the process, and a statement kept there between runs
+// would hold its read snapshot open, hiding the other workstations' writes.
+bool Connection::keepsStatements() const
+{
+    return driverName() != QLatin1String("QSQLITE");
+}
+
+// The statement prepared for the text: the one kept from an earlier run when
+// nobody reads its result any more, otherwise prepared now (and kept).
+QSqlQuery Connection::keptQuery(QSqlDatabase &db, const QString &sql, bool forwardOnly,
+                                bool *reused)
+{
+    *reused = false;
+    const bool keep = keepsStatements();
+    QString key = sql;
+    key.prepend(forwardOnly ? QLatin1Char('f') : QLatin1Char('s'));
+    if (keep) {
+        if (auto it = m_kept.find(key); it != m_kept.end()) {
+            const QSqlQuery &kept = it->second.query;
+            // Rows not read to their end may still be read by whoever ran it:
+            // that run keeps its statement and this one gets its own.
+            if (kept.isActive() && kept.isSelect() && kept.at() != QSql::AfterLastRow) {
+                m_retired.push_back(std::move(it->second.query));
+                m_kept.erase(it);
+            } else {
+                it->second.lastUse = ++m_uses;
+                *reused = true;
+                // The run's query shares the kept one's prepared statement.
+                QT_WARNING_PUSH
+                QT_WARNING_DISABLE_DEPRECATED
+                return QSqlQuery(kept);
+                QT_WARNING_POP
+            }
+        }
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(forwardOnly);
+    ++m_traffic.prepares;
+    if (!q.prepare(sql) || !keep) return q;
+    if (m_kept.size() >= kMostKept) {
+        auto oldest =
+            std::min_element(m_kept.begin(), m_kept.end(), [](const auto &a, const auto &b) {
+                return a.second.lastUse < b.second.lastUse;
+            });
+        m_kept.erase(oldest);
+    }
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    m_kept.emplace(key, Kept{QSqlQuery(q), ++m_uses});
+    QT_WARNING_POP
+    return q;
+}
+
+// The kept statements of a session given up. Freed now, each would tell the
+// closed session to drop its statement (a round trip, or a warning where the
+// driver already dropped the session): held until the driver goes with this
+// object, beyond a bound freed now.
+void Connection::forgetKept()
+{
+    for (auto &[key, kept] : m_kept)
+        m_retired.push_back(std::move(kept.query));
+    m_kept.clear();
+    if (m_retired.size() > kMostRetired) m_retired.clear();
 }
 
 bool Connection::isOpen() const
@@ -366,12 +496,31 @@ QSqlQuery Connection::exec(Access access, const QString &sql, const QVariantList
             requireWritable();
             db = database();
         }
-        QSqlQuery q(db);
-        q.setForwardOnly(forwardOnly);
-        if (q.prepare(sql)) {
+        bool reused = false;
+        QSqlQuery q;
+        if (params.isEmpty() && keepsStatements()) {
+            // Nothing to bind: sent as it is, one round trip even the first
+            // time, where preparing it would be one more.
+            q = QSqlQuery(db);
+            q.setForwardOnly(forwardOnly);
+            ++m_traffic.runs;
+            if (q.exec(sql)) return q;
+        } else if (q = keptQuery(db, sql, forwardOnly, &reused);
+                   q.lastError().type() == QSqlError::NoError || reused) {
             for (qsizetype i = 0; i < params.size(); ++i)
                 q.bindValue(int(i), params[i]);
+            ++m_traffic.runs;
             if (q.exec()) return q;
+            if (reused && planChanged(q.lastError())) {
+                // The table changed under the kept statement (a column added,
+                // say): prepared anew for it, it runs as if first asked.
+                m_kept.erase((forwardOnly ? QStringLiteral("f") : QStringLiteral("s")) + sql);
+                q = keptQuery(db, sql, forwardOnly, &reused);
+                for (qsizetype i = 0; i < params.size(); ++i)
+                    q.bindValue(int(i), params[i]);
+                ++m_traffic.runs;
+                if (q.lastError().type() == QSqlError::NoError && q.exec()) return q;
+            }
         }
         DatabaseError e = error(q.lastError());
         // A driver that gave its connection up may say no more than that it is closed.
@@ -385,6 +534,15 @@ QSqlQuery Connection::exec(Access access, const QString &sql, const QVariantList
         if (!repeatable || hadTransaction) throw e;
         if (repeated) *repeated = true;
     }
+}
+
+// A statement kept prepared whose table's columns changed since: the server
+// no longer runs its plan (PostgreSQL's "cached plan must not change result
+// type"), though it would run the text prepared anew.
+bool Connection::planChanged(const QSqlError &e)
+{
+    return e.nativeErrorCode() == QLatin1String("0A000") ||
+           e.databaseText().contains(QLatin1String("cached plan must not change"));
 }
 
 QHash<QString, int> Connection::declaredTextWidths(const QString &table)
@@ -429,10 +587,12 @@ void Connection::begin()
             // writes later could not wait for another writer (SQLite refuses
             // that upgrade at once instead of waiting, to avoid a deadlock).
             QSqlQuery q(db);
+            ++m_traffic.runs;
             if (!q.exec(QStringLiteral("begin immediate"))) failure = q.lastError();
-        } else if (!db.transaction()) {
+        } else if (++m_traffic.runs; !db.transaction()) {
             failure = db.lastError();
-        } else if (m_stalledLimitKnown && m_waits.stalledTransaction > 0) {
+        } else if (m_stalledLimitKnown && !m_stalledLimitInSession &&
+                   m_waits.stalledTransaction > 0) {
             // For this transaction only: a reading session may rightly sit in
             // its snapshot, a writing one never waits for its own workstation.
             QSqlQuery q(db);
@@ -441,6 +601,8 @@ void Connection::begin()
                 failure = q.lastError();
             } else {
                 q.bindValue(0, QString::number(m_waits.stalledTransaction));
+                ++m_traffic.prepares;
+                ++m_traffic.runs;
                 if (!q.exec()) failure = q.lastError();
             }
             if (failure.isValid()) db.rollback();
@@ -464,6 +626,7 @@ void Connection::commit()
 {
     QSqlDatabase db = database();
     m_inTransaction = false;
+    ++m_traffic.runs;
     if (!db.commit()) {
         // A transaction left open would hold its locks and its half.
         DatabaseError e = error(db.lastError());
@@ -479,7 +642,10 @@ void Connection::rollback()
 {
     const bool had = m_inTransaction;
     m_inTransaction = false;
-    if (had && !m_lost && m_open && handle().isOpen()) handle().rollback();
+    if (had && !m_lost && m_open && handle().isOpen()) {
+        ++m_traffic.runs;
+        handle().rollback();
+    }
 }
 
 } // namespace zarn

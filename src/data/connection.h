@@ -10,6 +10,8 @@
 #include "data/access.h"
 
 #include <functional>
+#include <unordered_map>
+#include <vector>
 
 class QSqlError;
 
@@ -90,6 +92,17 @@ public:
     QSqlQuery exec(Access access, const QString &sql, const QVariantList &params, bool repeatable,
                    bool forwardOnly = true, bool *repeated = nullptr);
 
+    // What this connection has sent the server since it was made: statements
+    // run (each a round trip on a server, a transaction's begin and end
+    // included) and statements prepared (one more round trip each on
+    // PostgreSQL, where Qt's driver prepares on the server). Tests bound the
+    // traffic of an action with it; it never decides anything.
+    struct Traffic {
+        quint64 runs = 0;
+        quint64 prepares = 0;
+    };
+    const Traffic &traffic() const { return m_traffic; }
+
     // The classified error for a driver's error on this connection, secret removed.
     DatabaseError error(const QSqlError &e) const;
 
@@ -145,6 +158,10 @@ private:
     bool openOnServers(QSqlDatabase &db, const ConnectionSettings &settings);
     bool inRecovery(const QSqlDatabase &db) const;
     void requireWritable();
+    QSqlQuery keptQuery(QSqlDatabase &db, const QString &sql, bool forwardOnly, bool *reused);
+    void forgetKept();
+    static bool planChanged(const QSqlError &e);
+    bool keepsStatements() const;
     DatabaseError readOnlyForNow() const;
 
     QString m_connectionString;
@@ -160,6 +177,20 @@ private:
     Waits m_waits;
     std::function<void()> m_afterCommit;
     QHash<QString, QHash<QString, int>> m_widths;
+    Traffic m_traffic;
+    // Statements kept prepared on the server for the life of its connection,
+    // by text, so that running one again sends only its execution.
+    struct Kept {
+        QSqlQuery query;
+        quint64 lastUse = 0;
+    };
+    std::unordered_map<QString, Kept> m_kept;
+    quint64 m_uses = 0;
+    // Kept statements of a connection given up (closed, or lost and opened
+    // anew), held until the driver goes with this object: freed before it,
+    // each would send a DEALLOCATE the closed session no longer needs.
+    std::vector<QSqlQuery> m_retired;
+    bool m_stalledLimitInSession = false; // set at the session's start, not per transaction
 };
 
 // Removes every occurrence of a secret from a text meant for the user.

@@ -372,6 +372,8 @@ std::optional<QVariantList> Dataset::storedRow(const QVariant &id) const
                    : q.isNull(i) ? QVariant(QMetaType(QMetaType::Nullptr))
                                  : q.value(i));
     }
+    // Read: its statement is free for the next run.
+    q.finish();
     return row;
 }
 

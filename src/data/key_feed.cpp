@@ -62,20 +62,27 @@ qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *or
         q.finish();
         return v;
     };
+    // A unit's ends, both in one statement, each an index probe of its own
+    // (a single select of both would scan the unit on SQLite).
+    const QString ends = QStringLiteral("select (select max(%1)").arg(o) + m_shape.from +
+                         QStringLiteral("), (select min(%1)").arg(o) + m_shape.from +
+                         QStringLiteral(")");
     qint64 n = 0;
     for (size_t i = 0; i < m_parts.size(); ++i) {
         const QVariantList &values = m_parts[i].values;
         if (ordered && i < ordered->size()) {
             // Two index probes instead of counting a unit wholly on one side.
-            const QVariant highest =
-                one(QStringLiteral("select max(%1)").arg(o) + m_shape.from, values);
+            QSqlQuery q = m_connection->exec(Access::Read, ends, QVariantList(values) << values,
+                                             m_repeatable);
+            const bool found = q.next();
+            const QVariant highest = found && !q.isNull(0) ? q.value(0) : QVariant();
+            const QVariant lowest = found && !q.isNull(1) ? q.value(1) : QVariant();
+            q.finish();
             if (Dataset::isNullValue(highest)) continue;
             if (compareOrder(highest, value) < 0) {
                 n += (*ordered)[i];
                 continue;
             }
-            const QVariant lowest =
-                one(QStringLiteral("select min(%1)").arg(o) + m_shape.from, values);
             if (compareOrder(lowest, value) >= 0) continue;
         }
         n += one(before, QVariantList(values) << value).toLongLong();

@@ -172,6 +172,7 @@ void RowStore::readWhole(const QString &sql, const QVariantList &params,
         m_slots.push_back(std::move(s));
     }
     if (q.lastError().isValid()) throw m_connection->error(q.lastError());
+    q.finish(); // read to its end, an empty result too: the statement is free again
     m_loaded = int(m_slots.size());
     m_paged = false;
 }
@@ -184,9 +185,10 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
     const QString table = quotedTable(db, query.table);
     {
         // The table's columns as the query gives them, without a row.
-        const QSqlQuery q = m_connection->exec(
+        QSqlQuery q = m_connection->exec(
             Access::Read, QStringLiteral("select * from %1 where 1 = 0").arg(table), {}, true);
         fields = fieldsOf(q.record(), m_connection->driverName());
+        q.finish();
     }
     QStringList columns;
     for (const FieldDef &f : fields)
@@ -241,6 +243,7 @@ void RowStore::readKeys(const DeclaredQuery &declared, const QVariantList &decla
                 m_keys.setValue(r, i, q.isNull(i) ? QVariant() : q.value(i));
         }
         if (q.lastError().isValid()) throw m_connection->error(q.lastError());
+        q.finish();
         m_slots.resize(size_t(m_keys.rows()));
     }
 

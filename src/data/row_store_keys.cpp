@@ -208,8 +208,9 @@ bool RowStore::beginSnapshot()
             // The read transaction takes its moment at its first read, the count.
             if (!q.exec(QStringLiteral("begin"))) return false;
         } else if (driver == QLatin1String("QPSQL")) {
-            if (!q.exec(QStringLiteral("begin isolation level repeatable read, read only")) ||
-                !q.exec(QString::fromLatin1(kIdleSnapshot)))
+            // Both in one round trip: the driver sends the text as it is.
+            if (!q.exec(QStringLiteral("begin isolation level repeatable read, read only; ") +
+                        QString::fromLatin1(kIdleSnapshot)))
                 return false;
         } else if (driver == QLatin1String("QODBC") &&
                    db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {

@@ -15,7 +15,9 @@ namespace {
 bool taken(Connection &c, const QString &sql, const QVariantList &params)
 {
     QSqlQuery q = c.exec(Access::Read, sql, params, true);
-    return q.next() && q.value(0).toLongLong() > 0;
+    const bool found = q.next() && q.value(0).toLongLong() > 0;
+    q.finish(); // read: its statement is free for the next claim
+    return found;
 }
 
 [[noreturn]] void refuse(const QString &message, const QString &column, const QString &dwdm,
@@ -38,7 +40,8 @@ void takeTurn(Connection &c, const QString &dwdm)
     try {
         if (dbms == QSqlDriver::PostgreSQL) {
             // A lock taken, nothing written: the transaction that writes is already begun.
-            c.exec(Access::Read, sql::djdcClaimUnitNumbers, {kClaimClass, claimKey(dwdm)}, false);
+            c.exec(Access::Read, sql::djdcClaimUnitNumbers, {kClaimClass, claimKey(dwdm)}, false)
+                .finish();
         } else if (dbms == QSqlDriver::Oracle) {
             // Run as it stands: not every driver prepares a lock statement.
             QSqlQuery lock(c.database());

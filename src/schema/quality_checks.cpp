@@ -91,6 +91,7 @@ public:
         QSqlQuery query = m_connection.exec(Access::Read, sql, params, /*repeatable=*/true);
         while (query.next())
             f(query);
+        query.finish();
     }
 
     // A statement whose rows begin with the four keys, read once.

@@ -244,6 +244,22 @@ TEST_P(DatasetTest, AConnectionTheServerEndedIsOpenedAgainAndEachStatementRunsOn
     ds->refresh(); // a select
     EXPECT_EQ(ds->recordCount(), 4);
     EXPECT_TRUE(conn->isOpen());
+    // The session opened anew waits, searches and ends a stalled write as the
+    // first did (settings sent with the connect request on PostgreSQL's own
+    // driver; through ODBC the idle limit is set per write transaction).
+    Dataset session(conn.get());
+    session.setSql(QStringLiteral(
+        "select current_setting('lock_timeout') as lock, current_setting('search_path') as path, "
+        "current_setting('idle_in_transaction_session_timeout') as idle, "
+        "current_setting('tcp_keepalives_idle') as keepalive"));
+    session.open();
+    EXPECT_EQ(session.text("lock"), QStringLiteral("5s"));
+    EXPECT_TRUE(session.text("path").startsWith(QStringLiteral("zarn")))
+        << session.text("path").toStdString();
+    EXPECT_EQ(session.text("keepalive"), QStringLiteral("10"));
+    if (GetParam() == Backend::Postgres) {
+        EXPECT_EQ(session.text("idle"), QStringLiteral("1min"));
+    }
 }
 
 TEST_P(DatasetTest, ANewRowWhoseNumberAnotherUserTookIsRenumberedAndKeepsItsValues)

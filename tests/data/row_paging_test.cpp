@@ -526,6 +526,66 @@ TEST_P(RowPagingTest, KeysGoOnWhenTheirOwnConnectionIsLost)
     EXPECT_EQ(ds->recordCount(), kRows);
 }
 
+// What an action sends the database once the keys are in, counted rather
+// than timed: over a wide-area link each statement is a round trip, and on
+// PostgreSQL each statement prepared one more. The first of two like actions
+// may prepare what it runs; the second only runs it again, and on a server
+// prepares nothing.
+TEST_P(RowPagingTest, AnActionSendsFewStatementsAndPreparesThemOnce)
+{
+    allKeys();
+    settle();
+    const bool server = GetParam() != Backend::Sqlite;
+    struct Sent {
+        quint64 runs = 0;
+        quint64 prepares = 0;
+    };
+    const auto counted = [&](const auto &action) {
+        const Connection::Traffic before = conn->traffic();
+        action();
+        return Sent{conn->traffic().runs - before.runs,
+                    conn->traffic().prepares - before.prepares};
+    };
+    const auto reopen = [&] {
+        ds->close();
+        ds->open();
+    };
+    // Onto a row whose page was let go: that page, read in one statement.
+    const auto farMove = [&] {
+        ds->moveTo(0);
+        scrollOver();
+        return counted([&] { ds->moveTo(40); });
+    };
+    int edits = 0;
+    const auto post = [&] {
+        ds->moveTo(2);
+        ds->edit();
+        ds->setValue("n", 500 + ++edits);
+        return counted([&] { ds->post(); });
+    };
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const Sent open = counted(reopen);
+        settle();
+        allKeys();
+        settle();
+        const Sent move = farMove();
+        EXPECT_EQ(ds->text("zdbh"), parcel(41));
+        const Sent edit = post();
+        EXPECT_EQ(stored(997, "n"), QString::number(500 + edits));
+        // The columns, the keys and the first page; the keys that arrive
+        // behind it come on a connection of their own.
+        EXPECT_LE(open.runs, arriving() ? 2u : 3u);
+        EXPECT_LE(move.runs, 1u);
+        EXPECT_LE(edit.runs, 1u);
+        if (round == 1 && server) {
+            EXPECT_EQ(move.prepares, 0u);
+            EXPECT_EQ(edit.prepares, 0u);
+            EXPECT_EQ(open.prepares, 0u);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Sqlite, RowPagingTest, ::testing::Values(Backend::Sqlite),
                          backendParamName<::testing::TestParamInfo<Backend>>);
 INSTANTIATE_TEST_SUITE_P(Postgres, RowPagingTest, ::testing::Values(Backend::Postgres),
