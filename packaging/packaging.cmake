@@ -197,8 +197,8 @@ parcels, on SQLite, PostgreSQL or any ODBC database.
 .
 The package holds the component, registered for every user of the machine,
 the demo host zarn-host and the tools zarn-db, zarn-encrypt, zarn-regsvr,
-zarn-sheet (survey tables as PDF) and zarn-check (quality check of a unit). The DDL of the survey database is in
-/usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
+zarn-sheet (survey tables as PDF) and zarn-check (quality check of a unit).
+The DDL of the survey database is in /usr/share/doc/${ZARN_PACKAGE_NAME}/sql.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${ZARN_PACKAGE_NAME}-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)

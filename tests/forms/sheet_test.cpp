@@ -185,10 +185,11 @@ TEST_P(SheetTest, FieldsOfferChineseEditEntriesThenPrintAndPdfAndAskForDigitsWhe
             ASSERT_TRUE(menu);
             std::unique_ptr<QMenu> shown(menu->menuAt(QPoint(2, 2)));
             const QList<QAction *> actions = shown->actions();
-            ASSERT_GE(actions.size(), 4);
+            ASSERT_GE(actions.size(), 5);
             EXPECT_TRUE(hasHan(actions.first()->text())) << qPrintable(actions.first()->text());
-            EXPECT_EQ(actions[actions.size() - 2]->text(), QStringLiteral("打印调查表…"));
-            EXPECT_EQ(actions.last()->text(), QStringLiteral("导出PDF…"));
+            EXPECT_EQ(actions[actions.size() - 3]->text(), QStringLiteral("打印调查表…"));
+            EXPECT_EQ(actions[actions.size() - 2]->text(), QStringLiteral("导出PDF…"));
+            EXPECT_EQ(actions.last()->text(), QStringLiteral("检查本单位…"));
         }
 
         // Every column the rules name is a blank of one of the sheets.
