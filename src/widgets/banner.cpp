@@ -1,6 +1,7 @@
 #include "widgets/banner.h"
 
 #include "widgets/fonts.h"
+#include "widgets/pictures.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -85,13 +86,7 @@ void drawLogo(QPainter &p)
     p.drawEllipse(c, 20, 20);
     // A parcel with its boundary points.
     const QPointF parcel[] = {{20, 24}, {31, 15}, {45, 22}, {42, 40}, {24, 41}};
-    p.setPen(QPen(QColor(190, 30, 30), 1.6));
-    p.setBrush(QColor(140, 200, 120));
-    p.drawPolygon(parcel, 5);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(190, 30, 30));
-    for (const QPointF &pt : parcel)
-        p.drawEllipse(pt, 2.0, 2.0);
+    pictures::parcel(p, parcel, QColor(190, 30, 30), 1.6, 2.0);
     p.restore();
 }
 

@@ -1,5 +1,7 @@
 #include "widgets/speed_button.h"
 
+#include "widgets/pictures.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -21,11 +23,7 @@ QPixmap draw(ButtonPicture picture, int size)
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 16.0, size / 16.0);
     auto triangle = [&](qreal tipX, qreal baseX) {
-        QPainterPath path;
-        path.moveTo(tipX, 8);
-        path.lineTo(baseX, 3);
-        path.lineTo(baseX, 13);
-        path.closeSubpath();
+        const QPainterPath path = pictures::outline({{tipX, 8}, {baseX, 3}, {baseX, 13}});
         p.fillPath(path, kArrow);
         p.setPen(QPen(kNavy, 0.8));
         p.drawPath(path);
@@ -36,13 +34,8 @@ QPixmap draw(ButtonPicture picture, int size)
         p.drawRect(QRectF(x, 3, 2, 10));
     };
     auto sheet = [&] {
-        QPainterPath page;
-        page.moveTo(3, 1.5);
-        page.lineTo(10, 1.5);
-        page.lineTo(13, 4.5);
-        page.lineTo(13, 14.5);
-        page.lineTo(3, 14.5);
-        page.closeSubpath();
+        const QPainterPath page =
+            pictures::outline({{3, 1.5}, {10, 1.5}, {13, 4.5}, {13, 14.5}, {3, 14.5}});
         p.fillPath(page, Qt::white);
         p.setPen(QPen(QColor(90, 90, 90), 0.8));
         p.drawPath(page);
@@ -82,15 +75,8 @@ QPixmap draw(ButtonPicture picture, int size)
     case ButtonPicture::Insert: {
         sheet();
         // An arrow pointing in between the lines: a row goes in here.
-        QPainterPath arrow;
-        arrow.moveTo(0.5, 7);
-        arrow.lineTo(5, 7);
-        arrow.lineTo(5, 5);
-        arrow.lineTo(8.5, 8.5);
-        arrow.lineTo(5, 12);
-        arrow.lineTo(5, 10);
-        arrow.lineTo(0.5, 10);
-        arrow.closeSubpath();
+        const QPainterPath arrow =
+            pictures::outline({{0.5, 7}, {5, 7}, {5, 5}, {8.5, 8.5}, {5, 12}, {5, 10}, {0.5, 10}});
         p.fillPath(arrow, QColor(230, 140, 20));
         p.setPen(QPen(QColor(150, 80, 0), 0.6));
         p.drawPath(arrow);
@@ -103,13 +89,8 @@ QPixmap draw(ButtonPicture picture, int size)
         break;
     }
     case ButtonPicture::Save: {
-        QPainterPath disk;
-        disk.moveTo(2, 2);
-        disk.lineTo(12.5, 2);
-        disk.lineTo(14, 3.5);
-        disk.lineTo(14, 14);
-        disk.lineTo(2, 14);
-        disk.closeSubpath();
+        const QPainterPath disk =
+            pictures::outline({{2, 2}, {12.5, 2}, {14, 3.5}, {14, 14}, {2, 14}});
         p.fillPath(disk, QColor(40, 70, 150));
         p.setPen(QPen(kNavy, 0.7));
         p.drawPath(disk);
@@ -131,23 +112,11 @@ QPixmap draw(ButtonPicture picture, int size)
         p.setPen(QPen(QColor(90, 60, 20), 0.8));
         p.setBrush(QColor(190, 140, 70));
         p.drawRect(QRectF(6, 1.5, 8, 13));
-        QPainterPath leaf;
-        leaf.moveTo(6, 1.5);
-        leaf.lineTo(10, 3);
-        leaf.lineTo(10, 16);
-        leaf.lineTo(6, 14.5);
-        leaf.closeSubpath();
+        const QPainterPath leaf = pictures::outline({{6, 1.5}, {10, 3}, {10, 16}, {6, 14.5}});
         p.fillPath(leaf, QColor(140, 95, 40));
         p.drawPath(leaf);
-        QPainterPath arrow;
-        arrow.moveTo(8, 7);
-        arrow.lineTo(4, 7);
-        arrow.lineTo(4, 5);
-        arrow.lineTo(0.5, 8.5);
-        arrow.lineTo(4, 12);
-        arrow.lineTo(4, 10);
-        arrow.lineTo(8, 10);
-        arrow.closeSubpath();
+        const QPainterPath arrow =
+            pictures::outline({{8, 7}, {4, 7}, {4, 5}, {0.5, 8.5}, {4, 12}, {4, 10}, {8, 10}});
         p.fillPath(arrow, QColor(200, 30, 30));
         break;
     }
@@ -172,13 +141,7 @@ QPixmap drawWindowIcon(int size)
         p.drawLine(QPointF(2.5, i), QPointF(29.5, i));
     }
     const QPointF parcel[] = {{7, 9}, {19, 5}, {26, 14}, {22, 26}, {9, 24}};
-    p.setPen(QPen(QColor(200, 30, 30), 1.4));
-    p.setBrush(QColor(150, 210, 130));
-    p.drawPolygon(parcel, 5);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(200, 30, 30));
-    for (const QPointF &pt : parcel)
-        p.drawEllipse(pt, 1.7, 1.7);
+    pictures::parcel(p, parcel, QColor(200, 30, 30), 1.4, 1.7);
     return pm;
 }
 
