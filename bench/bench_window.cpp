@@ -597,6 +597,14 @@ int actionsChild(FrameClock &app, const QStringList &a)
     // One step: the round trips until all is quiet, the time until `act`
     // returns (or what it says).
     auto step = [&](const char *key, const std::function<double()> &act) {
+        // With ZARN_STEP_MARK set, a server log of every statement
+        // (log_statement = all) shows where each step's statements begin.
+        if (qEnvironmentVariableIsSet("ZARN_STEP_MARK")) {
+            zarn::Connection m;
+            m.setConnectionString(direct);
+            m.open();
+            QSqlQuery(m.database()).exec(QStringLiteral("select 'STEP %1'").arg(QLatin1String(key)));
+        }
         if (proxy) proxy->reset();
         const double start = monotonicMs();
         const double said = act();

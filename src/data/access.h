@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QVariantList>
+
 namespace zarn {
 
 // Whether a statement reads or writes, said by whoever runs it: the data
@@ -13,5 +16,11 @@ enum class Access { Read, Write };
 // only when the second run cannot do twice what the first did (a read; a
 // delete of rows picked by value).
 enum class Rerun { Never, Repeatable };
+
+// A statement with its values, for running several together.
+struct Statement {
+    QString sql;
+    QVariantList params = {};
+};
 
 } // namespace zarn

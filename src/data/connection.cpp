@@ -3,6 +3,7 @@
 #include "data/connection_string.h"
 #include "data/db_error.h"
 #include "data/errors.h"
+#include "data/pg_direct.h"
 #include "data/sqlite_declaration.h"
 
 #include <QAtomicInteger>
@@ -86,6 +87,7 @@ QSqlQuery Connection::keptQuery(QSqlDatabase &db, const QString &sql, bool forwa
     QSqlQuery q(db);
     q.setForwardOnly(forwardOnly);
     ++m_traffic.prepares;
+    if (keep) ++m_traffic.roundTrips; // a server prepares in a round trip of its own
     if (!q.prepare(sql) || !keep) return q;
     if (m_kept.size() >= kMostKept) {
         auto oldest =
@@ -175,18 +177,25 @@ QSqlQuery Connection::exec(Access access, const QString &sql, const QVariantList
         }
         bool reused = false;
         QSqlQuery q;
-        if (params.isEmpty() && keepsStatements()) {
+        bool mayRunAgain = repeatable;
+        if (pg::canRunDirectly(db)) {
+            std::vector<QSqlQuery> ran = runDirectly(db, {{sql, params}}, &mayRunAgain);
+            if (ran.back().isActive()) return std::move(ran.back());
+            q = std::move(ran.back());
+        } else if (params.isEmpty() && keepsStatements()) {
             // Nothing to bind: sent as it is, one round trip even the first
             // time, where preparing it would be one more.
             q = QSqlQuery(db);
             q.setForwardOnly(forwardOnly);
             ++m_traffic.runs;
+            ++m_traffic.roundTrips;
             if (q.exec(sql)) return q;
         } else if (q = keptQuery(db, sql, forwardOnly, &reused);
                    q.lastError().type() == QSqlError::NoError || reused) {
             for (qsizetype i = 0; i < params.size(); ++i)
                 q.bindValue(int(i), params[i]);
             ++m_traffic.runs;
+            ++m_traffic.roundTrips;
             if (q.exec()) return q;
             if (reused && planChanged(q.lastError())) {
                 // The table changed under the kept statement (a column added,
@@ -196,20 +205,88 @@ QSqlQuery Connection::exec(Access access, const QString &sql, const QVariantList
                 for (qsizetype i = 0; i < params.size(); ++i)
                     q.bindValue(int(i), params[i]);
                 ++m_traffic.runs;
+                ++m_traffic.roundTrips;
                 if (q.lastError().type() == QSqlError::NoError && q.exec()) return q;
             }
         }
-        DatabaseError e = error(q.lastError());
-        // A driver that gave its connection up may say no more than that it is closed.
-        if (e.kind() != RefusalKind::ConnectionLost && !handle().isOpen())
-            e.refusal().kind = RefusalKind::ConnectionLost;
-        e.refusal().reading = access == Access::Read;
-        if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
-        const bool hadTransaction = m_inTransaction;
+        const QSqlError failure = q.lastError();
         q = QSqlQuery();
-        reconnect(); // throws while the server cannot be reached
-        if (!repeatable || hadTransaction) throw e;
+        afterFailure(failure, access, mayRunAgain, run);
         if (repeated) *repeated = true;
+    }
+}
+
+std::vector<QSqlQuery> Connection::execAll(Access access, const std::vector<Statement> &statements,
+                                           bool repeatable)
+{
+    for (int run = 0;; ++run) {
+        QSqlDatabase db = database();
+        if (m_standby && access == Access::Write) {
+            requireWritable();
+            db = database();
+        }
+        if (!pg::canRunDirectly(db)) {
+            // One after the other: on SQLite nothing is far, and through
+            // ODBC there is no way to send them together.
+            std::vector<QSqlQuery> out;
+            for (const Statement &s : statements)
+                out.push_back(exec(access, s.sql, s.params, repeatable));
+            return out;
+        }
+        bool mayRunAgain = repeatable;
+        std::vector<QSqlQuery> ran = runDirectly(db, statements, &mayRunAgain);
+        if (ran.size() == statements.size() && ran.back().isActive()) return ran;
+        const QSqlError failure = ran.back().lastError();
+        ran.clear();
+        afterFailure(failure, access, mayRunAgain, run);
+    }
+}
+
+// On PostgreSQL through libpq: the statements in one round trip, a
+// transaction begun and not yet sent going first in it.
+std::vector<QSqlQuery> Connection::runDirectly(const QSqlDatabase &db,
+                                               const std::vector<Statement> &statements,
+                                               bool *mayRunAgain)
+{
+    const bool beginning = m_beginPending;
+    std::vector<Statement> sent;
+    if (beginning) sent.push_back({QStringLiteral("begin")});
+    sent.insert(sent.end(), statements.begin(), statements.end());
+    m_traffic.runs += sent.size();
+    ++m_traffic.roundTrips;
+    std::vector<QSqlQuery> ran = pg::runAll(db, sent);
+    if (beginning) {
+        m_beginPending = false;
+        // A transaction begun with its first statement and lost with it did
+        // nothing: on the new connection both may be sent again.
+        if (!ran.back().isActive() && !handle().isOpen()) {
+            *mayRunAgain = true;
+            m_retryBegin = true;
+        }
+        if (ran.size() == 1 && !ran.front().isActive()) return ran; // the begin itself failed
+        ran.erase(ran.begin());
+    }
+    return ran;
+}
+
+// After a statement failed: throws its refusal, or, when the connection was
+// found lost, opens it anew and returns for the statement to run once more
+// (only when it may, and not if it ran within a transaction that died).
+void Connection::afterFailure(const QSqlError &failure, Access access, bool mayRunAgain, int run)
+{
+    const bool retryBegin = std::exchange(m_retryBegin, false);
+    DatabaseError e = error(failure);
+    // A driver that gave its connection up may say no more than that it is closed.
+    if (e.kind() != RefusalKind::ConnectionLost && !handle().isOpen())
+        e.refusal().kind = RefusalKind::ConnectionLost;
+    e.refusal().reading = access == Access::Read;
+    if (e.kind() != RefusalKind::ConnectionLost || run > 0) throw e;
+    const bool hadTransaction = m_inTransaction && !retryBegin;
+    reconnect(); // throws while the server cannot be reached
+    if (!mayRunAgain || hadTransaction) throw e;
+    if (retryBegin) {
+        m_inTransaction = true;
+        m_beginPending = true;
     }
 }
 
@@ -249,7 +326,7 @@ QHash<QString, int> Connection::declaredTextWidths(const QString &table)
     return widths;
 }
 
-void Connection::begin()
+void Connection::begin(Begin when)
 {
     for (int run = 0;; ++run) {
         // A transaction here is always opened to write.
@@ -259,14 +336,19 @@ void Connection::begin()
             db = database();
         }
         QSqlError failure;
-        if (db.driverName() == QLatin1String("QSQLITE")) {
+        if (when == Begin::WithFirstStatement && pg::canRunDirectly(db) &&
+            !(m_stalledLimitKnown && !m_stalledLimitInSession && m_waits.stalledTransaction > 0)) {
+            // Sent with the transaction's first statement, in its round trip.
+            m_beginPending = true;
+        } else if (db.driverName() == QLatin1String("QSQLITE")) {
             // Take the write lock at once: a transaction that reads first and
             // writes later could not wait for another writer (SQLite refuses
             // that upgrade at once instead of waiting, to avoid a deadlock).
             QSqlQuery q(db);
             ++m_traffic.runs;
+            ++m_traffic.roundTrips;
             if (!q.exec(QStringLiteral("begin immediate"))) failure = q.lastError();
-        } else if (++m_traffic.runs; !db.transaction()) {
+        } else if (++m_traffic.runs, ++m_traffic.roundTrips; !db.transaction()) {
             failure = db.lastError();
         } else if (m_stalledLimitKnown && !m_stalledLimitInSession &&
                    m_waits.stalledTransaction > 0) {
@@ -280,6 +362,7 @@ void Connection::begin()
                 q.bindValue(0, QString::number(m_waits.stalledTransaction));
                 ++m_traffic.prepares;
                 ++m_traffic.runs;
+                m_traffic.roundTrips += 2;
                 if (!q.exec()) failure = q.lastError();
             }
             if (failure.isValid()) db.rollback();
@@ -303,7 +386,13 @@ void Connection::commit()
 {
     QSqlDatabase db = database();
     m_inTransaction = false;
+    if (std::exchange(m_beginPending, false)) {
+        // Nothing was sent: nothing to end.
+        if (m_afterCommit) m_afterCommit();
+        return;
+    }
     ++m_traffic.runs;
+    ++m_traffic.roundTrips;
     if (!db.commit()) {
         // A transaction left open would hold its locks and its half.
         DatabaseError e = error(db.lastError());
@@ -317,10 +406,11 @@ void Connection::commit()
 
 void Connection::rollback()
 {
-    const bool had = m_inTransaction;
+    const bool had = m_inTransaction && !std::exchange(m_beginPending, false);
     m_inTransaction = false;
     if (had && !m_lost && m_open && handle().isOpen()) {
         ++m_traffic.runs;
+        ++m_traffic.roundTrips;
         handle().rollback();
     }
 }

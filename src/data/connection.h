@@ -8,6 +8,7 @@
 #include <QVariantList>
 
 #include "data/access.h"
+#include "data/pg_direct.h"
 
 #include <functional>
 #include <unordered_map>
@@ -92,6 +93,16 @@ public:
     QSqlQuery exec(Access access, const QString &sql, const QVariantList &params, bool repeatable,
                    bool forwardOnly = true, bool *repeated = nullptr);
 
+    // Several statements, each as exec() runs it, in the order given; on
+    // PostgreSQL all in one round trip, each still with its own snapshot
+    // (a statement after a lock sees what the lock's holder committed).
+    // The first that fails throws, and those after it do not run. On
+    // PostgreSQL statements sent together outside a transaction stand or
+    // fall together: send together only reads, or statements of one
+    // transaction.
+    std::vector<QSqlQuery> execAll(Access access, const std::vector<Statement> &statements,
+                                   bool repeatable);
+
     // What this connection has sent the server since it was made: statements
     // run (each a round trip on a server, a transaction's begin and end
     // included) and statements prepared (one more round trip each on
@@ -100,6 +111,7 @@ public:
     struct Traffic {
         quint64 runs = 0;
         quint64 prepares = 0;
+        quint64 roundTrips = 0; // several statements sent together count one
     };
     const Traffic &traffic() const { return m_traffic; }
 
@@ -112,10 +124,17 @@ public:
     // table's information. Empty for other drivers.
     QHash<QString, int> declaredTextWidths(const QString &table);
 
+    // When a transaction's BEGIN goes to the server. WithFirstStatement (on
+    // PostgreSQL) saves it a round trip of its own: it travels with the
+    // transaction's first exec() or execAll(). Only for transactions whose
+    // every statement goes through this class; one begun and then ended
+    // without a statement sends nothing at all.
+    enum class Begin { Now, WithFirstStatement };
+
     // Runs fn inside one transaction: commits when it returns, rolls back when it throws.
-    template <class F> void transaction(F &&fn)
+    template <class F> void transaction(F &&fn, Begin when = Begin::Now)
     {
-        begin();
+        begin(when);
         // Whatever leaves fn early (an exception of any kind) leaves nothing
         // begun behind it.
         struct Unfinished {
@@ -129,7 +148,7 @@ public:
         unfinished.c = nullptr;
         commit();
     }
-    void begin();
+    void begin(Begin when = Begin::Now);
     void commit();
     void rollback();
     bool inTransaction() const { return m_inTransaction; }
@@ -161,6 +180,9 @@ private:
     QSqlQuery keptQuery(QSqlDatabase &db, const QString &sql, bool forwardOnly, bool *reused);
     void forgetKept();
     static bool planChanged(const QSqlError &e);
+    std::vector<QSqlQuery> runDirectly(const QSqlDatabase &db,
+                                       const std::vector<Statement> &statements, bool *mayRunAgain);
+    void afterFailure(const QSqlError &failure, Access access, bool mayRunAgain, int run);
     bool keepsStatements() const;
     DatabaseError readOnlyForNow() const;
 
@@ -191,6 +213,8 @@ private:
     // each would send a DEALLOCATE the closed session no longer needs.
     std::vector<QSqlQuery> m_retired;
     bool m_stalledLimitInSession = false; // set at the session's start, not per transaction
+    bool m_beginPending = false;          // a transaction begun here, its BEGIN not yet sent
+    bool m_retryBegin = false; // that BEGIN went with a statement that met a lost connection
 };
 
 // Removes every occurrence of a secret from a text meant for the user.

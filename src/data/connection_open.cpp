@@ -160,6 +160,7 @@ void Connection::openDatabase(bool again)
         // is asked at once. A server too old to say is no standby of ours.
         QSqlQuery q(db);
         ++m_traffic.runs;
+        ++m_traffic.roundTrips;
         if (q.exec(QStringLiteral(
                 "select current_setting('server_version_num'), pg_is_in_recovery()")) &&
             q.next()) {
@@ -177,6 +178,7 @@ void Connection::openDatabase(bool again)
     if (settings.setZarnSearchPath) {
         QSqlQuery q(db);
         ++m_traffic.runs;
+        ++m_traffic.roundTrips;
         if (!q.exec(QStringLiteral("set search_path to zarn, public"))) {
             DatabaseError e = error(q.lastError());
             q.finish();
@@ -194,6 +196,7 @@ void Connection::applyPostgresSettings(QSqlDatabase &db)
     QSqlQuery q(db);
     ++m_traffic.prepares;
     ++m_traffic.runs;
+    m_traffic.roundTrips += 2;
     if (q.prepare(QStringLiteral("select set_config('search_path', 'zarn, public', false), "
                                  "set_config('lock_timeout', ?, false), "
                                  "set_config('tcp_keepalives_idle', '10', false), "
@@ -313,6 +316,7 @@ void Connection::reconnect()
     // Prepared on the old session: unknown to the new one.
     forgetKept();
     m_inTransaction = false;
+    m_beginPending = false;
     try {
         openDatabase(true);
     } catch (const DatabaseError &e) {
@@ -334,6 +338,7 @@ void Connection::close()
     m_lost = false;
     m_standby = false;
     m_inTransaction = false;
+    m_beginPending = false;
     if (!QSqlDatabase::contains(m_name)) return;
     emit aboutToClose();
     QSqlDatabase db = QSqlDatabase::database(m_name, false);

@@ -273,10 +273,14 @@ void Dataset::checkedWrite(bool checked, const std::function<void()> &write)
         m_writeCheck(*this);
         write();
     } else {
-        m_connection->transaction([&] {
-            m_writeCheck(*this);
-            write();
-        });
+        // The check's statements and the write go through the connection:
+        // the BEGIN travels with the first of them.
+        m_connection->transaction(
+            [&] {
+                m_writeCheck(*this);
+                write();
+            },
+            Connection::Begin::WithFirstStatement);
     }
 }
 

@@ -105,19 +105,24 @@ void AttachedEditor::setModeControls()
 
 void AttachedEditor::fillCodeLists()
 {
-    Dataset &q = session().scratchQuery;
+    zarn::SessionContext &context = session();
+    std::vector<const QString *> tables;
     for (const CodeListFill &fill : m_desc.codeLists) {
-        runQuery(q, fill.list->sql);
-        DBComboBox *list = comboBox(utf8(fill.control));
-        const QString gridColumn = utf8(fill.gridColumn);
-        list->setEntries({});
-        grid->setPickList(gridColumn, {});
-        QStringList entries;
-        const int column = q.indexOf(fill.list->column);
-        for (int row = 0; row < q.recordCount(); ++row)
-            entries << zarn::trimBlanks(Dataset::textOf(q.valueAt(row, column)));
-        list->setEntries(entries);
-        grid->setPickList(gridColumn, entries);
+        tables.push_back(&fill.list->sql);
+        comboBox(utf8(fill.control))->setEntries({});
+        grid->setPickList(utf8(fill.gridColumn), {});
+    }
+    try {
+        context.codeTables.read(context.connection, tables);
+    } catch (const Error &) {
+        // One cannot be read: the lists before it are filled, one table at
+        // a time, and that one says why.
+    }
+    for (const CodeListFill &fill : m_desc.codeLists) {
+        const QStringList entries =
+            context.codeTables.entries(context.connection, fill.list->sql, fill.list->column);
+        comboBox(utf8(fill.control))->setEntries(entries);
+        grid->setPickList(utf8(fill.gridColumn), entries);
     }
 }
 

@@ -21,6 +21,9 @@ class DatabaseError;
 class IniBatch;
 class SessionContext;
 } // namespace zarn
+namespace zarn::numbering {
+struct HighestNumbers;
+}
 namespace zarn::ui {
 class Banner;
 class DataSource;
@@ -87,7 +90,7 @@ struct SurveyFormDescription {
     const SheetLayout &sheet;
     const DeclaredQuery &loadStatement;
     std::span<const NewRowColumn> newRow;
-    bool lockMemo;         // the change lock also takes the memo
+    bool lockMemo;                 // the change lock also takes the memo
     const char *coUserAreaCaption; // caption of the co-use-right editor's apportionedAreaLabel;
                                    // null: its own
     // Filled after the window is first painted, in this order: an editable
@@ -223,7 +226,8 @@ private:
     // Fresh numbers for a new row another workstation's row collided with.
     bool renumber(zarn::Dataset &t, const zarn::DatabaseError &refusal);
     // The next parcel or survey table number of the session's unit.
-    QString nextNumber(const zarn::forms::NumberRule &rule, bool unitEmpty) const;
+    QString nextNumber(const zarn::forms::NumberRule &rule, bool unitEmpty,
+                       const zarn::numbering::HighestNumbers &highest) const;
     // The unit code the row under the cursor keeps its attached rows under.
     QString rowUnit() const;
     // The row's unit, parcel number, change date and survey table number.

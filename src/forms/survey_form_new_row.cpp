@@ -9,6 +9,7 @@
 #include "data/errors.h"
 #include "data/statement_runner.h"
 #include "forms/survey_sheet.h"
+#include "schema/number_claim.h"
 #include "schema/renumbering.h"
 #include "schema/statements.h"
 #include "session/session_context.h"
@@ -27,7 +28,7 @@ using namespace zarn::ui;
 // How one of the two numbers of a new row is made: the first of a unit
 // without rows, else the next after the highest the unit has stored.
 struct zarn::forms::NumberRule {
-    const QString *highestSql; // binds the unit code
+    QVariant numbering::HighestNumbers::*highest;
     QString (*first)(const numbering::UnitCodeParts &);
     QString (*base)(const QString &highest);
     QString (*next)(const QString &base);
@@ -35,41 +36,38 @@ struct zarn::forms::NumberRule {
 
 namespace {
 
-const NumberRule kParcelNumber{&sql::djdcMaxZdbh, &numbering::firstParcelNumber,
+const NumberRule kParcelNumber{&numbering::HighestNumbers::parcel, &numbering::firstParcelNumber,
                                &numbering::parcelNumberBase, &numbering::nextParcelNumber};
-const NumberRule kSurveyNumber{&sql::djdcMaxDcbh, &numbering::firstSurveyNumber,
+const NumberRule kSurveyNumber{&numbering::HighestNumbers::survey, &numbering::firstSurveyNumber,
                                &numbering::surveyNumberBase, &numbering::nextSurveyNumber};
 
 } // namespace
 
-QString SurveyForm::nextNumber(const NumberRule &rule, bool unitEmpty) const
+QString SurveyForm::nextNumber(const NumberRule &rule, bool unitEmpty,
+                               const numbering::HighestNumbers &highest) const
 {
     if (unitEmpty) return rule.first(m_parts);
-    Dataset &q = session().scratchQuery;
-    runQuery(q, *rule.highestSql, {session().unitCode});
-    return rule.next(rule.base(q.isEmpty() ? QString() : Dataset::textOf(q.value(0))));
+    return rule.next(rule.base(Dataset::textOf(highest.*rule.highest)));
 }
 
 bool SurveyForm::renumber(Dataset &t, const DatabaseError &refusal)
 {
     if (t.state() != Dataset::State::Insert) return false;
-    Dataset &q = session().scratchQuery;
-    runQuery(q, sql::djdcMaxId);
-    const QVariant highest = q.isEmpty() ? QVariant() : q.value(0);
-    const bool idTaken = !Dataset::isNullValue(highest) &&
-                         highest.toLongLong() >= t.field(QStringLiteral("id")).asInteger();
+    const numbering::HighestNumbers highest =
+        numbering::highestNumbers(*t.connection(), session().unitCode);
+    const bool idTaken = !Dataset::isNullValue(highest.rowId) &&
+                         highest.rowId.toLongLong() >= t.field(QStringLiteral("id")).asInteger();
     const numbering::Retake what = numbering::whatToRetake(refusal, idTaken);
     if (what == numbering::Retake::Nothing) return false;
-    t.setValue(QStringLiteral("id"), numbering::nextRowNumber(highest));
+    t.setValue(QStringLiteral("id"), numbering::nextRowNumber(highest.rowId));
     if (what == numbering::Retake::RowId) return true;
     // The parcel number: only one this form gave; a number the surveyor
     // typed that another parcel has is theirs to mend.
     if (t.text(QStringLiteral("zdbh")) != m_givenParcel || m_givenParcel.isEmpty()) return false;
-    runQuery(q, sql::djdcMaxZdbh, {session().unitCode});
-    const bool unitEmpty = q.isEmpty() || Dataset::isNullValue(q.value(0));
-    m_givenParcel = nextNumber(kParcelNumber, unitEmpty);
+    const bool unitEmpty = Dataset::isNullValue(highest.parcel);
+    m_givenParcel = nextNumber(kParcelNumber, unitEmpty, highest);
     const bool surveyGiven = t.text(QStringLiteral("dcbh")) == m_givenSurvey;
-    if (surveyGiven) m_givenSurvey = nextNumber(kSurveyNumber, unitEmpty);
+    if (surveyGiven) m_givenSurvey = nextNumber(kSurveyNumber, unitEmpty, highest);
     for (const NewRowColumn &c : m_desc.newRow) {
         if (c.value == NewValue::ParcelNumber)
             t.setValue(QString::fromLatin1(c.column), m_givenParcel);
@@ -179,16 +177,16 @@ void SurveyForm::addNew()
     ini.commit();
     if (t.isEditing() && zarn::trimBlanks(t.text(QStringLiteral("ZDBH"))).isEmpty()) t.cancel();
 
-    Dataset &q = context.scratchQuery;
-    runQuery(q, sql::djdcMaxId);
-    const qint64 id = numbering::nextRowNumber(q.isEmpty() ? QVariant() : q.value(0));
+    const numbering::HighestNumbers highest =
+        numbering::highestNumbers(*t.connection(), context.unitCode);
+    const qint64 id = numbering::nextRowNumber(highest.rowId);
 
     // Every number is made before the row is: a unit without a number to
     // continue from, or whose highest one holds a letter, refuses here and
     // leaves the sheet on the row it showed.
     const bool unitEmpty = t.isEmpty();
-    const QString parcel = nextNumber(kParcelNumber, unitEmpty);
-    const QString survey = nextNumber(kSurveyNumber, unitEmpty);
+    const QString parcel = nextNumber(kParcelNumber, unitEmpty, highest);
+    const QString survey = nextNumber(kSurveyNumber, unitEmpty, highest);
 
     t.append();
     try {

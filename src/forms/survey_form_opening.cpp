@@ -126,19 +126,29 @@ void SurveyForm::finishOpening(bool insideEvent)
 
 void SurveyForm::fillCodeLists()
 {
-    Dataset &q = session().scratchQuery;
+    zarn::SessionContext &context = session();
+    std::vector<const QString *> tables;
     for (const SheetCodeTable &table : m_desc.codeLists) {
+        tables.push_back(table.sql);
         for (const SheetList &list : table.lists)
             m_sheet->comboBox(QString::fromLatin1(list.control))->setEntries({});
-        runQuery(q, *table.sql);
-        for (const SheetList &list : table.lists) {
-            QStringList entries;
-            const int column = q.indexOf(*list.column);
-            for (int row = 0; row < q.recordCount(); ++row)
-                entries << zarn::trimBlanks(Dataset::textOf(q.valueAt(row, column)));
-            m_sheet->comboBox(QString::fromLatin1(list.control))->setEntries(entries);
-        }
     }
+    // Read as they are at the form's opening; its editors take them from here.
+    context.codeTables.clear();
+    try {
+        std::vector<const QString *> withEditors = tables;
+        withEditors.insert(withEditors.end(), std::begin(sql::kEditorCodeTables),
+                           std::end(sql::kEditorCodeTables));
+        context.codeTables.read(context.connection, withEditors);
+    } catch (const Error &) {
+        // One cannot be read: the lists before it are filled, one table at
+        // a time, and that one says why.
+    }
+    for (const SheetCodeTable &table : m_desc.codeLists)
+        for (const SheetList &list : table.lists)
+            m_sheet->comboBox(QString::fromLatin1(list.control))
+                ->setEntries(
+                    context.codeTables.entries(context.connection, *table.sql, *list.column));
 }
 
 // ---------------------------------------------------------------- recount

@@ -14,8 +14,8 @@ void purge(Dataset &rows, const PurgePlan &plan)
     constexpr bool repeatable = true;
     Connection &c = *rows.connection();
     if (plan.sparing && rows.state() == Dataset::State::Edit && rows.isModified())
-        c.exec(Access::Write, *plan.sparing, {plan.parcel, plan.unit, rows.value(QStringLiteral("ID"))},
-               repeatable);
+        c.exec(Access::Write, *plan.sparing,
+               {plan.parcel, plan.unit, rows.value(QStringLiteral("ID"))}, repeatable);
     else
         c.exec(Access::Write, *plan.statement, {plan.parcel, plan.unit}, repeatable);
 }
@@ -29,11 +29,13 @@ void asOneChange(Dataset &rows, const std::function<void()> &change)
 
 void saveWithPurge(Dataset &rows, const PurgePlan &plan)
 {
-    rows.connection()->transaction([&] {
-        if (plan.when == Purge::BeforePost) purge(rows, plan);
-        rows.post();
-        if (plan.when == Purge::AfterPost) purge(rows, plan);
-    });
+    rows.connection()->transaction(
+        [&] {
+            if (plan.when == Purge::BeforePost) purge(rows, plan);
+            rows.post();
+            if (plan.when == Purge::AfterPost) purge(rows, plan);
+        },
+        Connection::Begin::WithFirstStatement);
 }
 
 void removeMarker(Dataset &markers)

@@ -31,4 +31,10 @@ inline const CodeList codeJxlb{QStringLiteral("select * from S_JXLB"), QStringLi
 // Boundary line positions: boundary marker editor JZXWZ.
 inline const CodeList codeJxwz{QStringLiteral("select * from S_JXWZDM"), QStringLiteral("JXWZ")};
 
+// The tables the attached-table editors' lists read: a form that reads its
+// own lists reads these with them, so that an editor opens without a round
+// trip for its lists.
+inline const QString *const kEditorCodeTables[] = {&codeJblx.sql, &codeJxlb.sql, &codeJxwz.sql,
+                                                   &codeDwxz.sql, &codeDldm.sql};
+
 } // namespace zarn::sql

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <QtGlobal>
 
 namespace zarn {
@@ -38,6 +39,16 @@ namespace zarn::numbering {
 // count against itself.
 void claimNumbers(Connection &connection, const QString &dwdm, const QString &parcel,
                   const QString &generatedSurvey);
+
+// What 新增 numbers a new row after: the table's highest row id and the
+// unit's highest parcel and survey table numbers (each null when there is
+// none), read together, in one round trip on a server.
+struct HighestNumbers {
+    QVariant rowId;
+    QVariant parcel;
+    QVariant survey;
+};
+HighestNumbers highestNumbers(Connection &connection, const QString &unit);
 
 // The advisory lock of a unit's numbering on PostgreSQL: this system's class
 // of lock, and a key every workstation derives alike from the unit code. Two

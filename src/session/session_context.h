@@ -3,6 +3,7 @@
 #include "config/inifile.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "schema/code_tables.h"
 
 #include <QObject>
 #include <QString>
@@ -22,12 +23,13 @@ public:
     ~SessionContext() override;
 
     Connection connection;
-    Dataset surveyRows;      // T_DJDCB, the rows the survey form shows
-    Dataset coUserRows;      // T_GYQ, co-use-right holders
-    Dataset markerRows;      // T_JZBSB, boundary markers
-    Dataset fourSidesRows;   // T_SZB, the four sides
-    Dataset designationRows; // T_ZJB, boundary designation
-    Dataset scratchQuery;    // one statement at a time, nothing kept between them
+    Dataset surveyRows;           // T_DJDCB, the rows the survey form shows
+    Dataset coUserRows;           // T_GYQ, co-use-right holders
+    Dataset markerRows;           // T_JZBSB, boundary markers
+    Dataset fourSidesRows;        // T_SZB, the four sides
+    Dataset designationRows;      // T_ZJB, boundary designation
+    Dataset scratchQuery;         // one statement at a time, nothing kept between them
+    codes::CodeTables codeTables; // the drop-down lists' code tables, read once
 
     QString unitCode;     // the host's unit code (DWDM)
     QString parcelNumber; // the host's parcel number (ZDBH), may be empty

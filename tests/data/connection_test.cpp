@@ -5,8 +5,8 @@
 #include "data/dataset.h"
 #include "data/errors.h"
 #include "data/sqlite_declaration.h"
-#include "schema/survey_statements.h"
 #include "schema/number_claim.h"
+#include "schema/survey_statements.h"
 #include "schema/unit_code.h"
 #include "support/backends.h"
 #include "support/scratch_db.h"
@@ -15,7 +15,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -539,4 +542,104 @@ TEST(PostgresLostConnectionTest, AWriteCutOffIsStoredOnceWhenTheServerAnswersAga
     EXPECT_EQ(list->state(), Dataset::State::Browse);
     EXPECT_EQ(rows(QStringLiteral("id = 12 and zdbh = '0010010099'")), 1);
     EXPECT_EQ(rows(QStringLiteral("1 = 1")), 2);
+}
+
+// On PostgreSQL a statement with values goes out in one round trip through
+// libpq rather than as Qt's PREPARE and EXECUTE. What comes back must read as
+// the driver's own result would, value for value and field for field, and
+// what goes in must be stored as the driver would store it.
+TEST(PostgresDirectTest, ResultsReadAsTheDriversOwnAndValuesGoInUnchanged)
+{
+    ZARN_SKIP_UNLESS_CONFIGURED(zarn::test::Backend::Postgres);
+    zarn::test::ScratchDatabase db(zarn::test::Backend::Postgres);
+    const std::unique_ptr<Connection> c = db.open();
+    zarn::test::execAll(
+        *c, {QStringLiteral(
+                "create table direct_t (id integer primary key, name varchar(12), memo text, "
+                "big bigint, small smallint, ratio double precision, amount numeric(10,2), "
+                "day date, at timestamp, yes boolean, raw bytea, fixed char(4))")});
+    const QVariantList values = {1,
+                                 QStringLiteral("王 '?' \"x\""),
+                                 QString(),
+                                 qlonglong(9007199254740993LL),
+                                 -7,
+                                 0.1,
+                                 QStringLiteral("12.50"),
+                                 QDate(2026, 12, 8),
+                                 QDateTime(QDate(2026, 12, 8), QTime(6, 30, 1, 250), Qt::UTC),
+                                 true,
+                                 QByteArray("\0\x01'\\", 4),
+                                 QStringLiteral("ab")};
+    c->exec(Access::Write,
+            QStringLiteral("insert into direct_t values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            values, false);
+
+    const QString select = QStringLiteral(
+        "select id, name, memo, big, small, ratio, amount, day, at, yes, raw, fixed, "
+        "'?' as mark, null::integer as nothing from direct_t where id = ?");
+    QSqlQuery direct = c->exec(Access::Read, select, {1}, true);
+    QSqlQuery qt(c->database());
+    ASSERT_TRUE(qt.prepare(select));
+    qt.addBindValue(1);
+    ASSERT_TRUE(qt.exec()) << qt.lastError().text().toStdString();
+    ASSERT_TRUE(direct.next());
+    ASSERT_TRUE(qt.next());
+    const QSqlRecord dr = direct.record(), qr = qt.record();
+    ASSERT_EQ(dr.count(), qr.count());
+    for (int i = 0; i < qr.count(); ++i) {
+        SCOPED_TRACE(qr.fieldName(i).toStdString());
+        EXPECT_EQ(dr.fieldName(i), qr.fieldName(i));
+        EXPECT_EQ(dr.field(i).metaType(), qr.field(i).metaType());
+        EXPECT_EQ(dr.field(i).length(), qr.field(i).length());
+        EXPECT_EQ(dr.field(i).precision(), qr.field(i).precision());
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        EXPECT_EQ(dr.field(i).typeID(), qr.field(i).typeID());
+        QT_WARNING_POP
+        EXPECT_EQ(direct.isNull(i), qt.isNull(i));
+        EXPECT_EQ(
+            direct.value(i).metaType().id() == QMetaType::ULongLong ? QMetaType(QMetaType::LongLong)
+                                                                    : direct.value(i).metaType(),
+            qt.value(i).metaType().id() == QMetaType::ULongLong ? QMetaType(QMetaType::LongLong)
+                                                                : qt.value(i).metaType());
+        EXPECT_EQ(direct.value(i), qt.value(i));
+    }
+    // What went in: each value as it was given.
+    for (int i = 0; i < values.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (i == 6)
+            EXPECT_DOUBLE_EQ(direct.value(i).toDouble(), 12.5);
+        else if (i == 11)
+            EXPECT_EQ(direct.value(i).toString(), QStringLiteral("ab  "));
+        else if (i == 2)
+            EXPECT_TRUE(direct.isNull(i));
+        else
+            EXPECT_EQ(direct.value(i), values[i]);
+    }
+    EXPECT_EQ(direct.value(12).toString(), QStringLiteral("?"));
+    EXPECT_FALSE(direct.next());
+
+    // Several together in a transaction whose BEGIN goes with them: the
+    // refusal is classified as the driver's would be, nothing of the
+    // transaction stays, and the connection is free afterwards.
+    try {
+        c->transaction(
+            [&] {
+                c->execAll(Access::Write,
+                           {{QStringLiteral("update direct_t set small = ? where id = ?"), {5, 1}},
+                            {QStringLiteral("insert into direct_t (id) values (?)"), {1}},
+                            {QStringLiteral("update direct_t set small = ? where id = ?"), {6, 1}}},
+                           false);
+            },
+            Connection::Begin::WithFirstStatement);
+        ADD_FAILURE() << "a taken key was stored";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.kind(), RefusalKind::DuplicateKey) << e.message().toStdString();
+    }
+    EXPECT_FALSE(c->inTransaction());
+    EXPECT_EQ(zarn::test::scalar(*c, QStringLiteral("select small from direct_t")).toInt(), -7);
+    c->transaction(
+        [&] { c->exec(Access::Write, QStringLiteral("delete from direct_t"), {}, false); },
+        Connection::Begin::WithFirstStatement);
+    EXPECT_EQ(zarn::test::count(*c, QStringLiteral("select count(*) from direct_t")), 0);
 }
