@@ -243,7 +243,8 @@ std::vector<QSqlQuery> Connection::execAll(Access access, const std::vector<Stat
 }
 
 // On PostgreSQL through libpq: the statements in one round trip, a
-// transaction begun and not yet sent going first in it.
+// transaction begun and not yet sent, and what was left to go with the next
+// statement, going first in it.
 std::vector<QSqlQuery> Connection::runDirectly(const QSqlDatabase &db,
                                                const std::vector<Statement> &statements,
                                                bool *mayRunAgain)
@@ -251,6 +252,9 @@ std::vector<QSqlQuery> Connection::runDirectly(const QSqlDatabase &db,
     const bool beginning = m_beginPending;
     std::vector<Statement> sent;
     if (beginning) sent.push_back({QStringLiteral("begin")});
+    sent.insert(sent.end(), m_withNext.begin(), m_withNext.end());
+    m_withNext.clear();
+    const size_t ahead = sent.size();
     sent.insert(sent.end(), statements.begin(), statements.end());
     m_traffic.runs += sent.size();
     ++m_traffic.roundTrips;
@@ -263,10 +267,25 @@ std::vector<QSqlQuery> Connection::runDirectly(const QSqlDatabase &db,
             *mayRunAgain = true;
             m_retryBegin = true;
         }
-        if (ran.size() == 1 && !ran.front().isActive()) return ran; // the begin itself failed
-        ran.erase(ran.begin());
     }
+    if (ran.size() <= ahead) { // one of those sent ahead failed: its error stands
+        std::vector<QSqlQuery> failed;
+        failed.push_back(std::move(ran.back()));
+        return failed;
+    }
+    ran.erase(ran.begin(), ran.begin() + qsizetype(ahead));
     return ran;
+}
+
+void Connection::sendWithNext(std::vector<Statement> statements)
+{
+    if (!pg::canRunDirectly(handle())) {
+        for (const Statement &s : statements)
+            exec(Access::Read, s.sql, s.params, false);
+        return;
+    }
+    m_withNext.insert(m_withNext.end(), std::make_move_iterator(statements.begin()),
+                      std::make_move_iterator(statements.end()));
 }
 
 // After a statement failed: throws its refusal, or, when the connection was

@@ -103,6 +103,12 @@ public:
     std::vector<QSqlQuery> execAll(Access access, const std::vector<Statement> &statements,
                                    bool repeatable);
 
+    // Statements with nothing to read back (a read transaction's begin and
+    // settings) sent ahead of the next exec() or execAll(), in its round
+    // trip; where statements cannot travel together, run now. One that fails
+    // fails that next statement with its error. A lost connection forgets them.
+    void sendWithNext(std::vector<Statement> statements);
+
     // What this connection has sent the server since it was made: statements
     // run (each a round trip on a server, a transaction's begin and end
     // included) and statements prepared (one more round trip each on
@@ -215,6 +221,7 @@ private:
     bool m_stalledLimitInSession = false; // set at the session's start, not per transaction
     bool m_beginPending = false;          // a transaction begun here, its BEGIN not yet sent
     bool m_retryBegin = false; // that BEGIN went with a statement that met a lost connection
+    std::vector<Statement> m_withNext; // sendWithNext(), not sent yet
 };
 
 // Removes every occurrence of a secret from a text meant for the user.

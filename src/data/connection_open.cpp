@@ -317,6 +317,7 @@ void Connection::reconnect()
     forgetKept();
     m_inTransaction = false;
     m_beginPending = false;
+    m_withNext.clear();
     try {
         openDatabase(true);
     } catch (const DatabaseError &e) {
@@ -339,6 +340,7 @@ void Connection::close()
     m_standby = false;
     m_inTransaction = false;
     m_beginPending = false;
+    m_withNext.clear();
     if (!QSqlDatabase::contains(m_name)) return;
     emit aboutToClose();
     QSqlDatabase db = QSqlDatabase::database(m_name, false);

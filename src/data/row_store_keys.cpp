@@ -208,10 +208,11 @@ bool RowStore::beginSnapshot()
             // The read transaction takes its moment at its first read, the count.
             if (!q.exec(QStringLiteral("begin"))) return false;
         } else if (driver == QLatin1String("QPSQL")) {
-            // Both in one round trip: the driver sends the text as it is.
-            if (!q.exec(QStringLiteral("begin isolation level repeatable read, read only; ") +
-                        QString::fromLatin1(kIdleSnapshot)))
-                return false;
+            // With the first read, in its round trip; one that fails fails
+            // that read, and the keys are then read live.
+            keys->sendWithNext(
+                {{QStringLiteral("begin isolation level repeatable read, read only")},
+                 {QString::fromLatin1(kIdleSnapshot)}});
         } else if (driver == QLatin1String("QODBC") &&
                    db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
             // The driver begins the transaction before the first statement.
