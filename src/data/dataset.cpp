@@ -367,4 +367,10 @@ int Dataset::rowsInMemory() const
     return m_store->rowsInMemory();
 }
 
+void Dataset::setAlongRereads(std::function<std::optional<Statement>(const QVariantList &row)> make,
+                              std::function<void(const QVariant &value)> take)
+{
+    m_store->setAlongRereads(std::move(make), std::move(take));
+}
+
 } // namespace zarn

@@ -181,6 +181,14 @@ public:
     using Renumber = std::function<bool(Dataset &, const DatabaseError &)>;
     void setRenumber(Renumber renumber, int attempts = 8);
 
+    // A read of one value sent with each move's reading of a kept row as it
+    // is stored now (the row's values as read before go to `make`, the value
+    // read to `take`),
+    // in the same round trip on a server: what a form reads for every row it
+    // moves to costs no round trip of its own.
+    void setAlongRereads(std::function<std::optional<Statement>(const QVariantList &row)> make,
+                         std::function<void(const QVariant &value)> take);
+
     // A check of a row about to be written that must see the rows stored
     // before it and keep out those stored after it until the row is in:
     // post() runs it in the transaction that writes the row (its own one

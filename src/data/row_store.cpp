@@ -348,7 +348,12 @@ void RowStore::readInto(int r, const QSqlQuery &q, const std::vector<int> &from)
 bool RowStore::reread(int r)
 {
     Slot &s = m_slots[size_t(r)];
-    QSqlQuery q = m_connection->exec(Access::Read, m_rowSql, {(*s.values)[m_idColumn]}, true);
+    const std::optional<Statement> along = m_alongMake ? m_alongMake(*s.values) : std::nullopt;
+    std::vector<Statement> asked{{m_rowSql, {(*s.values)[m_idColumn]}}};
+    if (along) asked.push_back(*along);
+    std::vector<QSqlQuery> answers = m_connection->execAll(Access::Read, asked, true);
+    if (along && m_alongTake) m_alongTake(answers[1].next() ? answers[1].value(0) : QVariant());
+    QSqlQuery q = std::move(answers[0]);
     const std::vector<int> from = placesIn(q.record());
     const bool found = q.next();
     if (found) readInto(r, q, from);

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -141,6 +142,18 @@ public:
     // Told about rows added at the end, before (first..last not there yet) and after.
     void setGrowth(std::function<void(int, int)> aboutToGrow, std::function<void(int, int)> grown);
 
+    // A read of one value that goes with each reading of a kept row as it is
+    // stored now: `make` builds it from the row as it was read before (or
+    // gives none), and `take` gets the value (null when no row came back).
+    // On a server both travel in one round trip.
+    using AlongMake = std::function<std::optional<Statement>(const QVariantList &row)>;
+    using AlongTake = std::function<void(const QVariant &value)>;
+    void setAlongRereads(AlongMake make, AlongTake take)
+    {
+        m_alongMake = std::move(make);
+        m_alongTake = std::move(take);
+    }
+
 private:
     struct Slot {
         std::unique_ptr<QVariantList> values; // the whole row while it is in memory
@@ -255,6 +268,8 @@ private:
     int m_current = -1;
     int m_loaded = 0;
     std::vector<int> m_recentPages; // most recent last
+    AlongMake m_alongMake;
+    AlongTake m_alongTake;
 };
 
 } // namespace zarn

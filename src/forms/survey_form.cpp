@@ -10,6 +10,7 @@
 #include "schema/number_claim.h"
 #include "schema/renumbering.h"
 #include "schema/statements.h"
+
 #include "schema/survey_removal.h"
 #include "session/session_context.h"
 #include "widgets/banner.h"
@@ -23,6 +24,7 @@
 #include "widgets/messages.h"
 #include "widgets/refusals.h"
 #include "widgets/speed_button.h"
+#include <QSqlQuery>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -65,6 +67,7 @@ SurveyForm::~SurveyForm()
     // The session may outlive the form: its hooks must not call back here.
     m_session.surveyRows.setRenumber({}, 0);
     m_session.surveyRows.setWriteCheck({});
+    m_session.surveyRows.setAlongRereads({}, {});
 }
 
 void SurveyForm::setUp(SurveySheet *sheet)
@@ -179,7 +182,7 @@ void SurveyForm::loadRows()
     m_parts = numbering::splitUnitCode(context.unitCode);
     try {
         runQuery(context.surveyRows, m_desc.loadStatement,
-               unitcode::unitListParams(context.unitCode));
+                 unitcode::unitListParams(context.unitCode));
     } catch (const DatabaseError &e) {
         // Said as a load, not as a refused save.
         throw Error(loadFailureText(e));
@@ -187,6 +190,28 @@ void SurveyForm::loadRows()
     context.surveyRows.setRenumber(
         [this](Dataset &t, const DatabaseError &refusal) { return renumber(t, refusal); },
         numbering::kRenumberAttempts);
+    // A move re-reads a row kept from before; its boundary markers are
+    // counted in the same round trip, under the row's values as kept. The
+    // recount takes that count only when the row still shows them.
+    if (m_desc.recountsBoundaryPoints)
+        context.surveyRows.setAlongRereads(
+            [this](const QVariantList &row) -> std::optional<zarn::Statement> {
+                const Dataset &t = table();
+                const auto at = [&](const char *column) {
+                    return Dataset::textOf(row.value(t.indexOf(QString::fromLatin1(column))));
+                };
+                const QString own = zarn::trimBlanks(at("dwdm"));
+                m_countAlongAsked = {at("zdbh"), own.isEmpty() ? session().unitCode : own,
+                                     zarn::trimBlanks(at("bgrq"))};
+                const auto &[parcel, unit, date] = m_countAlongAsked;
+                if (date.isEmpty()) return zarn::Statement{sql::jzbsbCountCurrent, {parcel, unit}};
+                return zarn::Statement{sql::jzbsbCountChanged, {parcel, unit, date}};
+            },
+            [this](const QVariant &counted) {
+                const QString count = Dataset::textOf(counted);
+                m_countAlong = {m_countAlongAsked[0], m_countAlongAsked[1], m_countAlongAsked[2],
+                                count};
+            });
     // What the row held when its editing began, for the write check.
     connect(&context.surveyRows, &Dataset::stateChanged, this, [this](Dataset::State state) {
         m_keysAsBegun = state == Dataset::State::Edit ? keysOf(table()) : QStringList();
@@ -314,6 +339,7 @@ void SurveyForm::moveClick(Move move)
     }
     // Whether the move stores a change of the row it leaves.
     const bool pending = t.isEditing() && t.isModified();
+    m_countAlong.reset(); // only a count read with this move's row stands for it
     try {
         // The ends are the first and the last row with a parcel number: rows
         // without one sort before and after every parcel, and standing on
@@ -337,6 +363,7 @@ void SurveyForm::moveClick(Move move)
         return;
     }
     if (m_desc.recountsBoundaryPoints) recountBoundaryPoints();
+    m_countAlong.reset();
     applyChangeLock();
 }
 

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <optional>
 #include <span>
 
@@ -269,5 +270,9 @@ private:
     bool m_openingPending = false;
     // The opening row's count, in the row but not yet stored.
     std::optional<QString> m_countToStore;
+    // A boundary-marker count read with the row a move re-read, for the
+    // parcel, unit and change date that row had: {parcel, unit, date, count}.
+    mutable std::optional<std::array<QString, 4>> m_countAlong;
+    std::array<QString, 3> m_countAlongAsked;
     QPointer<zarn::ui::FindingsWindow> m_findings;
 };

@@ -168,6 +168,10 @@ QString SurveyForm::countBoundaryPoints() const
     // The parcel number as the sheet shows it, under the row's own unit.
     const QString shown = m_sheet->parcelNumberEdit->text();
     const QString dwdm = rowUnit();
+    // Counted with the move's reading of this row, under what it shows now.
+    if (const auto along = std::exchange(m_countAlong, std::nullopt);
+        along && (*along)[0] == shown && (*along)[1] == dwdm && (*along)[2] == bgrq)
+        return (*along)[3];
     Dataset &q = context.scratchQuery;
     if (bgrq.isEmpty())
         runQuery(q, sql::jzbsbCountCurrent, {shown, dwdm});
