@@ -219,6 +219,7 @@ QSqlQuery Connection::exec(Access access, const QString &sql, const QVariantList
 std::vector<QSqlQuery> Connection::execAll(Access access, const std::vector<Statement> &statements,
                                            bool repeatable)
 {
+    if (statements.empty()) return {};
     for (int run = 0;; ++run) {
         QSqlDatabase db = database();
         if (m_standby && access == Access::Write) {

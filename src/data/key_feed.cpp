@@ -56,28 +56,28 @@ qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *or
     const QString &o = m_shape.orderColumn;
     const QString before =
         QStringLiteral("select count(*)") + m_shape.from + QStringLiteral(" and %1 < ?").arg(o);
-    auto one = [&](const QString &sql, const QVariantList &values) {
-        QSqlQuery q = m_connection->exec(Access::Read, sql, values, m_repeatable);
-        const QVariant v = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
-        q.finish();
-        return v;
-    };
     // A unit's ends, both in one statement, each an index probe of its own
     // (a single select of both would scan the unit on SQLite).
     const QString ends = QStringLiteral("select (select max(%1)").arg(o) + m_shape.from +
                          QStringLiteral("), (select min(%1)").arg(o) + m_shape.from +
                          QStringLiteral(")");
+    // Every unit's ends together, then the counts of the units the value
+    // falls inside together: two round trips on a server, however many units.
+    std::vector<Statement> asked;
+    for (size_t i = 0; i < m_parts.size() && ordered && i < ordered->size(); ++i)
+        asked.push_back({ends, QVariantList(m_parts[i].values) << m_parts[i].values});
+    std::vector<QSqlQuery> answers = asked.empty()
+                                         ? std::vector<QSqlQuery>()
+                                         : m_connection->execAll(Access::Read, asked, m_repeatable);
     qint64 n = 0;
+    std::vector<Statement> counts;
     for (size_t i = 0; i < m_parts.size(); ++i) {
-        const QVariantList &values = m_parts[i].values;
-        if (ordered && i < ordered->size()) {
+        if (i < answers.size()) {
             // Two index probes instead of counting a unit wholly on one side.
-            QSqlQuery q = m_connection->exec(Access::Read, ends, QVariantList(values) << values,
-                                             m_repeatable);
+            QSqlQuery &q = answers[i];
             const bool found = q.next();
             const QVariant highest = found && !q.isNull(0) ? q.value(0) : QVariant();
             const QVariant lowest = found && !q.isNull(1) ? q.value(1) : QVariant();
-            q.finish();
             if (Dataset::isNullValue(highest)) continue;
             if (compareOrder(highest, value) < 0) {
                 n += (*ordered)[i];
@@ -85,8 +85,12 @@ qint64 KeyFeed::countBefore(const QVariant &value, const std::vector<qint64> *or
             }
             if (compareOrder(lowest, value) >= 0) continue;
         }
-        n += one(before, QVariantList(values) << value).toLongLong();
+        counts.push_back({before, QVariantList(m_parts[i].values) << value});
     }
+    answers.clear();
+    if (counts.empty()) return n;
+    for (QSqlQuery &q : m_connection->execAll(Access::Read, counts, m_repeatable))
+        if (q.next() && !q.isNull(0)) n += q.value(0).toLongLong();
     return n;
 }
 
@@ -106,12 +110,14 @@ qint64 KeyFeed::count(std::vector<qint64> *ordered)
     const QString sql =
         QStringLiteral("select count(*), count(%1)").arg(m_shape.orderColumn) + m_shape.from;
     if (ordered) ordered->clear();
-    for (const Part &p : m_parts) {
-        QSqlQuery q = m_connection->exec(Access::Read, sql, p.values, m_repeatable);
+    // Every unit's count in one round trip on a server.
+    std::vector<Statement> asked;
+    for (const Part &p : m_parts)
+        asked.push_back({sql, p.values});
+    for (QSqlQuery &q : m_connection->execAll(Access::Read, asked, m_repeatable)) {
         const bool row = q.next();
         n += row ? q.value(0).toLongLong() : 0;
         if (ordered) ordered->push_back(row ? q.value(1).toLongLong() : 0);
-        q.finish();
     }
     return n;
 }
