@@ -41,6 +41,10 @@ struct DeclaredQuery {
     // the row store reads each under exactFilter (that value in place of the
     // first) and merges them in order (KeyFeed).
     QString exactProbe{};
+    // The same walk in one statement, for a server far away (PostgreSQL):
+    // the units it names, in order. Binds filter's three values, its second
+    // and third again, and the most units to name. Empty: walked one by one.
+    QString probeWalk{};
     QList<OrderColumn> order{};
     // Further columns held for every row without reading the row (a form
     // locates by them).

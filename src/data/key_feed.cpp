@@ -122,6 +122,77 @@ qint64 KeyFeed::count(std::vector<qint64> *ordered)
     return n;
 }
 
+Statement KeyFeed::pageStatement(const Part &part, int *rows) const
+{
+    const QString &o = m_shape.orderColumn;
+    const QString &id = m_shape.idColumn;
+    QString sql = m_shape.select;
+    QVariantList values = part.values;
+    // Each read page a little longer than the last, up to the longest:
+    // few statements for a long part, a short first wait for any.
+    *rows =
+        int(std::min<qint64>(m_page, std::max<qint64>(m_firstPage, qint64(part.rows.size()) * 2)));
+    switch (part.phase) {
+    case Phase::Ordered:
+        sql += QStringLiteral(" and %1 is not null order by %1, %2").arg(o, id);
+        break;
+    case Phase::OrderedFrom:
+        sql += QStringLiteral(" and %1 >= ? order by %1, %2").arg(o, id);
+        values << part.lastOrder;
+        break;
+    case Phase::OrderedAfter:
+        // ">=" first, so that an index on the column finds where to start.
+        sql += QStringLiteral(" and %1 >= ? and (%1 > ? or %2 > ?) order by %1, %2").arg(o, id);
+        values << part.lastOrder << part.lastOrder << part.lastId;
+        break;
+    case Phase::Nulls:
+        sql += QStringLiteral(" and %1 is null order by %2").arg(o, id);
+        break;
+    case Phase::NullsAfter:
+        sql += QStringLiteral(" and %1 is null and %2 > ? order by %2").arg(o, id);
+        values << part.lastId;
+        break;
+    case Phase::Done:
+        break;
+    }
+    sql += m_shape.fetchFirst ? QStringLiteral(" fetch first ? rows only")
+                              : QStringLiteral(" limit ?");
+    values << *rows;
+    return {sql, values};
+}
+
+void KeyFeed::takePage(Part &part, QSqlQuery &q, int rows)
+{
+    QList<QVariantList> page;
+    page.reserve(rows);
+    const int width = q.record().count();
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(width);
+        for (int i = 0; i < width; ++i)
+            row.append(q.isNull(i) ? QVariant() : q.value(i));
+        page.append(std::move(row));
+    }
+    const bool failed = q.lastError().isValid();
+    const DatabaseError error = failed ? m_connection->error(q.lastError()) : DatabaseError({});
+    q.finish();
+    if (failed) throw error;
+
+    const bool ordered = part.phase == Phase::Ordered || part.phase == Phase::OrderedFrom ||
+                         part.phase == Phase::OrderedAfter;
+    if (!page.isEmpty()) {
+        part.lastOrder = page.last().value(m_shape.orderKey);
+        part.lastId = page.last().value(m_shape.idKey);
+    }
+    if (page.size() < rows)
+        part.phase = ordered ? Phase::Nulls : Phase::Done;
+    else
+        part.phase = ordered ? Phase::OrderedAfter : Phase::NullsAfter;
+    // The next page's length follows this one's.
+    part.rows = std::move(page);
+    part.at = 0;
+}
+
 bool KeyFeed::fill(Part &part)
 {
     while (part.at >= part.rows.size()) {
@@ -130,72 +201,32 @@ bool KeyFeed::fill(Part &part)
             part.at = 0;
             return false;
         }
-        const QString &o = m_shape.orderColumn;
-        const QString &id = m_shape.idColumn;
-        QString sql = m_shape.select;
-        QVariantList values = part.values;
-        // Each read page a little longer than the last, up to the longest:
-        // few statements for a long part, a short first wait for any.
-        const int rows = int(
-            std::min<qint64>(m_page, std::max<qint64>(m_firstPage, qint64(part.rows.size()) * 2)));
-        switch (part.phase) {
-        case Phase::Ordered:
-            sql += QStringLiteral(" and %1 is not null order by %1, %2").arg(o, id);
-            break;
-        case Phase::OrderedFrom:
-            sql += QStringLiteral(" and %1 >= ? order by %1, %2").arg(o, id);
-            values << part.lastOrder;
-            break;
-        case Phase::OrderedAfter:
-            // ">=" first, so that an index on the column finds where to start.
-            sql += QStringLiteral(" and %1 >= ? and (%1 > ? or %2 > ?) order by %1, %2").arg(o, id);
-            values << part.lastOrder << part.lastOrder << part.lastId;
-            break;
-        case Phase::Nulls:
-            sql += QStringLiteral(" and %1 is null order by %2").arg(o, id);
-            break;
-        case Phase::NullsAfter:
-            sql += QStringLiteral(" and %1 is null and %2 > ? order by %2").arg(o, id);
-            values << part.lastId;
-            break;
-        case Phase::Done:
-            return false;
-        }
-        sql += m_shape.fetchFirst ? QStringLiteral(" fetch first ? rows only")
-                                  : QStringLiteral(" limit ?");
-        values << rows;
-
-        QSqlQuery q = m_connection->exec(Access::Read, sql, values, m_repeatable);
-        QList<QVariantList> page;
-        page.reserve(rows);
-        const int width = q.record().count();
-        while (q.next()) {
-            QVariantList row;
-            row.reserve(width);
-            for (int i = 0; i < width; ++i)
-                row.append(q.isNull(i) ? QVariant() : q.value(i));
-            page.append(std::move(row));
-        }
-        const bool failed = q.lastError().isValid();
-        const DatabaseError error = failed ? m_connection->error(q.lastError()) : DatabaseError({});
-        q.finish();
-        if (failed) throw error;
-
-        const bool ordered = part.phase == Phase::Ordered || part.phase == Phase::OrderedFrom ||
-                             part.phase == Phase::OrderedAfter;
-        if (!page.isEmpty()) {
-            part.lastOrder = page.last().value(m_shape.orderKey);
-            part.lastId = page.last().value(m_shape.idKey);
-        }
-        if (page.size() < rows)
-            part.phase = ordered ? Phase::Nulls : Phase::Done;
-        else
-            part.phase = ordered ? Phase::OrderedAfter : Phase::NullsAfter;
-        // The next page's length follows this one's.
-        part.rows = std::move(page);
-        part.at = 0;
+        int rows = 0;
+        const Statement page = pageStatement(part, &rows);
+        QSqlQuery q = m_connection->exec(Access::Read, page.sql, page.params, m_repeatable);
+        takePage(part, q, rows);
     }
     return true;
+}
+
+void KeyFeed::fillPending()
+{
+    std::vector<int> waiting, rows;
+    std::vector<Statement> asked;
+    for (const int i : m_pending) {
+        const Part &p = m_parts[size_t(i)];
+        if (p.at < p.rows.size() || p.phase == Phase::Done) continue;
+        int n = 0;
+        asked.push_back(pageStatement(p, &n));
+        waiting.push_back(i);
+        rows.push_back(n);
+    }
+    // One alone is read as it comes; several go together, one round trip on
+    // a server. A page that cannot be read throws before any is taken.
+    if (asked.size() < 2) return;
+    std::vector<QSqlQuery> answers = m_connection->execAll(Access::Read, asked, m_repeatable);
+    for (size_t k = 0; k < answers.size(); ++k)
+        takePage(m_parts[size_t(waiting[k])], answers[k], rows[k]);
 }
 
 bool KeyFeed::before(int a, int b) const
@@ -220,6 +251,7 @@ bool KeyFeed::next(QVariantList &row)
     const auto after = [this](int a, int b) { return before(b, a); };
     // A part whose page is used up reads its next one here, before any row
     // is handed out: a page that cannot be read leaves every row in place.
+    fillPending();
     while (!m_pending.empty()) {
         const int i = m_pending.back();
         if (fill(m_parts[size_t(i)])) {

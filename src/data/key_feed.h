@@ -1,10 +1,14 @@
 #pragma once
 
+#include "data/access.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>
 
 #include <vector>
+
+class QSqlQuery;
 
 namespace zarn {
 
@@ -85,6 +89,11 @@ private:
 
     // True when the part has a row to hand out, reading its next page if needed.
     bool fill(Part &part);
+    // The statement of a part's next page and its length in rows.
+    Statement pageStatement(const Part &part, int *rows) const;
+    void takePage(Part &part, QSqlQuery &q, int rows);
+    // The next pages of the parts waiting for one, read together.
+    void fillPending();
     bool before(int a, int b) const;
 
     Connection *m_connection;

@@ -65,7 +65,18 @@ bool RowStore::startFeed(const DeclaredQuery &query, const QVariantList &params,
             parts = {partValues(params[0])};
             QVariantList probe = params;
             bool tooMany = false;
-            for (;;) {
+            if (!query.probeWalk.isEmpty() && params.size() == 3 &&
+                keys->driverName() == QLatin1String("QPSQL")) {
+                // Far away, the units are named in one round trip, not one each.
+                QSqlQuery q = keys->exec(
+                    Access::Read, query.probeWalk,
+                    QVariantList(params) << params[1] << params[2] << kMostParts, !m_snapshot);
+                while (q.next())
+                    parts.push_back(partValues(q.value(0)));
+                tooMany = int(parts.size()) > kMostParts;
+                probe.clear(); // walked
+            }
+            while (!probe.isEmpty()) {
                 QSqlQuery q = keys->exec(Access::Read, query.exactProbe, probe, !m_snapshot);
                 const QVariant found = q.next() && !q.isNull(0) ? q.value(0) : QVariant();
                 q.finish();

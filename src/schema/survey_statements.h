@@ -44,6 +44,11 @@ inline const DeclaredQuery djdcListUseRight{
     .exactValues = {0, 0, 2},
     .exactProbe = QStringLiteral("select min(dwdm) from T_DJDCB where dwdm > ? and dwdm < ? and "
                                  "substr(dwdm, 1) like ? escape '!'"),
+    .probeWalk = QStringLiteral(
+        "with recursive u(d) as (select min(dwdm) from T_DJDCB where dwdm > ? and dwdm < ? and "
+        "substr(dwdm, 1) like ? escape '!' union all select (select min(dwdm) from T_DJDCB "
+        "where dwdm > u.d and dwdm < ? and substr(dwdm, 1) like ? escape '!') from u "
+        "where u.d is not null) select d from u where d is not null limit ?"),
     .order = {{.column = QStringLiteral("zdbh"), .nullsLast = true}},
 };
 
