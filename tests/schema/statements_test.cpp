@@ -53,6 +53,8 @@ QList<Statement> allStatements(const QSqlDatabase &db)
         {"djdcListUseRight", list(sql::djdcListUseRight), unitcode::unitListParams(kUnit)},
         {"djdcListOwnership", list(sql::djdcListOwnership), unitcode::unitListParams(kUnit)},
         {"djdcSubUnitProbe", sql::djdcListUseRight.exactProbe, unitcode::unitListParams(kUnit)},
+        {"djdcSubUnitWalk", sql::djdcListUseRight.probeWalk,
+         unitcode::unitListParams(kUnit) << unitcode::unitListParams(kUnit).mid(1) << 256},
         {"djdcMaxId", sql::djdcMaxId, {}},
         {"djdcMaxZdbh", sql::djdcMaxZdbh, {kUnit}},
         {"djdcMaxDcbh", sql::djdcMaxDcbh, {kUnit}},
@@ -162,7 +164,8 @@ TEST_P(StatementsTest, EveryStatementRunsWithItsValuesBound)
             << "no value in the text";
         // A statement that returns rows is run as a query and opens; the
         // others write, and leave the query closed.
-        const bool select = s.sql.startsWith(QLatin1String("select"));
+        const bool select = s.sql.startsWith(QLatin1String("select")) ||
+                            s.sql.startsWith(QLatin1String("with recursive"));
         EXPECT_TRUE(select || s.sql.startsWith(QLatin1String("delete"))) << s.sql.toStdString();
         ASSERT_NO_THROW(select ? runQuery(*query, s.sql, s.params)
                                : runStatement(*query, s.sql, s.params))
