@@ -112,12 +112,7 @@ void AttachedEditor::fillCodeLists()
         comboBox(utf8(fill.control))->setEntries({});
         grid->setPickList(utf8(fill.gridColumn), {});
     }
-    try {
-        context.codeTables.read(context.connection, tables);
-    } catch (const Error &) {
-        // One cannot be read: the lists before it are filled, one table at
-        // a time, and that one says why.
-    }
+    context.codeTables.readAhead(context.connection, tables);
     for (const CodeListFill &fill : m_desc.codeLists) {
         const QStringList entries =
             context.codeTables.entries(context.connection, fill.list->sql, fill.list->column);

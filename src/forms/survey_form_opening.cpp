@@ -135,15 +135,9 @@ void SurveyForm::fillCodeLists()
     }
     // Read as they are at the form's opening; its editors take them from here.
     context.codeTables.clear();
-    try {
-        std::vector<const QString *> withEditors = tables;
-        withEditors.insert(withEditors.end(), std::begin(sql::kEditorCodeTables),
-                           std::end(sql::kEditorCodeTables));
-        context.codeTables.read(context.connection, withEditors);
-    } catch (const Error &) {
-        // One cannot be read: the lists before it are filled, one table at
-        // a time, and that one says why.
-    }
+    tables.insert(tables.end(), std::begin(sql::kEditorCodeTables),
+                  std::end(sql::kEditorCodeTables));
+    context.codeTables.readAhead(context.connection, tables);
     for (const SheetCodeTable &table : m_desc.codeLists)
         for (const SheetList &list : table.lists)
             m_sheet->comboBox(QString::fromLatin1(list.control))

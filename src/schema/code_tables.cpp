@@ -3,6 +3,7 @@
 #include "data/characters.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/errors.h"
 
 #include <QSqlRecord>
 
@@ -33,6 +34,15 @@ void CodeTables::read(Connection &connection, const std::vector<const QString *>
             if (!columns.contains(record.fieldName(c).toLower()))
                 columns.insert(record.fieldName(c).toLower(), {});
         m_tables.insert(asked[i].sql, columns);
+    }
+}
+
+void CodeTables::readAhead(Connection &connection, const std::vector<const QString *> &statements)
+{
+    try {
+        read(connection, statements);
+    } catch (const Error &) {
+        // Said by entries(), for the table it concerns.
     }
 }
 

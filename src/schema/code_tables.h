@@ -19,9 +19,10 @@ namespace zarn::codes {
 class CodeTables {
 public:
     // Reads those of the statements (each reading one code table whole, no
-    // values) not read yet in this session. A table that cannot be read
-    // throws, and none of them is kept.
-    void read(Connection &connection, const std::vector<const QString *> &statements);
+    // values) not read yet, together. When one cannot be read none is kept
+    // and nothing is said here: entries() then reads each table alone, so
+    // the lists before the faulty table are filled and that one says why.
+    void readAhead(Connection &connection, const std::vector<const QString *> &statements);
 
     // A column's entries, texts trimmed, in the order the database returned
     // the rows; the table read first when it was not. A column the table
@@ -32,6 +33,9 @@ public:
     void clear() { m_tables.clear(); }
 
 private:
+    // As readAhead, throwing what the first table that cannot be read threw.
+    void read(Connection &connection, const std::vector<const QString *> &statements);
+
     // statement -> lower-case column name -> entries
     QHash<QString, QHash<QString, QStringList>> m_tables;
 };
